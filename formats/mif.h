@@ -1,0 +1,17 @@
+#pragma once
+// MapInfo interchange files: a MIF file (geometry) and a MID file (attributes).
+
+#include <string>
+
+// "x.mif" -> "x.mid": the last character replaced by 'd'.
+std::string midFileName(const std::string& mifName);
+
+// Writes records 0..count-1 as points, or as polylines for LineObjects
+// (countLinePoints must have run). 1 or 0; shows nothing. Both files are
+// replaced only when both were written completely.
+int writeMifFile(const char* mifName, int objectKind);
+
+// Replaces the PointTable with the objects of the pair; reports its own
+// failures. The two flags are owned by the caller, set, never cleared.
+int readMifFile(const char* mifName, int transferKind,
+                bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames);

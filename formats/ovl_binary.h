@@ -1,0 +1,17 @@
+#pragma once
+// TOP50 overlay files, binary form: written as version 2.0, read in 2, 3, 4.
+
+#include <cstddef>
+
+// objectKind 1 writes line objects, any other value point objects.
+int writeOvlBinaryFile(const char* fileName, int objectKind);
+
+// transferKind 7, 6 or 157 (the conversion; treated as 6).
+// objectKindFound: 0, or 1 (lines) / 2 (points) from the first object read.
+int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound,
+                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames);
+
+// Copies up to the first CR or NUL (at most size-1 characters, NUL
+// terminated), skips one CR and then one LF; returns the position after them.
+// Never reads past end.
+const char* readTextLine(char* dst, const char* src, const char* end, size_t size);

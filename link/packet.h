@@ -1,0 +1,45 @@
+#pragma once
+// One link-layer packet and its acknowledgement rules.
+
+#include <cstdint>
+
+constexpr uint8_t kPidAck = 6;
+constexpr uint8_t kPidNak = 21;
+constexpr uint8_t kPidCommand = 10;
+constexpr uint8_t kPidXferComplete = 12;
+constexpr uint8_t kPidRecords = 27;
+constexpr uint8_t kPidRteHdr = 29;
+constexpr uint8_t kPidRteWptData = 30;
+constexpr uint8_t kPidTrkData = 34;
+constexpr uint8_t kPidWptData = 35;
+constexpr uint8_t kPidRteLinkData = 98;
+constexpr uint8_t kPidTrkHdr = 99;
+constexpr uint8_t kPidExtProductData = 248;
+constexpr uint8_t kPidProtocolArray = 253;
+constexpr uint8_t kPidProductRqst = 254;
+constexpr uint8_t kPidProductData = 255;
+
+struct Packet {
+    uint8_t id = 0;
+    uint8_t size = 0;
+    uint8_t data[255] = {};
+    uint8_t checksum = 0;
+
+    // Sets id and size, copies 255 bytes from data (the caller's buffer
+    // holds 255 bytes), computes the checksum. Returns 1.
+    int build(uint8_t id, uint8_t size, const uint8_t* data);
+    // portNumber 0 = USB, 1..8 = serial. 1 on success.
+    int send(int portNumber, int reportErrors);
+    // 1 when a complete, valid packet arrived.
+    int receive(int portNumber, int reportErrors, double timeoutSeconds);
+};
+
+// Sends ACK (id 6, size 2, data {ackedId, 0}) with reportErrors 1.
+int sendAck(int portNumber, uint8_t ackedId);
+
+// The opening exchange: up to `attempts` times send the packet (reportErrors
+// 0); on USB a successful send completes it; on serial pause settleMs and
+// wait 5.0 s for an ACK. Between attempts: pump events, pause 1000 ms.
+// Returns 1 when the opening is complete. Shows nothing: the caller shows
+// "Fehler beim Aufbau der Verbindung zum GPS-Gerät." when it fails.
+int openingExchange(int portNumber, Packet& packet, int attempts, int settleMs);

@@ -1,0 +1,44 @@
+#pragma once
+// Serial and USB transport: exactly one link is open at a time.
+
+#include <cstdint>
+#include <string>
+
+// Serial: opens COM<portNumber> (1..8). COM n is /dev/ttyS<n-1> unless the
+// config directory holds a symlink "com<n>" pointing elsewhere, or an
+// override was set below. 1 on success, 0 after showing the message.
+int openSerialPort(int portNumber);
+// Test and tool hook: use this device path for COM<portNumber> (empty = none).
+void setSerialDeviceOverride(int portNumber, const std::string& path);
+// The device path that COM<portNumber> stands for.
+std::string serialDevicePath(int portNumber);
+
+// USB: opens the receiver, starts the session, drains pending data.
+// 1 on success, 0 on failure (the caller shows the message).
+int openUsbDevice();
+void usbDrainPending();
+
+// Closes whatever link is open.
+void closeLink();
+
+// USB driver seam: the operations the transport needs of the receiver's USB
+// access layer. The default is libusb; tests and the built-in simulator
+// install their own. Every wait is bounded.
+struct UsbDriver {
+    // 1 when a receiver was found and opened.
+    int (*open)(void* context);
+    void (*close)(void* context);
+    // The transfer size used for the zero-length-write rule.
+    uint32_t (*packetSize)(void* context);
+    // Up to 64 bytes from the interrupt pipe; returns the byte count
+    // (0 allowed) or -1 on failure / time-out.
+    int (*interruptRead)(void* context, uint8_t* buffer, int capacity);
+    // Bulk-in data, up to capacity bytes; 0 at the end of the bulk data,
+    // -1 on failure / time-out.
+    int (*bulkRead)(void* context, uint8_t* buffer, int capacity);
+    // Bulk-out write of length bytes (0 allowed); the count written or -1.
+    int (*bulkWrite)(void* context, const uint8_t* buffer, int length);
+    void* context;
+};
+// nullptr restores the libusb driver.
+void installUsbDriver(const UsbDriver* driver);
