@@ -1,0 +1,109 @@
+#include "app/atomic_file.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int closeChecked(AtomicFile& target)
+{
+    if (!target.file)
+        return 0;
+    int ok = !target.failed;
+    if (fflush(target.file) != 0)
+        ok = 0;
+    if (ok && fsync(fileno(target.file)) != 0)
+        ok = 0;
+    if (fclose(target.file) != 0)
+        ok = 0;
+    target.file = nullptr;
+    return ok;
+}
+
+}  // namespace
+
+int atomicOpen(AtomicFile& target, const char* path)
+{
+    target = AtomicFile{};
+    if (!path || !*path)
+        return 0;
+    target.path = path;
+    std::string pattern = target.path + ".XXXXXX";
+    std::string buffer = pattern;
+    int fd = mkstemp(buffer.data());
+    if (fd < 0)
+        return 0;
+    // mkstemp creates 0600: keep the mode of the file being replaced, or
+    // give a new file the usual mode.
+    struct stat existing;
+    if (stat(path, &existing) == 0) {
+        fchmod(fd, existing.st_mode & 07777);
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    target.file = fdopen(fd, "wb");
+    if (!target.file) {
+        close(fd);
+        unlink(buffer.c_str());
+        return 0;
+    }
+    target.tempPath = buffer;
+    return 1;
+}
+
+int atomicWrite(AtomicFile& target, const void* data, size_t size)
+{
+    if (!target.file || target.failed)
+        return 0;
+    if (size && fwrite(data, 1, size, target.file) != size) {
+        target.failed = true;
+        return 0;
+    }
+    return 1;
+}
+
+int atomicPuts(AtomicFile& target, const char* text)
+{
+    return atomicWrite(target, text, strlen(text));
+}
+
+int atomicCommit(AtomicFile& target)
+{
+    AtomicFile* one[] = {&target};
+    return atomicCommitAll(one, 1);
+}
+
+void atomicAbort(AtomicFile& target)
+{
+    if (target.file) {
+        fclose(target.file);
+        target.file = nullptr;
+    }
+    if (!target.tempPath.empty()) {
+        unlink(target.tempPath.c_str());
+        target.tempPath.clear();
+    }
+}
+
+int atomicCommitAll(AtomicFile* const* targets, int count)
+{
+    int ok = 1;
+    for (int i = 0; i < count; i++)
+        if (!closeChecked(*targets[i]))
+            ok = 0;
+    if (ok) {
+        for (int i = 0; i < count && ok; i++)
+            if (rename(targets[i]->tempPath.c_str(), targets[i]->path.c_str()) != 0)
+                ok = 0;
+            else
+                targets[i]->tempPath.clear();
+    }
+    if (!ok)
+        for (int i = 0; i < count; i++)
+            atomicAbort(*targets[i]);
+    return ok;
+}
