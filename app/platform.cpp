@@ -1,0 +1,45 @@
+// The installed front end and the silent default that stands in before one
+// is installed.
+
+#include "app/platform.h"
+
+namespace {
+
+void silentMessageBox(const char*, const char*, BoxIcon) {}
+bool silentNo(const char*, const char*) { return false; }
+bool silentOpen(const char*, FileFilter, std::string&) { return false; }
+bool silentSave(const char*, FileFilter, const char*, std::string&) { return false; }
+void silentText(const char*) {}
+void silentNothing() {}
+void silentCursor(bool) {}
+void silentPause(int) {}
+bool silentInitials(const InitialsDialog&, std::string&) { return false; }
+bool silentRouteTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
+bool silentTrackSelect(const TrackSelectDialog&, int&) { return false; }
+void silentDeviceInfo(const char*, const char*) {}
+
+const Platform silentPlatform = {
+    silentMessageBox, silentNo, silentNo, silentOpen, silentSave,
+    silentText, silentNothing, silentNothing, silentCursor, silentNothing,
+    silentPause, silentInitials, silentRouteTrackId, silentTrackSelect,
+    silentDeviceInfo,
+};
+
+const Platform* installed = &silentPlatform;
+
+}  // namespace
+
+void installPlatform(const Platform* table) {
+    installed = table ? table : &silentPlatform;
+}
+
+const Platform& platform() { return *installed; }
+
+void showError(const char* text) { installed->messageBox("FEHLER", text, BoxIcon::Warning); }
+void showInfo(const char* text) { installed->messageBox("Wegmate-INFO", text, BoxIcon::Information); }
+void showBox(const char* title, const char* text, BoxIcon icon) { installed->messageBox(title, text, icon); }
+bool askYesNo(const char* title, const char* text) { return installed->askYesNo(title, text); }
+bool askOkCancel(const char* title, const char* text) { return installed->askOkCancel(title, text); }
+void setStatusLine(const char* text) { installed->setStatusLine(text); }
+void pumpEvents() { installed->pumpEvents(); }
+void pauseMs(int milliseconds) { installed->pause(milliseconds); }

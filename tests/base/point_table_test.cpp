@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "transfer/point_table.h"
+
+namespace {
+
+PointRecord makePoint(double lat, double lon, int newSegment) {
+    PointRecord r{};
+    r.Latitude = lat;
+    r.Longitude = lon;
+    r.NewSegment = newSegment;
+    r.LinePointCount = -7;
+    r.Altitude = kNoAltitude;
+    return r;
+}
+
+}  // namespace
+
+TEST(PointTable, ValidPositionBounds) {
+    EXPECT_TRUE(isValidPosition(makePoint(90.0, 0.0, 0)));
+    EXPECT_TRUE(isValidPosition(makePoint(-90.0, 0.0, 0)));
+    EXPECT_TRUE(isValidPosition(makePoint(0.0, 199.999, 0)));
+    EXPECT_TRUE(isValidPosition(makePoint(0.0, -199.999, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(90.0001, 0.0, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(-90.0001, 0.0, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(0.0, 200.0, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(0.0, -200.0, 0)));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(isValidPosition(makePoint(nan, 0.0, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(0.0, nan, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(0.0, std::numeric_limits<double>::infinity(), 0)));
+}
+
+TEST(PointTable, NoAltitudeHasItsBitPattern) {
+    uint32_t bits;
+    std::memcpy(&bits, &kNoAltitude, sizeof bits);
+    EXPECT_EQ(bits, 0x69045951u);
+}
+
+TEST(PointTable, CountLinePointsSinglePointLine) {
+    pointTable.reset();
+    pointTable.records[pointTable.count++] = makePoint(50.0, 8.0, 1);
+    LinePointResult lines = countLinePoints(LineObjects);
+    EXPECT_EQ(lines.valid, 1);
+    EXPECT_TRUE(lines.shortLine);
+    EXPECT_EQ(pointTable.records[0].LinePointCount, 1);
+    lines = countLinePoints(PointObjects);
+    EXPECT_EQ(lines.valid, 1);
+    EXPECT_FALSE(lines.shortLine);
+}
+
+TEST(PointTable, CountLinePointsSkipsInvalidRecordsAndTheirSegmentMarks) {
+    pointTable.reset();
+    pointTable.records[pointTable.count++] = makePoint(50.0, 8.0, 1);
+    pointTable.records[pointTable.count++] = makePoint(50.1, 8.1, 0);
+    pointTable.records[pointTable.count++] = makePoint(95.0, 8.2, 1);
+    pointTable.records[pointTable.count++] = makePoint(50.3, 8.3, 0);
+    LinePointResult lines = countLinePoints(LineObjects);
+    EXPECT_EQ(lines.valid, 3);
+    EXPECT_FALSE(lines.shortLine);
+    EXPECT_EQ(pointTable.records[0].LinePointCount, 3);
+    EXPECT_EQ(pointTable.records[1].LinePointCount, 2);
+    EXPECT_EQ(pointTable.records[2].LinePointCount, -7);  // untouched
+    EXPECT_EQ(pointTable.records[3].LinePointCount, 1);
+}
+
+TEST(PointTable, CountLinePointsSeveralLines) {
+    pointTable.reset();
+    const int marks[] = {1, 0, 0, 1, 1, 0};
+    for (int m : marks) pointTable.records[pointTable.count++] = makePoint(1.0, 2.0, m);
+    LinePointResult lines = countLinePoints(LineObjects);
+    EXPECT_EQ(lines.valid, 6);
+    EXPECT_TRUE(lines.shortLine);  // the line of record 3 has one point
+    const int expected[] = {3, 2, 1, 1, 2, 1};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(pointTable.records[i].LinePointCount, expected[i]) << i;
+    pointTable.reset();
+    EXPECT_EQ(pointTable.count, 0);
+    lines = countLinePoints(LineObjects);
+    EXPECT_EQ(lines.valid, 0);
+    EXPECT_FALSE(lines.shortLine);
+}
+
+TEST(PointTable, CopyNameCutsAtFiftyCharacters) {
+    char field[kNameSize];
+    std::memset(field, 'x', sizeof field);
+    copyName(field, "HAUS");
+    EXPECT_STREQ(field, "HAUS");
+    const std::string longName(70, 'N');
+    copyName(field, longName.c_str());
+    EXPECT_EQ(std::string(field), std::string(50, 'N'));
+    copyName(field, nullptr);
+    EXPECT_STREQ(field, "");
+    copyName(field, "ABCDEF");
+    copyName(field, field + 2);  // overlapping source
+    EXPECT_STREQ(field, "CDEF");
+}
+
+TEST(PointTable, SortOrdersByRouteThenPointNumber) {
+    pointTable.reset();
+    const int keys[][2] = {{2, 1}, {1, 3}, {-1, 5}, {1, 1}, {2, -4}, {0, 0}};
+    for (auto& k : keys) {
+        PointRecord r = makePoint(0, 0, 0);
+        r.NumberOfRouteOrTrack = k[0];
+        r.NumberOfPoint = k[1];
+        pointTable.records[pointTable.count++] = r;
+    }
+    sortPointTable();
+    const int expected[][2] = {{-1, 5}, {0, 0}, {1, 1}, {1, 3}, {2, -4}, {2, 1}};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, expected[i][0]) << i;
+        EXPECT_EQ(pointTable.records[i].NumberOfPoint, expected[i][1]) << i;
+    }
+}
+
+TEST(PointTable, SortMovesEqualKeysLikeTheExchangeSort) {
+    // Keys 1, 0, 1, 0 (point numbers; names mark the records): the exchange
+    // sort swaps places 0/1, then 2/3 and leaves the first record with key 1
+    // behind the second one.
+    pointTable.reset();
+    const int keys[] = {1, 0, 1, 0};
+    const char* names[] = {"A", "B", "C", "D"};
+    for (int i = 0; i < 4; ++i) {
+        PointRecord r = makePoint(0, 0, 0);
+        r.NumberOfPoint = keys[i];
+        copyName(r.NameOfPoint, names[i]);
+        pointTable.records[pointTable.count++] = r;
+    }
+    sortPointTable();
+    // i=0: j=1 swap -> B A C D; j=3 (0<0 no). i=1: j=3 swap -> B D C A.
+    // i=2: j=3 (1<1 no).
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "B");
+    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "D");
+    EXPECT_STREQ(pointTable.records[2].NameOfPoint, "C");
+    EXPECT_STREQ(pointTable.records[3].NameOfPoint, "A");
+}

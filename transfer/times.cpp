@@ -1,0 +1,72 @@
+// Receiver time values and their text form.
+
+#include "transfer/times.h"
+
+#include <cstdio>
+#include <cstring>
+
+int isLeapYear(int year) {
+    return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 1 : 0;
+}
+
+void formatTime(int32_t seconds, char* text) {
+    const uint32_t value = static_cast<uint32_t>(seconds);
+    if (value == 0 || value == 0x7FFFFFFFu || value == 0xFFFFFFFFu) {
+        text[0] = '\0';
+        return;
+    }
+    // Whole days are taken off in one step; the result is the same as
+    // counting them one at a time from 1990-01-01.
+    uint32_t rest = value - 86400u;
+    uint32_t days = rest / 86400u;
+    rest -= days * 86400u;
+    int year = 1990;
+    int dayOfYear = 1;
+    for (;;) {
+        const uint32_t yearLength = 365u + static_cast<uint32_t>(isLeapYear(year));
+        if (days < yearLength) break;
+        days -= yearLength;
+        ++year;
+    }
+    dayOfYear += static_cast<int>(days);
+
+    const int leap = isLeapYear(year);
+    const int d = dayOfYear > 59 + leap ? dayOfYear + 2 - leap : dayOfYear;
+    const int e = d + 91;
+    const int month = (e * 20) / 611 - 2;
+    const int day = e - ((e * 20 / 611) * 611) / 20;
+    const int hour = static_cast<int>(rest / 3600u);
+    const int minute = static_cast<int>((rest % 3600u) / 60u);
+    const int second = static_cast<int>(rest % 60u);
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute,
+             second);
+    memcpy(text, buffer, 19);
+    text[19] = '\0';
+}
+
+int32_t parseTime(const char* text) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (!text) return -1;
+    sscanf(text, "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second);
+    if (year < 1990 || year > 2050) return -1;
+    int64_t days = day - 1;
+    for (int m = 1; m < month; ++m) {
+        switch (m) {
+        case 1: case 3: case 5: case 7: case 8: case 10: case 12:
+            days += 31;
+            break;
+        case 2:
+            days += 28 + isLeapYear(year);
+            break;
+        default:
+            days += 30;
+            break;
+        }
+    }
+    for (int y = 1990; y < year; ++y) days += 365 + isLeapYear(y);
+    days += 1;  // 1989-12-31
+    const int64_t result = days * 86400 + static_cast<int64_t>(hour) * 3600 +
+                           static_cast<int64_t>(minute) * 60 + second;
+    return static_cast<int32_t>(static_cast<uint32_t>(result));
+}
