@@ -1,0 +1,49 @@
+#pragma once
+// The USB packet form and the transport operations below the packet layer.
+
+#include <cstdint>
+
+#include "link/transport.h"
+
+// 12-byte header and up to 256 data bytes, little-endian.
+constexpr int kUsbHeaderSize = 12;
+constexpr int kUsbPacketBufferSize = 268;
+constexpr int kUsbInterruptChunk = 64;
+
+constexpr uint8_t kUsbProtocolLayer = 0;
+constexpr uint8_t kUsbApplicationLayer = 20;
+constexpr uint16_t kUsbPidDataAvailable = 2;
+constexpr uint16_t kUsbPidStartSession = 5;
+constexpr uint16_t kUsbPidSessionStarted = 6;
+
+struct UsbPacket {
+    uint8_t bytes[kUsbPacketBufferSize];
+};
+
+uint8_t usbPacketType(const UsbPacket& packet);
+uint16_t usbPacketId(const UsbPacket& packet);
+uint32_t usbPacketDataSize(const UsbPacket& packet);
+// Clears the whole buffer and writes the header.
+void usbSetHeader(UsbPacket& packet, uint8_t type, uint16_t id, uint32_t dataSize);
+
+// Transfer size reported by the driver when the device was opened.
+extern uint32_t usbPacketSize;
+// The receiver announced bulk data that has not been read to its end.
+extern bool usbBulkPending;
+
+// 1 while a USB device is open.
+int usbLinkOpen();
+// Start-session handshake; shows its own messages. 1 or 0.
+int usbStartSession();
+// One packet from the interrupt or bulk pipe; 1, or 0 when nothing came.
+int usbReadPacket(UsbPacket& packet);
+// Writes 12 + dataSize bytes, plus a zero-length write when that length is a
+// multiple of usbPacketSize. 1 or 0.
+int usbWritePacket(const UsbPacket& packet);
+// A little more than 10 ms, measured on the steady clock.
+void pauseTenMilliseconds();
+// Closes the USB device (called by closeLink).
+void usbClose();
+
+// The libusb driver (vendor 0x091e, product 0x0003).
+const UsbDriver& libusbDriver();
