@@ -1,0 +1,63 @@
+// The command driver: opens the link, identifies the receiver, runs the
+// transfer or the device query and always returns to the idle state.
+
+#include "app/command.h"
+
+#include "app/platform.h"
+#include "link/device_info.h"
+#include "link/transport.h"
+#include "transfer/download.h"
+#include "transfer/upload.h"
+
+bool transferBusy = false;
+
+const char* const kStatusReady = "  Status:   Bereit.";
+const char* const kStatusWait = "  Status:   Bitte warten.";
+
+int runCommand(int command, int portNumber, int fileKind, int objectKind)
+{
+    // One command at a time, even when a front end dispatches a second one
+    // from its event pump while a transfer runs.
+    if (transferBusy) {
+        platform().beep();
+        return 0;
+    }
+    if (command < DownloadWaypoints || command > DeviceInfo) return 0;
+
+    // Open the link; the status line and the busy flag stay untouched when
+    // that fails.
+    if (portNumber >= 1 && portNumber <= 8) {
+        if (!openSerialPort(portNumber)) return 0;
+    } else if (portNumber == 0) {
+        if (!openUsbDevice()) {
+            closeLink();
+            showError("Fehler beim Initialisieren der USB-Verbindung.");
+            return 0;
+        }
+    } else {
+        return 0;
+    }
+
+    setStatusLine(kStatusWait);
+    transferBusy = true;
+
+    switch (command) {
+    case DeviceInfo:
+        queryDeviceInfo(portNumber, 1);
+        break;
+    case UploadWaypoints:
+    case UploadTracks:
+        queryDeviceInfo(portNumber, 0);
+        uploadToDevice(portNumber, command == UploadWaypoints ? 7 : 6, fileKind);
+        break;
+    default:
+        queryDeviceInfo(portNumber, 0);
+        downloadFromDevice(portNumber, command == DownloadWaypoints ? 7 : 6, fileKind, objectKind);
+        break;
+    }
+
+    transferBusy = false;
+    closeLink();
+    setStatusLine(kStatusReady);
+    return 0;
+}

@@ -1,0 +1,436 @@
+// Download of waypoints, routes and track logs from the receiver into one
+// output file: file choice, questions, the opening exchange with the
+// transfer command, the receive loop with its acknowledgements, the check of
+// the positions and the writer of the chosen file type.
+
+#include "transfer/download.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/platform.h"
+#include "app/text_encoding.h"
+#include "formats/mif.h"
+#include "formats/ovl_ascii.h"
+#include "formats/ovl_binary.h"
+#include "link/packet.h"
+#include "link/protocol_set.h"
+#include "link/transport.h"
+#include "transfer/point_table.h"
+#include "transfer/record_formats.h"
+
+namespace {
+
+const char* const kStatusPrefix = "  Status:   ";
+
+const char* const kRouteModeTitle = "Wegmate  --  Wegpunktmodus";
+const char* const kRouteModeQuestion =
+    "Nur die Wegpunkte abrufen, die ROUTE(N) zugeordnet sind? \n  \n"
+    "(Bei 'Nein' werden alle vorhandenen Wegpunkte übertragen, \n"
+    "aber deren Routenzugehörigkeit - sofern gegeben - wird \n"
+    "nicht erkennbar sein.)";
+
+const char* const kTrackChoiceTitle = "Wegmate  --  Track-Aufz.-Auswahl";
+const char* const kTrackChoiceUsbQuestion =
+    "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?\n"
+    "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
+const char* const kTrackChoiceSerialQuestion =
+    "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
+const char* const kTrackOfferTitle = "Wegmate  --  Track-Aufz. auswählen";
+
+const char* const kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
+const char* const kNoAnswerError = "GPS-Gerät antwortet nicht.";
+const char* const kTransferError = "Übertragungsfehler.";
+const char* const kProtocolError =
+    "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
+    "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
+const char* const kPrematureEndError =
+    "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
+const char* const kCapacityError = "Maximale Anzahl von Punkten überschritten.";
+const char* const kNoValidPositionError =
+    "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
+    "Ausgabedatei erzeugt werden. \n";
+const char* const kSomeInvalidError =
+    "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen Positionsdaten. Diese \n"
+    "Punkte sind daher nicht in der Ausgabedatei \nenthalten.";
+const char* const kShortLineError =
+    "Kann kein Linienobjekt aus einer Route, \neiner Track-Aufzeichnung oder einem Abschnitt \n"
+    "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
+    "Einer oder mehrere Punkte werden verworfen.";
+const char* const kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
+
+constexpr int kTrackListSlots = 300;
+
+// Names offered in TRACKSELDLG (USB), at most 50 characters each.
+char trackListNames[kTrackListSlots][kNameSize];
+
+// State of one download, cleared at the start of the receive loop (the
+// single-track choice on USB is made before and survives that).
+struct DownloadState {
+    bool routeMode;
+    int remaining;
+    int expected;
+    int waypointCounter;
+    int currentRoute;
+    int lastRouteSeen;
+    int pointInRoute;
+    int routeHeaderCount;
+    char routeName[kNameSize];
+    // Tracks.
+    int trackCount;
+    int pointsInTrack;
+    int received;
+    int stored;
+    int gapRun;
+    bool singleTrack;
+    int selectedTrack;
+    TrackHeader trackHeader;
+};
+
+bool hasTrackLogProtocol()
+{
+    return protocolSetContains("A301") || protocolSetContains("A302");
+}
+
+// The single-track choice on USB: the log is read once for the list of
+// track names, and the user picks one. 0 when the download is to end.
+int chooseSingleTrackOnUsb(DownloadState& state)
+{
+    if (!askYesNo(kTrackChoiceTitle, kTrackChoiceUsbQuestion)) return 1;
+    state.singleTrack = true;
+    platform().setWaitCursor(true);
+
+    uint8_t data[255] = {};
+    data[0] = 6;
+    Packet packet;
+    packet.build(kPidCommand, 2, data);
+    packet.send(0, 0);
+
+    std::memset(trackListNames, 0, sizeof trackListNames);
+    const TrackHeaderFormat headerFormat = downloadTrackHeaderFormat(protocolSet());
+    int headers = 0;
+    for (;;) {
+        if (!packet.receive(0, 1, 5.0)) {
+            showError(kNoAnswerError);
+            break;
+        }
+        if (packet.id == kPidXferComplete) break;
+        if (packet.id == kPidTrkHdr) {
+            if (headers < kTrackListSlots) {
+                TrackHeader header;
+                decodeTrackHeader(packet.data, packet.size, headerFormat, header);
+                copyName(trackListNames[headers], header.name);
+            }
+            headers++;
+        }
+        pumpEvents();
+    }
+    usbDrainPending();
+    platform().setWaitCursor(false);
+
+    TrackSelectDialog dialog;
+    dialog.title = " Wegmate -- Auswahl Track-Aufzeichnung";
+    dialog.prompt = "Wählen Sie die zu übertrag. Track-Aufzeichnung:";
+    dialog.noSelectionText = "FEHLER: Sie haben keine Track-Aufzeichnung ausgewählt!";
+    dialog.noSelectionTitle = "Wegmate -- Auswahl Track-Aufzeichnung";
+    for (int i = 0; i < kTrackListSlots && trackListNames[i][0] != 0; i++)
+        dialog.names.push_back(cp1252ToUtf8(trackListNames[i]));
+    int selected = -1;
+    if (!platform().trackSelectDialog(dialog, selected)) return 0;
+    if (selected < 0 || selected >= (int)dialog.names.size()) return 0;
+    state.selectedTrack = selected + 1;
+    return 1;
+}
+
+void storeWaypoint(DownloadState& state, uint8_t id, const PointRecord& decoded)
+{
+    PointRecord& record = pointTable.records[pointTable.count];
+    record = decoded;
+    if (state.currentRoute != state.lastRouteSeen) {
+        record.NewSegment = 1;
+        state.lastRouteSeen = state.currentRoute;
+    } else {
+        record.NewSegment = 0;
+    }
+    if (id == kPidRteWptData) {
+        state.pointInRoute++;
+        record.NumberOfRouteOrTrack = state.currentRoute;
+        record.NumberOfPoint = state.pointInRoute;
+    } else {
+        record.NumberOfRouteOrTrack = 0;
+        record.NumberOfPoint = pointTable.count + 1;
+    }
+    copyName(record.NameOfRouteOrTrack, state.routeName);
+    record.LinePointCount = 0;
+    pointTable.count++;
+}
+
+void storeTrackPoint(DownloadState& state, const PointRecord& decoded, bool newSegmentFlag)
+{
+    PointRecord& record = pointTable.records[pointTable.count];
+    record = decoded;
+    record.NumberOfRouteOrTrack = state.trackCount > 0 ? state.trackCount : 1;
+    record.NumberOfPoint = state.pointsInTrack;
+    copyName(record.NameOfRouteOrTrack, state.trackCount > 0 ? state.trackHeader.name : "");
+    record.NameOfPoint[0] = 0;
+    record.Comment[0] = 0;
+    record.Symbol = 0;
+    record.HasSymbol = state.trackHeader.hasSymbol;
+    record.Display1 = state.trackHeader.display1;
+    record.Display2 = state.trackHeader.display2;
+    record.LinePointCount = 0;
+    bool newSegment = newSegmentFlag || pointTable.count == 0;
+    if (!newSegment)
+        newSegment = record.NumberOfRouteOrTrack != pointTable.records[pointTable.count - 1].NumberOfRouteOrTrack;
+    record.NewSegment = newSegment ? 1 : 0;
+    pointTable.count++;
+}
+
+void showTrackStatus(const DownloadState& state)
+{
+    char text[128];
+    if (state.singleTrack)
+        std::snprintf(text, sizeof text, "%s%05d (%05d) von  %05d  Track-Punkten empfangen.", kStatusPrefix,
+                      state.stored, state.received, state.expected);
+    else
+        std::snprintf(text, sizeof text, "%s%05d  von  %05d  Track-Punkten empfangen.", kStatusPrefix,
+                      state.stored, state.expected);
+    setStatusLine(text);
+}
+
+void showWaypointStatus(const DownloadState& state)
+{
+    char text[128];
+    if (state.routeMode)
+        std::snprintf(text, sizeof text, "%s%04d  Routen-Wegpunkte empfangen.", kStatusPrefix,
+                      state.waypointCounter);
+    else
+        std::snprintf(text, sizeof text, "%s%04d  von  %04d  Wegpunkten empfangen.", kStatusPrefix,
+                      state.waypointCounter, state.expected);
+    setStatusLine(text);
+}
+
+// The questions of the serial single-track choice at a track header.
+void offerTrackOnSerial(DownloadState& state)
+{
+    if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion);
+    if (state.singleTrack && state.selectedTrack == 0) {
+        std::string name = cp1252ToUtf8(state.trackHeader.name);
+        char text[160];
+        std::snprintf(text, sizeof text, "Diese Track-Aufzeichnung abrufen?\nNr. %d : '%s'", state.trackCount,
+                      name.c_str());
+        if (askYesNo(kTrackOfferTitle, text)) state.selectedTrack = state.trackCount;
+    }
+}
+
+// The receive loop. 1 when the transfer ended normally with every announced
+// record received.
+int receiveRecords(int portNumber, DownloadState& state)
+{
+    const char* protocols = protocolSet();
+    const WaypointFormat waypointFormat = downloadWaypointFormat(protocols);
+    const RouteHeaderFormat routeHeaderFormat = downloadRouteHeaderFormat(protocols);
+    const TrackHeaderFormat trackHeaderFormat = downloadTrackHeaderFormat(protocols);
+    const TrackPointFormat trackPointFormat = downloadTrackPointFormat(protocols);
+
+    Packet packet;
+    bool firstPacket = true;
+    for (;;) {
+        if (!packet.receive(portNumber, 1, 5.0)) {
+            showError(kNoAnswerError);
+            return 0;
+        }
+        if (firstPacket && packet.id != kPidRecords) {
+            showError(kProtocolError);
+            return 0;
+        }
+        firstPacket = false;
+
+        bool endOfTransfer = false;
+        bool tableFull = false;
+        switch (packet.id) {
+        case kPidRecords:
+            state.remaining = state.expected = packet.data[0] | (packet.data[1] << 8);
+            break;
+        case kPidAck:
+        case kPidNak:
+            pumpEvents();
+            continue;
+        case kPidRteHdr: {
+            state.routeHeaderCount++;
+            RouteHeader header;
+            decodeRouteHeader(packet.data, packet.size, routeHeaderFormat, state.routeHeaderCount, header);
+            state.currentRoute = header.number;
+            copyName(state.routeName, header.name);
+            state.pointInRoute = 0;
+            state.remaining--;
+            state.expected--;
+            break;
+        }
+        case kPidRteLinkData:
+            state.remaining--;
+            state.expected--;
+            break;
+        case kPidWptData:
+        case kPidRteWptData: {
+            state.waypointCounter++;
+            state.remaining--;
+            showWaypointStatus(state);
+            if (pointTable.count >= kMaxPoints) {
+                tableFull = true;
+                break;
+            }
+            PointRecord decoded = {};
+            decodeWaypoint(packet.data, packet.size, waypointFormat, decoded);
+            storeWaypoint(state, packet.id, decoded);
+            break;
+        }
+        case kPidTrkHdr:
+            state.remaining--;
+            state.expected--;
+            state.trackCount++;
+            state.pointsInTrack = 0;
+            decodeTrackHeader(packet.data, packet.size, trackHeaderFormat, state.trackHeader);
+            if (portNumber != 0) offerTrackOnSerial(state);
+            break;
+        case kPidTrkData: {
+            state.remaining--;
+            state.received++;
+            state.pointsInTrack++;
+            const bool wanted = !state.singleTrack || state.selectedTrack == state.trackCount;
+            if (wanted) state.stored++;
+            PointRecord decoded = {};
+            TrackPointInfo info = decodeTrackPoint(packet.data, packet.size, trackPointFormat, decoded);
+            if (info.gapMarker) {
+                state.received--;
+                state.pointsInTrack--;
+                if (wanted) state.stored--;
+                state.gapRun++;
+            } else {
+                const bool newSegment = info.newSegment || state.gapRun >= 2;
+                state.gapRun = 0;
+                if (wanted) {
+                    if (pointTable.count >= kMaxPoints)
+                        tableFull = true;
+                    else
+                        storeTrackPoint(state, decoded, newSegment);
+                }
+            }
+            showTrackStatus(state);
+            break;
+        }
+        case kPidXferComplete:
+            endOfTransfer = true;
+            break;
+        default:
+            break;
+        }
+
+        if (portNumber != 0 && !sendAck(portNumber, packet.id)) {
+            showError(kTransferError);
+            return 0;
+        }
+        if (endOfTransfer) {
+            if (state.remaining != 0) {
+                showError(kPrematureEndError);
+                return 0;
+            }
+            return 1;
+        }
+        if (tableFull) {
+            showError(kCapacityError);
+            return 0;
+        }
+        pumpEvents();
+    }
+}
+
+int writeOutputFile(const std::string& fileName, int fileKind, int objectKind)
+{
+    switch (fileKind) {
+    case MapInfoMif: return writeMifFile(fileName.c_str(), objectKind);
+    case OvlAscii: return writeOvlAsciiFile(fileName.c_str(), objectKind);
+    default: return writeOvlBinaryFile(fileName.c_str(), objectKind);
+    }
+}
+
+}  // namespace
+
+void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind)
+{
+    // 1. Output file.
+    const bool mif = fileKind == MapInfoMif;
+    std::string fileName = mif ? "*.mif" : "*.ovl";
+    if (!platform().chooseFileToSave(mif ? "Wegmate  --  MIF-Datei schreiben" : "Wegmate  --  OVL-Datei schreiben",
+                                     mif ? FileFilter::MapInfo : FileFilter::Overlay, mif ? "mif" : "ovl",
+                                     fileName))
+        return;
+
+    // 2. Repaint and settle.
+    platform().repaintMainWindow();
+    pauseMs(500);
+
+    static DownloadState state;
+    std::memset(&state, 0, sizeof state);
+
+    // 3. Routes or all waypoints.
+    int command = transferKind;
+    if (transferKind == 7 && askYesNo(kRouteModeTitle, kRouteModeQuestion)) {
+        state.routeMode = true;
+        command = 4;
+    }
+
+    // 4. Single track on USB.
+    if (transferKind == 6 && portNumber == 0 && hasTrackLogProtocol()) {
+        if (!chooseSingleTrackOnUsb(state)) return;
+    }
+
+    // 5. Connection.
+    uint8_t data[255] = {};
+    data[0] = (uint8_t)command;
+    Packet packet;
+    packet.build(kPidCommand, 2, data);
+    if (!openingExchange(portNumber, packet, 5, 100)) {
+        showError(kConnectError);
+        return;
+    }
+
+    // 6. Reset.
+    state.remaining = 0;
+    state.expected = 0;
+    state.waypointCounter = 0;
+    state.currentRoute = 0;
+    state.lastRouteSeen = -1;
+    state.pointInRoute = 0;
+    state.routeHeaderCount = 0;
+    state.routeName[0] = 0;
+    state.trackCount = 0;
+    state.pointsInTrack = 0;
+    state.received = 0;
+    state.stored = 0;
+    state.gapRun = 0;
+    std::memset(&state.trackHeader, 0, sizeof state.trackHeader);
+    pointTable.reset();
+
+    // 7. and 8. Receive loop; on USB the rest of the bulk data is dropped.
+    const int complete = receiveRecords(portNumber, state);
+    if (portNumber == 0) usbDrainPending();
+    if (!complete) return;
+
+    // 9. Check and write.
+    LinePointResult lines = countLinePoints(objectKind);
+    if (lines.valid == 0) {
+        showError(kNoValidPositionError);
+        return;
+    }
+    if (lines.valid < pointTable.count) showError(kSomeInvalidError);
+    if (lines.shortLine) showError(kShortLineError);
+    if (writeOutputFile(fileName, fileKind, objectKind)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
+        showInfo(text);
+    } else {
+        showError(kWriteError);
+    }
+}

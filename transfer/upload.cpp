@@ -1,0 +1,318 @@
+// Upload of waypoints, routes and track logs from a file to the receiver:
+// file choice, reading, names, questions, sorting, splitting, the id dialog,
+// the records packet and every record with its handshake.
+
+#include "transfer/upload.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/platform.h"
+#include "formats/mif.h"
+#include "formats/ovl_ascii.h"
+#include "formats/ovl_binary.h"
+#include "link/packet.h"
+#include "link/protocol_set.h"
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+#include "transfer/record_formats.h"
+#include "transfer/splitting.h"
+
+namespace {
+
+const char* const kStatusPrefix = "  Status:   ";
+
+const char* const kRouteModeTitle = "Wegmate  --  Wegpunktmodus";
+const char* const kRouteModeQuestionNumbered =
+    "Wegpunkte in ROUTE(N) laden auf Basis von \nRoutennummern und / oder Routennamen? \n";
+const char* const kRouteModeQuestionAscii = "Wegpunkte in ROUTE(N) laden? \n";
+const char* const kSeparateTracksTitle = "Wegmate  --  Track-Punkt-Zuordnung";
+const char* const kSeparateTracksQuestion =
+    "Track-Punkte in separate (benannte) Track-Aufz. laden \n"
+    "auf Basis der Track-Nummern und / oder Track-Namen? \n"
+    "(Vorausgesetzt Ihr GPS-Gerät kann mehrere Track-Logs \nspeichern.) \n";
+
+const char* const kDuplicateError =
+    "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
+    "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal vorkommen.) ";
+const char* const kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
+const char* const kNoAnswerError = "GPS-Gerät antwortet nicht.";
+const char* const kTransferError = "Übertragungsfehler.";
+const char* const kProtocolError =
+    "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
+    "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
+const char* const kNamesChangedInfo =
+    "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher Bezeichnungen in Input-Datei.";
+
+constexpr int kMaxNakRepeats = 10;
+
+// What a reply other than ACK means after the packet just sent.
+enum ReplyRule {
+    RouteHeaderReply,  // NAK repeats; anything else: "Übertragungsfehler."
+    TrackHeaderReply,  // everything but ACK: "Übertragungsfehler."; nakCount untouched
+    PointReply         // NAK repeats; anything else: the long protocol hint
+};
+
+struct UploadState {
+    int portNumber;
+    int nakCount;  // NAKs in a row
+};
+
+// Sends one record packet and waits for its acknowledgement (serial). The
+// status text, when given, is shown after the first successful send. A NAK
+// repeats the unchanged packet, up to ten times in a row.
+int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule,
+               const char* statusText)
+{
+    Packet packet;
+    packet.build(id, (uint8_t)size, data);
+    bool statusShown = false;
+    for (;;) {
+        if (!packet.send(state.portNumber, 1)) {
+            showError(kTransferError);
+            return 0;
+        }
+        if (statusText && !statusShown) {
+            setStatusLine(statusText);
+            statusShown = true;
+        }
+        if (state.portNumber == 0) {
+            if (rule != TrackHeaderReply) state.nakCount = 0;
+            return 1;
+        }
+        pauseMs(50);
+        Packet reply;
+        if (!reply.receive(state.portNumber, 1, 5.0)) {
+            showError(kNoAnswerError);
+            return 0;
+        }
+        if (reply.id == kPidAck) {
+            if (rule != TrackHeaderReply) state.nakCount = 0;
+            return 1;
+        }
+        if (reply.id == kPidNak && rule != TrackHeaderReply) {
+            state.nakCount++;
+            if (state.nakCount > kMaxNakRepeats) {
+                showError(kTransferError);
+                return 0;
+            }
+            continue;
+        }
+        showError(rule == PointReply ? kProtocolError : kTransferError);
+        return 0;
+    }
+}
+
+bool hasTrackLogProtocol()
+{
+    return protocolSetContains("A301") || protocolSetContains("A302");
+}
+
+int readInputFile(const std::string& fileName, int transferKind, int fileKind, int& separateTracks,
+                  bool& fileHasNumbers, bool& fileHasNames)
+{
+    if (fileKind == OvlAscii) {
+        const bool askSeparate = transferKind == 6 && hasTrackLogProtocol();
+        return readOvlAsciiFile(fileName.c_str(), transferKind, separateTracks, askSeparate);
+    }
+    if (fileKind == OvlBinary) {
+        int objectKindFound = 0;
+        return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, fileHasNumbers, fileHasNames);
+    }
+    return readMifFile(fileName.c_str(), transferKind, fileHasNumbers, fileHasNames);
+}
+
+bool hasDuplicatePointNumbers()
+{
+    for (int i = 1; i < pointTable.count; i++) {
+        const PointRecord& a = pointTable.records[i - 1];
+        const PointRecord& b = pointTable.records[i];
+        if (a.NumberOfRouteOrTrack == b.NumberOfRouteOrTrack && a.NumberOfPoint == b.NumberOfPoint) return true;
+    }
+    return false;
+}
+
+// ROUTETRACKNAMEDLG for one id of the whole table: preset "01" asks for a
+// number, any other preset for a name.
+void askCommonRouteOrTrackId(const char* preset)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s", preset);
+    if (!runRouteTrackNameDialog(buffer)) return;
+    const bool numberMode = preset[0] == '0';
+    const int number = numberMode ? std::atoi(buffer) : 0;
+    for (int i = 0; i < pointTable.count; i++) {
+        if (numberMode)
+            pointTable.records[i].NumberOfRouteOrTrack = number;
+        else
+            copyName(pointTable.records[i].NameOfRouteOrTrack, buffer);
+    }
+}
+
+void terminateNames(PointRecord& record)
+{
+    record.NameOfPoint[kNameSize - 1] = 0;
+    record.NameOfRouteOrTrack[kNameSize - 1] = 0;
+    record.Comment[kNameSize - 1] = 0;
+}
+
+}  // namespace
+
+void uploadToDevice(int portNumber, int transferKind, int fileKind)
+{
+    // 1. File choice.
+    const bool mif = fileKind == MapInfoMif;
+    std::string fileName = mif ? "*.mif" : "*.ovl";
+    if (!platform().chooseFileToOpen(mif ? "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät"
+                                         : "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät",
+                                     mif ? FileFilter::MapInfo : FileFilter::Overlay, fileName))
+        return;
+    platform().repaintMainWindow();
+    pauseMs(500);
+
+    // 2. Naming state.
+    resetNamingState();
+
+    // 3. Reading.
+    const bool tracks = transferKind == 6;
+    int separateTracks = 0;
+    bool fileHasNumbers = false;
+    bool fileHasNames = false;
+    if (!readInputFile(fileName, transferKind, fileKind, separateTracks, fileHasNumbers, fileHasNames)) return;
+
+    // 4. Point names and 5. the route question (waypoint uploads).
+    bool routeMode = false;
+    if (!tracks) {
+        makePointNamesUnique();
+        routeMode = askYesNo(kRouteModeTitle,
+                             fileKind == OvlAscii ? kRouteModeQuestionAscii : kRouteModeQuestionNumbered);
+    }
+
+    // 6. Sorting.
+    sortPointTable();
+
+    // 7. Track preparation.
+    const bool trackLogs = hasTrackLogProtocol();
+    int routeOrTrackCount = 0;
+    if (tracks && trackLogs) {
+        if (splitRoutesAndTracks(6, true)) separateTracks = 1;
+        routeOrTrackCount = 1;
+        if (!separateTracks && (fileKind == MapInfoMif || fileKind == OvlBinary) &&
+            askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
+            separateTracks = 1;
+    }
+    if (!tracks || !trackLogs) separateTracks = 0;
+
+    // 8. Routes and separate tracks.
+    if (routeMode || separateTracks) {
+        if (hasDuplicatePointNumbers()) {
+            showError(kDuplicateError);
+            return;
+        }
+        splitRoutesAndTracks(transferKind, false);
+        routeOrTrackCount = countRouteOrTrackGroups();
+    }
+
+    // 9. One route/track id for a file that supplies none.
+    if ((routeOrTrackCount < 2 || (tracks && !separateTracks)) && !fileHasNumbers && !fileHasNames) {
+        const char* preset = nullptr;
+        if (!tracks) {
+            if (routeMode)
+                preset = (protocolSetContains("D200") || protocolSetContains("D201")) ? "01" : "ROUTE";
+        } else if (trackLogs) {
+            if (protocolSetContains("D310") || protocolSetContains("D312"))
+                preset = "ACTIVE LOG";
+            else if (protocolSetContains("D311"))
+                preset = "01";
+        }
+        if (preset) askCommonRouteOrTrackId(preset);
+    }
+
+    // 10. Records packet.
+    const int points = pointTable.count;
+    const bool routeLinks = routeMode && protocolSetContains("A201");
+    const int records = routeLinks ? 2 * points : points + routeOrTrackCount;
+    uint8_t data[255] = {};
+    data[0] = (uint8_t)(records & 0xFF);
+    data[1] = (uint8_t)((records >> 8) & 0xFF);
+    Packet packet;
+    packet.build(kPidRecords, 2, data);
+    if (!openingExchange(portNumber, packet, 5, 50)) {
+        showError(kConnectError);
+        return;
+    }
+
+    // 11. Records.
+    const char* protocols = protocolSet();
+    const WaypointFormat waypointFormat = uploadWaypointFormat(protocols);
+    const RouteHeaderFormat routeHeaderFormat = uploadRouteHeaderFormat(protocols);
+    const TrackHeaderFormat trackHeaderFormat = uploadTrackHeaderFormat(protocols);
+    const TrackPointFormat trackPointFormat = uploadTrackPointFormat(protocols);
+    const char* pointWord = tracks ? "Track-Punkten" : "Wegpunkten";
+
+    UploadState state = {portNumber, 0};
+    int currentNumber = -1;
+    char currentName[kNameSize] = "";
+    char status[128];
+    for (int v = 0; v < points; v++) {
+        PointRecord& record = pointTable.records[v];
+        terminateNames(record);
+
+        if (routeMode &&
+            startsNewGroup(record.NumberOfRouteOrTrack, record.NameOfRouteOrTrack, currentNumber, currentName)) {
+            currentNumber = record.NumberOfRouteOrTrack;
+            copyName(currentName, record.NameOfRouteOrTrack);
+            const int size = encodeRouteHeader(record, routeHeaderFormat, data);
+            if (!sendRecord(state, kPidRteHdr, data, size, RouteHeaderReply, nullptr)) return;
+        }
+
+        if (tracks && ((v == 0 && trackLogs) ||
+                       (separateTracks && startsNewGroup(record.NumberOfRouteOrTrack, record.NameOfRouteOrTrack,
+                                                         currentNumber, currentName)))) {
+            currentNumber = record.NumberOfRouteOrTrack;
+            copyName(currentName, record.NameOfRouteOrTrack);
+            const int size = encodeTrackHeader(record, trackHeaderFormat, separateTracks != 0, data);
+            if (!sendRecord(state, kPidTrkHdr, data, size, TrackHeaderReply, nullptr)) return;
+        }
+
+        std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, v, points,
+                      pointWord);
+        if (tracks) {
+            const int size = encodeTrackPoint(record, trackPointFormat, data);
+            if (!sendRecord(state, kPidTrkData, data, size, PointReply, status)) return;
+        } else {
+            const int size = encodeWaypoint(record, waypointFormat, data);
+            if (!sendRecord(state, routeMode ? kPidRteWptData : kPidWptData, data, size, PointReply, status))
+                return;
+        }
+
+        if (routeLinks && v + 1 < points) {
+            const PointRecord& next = pointTable.records[v + 1];
+            if (!startsNewGroup(next.NumberOfRouteOrTrack, next.NameOfRouteOrTrack, currentNumber, currentName)) {
+                const int size = encodeRouteLink(data);
+                if (!sendRecord(state, kPidRteLinkData, data, size, PointReply, nullptr)) return;
+            }
+        }
+        pumpEvents();
+    }
+
+    // 12. End.
+    std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, points, points,
+                  pointWord);
+    setStatusLine(status);
+    std::memset(data, 0, sizeof data);
+    data[0] = (uint8_t)(points & 0xFF);
+    data[1] = (uint8_t)((points >> 8) & 0xFF);
+    packet.build(kPidXferComplete, 2, data);
+    if (!packet.send(portNumber, 1)) {
+        // The receiver never learnt that the transfer is complete.
+        showError(kTransferError);
+        return;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%04d Punkte).", points);
+    showInfo(text);
+    if (!tracks && namesChanged) showInfo(kNamesChangedInfo);
+}
