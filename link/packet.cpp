@@ -1,0 +1,207 @@
+// The packet link: serial framing with DLE stuffing and checksum, the
+// mapping onto USB packets, the acknowledgement helper and the opening
+// exchange.
+
+#include <cstring>
+
+#include "app/platform.h"
+#include "link/link_clock.h"
+#include "link/packet.h"
+#include "link/usb.h"
+
+namespace {
+
+constexpr uint8_t kDle = 16;
+constexpr uint8_t kEtx = 3;
+constexpr float kSendLimitSeconds = 5.0f;
+constexpr float kStuffLimitSeconds = 1.0f;
+// Protocol-layer packets between two application packets are skipped; a
+// stream of nothing else ends the wait after this long.
+constexpr uint32_t kUsbSkipLimitMs = 10000;
+
+float secondsSince(uint32_t startMs) {
+    return (float)(uint32_t)(linkIo().nowMs() - startMs) / 1000.0f;
+}
+
+// Writes one byte, repeating failed writes until the packet's time is up.
+int writeByte(uint8_t byte, uint32_t startMs, int reportErrors, const char* message) {
+    for (;;) {
+        if (linkIo().serialWriteByte(byte) == 1) return 1;
+        if (secondsSince(startMs) > kSendLimitSeconds) {
+            if (reportErrors) showError(message);
+            return 0;
+        }
+    }
+}
+
+// Reads one byte, repeating empty reads until limitSeconds since the start
+// of the call have passed.
+int readByte(uint8_t& byte, uint32_t startMs, float limitSeconds, int reportErrors,
+             const char* message) {
+    for (;;) {
+        if (linkIo().serialReadByte(&byte) == 1) return 1;
+        if (secondsSince(startMs) > limitSeconds) {
+            if (reportErrors) showError(message);
+            return 0;
+        }
+    }
+}
+
+uint8_t computeChecksum(uint8_t id, uint8_t size, const uint8_t* data) {
+    unsigned sum = id + size;
+    for (int i = 0; i < size; i++) sum += data[i];
+    return (uint8_t)(0x100 - (sum & 0xFF));
+}
+
+int sendSerial(const Packet& p, int reportErrors) {
+    const char* plain = "Fehler bei Ausgabe zum seriellen Anschluss.";
+    const char* stuffed = "Fehler bei Ausgabe (DLE) zum seriellen Anschluss.";
+    uint32_t start = linkIo().nowMs();
+    uint8_t body[258];
+    int n = 0;
+    body[n++] = p.size;
+    for (int i = 0; i < p.size; i++) body[n++] = p.data[i];
+    body[n++] = p.checksum;
+
+    if (!writeByte(kDle, start, reportErrors, plain)) return 0;
+    if (!writeByte(p.id, start, reportErrors, plain)) return 0;
+    for (int i = 0; i < n; i++) {
+        if (!writeByte(body[i], start, reportErrors, plain)) return 0;
+        if (body[i] == kDle && !writeByte(kDle, start, reportErrors, stuffed)) return 0;
+    }
+    if (!writeByte(kDle, start, reportErrors, plain)) return 0;
+    if (!writeByte(kEtx, start, reportErrors, plain)) return 0;
+    return 1;
+}
+
+int receiveSerial(Packet& p, int reportErrors, double timeoutSeconds) {
+    const char* plain = "Fehler beim Einlesen vom seriellen Anschluss.";
+    const char* stuffed = "Fehler beim Einlesen (DLE) vom seriellen Anschluss.";
+    const float limit = (float)timeoutSeconds;
+    uint32_t start = linkIo().nowMs();
+    uint8_t b = 0;
+
+    // Reads a byte of size, data or checksum with its stuffing partner.
+    auto readStuffable = [&](uint8_t& out) -> int {
+        if (!readByte(out, start, limit, reportErrors, plain)) return 0;
+        return 1;
+    };
+    auto readPartner = [&](uint8_t value) -> int {
+        if (value != kDle) return 1;
+        uint8_t second = 0;
+        if (!readByte(second, start, kStuffLimitSeconds, reportErrors, stuffed)) return 0;
+        return second == kDle;
+    };
+
+    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    if (b != kDle) return 0;
+    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    p.id = b;
+    if (!readStuffable(b) || !readPartner(b)) return 0;
+    p.size = b;
+    for (int i = 0; i < p.size; i++) {
+        if (!readStuffable(b) || !readPartner(b)) return 0;
+        p.data[i] = b;
+    }
+    if (!readStuffable(b)) return 0;
+    p.checksum = computeChecksum(p.id, p.size, p.data);
+    if (b != p.checksum) {
+        if (reportErrors) showError("Prüfsummenfehler in empfangenem Datenpacket.");
+        return 0;
+    }
+    if (!readPartner(b)) return 0;
+    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    if (b != kDle) return 0;
+    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    if (b != kEtx) return 0;
+    return 1;
+}
+
+int sendUsb(const Packet& p) {
+    UsbPacket u;
+    usbSetHeader(u, kUsbApplicationLayer, p.id, p.size);
+    memcpy(u.bytes + kUsbHeaderSize, p.data, sizeof p.data);
+    if (!usbWritePacket(u)) {
+        showError("Fehler bei Ausgabe zum USB-Anschluss.");
+        return 0;
+    }
+    return 1;
+}
+
+int receiveUsb(Packet& p) {
+    UsbPacket u;
+    uint32_t start = linkIo().nowMs();
+    for (;;) {
+        if (!usbReadPacket(u)) {
+            showError("Fehler bei Lesen vom USB-Anschluss.");
+            return 0;
+        }
+        if (usbPacketType(u) == kUsbApplicationLayer) break;
+        if ((uint32_t)(linkIo().nowMs() - start) > kUsbSkipLimitMs) {
+            showError("Fehler bei Lesen vom USB-Anschluss.");
+            return 0;
+        }
+    }
+    p.id = (uint8_t)(usbPacketId(u) & 0xFF);
+    uint32_t dataSize = usbPacketDataSize(u);
+    if (dataSize > 255) {
+        showError("Maxim. Größe des Paketdatenelements überschritten.");
+        return 0;
+    }
+    p.size = (uint8_t)dataSize;
+    memcpy(p.data, u.bytes + kUsbHeaderSize, sizeof p.data);
+    p.checksum = computeChecksum(p.id, p.size, p.data);
+    return 1;
+}
+
+}  // namespace
+
+int Packet::build(uint8_t newId, uint8_t newSize, const uint8_t* newData) {
+    id = newId;
+    size = newSize;
+    memcpy(data, newData, sizeof data);
+    checksum = computeChecksum(id, size, data);
+    return 1;
+}
+
+int Packet::send(int portNumber, int reportErrors) {
+    if (portNumber == 0) return sendUsb(*this);
+    return sendSerial(*this, reportErrors);
+}
+
+int Packet::receive(int portNumber, int reportErrors, double timeoutSeconds) {
+    if (portNumber == 0) return receiveUsb(*this);
+    return receiveSerial(*this, reportErrors, timeoutSeconds);
+}
+
+int sendAck(int portNumber, uint8_t ackedId) {
+    uint8_t data[255] = {};
+    data[0] = ackedId;
+    data[1] = 0;
+    Packet ack;
+    ack.build(kPidAck, 2, data);
+    return ack.send(portNumber, 1);
+}
+
+int openingExchange(int portNumber, Packet& packet, int attempts, int settleMs) {
+    const Packet request = packet;
+    for (int attempt = 1; attempt <= attempts; attempt++) {
+        Packet p = request;
+        if (p.send(portNumber, 0)) {
+            if (portNumber == 0) {
+                packet = p;
+                return 1;
+            }
+            pauseMs(settleMs);
+            if (p.receive(portNumber, 0, 5.0) && p.id == kPidAck) {
+                packet = p;
+                return 1;
+            }
+        }
+        if (attempt < attempts) {
+            pumpEvents();
+            pauseMs(1000);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,238 @@
+// Serial transport on POSIX termios: COM n stands for a tty device, the line
+// runs raw at 9600 baud 8N1 without flow control, one-byte reads wait at most
+// 3000 ms.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "app/platform.h"
+#include "app/settings.h"
+#include "link/link_clock.h"
+#include "link/serial_settings.h"
+#include "link/transport.h"
+#include "link/usb.h"
+
+namespace {
+
+constexpr int kSerialPorts = 8;
+constexpr int kReadTimeoutMs = 3000;
+constexpr int kWriteWaitMs = 5000;
+
+int serialFd = -1;
+std::string overrides[kSerialPorts + 1];
+
+const LinkIo realIo = {monotonicMs, serialReadByteFromPort, serialWriteByteToPort};
+const LinkIo* installedIo = &realIo;
+
+void sleepMs(int ms) {
+    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- clock seam
+
+uint32_t monotonicMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
+}
+
+void installLinkIo(const LinkIo* io) { installedIo = io ? io : &realIo; }
+
+const LinkIo& linkIo() { return *installedIo; }
+
+// ---------------------------------------------------------------- line settings
+
+int parseSerialSettings(const char* text, SerialSettings& out) {
+    SerialSettings s = {0, 0, 0, 0};
+    char key[16];
+    char value[16];
+    const char* p = text;
+    if (!text) return 0;
+    while (*p) {
+        while (*p == ' ') p++;
+        if (!*p) break;
+        int k = 0;
+        while (*p && *p != '=' && *p != ' ' && k < 15) key[k++] = *p++;
+        key[k] = 0;
+        if (*p != '=') return 0;
+        p++;
+        int v = 0;
+        while (*p && *p != ' ' && v < 15) value[v++] = *p++;
+        value[v] = 0;
+        if (v == 0 || (*p && *p != ' ')) return 0;
+        char* end = nullptr;
+        if (strcmp(key, "baud") == 0) {
+            long b = strtol(value, &end, 10);
+            if (*end || b <= 0) return 0;
+            s.baud = (int)b;
+        } else if (strcmp(key, "parity") == 0) {
+            if (v != 1 || !strchr("NEO", value[0] & ~0x20)) return 0;
+            s.parity = value[0] & ~0x20;
+        } else if (strcmp(key, "data") == 0) {
+            long d = strtol(value, &end, 10);
+            if (*end || d < 5 || d > 8) return 0;
+            s.dataBits = (int)d;
+        } else if (strcmp(key, "stop") == 0) {
+            if (strcmp(value, "1") == 0) s.stopBits = 1;
+            else if (strcmp(value, "2") == 0) s.stopBits = 2;
+            else return 0;
+        } else {
+            return 0;
+        }
+    }
+    if (s.baud == 0) return 0;
+    if (s.parity == 0) s.parity = 'N';
+    if (s.dataBits == 0) s.dataBits = 8;
+    if (s.stopBits == 0) s.stopBits = 1;
+    out = s;
+    return 1;
+}
+
+int serialSettingsToTermios(const SerialSettings& s, struct termios& tio) {
+    speed_t speed;
+    switch (s.baud) {
+        case 1200: speed = B1200; break;
+        case 2400: speed = B2400; break;
+        case 4800: speed = B4800; break;
+        case 9600: speed = B9600; break;
+        case 19200: speed = B19200; break;
+        case 38400: speed = B38400; break;
+        case 57600: speed = B57600; break;
+        case 115200: speed = B115200; break;
+        default: return 0;
+    }
+    memset(&tio, 0, sizeof tio);
+    // Raw bytes: no input or output processing, no echo, no signals, no
+    // hardware or software flow control, receiver on, modem lines ignored.
+    tio.c_iflag = 0;
+    tio.c_oflag = 0;
+    tio.c_lflag = 0;
+    tio.c_cflag = CREAD | CLOCAL;
+    switch (s.dataBits) {
+        case 5: tio.c_cflag |= CS5; break;
+        case 6: tio.c_cflag |= CS6; break;
+        case 7: tio.c_cflag |= CS7; break;
+        default: tio.c_cflag |= CS8; break;
+    }
+    if (s.parity == 'E') tio.c_cflag |= PARENB;
+    if (s.parity == 'O') tio.c_cflag |= PARENB | PARODD;
+    if (s.stopBits == 2) tio.c_cflag |= CSTOPB;
+    // Reads are bounded with poll(); the driver returns what it has.
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    return 1;
+}
+
+// ---------------------------------------------------------------- device mapping
+
+void setSerialDeviceOverride(int portNumber, const std::string& path) {
+    if (portNumber >= 1 && portNumber <= kSerialPorts) overrides[portNumber] = path;
+}
+
+std::string serialDevicePath(int portNumber) {
+    if (portNumber >= 1 && portNumber <= kSerialPorts && !overrides[portNumber].empty())
+        return overrides[portNumber];
+    char name[32];
+    snprintf(name, sizeof name, "/com%d", portNumber);
+    std::string link = configDirectory() + name;
+    struct stat st;
+    if (lstat(link.c_str(), &st) == 0) return link;
+    snprintf(name, sizeof name, "/dev/ttyS%d", portNumber - 1);
+    return name;
+}
+
+// ---------------------------------------------------------------- open / close
+
+int openSerialPort(int portNumber) {
+    SerialSettings settingsRecord;
+    struct termios tio;
+    if (!parseSerialSettings("baud=9600 parity=N data=8 stop=1", settingsRecord) ||
+        !serialSettingsToTermios(settingsRecord, tio)) {
+        showError("Fehler beim Setzen der COM-Parameter.");
+        return 0;
+    }
+    closeLink();
+    if (portNumber < 1 || portNumber > kSerialPorts) {
+        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        return 0;
+    }
+    std::string path = serialDevicePath(portNumber);
+    // Non-blocking open so that a port without carrier does not hang here.
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        return 0;
+    }
+    if (!isatty(fd) || tcsetattr(fd, TCSANOW, &tio) != 0) {
+        close(fd);
+        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        return 0;
+    }
+    // DTR and RTS are not driven; devices without modem lines refuse this.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &lines);
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    tcflush(fd, TCIOFLUSH);
+    serialFd = fd;
+    return 1;
+}
+
+int serialPortOpen() { return serialFd >= 0; }
+
+void closeLink() {
+    if (serialFd >= 0) {
+        close(serialFd);
+        serialFd = -1;
+    }
+    usbClose();
+}
+
+// ---------------------------------------------------------------- byte I/O
+
+int serialReadByteFromPort(uint8_t* byte) {
+    if (serialFd < 0) {
+        sleepMs(10);
+        return 0;
+    }
+    struct pollfd pfd = {serialFd, POLLIN, 0};
+    int r;
+    do {
+        r = poll(&pfd, 1, kReadTimeoutMs);
+    } while (r < 0 && errno == EINTR);
+    if (r <= 0) return 0;
+    ssize_t n = read(serialFd, byte, 1);
+    if (n == 1) return 1;
+    // Hang-up or error: do not spin, the caller retries until its deadline.
+    sleepMs(10);
+    return 0;
+}
+
+int serialWriteByteToPort(uint8_t byte) {
+    if (serialFd < 0) return -1;
+    struct pollfd pfd = {serialFd, POLLOUT, 0};
+    int r;
+    do {
+        r = poll(&pfd, 1, kWriteWaitMs);
+    } while (r < 0 && errno == EINTR);
+    if (r <= 0) return 0;
+    ssize_t n = write(serialFd, &byte, 1);
+    if (n == 1) return 1;
+    sleepMs(1);
+    return (int)n;
+}
