@@ -35,6 +35,10 @@ std::string parameterFilePath(const std::string& exeDir);
 // $XDG_CONFIG_HOME/wegmate, or ~/.config/wegmate.
 std::string configDirectory();
 
+// The directory of the running program file (from /proc/self/exe), with a
+// trailing '/', or "" when it cannot be found.
+std::string programDirectory();
+
 // Settings dialog check (OK button): both texts are read with the standard
 // text-to-integer conversion; when both are above 0 they are stored in
 // settings.maxRoutePoints / maxTrackPoints and nullptr is returned, else the
