@@ -1,0 +1,772 @@
+// MapInfo interchange files: writer and reader of the MIF/MID pair.
+
+#include "formats/mif.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/atomic_file.h"
+#include "app/platform.h"
+#include "formats/helpers.h"
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+#include "transfer/times.h"
+
+namespace {
+
+// The longest line the reader takes, without its line end.
+constexpr int kMaxLineLength = 299;
+// The line, CR, LF and the NUL.
+constexpr int kLineBufferSize = kMaxLineLength + 3;
+
+const char kMsgOpenMif[] = "Fehler beim Öffnen der MIF-Eingabedatei.";
+const char kMsgOpenMid[] = "Fehler beim Öffnen der MID-Eingabedatei.";
+const char kMsgNoMif[] = "Keine gültige MIF-Datei!";
+const char kMsgCoordSys[] = "Falsches Koordinatensystem -- muss 'Länge/Breite mit WGS84' sein.";
+const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgMidRead[] = "Konnte aus MID-Datei nicht lesen.";
+const char kMsgWrongType[] =
+    "MIF-Datei enthielt Objekte falschen Typs.\nVerwenden Sie nur Objekte vom Type 'Punkt' oder 'Polylinie'!";
+const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
+
+// ---------------------------------------------------------------- writing
+
+// "%.8lf" independent of the user's locale.
+void formatCoordinate(char* out, size_t size, double value)
+{
+    std::to_chars_result r = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, 8);
+    if (r.ec != std::errc())
+        r.ptr = out;
+    *r.ptr = '\0';
+}
+
+// A text value of a MID row. A double quote inside the value is doubled, as
+// MapInfo itself escapes it, so that the row keeps its fields.
+void appendQuoted(char*& p, const char* value)
+{
+    *p++ = '"';
+    for (; *value; value++) {
+        if (*value == '"')
+            *p++ = '"';
+        *p++ = *value;
+    }
+    *p++ = '"';
+}
+
+void appendNumber(char*& p, long long value)
+{
+    p += snprintf(p, 24, "%lld", value);
+}
+
+void appendQuotedNumber(char*& p, long long value)
+{
+    *p++ = '"';
+    appendNumber(p, value);
+    *p++ = '"';
+}
+
+// One row of the eleven columns.
+void formatPointRow(char* row, const PointRecord& r, bool newSegment)
+{
+    char time[24];
+    formatTime(r.Time, time);
+    char altitude[16] = "";
+    if (r.Altitude > -500.0f && r.Altitude < 20000.0f)
+        snprintf(altitude, sizeof altitude, "%d", (int)r.Altitude);
+    char symbol[8] = "", display1[8] = "", display2[8] = "";
+    if (r.HasSymbol) {
+        snprintf(symbol, sizeof symbol, "%u", (unsigned)r.Symbol);
+        snprintf(display1, sizeof display1, "%u", (unsigned)r.Display1);
+        snprintf(display2, sizeof display2, "%u", (unsigned)r.Display2);
+    }
+    char* p = row;
+    appendQuotedNumber(p, r.NumberOfRouteOrTrack);
+    *p++ = ',';
+    appendQuoted(p, r.NameOfRouteOrTrack);
+    *p++ = ',';
+    appendQuotedNumber(p, r.NumberOfPoint);
+    *p++ = ',';
+    appendQuoted(p, r.NameOfPoint);
+    *p++ = ',';
+    appendQuoted(p, time);
+    *p++ = ',';
+    appendQuoted(p, altitude);
+    *p++ = ',';
+    appendQuoted(p, r.Comment);
+    *p++ = ',';
+    appendQuoted(p, newSegment ? "1" : "0");
+    *p++ = ',';
+    appendQuoted(p, symbol);
+    *p++ = ',';
+    appendQuoted(p, display1);
+    *p++ = ',';
+    appendQuoted(p, display2);
+    strcpy(p, "\r\n");
+}
+
+void formatLineRow(char* row, const PointRecord& r)
+{
+    char time[24];
+    formatTime(r.Time, time);
+    char display1[8] = "", display2[8] = "";
+    if (r.HasSymbol) {
+        snprintf(display1, sizeof display1, "%u", (unsigned)r.Display1);
+        snprintf(display2, sizeof display2, "%u", (unsigned)r.Display2);
+    }
+    char* p = row;
+    appendQuotedNumber(p, r.NumberOfRouteOrTrack);
+    *p++ = ',';
+    appendQuoted(p, r.NameOfRouteOrTrack);
+    strcpy(p, ",\"0\",\"\",");
+    p += strlen(p);
+    appendQuoted(p, time);
+    strcpy(p, ",\"\",");
+    p += strlen(p);
+    appendQuoted(p, r.Comment);
+    strcpy(p, ",\"\",\"\",");
+    p += strlen(p);
+    appendQuoted(p, display1);
+    *p++ = ',';
+    appendQuoted(p, display2);
+    strcpy(p, "\r\n");
+}
+
+// "Point %.8lf %.8lf" / "%.8lf %.8lf" with line end.
+void formatPosition(char* line, const char* prefix, const PointRecord& r)
+{
+    char lon[64], lat[64];
+    formatCoordinate(lon, sizeof lon, r.Longitude);
+    formatCoordinate(lat, sizeof lat, r.Latitude);
+    snprintf(line, 160, "%s%s %s\r\n", prefix, lon, lat);
+}
+
+const char kPenLine[] = "    Pen (2,54,37008)\r\n";
+
+// ---------------------------------------------------------------- reading
+
+// Reads one line with its line end into buffer (kLineBufferSize bytes).
+// 1: a line; 0: end of file; -1: a line longer than kMaxLineLength (it is
+// consumed entirely).
+int readLine(FILE* file, char* buffer)
+{
+    if (!fgets(buffer, kLineBufferSize, file))
+        return 0;
+    size_t length = strlen(buffer);
+    if (length > 0 && buffer[length - 1] == '\n') {
+        length--;
+    } else if (length == (size_t)kLineBufferSize - 1) {
+        // No line end within the buffer: the line is too long.
+        int c;
+        while ((c = getc(file)) != EOF && c != '\n') {
+        }
+        return -1;
+    }
+    if (length > 0 && buffer[length - 1] == '\r')
+        length--;
+    return length > (size_t)kMaxLineLength ? -1 : 1;
+}
+
+void toUpperAscii(char* text)
+{
+    for (; *text; text++)
+        if (*text >= 'a' && *text <= 'z')
+            *text = (char)(*text - 'a' + 'A');
+}
+
+bool startsWith(const char* text, const char* prefix)
+{
+    return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+const char* skipBlanks(const char* text)
+{
+    while (*text == ' ')
+        text++;
+    return text;
+}
+
+// The usual integer conversion (white space, sign, digits), held within the
+// range of int instead of overflowing.
+int decimalValue(const char* text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        text++;
+    bool negative = false;
+    if (*text == '+' || *text == '-')
+        negative = *text++ == '-';
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; text++) {
+        value = value * 10 + (*text - '0');
+        if (value > (long long)INT_MAX + 1)
+            value = (long long)INT_MAX + 1;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        value = INT_MAX;
+    return (int)value;
+}
+
+// One decimal floating-point token, which must be taken up completely.
+bool parseNumberToken(const char* begin, const char* end, double& value)
+{
+    if (begin < end && *begin == '+')
+        begin++;
+    if (begin >= end)
+        return false;
+    std::from_chars_result r = std::from_chars(begin, end, value, std::chars_format::general);
+    if (r.ptr != end)
+        return false;
+    if (r.ec == std::errc::result_out_of_range)
+        value = (*begin == '-') ? -HUGE_VAL : HUGE_VAL;
+    else if (r.ec != std::errc())
+        return false;
+    return true;
+}
+
+// The last two blank-separated tokens of the line are longitude and
+// latitude. false when the line does not end in two numbers.
+bool parseCoordinates(const char* line, double& longitude, double& latitude)
+{
+    const char* end = line + strlen(line);
+    while (end > line && (end[-1] == '\n' || end[-1] == '\r'))
+        end--;
+    while (end > line && end[-1] == ' ')
+        end--;
+    const char* latBegin = end;
+    while (latBegin > line && latBegin[-1] != ' ')
+        latBegin--;
+    const char* lonEnd = latBegin;
+    while (lonEnd > line && lonEnd[-1] == ' ')
+        lonEnd--;
+    const char* lonBegin = lonEnd;
+    while (lonBegin > line && lonBegin[-1] != ' ')
+        lonBegin--;
+    return parseNumberToken(lonBegin, lonEnd, longitude) && parseNumberToken(latBegin, end, latitude);
+}
+
+// The column names the reader knows.
+enum Column {
+    ColNumKey, ColName, ColNumberOfRouteOrTrack, ColNameOfRouteOrTrack, ColNumberOfPoint,
+    ColNameOfPoint, ColTime, ColAltitude, ColComment, ColNewSegment, ColSymbol, ColDisplay1,
+    ColDisplay2, ColumnCount
+};
+
+const char* const kColumnNames[ColumnCount] = {
+    "NUMKEY ", "NAME ", "NUMBEROFROUTEORTRACK ", "NAMEOFROUTEORTRACK ", "NUMBEROFPOINT ",
+    "NAMEOFPOINT ", "TIME ", "ALTITUDE ", "COMMENT ", "NEWSEGMENT ", "SYMBOL ", "DISPLAY1 ",
+    "DISPLAY2 ",
+};
+
+struct MifReader {
+    FILE* mif = nullptr;
+    FILE* mid = nullptr;
+    int transferKind = 0;
+    bool* hasNumbers = nullptr;
+    bool* hasNames = nullptr;
+    char delimiter = ',';
+    int columnOf[ColumnCount] = {};  // column number of each known name, 0 = none
+    bool inColumns = false;
+    int nextColumn = 1;
+    int pendingVertices = 0;
+    // Attributes of the current polyline.
+    int lineNumber = -1;
+    char lineName[kNameSize] = "";
+    char lineComment[kNameSize] = "";
+    int displayFlag = 0;
+    int display1 = 0;
+    int display2 = 0;
+    int previousNumber = 0;
+    char previousName[kNameSize] = "";
+    int objectCount = 0;
+    int pointInLine = 0;
+    int nameCounter = 0;
+    bool seenPolyline = false;
+};
+
+// Copies at most 50 characters into a name field.
+void copyField(char (&field)[kNameSize], const char* value)
+{
+    size_t n = strlen(value);
+    if (n > kNameSize - 1)
+        n = kNameSize - 1;
+    memcpy(field, value, n);
+    field[n] = '\0';
+}
+
+// Splits a trimmed MID row and calls apply(columnNumber, value) for every
+// field. Values are at most as long as the row.
+template <typename Apply>
+void splitRow(const char* row, char delimiter, Apply apply)
+{
+    char value[kLineBufferSize];
+    int field = 1;
+    const char* p = row;
+    for (;;) {
+        size_t n = 0;
+        bool quoted = false, closed = false;
+        for (; *p && !(!quoted && *p == delimiter); p++) {
+            if (closed)
+                continue;  // between the closing quote and the delimiter
+            if (*p == '"') {
+                if (!quoted && n == 0) {
+                    quoted = true;
+                } else if (quoted && p[1] == '"') {
+                    value[n++] = '"';  // a doubled quote stands for one
+                    p++;
+                } else if (quoted) {
+                    quoted = false;
+                    closed = true;
+                } else {
+                    value[n++] = *p;
+                }
+                continue;
+            }
+            value[n++] = *p;
+        }
+        value[n] = '\0';
+        apply(field, value);
+        if (!*p)
+            break;
+        p++;  // the delimiter
+        field++;
+    }
+}
+
+bool isColumn(const MifReader& reader, Column column, int field)
+{
+    return reader.columnOf[column] == field;
+}
+
+void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
+{
+    for (int c = 0; c < ColumnCount; c++) {
+        if (!isColumn(reader, (Column)c, field))
+            continue;
+        switch (c) {
+        case ColNumKey: {
+            int v = decimalValue(value);
+            r.NumberOfRouteOrTrack = v / 100;
+            r.NumberOfPoint = v - 100 * (v / 100);
+            if (startsWithDigit(value))
+                *reader.hasNumbers = true;
+            break;
+        }
+        case ColNumberOfRouteOrTrack:
+            r.NumberOfRouteOrTrack = decimalValue(value);
+            if (startsWithDigit(value))
+                *reader.hasNumbers = true;
+            break;
+        case ColNumberOfPoint:
+            r.NumberOfPoint = decimalValue(value);
+            break;
+        case ColName:
+        case ColNameOfPoint: {
+            char text[kLineBufferSize];
+            strcpy(text, value);
+            filterIdent(text);
+            copyField(r.NameOfPoint, text);
+            break;
+        }
+        case ColNameOfRouteOrTrack: {
+            char text[kLineBufferSize];
+            strcpy(text, value);
+            filterIdent(text);
+            copyField(r.NameOfRouteOrTrack, text);
+            if (hasSignificantChar(r.NameOfRouteOrTrack))
+                *reader.hasNames = true;
+            break;
+        }
+        case ColTime:
+            if (strlen(value) == 19)
+                r.Time = parseTime(value);
+            break;
+        case ColAltitude: {
+            const char* v = skipBlanks(value);
+            if ((*v >= '0' && *v <= '9') || (v[0] == '-' && v[1] >= '0' && v[1] <= '9'))
+                r.Altitude = (float)decimalValue(v);
+            break;
+        }
+        case ColComment: {
+            char text[kLineBufferSize];
+            strcpy(text, value);
+            filterComment(text);
+            copyField(r.Comment, text);
+            break;
+        }
+        case ColNewSegment:
+            r.NewSegment = *skipBlanks(value) == '1' ? 1 : 0;
+            break;
+        case ColSymbol: {
+            const char* v = skipBlanks(value);
+            if (*v >= '0' && *v <= '9') {
+                r.HasSymbol = 1;
+                r.Symbol = (uint16_t)decimalValue(v);
+            }
+            break;
+        }
+        case ColDisplay1:
+            r.Display1 = (uint8_t)decimalValue(value);
+            break;
+        case ColDisplay2:
+            r.Display2 = (uint8_t)decimalValue(value);
+            break;
+        }
+    }
+}
+
+void applyLineField(MifReader& reader, int field, char* value)
+{
+    for (int c = 0; c < ColumnCount; c++) {
+        if (!isColumn(reader, (Column)c, field))
+            continue;
+        switch (c) {
+        case ColNumKey:
+        case ColNumberOfRouteOrTrack:
+            if (*skipBlanks(value) == '\0') {
+                reader.lineNumber = -1;
+            } else {
+                reader.lineNumber = decimalValue(value);
+                if (startsWithDigit(value))
+                    *reader.hasNumbers = true;
+            }
+            break;
+        case ColName:
+        case ColNameOfRouteOrTrack: {
+            char text[kLineBufferSize];
+            strcpy(text, value);
+            filterIdent(text);
+            copyField(reader.lineName, text);
+            if (hasSignificantChar(reader.lineName))
+                *reader.hasNames = true;
+            break;
+        }
+        case ColComment: {
+            char text[kLineBufferSize];
+            strcpy(text, value);
+            filterComment(text);
+            copyField(reader.lineComment, text);
+            break;
+        }
+        case ColDisplay1: {
+            const char* v = skipBlanks(value);
+            if (*v >= '0' && *v <= '9') {
+                reader.displayFlag = 1;
+                reader.display1 = decimalValue(v);
+            }
+            break;
+        }
+        case ColDisplay2:
+            reader.display2 = decimalValue(value);
+            break;
+        }
+    }
+}
+
+void presetNextSegment()
+{
+    if (pointTable.count < kMaxPoints)
+        pointTable.records[pointTable.count].NewSegment = 0;
+}
+
+// Reads the MID row of an object: 1, or 0 after the message.
+int readMidRow(MifReader& reader, char* row)
+{
+    if (readLine(reader.mid, row) != 1) {
+        showError(kMsgMidRead);
+        return 0;
+    }
+    trimLine(row);
+    return 1;
+}
+
+int readPointObject(MifReader& reader, const char* line)
+{
+    if (pointTable.count >= kMaxPoints) {
+        showError(kMsgCapacity);
+        return 0;
+    }
+    double longitude, latitude;
+    if (!parseCoordinates(line, longitude, latitude)) {
+        showError(kMsgNoMif);
+        return 0;
+    }
+    PointRecord& r = pointTable.records[pointTable.count];
+    int newSegment = pointTable.count == 0 ? 1 : 0;
+    memset(&r, 0, sizeof r);
+    r.NewSegment = newSegment;
+    r.Longitude = longitude;
+    r.Latitude = latitude;
+    r.Altitude = kNoAltitude;
+    char row[kLineBufferSize];
+    if (!readMidRow(reader, row))
+        return 0;
+    if (strlen(row) > 2)
+        splitRow(row, reader.delimiter,
+                 [&](int field, char* value) { applyPointField(reader, r, field, value); });
+    pointTable.count++;
+    presetNextSegment();
+    return 1;
+}
+
+int readPolylineObject(MifReader& reader, const char* line)
+{
+    long long n = decimalValue(line + 6);
+    if (n < 0)
+        n = 0;
+    if (pointTable.count + n >= kMaxPoints) {
+        showError(kMsgCapacity);
+        return 0;
+    }
+    reader.nameCounter = 0;
+    if (reader.transferKind != 6 && !nameInitialsAsked) {
+        askNameInitials();
+        nameInitialsAsked = true;
+    }
+    if (reader.seenPolyline)
+        advanceNameInitials(nameInitials[0], nameInitials[1]);
+    reader.seenPolyline = true;
+    pointTable.records[pointTable.count].NewSegment = 1;
+    reader.lineNumber = -1;
+    reader.lineName[0] = '\0';
+    reader.lineComment[0] = '\0';
+    reader.displayFlag = 0;
+
+    char row[kLineBufferSize];
+    if (!readMidRow(reader, row))
+        return 0;
+    if (strlen(row) > 2)
+        splitRow(row, reader.delimiter, [&](int field, char* value) { applyLineField(reader, field, value); });
+
+    if (reader.lineNumber == reader.previousNumber && strcmp(reader.lineName, reader.previousName) == 0 &&
+        reader.transferKind != 7) {
+        // A further segment of the previous track: numbering goes on.
+    } else {
+        reader.objectCount++;
+        if (reader.lineNumber == -1)
+            reader.lineNumber = reader.objectCount;
+        reader.pointInLine = 0;
+    }
+    reader.previousNumber = reader.lineNumber;
+    strcpy(reader.previousName, reader.lineName);
+    reader.pendingVertices = (int)n;
+    return 1;
+}
+
+int readVertex(MifReader& reader, const char* line)
+{
+    double longitude, latitude;
+    if (!parseCoordinates(line, longitude, latitude)) {
+        showError(kMsgMissingVertices);
+        return 0;
+    }
+    PointRecord& r = pointTable.records[pointTable.count];
+    int newSegment = r.NewSegment;
+    memset(&r, 0, sizeof r);
+    r.NewSegment = newSegment;
+    r.Longitude = longitude;
+    r.Latitude = latitude;
+    r.NumberOfRouteOrTrack = reader.lineNumber;
+    r.NumberOfPoint = ++reader.pointInLine;
+    reader.nameCounter++;
+    if (reader.transferKind != 6)
+        copyField(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+    strcpy(r.NameOfRouteOrTrack, reader.lineName);
+    strcpy(r.Comment, reader.lineComment);
+    r.Altitude = kNoAltitude;
+    r.HasSymbol = (uint8_t)reader.displayFlag;
+    r.Display1 = (uint8_t)reader.display1;
+    r.Display2 = (uint8_t)reader.display2;
+    pointTable.count++;
+    presetNextSegment();
+    reader.pendingVertices--;
+    return 1;
+}
+
+// Treats one MIF line (converted to upper case). 1 to go on, 0 after a
+// message.
+int readMifLine(MifReader& reader, char* line, bool firstLine)
+{
+    if (firstLine && !startsWith(line, "VERSIO")) {
+        showError(kMsgNoMif);
+        return 0;
+    }
+    if (startsWith(line, "COLUMNS ")) {
+        reader.inColumns = true;
+        return 1;
+    }
+    if (startsWith(line, "DELIMITER")) {
+        const char* quote = strchr(line, '"');
+        if (quote && quote[1] && quote[1] != '\r' && quote[1] != '\n')
+            reader.delimiter = quote[1];
+        return 1;
+    }
+    if (reader.inColumns && startsWith(line, "DATA")) {
+        reader.inColumns = false;
+        return 1;
+    }
+    if (reader.inColumns) {
+        int number = reader.nextColumn++;
+        const char* name = skipBlanks(line);
+        for (int c = 0; c < ColumnCount; c++)
+            if (startsWith(name, kColumnNames[c]))
+                reader.columnOf[c] = number;
+        return 1;
+    }
+    if (reader.pendingVertices > 0)
+        return readVertex(reader, line);
+    if (startsWith(line, "COORDSYS")) {
+        if (!strstr(line, "EARTH PROJECTION 1, 104")) {
+            showError(kMsgCoordSys);
+            return 0;
+        }
+        return 1;
+    }
+    if (startsWith(line, "POINT "))
+        return readPointObject(reader, line);
+    if (startsWith(line, "PLINE "))
+        return readPolylineObject(reader, line);
+    return 1;
+}
+
+int readPair(MifReader& reader)
+{
+    char line[kLineBufferSize];
+    bool firstLine = true;
+    for (;;) {
+        int got = readLine(reader.mif, line);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            showError(kMsgNoMif);
+            return 0;
+        }
+        toUpperAscii(line);
+        if (!readMifLine(reader, line, firstLine))
+            return 0;
+        firstLine = false;
+    }
+    if (firstLine) {
+        // An empty file is no MIF file.
+        showError(kMsgNoMif);
+        return 0;
+    }
+    char row[kLineBufferSize];
+    int got = readLine(reader.mid, row);
+    if (got < 0 || (got > 0 && strlen(row) > 3)) {
+        showError(kMsgWrongType);
+        return 0;
+    }
+    if (reader.pendingVertices > 0) {
+        showError(kMsgMissingVertices);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::string midFileName(const std::string& mifName)
+{
+    std::string mid = mifName;
+    if (!mid.empty())
+        mid.back() = 'd';
+    return mid;
+}
+
+int writeMifFile(const char* mifName, int objectKind)
+{
+    if (!mifName || !*mifName)
+        return 0;
+    AtomicFile mif, mid;
+    if (!atomicOpen(mif, mifName))
+        return 0;
+    if (!atomicOpen(mid, midFileName(mifName).c_str())) {
+        atomicAbort(mif);
+        return 0;
+    }
+    static const char header[] =
+        "Version 300\r\n"
+        "Charset \"WindowsLatin1\"\r\n"
+        "Delimiter \",\"\r\n"
+        "CoordSys Earth Projection 1, 104\r\n"
+        "Columns 11\r\n"
+        "  NumberOfRouteOrTrack Smallint\r\n";
+    atomicPuts(mif, header);
+    char line[640];
+    snprintf(line, sizeof line, "  NameOfRouteOrTrack Char(%d)\r\n", kNameSize - 1);
+    atomicPuts(mif, line);
+    atomicPuts(mif, "  NumberOfPoint Smallint\r\n");
+    snprintf(line, sizeof line, "  NameOfPoint Char(%d)\r\n", kNameSize - 1);
+    atomicPuts(mif, line);
+    atomicPuts(mif, "  Time Char(19)\r\n  Altitude Char(10)\r\n");
+    snprintf(line, sizeof line, "  Comment Char(%d)\r\n", kNameSize - 1);
+    atomicPuts(mif, line);
+    atomicPuts(mif,
+               "  NewSegment Char(1)\r\n  Symbol Char(5)\r\n  Display1 Char(3)\r\n  Display2 Char(3)\r\n"
+               "Data\r\n\r\n");
+
+    bool lineOpen = false;
+    bool first = true;
+    for (int i = 0; i < pointTable.count && !mif.failed && !mid.failed; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        if (objectKind != LineObjects) {
+            formatPosition(line, "Point ", r);
+            atomicPuts(mif, line);
+            atomicPuts(mif, "    Symbol (33,15790080,14)\r\n");
+            formatPointRow(line, r, r.NewSegment || first);
+            atomicPuts(mid, line);
+            first = false;
+            continue;
+        }
+        if (r.NewSegment || first) {
+            if (r.LinePointCount < 2)
+                continue;
+            if (lineOpen)
+                atomicPuts(mif, kPenLine);
+            snprintf(line, sizeof line, "Pline %d\r\n", r.LinePointCount);
+            atomicPuts(mif, line);
+            lineOpen = true;
+            formatLineRow(line, r);
+            atomicPuts(mid, line);
+        }
+        formatPosition(line, "", r);
+        atomicPuts(mif, line);
+        first = false;
+    }
+    if (lineOpen)
+        atomicPuts(mif, kPenLine);
+    AtomicFile* both[] = {&mif, &mid};
+    return atomicCommitAll(both, 2);
+}
+
+int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrackNumbers,
+                bool& fileHasRouteOrTrackNames)
+{
+    MifReader reader;
+    reader.transferKind = transferKind;
+    reader.hasNumbers = &fileHasRouteOrTrackNumbers;
+    reader.hasNames = &fileHasRouteOrTrackNames;
+    reader.mif = mifName ? fopen(mifName, "rb") : nullptr;
+    if (!reader.mif) {
+        showError(kMsgOpenMif);
+        return 0;
+    }
+    reader.mid = fopen(midFileName(mifName).c_str(), "rb");
+    if (!reader.mid) {
+        showError(kMsgOpenMid);
+        fclose(reader.mif);
+        return 0;
+    }
+    pointTable.reset();
+    pointTable.records[0].NewSegment = 1;
+    int ok = readPair(reader);
+    fclose(reader.mif);
+    fclose(reader.mid);
+    return ok;
+}

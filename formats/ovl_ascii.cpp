@@ -1,0 +1,333 @@
+// TOP50 overlay files in their ASCII form: writer and reader.
+
+#include "formats/ovl_ascii.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/atomic_file.h"
+#include "app/platform.h"
+#include "formats/helpers.h"
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+
+namespace {
+
+constexpr int kMaxLineLength = 299;
+constexpr int kLineBufferSize = kMaxLineLength + 3;  // CR, LF, NUL
+
+const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
+const char kMsgNoOvl[] = "Keine gültige ASCII-OVL-Datei!";
+const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
+
+const char kSeparateTracksTitle[] = "Wegmate  --  Mehrere Track-Aufz.";
+const char kSeparateTracksQuestion[] =
+    "Falls mehrere Linienobjekte vorhanden sind, sollen \ndiese als verschiedene Track-Aufzeichnungen interpre- \n"
+    "tiert werden? \n  \n(Vorausgesetzt Ihr GPS-Gerät kann mehrere 'Track \nLogs' speichern.) \n  \n"
+    "(Bei 'NEIN' werden mehrere Linien-Objekte als ver- \nschiedene Segmente des gleichen 'Tracks' behandelt.) ";
+
+// "%.8lf" independent of the user's locale.
+void formatCoordinate(char* out, size_t size, double value)
+{
+    std::to_chars_result r = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, 8);
+    if (r.ec != std::errc())
+        r.ptr = out;
+    *r.ptr = '\0';
+}
+
+// "<key>=<value>" with a coordinate value and the line end.
+void writeCoordinate(AtomicFile& file, const char* key, double value)
+{
+    char number[64], line[128];
+    formatCoordinate(number, sizeof number, value);
+    snprintf(line, sizeof line, "%s=%s\r\n", key, number);
+    atomicPuts(file, line);
+}
+
+// 1: a line; 0: end of file; -1: a line longer than kMaxLineLength.
+int readLine(FILE* file, char* buffer)
+{
+    if (!fgets(buffer, kLineBufferSize, file))
+        return 0;
+    size_t length = strlen(buffer);
+    if (length > 0 && buffer[length - 1] == '\n') {
+        length--;
+    } else if (length == (size_t)kLineBufferSize - 1) {
+        int c;
+        while ((c = getc(file)) != EOF && c != '\n') {
+        }
+        return -1;
+    }
+    if (length > 0 && buffer[length - 1] == '\r')
+        length--;
+    return length > (size_t)kMaxLineLength ? -1 : 1;
+}
+
+void toUpperAscii(char* text)
+{
+    for (; *text; text++)
+        if (*text >= 'a' && *text <= 'z')
+            *text = (char)(*text - 'a' + 'A');
+}
+
+bool startsWith(const char* text, const char* prefix)
+{
+    return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+int decimalValue(const char* text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        text++;
+    bool negative = false;
+    if (*text == '+' || *text == '-')
+        negative = *text++ == '-';
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; text++) {
+        value = value * 10 + (*text - '0');
+        if (value > (long long)INT_MAX + 1)
+            value = (long long)INT_MAX + 1;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        value = INT_MAX;
+    return (int)value;
+}
+
+// The value after the first '=' of a coordinate line: a decimal number,
+// surrounded by blanks or tabs at most. false when there is none.
+bool coordinateValue(const char* line, double& value)
+{
+    const char* begin = strchr(line, '=');
+    if (!begin)
+        return false;
+    begin++;
+    while (*begin == ' ' || *begin == '\t')
+        begin++;
+    const char* end = begin + strlen(begin);
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r' || end[-1] == '\n'))
+        end--;
+    if (begin < end && *begin == '+')
+        begin++;
+    if (begin >= end)
+        return false;
+    std::from_chars_result r = std::from_chars(begin, end, value, std::chars_format::general);
+    if (r.ptr != end)
+        return false;
+    if (r.ec == std::errc::result_out_of_range)
+        value = *begin == '-' ? -HUGE_VAL : HUGE_VAL;
+    else if (r.ec != std::errc())
+        return false;
+    return true;
+}
+
+void copyField(char (&field)[kNameSize], const char* value)
+{
+    size_t n = strlen(value);
+    if (n > kNameSize - 1)
+        n = kNameSize - 1;
+    memcpy(field, value, n);
+    field[n] = '\0';
+}
+
+struct AsciiReader {
+    FILE* file = nullptr;
+    int transferKind = 0;
+    bool askSeparateTracks = false;
+    int* separateTracks = nullptr;
+    bool asked = false;
+    int number = 1;
+    int pointNumber = 1;
+    bool firstLine = true;
+    bool expectY = false;
+    int named = 0;
+    int index = 0;
+};
+
+int readLines(AsciiReader& reader)
+{
+    char line[kLineBufferSize];
+    bool firstFileLine = true;
+    for (;;) {
+        int got = readLine(reader.file, line);
+        if (got == 0)
+            break;
+        if (pointTable.count >= kMaxPoints) {
+            showError(kMsgCapacity);
+            return 0;
+        }
+        if (got < 0) {
+            showError(firstFileLine ? kMsgNoOvl : kMsgRead);
+            return 0;
+        }
+        toUpperAscii(line);
+        if (firstFileLine && !startsWith(line, "[SYMB")) {
+            showError(kMsgNoOvl);
+            return 0;
+        }
+        firstFileLine = false;
+        PointRecord& r = pointTable.records[pointTable.count];
+        if (startsWith(line, "PUNKTE=")) {
+            if (reader.transferKind == 6 && reader.askSeparateTracks && !reader.asked) {
+                reader.asked = true;
+                *reader.separateTracks = askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion) ? 1 : 0;
+            }
+            reader.named = decimalValue(line + 7);
+            reader.index = 0;
+            r.NewSegment = 1;
+            if (reader.transferKind != 6 || *reader.separateTracks == 1) {
+                if (!reader.firstLine)
+                    reader.number++;
+                reader.pointNumber = 1;
+            }
+            if (!reader.firstLine)
+                advanceNameInitials(nameInitials[0], nameInitials[1]);
+            reader.firstLine = false;
+        } else if (startsWith(line, "XKOORD")) {
+            double longitude;
+            if (reader.expectY || !coordinateValue(line, longitude)) {
+                showError(kMsgRead);
+                return 0;
+            }
+            int newSegment = r.NewSegment;
+            memset(&r, 0, sizeof r);
+            r.NewSegment = newSegment;
+            r.Longitude = longitude;
+            int nameNumber;
+            if (reader.named > 0) {
+                nameNumber = ++reader.index;
+                reader.named--;
+            } else {
+                nameNumber = reader.pointNumber;
+            }
+            if (reader.transferKind != 6)
+                copyField(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+            r.Altitude = kNoAltitude;
+            reader.expectY = true;
+        } else if (startsWith(line, "YKOORD")) {
+            double latitude;
+            if (!reader.expectY || !coordinateValue(line, latitude)) {
+                showError(kMsgRead);
+                return 0;
+            }
+            r.Latitude = latitude;
+            r.NumberOfPoint = reader.pointNumber++;
+            r.NumberOfRouteOrTrack = reader.number;
+            snprintf(r.NameOfRouteOrTrack, kNameSize, "%s%02d", reader.transferKind == 6 ? "TRK" : "RTE",
+                     reader.number);
+            pointTable.count++;
+            if (pointTable.count < kMaxPoints)
+                pointTable.records[pointTable.count].NewSegment = 0;
+            reader.expectY = false;
+        }
+    }
+    if (firstFileLine) {
+        // An empty file holds no symbol section.
+        showError(kMsgNoOvl);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int writeOvlAsciiFile(const char* fileName, int objectKind)
+{
+    if (!fileName || !*fileName)
+        return 0;
+    AtomicFile file;
+    if (!atomicOpen(file, fileName))
+        return 0;
+
+    double minLat = 999.9, maxLat = -999.9, minLon = 999.9, maxLon = -999.9;
+    bool anyValid = false;
+    for (int i = 0; i < pointTable.count; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        anyValid = true;
+        if (r.Latitude > maxLat)
+            maxLat = r.Latitude;
+        if (r.Latitude < minLat)
+            minLat = r.Latitude;
+        if (r.Longitude > maxLon)
+            maxLon = r.Longitude;
+        if (r.Longitude < minLon)
+            minLon = r.Longitude;
+    }
+    double centerLat = anyValid ? (minLat + maxLat) / 2 : 0.0;
+    double centerLon = anyValid ? (minLon + maxLon) / 2 : 0.0;
+
+    char line[128];
+    bool first = true;
+    int n = 0;
+    int k = 0;
+    for (int i = 0; i < pointTable.count && !file.failed; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        if (objectKind != LineObjects) {
+            n++;
+            snprintf(line, sizeof line, "[Symbol %d]\r\n", n);
+            atomicPuts(file, line);
+            atomicPuts(file, "Typ=6\r\nWidth=12\r\nHeight=12\r\nCol=1\r\nZoom=1\r\nSize=2\r\nArea=2\r\n");
+            writeCoordinate(file, "XKoord", r.Longitude);
+            writeCoordinate(file, "YKoord", r.Latitude);
+            first = false;
+            continue;
+        }
+        if (r.NewSegment || first) {
+            if (r.LinePointCount < 2)
+                continue;
+            n++;
+            snprintf(line, sizeof line, "[Symbol %d]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=%d\r\n", n,
+                     r.LinePointCount);
+            atomicPuts(file, line);
+            k = 0;
+        } else {
+            k++;
+        }
+        char key[24];
+        snprintf(key, sizeof key, "XKoord%d", k);
+        writeCoordinate(file, key, r.Longitude);
+        snprintf(key, sizeof key, "YKoord%d", k);
+        writeCoordinate(file, key, r.Latitude);
+        first = false;
+    }
+
+    snprintf(line, sizeof line, "[Overlay]\r\nSymbols=%d\r\n", n);
+    atomicPuts(file, line);
+    atomicPuts(file, "[MapLage]\r\nMapName=L\xE4nder\xFC" "bersicht\r\nDimmFc=100\r\nZoomFc=100\r\n");
+    writeCoordinate(file, "CenterLat", centerLat);
+    writeCoordinate(file, "CenterLong", centerLon);
+    atomicPuts(file, "RefColor=255\r\nRefRad=58\r\nRefLine=6\r\nRefOn=1\r\nRefVisib=1\r\nRefOnCenter=1\r\n");
+    writeCoordinate(file, "RefLat", centerLat);
+    writeCoordinate(file, "RefLong", centerLon);
+    return atomicCommit(file);
+}
+
+int readOvlAsciiFile(const char* fileName, int transferKind, int& separateTracks, bool askSeparateTracks)
+{
+    AsciiReader reader;
+    reader.file = fileName ? fopen(fileName, "rb") : nullptr;
+    if (!reader.file) {
+        showError(kMsgOpen);
+        return 0;
+    }
+    if (transferKind != 6)
+        askNameInitials();
+    pointTable.reset();
+    pointTable.records[0].NewSegment = 1;
+    separateTracks = 0;
+    reader.transferKind = transferKind;
+    reader.askSeparateTracks = askSeparateTracks;
+    reader.separateTracks = &separateTracks;
+    int ok = readLines(reader);
+    fclose(reader.file);
+    return ok;
+}

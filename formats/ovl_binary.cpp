@@ -1,0 +1,707 @@
+// TOP50 overlay files in their binary form: the writer (version 2.0) and
+// the reader of versions 2, 3 and 4.
+
+#include "formats/ovl_binary.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "app/atomic_file.h"
+#include "app/platform.h"
+#include "formats/helpers.h"
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+#include "transfer/times.h"
+
+namespace {
+
+const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
+const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
+const char kMsgNoBinary[] = "Dies ist keine gültige OVL-BINÄR-Datei.";
+const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgInvalidObject[] =
+    "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: %d  Objekttyp: %d \n(Hier sind nur PUNKT-/KREIS- "
+    "oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \nVerknüpfung mit einer Multimedia-Datei oder \n"
+    "einer Datenbank.)";
+
+constexpr int kHeaderSize = 169;
+// Largest object text the reader takes: every length a 16-bit field can give.
+constexpr int kTextCapacity = 65535;
+// The reader's line length for the object text (readTextLine size).
+constexpr size_t kTextLineSize = 100;
+
+// ---------------------------------------------------------------- bytes
+
+void put16(unsigned char* p, unsigned value)
+{
+    p[0] = (unsigned char)(value & 0xFF);
+    p[1] = (unsigned char)((value >> 8) & 0xFF);
+}
+
+void put32(unsigned char* p, uint32_t value)
+{
+    for (int i = 0; i < 4; i++)
+        p[i] = (unsigned char)((value >> (8 * i)) & 0xFF);
+}
+
+void putDouble(unsigned char* p, double value)
+{
+    uint64_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; i++)
+        p[i] = (unsigned char)((bits >> (8 * i)) & 0xFF);
+}
+
+unsigned get16(const unsigned char* p)
+{
+    return (unsigned)p[0] | ((unsigned)p[1] << 8);
+}
+
+uint32_t get32(const unsigned char* p)
+{
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+double getDouble(const unsigned char* p)
+{
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; i++)
+        bits |= (uint64_t)p[i] << (8 * i);
+    double value;
+    memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// ---------------------------------------------------------------- writing
+
+void buildHeader(unsigned char* header, double centerLon, double centerLat)
+{
+    memset(header, 0, kHeaderSize);
+    memcpy(header, "DOMGVCRD Ovlfile V2.0:", 22);
+    put16(header + 23, 144);
+    put16(header + 25, 2);
+    put16(header + 27, 1);
+    memcpy(header + 29, "L\xE4nder\xFC" "bersicht BRD", 20);  // with its NUL
+    put32(header + 61, 100);
+    put32(header + 65, 100);
+    putDouble(header + 69, centerLon);
+    putDouble(header + 77, centerLat);
+    putDouble(header + 85, centerLon);
+    putDouble(header + 93, centerLat);
+    put32(header + 101, 255);
+    put16(header + 105, 58);
+    put16(header + 107, 6);
+    put16(header + 109, 1);
+    put16(header + 111, 5);
+    put16(header + 117, 986);
+    put16(header + 119, 583);
+}
+
+// The fourth text line's symbol part: " /symbol/display1/display2" or less.
+void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine)
+{
+    char time[24];
+    formatTime(r.Time, time);
+    trimLine(time);
+    const char* third = r.Comment[0] ? r.Comment : time;
+    char altitude[16] = "";
+    if (r.Altitude != kNoAltitude && r.Altitude < 20000.0f && r.Altitude > -500.0f)
+        snprintf(altitude, sizeof altitude, "%d", (int)r.Altitude);
+    char symbol[12] = "", display1[8] = "", display2[8] = "";
+    if (r.HasSymbol) {
+        snprintf(symbol, sizeof symbol, "/%d", (int)r.Symbol);
+        snprintf(display1, sizeof display1, "/%d", (int)r.Display1);
+        snprintf(display2, sizeof display2, "/%d", (int)r.Display2);
+    }
+    snprintf(text, size, "%d%s / %s\r\n%d / %s\r\n%s\r\n%s%s%s%s%s", (int)r.NumberOfPoint, startsLine ? "*" : "",
+             r.NameOfPoint, (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack, third, altitude,
+             r.HasSymbol ? " " : "", symbol, display1, display2);
+}
+
+void formatLineText(char* text, size_t size, const PointRecord& r)
+{
+    char time[24];
+    formatTime(r.Time, time);
+    trimLine(time);
+    char display1[8] = "", display2[8] = "";
+    if (r.HasSymbol) {
+        snprintf(display1, sizeof display1, "/%d", (int)r.Display1);
+        snprintf(display2, sizeof display2, "/%d", (int)r.Display2);
+    }
+    snprintf(text, size, "%d\r\n%s\r\n%s\r\n%s%s%s%s", (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack,
+             r.Comment, time, r.HasSymbol ? " " : "", display1, display2);
+}
+
+// Head, text length and text of an object.
+void writeObjectStart(AtomicFile& file, unsigned type, const char* text)
+{
+    unsigned char head[12];
+    put16(head, type);
+    put16(head + 2, 1);
+    put16(head + 4, 1);
+    put16(head + 6, 16);
+    size_t length = strlen(text) + 1;
+    put32(head + 8, (uint32_t)length);
+    atomicWrite(file, head, sizeof head);
+    atomicWrite(file, text, length);
+}
+
+void writeVertex(AtomicFile& file, const PointRecord& r)
+{
+    unsigned char vertex[16];
+    putDouble(vertex, r.Longitude);
+    putDouble(vertex + 8, r.Latitude);
+    atomicWrite(file, vertex, sizeof vertex);
+}
+
+// ---------------------------------------------------------------- reading
+
+struct BinaryReader {
+    FILE* file = nullptr;
+    long long size = 0;      // bytes in the file
+    long long position = 0;  // bytes read so far
+    int version = 0;
+    int transferKind = 0;
+    int* objectKindFound = nullptr;
+    bool* hasNumbers = nullptr;
+    bool* hasNames = nullptr;
+    int lineCounter = 0;
+    int lastLineNumber = 0;
+    char lastLineName[kNameSize] = "";
+    int pointInLine = 0;
+    bool seenLine = false;
+};
+
+// The object text, read anew for every object.
+char objectText[kTextCapacity + 1];
+// Bytes of a head that the reader passes over.
+unsigned char scratch[65536 + 2];
+
+bool readBytes(BinaryReader& reader, void* data, size_t size)
+{
+    size_t got = size ? fread(data, 1, size, reader.file) : 0;
+    reader.position += (long long)got;
+    return got == size;
+}
+
+// Passes over size bytes; the last two of them are left in last2.
+bool skipBytes(BinaryReader& reader, size_t size, unsigned char* last2)
+{
+    unsigned char buffer[4096];
+    while (size > 0) {
+        size_t chunk = size < sizeof buffer ? size : sizeof buffer;
+        if (!readBytes(reader, buffer, chunk))
+            return false;
+        if (last2) {
+            if (chunk >= 2) {
+                last2[0] = buffer[chunk - 2];
+                last2[1] = buffer[chunk - 1];
+            } else {
+                last2[0] = last2[1];
+                last2[1] = buffer[0];
+            }
+        }
+        size -= chunk;
+    }
+    return true;
+}
+
+int decimalValue(const char* text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        text++;
+    bool negative = false;
+    if (*text == '+' || *text == '-')
+        negative = *text++ == '-';
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; text++) {
+        value = value * 10 + (*text - '0');
+        if (value > (long long)INT_MAX + 1)
+            value = (long long)INT_MAX + 1;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        value = INT_MAX;
+    return (int)value;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+void copyField(char (&field)[kNameSize], const char* value)
+{
+    size_t n = strlen(value);
+    if (n > kNameSize - 1)
+        n = kNameSize - 1;
+    memcpy(field, value, n);
+    field[n] = '\0';
+}
+
+// The text after the first '/', with further '/' and blanks skipped, or
+// nullptr when the line has no '/'.
+const char* textAfterSlash(const char* line)
+{
+    const char* slash = strchr(line, '/');
+    if (!slash)
+        return nullptr;
+    while (*slash == '/' || *slash == ' ')
+        slash++;
+    return slash;
+}
+
+bool isAutomaticallyNamed(int transferKind)
+{
+    return transferKind != 6 && transferKind != 157;
+}
+
+void nameAutomatically(BinaryReader& reader, PointRecord& r)
+{
+    if (!nameInitialsAsked) {
+        askNameInitials();
+        nameInitialsAsked = true;
+    }
+    (void)reader;
+    copyField(r.NameOfPoint, makeAutomaticPointName(pointTable.count + 1).c_str());
+}
+
+void addRecord()
+{
+    pointTable.count++;
+    if (pointTable.count < kMaxPoints)
+        pointTable.records[pointTable.count].NewSegment = 0;
+}
+
+// A fresh record at [count] that keeps its NewSegment preset.
+PointRecord& newRecord()
+{
+    PointRecord& r = pointTable.records[pointTable.count];
+    int newSegment = r.NewSegment;
+    memset(&r, 0, sizeof r);
+    r.NewSegment = newSegment;
+    r.Altitude = kNoAltitude;
+    return r;
+}
+
+void readPointWithText(BinaryReader& reader, double longitude, double latitude, const char* text, const char* end)
+{
+    if (*reader.objectKindFound == 0)
+        *reader.objectKindFound = PointObjects;
+    PointRecord& r = newRecord();
+    r.Longitude = longitude;
+    r.Latitude = latitude;
+
+    char line[kTextLineSize];
+    // Line 1: point number (and start mark) and name, or the compact form.
+    text = readTextLine(line, text, end, sizeof line);
+    size_t length = strlen(line);
+    bool compact = (length == 3 || length == 4) && isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]) &&
+                   !strchr(line, '/');
+    if (compact) {
+        *reader.hasNumbers = true;
+        int v = decimalValue(line);
+        r.NumberOfRouteOrTrack = v / 100;
+        r.NumberOfPoint = v % 100;
+    } else {
+        r.NumberOfPoint = decimalValue(line);
+        r.NewSegment = strchr(line, '*') ? 1 : 0;
+        if (const char* name = textAfterSlash(line)) {
+            char value[kTextLineSize];
+            strcpy(value, name);
+            filterIdent(value);
+            copyField(r.NameOfPoint, value);
+        }
+    }
+    // Line 2: the name (compact form), or route number and name.
+    text = readTextLine(line, text, end, sizeof line);
+    if (compact) {
+        filterIdent(line);
+        copyField(r.NameOfPoint, line);
+    } else {
+        if (startsWithDigit(line))
+            *reader.hasNumbers = true;
+        r.NumberOfRouteOrTrack = decimalValue(line);
+        if (const char* name = textAfterSlash(line)) {
+            char value[kTextLineSize];
+            strcpy(value, name);
+            filterIdent(value);
+            value[kNameSize - 1] = '\0';
+            if (hasSignificantChar(value))
+                *reader.hasNames = true;
+            copyField(r.NameOfRouteOrTrack, value);
+        }
+    }
+    // Line 3: comment, and the time when it holds one.
+    text = readTextLine(line, text, end, sizeof line);
+    filterComment(line);
+    copyField(r.Comment, line);
+    if (strlen(r.Comment) == 19 && r.Comment[4] == '-' && r.Comment[7] == '-') {
+        int year = decimalValue(r.Comment);
+        if (year >= 1991 && year <= 2049)
+            r.Time = parseTime(r.Comment);
+    }
+    // Line 4: altitude and symbol, or the start mark (compact form).
+    readTextLine(line, text, end, sizeof line);
+    trimLine(line);
+    if (compact) {
+        r.NewSegment = line[0] == '1' ? 1 : 0;
+    } else {
+        char* parts[4] = {line, nullptr, nullptr, nullptr};
+        for (int i = 1; i < 4; i++) {
+            char* slash = strchr(parts[i - 1], '/');
+            if (!slash)
+                break;
+            *slash = '\0';
+            parts[i] = slash + 1;
+        }
+        if (parts[3])
+            r.Display2 = (uint8_t)decimalValue(parts[3]);
+        if (parts[2])
+            r.Display1 = (uint8_t)decimalValue(parts[2]);
+        if (parts[1] && startsWithDigit(parts[1])) {
+            r.HasSymbol = 1;
+            r.Symbol = (uint16_t)decimalValue(parts[1]);
+        }
+        const char* a = parts[0];
+        if (isDigit(a[0]) || (a[0] == '-' && isDigit(a[1])))
+            r.Altitude = (float)decimalValue(a);
+    }
+    trimLine(r.NameOfPoint);
+    if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind))
+        nameAutomatically(reader, r);
+    addRecord();
+}
+
+void readPointWithoutText(BinaryReader& reader, double longitude, double latitude)
+{
+    if (*reader.objectKindFound == 0)
+        *reader.objectKindFound = PointObjects;
+    PointRecord& r = newRecord();
+    r.Longitude = longitude;
+    r.Latitude = latitude;
+    r.NumberOfPoint = pointTable.count + 1;
+    r.NumberOfRouteOrTrack = 0;
+    if (isAutomaticallyNamed(reader.transferKind))
+        nameAutomatically(reader, r);
+    addRecord();
+}
+
+// 1 to go on, 0 after a message, 2 at the end of the file inside the line.
+int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, const char* end)
+{
+    if (*reader.objectKindFound == 0)
+        *reader.objectKindFound = LineObjects;
+    if ((long long)pointTable.count + vertices >= kMaxPoints) {
+        showError(kMsgCapacity);
+        return 0;
+    }
+    int nameNumber = 0;
+    if (!nameInitialsAsked && isAutomaticallyNamed(reader.transferKind)) {
+        askNameInitials();
+        nameInitialsAsked = true;
+    }
+    // The first line object uses the initials as they stand, every later
+    // one the next pair.
+    if (reader.seenLine)
+        advanceNameInitials(nameInitials[0], nameInitials[1]);
+    reader.seenLine = true;
+    pointTable.records[pointTable.count].NewSegment = 1;
+
+    char line[kTextLineSize];
+    text = readTextLine(line, text, end, sizeof line);
+    trimLine(line);
+    int number = -1;
+    if (line[0]) {
+        number = decimalValue(line);
+        if (startsWithDigit(line))
+            *reader.hasNumbers = true;
+    }
+    char name[kNameSize], comment[kNameSize];
+    text = readTextLine(line, text, end, sizeof line);
+    filterIdent(line);
+    line[kNameSize - 1] = '\0';
+    if (hasSignificantChar(line))
+        *reader.hasNames = true;
+    trimLine(line);
+    copyField(name, line);
+    text = readTextLine(line, text, end, sizeof line);
+    filterComment(line);
+    line[kNameSize - 1] = '\0';
+    trimLine(line);
+    copyField(comment, line);
+
+    if (number != reader.lastLineNumber || strcmp(name, reader.lastLineName) != 0 || reader.transferKind == 7) {
+        reader.lineCounter++;
+        if (number == -1)
+            number = reader.lineCounter;
+        reader.pointInLine = 0;
+    }
+
+    readTextLine(line, text, end, sizeof line);
+    trimLine(line);
+    uint8_t hasSymbol = 0, display1 = 0, display2 = 0;
+    if (char* first = strchr(line, '/')) {
+        char* between = first + 1;
+        char* second = strchr(between, '/');
+        if (second) {
+            *second = '\0';
+            display2 = (uint8_t)decimalValue(second + 1);
+        }
+        if (startsWithDigit(between)) {
+            hasSymbol = 1;
+            display1 = (uint8_t)decimalValue(between);
+        }
+    }
+    reader.lastLineNumber = number;
+    strcpy(reader.lastLineName, name);
+
+    size_t vertexSize = reader.version == 2 ? 16 : 24;
+    unsigned char vertex[24];
+    for (unsigned v = 0; v < vertices; v++) {
+        reader.pointInLine++;
+        if (!readBytes(reader, vertex, vertexSize))
+            return 2;
+        PointRecord& r = newRecord();
+        r.Longitude = getDouble(vertex);
+        r.Latitude = getDouble(vertex + 8);
+        r.NumberOfPoint = reader.pointInLine;
+        r.NumberOfRouteOrTrack = number;
+        nameNumber++;
+        if (isAutomaticallyNamed(reader.transferKind))
+            copyField(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+        strcpy(r.NameOfRouteOrTrack, name);
+        strcpy(r.Comment, comment);
+        r.HasSymbol = hasSymbol;
+        r.Display1 = display1;
+        r.Display2 = display2;
+        addRecord();
+    }
+    return 1;
+}
+
+int readHeader(BinaryReader& reader)
+{
+    unsigned char start[25];
+    if (!readBytes(reader, start, sizeof start)) {
+        showError(kMsgRead);
+        return 0;
+    }
+    if (memcmp(start, "DOMGVCRD Ovlfile V", 18) != 0) {
+        showError(kMsgNoBinary);
+        return 0;
+    }
+    reader.version = start[18] - '0';
+    bool ok;
+    if (reader.version == 2) {
+        ok = skipBytes(reader, get16(start + 23), nullptr);
+    } else if (reader.version == 3 || reader.version == 4) {
+        unsigned char last2[2] = {0, 0};
+        ok = skipBytes(reader, 16, last2) && skipBytes(reader, get16(last2) + 8, last2) &&
+             skipBytes(reader, get16(last2) + 4, nullptr);
+    } else {
+        showError(kMsgNoBinary);
+        return 0;
+    }
+    if (!ok) {
+        showError(kMsgRead);
+        return 0;
+    }
+    return 1;
+}
+
+// Reads objects until the file ends. 1 at the end, 0 after a message.
+int readObjects(BinaryReader& reader)
+{
+    const bool v2 = reader.version == 2;
+    for (;;) {
+        unsigned type, flag;
+        if (v2) {
+            unsigned char head[8];
+            if (!readBytes(reader, head, sizeof head))
+                return 1;
+            type = get16(head);
+            flag = head[6];
+        } else {
+            unsigned char head[24];
+            if (!readBytes(reader, head, sizeof head))
+                return 1;
+            type = head[0];
+            unsigned k = get16(head + 22);
+            if (!readBytes(reader, scratch, k + 2))
+                return 1;
+            flag = scratch[k];
+        }
+
+        size_t textLength = 0;
+        if (flag == 16) {
+            unsigned char lengthBytes[4];
+            if (!readBytes(reader, lengthBytes, 4))
+                return 1;
+            uint32_t length = get32(lengthBytes);
+            if (v2)
+                length &= 0xFFFF;
+            // A length the file cannot hold marks a damaged file.
+            if (length > (uint32_t)kTextCapacity || (long long)length > reader.size - reader.position) {
+                showError(kMsgRead);
+                return 0;
+            }
+            textLength = length;
+            if (!readBytes(reader, objectText, textLength))
+                return 1;
+        }
+        objectText[textLength] = '\0';
+
+        unsigned char tail[54];
+        size_t tailSize = 0;
+        bool isPoint = type == 6;
+        bool isLine = type == 3 || (!v2 && type == 23);
+        if (isPoint)
+            tailSize = v2 ? 28 : 54;
+        else if (isLine)
+            tailSize = v2 ? 8 : 20;
+        if (tailSize && !readBytes(reader, tail, tailSize))
+            return 1;
+        bool linked = !v2 && tailSize && get16(tail) == 17;
+
+        if (pointTable.count >= kMaxPoints) {
+            showError(kMsgCapacity);
+            return 0;
+        }
+        trimBlanks(objectText);
+        const char* textEnd = objectText + strlen(objectText);
+
+        if (isPoint && flag == 16 && !linked) {
+            size_t at = v2 ? 12 : 30;
+            readPointWithText(reader, getDouble(tail + at), getDouble(tail + at + 8), objectText, textEnd);
+        } else if (isPoint && flag == 1 && !linked) {
+            size_t at = v2 ? 12 : 30;
+            readPointWithoutText(reader, getDouble(tail + at), getDouble(tail + at + 8));
+        } else if (isLine && (flag == 1 || flag == 16) && !linked) {
+            unsigned vertices = get16(tail + (v2 ? 6 : 18));
+            int result = readLineObject(reader, vertices, objectText, textEnd);
+            if (result != 1)
+                return result == 2 ? 1 : 0;
+        } else {
+            char message[512];
+            snprintf(message, sizeof message, kMsgInvalidObject, (int)type, (int)flag);
+            showError(message);
+            return 0;
+        }
+    }
+}
+
+}  // namespace
+
+const char* readTextLine(char* dst, const char* src, const char* end, size_t size)
+{
+    size_t n = 0;
+    while (src < end && *src != '\r' && *src != '\0' && n + 1 < size)
+        dst[n++] = *src++;
+    if (size > 0)
+        dst[n < size ? n : size - 1] = '\0';
+    if (src < end && *src == '\r')
+        src++;
+    if (src < end && *src == '\n')
+        src++;
+    return src;
+}
+
+int writeOvlBinaryFile(const char* fileName, int objectKind)
+{
+    if (!fileName || !*fileName)
+        return 0;
+    AtomicFile file;
+    if (!atomicOpen(file, fileName))
+        return 0;
+
+    double minLat = 999.9, maxLat = -999.9, minLon = 999.9, maxLon = -999.9;
+    for (int i = 0; i < pointTable.count; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        if (r.Latitude > maxLat)
+            maxLat = r.Latitude;
+        if (r.Latitude < minLat)
+            minLat = r.Latitude;
+        if (r.Longitude > maxLon)
+            maxLon = r.Longitude;
+        if (r.Longitude < minLon)
+            minLon = r.Longitude;
+    }
+    unsigned char header[kHeaderSize];
+    buildHeader(header, (maxLon + minLon) / 2, (maxLat + minLat) / 2);
+    atomicWrite(file, header, sizeof header);
+
+    char text[512];
+    bool first = true;
+    for (int i = 0; i < pointTable.count && !file.failed; i++) {
+        PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        trimLine(r.NameOfPoint);
+        trimLine(r.NameOfRouteOrTrack);
+        trimLine(r.Comment);
+        if (objectKind == LineObjects) {
+            if (r.NewSegment || first) {
+                if (r.LinePointCount < 2)
+                    continue;
+                formatLineText(text, sizeof text, r);
+                writeObjectStart(file, 3, text);
+                unsigned char tail[8];
+                put16(tail, 5);
+                put16(tail + 2, 4);
+                put16(tail + 4, 1);
+                put16(tail + 6, (unsigned)r.LinePointCount);
+                atomicWrite(file, tail, sizeof tail);
+            }
+            writeVertex(file, r);
+        } else {
+            formatPointText(text, sizeof text, r, r.NewSegment || first);
+            writeObjectStart(file, 6, text);
+            unsigned char tail[28];
+            put16(tail, 1);
+            put16(tail + 2, 12);
+            put16(tail + 4, 12);
+            put16(tail + 6, 1);
+            put16(tail + 8, 2);
+            put16(tail + 10, 2);
+            putDouble(tail + 12, r.Longitude);
+            putDouble(tail + 20, r.Latitude);
+            atomicWrite(file, tail, sizeof tail);
+        }
+        first = false;
+    }
+    return atomicCommit(file);
+}
+
+int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound,
+                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames)
+{
+    BinaryReader reader;
+    reader.file = fileName ? fopen(fileName, "rb") : nullptr;
+    if (!reader.file) {
+        showError(kMsgOpen);
+        return 0;
+    }
+    if (fseek(reader.file, 0, SEEK_END) == 0) {
+        reader.size = ftell(reader.file);
+        fseek(reader.file, 0, SEEK_SET);
+    }
+    reader.transferKind = transferKind;
+    reader.objectKindFound = &objectKindFound;
+    reader.hasNumbers = &fileHasRouteOrTrackNumbers;
+    reader.hasNames = &fileHasRouteOrTrackNames;
+    objectKindFound = 0;
+    int ok = readHeader(reader);
+    if (ok) {
+        pointTable.reset();
+        pointTable.records[0].NewSegment = 1;
+        ok = readObjects(reader);
+    }
+    fclose(reader.file);
+    return ok;
+}

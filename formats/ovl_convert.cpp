@@ -1,0 +1,77 @@
+// "&OVL-Umwandlung  ": reads a binary overlay of TOP50 version 3 or 4 and
+// writes it again in the program's own form, with the four-line object text
+// on every object.
+
+#include "formats/ovl_convert.h"
+
+#include <string>
+
+#include "app/platform.h"
+#include "formats/ovl_binary.h"
+#include "transfer/point_table.h"
+
+namespace {
+
+const char kQuestionTitle[] = " Wegmate  --  OVL-3/4-Konvertierung";
+const char kQuestion[] =
+    "Diese Funktion wandelt eine Datei im binären OVL-3/4-Format \n- erzeugt von der TOP50-Software in der Version "
+    "3 oder 4 - \nin eine Form um, in der direkt in die OVL-Datei integrierte \nsogenannte \"Objektdaten\" zu jedem "
+    "Punkt bzw. jeder Linie \nals vierzeiliger Text eingegeben werden können. Wichtig für \nPunkt- und "
+    "Routenbezeichnungen usw.  (Siehe auch Hilfe-Text.) \nNach der Dateiumwandlung sind die Attributdaten über "
+    "\n\"Objektdaten\" (V3) bzw. \"Multimedia ...\" (V4) im Kontext- \nmenü eines Graphikobjekts abrufbar und "
+    "bearbeitbar. ";
+const char kOpenTitle[] = "Wegmate  --  Zu konvertierende OVL-Datei öffnen";
+const char kSaveTitle[] = "Wegmate  --  Umgewandelte OVL-Datei schreiben";
+const char kMsgNoObject[] = "OVL-Datei enthält kein gültiges Punkt- oder Linien-Objekt!";
+const char kMsgWritten[] = "Neue OVL-Datei mit editierbaren \n\"Objektdaten\" wurde geschrieben. ";
+const char kMsgWriteFailed[] = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
+
+// Whether the writer would put at least one object into the file.
+bool hasWritableObject(int objectKind)
+{
+    bool first = true;
+    for (int i = 0; i < pointTable.count; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        if (objectKind != LineObjects)
+            return true;
+        if (r.NewSegment || first) {
+            if (r.LinePointCount >= 2)
+                return true;
+            continue;
+        }
+        first = false;
+    }
+    return false;
+}
+
+}  // namespace
+
+void convertOvlFile()
+{
+    if (!askOkCancel(kQuestionTitle, kQuestion))
+        return;
+    std::string fileName = "*.ovl";
+    if (!platform().chooseFileToOpen(kOpenTitle, FileFilter::Overlay, fileName))
+        return;
+
+    int objectKindFound = 0;
+    bool hasNumbers = false, hasNames = false;
+    if (!readOvlBinaryFile(fileName.c_str(), 157, objectKindFound, hasNumbers, hasNames))
+        return;
+    countLinePoints(objectKindFound);
+    // Objects whose positions are all invalid, or lines all shorter than two
+    // points, would leave an overlay without objects.
+    if (objectKindFound == 0 || !hasWritableObject(objectKindFound)) {
+        showError(kMsgNoObject);
+        return;
+    }
+
+    if (!platform().chooseFileToSave(kSaveTitle, FileFilter::Overlay, "ovl", fileName))
+        return;
+    if (writeOvlBinaryFile(fileName.c_str(), objectKindFound))
+        showBox("Wegmate", kMsgWritten, BoxIcon::Warning);
+    else
+        showError(kMsgWriteFailed);
+}
