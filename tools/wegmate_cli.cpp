@@ -1,0 +1,290 @@
+// wegmate-cli: the transfers and the OVL conversion from the command line.
+//
+//   wegmate-cli info     --port PORT
+//   wegmate-cli download waypoints|routes|tracks --port PORT --format mif|ovl-ascii|ovl-binary
+//                        --objects lines|points [--track N] -o FILE
+//   wegmate-cli upload   waypoints|tracks --port PORT --format mif|ovl-ascii|ovl-binary
+//                        [--as-routes] [--separate-tracks] [--initials XY] [--id TEXT] FILE
+//   wegmate-cli convert  INPUT.ovl OUTPUT.ovl
+//
+// PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
+// simulator with sample data on a pseudo terminal, served as COM1) or
+// sim-usb[:PROFILE] (the simulator behind the USB driver seam).
+// Exit status 0 on success, 1 when an error was reported.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "formats/ovl_convert.h"
+#include "link/transport.h"
+#include "sim/simulator.h"
+#include "tools/cli_platform.h"
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+
+namespace {
+
+const char* const kUsage =
+    "Aufruf:\n"
+    "  wegmate-cli info     --port PORT\n"
+    "  wegmate-cli download waypoints|routes|tracks --port PORT --format mif|ovl-ascii|ovl-binary\n"
+    "                       --objects lines|points [--track N] -o DATEI\n"
+    "  wegmate-cli upload   waypoints|tracks --port PORT --format mif|ovl-ascii|ovl-binary\n"
+    "                       [--as-routes] [--separate-tracks] [--initials XY] [--id TEXT] DATEI\n"
+    "  wegmate-cli convert  EINGABE.ovl AUSGABE.ovl\n"
+    "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL] oder sim-usb[:PROFIL]\n";
+
+int usage(const char* problem)
+{
+    if (problem) std::fprintf(stderr, "wegmate-cli: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return 1;
+}
+
+struct Options {
+    std::string command;
+    std::string kind;
+    std::string port;
+    std::string format = "mif";
+    std::string objects = "lines";
+    std::vector<std::string> files;
+    std::string output;
+    CliAnswers answers;
+};
+
+int parseFileKind(const std::string& format)
+{
+    if (format == "mif") return MapInfoMif;
+    if (format == "ovl-ascii") return OvlAscii;
+    if (format == "ovl-binary") return OvlBinary;
+    return 0;
+}
+
+int parseObjectKind(const std::string& objects)
+{
+    if (objects == "lines") return LineObjects;
+    if (objects == "points") return PointObjects;
+    return 0;
+}
+
+// The built-in simulator, when the port names it.
+std::unique_ptr<Simulator> simulator;
+UsbDriver simulatorDriver;
+
+// Opens the port the user named; sets portNumber. 0 on a bad name.
+int preparePort(const std::string& port, int& portNumber)
+{
+    if (port == "usb") {
+        portNumber = 0;
+        return 1;
+    }
+    if (port.size() == 4 && port.compare(0, 3, "com") == 0 && port[3] >= '1' && port[3] <= '8') {
+        portNumber = port[3] - '0';
+        return 1;
+    }
+    if (port.compare(0, 3, "sim") == 0) {
+        const bool usb = port.compare(0, 7, "sim-usb") == 0;
+        const size_t rest = usb ? 7 : 3;
+        std::string profileName = "etrex";
+        if (port.size() > rest) {
+            if (port[rest] != ':') return 0;
+            profileName = port.substr(rest + 1);
+        }
+        const SimProfile* profile = findSimProfile(profileName);
+        if (!profile) {
+            std::string names;
+            for (const std::string& name : simProfileNames()) names += " " + name;
+            std::fprintf(stderr, "wegmate-cli: unbekanntes Simulator-Profil '%s' (vorhanden:%s)\n",
+                         profileName.c_str(), names.c_str());
+            return 0;
+        }
+        simulator = std::make_unique<Simulator>(*profile);
+        // Sample data: a few waypoints, two routes, two track logs.
+        simulator->generate(6, 2, 5, 2, 120);
+        if (usb) {
+            simulatorDriver = simulator->usbDriver();
+            installUsbDriver(&simulatorDriver);
+            portNumber = 0;
+            std::fprintf(stderr, "Simulator '%s' am USB-Anschluss\n", profileName.c_str());
+        } else {
+            const std::string tty = simulator->startPty();
+            if (tty.empty()) {
+                std::fprintf(stderr, "wegmate-cli: Simulator konnte nicht gestartet werden\n");
+                return 0;
+            }
+            setSerialDeviceOverride(1, tty);
+            portNumber = 1;
+            std::fprintf(stderr, "Simulator '%s' an %s (als COM1)\n", profileName.c_str(), tty.c_str());
+        }
+        return 1;
+    }
+    if (!port.empty() && port[0] == '/') {
+        setSerialDeviceOverride(1, port);
+        portNumber = 1;
+        return 1;
+    }
+    return 0;
+}
+
+void stopSimulator()
+{
+    if (!simulator) return;
+    simulator->stop();
+    installUsbDriver(nullptr);
+    simulator.reset();
+}
+
+int parseArguments(int argc, char** argv, Options& options)
+{
+    if (argc < 2) return 0;
+    options.command = argv[1];
+    for (int i = 2; i < argc; i++) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        if (arg == "--port") {
+            if (!value(options.port)) return 0;
+        } else if (arg == "--format") {
+            if (!value(options.format)) return 0;
+        } else if (arg == "--objects") {
+            if (!value(options.objects)) return 0;
+        } else if (arg == "-o" || arg == "--output") {
+            if (!value(options.output)) return 0;
+        } else if (arg == "--track") {
+            std::string text;
+            if (!value(text)) return 0;
+            options.answers.track = std::atoi(text.c_str());
+            if (options.answers.track <= 0) return 0;
+        } else if (arg == "--as-routes") {
+            options.answers.asRoutes = true;
+        } else if (arg == "--separate-tracks") {
+            options.answers.separateTracks = true;
+        } else if (arg == "--initials") {
+            if (!value(options.answers.initials)) return 0;
+            options.answers.hasInitials = true;
+        } else if (arg == "--id") {
+            if (!value(options.answers.id)) return 0;
+            options.answers.hasId = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return 0;
+        } else if (options.kind.empty() && (options.command == "download" || options.command == "upload")) {
+            options.kind = arg;
+        } else {
+            options.files.push_back(arg);
+        }
+    }
+    return 1;
+}
+
+// Loads the splitting limits of the parameter file, as the desktop program
+// does; the command-line tool never writes it.
+void loadSettings(const char* argv0)
+{
+    std::string dir;
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        self[length] = 0;
+        dir = self;
+    } else {
+        dir = argv0;
+    }
+    const size_t slash = dir.find_last_of('/');
+    dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
+    loadAndValidateSettings(parameterFilePath(dir).c_str());
+}
+
+int finish(int status)
+{
+    cliFinishProgress();
+    stopSimulator();
+    if (cliErrorShown()) status = 1;
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parseArguments(argc, argv, options)) return usage("ungültige Argumente");
+    if (options.answers.hasInitials) {
+        const char* problem = checkNameInitials(options.answers.initials);
+        if (problem) {
+            std::fprintf(stderr, "FEHLER: %s\n", problem);
+            return 1;
+        }
+    }
+    loadSettings(argv[0]);
+
+    if (options.command == "convert") {
+        if (options.files.size() != 2) return usage("convert braucht EINGABE.ovl und AUSGABE.ovl");
+        options.answers.openFile = options.files[0];
+        options.answers.saveFile = options.files[1];
+        options.answers.confirm = true;
+        installCliPlatform(options.answers);
+        convertOvlFile();
+        return finish(0);
+    }
+
+    int command = 0;
+    int fileKind = 0;
+    int objectKind = 0;
+    if (options.command == "info") {
+        if (!options.files.empty()) return usage("info nimmt keine Datei");
+        command = DeviceInfo;
+    } else if (options.command == "download") {
+        fileKind = parseFileKind(options.format);
+        objectKind = parseObjectKind(options.objects);
+        if (!fileKind) return usage("unbekanntes --format");
+        if (!objectKind) return usage("unbekanntes --objects");
+        if (options.output.empty() || !options.files.empty()) return usage("download braucht -o DATEI");
+        if (options.kind == "waypoints") {
+            command = DownloadWaypoints;
+            options.answers.asRoutes = false;
+        } else if (options.kind == "routes") {
+            command = DownloadWaypoints;
+            options.answers.asRoutes = true;
+        } else if (options.kind == "tracks") {
+            command = DownloadTracks;
+        } else {
+            return usage("download waypoints|routes|tracks");
+        }
+        options.answers.saveFile = options.output;
+    } else if (options.command == "upload") {
+        fileKind = parseFileKind(options.format);
+        if (!fileKind) return usage("unbekanntes --format");
+        if (options.files.size() != 1) return usage("upload braucht genau eine DATEI");
+        if (options.kind == "waypoints")
+            command = UploadWaypoints;
+        else if (options.kind == "tracks")
+            command = UploadTracks;
+        else
+            return usage("upload waypoints|tracks");
+        options.answers.openFile = options.files[0];
+    } else {
+        return usage(nullptr);
+    }
+    if (options.port.empty()) return usage("--port fehlt");
+
+    installCliPlatform(options.answers);
+    int portNumber = 0;
+    if (!preparePort(options.port, portNumber)) {
+        std::fprintf(stderr, "wegmate-cli: unbekannter Anschluss '%s'\n", options.port.c_str());
+        return finish(1);
+    }
+    runCommand(command, portNumber, fileKind, objectKind);
+    return finish(0);
+}
