@@ -1,0 +1,56 @@
+// Scratch files for the fuzz entries.
+
+#include "fuzz_file.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::string scratch;
+
+void removeScratch()
+{
+    if (scratch.empty()) return;
+    if (DIR* dir = opendir(scratch.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+            unlink((scratch + "/" + entry->d_name).c_str());
+        }
+        closedir(dir);
+    }
+    rmdir(scratch.c_str());
+}
+
+}  // namespace
+
+const std::string& fuzzScratchDirectory()
+{
+    if (scratch.empty()) {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/wegmate-fuzz-XXXXXX";
+        char buffer[512];
+        std::snprintf(buffer, sizeof buffer, "%s", pattern.c_str());
+        if (mkdtemp(buffer) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        scratch = buffer;
+        std::atexit(removeScratch);
+    }
+    return scratch;
+}
+
+std::string writeFuzzFile(const char* name, const uint8_t* data, size_t size)
+{
+    std::string path = fuzzScratchDirectory() + "/" + name;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return "";
+    bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
+    ok = std::fclose(file) == 0 && ok;
+    return ok ? path : "";
+}
