@@ -1,0 +1,99 @@
+// wegmate-sim: a Garmin receiver on a pseudo terminal.
+//
+//   wegmate-sim --profile etrex [--data FILE | --generate W,R,RP,T,TP]
+//               [--link PATH] [--pace] [--save FILE]
+//
+// Prints the pty slave path and serves it until SIGINT or SIGTERM; --save
+// writes the data (uploads included) in the simulator's text format at exit.
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "sim/simulator.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void onSignal(int) { stopRequested = 1; }
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: wegmate-sim --profile NAME [--data FILE | --generate W,R,RP,T,TP]\n"
+                 "                   [--link PATH] [--pace] [--save FILE]\n"
+                 "profiles:");
+    for (const std::string& n : simProfileNames()) std::fprintf(stderr, " %s", n.c_str());
+    std::fprintf(stderr, "\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string profileName = "etrex";
+    std::string dataFile;
+    std::string generateSpec = "10,2,5,2,100";
+    std::string linkPath;
+    std::string saveFile;
+    bool pace = false;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                usage();
+                std::exit(2);
+            }
+            out = argv[++i];
+        };
+        if (a == "--profile") value(profileName);
+        else if (a == "--data") value(dataFile);
+        else if (a == "--generate") value(generateSpec);
+        else if (a == "--link") value(linkPath);
+        else if (a == "--save") value(saveFile);
+        else if (a == "--pace") pace = true;
+        else {
+            usage();
+            return 2;
+        }
+    }
+    const SimProfile* profile = findSimProfile(profileName);
+    if (!profile) {
+        std::fprintf(stderr, "wegmate-sim: unknown profile '%s'\n", profileName.c_str());
+        usage();
+        return 2;
+    }
+    Simulator sim(*profile);
+    sim.pacing = pace;
+    if (!dataFile.empty()) {
+        if (!sim.load(dataFile)) {
+            std::fprintf(stderr, "wegmate-sim: cannot read '%s'\n", dataFile.c_str());
+            return 1;
+        }
+    } else {
+        int n[5] = {0, 0, 0, 0, 0};
+        if (std::sscanf(generateSpec.c_str(), "%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4]) != 5) {
+            usage();
+            return 2;
+        }
+        sim.generate(n[0], n[1], n[2], n[3], n[4]);
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::string path = sim.startPty(linkPath);
+    if (path.empty()) {
+        std::fprintf(stderr, "wegmate-sim: cannot open a pseudo terminal\n");
+        return 1;
+    }
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+    while (!stopRequested) pause();
+    sim.stop();
+    if (!saveFile.empty() && !sim.save(saveFile)) {
+        std::fprintf(stderr, "wegmate-sim: cannot write '%s'\n", saveFile.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,89 @@
+#pragma once
+// Inside of the simulator: the protocol engine shared by the pty server and
+// the in-process USB driver.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sim/simulator.h"
+
+using SimClock = std::chrono::steady_clock;
+
+struct Simulator::Impl {
+    explicit Impl(Simulator& owner) : sim(owner) {}
+    Simulator& sim;
+
+    mutable std::mutex mutex;  // upload log, host ids, USB queues
+    SimUploadLog log;
+    std::vector<uint8_t> hostIds;
+
+    // Upload state.
+    int uploadRouteHeaders = 0;
+    bool uploadHasTrack = false;
+
+    // Silence windows (ProductRequest / Command).
+    bool silenceStarted = false;
+    SimClock::time_point silenceUntil;
+
+    // ---- engine (sim/simulator.cpp)
+    // The answer to a product request: 255, then 248 and 253 per profile.
+    std::vector<SimPacket> productAnswer() const;
+    // 27, the records and 12 for command 7, 4 or 6 (faults applied).
+    std::vector<SimPacket> downloadSequence(int command) const;
+    // A date/time (14) or position (17) answer for commands 5 and 2.
+    bool otherAnswer(int command, SimPacket& out) const;
+    // An upload packet (27, 35, 29, 30, 98, 99, 34, 12).
+    void acceptUpload(const SimPacket& packet);
+    static bool isUploadPacket(uint8_t id);
+    // Counts a host packet (not ACK/NAK); true when it is to be NAKed.
+    bool countHostPacket(uint8_t id);
+    void noteHostId(uint8_t id);
+    // Silence of the ProductRequest / Command stage: true while the packet
+    // is to be ignored.
+    bool silencedAt(SimStage stage);
+    // Index of the data record (0-based) a download packet stands for, -1
+    // for 27 and 12.
+    static bool isDataRecord(uint8_t id);
+
+    // ---- pty server (sim/sim_pty.cpp)
+    int master = -1;
+    int slave = -1;
+    std::thread thread;
+    std::atomic<bool> running{false};
+    long byteIndex = 0;
+    SimClock::time_point wireNext;
+    std::vector<uint8_t> inBuffer;
+    size_t inPos = 0;
+    bool havePending = false;
+    SimPacket pending;
+    void serve();
+    // 1 packet, 0 nothing before the deadline, -1 a frame with a bad
+    // checksum (badId set).
+    int readFrame(SimPacket& out, SimClock::time_point deadline, uint8_t& badId);
+    int readRawByte(uint8_t& byte, SimClock::time_point deadline);
+    void writeFrame(const SimPacket& packet);
+    void sendAck(uint8_t id);
+    void sendNak(uint8_t id);
+    // Sends and waits for the ACK; false when it never came or the host
+    // started something else (kept in pending).
+    bool sendAwait(const SimPacket& packet);
+    void handleSerial(const SimPacket& packet);
+    // Sleeps, waking early when the simulator stops; ms -1 = until stop.
+    void quietFor(int ms);
+
+    // ---- USB driver (sim/sim_usb.cpp)
+    bool usbOpen = false;
+    int usbReads = 0;
+    std::deque<std::vector<uint8_t>> interruptQueue;  // chunks of at most 64 bytes
+    std::deque<std::vector<uint8_t>> bulkQueue;       // empty vector = zero-length read
+    std::vector<std::vector<uint8_t>> usbWriteLog;
+    void usbReset();
+    void usbQueueAnswer(const std::vector<SimPacket>& packets);
+    int usbInterruptRead(uint8_t* buffer, int capacity);
+    int usbBulkRead(uint8_t* buffer, int capacity);
+    int usbBulkWrite(const uint8_t* buffer, int length);
+};
