@@ -1,0 +1,61 @@
+#include "ui/application.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "app/command.h"
+#include "app/settings.h"
+#include "ui/boxes.h"
+#include "ui/main_window.h"
+#include "ui/qt_platform.h"
+#include "ui/single_instance.h"
+
+namespace ui {
+
+void installGermanTranslations() {
+    static QTranslator* translator = nullptr;
+    if (translator) return;
+    translator = new QTranslator(qApp);
+    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                         QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+int runProgram(const StartOptions& options) {
+    transferBusy = false;
+    const std::string parameterFile = parameterFilePath(options.programDirectory);
+
+    SingleInstance instance(options.instanceName.isEmpty()
+                                ? SingleInstance::defaultName(QString::fromStdString(parameterFile))
+                                : options.instanceName);
+    if (!instance.claim()) {
+        beep();
+        return 0;
+    }
+
+    loadAndValidateSettings(parameterFile.c_str());
+    installGermanTranslations();
+    installQtPlatform();
+
+    int result = 0;
+    {
+        MainWindow window;
+        QEventLoop loop;
+        QObject::connect(&window, &MainWindow::closed, &loop, [&loop] { loop.exit(0); },
+                         Qt::QueuedConnection);
+        QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                         [&window] { window.bringToFront(); });
+        window.show();
+        window.repaint();
+        result = loop.exec();
+    }
+    installPlatform(nullptr);
+    settings.save(parameterFile.c_str());
+    return result;
+}
+
+}  // namespace ui

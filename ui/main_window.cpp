@@ -1,0 +1,287 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+
+#include "app/command.h"
+#include "app/settings.h"
+#include "formats/ovl_convert.h"
+#include "ui/boxes.h"
+#include "ui/dialogs.h"
+#include "ui/help_window.h"
+#include "ui/info_box.h"
+#include "ui/read_only_text.h"
+
+namespace ui {
+
+namespace {
+
+MainWindow* theMainWindow = nullptr;
+
+const MainWindowActions kCoreActions = {&::runCommand, &::convertOvlFile};
+
+// The client area with the three painted labels.
+class ClientArea : public QWidget {
+public:
+    ClientArea(QWidget* parent, const DialogUnits& units) : QWidget(parent), units_(units) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(QPalette::WindowText));
+        const int x = 4 * units_.baseX;
+        const int lineHeight = QFontMetrics(font()).height();
+        const struct {
+            double y;
+            const char* text;
+        } labels[] = {{1.85, "Serieller Anschluss:"}, {5.85, "Dateiart:   "}, {9.85, "Objektart:  "}};
+        for (const auto& label : labels) {
+            const int y = static_cast<int>(label.y * units_.baseY);
+            painter.drawText(QRect(x, y, width() - x, lineHeight), Qt::AlignLeft | Qt::AlignTop,
+                             QString::fromUtf8(label.text));
+        }
+    }
+
+private:
+    DialogUnits units_;
+};
+
+bool refusedWhileBusy(int id) {
+    switch (id) {
+    case kCmdSettings:
+    case kCmdOvlConversion:
+        return false;
+    default:
+        return true;
+    }
+}
+
+}  // namespace
+
+const MainWindowActions& defaultActions() { return kCoreActions; }
+
+MainWindow::MainWindow(const MainWindowActions& actions) : actions_(actions) {
+    theMainWindow = this;
+    units_ = systemDialogUnits();
+    setWindowTitle(QStringLiteral("Wegmate"));
+    setWindowIcon(QIcon(QStringLiteral(":/wegmate/wegmate.png")));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    buildMenu();
+    buildControls();
+    setStatusText(QString::fromUtf8(kStatusReady));
+    port_->setFocus();
+}
+
+MainWindow::~MainWindow() {
+    if (theMainWindow == this) theMainWindow = nullptr;
+}
+
+MainWindow* MainWindow::instance() { return theMainWindow; }
+
+void MainWindow::buildMenu() {
+    QMenuBar* bar = menuBar();
+    auto item = [this](QWidget* menu, const char* text, int id) {
+        auto* action = new QAction(QString::fromUtf8(text), this);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { command(id); });
+        menu->addAction(action);
+        return action;
+    };
+    item(bar, "&Beenden     ", kCmdExit);
+    item(bar, "&Einstellungen   ", kCmdSettings);
+    item(bar, "&Geräte-Info   ", kCmdDeviceInfo);
+    item(bar, "&OVL-Umwandlung  ", kCmdOvlConversion);
+    QMenu* help = bar->addMenu(QString::fromUtf8("&Hilfe       "));
+    item(help, "&Kurzanleitung", kCmdShortHelp);
+    help->addSeparator();
+    item(help, "&Info", kCmdInfo);
+}
+
+void MainWindow::buildControls() {
+    const int bx = units_.baseX;
+    const int by = units_.baseY;
+
+    // The window keeps one size: 61 x 19 base units for the whole window,
+    // frame and caption included, as far as they can be known here.
+    const int frame = 4;
+    const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    // The menu bar keeps all five items in one row, their trailing blanks
+    // included; a font whose letters are wide for their average widens the
+    // window rather than hiding items behind an extension arrow.
+    menuBar()->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 2px 3px; }"));
+    const int width = qMax(61 * bx - 2 * frame, menuBar()->sizeHint().width() + 2);
+    const int height = 19 * by - caption - 2 * frame;
+    const int menuHeight = menuBar()->sizeHint().height();
+    setFixedSize(width, height);
+
+    client_ = new ClientArea(this, units_);
+    useBackground(client_);
+    setCentralWidget(client_);
+    const int clientWidth = width;
+    const int clientHeight = height - menuHeight;
+
+    auto choice = [this, by](int id, int x, int y, int w, const QStringList& entries) {
+        auto* combo = new QComboBox(client_);
+        combo->setObjectName(QStringLiteral("choice%1").arg(id));
+        combo->addItems(entries);
+        // Wide enough for the longest entry beside the drop-down arrow.
+        combo->setGeometry(x, y, qMax(w, combo->sizeHint().width()), combo->sizeHint().height());
+        combo->setMaxVisibleItems(qMax(3, (6 * by - combo->height()) / qMax(1, by)));
+        return combo;
+    };
+    port_ = choice(101, 4 * bx, 3 * by, 15 * bx,
+                   {QStringLiteral("USB"), QStringLiteral("COM 1"), QStringLiteral("COM 2"),
+                    QStringLiteral("COM 3"), QStringLiteral("COM 4"), QStringLiteral("COM 5"),
+                    QStringLiteral("COM 6"), QStringLiteral("COM 7"), QStringLiteral("COM 8")});
+    fileType_ = choice(102, 4 * bx, 7 * by, 20 * bx,
+                       {QStringLiteral("MapInfo MIF"), QStringLiteral("TOP50-OVL-ASCII"),
+                        QString::fromUtf8("TOP50-OVL-Binär (Alt)")});
+    objectType_ = choice(103, 4 * bx, 11 * by, 20 * bx,
+                         {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
+    port_->setCurrentIndex(qBound(0, static_cast<int>(settings.portIndex), 8));
+    fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), 2));
+    objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
+
+    const struct {
+        int id;
+        double y;
+        const char* text;
+    } buttons[] = {{kCmdDownloadWaypoints, 2.7, "Wegpunkte / Route(n) holen"},
+                   {kCmdUploadWaypoints, 5.36666667, "Wegpunkte / Route(n) senden"},
+                   {kCmdDownloadTracks, 8.0333333333, "Track-Aufzeichnung(en) holen"},
+                   {kCmdUploadTracks, 10.7, "Track-Aufzeichnung(en) senden"}};
+    for (int i = 0; i < 4; ++i) {
+        auto* button = new QPushButton(QString::fromUtf8(buttons[i].text), client_);
+        button->setObjectName(QStringLiteral("button%1").arg(buttons[i].id));
+        button->setGeometry(28 * bx, static_cast<int>(buttons[i].y * by), 29 * bx, 2 * by);
+        button->setAutoDefault(false);
+        const int id = buttons[i].id;
+        connect(button, &QPushButton::clicked, this, [this, id] { command(id); });
+        buttons_[i] = button;
+    }
+
+    status_ = new QLabel(client_);
+    status_->setObjectName(QStringLiteral("statusLine"));
+    status_->setTextFormat(Qt::PlainText);
+    status_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    status_->setLineWidth(1);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    status_->setWordWrap(false);
+    const int statusHeight = static_cast<int>(1.2 * by);
+    status_->setGeometry(0, clientHeight - statusHeight, clientWidth, statusHeight);
+
+    setTabOrder(port_, fileType_);
+    setTabOrder(fileType_, objectType_);
+    setTabOrder(objectType_, buttons_[0]);
+    for (int i = 0; i < 3; ++i) setTabOrder(buttons_[i], buttons_[i + 1]);
+}
+
+QPushButton* MainWindow::button(int id) const {
+    if (id < kCmdDownloadWaypoints || id > kCmdUploadTracks) return nullptr;
+    return buttons_[id - kCmdDownloadWaypoints];
+}
+
+QAction* MainWindow::action(int id) const {
+    const QList<QAction*> all = findChildren<QAction*>();
+    for (QAction* candidate : all)
+        if (candidate->data().isValid() && candidate->data().toInt() == id) return candidate;
+    return nullptr;
+}
+
+void MainWindow::setStatusText(const QString& text) { status_->setText(text); }
+
+void MainWindow::command(int id) {
+    if (refusedWhileBusy(id) && transferBusy) {
+        beep();
+        return;
+    }
+    const int portNumber = port_->currentIndex();
+    const int fileKind = fileType_->currentIndex() + 1;
+    const int objectKind = objectType_->currentIndex() + 1;
+    switch (id) {
+    case kCmdInfo:
+        showInfoBox(this, QString::fromUtf8(kInfoText), QStringLiteral(" Wegmate-Info"), 0x40);
+        break;
+    case kCmdExit:
+        close();
+        break;
+    case kCmdDeviceInfo:
+        actions_.runCommand(DeviceInfo, portNumber, 0, 0);
+        break;
+    case kCmdShortHelp:
+        openShortHelp();
+        break;
+    case kCmdSettings: {
+        SettingsDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kCmdOvlConversion:
+        actions_.convertOvlFile();
+        break;
+    case kCmdDownloadWaypoints:
+    case kCmdUploadWaypoints:
+    case kCmdDownloadTracks:
+    case kCmdUploadTracks:
+        actions_.runCommand(id - kCmdDownloadWaypoints + 1, portNumber, fileKind, objectKind);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::openShortHelp() {
+    if (help_) {
+        // Only one help window: the open one comes back into view.
+        help_->show();
+        help_->raise();
+        help_->activateWindow();
+        help_->textView()->setFocus();
+        return;
+    }
+    help_ = new HelpWindow(this);
+    help_->show();
+}
+
+void MainWindow::storeChoices() {
+    settings.portIndex = port_->currentIndex();
+    settings.fileTypeIndex = fileType_->currentIndex();
+    settings.objectTypeIndex = objectType_->currentIndex();
+}
+
+void MainWindow::bringToFront() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (transferBusy) {
+        beep();
+        event->ignore();
+        return;
+    }
+    storeChoices();
+    if (help_) help_->close();
+    event->accept();
+    emit closed();
+}
+
+void MainWindow::focusInEvent(QFocusEvent* event) {
+    QMainWindow::focusInEvent(event);
+    port_->setFocus();
+}
+
+}  // namespace ui

@@ -1,0 +1,94 @@
+#pragma once
+// The main window: three choices, four transfer buttons, the status line and
+// the menu bar.
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include "ui/dialog_units.h"
+#include "ui/help_window.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace ui {
+
+
+
+// Command ids of the menu items and buttons.
+enum CommandId {
+    kCmdInfo = 48,
+    kCmdExit = 49,
+    kCmdDeviceInfo = 50,
+    kCmdShortHelp = 54,
+    kCmdSettings = 55,
+    kCmdOvlConversion = 56,
+    kCmdDownloadWaypoints = 104,
+    kCmdUploadWaypoints = 105,
+    kCmdDownloadTracks = 106,
+    kCmdUploadTracks = 107,
+};
+
+// What the commands call; the real core by default, replaceable in tests.
+struct MainWindowActions {
+    int (*runCommand)(int command, int portNumber, int fileKind, int objectKind);
+    void (*convertOvlFile)();
+};
+const MainWindowActions& defaultActions();
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(const MainWindowActions& actions = defaultActions());
+    ~MainWindow() override;
+
+    // The one main window, or nullptr.
+    static MainWindow* instance();
+
+    // Runs a command by its id, as the menu and the buttons do.
+    void command(int id);
+
+    // Stores the three choices into the settings.
+    void storeChoices();
+    // Brings the window to the front, restored if minimised, with the focus.
+    void bringToFront();
+
+    const DialogUnits& units() const { return units_; }
+    QComboBox* portChoice() const { return port_; }
+    QComboBox* fileTypeChoice() const { return fileType_; }
+    QComboBox* objectTypeChoice() const { return objectType_; }
+    QPushButton* button(int id) const;
+    QLabel* statusLine() const { return status_; }
+    QAction* action(int id) const;
+    HelpWindow* helpWindow() const { return help_.data(); }
+    QWidget* client() const { return client_; }
+
+    void setStatusText(const QString& text);
+
+signals:
+    // The window accepted its close request and is going away.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildControls();
+    void openShortHelp();
+
+    MainWindowActions actions_;
+    DialogUnits units_;
+    QWidget* client_ = nullptr;
+    QComboBox* port_ = nullptr;
+    QComboBox* fileType_ = nullptr;
+    QComboBox* objectType_ = nullptr;
+    QPushButton* buttons_[4] = {};
+    QLabel* status_ = nullptr;
+    QPointer<HelpWindow> help_;
+};
+
+}  // namespace ui

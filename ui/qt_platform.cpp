@@ -1,0 +1,176 @@
+#include "ui/qt_platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QThread>
+
+#include "ui/boxes.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+namespace ui {
+
+namespace {
+
+QString utf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
+
+void qtMessageBox(const char* title, const char* text, BoxIcon icon) {
+    messageBox(boxOwner(), utf8(title), utf8(text), icon);
+}
+
+bool qtAskYesNo(const char* title, const char* text) {
+    return askYesNo(boxOwner(), utf8(title), utf8(text));
+}
+
+bool qtAskOkCancel(const char* title, const char* text) {
+    return askOkCancel(boxOwner(), utf8(title), utf8(text));
+}
+
+bool qtOpen(const char* title, FileFilter filter, std::string& fileName) {
+    return chooseFileToOpen(boxOwner(), utf8(title), filter, fileName);
+}
+
+bool qtSave(const char* title, FileFilter filter, const char* defaultExtension,
+            std::string& fileName) {
+    return chooseFileToSave(boxOwner(), utf8(title), filter, utf8(defaultExtension), fileName);
+}
+
+void qtStatusLine(const char* text) {
+    if (MainWindow* window = MainWindow::instance()) window->setStatusText(utf8(text));
+}
+
+void qtPump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void qtRepaint() {
+    if (MainWindow* window = MainWindow::instance()) window->repaint();
+}
+
+void qtWaitCursor(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void qtBeep() { beep(); }
+
+// The transfers' fixed pauses: the window stays painted meanwhile.
+void qtPause(int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const qint64 left = milliseconds - clock.elapsed();
+        if (left <= 0) break;
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(left, 50)));
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+bool qtInitials(const InitialsDialog& dialog, std::string& entry) {
+    InitialsDialogWindow window(boxOwner(), dialog, entry);
+    if (window.exec() != QDialog::Accepted) return false;
+    entry = window.entry();
+    return true;
+}
+
+bool qtRouteTrackId(const RouteTrackIdDialog& dialog, std::string& entry) {
+    RouteTrackIdDialogWindow window(boxOwner(), dialog, entry);
+    if (window.exec() != QDialog::Accepted) {
+        entry.clear();
+        return false;
+    }
+    entry = window.entry();
+    return true;
+}
+
+bool qtTrackSelect(const TrackSelectDialog& dialog, int& selected) {
+    TrackSelectDialogWindow window(boxOwner(), dialog);
+    if (window.exec() != QDialog::Accepted) return false;
+    selected = window.selected();
+    return selected >= 0;
+}
+
+void qtDeviceInfo(const char* title, const char* text) {
+    DeviceInfoDialogWindow window(boxOwner(), utf8(title), utf8(text));
+    window.exec();
+}
+
+const Platform kQtPlatform = {
+    qtMessageBox, qtAskYesNo,   qtAskOkCancel,  qtOpen,         qtSave,
+    qtStatusLine, qtPump,       qtRepaint,      qtWaitCursor,   qtBeep,
+    qtPause,      qtInitials,   qtRouteTrackId, qtTrackSelect,  qtDeviceInfo,
+};
+
+// A preset that names a file (not a pattern) selects it in the dialog.
+void applyPreset(QFileDialog& dialog, const std::string& fileName) {
+    const QString preset = QString::fromStdString(fileName);
+    if (preset.isEmpty()) return;
+    const QFileInfo info(preset);
+    if (preset.contains(QLatin1Char('*')) || preset.contains(QLatin1Char('?'))) {
+        if (info.path() != QStringLiteral(".") && QDir(info.path()).exists())
+            dialog.setDirectory(info.path());
+        return;
+    }
+    if (info.isAbsolute() && info.dir().exists()) dialog.setDirectory(info.dir());
+    dialog.selectFile(info.fileName());
+}
+
+void prepareDialog(QFileDialog& dialog, const QString& title, FileFilter filter) {
+    dialog.setWindowTitle(title);
+    // The dialog of this program, not the desktop's: same behaviour everywhere.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setNameFilters(nameFilters(filter));
+    dialog.selectNameFilter(nameFilters(filter).first());
+}
+
+}  // namespace
+
+QStringList nameFilters(FileFilter filter) {
+    // The description is shown as it is; the pattern in the trailing
+    // parentheses is what the dialog matches ("*.*" of the description means
+    // every file, with or without an extension).
+    if (filter == FileFilter::MapInfo)
+        return {QStringLiteral("MapInfo-MIF-Dateien   (*.mif) (*.mif)"),
+                QStringLiteral("Alle Dateien   (*.*) (*)")};
+    return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl) (*.ovl)"),
+            QStringLiteral("Alle Dateien   (*.*) (*)")};
+}
+
+bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter,
+                      std::string& fileName) {
+    QFileDialog dialog(owner);
+    prepareDialog(dialog, title, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    applyPreset(dialog, fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    fileName = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    return true;
+}
+
+bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter,
+                      const QString& defaultExtension, std::string& fileName) {
+    QFileDialog dialog(owner);
+    prepareDialog(dialog, title, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultExtension);
+    // Qt asks before it replaces an existing file.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    applyPreset(dialog, fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    fileName = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+    return true;
+}
+
+const Platform& qtPlatform() { return kQtPlatform; }
+
+void installQtPlatform() { installPlatform(&kQtPlatform); }
+
+}  // namespace ui

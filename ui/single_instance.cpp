@@ -1,0 +1,62 @@
+#include "ui/single_instance.h"
+
+#include <QCryptographicHash>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <unistd.h>
+
+namespace ui {
+
+namespace {
+const QByteArray kRaise = "raise\n";
+}
+
+SingleInstance::SingleInstance(const QString& name, QObject* parent)
+    : QObject(parent), name_(name) {}
+
+SingleInstance::~SingleInstance() {
+    if (server_) server_->close();
+}
+
+QString SingleInstance::defaultName(const QString& parameterFile) {
+    const QByteArray hash =
+        QCryptographicHash::hash(parameterFile.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    return QStringLiteral("wegmate-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+}
+
+bool SingleInstance::notifyRunning(int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(name_);
+    if (!socket.waitForConnected(timeoutMs)) return false;
+    socket.write(kRaise);
+    socket.waitForBytesWritten(timeoutMs);
+    // Wait until the first instance has read the request and hung up.
+    socket.waitForDisconnected(timeoutMs);
+    return true;
+}
+
+bool SingleInstance::claim() {
+    if (notifyRunning(1000)) return false;
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(name_)) {
+        // A socket left behind by a program that was killed.
+        QLocalServer::removeServer(name_);
+        if (!server_->listen(name_)) {
+            // Lost a race against a start at the same moment?
+            if (notifyRunning(1000)) return false;
+        }
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* client = server_->nextPendingConnection()) {
+            connect(client, &QLocalSocket::readyRead, this, [this, client] {
+                if (client->readAll().contains("raise")) emit activationRequested();
+                client->disconnectFromServer();
+            });
+            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        }
+    });
+    return true;
+}
+
+}  // namespace ui
