@@ -1,0 +1,144 @@
+#include "tests/link/link_fakes.h"
+
+namespace {
+
+FakeLine* line = nullptr;
+
+uint32_t fakeNow() { return line->now; }
+
+int fakeRead(uint8_t* byte) {
+    if (line->incoming.empty() || line->incoming.front() < 0) {
+        if (!line->incoming.empty()) line->incoming.pop_front();
+        line->now += 3000;
+        line->emptyReads++;
+        return 0;
+    }
+    *byte = (uint8_t)line->incoming.front();
+    line->incoming.pop_front();
+    line->now += 1;
+    return 1;
+}
+
+int fakeWrite(uint8_t byte) {
+    int call = line->writeCalls++;
+    if ((line->failWritesFrom >= 0 && call >= line->failWritesFrom) || call < line->failFirstWrites) {
+        line->now += (uint32_t)line->failedWriteAdvanceMs;
+        return 0;
+    }
+    line->written.push_back(byte);
+    return 1;
+}
+
+const LinkIo fakeIo = {fakeNow, fakeRead, fakeWrite};
+
+ScriptedUsb* usb = nullptr;
+
+int usbOpen(void*) { return usb->openOk; }
+void usbCloseFn(void*) { usb->closeCalls++; }
+uint32_t usbSize(void*) { return usb->packetSize; }
+
+int take(std::deque<std::vector<uint8_t>>& q, uint8_t* buffer, int capacity) {
+    if (q.empty()) return -1;
+    std::vector<uint8_t> c = q.front();
+    q.pop_front();
+    if (c.size() == 1 && c[0] == 0xEE) return -1;  // scripted failure
+    int n = (int)c.size() < capacity ? (int)c.size() : capacity;
+    for (int i = 0; i < n; i++) buffer[i] = c[i];
+    return n;
+}
+
+int usbInterrupt(void*, uint8_t* buffer, int capacity) {
+    usb->interruptCalls++;
+    return take(usb->interrupt, buffer, capacity);
+}
+
+int usbBulk(void*, uint8_t* buffer, int capacity) {
+    usb->bulkCalls++;
+    return take(usb->bulk, buffer, capacity);
+}
+
+int usbWrite(void*, const uint8_t* buffer, int length) {
+    int call = (int)usb->writes.size();
+    usb->writes.emplace_back(buffer, buffer + length);
+    if (usb->failWritesFrom >= 0 && call >= usb->failWritesFrom) return -1;
+    return length;
+}
+
+}  // namespace
+
+FakeLine::FakeLine() {
+    line = this;
+    installLinkIo(&fakeIo);
+}
+
+FakeLine::~FakeLine() {
+    installLinkIo(nullptr);
+    line = nullptr;
+}
+
+void FakeLine::feed(const std::vector<uint8_t>& bytes) {
+    for (uint8_t b : bytes) incoming.push_back(b);
+}
+
+void FakeLine::feedSilence(int reads) {
+    for (int i = 0; i < reads; i++) incoming.push_back(-1);
+}
+
+std::vector<uint8_t> FakeLine::takeWritten() {
+    std::vector<uint8_t> w = written;
+    written.clear();
+    return w;
+}
+
+std::vector<uint8_t> frame(uint8_t id, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out = {16, id};
+    unsigned sum = id + (unsigned)data.size();
+    auto stuffed = [&](uint8_t b) {
+        out.push_back(b);
+        if (b == 16) out.push_back(16);
+    };
+    stuffed((uint8_t)data.size());
+    for (uint8_t b : data) {
+        stuffed(b);
+        sum += b;
+    }
+    stuffed((uint8_t)(0x100 - (sum & 0xFF)));
+    out.push_back(16);
+    out.push_back(3);
+    return out;
+}
+
+std::vector<uint8_t> ackFrame(uint8_t id) { return frame(6, {id, 0}); }
+
+ScriptedUsb::ScriptedUsb() {
+    usb = this;
+    table = UsbDriver{usbOpen, usbCloseFn, usbSize, usbInterrupt, usbBulk, usbWrite, nullptr};
+    installUsbDriver(&table);
+}
+
+ScriptedUsb::~ScriptedUsb() {
+    closeLink();
+    installUsbDriver(nullptr);
+    usb = nullptr;
+}
+
+std::vector<uint8_t> ScriptedUsb::packet(uint8_t type, uint16_t id, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out(12 + data.size(), 0);
+    out[0] = type;
+    out[4] = (uint8_t)id;
+    out[5] = (uint8_t)(id >> 8);
+    uint32_t n = (uint32_t)data.size();
+    for (int i = 0; i < 4; i++) out[8 + i] = (uint8_t)(n >> (8 * i));
+    for (size_t i = 0; i < data.size(); i++) out[12 + i] = data[i];
+    return out;
+}
+
+void ScriptedUsb::queueInterruptPacket(const std::vector<uint8_t>& bytes) {
+    size_t at = 0;
+    for (;;) {
+        size_t n = bytes.size() - at < 64 ? bytes.size() - at : 64;
+        interrupt.emplace_back(bytes.begin() + (long)at, bytes.begin() + (long)(at + n));
+        at += n;
+        if (n < 64) break;
+    }
+}
