@@ -1,0 +1,81 @@
+// Names, sort and split of a waypoint upload in route mode, against the
+// literal algorithms, record for record.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "app/settings.h"
+#include "reference_algorithms.h"
+#include "tests/support/scripted_platform.h"
+#include "transfer/splitting.h"
+
+namespace {
+
+std::vector<PointRecord> randomTable(std::mt19937& random, int n) {
+    const char* names[] = {"", "HAUS", "HAUS01", "KIRCHTURM", "AB", "KB0001", " X ", "HA0001"};
+    const char* routes[] = {"", "WALK", "ACTIVE LOG", "R"};
+    std::vector<PointRecord> table;
+    for (int k = 0; k < n; ++k) {
+        PointRecord r{};
+        r.NumberOfRouteOrTrack = static_cast<int>(random() % 4);
+        r.NumberOfPoint = static_cast<int>(random() % 12);
+        copyName(r.NameOfPoint, names[random() % 8]);
+        copyName(r.NameOfRouteOrTrack, routes[random() % 4]);
+        r.NewSegment = static_cast<int>(random() % 2);
+        r.Time = k;
+        table.push_back(r);
+    }
+    return table;
+}
+
+void load(const std::vector<PointRecord>& table) {
+    pointTable.reset();
+    for (const PointRecord& r : table) pointTable.records[pointTable.count++] = r;
+}
+
+}  // namespace
+
+TEST(UploadPreparationDifferential, RandomTables) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 40; ++round) {
+        const int n = 1 + static_cast<int>(random() % 500);
+        const std::vector<PointRecord> input = randomTable(random, n);
+        settings = Settings{};
+        settings.maxRoutePoints = 1 + static_cast<int>(random() % 40);
+
+        std::vector<PointRecord> expected;
+        int expectedResult;
+        std::vector<std::string> expectedBoxes;
+        bool expectedChanged;
+        {
+            ScriptedPlatform ui;
+            ui.queueInitials("KB");
+            resetNamingState();
+            load(input);
+            referenceMakePointNamesUnique();
+            referenceSort(pointTable.records, pointTable.count);
+            expectedResult = splitRoutesAndTracks(7, false);
+            expected.assign(pointTable.records, pointTable.records + pointTable.count);
+            expectedBoxes = ui.boxTexts();
+            expectedChanged = namesChanged;
+            ui.answers_.clear();
+        }
+        ScriptedPlatform ui;
+        ui.queueInitials("KB");
+        resetNamingState();
+        load(input);
+        makePointNamesUnique();
+        sortPointTable();
+        EXPECT_EQ(splitRoutesAndTracks(7, false), expectedResult);
+        ASSERT_EQ(pointTable.count, static_cast<int>(expected.size()));
+        for (int k = 0; k < pointTable.count; ++k) {
+            ASSERT_EQ(std::memcmp(&pointTable.records[k], &expected[k], sizeof(PointRecord)), 0)
+                << "round " << round << " place " << k;
+        }
+        EXPECT_EQ(ui.boxTexts(), expectedBoxes);
+        EXPECT_EQ(namesChanged, expectedChanged);
+        ui.answers_.clear();
+    }
+}
