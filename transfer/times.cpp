@@ -15,6 +15,15 @@ void formatTime(int32_t seconds, char* text) {
         text[0] = '\0';
         return;
     }
+    char buffer[64];
+    if (value < 86400u) {
+        // A time on the epoch day itself.
+        snprintf(buffer, sizeof buffer, "1989-12-31 %02u:%02u:%02u", value / 3600u, (value % 3600u) / 60u,
+                 value % 60u);
+        memcpy(text, buffer, 19);
+        text[19] = '\0';
+        return;
+    }
     // Whole days are taken off in one step; the result is the same as
     // counting them one at a time from 1990-01-01.
     uint32_t rest = value - 86400u;
@@ -38,7 +47,6 @@ void formatTime(int32_t seconds, char* text) {
     const int hour = static_cast<int>(rest / 3600u);
     const int minute = static_cast<int>((rest % 3600u) / 60u);
     const int second = static_cast<int>(rest % 60u);
-    char buffer[64];
     snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute,
              second);
     memcpy(text, buffer, 19);

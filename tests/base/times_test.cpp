@@ -45,6 +45,14 @@ TEST(Times, FixedValues) {
     EXPECT_EQ(format(parseTime("2050-12-31 23:59:59")), "2050-12-31 23:59:59");
 }
 
+TEST(Times, ValuesOnTheEpochDayAndAboveTheSignedRange) {
+    EXPECT_EQ(format(1), "1989-12-31 00:00:01");
+    EXPECT_EQ(format(86399), "1989-12-31 23:59:59");
+    // The receiver's value is unsigned: the top half of the range lies after 2058.
+    EXPECT_EQ(format(static_cast<int32_t>(0x80000000u)), "2058-01-18 03:14:08");
+    EXPECT_EQ(format(static_cast<int32_t>(0xFFFFFFFEu)), "2126-02-06 06:28:14");
+}
+
 TEST(Times, YearOutsideRangeGivesMinusOne) {
     EXPECT_EQ(parseTime("1989-12-31 23:59:59"), -1);
     EXPECT_EQ(parseTime("2051-01-01 00:00:00"), -1);
