@@ -1,0 +1,125 @@
+// Writing and reading back a full table of 20000 points in every file
+// format, as points and as lines.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "app/platform.h"
+#include "formats/mif.h"
+#include "formats/ovl_ascii.h"
+#include "formats/ovl_binary.h"
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+
+namespace {
+
+// Accepts the initials dialog with "AA" and drops every box.
+bool acceptInitials(const InitialsDialog&, std::string& entry)
+{
+    entry = "AA";
+    return true;
+}
+
+std::string scratchDirectory()
+{
+    char pattern[] = "/tmp/wegmate-bench-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    return made ? made : "/tmp";
+}
+
+const std::string& directory()
+{
+    static const std::string path = scratchDirectory();
+    return path;
+}
+
+// 20000 points in tracks of 500, with names, comments, times and altitudes.
+void fillTable()
+{
+    pointTable.reset();
+    for (int i = 0; i < kMaxPoints; i++) {
+        PointRecord& r = pointTable.records[i];
+        memset(&r, 0, sizeof r);
+        r.NumberOfRouteOrTrack = i / 500 + 1;
+        r.NumberOfPoint = i % 500 + 1;
+        snprintf(r.NameOfPoint, kNameSize, "WP%05d", i);
+        snprintf(r.NameOfRouteOrTrack, kNameSize, "TRACK %d", i / 500 + 1);
+        snprintf(r.Comment, kNameSize, "KOMMENTAR %d", i);
+        r.Longitude = 7.0 + i * 1e-5;
+        r.Latitude = 50.0 + i * 1e-5;
+        r.Time = 86400 * 7000 + i;
+        r.NewSegment = i % 500 == 0;
+        r.Altitude = (float)(100 + i % 900);
+        r.HasSymbol = 1;
+        r.Symbol = 18;
+    }
+    pointTable.count = kMaxPoints;
+}
+
+struct Quiet {
+    Platform table{};
+    Quiet()
+    {
+        table = platform();
+        table.initialsDialog = acceptInitials;
+        installPlatform(&table);
+    }
+};
+
+void prepare()
+{
+    static Quiet quiet;
+    fillTable();
+}
+
+void writeAndRead(benchmark::State& state, int fileKind)
+{
+    prepare();
+    const int objectKind = (int)state.range(0);
+    std::string name = directory() + (fileKind == MapInfoMif ? "/bench.mif" : "/bench.ovl");
+    countLinePoints(objectKind);
+    // One transferKind 6 read settles any question outside the timing.
+    for (auto _ : state) {
+        state.PauseTiming();
+        fillTable();
+        countLinePoints(objectKind);
+        state.ResumeTiming();
+        int ok = 0;
+        bool numbers = false, names = false;
+        int separate = 0, kind = 0;
+        switch (fileKind) {
+        case MapInfoMif:
+            ok = writeMifFile(name.c_str(), objectKind) && readMifFile(name.c_str(), 6, numbers, names);
+            break;
+        case OvlAscii:
+            ok = writeOvlAsciiFile(name.c_str(), objectKind) && readOvlAsciiFile(name.c_str(), 6, separate, false);
+            break;
+        default:
+            ok = writeOvlBinaryFile(name.c_str(), objectKind) &&
+                 readOvlBinaryFile(name.c_str(), 6, kind, numbers, names);
+            break;
+        }
+        if (!ok || pointTable.count != kMaxPoints)
+            state.SkipWithError("round trip failed");
+        benchmark::DoNotOptimize(pointTable.records[kMaxPoints - 1].Latitude);
+    }
+    state.SetItemsProcessed(state.iterations() * kMaxPoints);
+}
+
+void BM_Mif(benchmark::State& state) { writeAndRead(state, MapInfoMif); }
+void BM_OvlAscii(benchmark::State& state) { writeAndRead(state, OvlAscii); }
+void BM_OvlBinary(benchmark::State& state) { writeAndRead(state, OvlBinary); }
+
+// Argument: 2 = point objects, 1 = line objects.
+BENCHMARK(BM_Mif)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OvlAscii)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OvlBinary)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
