@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "transfer/times.h"
@@ -106,4 +107,16 @@ TEST(Times, CoarseStrideRoundTrips) {
     char text[32];
     formatTime(end, text);
     EXPECT_EQ(parseTime(text), end);
+}
+
+TEST(Times, AgreesWithTheCLibraryCalendar) {
+    // 1989-12-31 00:00:00 UTC is 631065600 in Unix time.
+    for (int64_t t = 1; t <= 0xFFFFFFFELL; t += 104729) {
+        const time_t unixTime = static_cast<time_t>(631065600 + t);
+        struct tm parts;
+        ASSERT_NE(gmtime_r(&unixTime, &parts), nullptr);
+        char expected[32];
+        strftime(expected, sizeof expected, "%Y-%m-%d %H:%M:%S", &parts);
+        ASSERT_EQ(format(static_cast<int32_t>(static_cast<uint32_t>(t))), expected) << t;
+    }
 }
