@@ -223,7 +223,7 @@ TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile)
 
     // More records than announced.
     ui.clearEvents();
-    peer.frames.clear();
+    peer.reset();
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(1)},
@@ -428,7 +428,7 @@ TEST_F(DownloadSerial, TableCapacityOfTwentyThousandPoints)
 {
     for (int total : {kMaxPoints, kMaxPoints + 1}) {
         ui.clearEvents();
-        peer.frames.clear();
+        peer.reset();
         const std::string out = tempFile("capacity.mif");
         ui.queueSaveFile(out);
         ui.queueYesNo(false);

@@ -31,6 +31,14 @@ FakeSerialPeer::~FakeSerialPeer()
     current = nullptr;
 }
 
+void FakeSerialPeer::reset()
+{
+    frames.clear();
+    written.clear();
+    toHost_.clear();
+    state_ = 0;
+}
+
 void FakeSerialPeer::sendBytes(const std::vector<uint8_t>& bytes)
 {
     for (uint8_t b : bytes) toHost_.push_back(b);

@@ -29,6 +29,8 @@ public:
     void send(uint8_t id, const std::vector<uint8_t>& data);
     void sendAck(uint8_t id) { send(6, {id, 0}); }
     void sendNak(uint8_t id) { send(21, {id, 0}); }
+    // Forgets the recorded frames and drops what the program has not read.
+    void reset();
     // Raw bytes for the program.
     void sendBytes(const std::vector<uint8_t>& bytes);
 

@@ -1,0 +1,410 @@
+// The upload's exact exchanges on a serial link, played by a byte-level fake
+// receiver: records counts, the order of headers, points and links, the
+// track headers of each protocol, splitting, NAK repetition and failures.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "formats/ovl_ascii.h"
+#include "link/protocol_set.h"
+#include "tests/support/scripted_platform.h"
+#include "tests/transfer/fake_serial_peer.h"
+#include "tests/transfer/transfer_helpers.h"
+#include "transfer/point_table.h"
+#include "transfer/upload.h"
+
+namespace {
+
+const char* const kEtrexProtocols = "\r\nP000\r\nL001\r\nA010\r\nA100\r\nD108\r\nA201\r\nD202\r\nD108\r\nD210"
+                                    "\r\nA301\r\nD310\r\nD301";
+const char* const kA300Protocols = "A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n____\r\nD300\r\n____\r\n";
+const char* const kTransferError = "Übertragungsfehler.";
+const char* const kProtocolError =
+    "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
+    "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
+const char* const kRouteQuestion =
+    "Wegpunkte in ROUTE(N) laden auf Basis von \nRoutennummern und / oder Routennamen? \n";
+const char* const kSeparateQuestion =
+    "Track-Punkte in separate (benannte) Track-Aufz. laden \n"
+    "auf Basis der Track-Nummern und / oder Track-Namen? \n"
+    "(Vorausgesetzt Ihr GPS-Gerät kann mehrere Track-Logs \nspeichern.) \n";
+
+std::vector<uint8_t> ids(const std::vector<HostFrame>& frames)
+{
+    std::vector<uint8_t> result;
+    for (const HostFrame& f : frames) result.push_back(f.id);
+    return result;
+}
+
+std::vector<int> pauses(const ScriptedPlatform& ui)
+{
+    std::vector<int> result;
+    for (const ScriptedEvent* event : ui.eventsOf(ScriptedEvent::Pause)) result.push_back(event->number);
+    return result;
+}
+
+int u16At(const HostFrame& frame)
+{
+    return frame.data.at(0) | (frame.data.at(1) << 8);
+}
+
+// The ident of a D310 track header (from byte 2).
+std::string trackIdent(const HostFrame& frame)
+{
+    return std::string(frame.data.begin() + 2, frame.data.end() - 1);
+}
+
+std::vector<std::string> trackIdents(const std::vector<HostFrame>& frames)
+{
+    std::vector<std::string> result;
+    for (const HostFrame& f : frames)
+        if (f.id == 99) result.push_back(trackIdent(f));
+    return result;
+}
+
+class UploadSerial : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setProtocolSet(kEtrexProtocols);
+        savedSettings = settings;
+        pointTable.reset();
+        peer.onFrame = ackEverything;
+    }
+    void TearDown() override { settings = savedSettings; }
+
+    void add(const PointRecord& record) { pointTable.records[pointTable.count++] = record; }
+    // n points of group (number, name), numbered from 1.
+    void addGroup(int number, const char* name, int n, double lat)
+    {
+        for (int i = 0; i < n; i++) {
+            char pointName[16];
+            std::snprintf(pointName, sizeof pointName, "P%02d%03d", number, i + 1);
+            PointRecord r = makePoint(number, i + 1, pointName, lat + i * 0.001, 7.0 + i * 0.001);
+            copyName(r.NameOfRouteOrTrack, name);
+            r.NewSegment = i == 0;
+            r.Time = 1000 + i;
+            add(r);
+        }
+    }
+
+    ScriptedPlatform ui;
+    FakeSerialPeer peer;
+    Settings savedSettings;
+};
+
+TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete)
+{
+    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    add(makePoint(0, 2, "KIRCHE", 50.6, 7.5));
+    add(makePoint(0, 3, "BRUECKE", -33.9, 151.2));
+    const std::string file = writeTableAsMif("wpt.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+
+    uploadToDevice(1, 7, MapInfoMif);
+
+    const auto opens = ui.eventsOf(ScriptedEvent::OpenFile);
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0]->title, "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät");
+    EXPECT_EQ(opens[0]->text, "*.mif");
+    EXPECT_EQ(opens[0]->filter, FileFilter::MapInfo);
+    EXPECT_EQ(ui.questionTexts(), (std::vector<std::string>{kRouteQuestion}));
+
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 35, 35, 35, 12}));
+    EXPECT_EQ(u16At(frames[0]), 3);
+    EXPECT_EQ(u16At(frames[4]), 3);
+    EXPECT_EQ(pauses(ui), (std::vector<int>{500, 50, 50, 50, 50}));
+    EXPECT_EQ(ui.statusTexts(), (std::vector<std::string>{"  Status:   0000  von  0003  Wegpunkten gesendet.",
+                                                          "  Status:   0001  von  0003  Wegpunkten gesendet.",
+                                                          "  Status:   0002  von  0003  Wegpunkten gesendet.",
+                                                          "  Status:   0003  von  0003  Wegpunkten gesendet."}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0003 Punkte)."}));
+}
+
+TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported)
+{
+    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    add(makePoint(0, 2, "HAUS", 50.6, 7.5));
+    const std::string file = writeTableAsMif("dup.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    uploadToDevice(1, 7, MapInfoMif);
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte).",
+                                        "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher "
+                                        "Bezeichnungen in Input-Datei."}));
+    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "HAUS01");
+}
+
+TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder)
+{
+    addGroup(1, "NORD", 3, 50.0);
+    addGroup(2, "SUED", 2, 48.0);
+    const std::string file = writeTableAsMif("routes.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+
+    uploadToDevice(1, 7, MapInfoMif);
+
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 98, 30, 29, 30, 98, 30, 12}));
+    EXPECT_EQ(u16At(frames.front()), 10);
+    EXPECT_EQ(std::string(frames[1].data.begin(), frames[1].data.end()), std::string("NORD\0", 5));
+    EXPECT_EQ(std::string(frames[7].data.begin(), frames[7].data.end()), std::string("SUED\0", 5));
+    EXPECT_EQ(frames[3].data.size(), 21u);
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::RouteTrackIdDialog).empty());
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0005 Punkte)."}));
+}
+
+TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes)
+{
+    setProtocolSet("A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n");
+    addGroup(1, "", 3, 50.0);
+    addGroup(2, "", 2, 48.0);
+    const std::string file = writeTableAsMif("routes200.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    uploadToDevice(1, 7, MapInfoMif);
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 30, 30, 29, 30, 30, 12}));
+    EXPECT_EQ(u16At(frames.front()), 7);
+    EXPECT_EQ(frames[1].data.size(), 21u);  // D201
+    EXPECT_EQ(frames[1].data[0], 1);
+    EXPECT_EQ(frames[5].data[0], 2);
+}
+
+TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent)
+{
+    add(makePoint(1, 4, "A", 50.0, 7.0));
+    add(makePoint(1, 4, "B", 50.1, 7.1));
+    const std::string file = writeTableAsMif("dupnum.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    uploadToDevice(1, 7, MapInfoMif);
+    EXPECT_TRUE(peer.frames.empty());
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{
+                  "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
+                  "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal "
+                  "vorkommen.) "}));
+}
+
+// NAKs to the same point: ten are answered by sending it again, the
+// eleventh ends the upload.
+TEST_F(UploadSerial, NakRepetitionUpToTenTimes)
+{
+    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    add(makePoint(0, 2, "HOF", 50.6, 7.5));
+    const std::string file = writeTableAsMif("nak.mif", PointObjects);
+    for (int naks : {10, 11}) {
+        ui.clearEvents();
+        peer.reset();
+        int seen = 0;
+        peer.onFrame = [&seen, naks](const HostFrame& frame, FakeSerialPeer& p) {
+            if (frame.id == 35 && frame.data.size() > 50 && frame.data[48] == 'H' && frame.data[49] == 'A' &&
+                seen++ < naks)
+                p.sendNak(35);
+            else
+                ackEverything(frame, p);
+        };
+        ui.queueOpenFile(file);
+        ui.queueYesNo(false);
+        uploadToDevice(1, 7, MapInfoMif);
+        const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+        if (naks == 10) {
+            EXPECT_EQ(peer.count(35), 12);
+            EXPECT_EQ(ids(frames).back(), 12);
+            EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte)."}));
+            // The repeated packet is the same packet.
+            EXPECT_EQ(frames[1].data, frames[11].data);
+        } else {
+            EXPECT_EQ(peer.count(35), 11);
+            EXPECT_EQ(peer.count(12), 0);
+            EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kTransferError}));
+        }
+    }
+}
+
+TEST_F(UploadSerial, UnexpectedRepliesAndSilence)
+{
+    addGroup(1, "NORD", 2, 50.0);
+    const std::string file = writeTableAsMif("reply.mif", PointObjects);
+    struct Case {
+        uint8_t answeredId;  // the packet that gets the odd reply
+        bool silent;
+        std::vector<std::string> boxes;
+    };
+    const std::vector<Case> cases = {
+        {29, false, {kTransferError}},
+        {30, false, {kProtocolError}},
+        {98, false, {kProtocolError}},
+        {30, true, {"Fehler beim Einlesen vom seriellen Anschluss.", "GPS-Gerät antwortet nicht."}},
+    };
+    for (const Case& c : cases) {
+        ui.clearEvents();
+        peer.reset();
+        peer.onFrame = [c](const HostFrame& frame, FakeSerialPeer& p) {
+            if (frame.id == c.answeredId) {
+                if (!c.silent) p.send(77, {1, 2});
+            } else {
+                ackEverything(frame, p);
+            }
+        };
+        ui.queueOpenFile(file);
+        ui.queueYesNo(true);
+        uploadToDevice(1, 7, MapInfoMif);
+        EXPECT_EQ(ui.boxTexts(), c.boxes) << "reply to packet " << (int)c.answeredId;
+        EXPECT_EQ(peer.count(12), 0);
+        EXPECT_EQ(ids(peer.framesWithoutAcks()).back(), c.answeredId);
+    }
+}
+
+TEST_F(UploadSerial, UnacknowledgedRecordsPacketIsTriedFiveTimes)
+{
+    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    const std::string file = writeTableAsMif("silent.mif", PointObjects);
+    peer.onFrame = nullptr;
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    uploadToDevice(1, 7, MapInfoMif);
+    EXPECT_EQ(ids(peer.frames), (std::vector<uint8_t>{27, 27, 27, 27, 27}));
+    EXPECT_EQ(pauses(ui), (std::vector<int>{500, 50, 1000, 50, 1000, 50, 1000, 50, 1000, 50}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."}));
+}
+
+TEST_F(UploadSerial, A300ReceiverGetsNoTrackHeader)
+{
+    setProtocolSet(kA300Protocols);
+    addGroup(1, "", 3, 50.0);
+    addGroup(2, "", 2, 51.0);
+    const std::string file = writeTableAsMif("a300.mif", PointObjects);
+    ui.queueOpenFile(file);
+    uploadToDevice(1, 6, MapInfoMif);
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 34, 34, 34, 34, 34, 12}));
+    EXPECT_EQ(u16At(frames[0]), 5);
+    ASSERT_EQ(frames[1].data.size(), 13u);  // D300
+    EXPECT_EQ(frames[1].data[12], 1);
+    EXPECT_EQ(frames[2].data[12], 0);
+    EXPECT_EQ(frames[4].data[12], 1);
+    EXPECT_TRUE(ui.questionTexts().empty());
+    EXPECT_EQ(ui.lastStatus(), "  Status:   0005  von  0005  Track-Punkten gesendet.");
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0005 Punkte)."}));
+}
+
+TEST_F(UploadSerial, OneTrackLogFromAFileWithoutIdsAsksForTheName)
+{
+    for (int i = 0; i < 4; i++) add(makePoint(0, i + 1, "", 50.0 + i * 0.01, 7.0));
+    pointTable.records[0].NewSegment = 1;
+    const std::string file = tempFile("track.ovl");
+    countLinePoints(PointObjects);
+    ASSERT_EQ(writeOvlAsciiFile(file.c_str(), PointObjects), 1);
+
+    for (bool confirm : {true, false}) {
+        ui.clearEvents();
+        peer.reset();
+        ui.queueOpenFile(file);
+        ui.queueRouteTrackId(confirm, "MEIN TRACK");
+        uploadToDevice(1, 6, OvlAscii);
+        const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+        EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 99, 34, 34, 34, 34, 12}));
+        EXPECT_EQ(u16At(frames[0]), 5);
+        // Cancelled, the track keeps the name the ASCII reader gave it.
+        EXPECT_EQ(trackIdents(frames), (std::vector<std::string>{confirm ? "MEIN TRACK" : "TRK01"}));
+        const auto dialogs = ui.eventsOf(ScriptedEvent::RouteTrackIdDialog);
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ(dialogs[0]->title, " Wegmate -- Routen-/Track-ID");
+        EXPECT_EQ(frames[2].data.size(), 21u);  // D301
+    }
+}
+
+TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers)
+{
+    addGroup(5, "", 2, 50.0);
+    addGroup(7, "", 2, 51.0);
+    addGroup(9, "", 2, 52.0);
+    const std::string file = writeTableAsMif("sep.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    uploadToDevice(1, 6, MapInfoMif);
+    const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0]->title, "Wegmate  --  Track-Punkt-Zuordnung");
+    EXPECT_EQ(questions[0]->text, kSeparateQuestion);
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 99, 34, 34, 99, 34, 34, 99, 34, 34, 12}));
+    EXPECT_EQ(u16At(frames[0]), 9);
+    EXPECT_EQ(trackIdents(frames), (std::vector<std::string>{"TRK05", "TRK07", "TRK09"}));
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::RouteTrackIdDialog).empty());
+}
+
+TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers)
+{
+    setProtocolSet("\r\nA100\r\nD108\r\nA301\r\nD311\r\nD301");
+    addGroup(3, "TRK12", 2, 50.0);
+    addGroup(4, "TRK1", 2, 51.0);
+    const std::string file = writeTableAsMif("d311.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    uploadToDevice(1, 6, MapInfoMif);
+    std::vector<int> indexes;
+    for (const HostFrame& f : peer.framesWithoutAcks())
+        if (f.id == 99) indexes.push_back(u16At(f));
+    EXPECT_EQ(indexes, (std::vector<int>{12, 4}));
+}
+
+TEST_F(UploadSerial, OverlongTrackIsSplitIntoSeparateLogsWithoutAsking)
+{
+    settings.maxTrackPoints = 500;
+    addGroup(1, "ACTIVE LOG", 1200, 50.0);
+    const std::string file = writeTableAsMif("long.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.recordAllStatus = false;
+    uploadToDevice(1, 6, MapInfoMif);
+    EXPECT_TRUE(ui.questionTexts().empty());
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(u16At(frames[0]), 1203);
+    EXPECT_EQ(trackIdents(frames), (std::vector<std::string>{"ACTIVE LOG", "ACTLG_B", "ACTLG_C"}));
+    EXPECT_EQ(peer.count(34), 1200);
+    const auto boxes = ui.eventsOf(ScriptedEvent::Box);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0]->title, "Wegmate -- Grenzwertüberschreitung");
+    EXPECT_EQ(boxes[1]->text, "Übertragung erfolgreich beendet (1200 Punkte).");
+}
+
+TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload)
+{
+    addGroup(1, "EINS", 2, 50.0);
+    const std::string file = writeTableAsMif("hdrnak.mif", PointObjects);
+    peer.onFrame = [](const HostFrame& frame, FakeSerialPeer& p) {
+        if (frame.id == 99)
+            p.sendNak(99);
+        else
+            ackEverything(frame, p);
+    };
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    uploadToDevice(1, 6, MapInfoMif);
+    EXPECT_EQ(ids(peer.framesWithoutAcks()), (std::vector<uint8_t>{27, 99}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kTransferError}));
+}
+
+// A transfer-complete packet that cannot be sent is no success.
+TEST_F(UploadSerial, FailedTransferCompleteIsReportedAsError)
+{
+    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    const std::string file = writeTableAsMif("end.mif", PointObjects);
+    peer.failWritesOfId = 12;
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    uploadToDevice(1, 7, MapInfoMif);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", kTransferError}));
+}
+
+}  // namespace
