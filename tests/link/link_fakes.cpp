@@ -9,7 +9,7 @@ uint32_t fakeNow() { return line->now; }
 int fakeRead(uint8_t* byte) {
     if (line->incoming.empty() || line->incoming.front() < 0) {
         if (!line->incoming.empty()) line->incoming.pop_front();
-        line->now += 3000;
+        line->now += line->emptyReadAdvanceMs;
         line->emptyReads++;
         return 0;
     }

@@ -27,6 +27,7 @@ struct FakeLine {
     uint32_t now = 100000;
     uint32_t startMs = 100000;
     int emptyReads = 0;
+    uint32_t emptyReadAdvanceMs = 3000;  // the clock advance of an empty read
     // Writes: the 0-based indexes of write calls that fail, and the clock
     // advance of a failed write.
     int failWritesFrom = -1;  // every write from this call on fails
