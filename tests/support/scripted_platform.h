@@ -24,13 +24,16 @@ struct ScriptedEvent {
     };
     Kind kind;
     std::string title;
-    std::string text;          // box/question text, status text, dialog explanation, file preset
+    std::string text;          // box/question text, status text, dialog explanation
+                               // (GETINITIALSDLG: its label), file preset
     BoxIcon icon = BoxIcon::Warning;
     bool answer = false;       // what the question / dialog was answered
     int number = 0;            // pause ms, wait cursor on (1/0), dialog maxLength, selected index
     std::string extra;         // default extension, chosen file, entered dialog text
     FileFilter filter = FileFilter::Overlay;
-    std::vector<std::string> items;  // track list of TRACKSELDLG
+    // Track list of TRACKSELDLG; the eight lines of GETINITIALSDLG; for
+    // ROUTETRACKNAMEDLG the preset and "narrow" or "wide" (the field).
+    std::vector<std::string> items;
 };
 
 class ScriptedPlatform {
