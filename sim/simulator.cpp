@@ -336,7 +336,7 @@ bool parseWaypoint(const std::vector<std::string>& f, SimWaypoint& w) {
 
 void writeWaypoint(std::ostream& out, char kind, const SimWaypoint& w) {
     char buffer[128];
-    snprintf(buffer, sizeof buffer, "\t%.9f\t%.9f\t%.9g\t%u\t%u\t%u\t%u", w.lat, w.lon, (double)w.altitude,
+    snprintf(buffer, sizeof buffer, "\t%.17g\t%.17g\t%.9g\t%u\t%u\t%u\t%u", w.lat, w.lon, (double)w.altitude,
              w.time, w.symbol, w.display, w.color);
     out << kind << '\t' << w.name << '\t' << w.comment << buffer << '\n';
 }
@@ -417,7 +417,7 @@ bool Simulator::save(const std::string& path) const {
         out << "T\t" << t.index << '\t' << t.name << '\t' << (int)t.display << '\t' << (int)t.color << '\n';
         for (const SimTrackPoint& p : t.points) {
             char buffer[128];
-            snprintf(buffer, sizeof buffer, "S\t%.9f\t%.9f\t%.9g\t%u\t%d\n", p.lat, p.lon, (double)p.altitude,
+            snprintf(buffer, sizeof buffer, "S\t%.17g\t%.17g\t%.9g\t%u\t%d\n", p.lat, p.lon, (double)p.altitude,
                      p.time, p.newSegment ? 1 : 0);
             out << buffer;
         }
