@@ -36,9 +36,9 @@ wegmate_fuzz_entry(ovl_ascii_reader fuzzOvlAsciiReader ovl_ascii_entry.cpp
 wegmate_fuzz_entry(ovl_binary_reader fuzzOvlBinaryReader ovl_binary_entry.cpp
   "formats/ovl_binary.cpp" wegmate_formats wegmate_base)
 wegmate_fuzz_entry(serial_packet fuzzSerialPacket serial_packet_entry.cpp
-  "link/packet.cpp;link/link_clock.cpp" wegmate_link wegmate_base)
+  "link/packet.cpp;link/serial.cpp" wegmate_link wegmate_base)
 wegmate_fuzz_entry(usb_packet fuzzUsbPacket usb_packet_entry.cpp
-  "link/packet.cpp;link/usb.cpp;link/transport.cpp" wegmate_link wegmate_base)
+  "link/packet.cpp;link/usb.cpp;link/serial.cpp" wegmate_link wegmate_base)
 
 # Helpers every entry may use.
-set(WEGMATE_FUZZ_COMMON_SOURCES ${WEGMATE_FUZZ_DIR}/fuzz_file.cpp)
+set(WEGMATE_FUZZ_COMMON_SOURCES ${WEGMATE_FUZZ_DIR}/fuzz_support.cpp)

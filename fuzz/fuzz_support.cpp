@@ -1,6 +1,9 @@
-// Scratch files for the fuzz entries.
+// Scratch files and table checks for the fuzz entries.
 
-#include "fuzz_file.h"
+#include "fuzz_support.h"
+
+#include "fuzz_entries.h"
+#include "transfer/point_table.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -53,4 +56,26 @@ std::string writeFuzzFile(const char* name, const uint8_t* data, size_t size)
     bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
     ok = std::fclose(file) == 0 && ok;
     return ok ? path : "";
+}
+
+namespace {
+
+bool terminated(const char (&text)[kNameSize])
+{
+    return std::memchr(text, 0, kNameSize) != nullptr;
+}
+
+}  // namespace
+
+void checkPointTable()
+{
+    FUZZ_CHECK(pointTable.count >= 0 && pointTable.count <= kMaxPoints);
+    for (int i = 0; i < pointTable.count; i++) {
+        const PointRecord& r = pointTable.records[i];
+        FUZZ_CHECK(terminated(r.NameOfPoint));
+        FUZZ_CHECK(terminated(r.NameOfRouteOrTrack));
+        FUZZ_CHECK(terminated(r.Comment));
+        FUZZ_CHECK(r.NewSegment == 0 || r.NewSegment == 1);
+        FUZZ_CHECK(r.HasSymbol == 0 || r.HasSymbol == 1);
+    }
 }

@@ -11,3 +11,8 @@ const std::string& fuzzScratchDirectory();
 // Writes the bytes to <scratch>/<name> and returns the full path ("" when
 // writing failed).
 std::string writeFuzzFile(const char* name, const uint8_t* data, size_t size);
+
+// Aborts unless every record 0..count-1 of the PointTable keeps the table's
+// rules: count within capacity, texts terminated within 50 characters, the
+// 0/1 flags 0 or 1.
+void checkPointTable();

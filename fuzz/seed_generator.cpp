@@ -12,6 +12,20 @@
 #include "fuzz_entries.h"
 #include "transfer/point_table.h"
 #include "transfer/record_formats.h"
+#if WEGMATE_FUZZ_HAVE_MIF_READER
+#include "formats/mif.h"
+#endif
+#if WEGMATE_FUZZ_HAVE_OVL_ASCII_READER
+#include "formats/ovl_ascii.h"
+#endif
+#if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
+#include "formats/ovl_binary.h"
+#endif
+#if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
+#include "link/link_clock.h"
+#include "link/packet.h"
+#endif
+#include "fuzz_support.h"
 
 namespace {
 
@@ -135,6 +149,224 @@ void recordSeeds()
     seed("records", "wpt_D108_cut", recordSeed(0, 6, 1, out, 60));
 }
 
+// ---- files ---------------------------------------------------------------
+
+Bytes readFile(const std::string& path)
+{
+    Bytes bytes;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return bytes;
+    int c;
+    while ((c = std::fgetc(file)) != EOF) bytes.push_back((uint8_t)c);
+    std::fclose(file);
+    return bytes;
+}
+
+// Fills the table: kind 7 waypoints, 4 two routes, 6 two tracks of which
+// the second has two segments.
+void fillTable(int kind)
+{
+    pointTable.reset();
+    int points = kind == 7 ? 4 : 6;
+    for (int i = 0; i < points; i++) {
+        PointRecord& r = pointTable.records[pointTable.count];
+        r = sample(i % 3);
+        r.Latitude = 47.5 + 0.01 * i;
+        r.Longitude = 11.0 + 0.013 * i;
+        if (kind == 7) {
+            r.NumberOfRouteOrTrack = 0;
+            r.NumberOfPoint = i + 1;
+            r.NameOfRouteOrTrack[0] = 0;
+            r.NewSegment = i == 0;
+        } else {
+            r.NumberOfRouteOrTrack = i < 3 ? 1 : 2;
+            r.NumberOfPoint = i < 3 ? i + 1 : i - 2;
+            std::strcpy(r.NameOfRouteOrTrack, i < 3 ? "Hinweg" : "R\xFC" "ckweg");
+            r.NewSegment = (i == 0 || i == 3 || (kind == 6 && i == 5)) ? 1 : 0;
+            if (kind == 6) {
+                r.NameOfPoint[0] = 0;
+                r.Comment[0] = 0;
+            }
+        }
+        pointTable.count++;
+    }
+}
+
+#if WEGMATE_FUZZ_HAVE_MIF_READER
+void mifSeeds()
+{
+    const std::string mif = fuzzScratchDirectory() + "/seed.mif";
+    for (int kind : {7, 4, 6}) {
+        for (int objectKind : {PointObjects, LineObjects}) {
+            fillTable(kind);
+            countLinePoints(objectKind);
+            if (!writeMifFile(mif.c_str(), objectKind)) {
+                std::fprintf(stderr, "writeMifFile failed\n");
+                std::exit(1);
+            }
+            Bytes seedBytes = {(uint8_t)(kind == 6 ? 1 : 0)};
+            Bytes mifBytes = readFile(mif), midBytes = readFile(midFileName(mif));
+            seedBytes.insert(seedBytes.end(), mifBytes.begin(), mifBytes.end());
+            seedBytes.insert(seedBytes.end(), kFuzzMidSeparator, kFuzzMidSeparator + sizeof kFuzzMidSeparator - 1);
+            seedBytes.insert(seedBytes.end(), midBytes.begin(), midBytes.end());
+            seed("mif_reader", "kind" + std::to_string(kind) + (objectKind == LineObjects ? "_lines" : "_points"),
+                 seedBytes);
+        }
+    }
+}
+#endif
+
+#if WEGMATE_FUZZ_HAVE_OVL_ASCII_READER
+void ovlAsciiSeeds()
+{
+    const std::string ovl = fuzzScratchDirectory() + "/seed_ascii.ovl";
+    for (int kind : {7, 4, 6}) {
+        for (int objectKind : {PointObjects, LineObjects}) {
+            fillTable(kind);
+            countLinePoints(objectKind);
+            if (!writeOvlAsciiFile(ovl.c_str(), objectKind)) {
+                std::fprintf(stderr, "writeOvlAsciiFile failed\n");
+                std::exit(1);
+            }
+            Bytes seedBytes = {(uint8_t)((kind == 6 ? 1 : 0) | (objectKind == LineObjects ? 2 : 0))};
+            Bytes file = readFile(ovl);
+            seedBytes.insert(seedBytes.end(), file.begin(), file.end());
+            seed("ovl_ascii_reader", "kind" + std::to_string(kind) + (objectKind == LineObjects ? "_lines" : "_points"),
+                 seedBytes);
+        }
+    }
+}
+#endif
+
+#if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
+void ovlBinarySeeds()
+{
+    const std::string ovl = fuzzScratchDirectory() + "/seed_binary.ovl";
+    for (int kind : {7, 4, 6}) {
+        for (int objectKind : {PointObjects, LineObjects}) {
+            fillTable(kind);
+            countLinePoints(objectKind);
+            if (!writeOvlBinaryFile(ovl.c_str(), objectKind)) {
+                std::fprintf(stderr, "writeOvlBinaryFile failed\n");
+                std::exit(1);
+            }
+            Bytes seedBytes = {(uint8_t)(kind == 6 ? 1 : 0)};
+            Bytes file = readFile(ovl);
+            seedBytes.insert(seedBytes.end(), file.begin(), file.end());
+            seed("ovl_binary_reader", "kind" + std::to_string(kind) + (objectKind == LineObjects ? "_lines" : "_points"),
+                 seedBytes);
+        }
+    }
+}
+#endif
+
+// ---- link ----------------------------------------------------------------
+
+#if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
+Bytes captured;
+uint32_t capturedClock() { return 0; }
+int captureRead(uint8_t*) { return 0; }
+int captureWrite(uint8_t byte)
+{
+    captured.push_back(byte);
+    return 1;
+}
+const LinkIo captureIo = {capturedClock, captureRead, captureWrite};
+
+// The serial frames of a short exchange, sent by the packet layer itself.
+void serialSeeds()
+{
+    installLinkIo(&captureIo);
+    struct Frame {
+        const char* name;
+        uint8_t id;
+        Bytes data;
+    };
+    uint8_t out[255];
+    int wptSize = encodeWaypoint(sample(0), WaypointFormat::D108, out);
+    Bytes waypoint(out, out + wptSize);
+    Bytes stuffed = {0x10, 0x10, 0x03, 0x10};
+    Bytes full(255);
+    for (int i = 0; i < 255; i++) full[i] = (uint8_t)i;
+    const Frame frames[] = {
+        {"ack", kPidAck, {kPidProductData, 0}},
+        {"product_request", kPidProductRqst, {}},
+        {"records", kPidRecords, {0x10, 0x00}},
+        {"waypoint", kPidWptData, waypoint},
+        {"dle_stuffing", 0x10, stuffed},
+        {"full_size", kPidTrkData, full},
+    };
+    Bytes all = {0x03};
+    for (const Frame& frame : frames) {
+        uint8_t data[255] = {};
+        if (!frame.data.empty()) std::memcpy(data, frame.data.data(), frame.data.size());
+        Packet packet;
+        packet.build(frame.id, (uint8_t)frame.data.size(), data);
+        captured.clear();
+        packet.send(1, 0);
+        Bytes seedBytes = {0x03};
+        seedBytes.insert(seedBytes.end(), captured.begin(), captured.end());
+        seed("serial_packet", frame.name, seedBytes);
+        all.insert(all.end(), captured.begin(), captured.end());
+    }
+    seed("serial_packet", "sequence", all);
+    installLinkIo(nullptr);
+}
+#endif
+
+#if WEGMATE_FUZZ_HAVE_USB_PACKET
+void appendUsbChunk(Bytes& stream, const Bytes& bytes)
+{
+    stream.push_back((uint8_t)bytes.size());
+    stream.insert(stream.end(), bytes.begin(), bytes.end());
+}
+
+Bytes usbHeader(uint8_t type, uint16_t id, uint32_t size)
+{
+    Bytes b(12, 0);
+    b[0] = type;
+    b[4] = (uint8_t)id;
+    b[5] = (uint8_t)(id >> 8);
+    for (int i = 0; i < 4; i++) b[8 + i] = (uint8_t)(size >> (8 * i));
+    return b;
+}
+
+// Interrupt packets, a packet split over two interrupt reads, and bulk data
+// announced by "data available".
+void usbSeeds()
+{
+    uint8_t out[255];
+    int wptSize = encodeWaypoint(sample(0), WaypointFormat::D110, out);
+    Bytes waypoint = usbHeader(20, kPidWptData, (uint32_t)wptSize);
+    waypoint.insert(waypoint.end(), out, out + wptSize);
+
+    Bytes product = usbHeader(20, 255, 10);
+    const char description[] = {0x01, 0x00, 0x36, 0x01, 'e', 'T', 'r', 'e', 'x', 0};
+    product.insert(product.end(), description, description + 10);
+
+    Bytes stream;
+    appendUsbChunk(stream, product);
+    seed("usb_packet", "interrupt_product", stream);
+
+    stream.clear();
+    appendUsbChunk(stream, Bytes(waypoint.begin(), waypoint.begin() + 64));
+    appendUsbChunk(stream, Bytes(waypoint.begin() + 64, waypoint.end()));
+    seed("usb_packet", "interrupt_split", stream);
+
+    stream.clear();
+    appendUsbChunk(stream, usbHeader(0, 2, 0));  // data available
+    appendUsbChunk(stream, waypoint);
+    appendUsbChunk(stream, Bytes());              // end of the bulk data
+    appendUsbChunk(stream, usbHeader(20, kPidXferComplete, 2));
+    seed("usb_packet", "bulk_waypoint", stream);
+
+    stream.clear();
+    appendUsbChunk(stream, usbHeader(20, kPidRecords, 300));  // too large
+    appendUsbChunk(stream, usbHeader(0, 6, 4));                // protocol layer, skipped
+    seed("usb_packet", "oversize_and_protocol", stream);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -145,6 +377,21 @@ int main(int argc, char** argv)
     }
     fuzzDir = argv[1];
     recordSeeds();
+#if WEGMATE_FUZZ_HAVE_MIF_READER
+    mifSeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_OVL_ASCII_READER
+    ovlAsciiSeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
+    ovlBinarySeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
+    serialSeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_USB_PACKET
+    usbSeeds();
+#endif
     std::printf("%d seeds written\n", written);
     return 0;
 }
