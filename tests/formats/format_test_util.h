@@ -1,0 +1,133 @@
+#pragma once
+// Small helpers of the file-format tests: a scratch directory, whole-file
+// reads and writes, and records for the point table.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+
+struct ScratchDir {
+    std::string path;
+    ScratchDir()
+    {
+        char pattern[] = "/tmp/wegmate-formats-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path = made ? made : "/tmp";
+    }
+    ~ScratchDir()
+    {
+        std::error_code ignored;
+        if (path != "/tmp")
+            std::filesystem::remove_all(path, ignored);
+    }
+    std::string file(const std::string& name) const { return path + "/" + name; }
+    // Names of the files in the directory, sorted.
+    std::string listing() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        std::string all;
+        for (const auto& n : names)
+            all += n + " ";
+        return all;
+    }
+};
+
+inline std::string readFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+inline void writeFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+inline bool fileExists(const std::string& path)
+{
+    return std::filesystem::exists(path);
+}
+
+// A record with a valid position and no attributes.
+inline PointRecord makePoint(double longitude, double latitude, int newSegment = 0)
+{
+    PointRecord r;
+    memset(&r, 0, sizeof r);
+    r.Longitude = longitude;
+    r.Latitude = latitude;
+    r.NewSegment = newSegment;
+    r.Altitude = kNoAltitude;
+    return r;
+}
+
+inline PointRecord withNames(PointRecord r, int route, const char* routeName, int point, const char* pointName,
+                             const char* comment = "")
+{
+    r.NumberOfRouteOrTrack = route;
+    r.NumberOfPoint = point;
+    copyName(r.NameOfRouteOrTrack, routeName);
+    copyName(r.NameOfPoint, pointName);
+    copyName(r.Comment, comment);
+    return r;
+}
+
+inline void setTable(std::initializer_list<PointRecord> records)
+{
+    pointTable.reset();
+    for (const PointRecord& r : records)
+        pointTable.records[pointTable.count++] = r;
+}
+
+// Resets the naming state an upload starts with.
+class FormatTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetNamingState();
+        pointTable.reset();
+    }
+    ScratchDir dir;
+};
+
+inline std::string asString(const char* text)
+{
+    return text ? std::string(text) : std::string();
+}
+
+// The whole output of a shell command, and whether it exited with 0.
+inline bool runCommand(const std::string& command, std::string& output)
+{
+    output.clear();
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return false;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
+    return pclose(pipe) == 0;
+}
+
+inline bool toolInstalled(const char* tool)
+{
+    std::string command = std::string("command -v ") + tool + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}

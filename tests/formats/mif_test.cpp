@@ -1,0 +1,517 @@
+// MapInfo MIF/MID pair: exact bytes of the writer, the reader's tables and
+// every reader message.
+
+#include <climits>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+
+#include "format_test_util.h"
+#include "formats/mif.h"
+#include "tests/support/scripted_platform.h"
+#include "transfer/times.h"
+
+namespace {
+
+const std::string kHeader =
+    "Version 300\r\n"
+    "Charset \"WindowsLatin1\"\r\n"
+    "Delimiter \",\"\r\n"
+    "CoordSys Earth Projection 1, 104\r\n"
+    "Columns 11\r\n"
+    "  NumberOfRouteOrTrack Smallint\r\n"
+    "  NameOfRouteOrTrack Char(50)\r\n"
+    "  NumberOfPoint Smallint\r\n"
+    "  NameOfPoint Char(50)\r\n"
+    "  Time Char(19)\r\n"
+    "  Altitude Char(10)\r\n"
+    "  Comment Char(50)\r\n"
+    "  NewSegment Char(1)\r\n"
+    "  Symbol Char(5)\r\n"
+    "  Display1 Char(3)\r\n"
+    "  Display2 Char(3)\r\n"
+    "Data\r\n"
+    "\r\n";
+
+const char kMsgNoMif[] = "Keine gültige MIF-Datei!";
+const char kMsgMidRead[] = "Konnte aus MID-Datei nicht lesen.";
+const char kMsgMissing[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
+const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgCoordSys[] = "Falsches Koordinatensystem -- muss 'Länge/Breite mit WGS84' sein.";
+const char kMsgWrongType[] =
+    "MIF-Datei enthielt Objekte falschen Typs.\nVerwenden Sie nur Objekte vom Type 'Punkt' oder 'Polylinie'!";
+
+// A MIF head declaring the given column lines, with LF line ends as many
+// tools write them.
+std::string mifHead(const std::string& columns, int count)
+{
+    return "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\nCoordSys Earth Projection 1, 104\nColumns " +
+           std::to_string(count) + "\n" + columns + "Data\n\n";
+}
+
+const std::string kRouteColumns =
+    "  NumberOfRouteOrTrack Smallint\n  NameOfRouteOrTrack Char(50)\n  Comment Char(50)\n  Display1 Char(3)\n"
+    "  Display2 Char(3)\n";
+
+class MifTest : public FormatTest {
+protected:
+    std::string mif() const { return dir.file("out.mif"); }
+    std::string mid() const { return dir.file("out.mid"); }
+    void writePair(const std::string& mifText, const std::string& midText)
+    {
+        writeFileBytes(mif(), mifText);
+        writeFileBytes(mid(), midText);
+    }
+    int read(int transferKind)
+    {
+        return readMifFile(mif().c_str(), transferKind, hasNumbers, hasNames);
+    }
+    ScriptedPlatform ui;
+    bool hasNumbers = false;
+    bool hasNames = false;
+};
+
+// ---------------------------------------------------------------- writer
+
+TEST_F(MifTest, WritesPointsByteForByte)
+{
+    PointRecord invalid = makePoint(7.0, 95.0, 1);
+    PointRecord a = withNames(makePoint(7.5, 50.25), 0, "", 1, "WP1", "Br\xFC" "cke");
+    a.Time = 86400;
+    a.Altitude = 123.7f;
+    a.HasSymbol = 1;
+    a.Symbol = 65535;
+    a.Display1 = 2;
+    a.Display2 = 255;
+    PointRecord b = withNames(makePoint(-0.125, -33.5), 4, "R\"X", 2, "WP2");
+    setTable({invalid, a, b});
+    ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
+
+    EXPECT_EQ(readFileBytes(mif()), kHeader +
+                                        "Point 7.50000000 50.25000000\r\n    Symbol (33,15790080,14)\r\n"
+                                        "Point -0.12500000 -33.50000000\r\n    Symbol (33,15790080,14)\r\n");
+    // The invalid first record leaves the start mark for the next valid one;
+    // a quote inside a text is doubled.
+    EXPECT_EQ(readFileBytes(mid()),
+              "\"0\",\"\",\"1\",\"WP1\",\"1990-01-01 00:00:00\",\"123\",\"Br\xFC" "cke\",\"1\",\"65535\",\"2\",\"255\"\r\n"
+              "\"4\",\"R\"\"X\",\"2\",\"WP2\",\"\",\"\",\"\",\"0\",\"\",\"\",\"\"\r\n");
+    EXPECT_EQ(dir.listing(), "out.mid out.mif ");
+}
+
+TEST_F(MifTest, WritesPolylinesAndSkipsOnePointLines)
+{
+    PointRecord a = withNames(makePoint(7.0, 50.0, 1), 1, "R1", 1, "A", "Start");
+    a.Time = 86400;
+    a.HasSymbol = 1;
+    a.Display1 = 5;
+    a.Display2 = 6;
+    a.Altitude = 300.0f;
+    PointRecord b = withNames(makePoint(7.1, 50.1), 1, "R1", 2, "B", "other");
+    PointRecord single = withNames(makePoint(8.0, 51.0, 1), 2, "R2", 1, "C");
+    PointRecord invalid = makePoint(300.0, 51.0);
+    PointRecord c = withNames(makePoint(9.0, 52.0, 1), 3, "R3", 1, "D");
+    PointRecord d = withNames(makePoint(9.5, 52.5), 3, "R3", 2, "E");
+    setTable({a, b, single, invalid, c, d});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
+
+    EXPECT_EQ(readFileBytes(mif()), kHeader +
+                                        "Pline 2\r\n7.00000000 50.00000000\r\n7.10000000 50.10000000\r\n"
+                                        "    Pen (2,54,37008)\r\n"
+                                        "Pline 2\r\n9.00000000 52.00000000\r\n9.50000000 52.50000000\r\n"
+                                        "    Pen (2,54,37008)\r\n");
+    EXPECT_EQ(readFileBytes(mid()),
+              "\"1\",\"R1\",\"0\",\"\",\"1990-01-01 00:00:00\",\"\",\"Start\",\"\",\"\",\"5\",\"6\"\r\n"
+              "\"3\",\"R3\",\"0\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
+}
+
+TEST_F(MifTest, AltitudeLimitsAndTruncation)
+{
+    const float altitudes[] = {-500.0f, 20000.0f, 19999.9f, -499.5f, kNoAltitude, NAN, 0.4f};
+    const char* expected[] = {"", "", "19999", "-499", "", "", "0"};
+    pointTable.reset();
+    for (float altitude : altitudes) {
+        PointRecord r = makePoint(1.0, 2.0);
+        r.Altitude = altitude;
+        pointTable.records[pointTable.count++] = r;
+    }
+    ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
+    std::string rows = readFileBytes(mid());
+    std::string expectedRows;
+    for (int i = 0; i < 7; i++)
+        expectedRows += std::string("\"0\",\"\",\"0\",\"\",\"\",\"") + expected[i] + "\",\"\",\"" +
+                        (i == 0 ? "1" : "0") + "\",\"\",\"\",\"\"\r\n";
+    EXPECT_EQ(rows, expectedRows);
+}
+
+TEST_F(MifTest, TableWithoutValidPointGivesHeaderAndEmptyMid)
+{
+    setTable({makePoint(0.0, 91.0, 1), makePoint(200.0, 0.0)});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
+    EXPECT_EQ(readFileBytes(mif()), kHeader);
+    EXPECT_EQ(readFileBytes(mid()), "");
+}
+
+TEST_F(MifTest, MidNameReplacesLastCharacter)
+{
+    EXPECT_EQ(midFileName("/x/Tour.MIF"), "/x/Tour.MId");
+    EXPECT_EQ(midFileName("a.mif"), "a.mid");
+}
+
+TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact)
+{
+    writePair("old mif", "old mid");
+    setTable({makePoint(7.0, 50.0, 1)});
+    // A directory where the MIF file should go: the pair cannot be replaced,
+    // and the MID file written beside it must not replace the old one either.
+    std::filesystem::remove(mif());
+    std::filesystem::create_directory(mif());
+    EXPECT_EQ(writeMifFile(mif().c_str(), PointObjects), 0);
+    EXPECT_EQ(readFileBytes(mid()), "old mid");
+    EXPECT_EQ(dir.listing(), "out.mid out.mif ");  // no temporary file left
+
+    EXPECT_EQ(writeMifFile(dir.file("missing/x.mif").c_str(), PointObjects), 0);
+    EXPECT_TRUE(ui.boxTexts().empty());
+}
+
+TEST_F(MifTest, OutputIgnoresDecimalCommaLocale)
+{
+    const char* old = setlocale(LC_NUMERIC, nullptr);
+    std::string saved = old ? old : "C";
+    if (!setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
+        // Build the German locale for this test when the system has none.
+        std::string localeDir = dir.file("locale");
+        std::string out;
+        std::filesystem::create_directory(localeDir);
+        if (runCommand("localedef -i de_DE -f UTF-8 " + localeDir + "/de_DE.UTF-8", out) ||
+            fileExists(localeDir + "/de_DE.UTF-8/LC_NUMERIC")) {
+            setenv("LOCPATH", localeDir.c_str(), 1);
+            setlocale(LC_NUMERIC, "de_DE.UTF-8");
+        }
+    }
+    char probe[16];
+    snprintf(probe, sizeof probe, "%.1f", 1.5);
+    bool german = std::string(probe) == "1,5";
+    if (german) {
+        setTable({withNames(makePoint(7.5, 50.25, 1), 1, "", 1, "A")});
+        EXPECT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
+        EXPECT_NE(readFileBytes(mif()).find("Point 7.50000000 50.25000000\r\n"), std::string::npos);
+        EXPECT_EQ(read(7), 1);
+        EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.5);
+        EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 50.25);
+    }
+    setlocale(LC_NUMERIC, saved.c_str());
+    unsetenv("LOCPATH");
+    if (!german)
+        GTEST_SKIP() << "no locale with a decimal comma available";
+}
+
+// ---------------------------------------------------------------- reader
+
+TEST_F(MifTest, RoundTripOfPointAttributes)
+{
+    PointRecord a = withNames(makePoint(7.12345678, 50.87654321), 3, "TOUR 1", 7, "KIRCHE", "12:30 AM BACH");
+    a.Time = 86400 * 400 + 3723;
+    a.Altitude = -12.0f;
+    a.HasSymbol = 1;
+    a.Symbol = 8213;
+    a.Display1 = 1;
+    a.Display2 = 2;
+    PointRecord b = withNames(makePoint(-71.5, -33.25, 1), 4, "", 1, "P2");
+    setTable({a, b});
+    ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
+    pointTable.reset();
+
+    ASSERT_EQ(read(7), 1);
+    ASSERT_EQ(pointTable.count, 2);
+    const PointRecord& r = pointTable.records[0];
+    EXPECT_DOUBLE_EQ(r.Longitude, 7.12345678);
+    EXPECT_DOUBLE_EQ(r.Latitude, 50.87654321);
+    EXPECT_EQ(r.NumberOfRouteOrTrack, 3);
+    EXPECT_EQ(r.NumberOfPoint, 7);
+    EXPECT_STREQ(r.NameOfRouteOrTrack, "TOUR 1");
+    EXPECT_STREQ(r.NameOfPoint, "KIRCHE");
+    EXPECT_STREQ(r.Comment, "12:30 AM BACH");
+    EXPECT_EQ(r.Time, 86400 * 400 + 3723);
+    EXPECT_EQ(r.Altitude, -12.0f);
+    EXPECT_EQ(r.NewSegment, 1);
+    EXPECT_EQ(r.HasSymbol, 1);
+    EXPECT_EQ(r.Symbol, 8213);
+    EXPECT_EQ(r.Display1, 1);
+    EXPECT_EQ(r.Display2, 2);
+    const PointRecord& s = pointTable.records[1];
+    EXPECT_EQ(s.NewSegment, 1);
+    EXPECT_EQ(s.Altitude, kNoAltitude);
+    EXPECT_EQ(s.HasSymbol, 0);
+    EXPECT_EQ(s.Time, 0);
+    EXPECT_STREQ(s.NameOfRouteOrTrack, "");
+    EXPECT_TRUE(hasNumbers);
+    EXPECT_TRUE(hasNames);
+    EXPECT_TRUE(ui.boxTexts().empty());
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
+}
+
+TEST_F(MifTest, QuotedAndUnquotedFieldsByColumnNumber)
+{
+    std::string head =
+        mifHead("  NumberOfRouteOrTrack Smallint\n  NameOfPoint Char(50)\n  NumberOfPoint Smallint\n", 3);
+    writePair(head + "Point 7.5 50.1\n    Symbol (33,15790080,14)\nPOINT 7.6   50.2   \r\n",
+              "\"1\",\"ab\",\"2\"\r\n1,ab,2\r\n");
+    ASSERT_EQ(read(7), 1);
+    ASSERT_EQ(pointTable.count, 2);
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, 1);
+        EXPECT_EQ(pointTable.records[i].NumberOfPoint, 2);
+        EXPECT_STREQ(pointTable.records[i].NameOfPoint, "AB");
+    }
+    EXPECT_DOUBLE_EQ(pointTable.records[1].Longitude, 7.6);
+    EXPECT_DOUBLE_EQ(pointTable.records[1].Latitude, 50.2);
+    EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+    EXPECT_EQ(pointTable.records[1].NewSegment, 0);
+    EXPECT_TRUE(hasNumbers);
+    EXPECT_FALSE(hasNames);
+}
+
+TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields)
+{
+    std::string head = mifHead(
+        "  NUMKEY Integer\n  name Char(20)\n\n  Time Char(19)\n  Altitude Char(10)\n  Symbol Char(5)\n", 6);
+    // Column 3 is the blank line; the rows carry more fields than columns.
+    writePair(head + "point 1 2\npoint 3 4\npoint 5 6\n",
+              "\"1203\",\"wp-1 \xE4/x\",\"x\",\"2001-02-03 04:05:0\",\"  1e3\",\" 12\",\"9\",\"9\"\n"
+              "\"-7\",\"\",\"\",\"2001-02-03 04:05:06x\",\"-5.7\",\"abc\"\n"
+              "\"99999999999999\",\"\",\"\",\"2001-02-03 04:05:06\",\"- 5\",\"70000\"\n");
+    ASSERT_EQ(read(6), 1);
+    ASSERT_EQ(pointTable.count, 3);
+    const PointRecord* r = pointTable.records;
+    EXPECT_EQ(r[0].NumberOfRouteOrTrack, 12);
+    EXPECT_EQ(r[0].NumberOfPoint, 3);
+    EXPECT_STREQ(r[0].NameOfPoint, "WP-1 X");
+    EXPECT_EQ(r[0].Time, 0);  // 18 characters
+    EXPECT_EQ(r[0].Altitude, 1.0f);
+    EXPECT_EQ(r[0].HasSymbol, 1);
+    EXPECT_EQ(r[0].Symbol, 12);
+    EXPECT_EQ(r[1].NumberOfRouteOrTrack, 0);
+    EXPECT_EQ(r[1].NumberOfPoint, -7);
+    EXPECT_EQ(r[1].Time, 0);  // 20 characters
+    EXPECT_EQ(r[1].Altitude, -5.0f);
+    EXPECT_EQ(r[1].HasSymbol, 0);
+    // Numbers beyond the range of int are held at its end.
+    EXPECT_EQ(r[2].NumberOfRouteOrTrack, INT_MAX / 100);
+    EXPECT_EQ(r[2].NumberOfPoint, INT_MAX % 100);
+    EXPECT_EQ(r[2].Time, parseTime("2001-02-03 04:05:06"));
+    EXPECT_EQ(r[2].Altitude, kNoAltitude);
+    EXPECT_EQ(r[2].Symbol, (uint16_t)70000);
+    EXPECT_TRUE(ui.boxTexts().empty());
+}
+
+TEST_F(MifTest, OtherDelimiterAndDoubledQuotes)
+{
+    std::string head = "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
+    writePair(head + "Point 1 2\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\n");
+    ASSERT_EQ(read(7), 1);
+    EXPECT_STREQ(pointTable.records[0].Comment, "AB C 12:30");
+    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "--+");
+    EXPECT_FALSE(hasNames);  // only '-' and '+'
+}
+
+TEST_F(MifTest, PolylinesForTracksJoinSegmentsWithSameNumberAndName)
+{
+    std::string mifText = mifHead(kRouteColumns, 5) +
+                          "Pline 3\n1 10\n2 20\n3 30\n    Pen (2,54,37008)\nPline 2\n4 40\n5 50   \n"
+                          "Pline 2\n6 60\n7 70\n";
+    std::string midText = "\"1\",\"Weg\",\"c\xE4 1\",\"4\",\"9\"\n\"1\",\"WEG\",\"\",\"\",\"\"\n\"\",\"\",\"\",\"\",\"\"\n";
+    writePair(mifText, midText);
+    ASSERT_EQ(read(6), 1);
+    ASSERT_EQ(pointTable.count, 7);
+    const PointRecord* r = pointTable.records;
+    const int expectedNumbers[] = {1, 1, 1, 1, 1, 2, 2};
+    const int expectedPoints[] = {1, 2, 3, 4, 5, 1, 2};
+    const int expectedSegments[] = {1, 0, 0, 1, 0, 1, 0};
+    for (int i = 0; i < 7; i++) {
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, expectedNumbers[i]) << i;
+        EXPECT_EQ(r[i].NumberOfPoint, expectedPoints[i]) << i;
+        EXPECT_EQ(r[i].NewSegment, expectedSegments[i]) << i;
+        EXPECT_STREQ(r[i].NameOfPoint, "") << i;
+        EXPECT_EQ(r[i].Altitude, kNoAltitude);
+        EXPECT_DOUBLE_EQ(r[i].Longitude, i + 1.0);
+        EXPECT_DOUBLE_EQ(r[i].Latitude, 10.0 * (i + 1));
+    }
+    EXPECT_STREQ(r[0].NameOfRouteOrTrack, "WEG");
+    EXPECT_STREQ(r[0].Comment, "C 1");
+    EXPECT_STREQ(r[3].Comment, "");
+    EXPECT_EQ(r[0].HasSymbol, 1);
+    EXPECT_EQ(r[0].Display1, 4);
+    EXPECT_EQ(r[0].Display2, 9);
+    // The second row's empty display values: no display flag, Display2 0.
+    EXPECT_EQ(r[3].HasSymbol, 0);
+    EXPECT_EQ(r[3].Display2, 0);
+    EXPECT_EQ(r[5].NumberOfRouteOrTrack, 2);  // no number: the object count
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
+    EXPECT_TRUE(hasNumbers);
+    EXPECT_TRUE(hasNames);
+}
+
+TEST_F(MifTest, PolylinesForRoutesAreSeparateAndNamedFromInitials)
+{
+    std::string mifText = mifHead("  Time Char(19)\n", 1) + "Pline 2\n1 1\n2 2\nPline 2\n3 3\n4 4\nPline 1\n5 5\n";
+    writePair(mifText, "\"\"\n\"\"\n\"\"\n");
+    ui.queueInitials("kz");
+    ASSERT_EQ(read(7), 1);
+    ASSERT_EQ(pointTable.count, 5);
+    const PointRecord* r = pointTable.records;
+    EXPECT_STREQ(r[0].NameOfPoint, "KZ0001");
+    EXPECT_STREQ(r[1].NameOfPoint, "KZ0002");
+    EXPECT_STREQ(r[2].NameOfPoint, "LA0001");
+    EXPECT_STREQ(r[3].NameOfPoint, "LA0002");
+    EXPECT_STREQ(r[4].NameOfPoint, "LB0001");
+    const int expectedNumbers[] = {1, 1, 2, 2, 3};
+    const int expectedPoints[] = {1, 2, 1, 2, 1};
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, expectedNumbers[i]);
+        EXPECT_EQ(r[i].NumberOfPoint, expectedPoints[i]);
+    }
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
+    EXPECT_TRUE(nameInitialsAsked);
+    EXPECT_FALSE(hasNumbers);
+
+    // The dialog is not shown again while nameInitialsAsked holds.
+    ui.clearEvents();
+    ASSERT_EQ(read(7), 1);
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
+}
+
+TEST_F(MifTest, SameNumberAndNameAreTwoRoutesForWaypointUpload)
+{
+    writePair(mifHead(kRouteColumns, 5) + "Pline 2\n1 1\n2 2\nPline 2\n3 3\n4 4\n",
+              "\"5\",\"A\",\"\",\"\",\"\"\n\"5\",\"A\",\"\",\"\",\"\"\n");
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7), 1);
+    EXPECT_EQ(pointTable.records[2].NumberOfPoint, 1);
+    EXPECT_EQ(pointTable.records[2].NumberOfRouteOrTrack, 5);
+    EXPECT_EQ(pointTable.records[2].NewSegment, 1);
+    EXPECT_STREQ(pointTable.records[2].NameOfPoint, "AB0001");
+}
+
+TEST_F(MifTest, MultiSectionPlineConsumesItsRowAndAddsNothing)
+{
+    writePair(mifHead(kRouteColumns, 5) + "Pline Multiple 2\n  2\n1 1\n2 2\n  2\n3 3\n4 4\nPoint 9 9\n",
+              "\"1\",\"A\",\"\",\"\",\"\"\n\"2\",\"B\",\"\",\"\",\"\"\n");
+    ASSERT_EQ(read(6), 1);
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 9.0);
+}
+
+TEST_F(MifTest, ReaderMessages)
+{
+    struct Case {
+        const char* name;
+        std::string mifText;
+        std::string midText;
+        const char* message;
+    };
+    const std::string head = mifHead("  NameOfPoint Char(50)\n", 1);
+    const Case cases[] = {
+        {"not a MIF file", "Columns 1\nPoint 1 2\n", "\"a\"\n", kMsgNoMif},
+        {"empty MIF file", "", "", kMsgNoMif},
+        {"projection", "Version 300\nCoordSys Earth Projection 8, 104\n", "", kMsgCoordSys},
+        {"no blank after comma", "Version 300\nCOORDSYS EARTH PROJECTION 1,104\n", "", kMsgCoordSys},
+        {"region first", "Version 300\nRegion 1\n  3\n1 1\n2 2\n3 3\nPoint 1 1\n", "\"\"\n\"x\"\n", kMsgWrongType},
+        {"missing vertices", head + "Pline 3\n1 1\n2 2\n", "\"\"\n", kMsgMissing},
+        {"vertex with one number", head + "Pline 2\n1 1\n2\n", "\"\"\n", kMsgMissing},
+        {"vertex of text", head + "Pline 2\n1 1\n    Pen (1,2,0)\n", "\"\"\n", kMsgMissing},
+        {"point with one number", head + "Point 7.5\n", "\"\"\n", kMsgNoMif},
+        {"point without numbers", head + "Point  \n", "\"\"\n", kMsgNoMif},
+        {"point with a word", head + "Point 7.5 north\n", "\"\"\n", kMsgNoMif},
+        {"missing MID row", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n", kMsgMidRead},
+        {"polyline without MID row", head + "Pline 1\n1 1\n", "", kMsgMidRead},
+        {"long MIF line", head + "Point 1 1" + std::string(291, ' ') + "\n", "\"\"\n", kMsgNoMif},
+        {"long MID row", head + "Point 1 1\n", "\"" + std::string(298, 'a') + "\"\n", kMsgMidRead},
+        {"too many vertices", head + "Pline 20000\n", "\"\"\n", kMsgCapacity},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writePair(c.mifText, c.midText);
+        ui.clearEvents();
+        EXPECT_EQ(read(6), 0);
+        ASSERT_EQ(ui.boxTexts().size(), 1u);
+        EXPECT_EQ(ui.boxTexts()[0], c.message);
+        EXPECT_EQ(ui.events().back().title, "FEHLER");
+        EXPECT_EQ(ui.events().back().icon, BoxIcon::Warning);
+    }
+}
+
+TEST_F(MifTest, LinesUpToTheirLimitAreRead)
+{
+    const std::string head = mifHead("  NameOfPoint Char(50)\n", 1);
+    // 299 characters before CR LF, and a row of 299 characters.
+    std::string pointLine = "Point 1 2" + std::string(290, ' ');
+    std::string row = "\"" + std::string(297, 'a') + "\"";
+    writePair(head + pointLine + "\r\n", row + "\r\n");
+    ASSERT_EQ(read(6), 1);
+    EXPECT_EQ(pointTable.count, 1);
+    EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'A'));
+}
+
+TEST_F(MifTest, OpenFailures)
+{
+    EXPECT_EQ(read(7), 0);
+    writeFileBytes(mif(), "Version 300\n");
+    EXPECT_EQ(read(7), 0);
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{"Fehler beim Öffnen der MIF-Eingabedatei.",
+                                        "Fehler beim Öffnen der MID-Eingabedatei."}));
+}
+
+TEST_F(MifTest, PointCapacity)
+{
+    std::string mifText = mifHead("", 0);
+    std::string midText;
+    for (int i = 0; i < kMaxPoints + 1; i++) {
+        mifText += "Point 1 2\n";
+        midText += "\n";
+    }
+    writePair(mifText, midText);
+    EXPECT_EQ(read(6), 0);
+    EXPECT_EQ(pointTable.count, kMaxPoints);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
+
+    // Exactly 20000 points fit.
+    mifText.resize(mifText.size() - strlen("Point 1 2\n"));
+    midText.pop_back();
+    writePair(mifText, midText);
+    EXPECT_EQ(read(6), 1);
+    EXPECT_EQ(pointTable.count, kMaxPoints);
+}
+
+TEST_F(MifTest, PolylineRoundTrip)
+{
+    PointRecord a = withNames(makePoint(7.0, 50.0, 1), 2, "ROUTE A", 1, "X", "KOMMENTAR");
+    a.HasSymbol = 1;
+    a.Display1 = 3;
+    a.Display2 = 4;
+    setTable({a, makePoint(7.5, 50.5), makePoint(8.0, 51.0),
+              withNames(makePoint(1.0, 2.0, 1), 9, "B", 1, "Y"), makePoint(1.5, 2.5)});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7), 1);
+    ASSERT_EQ(pointTable.count, 5);
+    const PointRecord* r = pointTable.records;
+    EXPECT_EQ(r[2].NumberOfRouteOrTrack, 2);
+    EXPECT_EQ(r[2].NumberOfPoint, 3);
+    EXPECT_STREQ(r[2].NameOfRouteOrTrack, "ROUTE A");
+    EXPECT_STREQ(r[2].Comment, "KOMMENTAR");
+    EXPECT_STREQ(r[2].NameOfPoint, "AA0003");
+    EXPECT_EQ(r[2].HasSymbol, 1);
+    EXPECT_EQ(r[2].Display1, 3);
+    EXPECT_EQ(r[2].Display2, 4);
+    EXPECT_EQ(r[3].NumberOfRouteOrTrack, 9);
+    EXPECT_EQ(r[3].NewSegment, 1);
+    EXPECT_STREQ(r[4].NameOfPoint, "AB0002");
+    EXPECT_DOUBLE_EQ(r[4].Latitude, 2.5);
+}
+
+}  // namespace

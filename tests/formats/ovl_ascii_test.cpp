@@ -1,0 +1,266 @@
+// TOP50 ASCII overlays: exact bytes of the writer, the numbering and naming
+// of the reader, its question and its messages.
+
+#include "format_test_util.h"
+#include "formats/ovl_ascii.h"
+#include "tests/support/scripted_platform.h"
+
+namespace {
+
+const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
+const char kMsgNoOvl[] = "Keine gültige ASCII-OVL-Datei!";
+const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kQuestionTitle[] = "Wegmate  --  Mehrere Track-Aufz.";
+const char kQuestion[] =
+    "Falls mehrere Linienobjekte vorhanden sind, sollen \ndiese als verschiedene Track-Aufzeichnungen interpre- \n"
+    "tiert werden? \n  \n(Vorausgesetzt Ihr GPS-Gerät kann mehrere 'Track \nLogs' speichern.) \n  \n"
+    "(Bei 'NEIN' werden mehrere Linien-Objekte als ver- \nschiedene Segmente des gleichen 'Tracks' behandelt.) ";
+
+std::string closing(int symbols, const char* lat, const char* lon)
+{
+    return "[Overlay]\r\nSymbols=" + std::to_string(symbols) +
+           "\r\n[MapLage]\r\nMapName=L\xE4nder\xFC" "bersicht\r\nDimmFc=100\r\nZoomFc=100\r\nCenterLat=" + lat +
+           "\r\nCenterLong=" + lon +
+           "\r\nRefColor=255\r\nRefRad=58\r\nRefLine=6\r\nRefOn=1\r\nRefVisib=1\r\nRefOnCenter=1\r\nRefLat=" + lat +
+           "\r\nRefLong=" + lon + "\r\n";
+}
+
+std::string pointSection(int n, const char* x, const char* y)
+{
+    return "[Symbol " + std::to_string(n) +
+           "]\r\nTyp=6\r\nWidth=12\r\nHeight=12\r\nCol=1\r\nZoom=1\r\nSize=2\r\nArea=2\r\nXKoord=" + x +
+           "\r\nYKoord=" + y + "\r\n";
+}
+
+// Two lines of 3 and 2 points, as the writer produces them.
+const char kTwoLines[] =
+    "[Symbol 1]\nTyp=3\nCol=5\nZoom=1\nSize=4\nArt=1\nPunkte=3\nXKoord0=1.0\nYKoord0=10.0\nXKoord1=2.0\nYKoord1=11.0\n"
+    "XKoord2=3.0\nYKoord2=12.0\n[Symbol 2]\nTyp=3\nPunkte=2\nXKoord0=4.0\nYKoord0=13.0\nXKoord1=5.0\nYKoord1=14.0\n"
+    "[Overlay]\nSymbols=2\n[MapLage]\nCenterLat=12.0\n";
+
+class OvlAsciiTest : public FormatTest {
+protected:
+    std::string file() const { return dir.file("a.ovl"); }
+    int read(int transferKind, bool ask)
+    {
+        return readOvlAsciiFile(file().c_str(), transferKind, separateTracks, ask);
+    }
+    ScriptedPlatform ui;
+    int separateTracks = 7;
+};
+
+TEST_F(OvlAsciiTest, WritesPointSymbolsByteForByte)
+{
+    setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0), makePoint(0.0, 100.0), makePoint(9.0, 49.0)});
+    ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
+    EXPECT_EQ(readFileBytes(file()), pointSection(1, "7.50000000", "50.00000000") +
+                                         pointSection(2, "8.00000000", "51.00000000") +
+                                         pointSection(3, "9.00000000", "49.00000000") +
+                                         closing(3, "50.00000000", "8.25000000"));
+}
+
+TEST_F(OvlAsciiTest, WritesLinesAndCountsOnlyWrittenSections)
+{
+    setTable({makePoint(1.0, 10.0, 1), makePoint(2.0, 11.0), makePoint(50.0, 60.0, 1), makePoint(3.0, 12.0, 1),
+              makePoint(-4.0, -13.0), makePoint(5.0, 14.0)});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeOvlAsciiFile(file().c_str(), LineObjects), 1);
+    EXPECT_EQ(readFileBytes(file()),
+              "[Symbol 1]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=2\r\n"
+              "XKoord0=1.00000000\r\nYKoord0=10.00000000\r\nXKoord1=2.00000000\r\nYKoord1=11.00000000\r\n"
+              "[Symbol 2]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=3\r\n"
+              "XKoord0=3.00000000\r\nYKoord0=12.00000000\r\nXKoord1=-4.00000000\r\nYKoord1=-13.00000000\r\n"
+              "XKoord2=5.00000000\r\nYKoord2=14.00000000\r\n" +
+                  closing(2, "23.50000000", "23.00000000"));
+}
+
+TEST_F(OvlAsciiTest, EmptyTableGivesClosingSectionsThatTheReaderRefuses)
+{
+    setTable({makePoint(0.0, -90.5)});
+    ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
+    EXPECT_EQ(readFileBytes(file()), closing(0, "0.00000000", "0.00000000"));
+    EXPECT_EQ(read(6, false), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgNoOvl});
+}
+
+TEST_F(OvlAsciiTest, FailedWriteKeepsTheEarlierFile)
+{
+    EXPECT_EQ(writeOvlAsciiFile(dir.file("none/a.ovl").c_str(), PointObjects), 0);
+    writeFileBytes(file(), "earlier");
+    std::filesystem::permissions(dir.path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    bool writable = writeOvlAsciiFile(file().c_str(), PointObjects) == 1;
+    std::filesystem::permissions(dir.path, std::filesystem::perms::owner_all);
+    if (writable)
+        GTEST_SKIP() << "directory permissions do not apply (running as root)";
+    EXPECT_EQ(readFileBytes(file()), "earlier");
+}
+
+TEST_F(OvlAsciiTest, RoutesFromTwoLines)
+{
+    writeFileBytes(file(), kTwoLines);
+    ui.queueInitials("KB");
+    ASSERT_EQ(read(7, false), 1);
+    ASSERT_EQ(pointTable.count, 5);
+    const PointRecord* r = pointTable.records;
+    const int numbers[] = {1, 1, 1, 2, 2};
+    const int points[] = {1, 2, 3, 1, 2};
+    const int segments[] = {1, 0, 0, 1, 0};
+    const char* names[] = {"KB0001", "KB0002", "KB0003", "KC0001", "KC0002"};
+    const char* routes[] = {"RTE01", "RTE01", "RTE01", "RTE02", "RTE02"};
+    for (int i = 0; i < 5; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, numbers[i]);
+        EXPECT_EQ(r[i].NumberOfPoint, points[i]);
+        EXPECT_EQ(r[i].NewSegment, segments[i]);
+        EXPECT_STREQ(r[i].NameOfPoint, names[i]);
+        EXPECT_STREQ(r[i].NameOfRouteOrTrack, routes[i]);
+        EXPECT_STREQ(r[i].Comment, "");
+        EXPECT_EQ(r[i].Altitude, kNoAltitude);
+        EXPECT_EQ(r[i].HasSymbol, 0);
+        EXPECT_DOUBLE_EQ(r[i].Longitude, i + 1.0);
+        EXPECT_DOUBLE_EQ(r[i].Latitude, i + 10.0);
+    }
+    EXPECT_EQ(separateTracks, 0);
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
+    EXPECT_TRUE(ui.questionTexts().empty());
+
+    // The dialog comes on every waypoint read, whatever nameInitialsAsked says.
+    nameInitialsAsked = true;
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7, false), 1);
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 2u);
+    EXPECT_STREQ(pointTable.records[4].NameOfPoint, "AB0002");
+}
+
+TEST_F(OvlAsciiTest, TracksAsSegmentsOrSeparateTracks)
+{
+    writeFileBytes(file(), kTwoLines);
+    const int segments[] = {1, 0, 0, 1, 0};
+
+    // No question allowed: one track with two segments.
+    ASSERT_EQ(read(6, false), 1);
+    ASSERT_EQ(pointTable.count, 5);
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, 1);
+        EXPECT_EQ(pointTable.records[i].NumberOfPoint, i + 1);
+        EXPECT_EQ(pointTable.records[i].NewSegment, segments[i]);
+        EXPECT_STREQ(pointTable.records[i].NameOfPoint, "");
+        EXPECT_STREQ(pointTable.records[i].NameOfRouteOrTrack, "TRK01");
+    }
+    EXPECT_TRUE(ui.questionTexts().empty());
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
+
+    // Answer No: the same.
+    ui.queueYesNo(false);
+    ASSERT_EQ(read(6, true), 1);
+    EXPECT_EQ(separateTracks, 0);
+    EXPECT_EQ(pointTable.records[4].NumberOfRouteOrTrack, 1);
+    EXPECT_EQ(pointTable.records[4].NumberOfPoint, 5);
+
+    // Answer Yes: two tracks, asked once.
+    ui.clearEvents();
+    ui.queueYesNo(true);
+    ASSERT_EQ(read(6, true), 1);
+    EXPECT_EQ(separateTracks, 1);
+    EXPECT_EQ(pointTable.records[3].NumberOfRouteOrTrack, 2);
+    EXPECT_EQ(pointTable.records[3].NumberOfPoint, 1);
+    EXPECT_STREQ(pointTable.records[3].NameOfRouteOrTrack, "TRK02");
+    ASSERT_EQ(ui.eventsOf(ScriptedEvent::YesNo).size(), 1u);
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::YesNo)[0]->title, kQuestionTitle);
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::YesNo)[0]->text, kQuestion);
+}
+
+TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase)
+{
+    writeFileBytes(file(), "[symbol 1]\r\ntyp=6\r\nxkoord=7.5\r\nykoord=50.5\r\n[Symbol 2]\r\nXKoord= 8.25 \r\n"
+                           "YKoord=+51\r\n");
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7, false), 1);
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.5);
+    EXPECT_DOUBLE_EQ(pointTable.records[1].Longitude, 8.25);
+    EXPECT_DOUBLE_EQ(pointTable.records[1].Latitude, 51.0);
+    EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+    EXPECT_EQ(pointTable.records[1].NewSegment, 0);
+    EXPECT_EQ(pointTable.records[1].NumberOfRouteOrTrack, 1);
+    EXPECT_EQ(pointTable.records[1].NumberOfPoint, 2);
+    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "AA0002");
+}
+
+TEST_F(OvlAsciiTest, TrailingXWithoutYIsDropped)
+{
+    writeFileBytes(file(), "[Symbol 1]\nXKoord=1\nYKoord=2\nXKoord=3\n");
+    ASSERT_EQ(read(6, false), 1);
+    EXPECT_EQ(pointTable.count, 1);
+}
+
+TEST_F(OvlAsciiTest, ReaderMessages)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"first line", "[Overlay]\nSymbols=0\n", kMsgNoOvl},
+        {"empty file", "", kMsgNoOvl},
+        {"two X in a row", "[Symbol 1]\nXKoord=1\nXKoord=2\nYKoord=3\n", kMsgRead},
+        {"Y without X", "[Symbol 1]\nYKoord=1\n", kMsgRead},
+        {"X without value", "[Symbol 1]\nXKoord\nYKoord=1\n", kMsgRead},
+        {"Y not a number", "[Symbol 1]\nXKoord=1\nYKoord=abc\n", kMsgRead},
+        {"X with rest", "[Symbol 1]\nXKoord=1.5.3\nYKoord=1\n", kMsgRead},
+        {"long line", "[Symbol 1]\nTyp=6\n" + std::string(300, 'x') + "\nXKoord=1\nYKoord=2\n", kMsgRead},
+        {"long first line", "[Symbol 1]" + std::string(290, ' ') + "\n", kMsgNoOvl},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFileBytes(file(), c.text);
+        ui.clearEvents();
+        EXPECT_EQ(read(6, false), 0);
+        ASSERT_EQ(ui.boxTexts().size(), 1u);
+        EXPECT_EQ(ui.boxTexts()[0], c.message);
+        EXPECT_EQ(ui.events().back().title, "FEHLER");
+    }
+    std::filesystem::remove(file());
+    ui.clearEvents();
+    EXPECT_EQ(read(6, false), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der OVL-Eingabedatei."});
+}
+
+TEST_F(OvlAsciiTest, LineOf299CharactersIsRead)
+{
+    writeFileBytes(file(), "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n");
+    EXPECT_EQ(read(6, false), 1);
+    EXPECT_EQ(pointTable.count, 1);
+}
+
+TEST_F(OvlAsciiTest, CapacityIsCheckedBeforeEveryLine)
+{
+    std::string text = "[Symbol 1]\nTyp=3\nPunkte=20000\n";
+    for (int i = 0; i < kMaxPoints; i++)
+        text += "XKoord" + std::to_string(i) + "=1\nYKoord" + std::to_string(i) + "=2\n";
+    writeFileBytes(file(), text);
+    ASSERT_EQ(read(6, false), 1);
+    EXPECT_EQ(pointTable.count, kMaxPoints);
+
+    writeFileBytes(file(), text + "[Overlay]\n");
+    EXPECT_EQ(read(6, false), 0);
+    EXPECT_EQ(pointTable.count, kMaxPoints);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
+}
+
+TEST_F(OvlAsciiTest, RoundTripOfLines)
+{
+    setTable({makePoint(7.12345678, 50.5, 1), makePoint(7.2, 50.6), makePoint(8.0, 51.0, 1),
+              makePoint(8.1, 51.1)});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeOvlAsciiFile(file().c_str(), LineObjects), 1);
+    ui.queueYesNo(true);
+    ASSERT_EQ(read(6, true), 1);
+    ASSERT_EQ(pointTable.count, 4);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.12345678);
+    EXPECT_EQ(pointTable.records[2].NumberOfRouteOrTrack, 2);
+    EXPECT_EQ(pointTable.records[2].NewSegment, 1);
+}
+
+}  // namespace

@@ -1,0 +1,459 @@
+// TOP50 binary overlays: exact bytes of the writer, the object texts, the
+// reader of versions 2, 3 and 4 and its messages.
+
+#include "format_test_util.h"
+#include "formats/ovl_binary.h"
+#include "ovl_binary_util.h"
+#include "tests/support/scripted_platform.h"
+#include "transfer/times.h"
+
+namespace {
+
+const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
+const char kMsgNoBinary[] = "Dies ist keine gültige OVL-BINÄR-Datei.";
+const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+
+std::string invalidObject(int type, int flag)
+{
+    return "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: " + std::to_string(type) +
+           "  Objekttyp: " + std::to_string(flag) +
+           " \n(Hier sind nur PUNKT-/KREIS- oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \n"
+           "Verknüpfung mit einer Multimedia-Datei oder \neiner Datenbank.)";
+}
+
+class OvlBinaryTest : public FormatTest {
+protected:
+    std::string file() const { return dir.file("b.ovl"); }
+    int read(int transferKind)
+    {
+        kind = -1;
+        return readOvlBinaryFile(file().c_str(), transferKind, kind, hasNumbers, hasNames);
+    }
+    int readBytes(const std::string& bytes, int transferKind)
+    {
+        writeFileBytes(file(), bytes);
+        return read(transferKind);
+    }
+    ScriptedPlatform ui;
+    int kind = -1;
+    bool hasNumbers = false;
+    bool hasNames = false;
+};
+
+// ---------------------------------------------------------------- writer
+
+TEST_F(OvlBinaryTest, WritesOneRouteAsLineObject)
+{
+    setTable({withNames(makePoint(7.0, 50.0, 1), 1, "R", 1, "A"), withNames(makePoint(8.0, 52.0), 1, "R", 2, "B"),
+              makePoint(8.5, 91.0), withNames(makePoint(9.0, 51.0), 1, "R", 3, "C")});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeOvlBinaryFile(file().c_str(), LineObjects), 1);
+    std::string expected = v2Header(8.0, 51.0) + le16(3) + le16(1) + le16(1) + le16(16) + le32(9) +
+                           std::string("1\r\nR\r\n\r\n", 9) + le16(5) + le16(4) + le16(1) + le16(3) +
+                           leDouble(7.0) + leDouble(50.0) + leDouble(8.0) + leDouble(52.0) + leDouble(9.0) +
+                           leDouble(51.0);
+    std::string written = readFileBytes(file());
+    EXPECT_EQ(written.size(), 169u + 20u + 9u + 48u);
+    EXPECT_EQ(written, expected);
+}
+
+TEST_F(OvlBinaryTest, LineTextCarriesTimeAndDisplayAndSkipsShortLines)
+{
+    PointRecord single = withNames(makePoint(1.0, 1.0, 1), 5, "EINZELN", 1, "");
+    PointRecord a = withNames(makePoint(2.0, 2.0, 1), 6, " WEG ", 1, "", "  Notiz ");
+    a.Time = 86400;
+    a.HasSymbol = 1;
+    a.Display1 = 7;
+    a.Display2 = 8;
+    setTable({single, a, makePoint(3.0, 3.0)});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeOvlBinaryFile(file().c_str(), LineObjects), 1);
+    const char text[] = "6\r\nWEG\r\nNotiz\r\n1990-01-01 00:00:00 /7/8";
+    std::string expected = v2Header(2.0, 2.0) + le16(3) + le16(1) + le16(1) + le16(16) + le32(sizeof text) +
+                           std::string(text, sizeof text) + le16(5) + le16(4) + le16(1) + le16(2) + leDouble(2.0) +
+                           leDouble(2.0) + leDouble(3.0) + leDouble(3.0);
+    EXPECT_EQ(readFileBytes(file()), expected);
+    // The writer trims the texts in the table.
+    EXPECT_STREQ(pointTable.records[1].NameOfRouteOrTrack, "WEG");
+    EXPECT_STREQ(pointTable.records[1].Comment, "Notiz");
+}
+
+TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts)
+{
+    PointRecord p1 = withNames(makePoint(7.5, 50.5), 2, "R", 4, "P1");
+    p1.NewSegment = 1;
+    PointRecord p2 = withNames(makePoint(8.5, 49.5), 0, "", 5, "WP", "");
+    p2.Time = 86400 + 3661;
+    p2.Altitude = 123.9f;
+    p2.HasSymbol = 1;
+    p2.Symbol = 18;
+    p2.Display1 = 1;
+    p2.Display2 = 2;
+    PointRecord p3 = withNames(makePoint(8.0, 50.0), 0, "", 6, "X", "K\xFC" "hl");
+    p3.Time = 86400;
+    p3.Altitude = 20000.0f;
+    setTable({p1, p2, p3});
+    ASSERT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 1);
+
+    auto pointRecord = [](const char* text, size_t length, double lon, double lat) {
+        return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) +
+               '\0' + le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);
+    };
+    const char t1[] = "4* / P1\r\n2 / R\r\n\r\n";
+    const char t2[] = "5 / WP\r\n0 / \r\n1990-01-01 01:01:01\r\n123 /18/1/2";
+    const char t3[] = "6 / X\r\n0 / \r\nK\xFChl\r\n";
+    ASSERT_EQ(sizeof t1 - 1, 18u);
+    std::string expected = v2Header(8.0, 50.0) + pointRecord(t1, sizeof t1 - 1, 7.5, 50.5) +
+                           pointRecord(t2, sizeof t2 - 1, 8.5, 49.5) + pointRecord(t3, sizeof t3 - 1, 8.0, 50.0);
+    EXPECT_EQ(readFileBytes(file()), expected);
+    EXPECT_EQ(readFileBytes(file()).size(), 169u + (40 + 19) + (40 + sizeof t2) + (40 + sizeof t3));
+}
+
+TEST_F(OvlBinaryTest, EmptyTableAndFailedWrite)
+{
+    setTable({makePoint(0.0, 95.0)});
+    ASSERT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 1);
+    EXPECT_EQ(readFileBytes(file()), v2Header(0.0, 0.0));
+    EXPECT_EQ(writeOvlBinaryFile(dir.file("none/b.ovl").c_str(), PointObjects), 0);
+    EXPECT_EQ(dir.listing(), "b.ovl ");
+}
+
+// ---------------------------------------------------------------- reader
+
+TEST_F(OvlBinaryTest, ReadsThePointTextBack)
+{
+    ASSERT_EQ(readBytes(v2Header(0, 0) + v2Point("4* / P1\r\n2 / R\r\n\r\n", 7.5, 50.5), 7), 1);
+    ASSERT_EQ(pointTable.count, 1);
+    const PointRecord& r = pointTable.records[0];
+    EXPECT_EQ(kind, PointObjects);
+    EXPECT_EQ(r.NumberOfPoint, 4);
+    EXPECT_EQ(r.NewSegment, 1);
+    EXPECT_STREQ(r.NameOfPoint, "P1");
+    EXPECT_EQ(r.NumberOfRouteOrTrack, 2);
+    EXPECT_STREQ(r.NameOfRouteOrTrack, "R");
+    EXPECT_STREQ(r.Comment, "");
+    EXPECT_EQ(r.Altitude, kNoAltitude);
+    EXPECT_EQ(r.HasSymbol, 0);
+    EXPECT_EQ(r.Time, 0);
+    EXPECT_DOUBLE_EQ(r.Longitude, 7.5);
+    EXPECT_DOUBLE_EQ(r.Latitude, 50.5);
+    EXPECT_TRUE(hasNumbers);
+    EXPECT_TRUE(hasNames);
+    EXPECT_TRUE(ui.events().empty());
+}
+
+TEST_F(OvlBinaryTest, CompactFormAndAttributes)
+{
+    std::string bytes = v2Header(0, 0) + v2Point("1203\r\nkirche \xE4\r\n\r\n1", 1, 2) +
+                        v2Point("  7 / wp/ 9\r\nx / -- \r\n2001-02-03 04:05:06\r\n-12 /300/4/5", 3, 4) +
+                        v2Point("8\r\n3\r\nam See 1990-01-01\r\n- 7/x/1", 5, 6) +
+                        v2Point("120\r\n\r\n\r\n0", 7, 8);
+    ASSERT_EQ(readBytes(bytes, 6), 1);
+    ASSERT_EQ(pointTable.count, 4);
+    const PointRecord* r = pointTable.records;
+    EXPECT_EQ(r[0].NumberOfRouteOrTrack, 12);
+    EXPECT_EQ(r[0].NumberOfPoint, 3);
+    EXPECT_EQ(r[0].NewSegment, 1);
+    EXPECT_STREQ(r[0].NameOfPoint, "KIRCHE");
+
+    EXPECT_EQ(r[1].NumberOfPoint, 7);
+    EXPECT_EQ(r[1].NewSegment, 0);
+    EXPECT_STREQ(r[1].NameOfPoint, "WP 9");
+    EXPECT_EQ(r[1].NumberOfRouteOrTrack, 0);
+    EXPECT_STREQ(r[1].NameOfRouteOrTrack, "-- ");
+    EXPECT_STREQ(r[1].Comment, "2001-02-03 04:05:06");
+    EXPECT_EQ(r[1].Time, parseTime("2001-02-03 04:05:06"));
+    EXPECT_EQ(r[1].Altitude, -12.0f);
+    EXPECT_EQ(r[1].HasSymbol, 1);
+    EXPECT_EQ(r[1].Symbol, 300);
+    EXPECT_EQ(r[1].Display1, 4);
+    EXPECT_EQ(r[1].Display2, 5);
+
+    EXPECT_EQ(r[2].NumberOfRouteOrTrack, 3);
+    EXPECT_STREQ(r[2].NameOfRouteOrTrack, "");
+    EXPECT_STREQ(r[2].Comment, "AM SEE 1990-01-01");
+    EXPECT_EQ(r[2].Time, 0);
+    EXPECT_EQ(r[2].Altitude, kNoAltitude);
+    EXPECT_EQ(r[2].HasSymbol, 0);
+    EXPECT_EQ(r[2].Display1, 1);
+
+    EXPECT_EQ(r[3].NumberOfRouteOrTrack, 1);
+    EXPECT_EQ(r[3].NumberOfPoint, 20);
+    EXPECT_EQ(r[3].NewSegment, 0);
+    EXPECT_TRUE(hasNumbers);
+    EXPECT_FALSE(hasNames);  // "-- " is no name
+}
+
+TEST_F(OvlBinaryTest, TimeNeedsYearAndDashes)
+{
+    std::string bytes = v2Header(0, 0) + v2Point("1\r\n0\r\n1990-01-01 00:00:00\r\n", 1, 2) +
+                        v2Point("1\r\n0\r\n2049-12-31 23:59:59\r\n", 1, 2) +
+                        v2Point("1\r\n0\r\n2001:01-01 00:00:00\r\n", 1, 2);
+    ASSERT_EQ(readBytes(bytes, 6), 1);
+    EXPECT_EQ(pointTable.records[0].Time, 0);
+    EXPECT_EQ(pointTable.records[1].Time, parseTime("2049-12-31 23:59:59"));
+    EXPECT_EQ(pointTable.records[2].Time, 0);
+}
+
+TEST_F(OvlBinaryTest, RoundTripOfPoints)
+{
+    PointRecord a = withNames(makePoint(7.123456789012, 50.5, 1), 3, "TOUR", 12, "HAUS", "12:30 TREFF");
+    a.Altitude = 512.0f;
+    a.HasSymbol = 1;
+    a.Symbol = 8200;
+    a.Display1 = 2;
+    a.Display2 = 1;
+    PointRecord b = withNames(makePoint(-7.5, -50.5), 3, "TOUR", 13, "");
+    b.Time = 86400 * 3000 + 59;
+    setTable({a, b});
+    ASSERT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 1);
+    ui.queueInitials("KB");
+    ASSERT_EQ(read(7), 1);
+    ASSERT_EQ(pointTable.count, 2);
+    const PointRecord* r = pointTable.records;
+    EXPECT_EQ(r[0].Longitude, 7.123456789012);  // doubles travel unchanged
+    EXPECT_EQ(r[0].NumberOfPoint, 12);
+    EXPECT_EQ(r[0].NewSegment, 1);
+    EXPECT_STREQ(r[0].NameOfPoint, "HAUS");
+    EXPECT_STREQ(r[0].NameOfRouteOrTrack, "TOUR");
+    EXPECT_STREQ(r[0].Comment, "12:30 TREFF");
+    EXPECT_EQ(r[0].Altitude, 512.0f);
+    EXPECT_EQ(r[0].Symbol, 8200);
+    EXPECT_EQ(r[0].Display1, 2);
+    EXPECT_EQ(r[0].Display2, 1);
+    EXPECT_EQ(r[1].Time, 86400 * 3000 + 59);
+    EXPECT_EQ(r[1].NewSegment, 0);
+    // The unnamed point is named from the initials and its place.
+    EXPECT_STREQ(r[1].NameOfPoint, "KB0002");
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
+}
+
+TEST_F(OvlBinaryTest, PointsWithoutText)
+{
+    std::string bytes = v2Header(0, 0) + v2Point(nullptr, 1, 2) + v2Point(nullptr, 3, 4) + v2Point("", 5, 6);
+    ui.queueInitials("XY");
+    ASSERT_EQ(readBytes(bytes, 7), 1);
+    ASSERT_EQ(pointTable.count, 3);
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "XY0001");
+    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "XY0002");
+    EXPECT_STREQ(pointTable.records[2].NameOfPoint, "XY0003");
+    EXPECT_EQ(pointTable.records[1].NumberOfPoint, 2);
+    EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+    EXPECT_EQ(pointTable.records[1].NewSegment, 0);
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
+
+    for (int transferKind : {6, 157}) {
+        ui.clearEvents();
+        nameInitialsAsked = false;
+        ASSERT_EQ(readBytes(bytes, transferKind), 1);
+        EXPECT_STREQ(pointTable.records[0].NameOfPoint, "");
+        EXPECT_STREQ(pointTable.records[2].NameOfPoint, "");
+        EXPECT_TRUE(ui.events().empty());
+    }
+}
+
+TEST_F(OvlBinaryTest, LineObjectsForTracksAndRoutes)
+{
+    std::string bytes = v2Header(0, 0) + v2Line("4\r\nweg\r\nnotiz\r\n /3/9", {{1, 1}, {2, 2}}) +
+                        v2Line("4\r\nWEG\r\n\r\n", {{3, 3}}) + v2Line(nullptr, {{4, 4}, {5, 5}}) +
+                        v2Line(nullptr, {{6, 6}});
+    ASSERT_EQ(readBytes(bytes, 6), 1);
+    ASSERT_EQ(pointTable.count, 6);
+    EXPECT_EQ(kind, LineObjects);
+    const PointRecord* r = pointTable.records;
+    const int numbers[] = {4, 4, 4, 2, 2, 3};
+    const int points[] = {1, 2, 3, 1, 2, 1};
+    const int segments[] = {1, 0, 1, 1, 0, 1};
+    for (int i = 0; i < 6; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, numbers[i]);
+        EXPECT_EQ(r[i].NumberOfPoint, points[i]);
+        EXPECT_EQ(r[i].NewSegment, segments[i]);
+        EXPECT_STREQ(r[i].NameOfPoint, "");
+        EXPECT_EQ(r[i].Altitude, kNoAltitude);
+        EXPECT_DOUBLE_EQ(r[i].Latitude, i + 1.0);
+    }
+    EXPECT_STREQ(r[0].NameOfRouteOrTrack, "WEG");
+    EXPECT_STREQ(r[0].Comment, "NOTIZ");
+    EXPECT_EQ(r[0].HasSymbol, 1);
+    EXPECT_EQ(r[0].Display1, 3);
+    EXPECT_EQ(r[0].Display2, 9);
+    EXPECT_EQ(r[2].HasSymbol, 0);
+    EXPECT_EQ(r[2].Display2, 0);
+    EXPECT_TRUE(hasNumbers);
+    EXPECT_TRUE(hasNames);
+
+    ui.queueInitials("AZ");
+    ASSERT_EQ(readBytes(bytes, 7), 1);
+    EXPECT_EQ(r[2].NumberOfPoint, 1);  // a route of its own
+    EXPECT_STREQ(r[0].NameOfPoint, "AZ0001");
+    EXPECT_STREQ(r[1].NameOfPoint, "AZ0002");
+    EXPECT_STREQ(r[2].NameOfPoint, "BA0001");
+    EXPECT_STREQ(r[3].NameOfPoint, "BB0001");
+    EXPECT_EQ(r[3].NumberOfRouteOrTrack, 3);
+    EXPECT_EQ(r[5].NumberOfRouteOrTrack, 4);
+}
+
+TEST_F(OvlBinaryTest, Version3And4Files)
+{
+    for (int version : {3, 4}) {
+        SCOPED_TRACE(version);
+        std::string bytes = v34Header(version) + v34Point("1 / a\r\n2 / b\r\n\r\n", 7.25, 50.75) +
+                            v34Point(nullptr, 8.25, 51.75) + v34Line(23, "9\r\nL\r\n\r\n", {{1, 2}, {3, 4}}) +
+                            v34Line(3, nullptr, {{5, 6}});
+        pointTable.reset();
+        ASSERT_EQ(readBytes(bytes, 157), 1);
+        EXPECT_EQ(kind, PointObjects);
+        ASSERT_EQ(pointTable.count, 5);
+        const PointRecord* r = pointTable.records;
+        EXPECT_STREQ(r[0].NameOfPoint, "A");
+        EXPECT_STREQ(r[0].NameOfRouteOrTrack, "B");
+        EXPECT_DOUBLE_EQ(r[0].Longitude, 7.25);
+        EXPECT_DOUBLE_EQ(r[0].Latitude, 50.75);
+        EXPECT_DOUBLE_EQ(r[1].Longitude, 8.25);
+        EXPECT_DOUBLE_EQ(r[1].Latitude, 51.75);
+        EXPECT_STREQ(r[1].NameOfPoint, "");
+        EXPECT_EQ(r[2].NumberOfRouteOrTrack, 9);
+        EXPECT_STREQ(r[2].NameOfRouteOrTrack, "L");
+        EXPECT_EQ(r[2].NewSegment, 1);
+        EXPECT_DOUBLE_EQ(r[3].Longitude, 3.0);
+        EXPECT_DOUBLE_EQ(r[3].Latitude, 4.0);
+        EXPECT_EQ(r[3].NumberOfPoint, 2);
+        EXPECT_EQ(r[4].NumberOfRouteOrTrack, 2);  // the second line without text
+        EXPECT_DOUBLE_EQ(r[4].Latitude, 6.0);
+        EXPECT_TRUE(ui.events().empty());
+    }
+}
+
+TEST_F(OvlBinaryTest, InvalidObjects)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"linked point", v34Header(3) + v34Point("x", 1, 2, 17), invalidObject(6, 16)},
+        {"linked line", v34Header(4) + v34Point("x", 1, 2) + v34Line(3, nullptr, {{1, 1}}, 17), invalidObject(3, 1)},
+        {"rectangle", v34Header(3) + v34Start(5, "x"), invalidObject(5, 16)},
+        {"version 2 type 23", v2Header(0, 0) + v2Start(23, nullptr), invalidObject(23, 1)},
+        {"version 2 type 4", v2Header(0, 0) + v2Point(nullptr, 1, 1) + v2Start(4, "abc"), invalidObject(4, 16)},
+        {"text flag 0", v2Header(0, 0) + le16(6) + le16(1) + le16(1) + le16(0) + std::string(28, '\0'),
+         invalidObject(6, 0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clearEvents();
+        EXPECT_EQ(readBytes(c.bytes, 157), 0);
+        ASSERT_EQ(ui.boxTexts().size(), 1u);
+        EXPECT_EQ(ui.boxTexts()[0], c.message);
+        EXPECT_EQ(ui.events()[0].title, "FEHLER");
+        EXPECT_EQ(ui.events()[0].icon, BoxIcon::Warning);
+    }
+}
+
+TEST_F(OvlBinaryTest, HeaderAndLengthMessages)
+{
+    std::string tooLong = v2Header(0, 0) + le16(6) + le16(1) + le16(1) + le16(16) + le32(200) + "abc";
+    // A head with k = 0, the text flag 16 at index 0, then the length 70000.
+    std::string v3Huge = v34Header(3) + std::string(22, '\0') + le16(0) + std::string("\x10\0", 2) + le32(70000) +
+                         std::string(70010, 'x');
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"short header", "DOMGVCRD Ovlfile V2.0", kMsgRead},
+        {"foreign file", "DOMGVCRX Ovlfile V2.0:" + std::string(200, '\0'), kMsgNoBinary},
+        {"version 5", "DOMGVCRD Ovlfile V5.0:" + std::string(200, '\0'), kMsgNoBinary},
+        {"version 1", "DOMGVCRD Ovlfile V1.0:" + std::string(200, '\0'), kMsgNoBinary},
+        {"header cut short", v2Header(0, 0).substr(0, 100), kMsgRead},
+        {"version 3 header cut", v34Header(3).substr(0, 45), kMsgRead},
+        {"text longer than file", tooLong, kMsgRead},
+        {"text longer than buffer", v3Huge, kMsgRead},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clearEvents();
+        EXPECT_EQ(readBytes(c.bytes, 6), 0);
+        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.message});
+    }
+    std::filesystem::remove(file());
+    ui.clearEvents();
+    EXPECT_EQ(read(6), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der OVL-Eingabedatei."});
+}
+
+TEST_F(OvlBinaryTest, Version2LengthUsesLow16Bits)
+{
+    std::string bytes = v2Header(0, 0) + le16(6) + le16(1) + le16(1) + le16(16) + le32(0x00050003) +
+                        std::string("5\r\0", 3) + le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) +
+                        leDouble(1.5) + leDouble(2.5);
+    ASSERT_EQ(readBytes(bytes, 6), 1);
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_EQ(pointTable.records[0].NumberOfPoint, 5);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 2.5);
+}
+
+TEST_F(OvlBinaryTest, FileEndingInsideAnObjectKeepsWhatWasComplete)
+{
+    std::string full = v2Header(0, 0) + v2Point("1", 1, 2) + v2Line("3\r\nX", {{1, 1}, {2, 2}, {3, 3}});
+    // Cut inside the third vertex: two vertices stay.
+    ASSERT_EQ(readBytes(full.substr(0, full.size() - 4), 6), 1);
+    EXPECT_EQ(pointTable.count, 3);
+    EXPECT_EQ(kind, PointObjects);
+    // Cut inside the line's tail: only the point.
+    std::string cut = v2Header(0, 0) + v2Point("1", 1, 2) + v2Start(3, "3") + le16(5);
+    ASSERT_EQ(readBytes(cut, 6), 1);
+    EXPECT_EQ(pointTable.count, 1);
+    // Cut inside a point's tail.
+    std::string point = v2Point("1", 1, 2);
+    ASSERT_EQ(readBytes(v2Header(0, 0) + point.substr(0, point.size() - 1), 6), 1);
+    EXPECT_EQ(pointTable.count, 0);
+    EXPECT_EQ(kind, 0);
+    EXPECT_TRUE(ui.events().empty());
+}
+
+TEST_F(OvlBinaryTest, Capacity)
+{
+    std::vector<std::pair<double, double>> many(kMaxPoints, {1.0, 2.0});
+    ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many), 6), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
+
+    many.resize(kMaxPoints - 1);
+    ui.clearEvents();
+    ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many) + v2Point(nullptr, 1, 2), 6), 1);
+    EXPECT_EQ(pointTable.count, kMaxPoints);
+    ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many) + v2Point(nullptr, 1, 2) + v2Start(99, nullptr), 6),
+              0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
+}
+
+TEST_F(OvlBinaryTest, ReadTextLineIsBounded)
+{
+    const char text[] = "abcdef\r\nxy\rz\n\r\nend";
+    const char* end = text + strlen(text);
+    char line[4];
+    const char* p = readTextLine(line, text, end, sizeof line);
+    EXPECT_STREQ(line, "abc");
+    p = readTextLine(line, p, end, sizeof line);
+    EXPECT_STREQ(line, "def");
+    p = readTextLine(line, p, end, sizeof line);
+    EXPECT_STREQ(line, "xy");
+    p = readTextLine(line, p, end, sizeof line);
+    EXPECT_STREQ(line, "z\n");
+    p = readTextLine(line, p, end, sizeof line);
+    EXPECT_STREQ(line, "end");
+    EXPECT_EQ(p, end);
+    p = readTextLine(line, p, end, sizeof line);
+    EXPECT_STREQ(line, "");
+    EXPECT_EQ(p, end);
+
+    // No NUL needed at the end of the range.
+    const char unterminated[3] = {'a', 'b', 'c'};
+    p = readTextLine(line, unterminated, unterminated + 2, sizeof line);
+    EXPECT_STREQ(line, "ab");
+}
+
+}  // namespace

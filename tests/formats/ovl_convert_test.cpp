@@ -1,0 +1,153 @@
+// "&OVL-Umwandlung  ": questions, dialogs and the file it writes.
+
+#include "format_test_util.h"
+#include "formats/ovl_binary.h"
+#include "formats/ovl_convert.h"
+#include "ovl_binary_util.h"
+#include "tests/support/scripted_platform.h"
+
+namespace {
+
+const char kQuestionTitle[] = " Wegmate  --  OVL-3/4-Konvertierung";
+const char kQuestion[] =
+    "Diese Funktion wandelt eine Datei im binären OVL-3/4-Format \n- erzeugt von der TOP50-Software in der Version "
+    "3 oder 4 - \nin eine Form um, in der direkt in die OVL-Datei integrierte \nsogenannte \"Objektdaten\" zu jedem "
+    "Punkt bzw. jeder Linie \nals vierzeiliger Text eingegeben werden können. Wichtig für \nPunkt- und "
+    "Routenbezeichnungen usw.  (Siehe auch Hilfe-Text.) \nNach der Dateiumwandlung sind die Attributdaten über "
+    "\n\"Objektdaten\" (V3) bzw. \"Multimedia ...\" (V4) im Kontext- \nmenü eines Graphikobjekts abrufbar und "
+    "bearbeitbar. ";
+const char kOpenTitle[] = "Wegmate  --  Zu konvertierende OVL-Datei öffnen";
+const char kSaveTitle[] = "Wegmate  --  Umgewandelte OVL-Datei schreiben";
+const char kMsgNoObject[] = "OVL-Datei enthält kein gültiges Punkt- oder Linien-Objekt!";
+const char kMsgWritten[] = "Neue OVL-Datei mit editierbaren \n\"Objektdaten\" wurde geschrieben. ";
+
+class OvlConvertTest : public FormatTest {
+protected:
+    std::string input() const { return dir.file("in.ovl"); }
+    std::string output() const { return dir.file("out.ovl"); }
+    ScriptedPlatform ui;
+};
+
+TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm)
+{
+    writeFileBytes(input(), v34Header(4) + v34Point(nullptr, 7.0, 50.0) + v34Point("3 / Turm\r\n1 / R\r\n\r\n", 9.0, 52.0));
+    ui.queueOkCancel(true);
+    ui.queueOpenFile(input());
+    ui.queueSaveFile(output());
+    convertOvlFile();
+
+    const auto& events = ui.events();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0].kind, ScriptedEvent::OkCancel);
+    EXPECT_EQ(events[0].title, kQuestionTitle);
+    EXPECT_EQ(events[0].text, kQuestion);
+    EXPECT_EQ(events[1].kind, ScriptedEvent::OpenFile);
+    EXPECT_EQ(events[1].title, kOpenTitle);
+    EXPECT_EQ(events[1].text, "*.ovl");
+    EXPECT_EQ(events[1].filter, FileFilter::Overlay);
+    EXPECT_EQ(events[2].kind, ScriptedEvent::SaveFile);
+    EXPECT_EQ(events[2].title, kSaveTitle);
+    EXPECT_EQ(events[2].text, input());  // preset with the input's name
+    EXPECT_EQ(events[2].extra, output());
+    EXPECT_EQ(events[2].filter, FileFilter::Overlay);
+    EXPECT_EQ(events[3].kind, ScriptedEvent::Box);
+    EXPECT_EQ(events[3].title, "Wegmate");
+    EXPECT_EQ(events[3].text, kMsgWritten);
+    EXPECT_EQ(events[3].icon, BoxIcon::Warning);
+
+    // Unnamed points stay unnamed; the first point starts the line.
+    const char t1[] = "1* / \r\n0 / \r\n\r\n";
+    const char t2[] = "3 / TURM\r\n1 / R\r\n\r\n";
+    auto point = [](const char* text, size_t length, double lon, double lat) {
+        return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) +
+               '\0' + le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);
+    };
+    EXPECT_EQ(readFileBytes(output()),
+              v2Header(8.0, 51.0) + point(t1, sizeof t1 - 1, 7.0, 50.0) + point(t2, sizeof t2 - 1, 9.0, 52.0));
+}
+
+TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced)
+{
+    writeFileBytes(input(), v34Header(3) + v34Line(3, nullptr, {{1, 2}, {3, 4}, {5, 6}}) +
+                                v34Line(23, "7\r\nB\r\n\r\n", {{7, 8}}) + v34Line(3, nullptr, {{9, 10}, {11, 12}}));
+    ui.queueOkCancel(true);
+    ui.queueOpenFile(input());
+    ui.queueSaveFile(input());
+    convertOvlFile();
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgWritten});
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
+
+    int kind = 0;
+    bool numbers = false, names = false;
+    ASSERT_EQ(readOvlBinaryFile(input().c_str(), 157, kind, numbers, names), 1);
+    EXPECT_EQ(kind, LineObjects);
+    ASSERT_EQ(pointTable.count, 5);  // the one-point line is left out
+    EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 1);
+    EXPECT_EQ(pointTable.records[3].NumberOfRouteOrTrack, 3);
+    EXPECT_EQ(pointTable.records[3].NewSegment, 1);
+    EXPECT_DOUBLE_EQ(pointTable.records[4].Latitude, 12.0);
+    EXPECT_EQ(readFileBytes(input()).substr(0, 22), "DOMGVCRD Ovlfile V2.0:");
+}
+
+TEST_F(OvlConvertTest, CancelEndsTheCommandSilently)
+{
+    writeFileBytes(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
+    ui.queueOkCancel(false);
+    convertOvlFile();
+    EXPECT_EQ(ui.events().size(), 1u);
+
+    ui.clearEvents();
+    ui.queueOkCancel(true);
+    ui.queueCancelFile();
+    convertOvlFile();
+    EXPECT_EQ(ui.events().size(), 2u);
+
+    ui.clearEvents();
+    ui.queueOkCancel(true);
+    ui.queueOpenFile(input());
+    ui.queueCancelFile();
+    convertOvlFile();
+    ASSERT_EQ(ui.events().size(), 3u);
+    EXPECT_EQ(ui.events()[2].title, kSaveTitle);
+    EXPECT_EQ(ui.events()[2].extra, "ovl");  // the default extension
+    EXPECT_TRUE(ui.boxTexts().empty());
+    EXPECT_FALSE(fileExists(output()));
+}
+
+TEST_F(OvlConvertTest, NoWritableObjectGivesMessageAndNoSaveDialog)
+{
+    const std::string files[] = {
+        v34Header(3),                                                       // no object at all
+        v34Header(3) + v34Point(nullptr, 250.0, 50.0),                      // invalid positions only
+        v34Header(4) + v34Line(3, nullptr, {{1, 1}}) + v34Line(3, nullptr, {{1, 1}, {2, 95}}),  // no line of 2
+    };
+    for (const std::string& bytes : files) {
+        writeFileBytes(input(), bytes);
+        ui.clearEvents();
+        ui.queueOkCancel(true);
+        ui.queueOpenFile(input());
+        convertOvlFile();
+        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgNoObject});
+        EXPECT_TRUE(ui.eventsOf(ScriptedEvent::SaveFile).empty());
+    }
+}
+
+TEST_F(OvlConvertTest, ReaderAndWriterFailures)
+{
+    writeFileBytes(input(), "not an overlay at all, just text");
+    ui.queueOkCancel(true);
+    ui.queueOpenFile(input());
+    convertOvlFile();
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Dies ist keine gültige OVL-BINÄR-Datei."});
+
+    writeFileBytes(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
+    ui.clearEvents();
+    ui.queueOkCancel(true);
+    ui.queueOpenFile(input());
+    ui.queueSaveFile(dir.file("missing/out.ovl"));
+    convertOvlFile();
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen oder Schreiben der Ausgabedatei."});
+    EXPECT_EQ(ui.events().back().title, "FEHLER");
+}
+
+}  // namespace
