@@ -239,6 +239,105 @@ void ovlAsciiSeeds()
 #endif
 
 #if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
+void putU16(Bytes& b, size_t at, unsigned v)
+{
+    b[at] = (uint8_t)v;
+    b[at + 1] = (uint8_t)(v >> 8);
+}
+
+void appendDouble(Bytes& b, size_t at, double v)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    for (int i = 0; i < 8; i++) b[at + i] = (uint8_t)(bits >> (8 * i));
+}
+
+void appendText(Bytes& file, uint8_t flag, const char* text)
+{
+    // k = 2: two bytes, the flag at index 2, one more byte.
+    Bytes pad(4, 0);
+    pad[2] = flag;
+    file.insert(file.end(), pad.begin(), pad.end());
+    if (flag != 16) return;
+    uint32_t length = (uint32_t)std::strlen(text) + 1;
+    for (int i = 0; i < 4; i++) file.push_back((uint8_t)(length >> (8 * i)));
+    file.insert(file.end(), text, text + length);
+}
+
+Bytes objectHead(uint8_t type)
+{
+    Bytes head(24, 0);
+    head[0] = type;
+    putU16(head, 22, 2);
+    return head;
+}
+
+void appendPoint(Bytes& file, uint8_t flag, const char* text, double lon, double lat, unsigned link)
+{
+    Bytes head = objectHead(6);
+    file.insert(file.end(), head.begin(), head.end());
+    appendText(file, flag, text);
+    Bytes tail(54, 0);
+    putU16(tail, 0, link);
+    appendDouble(tail, 30, lon);
+    appendDouble(tail, 38, lat);
+    file.insert(file.end(), tail.begin(), tail.end());
+}
+
+void appendLine(Bytes& file, uint8_t type, const char* text, int vertices)
+{
+    Bytes head = objectHead(type);
+    file.insert(file.end(), head.begin(), head.end());
+    appendText(file, 16, text);
+    Bytes tail(20, 0);
+    putU16(tail, 18, (unsigned)vertices);
+    file.insert(file.end(), tail.begin(), tail.end());
+    for (int i = 0; i < vertices; i++) {
+        Bytes vertex(24, 0);
+        appendDouble(vertex, 0, 11.0 + 0.01 * i);
+        appendDouble(vertex, 8, 47.0 + 0.02 * i);
+        file.insert(file.end(), vertex.begin(), vertex.end());
+    }
+}
+
+// Versions 3 and 4, which the program reads but does not write: header of
+// 25 + 16 + 8 + 4 bytes, then the objects with their longer heads and tails.
+Bytes newerVersionFile(char version)
+{
+    Bytes file;
+    const char* magic = "DOMGVCRD Ovlfile V3.0:";
+    file.insert(file.end(), magic, magic + 22);
+    file[18] = (uint8_t)version;
+    file.resize(25 + 16 + 8 + 4, 0);
+    return file;
+}
+
+void newerVersionSeeds()
+{
+    for (char version : {'3', '4'}) {
+        std::string v(1, version);
+        Bytes points = newerVersionFile(version);
+        appendPoint(points, 16, "12* / P1\r\n2 / Rundweg\r\nKirche\r\n519 /18/2/5", 11.5, 47.25, 0);
+        appendPoint(points, 16, "1203\r\nQuelle\r\n2024-05-17 10:20:30\r\n1", 11.6, 47.3, 0);
+        appendPoint(points, 1, "", 11.7, 47.35, 0);
+        Bytes seedBytes = {0};
+        seedBytes.insert(seedBytes.end(), points.begin(), points.end());
+        seed("ovl_binary_reader", "v" + v + "_points", seedBytes);
+
+        Bytes lines = newerVersionFile(version);
+        appendLine(lines, 3, "4\r\nHeimweg\r\nam Fluss\r\n/1/3", 3);
+        appendLine(lines, 23, "4\r\nHeimweg\r\n\r\n", 2);
+        seedBytes = {1};
+        seedBytes.insert(seedBytes.end(), lines.begin(), lines.end());
+        seed("ovl_binary_reader", "v" + v + "_lines", seedBytes);
+    }
+    Bytes linked = newerVersionFile('3');
+    appendPoint(linked, 16, "1 / Bild", 11.5, 47.25, 17);
+    Bytes seedBytes = {0};
+    seedBytes.insert(seedBytes.end(), linked.begin(), linked.end());
+    seed("ovl_binary_reader", "v3_multimedia_link", seedBytes);
+}
+
 void ovlBinarySeeds()
 {
     const std::string ovl = fuzzScratchDirectory() + "/seed_binary.ovl";
@@ -257,6 +356,7 @@ void ovlBinarySeeds()
                  seedBytes);
         }
     }
+    newerVersionSeeds();
 }
 #endif
 
