@@ -40,10 +40,12 @@ void messageIf(int showDialog, const char* text) {
     if (showDialog) showError(text);
 }
 
-// "\r\n%c%03d" for every three-byte entry of the array.
+// "\r\n%c%03d" for every three-byte entry of the array. A number of four
+// or five digits, or a negative one, needs more than the usual seven
+// characters: room is made for the longest form ("\r\nD-32768").
 void buildFromArray(const Packet& p) {
     int entries = p.size / 3;
-    size_t room = (size_t)entries * 7 + 2;
+    size_t room = (size_t)entries * 9 + 2;
     char* text = (char*)malloc(room);
     if (!text) return;
     size_t used = 0;

@@ -13,6 +13,8 @@ bool usbBulkPending = false;
 
 namespace {
 
+constexpr uint32_t kSessionWaitMs = 10000;
+
 const UsbDriver* installedDriver = nullptr;
 UsbDriver activeDriver = {};
 bool deviceOpen = false;
@@ -98,8 +100,11 @@ int usbStartSession() {
         usbClose();
         return 0;
     }
+    // Other packets are discarded; a receiver that sends nothing else for
+    // this long has not started the session.
+    const uint32_t start = linkIo().nowMs();
     for (;;) {
-        if (!usbReadPacket(packet)) {
+        if (!usbReadPacket(packet) || (uint32_t)(linkIo().nowMs() - start) > kSessionWaitMs) {
             showError("Fehler bei Lesen vom USB-Anschluss.");
             usbClose();
             return 0;

@@ -104,6 +104,18 @@ TEST(DeviceInfoScripted, ArrayOfSize80HasTwentySixEntries) {
     EXPECT_EQ(ui.totalPauseMs(), 200 + 1000);
 }
 
+TEST(DeviceInfoScripted, LongAndNegativeProtocolNumbers) {
+    ScriptedPlatform ui;
+    FakeLine line;
+    std::vector<std::pair<char, int>> entries;
+    for (int i = 0; i < 40; i++) entries.push_back({'D', i % 2 ? 12345 : -32768});
+    line.feed(concat({ackFrame(254), frame(255, productData(5, 300, "GPS III")), frame(253, protocolArray(entries))}));
+    ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+    std::string expected;
+    for (int i = 0; i < 40; i++) expected += i % 2 ? "\r\nD12345" : "\r\nD-32768";
+    EXPECT_EQ(std::string(protocolSet()), expected);
+}
+
 TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
     ScriptedPlatform ui;
     {

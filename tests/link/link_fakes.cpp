@@ -49,6 +49,7 @@ int take(std::deque<std::vector<uint8_t>>& q, uint8_t* buffer, int capacity) {
 
 int usbInterrupt(void*, uint8_t* buffer, int capacity) {
     usb->interruptCalls++;
+    if (usb->clockMs) *usb->clockMs += usb->readAdvanceMs;
     return take(usb->interrupt, buffer, capacity);
 }
 

@@ -58,6 +58,9 @@ struct ScriptedUsb {
     int interruptCalls = 0;
     int bulkCalls = 0;
     int closeCalls = 0;
+    // Optional fake clock (a FakeLine's now) advanced by every read call.
+    uint32_t* clockMs = nullptr;
+    uint32_t readAdvanceMs = 0;
     UsbDriver table;
 
     // A USB packet: header + data.

@@ -189,6 +189,21 @@ TEST(UsbRead, FailedReadShowsMessageWhateverReportErrorsSays) {
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
 }
 
+TEST(UsbRead, EndlessProtocolLayerTrafficIsBounded) {
+    ScriptedPlatform ui;
+    FakeLine clock;
+    ScriptedUsb usb;
+    openScripted(usb);
+    usb.clockMs = &clock.now;
+    usb.readAdvanceMs = 1000;
+    for (int i = 0; i < 30; i++) usb.interrupt.push_back(ScriptedUsb::packet(0, 77, {}));
+    usb.interrupt.push_back(ScriptedUsb::packet(20, 35, {}));
+    Packet p;
+    EXPECT_EQ(p.receive(0, 0, 5.0), 0);
+    EXPECT_EQ(usb.interruptCalls, 1 + 11);  // session answer, then 11 s of strays
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
+}
+
 TEST(UsbWrite, ApplicationPacketAndZeroLengthRule) {
     ScriptedPlatform ui;
     ScriptedUsb usb;
