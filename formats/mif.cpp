@@ -58,7 +58,7 @@ void appendQuoted(char*& p, const char* value)
 
 void appendNumber(char*& p, long long value)
 {
-    p += snprintf(p, 24, "%lld", value);
+    p = std::to_chars(p, p + 24, value).ptr;
 }
 
 void appendQuotedNumber(char*& p, long long value)
@@ -68,19 +68,25 @@ void appendQuotedNumber(char*& p, long long value)
     *p++ = '"';
 }
 
+// Decimal text of a number into a small buffer.
+void numberText(char* out, long long value)
+{
+    *std::to_chars(out, out + 23, value).ptr = '\0';
+}
+
 // One row of the eleven columns.
 void formatPointRow(char* row, const PointRecord& r, bool newSegment)
 {
     char time[24];
     formatTime(r.Time, time);
-    char altitude[16] = "";
+    char altitude[24] = "";
     if (r.Altitude > -500.0f && r.Altitude < 20000.0f)
-        snprintf(altitude, sizeof altitude, "%d", (int)r.Altitude);
-    char symbol[8] = "", display1[8] = "", display2[8] = "";
+        numberText(altitude, (int)r.Altitude);
+    char symbol[24] = "", display1[24] = "", display2[24] = "";
     if (r.HasSymbol) {
-        snprintf(symbol, sizeof symbol, "%u", (unsigned)r.Symbol);
-        snprintf(display1, sizeof display1, "%u", (unsigned)r.Display1);
-        snprintf(display2, sizeof display2, "%u", (unsigned)r.Display2);
+        numberText(symbol, r.Symbol);
+        numberText(display1, r.Display1);
+        numberText(display2, r.Display2);
     }
     char* p = row;
     appendQuotedNumber(p, r.NumberOfRouteOrTrack);
@@ -111,10 +117,10 @@ void formatLineRow(char* row, const PointRecord& r)
 {
     char time[24];
     formatTime(r.Time, time);
-    char display1[8] = "", display2[8] = "";
+    char display1[24] = "", display2[24] = "";
     if (r.HasSymbol) {
-        snprintf(display1, sizeof display1, "%u", (unsigned)r.Display1);
-        snprintf(display2, sizeof display2, "%u", (unsigned)r.Display2);
+        numberText(display1, r.Display1);
+        numberText(display2, r.Display2);
     }
     char* p = row;
     appendQuotedNumber(p, r.NumberOfRouteOrTrack);
@@ -137,10 +143,15 @@ void formatLineRow(char* row, const PointRecord& r)
 // "Point %.8lf %.8lf" / "%.8lf %.8lf" with line end.
 void formatPosition(char* line, const char* prefix, const PointRecord& r)
 {
-    char lon[64], lat[64];
-    formatCoordinate(lon, sizeof lon, r.Longitude);
-    formatCoordinate(lat, sizeof lat, r.Latitude);
-    snprintf(line, 160, "%s%s %s\r\n", prefix, lon, lat);
+    size_t n = strlen(prefix);
+    memcpy(line, prefix, n);
+    char* p = line + n;
+    formatCoordinate(p, 64, r.Longitude);
+    p += strlen(p);
+    *p++ = ' ';
+    formatCoordinate(p, 64, r.Latitude);
+    p += strlen(p);
+    strcpy(p, "\r\n");
 }
 
 const char kPenLine[] = "    Pen (2,54,37008)\r\n";

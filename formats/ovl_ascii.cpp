@@ -42,9 +42,12 @@ void formatCoordinate(char* out, size_t size, double value)
 // "<key>=<value>" with a coordinate value and the line end.
 void writeCoordinate(AtomicFile& file, const char* key, double value)
 {
-    char number[64], line[128];
-    formatCoordinate(number, sizeof number, value);
-    snprintf(line, sizeof line, "%s=%s\r\n", key, number);
+    char line[128];
+    size_t n = strlen(key);
+    memcpy(line, key, n);
+    line[n++] = '=';
+    formatCoordinate(line + n, 64, value);
+    strcat(line + n, "\r\n");
     atomicPuts(file, line);
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "transfer/names.h"
 #include "transfer/point_table.h"
@@ -130,4 +133,32 @@ inline bool toolInstalled(const char* tool)
 {
     std::string command = std::string("command -v ") + tool + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
+}
+
+// Limits the size of the files this process writes, so that a writer meets a
+// failing write even when it runs as root. Restored at the end of the scope.
+struct FileSizeLimit {
+    rlimit saved{};
+    bool active = false;
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        signal(SIGXFSZ, SIG_IGN);  // a failing write instead of the signal
+        if (getrlimit(RLIMIT_FSIZE, &saved) != 0)
+            return;
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (active)
+            setrlimit(RLIMIT_FSIZE, &saved);
+    }
+};
+
+inline long long fileSize(const std::string& path)
+{
+    std::error_code error;
+    auto size = std::filesystem::file_size(path, error);
+    return error ? -1 : (long long)size;
 }

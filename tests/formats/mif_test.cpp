@@ -175,6 +175,26 @@ TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact)
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
+TEST_F(MifTest, PairIsReplacedOnlyWhenBothFilesWereWritten)
+{
+    pointTable.reset();
+    for (int i = 0; i < 200; i++)
+        pointTable.records[pointTable.count++] = withNames(makePoint(7.0 + i * 0.001, 50.0), 1, "ROUTE", i + 1, "P");
+    ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
+    long long mifSize = fileSize(mif()), midSize = fileSize(mid());
+    ASSERT_NE(mifSize, midSize);
+    writePair("old mif", "old mid");
+    {
+        // Room for the smaller of the two files only.
+        FileSizeLimit limit((rlim_t)((mifSize + midSize) / 2));
+        ASSERT_TRUE(limit.active);
+        EXPECT_EQ(writeMifFile(mif().c_str(), PointObjects), 0);
+    }
+    EXPECT_EQ(readFileBytes(mif()), "old mif");
+    EXPECT_EQ(readFileBytes(mid()), "old mid");
+    EXPECT_EQ(dir.listing(), "out.mid out.mif ");
+}
+
 TEST_F(MifTest, OutputIgnoresDecimalCommaLocale)
 {
     const char* old = setlocale(LC_NUMERIC, nullptr);

@@ -116,6 +116,16 @@ TEST_F(OvlBinaryTest, EmptyTableAndFailedWrite)
     EXPECT_EQ(readFileBytes(file()), v2Header(0.0, 0.0));
     EXPECT_EQ(writeOvlBinaryFile(dir.file("none/b.ovl").c_str(), PointObjects), 0);
     EXPECT_EQ(dir.listing(), "b.ovl ");
+
+    // A write that falls short leaves the earlier file in place.
+    setTable({makePoint(7.0, 50.0, 1), makePoint(8.0, 51.0)});
+    {
+        FileSizeLimit limit(200);
+        ASSERT_TRUE(limit.active);
+        EXPECT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 0);
+    }
+    EXPECT_EQ(readFileBytes(file()), v2Header(0.0, 0.0));
+    EXPECT_EQ(dir.listing(), "b.ovl ");
 }
 
 // ---------------------------------------------------------------- reader
