@@ -49,6 +49,9 @@ std::vector<SimProfile> makeProfiles() {
     gps76.version = 260;
     gps76.description = "GPS 76 Software Version 2.60";
     gps76.sendsArray = false;
+    gps76.protocols = parseProtocols(
+        "P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D310 D301 "
+        "A500 D501 A600 D600 A700 D700 A800 D800");
     gps76.waypointFormat = SimWaypointFormat::D109;
     gps76.routeHeaderFormat = SimRouteHeaderFormat::D202;
     gps76.routeLinks = true;

@@ -66,7 +66,8 @@ struct SimProfile {
 // "etrex":  eTrex Legend, array P000 L001 A010 A100 D108 A201 D202 D108 D210
 //           A301 D310 D301 A500 D501 A600 D600 A700 D700 A800 D800
 // "gps76":  "GPS 76 Software Version 2.60", no array (D109, A201/D202/D210,
-//           A301/D310/D301 as in the program's GPS 76 list)
+//           A301/D310/D301 as in the program's GPS 76 list; the protocols
+//           are filled in for tests that switch sendsArray on)
 // "d100":   "GPS 12XL Software Version 4.60", no array (A100/D103,
 //           A200/D201, A300/D300)
 // "d110":   GPSMAP 60CSx, extended product data, array with A100/D110,
@@ -85,8 +86,8 @@ struct SimWaypoint {
     float altitude = 1e25f;     // metres, 1e25 = none
     uint32_t time = 0;          // seconds since 1989-12-31 00:00 UTC, 0 = none
     uint16_t symbol = 0;
-    uint8_t display = 0;        // display attribute
-    uint8_t color = 0;          // colour
+    uint8_t display = 0;        // the program's Display1 code (D108: dspl)
+    uint8_t color = 0;          // the program's Display2 code (D108: color)
 };
 
 struct SimRoute {

@@ -55,6 +55,16 @@ TEST(UsbOpen, StartSessionAndNoReceiver) {
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
+TEST(UsbOpen, LibusbWithoutReceiverFailsSilently) {
+    // The real driver: no Garmin receiver is attached to a build machine.
+    ScriptedPlatform ui;
+    installUsbDriver(nullptr);
+    EXPECT_EQ(openUsbDevice(), 0);
+    EXPECT_EQ(usbLinkOpen(), 0);
+    closeLink();
+    EXPECT_TRUE(ui.boxTexts().empty());
+}
+
 TEST(UsbOpen, SessionFailuresShowTheirMessages) {
     ScriptedPlatform ui;
     {
