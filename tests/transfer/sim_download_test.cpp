@@ -1,0 +1,183 @@
+// Downloads from the simulator: the single-track choice on USB (TRACKSELDLG)
+// and on serial, and the end-of-transfer checks with a receiver that stops
+// early or announces wrong counts.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/command.h"
+#include "tests/support/scripted_platform.h"
+#include "tests/transfer/sim_session.h"
+#include "tests/transfer/transfer_helpers.h"
+#include "transfer/point_table.h"
+
+namespace {
+
+const char* const kPrematureEnd = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
+const char* const kUsbTrackQuestion =
+    "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?\n"
+    "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
+
+int commandsSent(const Simulator& sim)
+{
+    const std::vector<uint8_t> ids = sim.hostPacketIds();
+    return (int)std::count(ids.begin(), ids.end(), (uint8_t)10);
+}
+
+TEST(SimDownloadUsb, TrackListOffersTheNamesAndTheChosenTrackIsFetched)
+{
+    ScriptedPlatform ui;
+    SimSession session("etrex", SimLink::Usb);
+    session.sim->generate(0, 0, 0, 3, 40);
+    session.sim->tracks[1].name = "MITTAG \xE4";  // Windows-1252 a-umlaut
+    session.start();
+    const std::string file = tempFile("one.mif");
+    ui.queueSaveFile(file);
+    ui.queueYesNo(true);
+    ui.queueTrackSelect(true, 1);
+
+    runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+
+    const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0]->title, "Wegmate  --  Track-Aufz.-Auswahl");
+    EXPECT_EQ(questions[0]->text, kUsbTrackQuestion);
+    const auto dialogs = ui.eventsOf(ScriptedEvent::TrackSelectDialog);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0]->title, " Wegmate -- Auswahl Track-Aufzeichnung");
+    EXPECT_EQ(dialogs[0]->text, "Wählen Sie die zu übertrag. Track-Aufzeichnung:");
+    EXPECT_EQ(dialogs[0]->items, (std::vector<std::string>{"TRACK01", "MITTAG ä", "TRACK03"}));
+    const auto cursor = ui.eventsOf(ScriptedEvent::WaitCursor);
+    ASSERT_EQ(cursor.size(), 2u);
+    EXPECT_EQ(cursor[0]->number, 1);
+    EXPECT_EQ(cursor[1]->number, 0);
+    // The log is read twice: once for the list, once for the chosen track.
+    EXPECT_EQ(commandsSent(*session.sim), 2);
+
+    ASSERT_EQ(pointTable.count, 40);
+    for (int i = 0; i < 40; i++) {
+        EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, 2);
+        EXPECT_EQ(pointTable.records[i].NumberOfPoint, i + 1);
+    }
+    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "MITTAG \xE4");
+    EXPECT_EQ(ui.statusTexts()[ui.statusTexts().size() - 2],
+              "  Status:   00040 (00120) von  00120  Track-Punkten empfangen.");
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00040 Punkte)."}));
+    EXPECT_TRUE(fileExists(file));
+}
+
+TEST(SimDownloadUsb, CancelledTrackListEndsWithoutFile)
+{
+    ScriptedPlatform ui;
+    SimSession session("etrex", SimLink::Usb);
+    session.sim->generate(0, 0, 0, 2, 5);
+    session.start();
+    const std::string file = tempFile("none.mif");
+    ui.queueSaveFile(file);
+    ui.queueYesNo(true);
+    ui.queueTrackSelect(false);
+    runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+    EXPECT_TRUE(ui.boxTexts().empty());
+    EXPECT_FALSE(fileExists(file));
+    EXPECT_EQ(commandsSent(*session.sim), 1);
+    EXPECT_EQ(ui.lastStatus(), "  Status:   Bereit.");
+}
+
+TEST(SimDownloadUsb, TrackListShowsTheFirst300)
+{
+    ScriptedPlatform ui;
+    SimSession session("etrex", SimLink::Usb);
+    session.sim->generate(0, 0, 0, 302, 1);
+    session.sim->usbInterruptOnly = true;  // no 10 ms pause before each bulk read
+    session.start();
+    ui.queueSaveFile(tempFile("many.mif"));
+    ui.queueYesNo(true);
+    ui.queueTrackSelect(true, 299);
+    ui.recordAllStatus = false;
+    runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+    ASSERT_EQ(ui.eventsOf(ScriptedEvent::TrackSelectDialog).size(), 1u);
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::TrackSelectDialog)[0]->items.size(), 300u);
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 300);
+}
+
+class SimDownload : public ::testing::TestWithParam<SimLink> {};
+
+TEST_P(SimDownload, SerialOrUsbSingleTrackFetchesOnlyThatTrack)
+{
+    ScriptedPlatform ui;
+    // Serial: a receiver with a protocol array; one without costs a 3 s wait.
+    SimSession session(GetParam() == SimLink::Serial ? "etrex" : "gps76", GetParam());
+    session.sim->generate(0, 0, 0, 3, 10);
+    session.start();
+    ui.queueSaveFile(tempFile("single.ovl"));
+    ui.queueYesNo(true);
+    if (GetParam() == SimLink::Serial) {
+        ui.queueYesNo(false);
+        ui.queueYesNo(false);
+        ui.queueYesNo(true);
+    } else {
+        ui.queueTrackSelect(true, 2);
+    }
+    runCommand(DownloadTracks, session.port, OvlBinary, LineObjects);
+    ASSERT_EQ(pointTable.count, 10);
+    EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 3);
+    EXPECT_STREQ(pointTable.records[9].NameOfRouteOrTrack, "TRACK03");
+    EXPECT_EQ(boxesBesidesMissingArray(ui, session),
+              (std::vector<std::string>{"Übertragung erfolgreich beendet (00010 Punkte)."}));
+}
+
+TEST_P(SimDownload, EarlyEndAndWrongCountsLeaveTheOldFile)
+{
+    for (int variant = 0; variant < 3; variant++) {
+        ScriptedPlatform ui;
+        SimSession session("etrex", GetParam());
+        session.sim->generate(0, 2, 4, 0, 0);
+        if (variant == 0) session.sim->faults.endAfterRecords = 3;
+        if (variant == 1) session.sim->faults.recordsCountDelta = 1;
+        if (variant == 2) session.sim->faults.recordsCountDelta = -1;
+        session.start();
+        const std::string file = tempFile("old.mif");
+        writeFile(file, "alte Daten");
+        ui.queueSaveFile(file);
+        ui.queueYesNo(true);
+        runCommand(DownloadWaypoints, session.port, MapInfoMif, LineObjects);
+        EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kPrematureEnd})) << "variant " << variant;
+        EXPECT_EQ(readFile(file), "alte Daten");
+    }
+}
+
+TEST_P(SimDownload, RoutesOfEveryProfileAreNumberedWithinTheirRoutes)
+{
+    for (const std::string& profile : simProfileNames()) {
+        // The receivers without a protocol array cost a 3 s wait on serial;
+        // the round trips cover them there.
+        if (GetParam() == SimLink::Serial && !findSimProfile(profile)->sendsArray) continue;
+        ScriptedPlatform ui;
+        SimSession session(profile, GetParam());
+        session.sim->generate(0, 2, 3, 0, 0);
+        session.sim->routes[0].number = 3;
+        session.sim->routes[1].number = 5;
+        session.start();
+        ui.queueSaveFile(tempFile("routes.mif"));
+        ui.queueYesNo(true);
+        runCommand(DownloadWaypoints, session.port, MapInfoMif, LineObjects);
+        ASSERT_EQ(pointTable.count, 6) << profile;
+        for (int i = 0; i < 6; i++) {
+            EXPECT_EQ(pointTable.records[i].NumberOfPoint, i % 3 + 1) << profile;
+            EXPECT_EQ(pointTable.records[i].NewSegment, i % 3 == 0 ? 1 : 0) << profile;
+        }
+        EXPECT_NE(pointTable.records[0].NumberOfRouteOrTrack, pointTable.records[3].NumberOfRouteOrTrack);
+        EXPECT_EQ(boxesBesidesMissingArray(ui, session),
+                  (std::vector<std::string>{"Übertragung erfolgreich beendet (00006 Punkte)."}))
+            << profile;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SimDownload, ::testing::Values(SimLink::Usb, SimLink::Serial),
+                         [](const ::testing::TestParamInfo<SimLink>& info) {
+                             return std::string(linkName(info.param));
+                         });
+
+}  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+// The receiver simulator as the program's link: behind the USB driver seam
+// (port 0) or on a pseudo terminal as COM1 (port 1).
+
+#include <memory>
+#include <string>
+
+#include "link/transport.h"
+#include "sim/simulator.h"
+#include "tests/support/scripted_platform.h"
+
+enum class SimLink { Usb, Serial };
+
+struct SimSession {
+    SimSession(const std::string& profileName, SimLink link);
+    ~SimSession();
+    SimSession(const SimSession&) = delete;
+    SimSession& operator=(const SimSession&) = delete;
+
+    // Serves the link; set data, faults and profile changes before.
+    void start();
+    void stop();
+
+    std::unique_ptr<Simulator> sim;
+    SimLink link;
+    int port = 0;
+    UsbDriver driver{};
+    bool serving = false;
+};
+
+const char* linkName(SimLink link);
+
+// The box texts of a run. On USB a receiver that sends no protocol array
+// makes the device query's read of it fail with the USB read message; that
+// notice is left out here.
+std::vector<std::string> boxesBesidesMissingArray(const ScriptedPlatform& ui, const SimSession& session);
