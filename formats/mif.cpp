@@ -323,16 +323,15 @@ void splitRow(const char* row, char delimiter, Apply apply)
             if (closed)
                 continue;  // between the closing quote and the delimiter
             if (*p == '"') {
-                if (!quoted && n == 0) {
-                    quoted = true;
-                } else if (quoted && p[1] == '"') {
+                if (!quoted) {
+                    quoted = true;  // the value begins after the quote
+                    n = 0;
+                } else if (p[1] == '"') {
                     value[n++] = '"';  // a doubled quote stands for one
                     p++;
-                } else if (quoted) {
+                } else {
                     quoted = false;
                     closed = true;
-                } else {
-                    value[n++] = *p;
                 }
                 continue;
             }

@@ -329,11 +329,14 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields)
 TEST_F(MifTest, OtherDelimiterAndDoubledQuotes)
 {
     std::string head = "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
-    writePair(head + "Point 1 2\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\n");
+    writePair(head + "Point 1 2\nPoint 3 4\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\nx  \"kept\"dropped;\"-\"\n");
     ASSERT_EQ(read(7), 1);
     EXPECT_STREQ(pointTable.records[0].Comment, "AB C 12:30");
     EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "--+");
     EXPECT_FALSE(hasNames);  // only '-' and '+'
+    // A quote opens the value anew; what follows the closing quote is dropped.
+    EXPECT_STREQ(pointTable.records[1].Comment, "KEPT");
+    EXPECT_STREQ(pointTable.records[1].NameOfRouteOrTrack, "-");
 }
 
 TEST_F(MifTest, PolylinesForTracksJoinSegmentsWithSameNumberAndName)
