@@ -259,13 +259,12 @@ bool isAutomaticallyNamed(int transferKind)
     return transferKind != 6 && transferKind != 157;
 }
 
-void nameAutomatically(BinaryReader& reader, PointRecord& r)
+void nameAutomatically(PointRecord& r)
 {
     if (!nameInitialsAsked) {
         askNameInitials();
         nameInitialsAsked = true;
     }
-    (void)reader;
     copyField(r.NameOfPoint, makeAutomaticPointName(pointTable.count + 1).c_str());
 }
 
@@ -372,7 +371,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     }
     trimLine(r.NameOfPoint);
     if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind))
-        nameAutomatically(reader, r);
+        nameAutomatically(r);
     addRecord();
 }
 
@@ -386,7 +385,7 @@ void readPointWithoutText(BinaryReader& reader, double longitude, double latitud
     r.NumberOfPoint = pointTable.count + 1;
     r.NumberOfRouteOrTrack = 0;
     if (isAutomaticallyNamed(reader.transferKind))
-        nameAutomatically(reader, r);
+        nameAutomatically(r);
     addRecord();
 }
 
@@ -687,9 +686,18 @@ int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFou
         showError(kMsgOpen);
         return 0;
     }
+    // The size bounds the text lengths the reader believes; a file whose
+    // size cannot be told bounds nothing.
+    reader.size = LLONG_MAX;
     if (fseek(reader.file, 0, SEEK_END) == 0) {
-        reader.size = ftell(reader.file);
-        fseek(reader.file, 0, SEEK_SET);
+        long size = ftell(reader.file);
+        if (size >= 0)
+            reader.size = size;
+        if (fseek(reader.file, 0, SEEK_SET) != 0) {
+            fclose(reader.file);
+            showError(kMsgRead);
+            return 0;
+        }
     }
     reader.transferKind = transferKind;
     reader.objectKindFound = &objectKindFound;
