@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -162,3 +163,34 @@ inline long long fileSize(const std::string& path)
     auto size = std::filesystem::file_size(path, error);
     return error ? -1 : (long long)size;
 }
+
+// A German numeric locale (decimal comma) for the scope, built with localedef
+// into dir when the system has none. active tells whether printf now writes
+// "1,5".
+struct GermanNumericLocale {
+    std::string saved;
+    bool active = false;
+    explicit GermanNumericLocale(const std::string& dir)
+    {
+        const char* old = setlocale(LC_NUMERIC, nullptr);
+        saved = old ? old : "C";
+        if (!setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
+            std::string localeDir = dir + "/locale";
+            std::string out;
+            std::filesystem::create_directory(localeDir);
+            runCommand("localedef -i de_DE -f UTF-8 " + localeDir + "/de_DE.UTF-8", out);
+            if (std::filesystem::exists(localeDir + "/de_DE.UTF-8/LC_NUMERIC")) {
+                setenv("LOCPATH", localeDir.c_str(), 1);
+                setlocale(LC_NUMERIC, "de_DE.UTF-8");
+            }
+        }
+        char probe[16];
+        snprintf(probe, sizeof probe, "%.1f", 1.5);
+        active = std::string(probe) == "1,5";
+    }
+    ~GermanNumericLocale()
+    {
+        setlocale(LC_NUMERIC, saved.c_str());
+        unsetenv("LOCPATH");
+    }
+};

@@ -197,34 +197,15 @@ TEST_F(MifTest, PairIsReplacedOnlyWhenBothFilesWereWritten)
 
 TEST_F(MifTest, OutputIgnoresDecimalCommaLocale)
 {
-    const char* old = setlocale(LC_NUMERIC, nullptr);
-    std::string saved = old ? old : "C";
-    if (!setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
-        // Build the German locale for this test when the system has none.
-        std::string localeDir = dir.file("locale");
-        std::string out;
-        std::filesystem::create_directory(localeDir);
-        if (runCommand("localedef -i de_DE -f UTF-8 " + localeDir + "/de_DE.UTF-8", out) ||
-            fileExists(localeDir + "/de_DE.UTF-8/LC_NUMERIC")) {
-            setenv("LOCPATH", localeDir.c_str(), 1);
-            setlocale(LC_NUMERIC, "de_DE.UTF-8");
-        }
-    }
-    char probe[16];
-    snprintf(probe, sizeof probe, "%.1f", 1.5);
-    bool german = std::string(probe) == "1,5";
-    if (german) {
-        setTable({withNames(makePoint(7.5, 50.25, 1), 1, "", 1, "A")});
-        EXPECT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
-        EXPECT_NE(readFileBytes(mif()).find("Point 7.50000000 50.25000000\r\n"), std::string::npos);
-        EXPECT_EQ(read(7), 1);
-        EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.5);
-        EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 50.25);
-    }
-    setlocale(LC_NUMERIC, saved.c_str());
-    unsetenv("LOCPATH");
-    if (!german)
+    GermanNumericLocale german(dir.path);
+    if (!german.active)
         GTEST_SKIP() << "no locale with a decimal comma available";
+    setTable({withNames(makePoint(7.5, 50.25, 1), 1, "", 1, "A")});
+    ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
+    EXPECT_NE(readFileBytes(mif()).find("Point 7.50000000 50.25000000\r\n"), std::string::npos);
+    ASSERT_EQ(read(7), 1);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.5);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 50.25);
 }
 
 // ---------------------------------------------------------------- reader

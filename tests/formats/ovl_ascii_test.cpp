@@ -252,6 +252,22 @@ TEST_F(OvlAsciiTest, CapacityIsCheckedBeforeEveryLine)
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
 }
 
+TEST_F(OvlAsciiTest, DecimalCommaLocaleChangesNothing)
+{
+    GermanNumericLocale german(dir.path);
+    if (!german.active)
+        GTEST_SKIP() << "no locale with a decimal comma available";
+    setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0), makePoint(0.0, 100.0), makePoint(9.0, 49.0)});
+    ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
+    EXPECT_EQ(readFileBytes(file()), pointSection(1, "7.50000000", "50.00000000") +
+                                         pointSection(2, "8.00000000", "51.00000000") +
+                                         pointSection(3, "9.00000000", "49.00000000") +
+                                         closing(3, "50.00000000", "8.25000000"));
+    ASSERT_EQ(read(6, false), 1);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.5);
+    EXPECT_DOUBLE_EQ(pointTable.records[2].Latitude, 49.0);
+}
+
 TEST_F(OvlAsciiTest, RoundTripOfLines)
 {
     setTable({makePoint(7.12345678, 50.5, 1), makePoint(7.2, 50.6), makePoint(8.0, 51.0, 1),
