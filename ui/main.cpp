@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/settings.h"
 #include "ui/application.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,6 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     ui::StartOptions options;
-    options.programDirectory = QCoreApplication::applicationDirPath().toStdString() + "/";
+    options.programDirectory = programDirectory();
     return ui::runProgram(options);
 }

@@ -1,6 +1,7 @@
 #include "ui/qt_platform.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
@@ -123,23 +124,30 @@ void prepareDialog(QFileDialog& dialog, const QString& title, FileFilter filter)
     dialog.setWindowTitle(title);
     // The dialog of this program, not the desktop's: same behaviour everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setNameFilters(nameFilters(filter));
     dialog.selectNameFilter(nameFilters(filter).first());
+    // The filter list shows the descriptions as they are written, blanks
+    // included (the dialog itself would fold them).
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        const QStringList shown = filterDescriptions(filter);
+        for (int i = 0; i < types->count() && i < shown.size(); ++i) types->setItemText(i, shown[i]);
+    }
 }
 
 }  // namespace
 
 QStringList nameFilters(FileFilter filter) {
-    // The description is shown as it is; the pattern in the trailing
-    // parentheses is what the dialog matches ("*.*" of the description means
-    // every file, with or without an extension).
+    // "*.*" of the descriptions means every file, with or without a dot.
     if (filter == FileFilter::MapInfo)
-        return {QStringLiteral("MapInfo-MIF-Dateien   (*.mif) (*.mif)"),
-                QStringLiteral("Alle Dateien   (*.*) (*)")};
-    return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl) (*.ovl)"),
-            QStringLiteral("Alle Dateien   (*.*) (*)")};
+        return {QStringLiteral("MapInfo-MIF-Dateien (*.mif)"), QStringLiteral("Alle Dateien (*)")};
+    return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien (*)")};
+}
+
+QStringList filterDescriptions(FileFilter filter) {
+    if (filter == FileFilter::MapInfo)
+        return {QStringLiteral("MapInfo-MIF-Dateien   (*.mif)"), QStringLiteral("Alle Dateien   (*.*)")};
+    return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien   (*.*)")};
 }
 
 bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter,

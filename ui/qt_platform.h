@@ -22,7 +22,8 @@ bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter,
 bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter,
                       const QString& defaultExtension, std::string& fileName);
 
-// The name filters of a filter list, as the dialogs show them.
+// The patterns the dialogs match with, and the descriptions they show.
 QStringList nameFilters(FileFilter filter);
+QStringList filterDescriptions(FileFilter filter);
 
 }  // namespace ui

@@ -1,0 +1,354 @@
+// The main window: menu and buttons reach their actions with the current
+// choices, refusals while a transfer runs, the fixed geometry, the status
+// line and the info box.
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <vector>
+
+#include "app/command.h"
+#include "app/settings.h"
+#include "modal_script.h"
+#include "ui/boxes.h"
+#include "ui/dialogs.h"
+#include "ui/help_window.h"
+#include "ui/info_box.h"
+#include "ui/main_window.h"
+#include "ui/read_only_text.h"
+#include "ui/qt_platform.h"
+
+namespace {
+
+struct Call {
+    int command, port, fileKind, objectKind;
+    bool operator==(const Call& other) const {
+        return command == other.command && port == other.port && fileKind == other.fileKind &&
+               objectKind == other.objectKind;
+    }
+};
+
+std::vector<Call> calls;
+int conversions = 0;
+// Run inside the recorded command, as if the transfer pumped events.
+std::function<void()> duringCommand;
+
+int recordCommand(int command, int port, int fileKind, int objectKind) {
+    calls.push_back({command, port, fileKind, objectKind});
+    if (duringCommand) {
+        transferBusy = true;
+        duringCommand();
+        transferBusy = false;
+    }
+    return 0;
+}
+
+void recordConversion() { ++conversions; }
+
+const ui::MainWindowActions kRecorder = {&recordCommand, &recordConversion};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void menuTextsAndIds();
+    void buttonsRunTheirCommandsWithTheChoices();
+    void deviceInfoAndConversionFromTheMenu();
+    void refusedWhileBusyWithABeep();
+    void settingsAndConversionStayAvailableWhileBusy();
+    void clicksAndCloseDuringATransferOnlyBeep();
+    void closeStoresTheChoices();
+    void choicesFollowTheSettings();
+    void geometryFollowsTheBaseUnits();
+    void statusLineThroughThePlatform();
+    void infoBoxFromTheMenu();
+    void infoBoxGrowsWithALongerLine();
+    void shortHelpOpensOnce();
+
+private:
+    QTemporaryDir config_;
+    std::unique_ptr<ui::MainWindow> window_;
+};
+
+void MainWindowTest::initTestCase() {
+    qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+    ui::installQtPlatform();
+}
+
+void MainWindowTest::init() {
+    calls.clear();
+    conversions = 0;
+    duringCommand = nullptr;
+    transferBusy = false;
+    settings = Settings{};
+    window_ = std::make_unique<ui::MainWindow>(kRecorder);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+}
+
+void MainWindowTest::cleanup() {
+    transferBusy = false;
+    window_.reset();
+}
+
+void MainWindowTest::menuTextsAndIds() {
+    const QList<QAction*> top = window_->menuBar()->actions();
+    QCOMPARE(top.size(), 5);
+    QCOMPARE(top[0]->text(), QStringLiteral("&Beenden     "));
+    QCOMPARE(top[0]->data().toInt(), 49);
+    QCOMPARE(top[1]->text(), QStringLiteral("&Einstellungen   "));
+    QCOMPARE(top[1]->data().toInt(), 55);
+    QCOMPARE(top[2]->text(), QString::fromUtf8("&Geräte-Info   "));
+    QCOMPARE(top[2]->data().toInt(), 50);
+    QCOMPARE(top[3]->text(), QStringLiteral("&OVL-Umwandlung  "));
+    QCOMPARE(top[3]->data().toInt(), 56);
+    QCOMPARE(top[4]->text(), QStringLiteral("&Hilfe       "));
+    QVERIFY(top[4]->menu() != nullptr);
+    const QList<QAction*> help = top[4]->menu()->actions();
+    QCOMPARE(help.size(), 3);
+    QCOMPARE(help[0]->text(), QStringLiteral("&Kurzanleitung"));
+    QCOMPARE(help[0]->data().toInt(), 54);
+    QVERIFY(help[1]->isSeparator());
+    QCOMPARE(help[2]->text(), QStringLiteral("&Info"));
+    QCOMPARE(help[2]->data().toInt(), 48);
+    // All five items are visible in one row of the menu bar.
+    for (QAction* action : top) QVERIFY(window_->menuBar()->actionGeometry(action).right() <= window_->width());
+
+    QCOMPARE(window_->portChoice()->count(), 9);
+    QCOMPARE(window_->portChoice()->itemText(0), QStringLiteral("USB"));
+    QCOMPARE(window_->portChoice()->itemText(8), QStringLiteral("COM 8"));
+    QCOMPARE(window_->fileTypeChoice()->itemText(2), QString::fromUtf8("TOP50-OVL-Binär (Alt)"));
+    QCOMPARE(window_->objectTypeChoice()->itemText(1), QStringLiteral("Punkt / Symbol"));
+    QCOMPARE(window_->button(104)->text(), QStringLiteral("Wegpunkte / Route(n) holen"));
+    QCOMPARE(window_->button(107)->text(), QStringLiteral("Track-Aufzeichnung(en) senden"));
+}
+
+void MainWindowTest::buttonsRunTheirCommandsWithTheChoices() {
+    window_->portChoice()->setCurrentIndex(3);
+    window_->fileTypeChoice()->setCurrentIndex(1);
+    window_->objectTypeChoice()->setCurrentIndex(1);
+    for (int id = 104; id <= 107; ++id) QTest::mouseClick(window_->button(id), Qt::LeftButton);
+    const std::vector<Call> expected = {{1, 3, 2, 2}, {2, 3, 2, 2}, {3, 3, 2, 2}, {4, 3, 2, 2}};
+    QVERIFY(calls == expected);
+
+    calls.clear();
+    window_->portChoice()->setCurrentIndex(0);
+    window_->fileTypeChoice()->setCurrentIndex(0);
+    window_->objectTypeChoice()->setCurrentIndex(0);
+    QTest::mouseClick(window_->button(106), Qt::LeftButton);
+    QVERIFY((calls == std::vector<Call>{{3, 0, 1, 1}}));
+}
+
+void MainWindowTest::deviceInfoAndConversionFromTheMenu() {
+    window_->portChoice()->setCurrentIndex(2);
+    window_->fileTypeChoice()->setCurrentIndex(0);
+    window_->action(50)->trigger();
+    QVERIFY((calls == std::vector<Call>{{5, 2, 0, 0}}));
+    window_->action(56)->trigger();
+    QCOMPARE(conversions, 1);
+}
+
+void MainWindowTest::refusedWhileBusyWithABeep() {
+    transferBusy = true;
+    const int before = ui::beepCount();
+    for (int id = 104; id <= 107; ++id) window_->button(id)->click();
+    window_->action(50)->trigger();
+    window_->action(54)->trigger();
+    window_->action(48)->trigger();
+    window_->action(49)->trigger();
+    QCOMPARE(ui::beepCount() - before, 8);
+    QVERIFY(calls.empty());
+    QVERIFY(window_->helpWindow() == nullptr);
+    QVERIFY(window_->isVisible());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void MainWindowTest::settingsAndConversionStayAvailableWhileBusy() {
+    transferBusy = true;
+    const int before = ui::beepCount();
+    ModalScript script;
+    script.on(QStringLiteral(" Wegmate -- Einstellungen"), [](QWidget* dialog) {
+        QVERIFY(ModalScript::clickButton(dialog, QStringLiteral("Abbrechen")));
+    });
+    window_->action(55)->trigger();
+    window_->action(56)->trigger();
+    QVERIFY2(script.finished(), qPrintable(script.describe()));
+    QCOMPARE(conversions, 1);
+    QCOMPARE(ui::beepCount(), before);
+}
+
+void MainWindowTest::clicksAndCloseDuringATransferOnlyBeep() {
+    int closedSignals = 0;
+    connect(window_.get(), &ui::MainWindow::closed, this, [&closedSignals] { ++closedSignals; });
+    const int before = ui::beepCount();
+    duringCommand = [this] {
+        // A user clicking around while the transfer pumps events.
+        QTest::mouseClick(window_->button(106), Qt::LeftButton);
+        window_->close();
+        QCoreApplication::processEvents();
+    };
+    QTest::mouseClick(window_->button(104), Qt::LeftButton);
+    QCOMPARE(calls.size(), size_t(1));
+    QCOMPARE(ui::beepCount() - before, 2);
+    QCOMPARE(closedSignals, 0);
+    QVERIFY(window_->isVisible());
+
+    // Idle again: closing works.
+    duringCommand = nullptr;
+    QVERIFY(window_->close());
+    QCOMPARE(closedSignals, 1);
+}
+
+void MainWindowTest::closeStoresTheChoices() {
+    window_->portChoice()->setCurrentIndex(7);
+    window_->fileTypeChoice()->setCurrentIndex(0);
+    window_->objectTypeChoice()->setCurrentIndex(1);
+    window_->action(49)->trigger();
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(settings.portIndex, 7);
+    QCOMPARE(settings.fileTypeIndex, 0);
+    QCOMPARE(settings.objectTypeIndex, 1);
+}
+
+void MainWindowTest::choicesFollowTheSettings() {
+    settings.portIndex = 3;
+    settings.fileTypeIndex = 1;
+    settings.objectTypeIndex = 1;
+    ui::MainWindow other(kRecorder);
+    QCOMPARE(other.portChoice()->currentText(), QStringLiteral("COM 3"));
+    QCOMPARE(other.fileTypeChoice()->currentText(), QStringLiteral("TOP50-OVL-ASCII"));
+    QCOMPARE(other.objectTypeChoice()->currentText(), QStringLiteral("Punkt / Symbol"));
+}
+
+void MainWindowTest::geometryFollowsTheBaseUnits() {
+    const ui::DialogUnits units = window_->units();
+    QVERIFY(units.baseX > 0 && units.baseY > 0);
+    // Fixed size: the frame cannot change it.
+    QCOMPARE(window_->minimumSize(), window_->maximumSize());
+    window_->resize(window_->width() + 100, window_->height() + 50);
+    QCOMPARE(window_->size(), window_->minimumSize());
+
+    QCOMPARE(window_->portChoice()->geometry().topLeft(), QPoint(4 * units.baseX, 3 * units.baseY));
+    QCOMPARE(window_->fileTypeChoice()->y(), 7 * units.baseY);
+    QCOMPARE(window_->objectTypeChoice()->y(), 11 * units.baseY);
+    QCOMPARE(window_->button(104)->geometry(),
+             QRect(28 * units.baseX, int(2.7 * units.baseY), 29 * units.baseX, 2 * units.baseY));
+    QCOMPARE(window_->button(107)->y(), int(10.7 * units.baseY));
+    // Button texts and the longest choice fit their controls.
+    for (int id = 104; id <= 107; ++id) {
+        QPushButton* button = window_->button(id);
+        QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) < button->width());
+    }
+    QComboBox* fileType = window_->fileTypeChoice();
+    QVERIFY(fileType->width() >= fileType->sizeHint().width());
+
+    // The status line runs along the bottom of the client area.
+    QLabel* status = window_->statusLine();
+    QCOMPARE(status->height(), int(1.2 * units.baseY));
+    QCOMPARE(status->geometry().bottom(), window_->client()->height() - 1);
+    QCOMPARE(status->width(), window_->client()->width());
+    QCOMPARE(window_->client()->palette().color(QPalette::Window), QColor(220, 220, 220));
+}
+
+void MainWindowTest::statusLineThroughThePlatform() {
+    QCOMPARE(window_->statusLine()->text(), QStringLiteral("  Status:   Bereit."));
+    setStatusLine("  Status:   00003  von  00010  Wegpunkten empfangen.");
+    QCOMPARE(window_->statusLine()->text(),
+             QStringLiteral("  Status:   00003  von  00010  Wegpunkten empfangen."));
+    setStatusLine(kStatusReady);
+    QCOMPARE(window_->statusLine()->text(), QStringLiteral("  Status:   Bereit."));
+}
+
+void MainWindowTest::infoBoxFromTheMenu() {
+    ModalScript script;
+    QString shownText;
+    QSize shownSize;
+    script.on(QStringLiteral(" Wegmate-Info"), [&shownText, &shownSize](QWidget* window) {
+        auto* box = qobject_cast<ui::InfoBox*>(window);
+        QVERIFY(box);
+        shownText = box->text();
+        shownSize = box->size();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    window_->action(48)->trigger();
+    QVERIFY2(script.finished(), qPrintable(script.describe()));
+    QCOMPARE(shownText, QString::fromUtf8("W e g m a t e\nVersion 1.5.2\n\nKommentare und Anregungen\n"
+                                          "sind willkommen.\n"));
+    QVERIFY(shownSize.width() > 0);
+}
+
+void MainWindowTest::infoBoxGrowsWithALongerLine() {
+    const QString text = QString::fromUtf8(ui::kInfoText);
+    ui::InfoBox plain(nullptr, text, QStringLiteral("x"), 0x40);
+    ui::InfoBox longer(nullptr, text + QStringLiteral("Eine deutlich längere Zeile als alle anderen\n"),
+                       QStringLiteral("x"), 0x40);
+    ui::InfoBox withoutIcon(nullptr, text, QStringLiteral("x"), 0);
+    QVERIFY(longer.width() > plain.width());
+    QVERIFY(longer.height() > plain.height());
+    QVERIFY(withoutIcon.width() < plain.width());
+
+    // Just large enough: the text, right of the icon, ends inside the box,
+    // and the OK button sits centred below the text.
+    const ui::DialogUnits units = ui::systemDialogUnits();
+    const int margin = int((units.baseX + units.baseY) * 0.8);
+    const QFontMetrics metrics(ui::semiBoldTextFont());
+    const int textWidth =
+        metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, text).width();
+    const int textHeight =
+        metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, text).height();
+    QCOMPARE(withoutIcon.width(), textWidth + int(margin * 2.4));
+    QCOMPARE(withoutIcon.height(), textHeight + int(margin * 3.9));
+    QPushButton* ok = plain.okButton();
+    QCOMPARE(ok->text(), QStringLiteral("OK"));
+    QCOMPARE(ok->width(), 6 * units.baseX);
+    QCOMPARE(ok->x(), plain.width() / 2 - 3 * units.baseX);
+    QVERIFY(ok->y() > margin + textHeight);
+    QVERIFY(ok->geometry().bottom() < plain.height());
+
+    // Esc gives 0, OK gives 1.
+    ModalScript script;
+    script.on(QStringLiteral("t"), [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    script.on(QStringLiteral("t"), [](QWidget* box) { ModalScript::clickButton(box, QStringLiteral("OK")); });
+    QCOMPARE(ui::showInfoBox(nullptr, text, QStringLiteral("t"), 0x40), 0);
+    QCOMPARE(ui::showInfoBox(nullptr, text, QStringLiteral("t"), 0x40), 1);
+    QVERIFY2(script.finished(), qPrintable(script.describe()));
+}
+
+void MainWindowTest::shortHelpOpensOnce() {
+    window_->action(54)->trigger();
+    QPointer<ui::HelpWindow> first = window_->helpWindow();
+    QVERIFY(first);
+    QVERIFY(first->isVisible());
+    QVERIFY(!first->isModal());
+    QCOMPARE(first->windowTitle(), QStringLiteral(" Wegmate -- Kurzanleitung"));
+    window_->action(54)->trigger();
+    QCOMPARE(window_->helpWindow(), first.data());
+    int helpWindows = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<ui::HelpWindow*>(widget)) ++helpWindows;
+    QCOMPARE(helpWindows, 1);
+
+    // Esc closes it for good; the menu item then opens a new one.
+    QTest::keyClick(first->textView(), Qt::Key_Escape);
+    QVERIFY(waitFor([&first] { return first.isNull(); }));
+    QVERIFY(window_->helpWindow() == nullptr);
+    window_->action(54)->trigger();
+    QVERIFY(window_->helpWindow() != nullptr);
+    QTest::mouseClick(window_->helpWindow()->okButton(), Qt::LeftButton);
+    QVERIFY(waitFor([this] { return window_->helpWindow() == nullptr; }));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
