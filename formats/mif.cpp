@@ -619,7 +619,9 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
         return 1;
     }
     if (reader.inColumns) {
-        int number = reader.nextColumn++;
+        int number = reader.nextColumn;
+        if (reader.nextColumn < INT_MAX)
+            reader.nextColumn++;
         const char* name = skipBlanks(line);
         for (int c = 0; c < ColumnCount; c++)
             if (startsWith(name, kColumnNames[c]))
