@@ -422,6 +422,14 @@ TEST_F(OvlBinaryTest, FileEndingInsideAnObjectKeepsWhatWasComplete)
     ASSERT_EQ(readBytes(v2Header(0, 0) + point.substr(0, point.size() - 1), 6), 1);
     EXPECT_EQ(pointTable.count, 0);
     EXPECT_EQ(kind, 0);
+    // Version 4: cut inside the 8 unread bytes of the second vertex, and
+    // inside the bytes that carry the text flag.
+    std::string v4 = v34Header(4) + v34Line(3, "1", {{1, 1}, {2, 2}});
+    ASSERT_EQ(readBytes(v4.substr(0, v4.size() - 3), 6), 1);
+    EXPECT_EQ(pointTable.count, 1);
+    std::string flags = v34Header(4) + v34Point(nullptr, 1, 2) + v34Start(6, nullptr);
+    ASSERT_EQ(readBytes(flags.substr(0, flags.size() - 2), 6), 1);
+    EXPECT_EQ(pointTable.count, 1);
     EXPECT_TRUE(ui.events().empty());
 }
 
