@@ -360,6 +360,52 @@ void ovlBinarySeeds()
 }
 #endif
 
+#if WEGMATE_FUZZ_HAVE_FILE_WRITERS
+void appendWaypoint(Bytes& stream, uint8_t selector, const PointRecord& r)
+{
+    uint8_t out[255];
+    int n = encodeWaypoint(r, (WaypointFormat)((selector & 15) % 9), out);
+    stream.push_back(selector);
+    stream.push_back((uint8_t)n);
+    stream.insert(stream.end(), out, out + n);
+}
+
+void fileWriterSeeds()
+{
+    Bytes stream;
+    for (int i = 0; i < 6; i++) {
+        PointRecord r = sample(i % 3);
+        r.Latitude = 47.5 + 0.01 * i;
+        r.Longitude = 11.0 + 0.01 * i;
+        appendWaypoint(stream, (uint8_t)(6 | ((i % 3 == 0) ? 16 : 0) | ((i / 3 + 1) << 5)), r);
+    }
+    seed("file_writers", "two_routes_d108", stream);
+
+    stream.clear();
+    for (int f = 0; f < 9; f++) {
+        PointRecord r = sample(f % 3);
+        r.Latitude = -10.0 - f;
+        r.Longitude = 170.0 + f;
+        appendWaypoint(stream, (uint8_t)(f | (f == 4 ? 16 : 0) | (1 << 5)), r);
+    }
+    seed("file_writers", "every_format", stream);
+
+    // Texts with the characters the files use as syntax.
+    stream.clear();
+    const char* names[] = {"a\"b", "x,y", "Semi;colon", "Slash / name", "*", "  blanks  "};
+    const char* comments[] = {"\"\"", "1,2,3", "Text=", "\r", "2024-01-02 03:04:05", "4* / P1"};
+    for (int i = 0; i < 6; i++) {
+        PointRecord r = sample(0);
+        std::strcpy(r.NameOfPoint, names[i]);
+        std::strcpy(r.Comment, comments[i]);
+        r.Latitude = 50.0 + i;
+        r.Longitude = 8.0;
+        appendWaypoint(stream, (uint8_t)(8 | ((i % 2) ? 16 : 0) | (2 << 5)), r);
+    }
+    seed("file_writers", "syntax_characters", stream);
+}
+#endif
+
 // ---- link ----------------------------------------------------------------
 
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
@@ -485,6 +531,9 @@ int main(int argc, char** argv)
 #endif
 #if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
     ovlBinarySeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_FILE_WRITERS
+    fileWriterSeeds();
 #endif
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
     serialSeeds();

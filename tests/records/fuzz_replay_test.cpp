@@ -72,6 +72,9 @@ TEST(FuzzReplay, OvlAsciiReader) { replay("ovl_ascii_reader", fuzzOvlAsciiReader
 #ifdef WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
 TEST(FuzzReplay, OvlBinaryReader) { replay("ovl_binary_reader", fuzzOvlBinaryReader); }
 #endif
+#ifdef WEGMATE_FUZZ_HAVE_FILE_WRITERS
+TEST(FuzzReplay, FileWriters) { replay("file_writers", fuzzFileWriters); }
+#endif
 #ifdef WEGMATE_FUZZ_HAVE_SERIAL_PACKET
 TEST(FuzzReplay, SerialPacket) { replay("serial_packet", fuzzSerialPacket); }
 #endif
