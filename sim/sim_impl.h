@@ -54,6 +54,9 @@ struct Simulator::Impl {
     int slave = -1;
     std::thread thread;
     std::atomic<bool> running{false};
+    // stop(): finish what the host has already sent, then end.
+    std::atomic<bool> draining{false};
+    std::atomic<bool> finished{false};
     long byteIndex = 0;
     SimClock::time_point wireNext;
     std::vector<uint8_t> inBuffer;

@@ -58,6 +58,8 @@ std::string Simulator::startPty(const std::string& linkPath) {
         unlink(linkPath.c_str());
         if (symlink(name, linkPath.c_str()) == 0) linkPath_ = linkPath;
     }
+    im.draining = false;
+    im.finished = false;
     im.running = true;
     im.thread = std::thread([&im] { im.serve(); });
     return slavePath_;
@@ -65,8 +67,17 @@ std::string Simulator::startPty(const std::string& linkPath) {
 
 void Simulator::stop() {
     Impl& im = *impl_;
+    if (im.thread.joinable()) {
+        // Packets the host wrote before it closed the line (such as the
+        // transfer complete of an upload, which gets no answer awaited) are
+        // still handled.
+        im.draining = true;
+        SimClock::time_point limit = SimClock::now() + std::chrono::milliseconds(2000);
+        while (!im.finished && SimClock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        im.running = false;
+        im.thread.join();
+    }
     im.running = false;
-    if (im.thread.joinable()) im.thread.join();
     if (im.master >= 0) close(im.master);
     if (im.slave >= 0) close(im.slave);
     im.master = im.slave = -1;
@@ -78,7 +89,7 @@ void Simulator::stop() {
 
 void Simulator::Impl::quietFor(int ms) {
     SimClock::time_point until = SimClock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
-    while (running && (ms < 0 || SimClock::now() < until))
+    while (running && !draining && (ms < 0 || SimClock::now() < until))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
@@ -208,12 +219,14 @@ void Simulator::Impl::sendAck(uint8_t id) { writeFrame(SimPacket{6, {id, 0}}); }
 void Simulator::Impl::sendNak(uint8_t id) { writeFrame(SimPacket{21, {id, 0}}); }
 
 bool Simulator::Impl::sendAwait(const SimPacket& packet) {
+    if (draining) return false;  // nobody waits for more data
     int naks = 0;
     for (int attempt = 0; attempt < kSendAttempts && running;) {
         writeFrame(packet);
         SimClock::time_point deadline = SimClock::now() + std::chrono::milliseconds(kAckWaitMs);
         bool resend = false;
         while (running && !resend) {
+            if (draining) return false;
             SimPacket in;
             uint8_t bad = 0;
             int r = readFrame(in, deadline, bad);
@@ -249,8 +262,11 @@ void Simulator::Impl::serve() {
             havePending = false;
         } else {
             uint8_t bad = 0;
-            int r = readFrame(in, SimClock::now() + std::chrono::milliseconds(200), bad);
-            if (r == 0) continue;
+            int r = readFrame(in, SimClock::now() + std::chrono::milliseconds(draining ? 50 : 200), bad);
+            if (r == 0) {
+                if (draining) break;
+                continue;
+            }
             if (r < 0) {
                 noteHostId(bad);
                 sendNak(bad);
@@ -260,6 +276,7 @@ void Simulator::Impl::serve() {
         }
         handleSerial(in);
     }
+    finished = true;
 }
 
 void Simulator::Impl::handleSerial(const SimPacket& in) {

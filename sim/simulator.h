@@ -217,6 +217,9 @@ public:
     // Serial: opens a pty, serves it on a thread, returns the slave path
     // ("" on failure). linkPath non-empty: also creates a symlink there.
     std::string startPty(const std::string& linkPath = "");
+    // Handles what the host has already written (e.g. the transfer complete
+    // of an upload), then ends the thread and closes the pty. Compare the
+    // upload log after stop().
     void stop();
     std::string ptyPath() const { return slavePath_; }
 

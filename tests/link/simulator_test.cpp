@@ -192,6 +192,28 @@ TEST(SimulatorUpload, AcknowledgedAndStored) {
     EXPECT_EQ(sendAndAnswer(200, count, 2), 6);
 }
 
+TEST(SimulatorUpload, TransferCompleteWrittenJustBeforeStop) {
+    // The upload sends packet 12 without awaiting an answer and closes the
+    // line; stop() still takes it.
+    ScriptedPlatform ui;
+    Simulator sim(*findSimProfile("d100"));
+    setSerialDeviceOverride(1, sim.startPty());
+    ASSERT_EQ(openSerialPort(1), 1);
+    uint8_t count[255] = {0, 0};
+    Packet p;
+    p.build(27, 2, count);
+    ASSERT_EQ(p.send(1, 1), 1);
+    p.build(12, 2, count);
+    ASSERT_EQ(p.send(1, 1), 1);
+    closeLink();
+    sim.stop();
+    setSerialDeviceOverride(1, "");
+    SimUploadLog log = sim.uploadLog();
+    EXPECT_EQ(log.transfers, 1);
+    EXPECT_EQ(log.transferCompleteCount, 0);
+    ASSERT_EQ(log.packets.size(), 2u);
+}
+
 TEST(SimulatorData, SaveLoadRoundTripAndMalformedFiles) {
     Simulator a(*findSimProfile("etrex"));
     a.generate(3, 2, 2, 1, 5);
