@@ -323,7 +323,8 @@ void Simulator::Impl::handleSerial(const SimPacket& in) {
         if (otherAnswer(command, answer)) sendAwait(answer);
         return;
     }
-    // Uploads and anything unknown are acknowledged.
-    sendAck(in.id);
+    // Uploads are stored before the ACK goes out; anything unknown is
+    // acknowledged too.
     if (isUploadPacket(in.id)) acceptUpload(in);
+    sendAck(in.id);
 }
