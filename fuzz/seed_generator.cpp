@@ -21,7 +21,7 @@
 #if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
 #include "formats/ovl_binary.h"
 #endif
-#if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
+#if WEGMATE_FUZZ_HAVE_SERIAL_PACKET || WEGMATE_FUZZ_HAVE_DOWNLOAD
 #include "link/link_clock.h"
 #include "link/packet.h"
 #endif
@@ -406,6 +406,111 @@ void fileWriterSeeds()
 }
 #endif
 
+#if WEGMATE_FUZZ_HAVE_DOWNLOAD
+void appendPacket(Bytes& stream, uint8_t id, const uint8_t* data, int size)
+{
+    stream.push_back(id);
+    stream.push_back((uint8_t)size);
+    stream.insert(stream.end(), data, data + size);
+}
+
+// Receiver sides of downloads, for the lists of download_entry.cpp:
+// list 1 (D108, D202, D310/D301), 2 (D103, D201, D300), 3 (D110, D312/D304).
+void downloadSeeds()
+{
+    uint8_t out[255];
+    // Waypoints, list 1, MIF points.
+    Bytes s = {1, 0x00};
+    uint8_t count[2] = {3, 0};
+    appendPacket(s, kPidRecords, count, 2);
+    for (int i = 0; i < 3; i++) {
+        PointRecord r = sample(i);
+        r.Latitude = 47.0 + i * 0.1;
+        int n = encodeWaypoint(r, WaypointFormat::D108, out);
+        appendPacket(s, kPidWptData, out, n);
+    }
+    appendPacket(s, kPidXferComplete, count, 2);
+    seed("download", "waypoints_d108_mif", s);
+
+    // Routes (Yes to the route question), list 2, OVL ASCII lines.
+    s = {2, (uint8_t)(0x20 | 0x10 | (1 << 2))};
+    count[0] = 7;
+    appendPacket(s, kPidRecords, count, 2);
+    for (int route = 1; route <= 2; route++) {
+        PointRecord r = sample(route);
+        r.NumberOfRouteOrTrack = route;
+        int n = encodeRouteHeader(r, RouteHeaderFormat::D201, out);
+        appendPacket(s, kPidRteHdr, out, n);
+        for (int i = 0; i < (route == 1 ? 3 : 2); i++) {
+            r.Latitude = 48.0 + i * 0.1;
+            r.Longitude = 9.0 + route;
+            n = encodeWaypoint(r, WaypointFormat::D103, out);
+            appendPacket(s, kPidRteWptData, out, n);
+        }
+    }
+    appendPacket(s, kPidXferComplete, count, 2);
+    seed("download", "routes_d201_ovl_ascii", s);
+
+    // Routes with links, list 1, OVL binary points.
+    s = {1, (uint8_t)(0x20 | (2 << 2))};
+    count[0] = 6;
+    appendPacket(s, kPidRecords, count, 2);
+    PointRecord r = sample(0);
+    int n = encodeRouteHeader(r, RouteHeaderFormat::D202, out);
+    appendPacket(s, kPidRteHdr, out, n);
+    for (int i = 0; i < 3; i++) {
+        r.Latitude = 46.0 + i * 0.1;
+        n = encodeWaypoint(r, WaypointFormat::D108, out);
+        appendPacket(s, kPidRteWptData, out, n);
+        if (i < 2) appendPacket(s, kPidRteLinkData, out, encodeRouteLink(out));
+    }
+    appendPacket(s, kPidXferComplete, count, 2);
+    seed("download", "routes_d202_links_ovl_binary", s);
+
+    // Two tracks, list 1 and list 3, MIF lines; list 3 with gap markers.
+    for (int list : {1, 3}) {
+        s = {(uint8_t)list, (uint8_t)(1 | 0x10)};
+        count[0] = 9;
+        appendPacket(s, kPidRecords, count, 2);
+        TrackPointFormat pointFormat = list == 1 ? TrackPointFormat::D301 : TrackPointFormat::D304;
+        for (int track = 1; track <= 2; track++) {
+            PointRecord t = sample(track);
+            std::strcpy(t.NameOfRouteOrTrack, track == 1 ? "ACTIVE LOG" : "Morgen");
+            n = encodeTrackHeader(t, TrackHeaderFormat::D310, false, out);
+            appendPacket(s, kPidTrkHdr, out, n);
+            for (int i = 0; i < 3; i++) {
+                t.Latitude = 45.0 + i * 0.01;
+                t.Longitude = 7.0 + track;
+                t.NewSegment = i == 0;
+                n = encodeTrackPoint(t, pointFormat, out);
+                appendPacket(s, kPidTrkData, out, n);
+            }
+            if (list == 3 && track == 1) {
+                uint8_t gap[23] = {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F};
+                appendPacket(s, kPidTrkData, gap, 23);
+                appendPacket(s, kPidTrkData, gap, 23);
+            }
+        }
+        appendPacket(s, kPidXferComplete, count, 2);
+        seed("download", list == 1 ? "tracks_d310_d301_mif" : "tracks_d312_d304_gaps_mif", s);
+    }
+
+    // An A300 track log without headers, list 2, OVL binary lines.
+    s = {2, (uint8_t)(1 | 0x10 | (2 << 2))};
+    count[0] = 4;
+    appendPacket(s, kPidRecords, count, 2);
+    for (int i = 0; i < 4; i++) {
+        PointRecord t = sample(0);
+        t.Latitude = 44.0 + i * 0.01;
+        t.NewSegment = i == 0 || i == 2;
+        n = encodeTrackPoint(t, TrackPointFormat::D300, out);
+        appendPacket(s, kPidTrkData, out, n);
+    }
+    appendPacket(s, kPidXferComplete, count, 2);
+    seed("download", "track_a300_ovl_binary", s);
+}
+#endif
+
 // ---- link ----------------------------------------------------------------
 
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
@@ -534,6 +639,9 @@ int main(int argc, char** argv)
 #endif
 #if WEGMATE_FUZZ_HAVE_FILE_WRITERS
     fileWriterSeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_DOWNLOAD
+    downloadSeeds();
 #endif
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
     serialSeeds();

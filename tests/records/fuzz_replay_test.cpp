@@ -75,6 +75,9 @@ TEST(FuzzReplay, OvlBinaryReader) { replay("ovl_binary_reader", fuzzOvlBinaryRea
 #ifdef WEGMATE_FUZZ_HAVE_FILE_WRITERS
 TEST(FuzzReplay, FileWriters) { replay("file_writers", fuzzFileWriters); }
 #endif
+#ifdef WEGMATE_FUZZ_HAVE_DOWNLOAD
+TEST(FuzzReplay, Download) { replay("download", fuzzDownload); }
+#endif
 #ifdef WEGMATE_FUZZ_HAVE_SERIAL_PACKET
 TEST(FuzzReplay, SerialPacket) { replay("serial_packet", fuzzSerialPacket); }
 #endif
