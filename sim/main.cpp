@@ -1,7 +1,9 @@
 // wegmate-sim: a Garmin receiver on a pseudo terminal.
 //
 //   wegmate-sim --profile etrex [--data FILE | --generate W,R,RP,T,TP]
-//               [--link PATH] [--pace] [--save FILE]
+//               [--link PATH] [--pace] [--save FILE] [--no-array]
+//               [--nak-burst N@K] [--drop-byte I] [--corrupt-byte I]
+//               [--end-after N] [--count-delta D]
 //
 // Prints the pty slave path and serves it until SIGINT or SIGTERM; --save
 // writes the data (uploads included) in the simulator's text format at exit.
@@ -24,7 +26,9 @@ void onSignal(int) { stopRequested = 1; }
 void usage() {
     std::fprintf(stderr,
                  "usage: wegmate-sim --profile NAME [--data FILE | --generate W,R,RP,T,TP]\n"
-                 "                   [--link PATH] [--pace] [--save FILE]\n"
+                 "                   [--link PATH] [--pace] [--save FILE] [--no-array]\n"
+                 "                   [--nak-burst N@K] [--drop-byte I] [--corrupt-byte I]\n"
+                 "                   [--end-after N] [--count-delta D]\n"
                  "profiles:");
     for (const std::string& n : simProfileNames()) std::fprintf(stderr, " %s", n.c_str());
     std::fprintf(stderr, "\n");
@@ -39,6 +43,16 @@ int main(int argc, char** argv) {
     std::string linkPath;
     std::string saveFile;
     bool pace = false;
+    bool noArray = false;
+    SimFaults faults;
+    auto number = [&](const std::string& text, long& out) {
+        char* end = nullptr;
+        out = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end) {
+            usage();
+            std::exit(2);
+        }
+    };
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         auto value = [&](std::string& out) {
@@ -54,6 +68,26 @@ int main(int argc, char** argv) {
         else if (a == "--link") value(linkPath);
         else if (a == "--save") value(saveFile);
         else if (a == "--pace") pace = true;
+        else if (a == "--no-array") noArray = true;
+        else if (a == "--nak-burst") {
+            std::string v;
+            value(v);
+            size_t at = v.find('@');
+            long n = 0, k = 1;
+            number(v.substr(0, at), n);
+            if (at != std::string::npos) number(v.substr(at + 1), k);
+            faults.nakBurst = (int)n;
+            faults.nakFrom = (int)k;
+        } else if (a == "--drop-byte" || a == "--corrupt-byte" || a == "--end-after" || a == "--count-delta") {
+            std::string v;
+            value(v);
+            long n = 0;
+            number(v, n);
+            if (a == "--drop-byte") faults.dropByteAt = n;
+            if (a == "--corrupt-byte") faults.corruptByteAt = n;
+            if (a == "--end-after") faults.endAfterRecords = (int)n;
+            if (a == "--count-delta") faults.recordsCountDelta = (int)n;
+        }
         else {
             usage();
             return 2;
@@ -67,6 +101,8 @@ int main(int argc, char** argv) {
     }
     Simulator sim(*profile);
     sim.pacing = pace;
+    sim.faults = faults;
+    if (noArray) sim.profile.sendsArray = false;
     if (!dataFile.empty()) {
         if (!sim.load(dataFile)) {
             std::fprintf(stderr, "wegmate-sim: cannot read '%s'\n", dataFile.c_str());
