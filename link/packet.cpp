@@ -81,11 +81,8 @@ int receiveSerial(Packet& p, int reportErrors, double timeoutSeconds) {
     uint32_t start = linkIo().nowMs();
     uint8_t b = 0;
 
-    // Reads a byte of size, data or checksum with its stuffing partner.
-    auto readStuffable = [&](uint8_t& out) -> int {
-        if (!readByte(out, start, limit, reportErrors, plain)) return 0;
-        return 1;
-    };
+    auto readNext = [&](uint8_t& out) -> int { return readByte(out, start, limit, reportErrors, plain); };
+    // After a DLE among size, data and checksum: the second DLE of the pair.
     auto readPartner = [&](uint8_t value) -> int {
         if (value != kDle) return 1;
         uint8_t second = 0;
@@ -93,26 +90,26 @@ int receiveSerial(Packet& p, int reportErrors, double timeoutSeconds) {
         return second == kDle;
     };
 
-    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    if (!readNext(b)) return 0;
     if (b != kDle) return 0;
-    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    if (!readNext(b)) return 0;
     p.id = b;
-    if (!readStuffable(b) || !readPartner(b)) return 0;
+    if (!readNext(b) || !readPartner(b)) return 0;
     p.size = b;
     for (int i = 0; i < p.size; i++) {
-        if (!readStuffable(b) || !readPartner(b)) return 0;
+        if (!readNext(b) || !readPartner(b)) return 0;
         p.data[i] = b;
     }
-    if (!readStuffable(b)) return 0;
+    if (!readNext(b)) return 0;
     p.checksum = computeChecksum(p.id, p.size, p.data);
     if (b != p.checksum) {
         if (reportErrors) showError("Prüfsummenfehler in empfangenem Datenpacket.");
         return 0;
     }
     if (!readPartner(b)) return 0;
-    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    if (!readNext(b)) return 0;
     if (b != kDle) return 0;
-    if (!readByte(b, start, limit, reportErrors, plain)) return 0;
+    if (!readNext(b)) return 0;
     if (b != kEtx) return 0;
     return 1;
 }

@@ -50,6 +50,10 @@ std::string Simulator::startPty(const std::string& linkPath) {
     im.inPos = 0;
     im.havePending = false;
     im.silenceStarted = false;
+    {
+        std::lock_guard<std::mutex> lock(im.mutex);
+        im.hostIds.clear();
+    }
     hostPackets_ = 0;
     productRequests_ = 0;
     bytesSent_ = 0;
