@@ -280,6 +280,8 @@ struct MifReader {
     bool* hasNames = nullptr;
     char delimiter = ',';
     int columnOf[ColumnCount] = {};  // column number of each known name, 0 = none
+    // The known name of every field number a row can reach, -1 = none.
+    signed char nameOfField[kLineBufferSize + 1];
     bool inColumns = false;
     int nextColumn = 1;
     int pendingVertices = 0;
@@ -346,133 +348,136 @@ void splitRow(const char* row, char delimiter, Apply apply)
     }
 }
 
-bool isColumn(const MifReader& reader, Column column, int field)
+// The known column of a field number, or -1.
+int columnOfField(const MifReader& reader, int field)
 {
-    return reader.columnOf[column] == field;
+    return field >= 0 && field <= kLineBufferSize ? reader.nameOfField[field] : -1;
+}
+
+void assignColumn(MifReader& reader, int column, int number)
+{
+    int old = reader.columnOf[column];
+    if (columnOfField(reader, old) == column)
+        reader.nameOfField[old] = -1;
+    reader.columnOf[column] = number;
+    if (number >= 0 && number <= kLineBufferSize)
+        reader.nameOfField[number] = (signed char)column;
 }
 
 void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
 {
-    for (int c = 0; c < ColumnCount; c++) {
-        if (!isColumn(reader, (Column)c, field))
-            continue;
-        switch (c) {
-        case ColNumKey: {
-            int v = decimalValue(value);
-            r.NumberOfRouteOrTrack = v / 100;
-            r.NumberOfPoint = v - 100 * (v / 100);
-            if (startsWithDigit(value))
-                *reader.hasNumbers = true;
-            break;
+    switch (columnOfField(reader, field)) {
+    case ColNumKey: {
+        int v = decimalValue(value);
+        r.NumberOfRouteOrTrack = v / 100;
+        r.NumberOfPoint = v - 100 * (v / 100);
+        if (startsWithDigit(value))
+            *reader.hasNumbers = true;
+        break;
+    }
+    case ColNumberOfRouteOrTrack:
+        r.NumberOfRouteOrTrack = decimalValue(value);
+        if (startsWithDigit(value))
+            *reader.hasNumbers = true;
+        break;
+    case ColNumberOfPoint:
+        r.NumberOfPoint = decimalValue(value);
+        break;
+    case ColName:
+    case ColNameOfPoint: {
+        char text[kLineBufferSize];
+        strcpy(text, value);
+        filterIdent(text);
+        copyField(r.NameOfPoint, text);
+        break;
+    }
+    case ColNameOfRouteOrTrack: {
+        char text[kLineBufferSize];
+        strcpy(text, value);
+        filterIdent(text);
+        copyField(r.NameOfRouteOrTrack, text);
+        if (hasSignificantChar(r.NameOfRouteOrTrack))
+            *reader.hasNames = true;
+        break;
+    }
+    case ColTime:
+        if (strlen(value) == 19)
+            r.Time = parseTime(value);
+        break;
+    case ColAltitude: {
+        const char* v = skipBlanks(value);
+        if ((*v >= '0' && *v <= '9') || (v[0] == '-' && v[1] >= '0' && v[1] <= '9'))
+            r.Altitude = (float)decimalValue(v);
+        break;
+    }
+    case ColComment: {
+        char text[kLineBufferSize];
+        strcpy(text, value);
+        filterComment(text);
+        copyField(r.Comment, text);
+        break;
+    }
+    case ColNewSegment:
+        r.NewSegment = *skipBlanks(value) == '1' ? 1 : 0;
+        break;
+    case ColSymbol: {
+        const char* v = skipBlanks(value);
+        if (*v >= '0' && *v <= '9') {
+            r.HasSymbol = 1;
+            r.Symbol = (uint16_t)decimalValue(v);
         }
-        case ColNumberOfRouteOrTrack:
-            r.NumberOfRouteOrTrack = decimalValue(value);
-            if (startsWithDigit(value))
-                *reader.hasNumbers = true;
-            break;
-        case ColNumberOfPoint:
-            r.NumberOfPoint = decimalValue(value);
-            break;
-        case ColName:
-        case ColNameOfPoint: {
-            char text[kLineBufferSize];
-            strcpy(text, value);
-            filterIdent(text);
-            copyField(r.NameOfPoint, text);
-            break;
-        }
-        case ColNameOfRouteOrTrack: {
-            char text[kLineBufferSize];
-            strcpy(text, value);
-            filterIdent(text);
-            copyField(r.NameOfRouteOrTrack, text);
-            if (hasSignificantChar(r.NameOfRouteOrTrack))
-                *reader.hasNames = true;
-            break;
-        }
-        case ColTime:
-            if (strlen(value) == 19)
-                r.Time = parseTime(value);
-            break;
-        case ColAltitude: {
-            const char* v = skipBlanks(value);
-            if ((*v >= '0' && *v <= '9') || (v[0] == '-' && v[1] >= '0' && v[1] <= '9'))
-                r.Altitude = (float)decimalValue(v);
-            break;
-        }
-        case ColComment: {
-            char text[kLineBufferSize];
-            strcpy(text, value);
-            filterComment(text);
-            copyField(r.Comment, text);
-            break;
-        }
-        case ColNewSegment:
-            r.NewSegment = *skipBlanks(value) == '1' ? 1 : 0;
-            break;
-        case ColSymbol: {
-            const char* v = skipBlanks(value);
-            if (*v >= '0' && *v <= '9') {
-                r.HasSymbol = 1;
-                r.Symbol = (uint16_t)decimalValue(v);
-            }
-            break;
-        }
-        case ColDisplay1:
-            r.Display1 = (uint8_t)decimalValue(value);
-            break;
-        case ColDisplay2:
-            r.Display2 = (uint8_t)decimalValue(value);
-            break;
-        }
+        break;
+    }
+    case ColDisplay1:
+        r.Display1 = (uint8_t)decimalValue(value);
+        break;
+    case ColDisplay2:
+        r.Display2 = (uint8_t)decimalValue(value);
+        break;
     }
 }
 
 void applyLineField(MifReader& reader, int field, char* value)
 {
-    for (int c = 0; c < ColumnCount; c++) {
-        if (!isColumn(reader, (Column)c, field))
-            continue;
-        switch (c) {
-        case ColNumKey:
-        case ColNumberOfRouteOrTrack:
-            if (*skipBlanks(value) == '\0') {
-                reader.lineNumber = -1;
-            } else {
-                reader.lineNumber = decimalValue(value);
-                if (startsWithDigit(value))
-                    *reader.hasNumbers = true;
-            }
-            break;
-        case ColName:
-        case ColNameOfRouteOrTrack: {
-            char text[kLineBufferSize];
-            strcpy(text, value);
-            filterIdent(text);
-            copyField(reader.lineName, text);
-            if (hasSignificantChar(reader.lineName))
-                *reader.hasNames = true;
-            break;
+    switch (columnOfField(reader, field)) {
+    case ColNumKey:
+    case ColNumberOfRouteOrTrack:
+        if (*skipBlanks(value) == '\0') {
+            reader.lineNumber = -1;
+        } else {
+            reader.lineNumber = decimalValue(value);
+            if (startsWithDigit(value))
+                *reader.hasNumbers = true;
         }
-        case ColComment: {
-            char text[kLineBufferSize];
-            strcpy(text, value);
-            filterComment(text);
-            copyField(reader.lineComment, text);
-            break;
+        break;
+    case ColName:
+    case ColNameOfRouteOrTrack: {
+        char text[kLineBufferSize];
+        strcpy(text, value);
+        filterIdent(text);
+        copyField(reader.lineName, text);
+        if (hasSignificantChar(reader.lineName))
+            *reader.hasNames = true;
+        break;
+    }
+    case ColComment: {
+        char text[kLineBufferSize];
+        strcpy(text, value);
+        filterComment(text);
+        copyField(reader.lineComment, text);
+        break;
+    }
+    case ColDisplay1: {
+        const char* v = skipBlanks(value);
+        if (*v >= '0' && *v <= '9') {
+            reader.displayFlag = 1;
+            reader.display1 = decimalValue(v);
         }
-        case ColDisplay1: {
-            const char* v = skipBlanks(value);
-            if (*v >= '0' && *v <= '9') {
-                reader.displayFlag = 1;
-                reader.display1 = decimalValue(v);
-            }
-            break;
-        }
-        case ColDisplay2:
-            reader.display2 = decimalValue(value);
-            break;
-        }
+        break;
+    }
+    case ColDisplay2:
+        reader.display2 = decimalValue(value);
+        break;
     }
 }
 
@@ -625,7 +630,7 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
         const char* name = skipBlanks(line);
         for (int c = 0; c < ColumnCount; c++)
             if (startsWith(name, kColumnNames[c]))
-                reader.columnOf[c] = number;
+                assignColumn(reader, c, number);
         return 1;
     }
     if (reader.pendingVertices > 0)
@@ -761,6 +766,7 @@ int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrack
                 bool& fileHasRouteOrTrackNames)
 {
     MifReader reader;
+    memset(reader.nameOfField, -1, sizeof reader.nameOfField);
     reader.transferKind = transferKind;
     reader.hasNumbers = &fileHasRouteOrTrackNumbers;
     reader.hasNames = &fileHasRouteOrTrackNames;

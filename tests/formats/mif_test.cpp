@@ -307,6 +307,18 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields)
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
+TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing)
+{
+    std::string columns = "  NameOfPoint Char(5)\n  NameOfPoint Char(5)\n";
+    for (int i = 0; i < 400; i++)
+        columns += "  Other Char(1)\n";
+    columns += "  Comment Char(5)\n";
+    writePair(mifHead(columns, 403) + "Point 1 2\n", "\"a\",\"b\",\"c\"\n");
+    ASSERT_EQ(read(6), 1);
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "B");
+    EXPECT_STREQ(pointTable.records[0].Comment, "");
+}
+
 TEST_F(MifTest, OtherDelimiterAndDoubledQuotes)
 {
     std::string head = "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
