@@ -41,7 +41,11 @@ InfoBox::InfoBox(QWidget* owner, const QString& text, const QString& title, unsi
         iconWidth_ = size;
     }
 
-    const int clientWidth = textWidth + iconWidth_ + static_cast<int>(margin_ * 2.4);
+    // The text starts one and a half icon widths right of the icon's left
+    // edge, so that is the room the icon takes; counting only its width
+    // would leave the end of the longest line at the right border.
+    const int clientWidth =
+        textWidth + static_cast<int>(iconWidth_ * 1.5) + static_cast<int>(margin_ * 2.4);
     const int clientHeight = textHeight + static_cast<int>(margin_ * 3.9);
     setFixedSize(clientWidth, clientHeight);
 

@@ -284,4 +284,10 @@ void MainWindow::focusInEvent(QFocusEvent* event) {
     port_->setFocus();
 }
 
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Whenever the window becomes active again the focus is on the port.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) port_->setFocus();
+}
+
 }  // namespace ui

@@ -74,6 +74,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildMenu();

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
 
@@ -72,6 +73,9 @@ void TemplateDialog::place(QWidget* widget, double x, double y, double w, double
 
 void TemplateDialog::placeRelativeToOwner(double x, double y) {
     QWidget* owner = parentWidget();
+    // The owner's client area: below its menu bar.
+    if (auto* window = qobject_cast<QMainWindow*>(owner))
+        if (window->centralWidget()) owner = window->centralWidget();
     QPoint origin = owner ? owner->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
     move(origin + QPoint(units_.x(x), units_.y(y)));
 }

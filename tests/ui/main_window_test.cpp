@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <vector>
@@ -235,6 +236,7 @@ void MainWindowTest::choicesFollowTheSettings() {
 void MainWindowTest::geometryFollowsTheBaseUnits() {
     const ui::DialogUnits units = window_->units();
     QVERIFY(units.baseX > 0 && units.baseY > 0);
+    ModalScript::screenshot(QStringLiteral("Hauptfenster"));
     // Fixed size: the frame cannot change it.
     QCOMPARE(window_->minimumSize(), window_->maximumSize());
     window_->resize(window_->width() + 100, window_->height() + 50);
@@ -309,6 +311,11 @@ void MainWindowTest::infoBoxGrowsWithALongerLine() {
     const int textHeight =
         metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, text).height();
     QCOMPARE(withoutIcon.width(), textWidth + int(margin * 2.4));
+    // With the icon, the longest line still ends inside the box with room
+    // to spare on the right.
+    const int iconWidth = plain.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &plain);
+    const int textRight = margin + int(iconWidth * 1.5) + textWidth;
+    QVERIFY2(plain.width() - textRight >= margin, qPrintable(QString::number(plain.width() - textRight)));
     QCOMPARE(withoutIcon.height(), textHeight + int(margin * 3.9));
     QPushButton* ok = plain.okButton();
     QCOMPARE(ok->text(), QStringLiteral("OK"));
@@ -333,6 +340,7 @@ void MainWindowTest::shortHelpOpensOnce() {
     QVERIFY(first->isVisible());
     QVERIFY(!first->isModal());
     QCOMPARE(first->windowTitle(), QStringLiteral(" Wegmate -- Kurzanleitung"));
+    ModalScript::screenshot(QStringLiteral("Kurzanleitung"));
     window_->action(54)->trigger();
     QCOMPARE(window_->helpWindow(), first.data());
     int helpWindows = 0;
