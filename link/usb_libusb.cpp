@@ -95,21 +95,27 @@ int openDevice(void* context) {
 
 uint32_t packetSize(void*) { return state.packetSize; }
 
+// A read that timed out after some bytes came keeps them (a packet that
+// filled whole USB packets and was not followed by a zero-length one).
+int transferResult(int result, int got) {
+    if (result == 0) return got;
+    if (result == LIBUSB_ERROR_TIMEOUT && got > 0) return got;
+    return -1;
+}
+
 int interruptRead(void*, uint8_t* buffer, int capacity) {
     if (!state.handle) return -1;
     int got = 0;
     int r = libusb_interrupt_transfer(state.handle, state.interruptIn, buffer, capacity, &got,
                                       kInterruptTimeoutMs);
-    if (r != 0) return -1;
-    return got;
+    return transferResult(r, got);
 }
 
 int bulkRead(void*, uint8_t* buffer, int capacity) {
     if (!state.handle) return -1;
     int got = 0;
     int r = libusb_bulk_transfer(state.handle, state.bulkIn, buffer, capacity, &got, kBulkTimeoutMs);
-    if (r != 0) return -1;
-    return got;
+    return transferResult(r, got);
 }
 
 int bulkWrite(void*, const uint8_t* buffer, int length) {
