@@ -154,7 +154,10 @@ struct SimFaults {
     long corruptByteAt = -1;
     // Silence: at silenceStage, stay quiet for silenceMs (-1 = forever).
     // ProductRequest / Command: host packets of that kind are ignored while
-    // the silence lasts (it starts with the first one).
+    // the silence lasts (it starts with the first one). On USB, where the
+    // simulator answers at once, a silence drops the answer from that stage
+    // on (ProductData: the whole answer, ProtocolArray: 248 and 253, Record:
+    // that record and everything after it), so the host's read fails.
     SimStage silenceStage = SimStage::None;
     int silenceMs = 0;
     int silenceRecord = 0;      // 0-based record index for SimStage::Record
