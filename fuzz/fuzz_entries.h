@@ -32,6 +32,9 @@ int fuzzFileWriters(const uint8_t* data, size_t size);
 // A whole serial download: protocol list, command choices, then the
 // receiver's packets as id, size, data.
 int fuzzDownload(const uint8_t* data, size_t size);
+// A whole serial upload: protocol list, command choices, reply pattern,
+// then the input file.
+int fuzzUpload(const uint8_t* data, size_t size);
 // Byte 0 picks the receive time-out, the rest is the serial byte stream.
 int fuzzSerialPacket(const uint8_t* data, size_t size);
 // A stream of USB reads: each chunk is one length byte and its bytes.

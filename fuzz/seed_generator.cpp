@@ -511,6 +511,63 @@ void downloadSeeds()
 }
 #endif
 
+#if WEGMATE_FUZZ_HAVE_UPLOAD && WEGMATE_FUZZ_HAVE_MIF_READER && WEGMATE_FUZZ_HAVE_OVL_ASCII_READER && \
+    WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
+// The table of fillTable(kind) as written by the writer of fileKind; MIF as
+// the MIF text, the separator and the MID text.
+Bytes writtenFile(int fileKind, int kind, int objectKind)
+{
+    const std::string path = fuzzScratchDirectory() + (fileKind == MapInfoMif ? "/upload.mif" : "/upload.ovl");
+    fillTable(kind);
+    countLinePoints(objectKind);
+    int ok = fileKind == MapInfoMif ? writeMifFile(path.c_str(), objectKind)
+             : fileKind == OvlAscii ? writeOvlAsciiFile(path.c_str(), objectKind)
+                                    : writeOvlBinaryFile(path.c_str(), objectKind);
+    if (!ok) {
+        std::fprintf(stderr, "writer %d failed\n", fileKind);
+        std::exit(1);
+    }
+    Bytes bytes = readFile(path);
+    if (fileKind == MapInfoMif) {
+        bytes.insert(bytes.end(), kFuzzMidSeparator, kFuzzMidSeparator + sizeof kFuzzMidSeparator - 1);
+        Bytes mid = readFile(midFileName(path));
+        bytes.insert(bytes.end(), mid.begin(), mid.end());
+    }
+    return bytes;
+}
+
+// Uploads of waypoints (as waypoints and, answering Yes, as routes) and of
+// tracks, from each file type, to receivers of several protocol lists.
+void uploadSeeds()
+{
+    struct Case {
+        const char* name;
+        int list, kind, fileKind, objectKind;
+        uint8_t answers, naks;
+    } cases[] = {
+        {"waypoints_mif_d108", 1, 7, MapInfoMif, PointObjects, 0, 0},
+        {"routes_mif_d108_a201", 1, 4, MapInfoMif, LineObjects, 1, 0},
+        {"routes_ovl_binary_d103_d201", 2, 4, OvlBinary, LineObjects, 1, 0x04},
+        {"waypoints_ovl_ascii_d110", 3, 7, OvlAscii, PointObjects, 0, 0},
+        {"routes_ovl_ascii_d109_d200", 4, 4, OvlAscii, LineObjects, 1, 0},
+        {"tracks_mif_d310_separate", 1, 6, MapInfoMif, LineObjects, 1, 0},
+        {"tracks_ovl_binary_d311", 4, 6, OvlBinary, LineObjects, 0, 0x10},
+        {"tracks_mif_a300", 5, 6, MapInfoMif, PointObjects, 0, 0},
+        {"waypoints_mif_d101", 6, 7, MapInfoMif, PointObjects, 0, 0},
+        {"waypoints_ovl_binary_d107", 7, 7, OvlBinary, PointObjects, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const int transferKind = c.kind == 6 ? 6 : 7;
+        Bytes seedBytes = {(uint8_t)c.list,
+                           (uint8_t)((transferKind == 6 ? 1 : 0) | ((c.fileKind - 1) << 1) | (c.answers << 3)),
+                           c.naks};
+        Bytes file = writtenFile(c.fileKind, c.kind, c.objectKind);
+        seedBytes.insert(seedBytes.end(), file.begin(), file.end());
+        seed("upload", c.name, seedBytes);
+    }
+}
+#endif
+
 // ---- link ----------------------------------------------------------------
 
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
@@ -642,6 +699,10 @@ int main(int argc, char** argv)
 #endif
 #if WEGMATE_FUZZ_HAVE_DOWNLOAD
     downloadSeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_UPLOAD && WEGMATE_FUZZ_HAVE_MIF_READER && WEGMATE_FUZZ_HAVE_OVL_ASCII_READER && \
+    WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
+    uploadSeeds();
 #endif
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
     serialSeeds();

@@ -78,6 +78,9 @@ TEST(FuzzReplay, FileWriters) { replay("file_writers", fuzzFileWriters); }
 #ifdef WEGMATE_FUZZ_HAVE_DOWNLOAD
 TEST(FuzzReplay, Download) { replay("download", fuzzDownload); }
 #endif
+#ifdef WEGMATE_FUZZ_HAVE_UPLOAD
+TEST(FuzzReplay, Upload) { replay("upload", fuzzUpload); }
+#endif
 #ifdef WEGMATE_FUZZ_HAVE_SERIAL_PACKET
 TEST(FuzzReplay, SerialPacket) { replay("serial_packet", fuzzSerialPacket); }
 #endif
