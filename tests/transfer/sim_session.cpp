@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 SimSession::SimSession(const std::string& profileName, SimLink linkKind) : link(linkKind)
 {
     const SimProfile* profile = findSimProfile(profileName);
@@ -52,14 +49,4 @@ std::vector<std::string> boxesBesidesMissingArray(const ScriptedPlatform& ui, co
         boxes.front() == "Fehler bei Lesen vom USB-Anschluss.")
         boxes.erase(boxes.begin());
     return boxes;
-}
-
-bool SimSession::waitForUploads(int transfers)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (sim->uploadLog().transfers < transfers) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }

@@ -20,9 +20,6 @@ struct SimSession {
     // Serves the link; set data, faults and profile changes before.
     void start();
     void stop();
-    // Serial: the simulator serves on its own thread; wait (at most 5 s)
-    // until it has taken in this many complete uploads.
-    bool waitForUploads(int transfers);
 
     std::unique_ptr<Simulator> sim;
     SimLink link;
