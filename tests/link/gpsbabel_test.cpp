@@ -193,35 +193,38 @@ TEST_F(GpsbabelTest, UploadsAreStored) {
              "  </trkseg></trk>\n"
              "</gpx>\n";
     }
-    Simulator sim(*findSimProfile("etrex"));
-    std::string tty = sim.startPty();
-    ASSERT_EQ(runGpsbabel("-w -i gpx -f " + in + " -o garmin -F " + tty), 0);
-    ASSERT_EQ(runGpsbabel("-r -i gpx -f " + in + " -o garmin -F " + tty), 0);
-    ASSERT_EQ(runGpsbabel("-t -i gpx -f " + in + " -o garmin -F " + tty), 0);
-    sim.stop();
-    SimUploadLog log = sim.uploadLog();
-    EXPECT_EQ(log.transfers, 3);
-    ASSERT_EQ(log.waypoints.size(), 3u);
-    EXPECT_EQ(log.waypoints[0].name, "UPA");
-    EXPECT_EQ(log.waypoints[0].comment, "erster");
-    EXPECT_NEAR(log.waypoints[0].lat, 50.123456, 1e-7);
-    EXPECT_NEAR(log.waypoints[0].lon, 8.654321, 1e-7);
-    EXPECT_NEAR(log.waypoints[1].lat, -33.5, 1e-7);
-    EXPECT_NEAR(log.waypoints[1].lon, 151.25, 1e-7);
-    EXPECT_EQ(log.waypoints[2].name, "UPC");
-    ASSERT_EQ(log.routes.size(), 1u);
-    EXPECT_EQ(log.routes[0].name, "TOUR");
-    ASSERT_EQ(log.routes[0].points.size(), 3u);
-    EXPECT_EQ(log.routes[0].points[2].name, "RTC");
-    EXPECT_NEAR(log.routes[0].points[2].lat, 49.3, 1e-7);
-    EXPECT_EQ(log.routeLinks, 2);
-    ASSERT_EQ(log.tracks.size(), 1u);
-    EXPECT_EQ(log.tracks[0].name, "WALK");
-    ASSERT_EQ(log.tracks[0].points.size(), 2u);
-    EXPECT_NEAR(log.tracks[0].points[1].lon, 11.2, 1e-7);
-    // 2020-05-01 10:00:00 UTC in receiver seconds since 1989-12-31.
-    EXPECT_EQ(log.tracks[0].points[0].time, 1588327200u - 631065600u);
-    EXPECT_NEAR(log.tracks[0].points[1].altitude, 510.0, 0.01);
+    for (const char* profile : {"etrex", "d110"}) {
+        SCOPED_TRACE(profile);
+        Simulator sim(*findSimProfile(profile));
+        std::string tty = sim.startPty();
+        ASSERT_EQ(runGpsbabel("-w -i gpx -f " + in + " -o garmin -F " + tty), 0);
+        ASSERT_EQ(runGpsbabel("-r -i gpx -f " + in + " -o garmin -F " + tty), 0);
+        ASSERT_EQ(runGpsbabel("-t -i gpx -f " + in + " -o garmin -F " + tty), 0);
+        sim.stop();
+        SimUploadLog log = sim.uploadLog();
+        EXPECT_EQ(log.transfers, 3);
+        ASSERT_EQ(log.waypoints.size(), 3u);
+        EXPECT_EQ(log.waypoints[0].name, "UPA");
+        EXPECT_EQ(log.waypoints[0].comment, "erster");
+        EXPECT_NEAR(log.waypoints[0].lat, 50.123456, 1e-7);
+        EXPECT_NEAR(log.waypoints[0].lon, 8.654321, 1e-7);
+        EXPECT_NEAR(log.waypoints[1].lat, -33.5, 1e-7);
+        EXPECT_NEAR(log.waypoints[1].lon, 151.25, 1e-7);
+        EXPECT_EQ(log.waypoints[2].name, "UPC");
+        ASSERT_EQ(log.routes.size(), 1u);
+        EXPECT_EQ(log.routes[0].name, "TOUR");
+        ASSERT_EQ(log.routes[0].points.size(), 3u);
+        EXPECT_EQ(log.routes[0].points[2].name, "RTC");
+        EXPECT_NEAR(log.routes[0].points[2].lat, 49.3, 1e-7);
+        EXPECT_EQ(log.routeLinks, 2);
+        ASSERT_EQ(log.tracks.size(), 1u);
+        EXPECT_EQ(log.tracks[0].name, "WALK");
+        ASSERT_EQ(log.tracks[0].points.size(), 2u);
+        EXPECT_NEAR(log.tracks[0].points[1].lon, 11.2, 1e-7);
+        // 2020-05-01 10:00:00 UTC in receiver seconds since 1989-12-31.
+        EXPECT_EQ(log.tracks[0].points[0].time, 1588327200u - 631065600u);
+        EXPECT_NEAR(log.tracks[0].points[1].altitude, 510.0, 0.01);
+    }
 }
 
 }  // namespace
