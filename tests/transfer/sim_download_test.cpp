@@ -102,6 +102,35 @@ TEST(SimDownloadUsb, TrackListShowsTheFirst300)
     EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 300);
 }
 
+// On USB the upload sends every packet once and reads no reply.
+TEST(SimUploadUsb, RecordsPacketOnceAndNoAcknowledgements)
+{
+    ScriptedPlatform ui;
+    pointTable.reset();
+    for (int i = 0; i < 3; i++) {
+        PointRecord r = makePoint(0, i + 1, i == 0 ? "EINS" : i == 1 ? "ZWEI" : "DREI", 50 + i * 0.1, 8.0);
+        r.NewSegment = i == 0;
+        pointTable.records[pointTable.count++] = r;
+    }
+    const std::string file = writeTableAsMif("usbup.mif", PointObjects);
+    SimSession session("etrex", SimLink::Usb);
+    session.start();
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    runCommand(UploadWaypoints, 0, MapInfoMif, 0);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0003 Punkte)."}));
+    std::vector<uint8_t> ids = session.sim->hostPacketIds();
+    ids.erase(std::remove(ids.begin(), ids.end(), (uint8_t)254), ids.end());
+    EXPECT_EQ(ids, (std::vector<uint8_t>{27, 35, 35, 35, 12}));
+    // No handshake pauses on USB: the file choice's 500 ms, the query's 1000 ms.
+    std::vector<int> pauses;
+    for (const ScriptedEvent* e : ui.eventsOf(ScriptedEvent::Pause)) pauses.push_back(e->number);
+    EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 50), 0);
+    const SimUploadLog log = session.sim->uploadLog();
+    ASSERT_EQ(log.waypoints.size(), 3u);
+    EXPECT_EQ(log.waypoints[1].name, "ZWEI");
+}
+
 class SimDownload : public ::testing::TestWithParam<SimLink> {};
 
 TEST_P(SimDownload, SerialOrUsbSingleTrackFetchesOnlyThatTrack)

@@ -179,6 +179,52 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes)
     EXPECT_EQ(frames[5].data[0], 2);
 }
 
+TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne)
+{
+    PointRecord a = makePoint(1, 1, "A1", 50.0, 7.0);
+    copyName(a.NameOfRouteOrTrack, "ALPHA");
+    PointRecord b = makePoint(1, 2, "A2", 50.1, 7.1);
+    PointRecord c = makePoint(1, 3, "B1", 50.2, 7.2);
+    copyName(c.NameOfRouteOrTrack, "BETA");
+    add(a);
+    add(b);
+    add(c);
+    const std::string file = writeTableAsMif("groups.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    uploadToDevice(1, 7, MapInfoMif);
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 29, 30, 12}));
+    EXPECT_EQ(u16At(frames[0]), 6);
+    EXPECT_EQ(std::string(frames[5].data.begin(), frames[5].data.end()), std::string("BETA\0", 5));
+}
+
+TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit)
+{
+    settings.maxRoutePoints = 250;
+    addGroup(1, "WALK", 600, 50.0);
+    const std::string file = writeTableAsMif("walk.mif", PointObjects);
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    ui.recordAllStatus = false;
+    uploadToDevice(1, 7, MapInfoMif);
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(u16At(frames[0]), 1200);
+    std::vector<std::string> headers;
+    std::vector<int> pointsPerRoute;
+    for (const HostFrame& f : frames) {
+        if (f.id == 29) {
+            headers.push_back(std::string(f.data.begin(), f.data.end() - 1));
+            pointsPerRoute.push_back(0);
+        }
+        if (f.id == 30) pointsPerRoute.back()++;
+    }
+    EXPECT_EQ(headers, (std::vector<std::string>{"WALK", "WALK_B", "WALK_C"}));
+    EXPECT_EQ(pointsPerRoute, (std::vector<int>{250, 250, 100}));
+    EXPECT_EQ(peer.count(98), 597);
+    EXPECT_EQ(ui.boxTexts().back(), "Übertragung erfolgreich beendet (0600 Punkte).");
+}
+
 TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent)
 {
     add(makePoint(1, 4, "A", 50.0, 7.0));
