@@ -165,7 +165,8 @@ void MainWindow::buildControls() {
         auto* button = new QPushButton(QString::fromUtf8(buttons[i].text), client_);
         button->setObjectName(QStringLiteral("button%1").arg(buttons[i].id));
         button->setGeometry(28 * bx, static_cast<int>(buttons[i].y * by), 29 * bx, 2 * by);
-        button->setAutoDefault(false);
+        // Enter presses the button that has the focus.
+        button->setAutoDefault(true);
         const int id = buttons[i].id;
         connect(button, &QPushButton::clicked, this, [this, id] { command(id); });
         buttons_[i] = button;

@@ -1,6 +1,8 @@
 #include "ui/single_instance.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <unistd.h>
@@ -21,7 +23,13 @@ SingleInstance::~SingleInstance() {
 QString SingleInstance::defaultName(const QString& parameterFile) {
     const QByteArray hash =
         QCryptographicHash::hash(parameterFile.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("wegmate-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+    const QString name = QStringLiteral("wegmate-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+    // In the user's own runtime directory when there is one, where nobody
+    // else can take the name; otherwise in the temporary directory.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable())
+        return QDir(runtime).filePath(name);
+    return name;
 }
 
 bool SingleInstance::notifyRunning(int timeoutMs) {

@@ -150,6 +150,12 @@ void MainWindowTest::buttonsRunTheirCommandsWithTheChoices() {
     window_->objectTypeChoice()->setCurrentIndex(0);
     QTest::mouseClick(window_->button(106), Qt::LeftButton);
     QVERIFY((calls == std::vector<Call>{{3, 0, 1, 1}}));
+
+    // From the keyboard: Tab to a button, Enter presses it.
+    calls.clear();
+    window_->button(105)->setFocus();
+    QTest::keyClick(window_->button(105), Qt::Key_Return);
+    QVERIFY((calls == std::vector<Call>{{2, 0, 1, 1}}));
 }
 
 void MainWindowTest::deviceInfoAndConversionFromTheMenu() {
