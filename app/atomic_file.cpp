@@ -1,6 +1,8 @@
 #include "app/atomic_file.h"
 
+#include <cerrno>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,15 +97,40 @@ int atomicCommitAll(AtomicFile* const* targets, int count)
     for (int i = 0; i < count; i++)
         if (!closeChecked(*targets[i]))
             ok = 0;
-    if (ok) {
-        for (int i = 0; i < count && ok; i++)
-            if (rename(targets[i]->tempPath.c_str(), targets[i]->path.c_str()) != 0)
-                ok = 0;
-            else
-                targets[i]->tempPath.clear();
+    // Keep a hard link to every file being replaced, so that a rename that
+    // fails half-way through a set can put the earlier ones back.
+    // (File systems without hard links simply get no way back.)
+    std::vector<std::string> backups(count);
+    std::vector<char> existed(count, 1);
+    for (int i = 0; ok && count > 1 && i < count; i++) {
+        std::string backup = targets[i]->tempPath + ".old";
+        if (link(targets[i]->path.c_str(), backup.c_str()) == 0)
+            backups[i] = backup;
+        else if (errno == ENOENT)
+            existed[i] = 0;
     }
-    if (!ok)
+    int renamed = 0;
+    for (; ok && renamed < count; renamed++)
+        if (rename(targets[renamed]->tempPath.c_str(), targets[renamed]->path.c_str()) != 0)
+            ok = 0;
+        else
+            targets[renamed]->tempPath.clear();
+    if (!ok) {
+        // renamed is the count of files already in place (plus the failed one).
+        for (int i = 0; i < renamed && i < count; i++) {
+            if (!targets[i]->tempPath.empty())
+                continue;  // this one was not replaced
+            if (!backups[i].empty())
+                rename(backups[i].c_str(), targets[i]->path.c_str());
+            else if (!existed[i])
+                unlink(targets[i]->path.c_str());
+            backups[i].clear();
+        }
         for (int i = 0; i < count; i++)
             atomicAbort(*targets[i]);
+    }
+    for (const std::string& backup : backups)
+        if (!backup.empty())
+            unlink(backup.c_str());
     return ok;
 }

@@ -1,0 +1,112 @@
+#include "app/atomic_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class AtomicFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("wegmate-atomic-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static void put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+    static std::string get(const fs::path& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    int entries() const { return (int)std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
+
+    fs::path dir;
+};
+
+TEST_F(AtomicFileTest, CommitReplacesTheFileAndLeavesNothingElse)
+{
+    put(dir / "a.mif", "old");
+    AtomicFile f;
+    ASSERT_EQ(atomicOpen(f, (dir / "a.mif").c_str()), 1);
+    ASSERT_EQ(atomicPuts(f, "new content\r\n"), 1);
+    EXPECT_EQ(get(dir / "a.mif"), "old");  // untouched until the commit
+    ASSERT_EQ(atomicCommit(f), 1);
+    EXPECT_EQ(get(dir / "a.mif"), "new content\r\n");
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(AtomicFileTest, AbortKeepsTheOldFile)
+{
+    put(dir / "a.ovl", "old");
+    AtomicFile f;
+    ASSERT_EQ(atomicOpen(f, (dir / "a.ovl").c_str()), 1);
+    atomicPuts(f, "half");
+    atomicAbort(f);
+    EXPECT_EQ(get(dir / "a.ovl"), "old");
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(AtomicFileTest, OpenFailsInAMissingDirectory)
+{
+    AtomicFile f;
+    EXPECT_EQ(atomicOpen(f, (dir / "missing" / "a.mif").c_str()), 0);
+    EXPECT_EQ(atomicOpen(f, ""), 0);
+}
+
+TEST_F(AtomicFileTest, PairIsRolledBackWhenTheSecondRenameFails)
+{
+    put(dir / "a.mif", "old mif");
+    // A non-empty directory under the second name makes its rename fail
+    // after the first file has already been replaced.
+    fs::create_directories(dir / "a.mid" / "x");
+    AtomicFile mif, mid;
+    ASSERT_EQ(atomicOpen(mif, (dir / "a.mif").c_str()), 1);
+    ASSERT_EQ(atomicOpen(mid, (dir / "a.mid").c_str()), 1);
+    atomicPuts(mif, "new mif");
+    atomicPuts(mid, "new mid");
+    AtomicFile* both[] = {&mif, &mid};
+    EXPECT_EQ(atomicCommitAll(both, 2), 0);
+    EXPECT_EQ(get(dir / "a.mif"), "old mif");
+    EXPECT_TRUE(fs::is_directory(dir / "a.mid"));
+    EXPECT_EQ(entries(), 2);  // no temporary or backup file left
+}
+
+TEST_F(AtomicFileTest, NewPairIsRemovedAgainWhenTheSecondRenameFails)
+{
+    fs::create_directories(dir / "b.mid" / "x");
+    AtomicFile mif, mid;
+    ASSERT_EQ(atomicOpen(mif, (dir / "b.mif").c_str()), 1);
+    ASSERT_EQ(atomicOpen(mid, (dir / "b.mid").c_str()), 1);
+    AtomicFile* both[] = {&mif, &mid};
+    EXPECT_EQ(atomicCommitAll(both, 2), 0);
+    EXPECT_FALSE(fs::exists(dir / "b.mif"));
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(AtomicFileTest, PairCommitsBothFiles)
+{
+    put(dir / "c.mif", "old");
+    AtomicFile mif, mid;
+    ASSERT_EQ(atomicOpen(mif, (dir / "c.mif").c_str()), 1);
+    ASSERT_EQ(atomicOpen(mid, (dir / "c.mid").c_str()), 1);
+    atomicPuts(mif, "M");
+    atomicPuts(mid, "D");
+    AtomicFile* both[] = {&mif, &mid};
+    EXPECT_EQ(atomicCommitAll(both, 2), 1);
+    EXPECT_EQ(get(dir / "c.mif"), "M");
+    EXPECT_EQ(get(dir / "c.mid"), "D");
+    EXPECT_EQ(entries(), 2);
+}
+
+}  // namespace
