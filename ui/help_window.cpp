@@ -16,7 +16,9 @@ QString shortHelpText() {
     return text;
 }
 
-HelpWindow::HelpWindow(QWidget* owner) : TemplateDialog(owner, 8, 268, 180, false) {
+// The window has no parent: it is a window beside the main window, which
+// may come in front of it, and which closes it when the program ends.
+HelpWindow::HelpWindow(QWidget* owner) : TemplateDialog(nullptr, 8, 268, 180, false) {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(QStringLiteral(" Wegmate -- Kurzanleitung"));
@@ -28,23 +30,7 @@ HelpWindow::HelpWindow(QWidget* owner) : TemplateDialog(owner, 8, 268, 180, fals
     connect(ok_, &QPushButton::clicked, this, &QWidget::close);
     // OK, Enter and Esc all close the window, which then deletes itself.
     connect(this, &QDialog::finished, this, &QWidget::close);
-    placeRelativeToOwner(20, 20);
-}
-
-bool HelpWindow::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) {
-        // The help stays behind the other windows of its owner: a dialog or
-        // box that is open keeps the focus.
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window != this && window->isVisible() && window->isModal() &&
-                window->parentWidget() != nullptr) {
-                window->raise();
-                window->activateWindow();
-                break;
-            }
-        }
-    }
-    return TemplateDialog::event(event);
+    placeRelativeTo(owner, 20, 20);
 }
 
 }  // namespace ui

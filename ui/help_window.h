@@ -19,9 +19,6 @@ public:
     ReadOnlyText* textView() const { return text_; }
     QPushButton* okButton() const { return ok_; }
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
     ReadOnlyText* text_;
     QPushButton* ok_;

@@ -84,6 +84,7 @@ MainWindow::MainWindow(const MainWindowActions& actions) : actions_(actions) {
 }
 
 MainWindow::~MainWindow() {
+    delete help_.data();
     if (theMainWindow == this) theMainWindow = nullptr;
 }
 

@@ -71,8 +71,9 @@ void TemplateDialog::place(QWidget* widget, double x, double y, double w, double
     widget->setGeometry(units_.rect(x, y, w, h));
 }
 
-void TemplateDialog::placeRelativeToOwner(double x, double y) {
-    QWidget* owner = parentWidget();
+void TemplateDialog::placeRelativeToOwner(double x, double y) { placeRelativeTo(parentWidget(), x, y); }
+
+void TemplateDialog::placeRelativeTo(QWidget* owner, double x, double y) {
     // The owner's client area: below its menu bar.
     if (auto* window = qobject_cast<QMainWindow*>(owner))
         if (window->centralWidget()) owner = window->centralWidget();

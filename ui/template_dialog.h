@@ -38,6 +38,7 @@ protected:
     // Moves the dialog to (x, y) dialog units from the top-left corner of
     // the owner's client area.
     void placeRelativeToOwner(double x, double y);
+    void placeRelativeTo(QWidget* owner, double x, double y);
     // Centres the dialog on the screen.
     void centreOnScreen();
 

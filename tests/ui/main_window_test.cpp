@@ -362,6 +362,15 @@ void MainWindowTest::shortHelpOpensOnce() {
     QVERIFY(window_->helpWindow() != nullptr);
     QTest::mouseClick(window_->helpWindow()->okButton(), Qt::LeftButton);
     QVERIFY(waitFor([this] { return window_->helpWindow() == nullptr; }));
+
+    // A help window still open goes with the main window.
+    window_->action(54)->trigger();
+    QPointer<ui::HelpWindow> open = window_->helpWindow();
+    QVERIFY(open && open->isVisible());
+    QVERIFY(window_->close());
+    QVERIFY(open.isNull() || !open->isVisible());
+    window_.reset();
+    QVERIFY(open.isNull());
 }
 
 QTEST_MAIN(MainWindowTest)
