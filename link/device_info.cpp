@@ -114,9 +114,11 @@ int queryDeviceInfo(int portNumber, int showDialog) {
 
     clearProtocolSet();
     bool haveArray = false;
-    if (p.receive(portNumber, 0, 1.0)) {
+    // A receiver without a protocol array simply sends nothing more; that is
+    // no failure, not even on USB, where failed reads are otherwise reported.
+    if (receiveOptional(p, portNumber, 1.0)) {
         if (p.id == kPidExtProductData) {
-            if (!p.receive(portNumber, 0, 1.0)) p.id = 0;
+            if (!receiveOptional(p, portNumber, 1.0)) p.id = 0;
         }
         if (p.id == kPidProtocolArray) {
             appendDescription("\r\nProtokolle:");

@@ -125,12 +125,12 @@ int sendUsb(const Packet& p) {
     return 1;
 }
 
-int receiveUsb(Packet& p) {
+int receiveUsb(Packet& p, bool quietAtEnd = false) {
     UsbPacket u;
     uint32_t start = linkIo().nowMs();
     for (;;) {
         if (!usbReadPacket(u)) {
-            showError("Fehler bei Lesen vom USB-Anschluss.");
+            if (!quietAtEnd) showError("Fehler bei Lesen vom USB-Anschluss.");
             return 0;
         }
         if (usbPacketType(u) == kUsbApplicationLayer) break;
@@ -169,6 +169,11 @@ int Packet::send(int portNumber, int reportErrors) {
 int Packet::receive(int portNumber, int reportErrors, double timeoutSeconds) {
     if (portNumber == 0) return receiveUsb(*this);
     return receiveSerial(*this, reportErrors, timeoutSeconds);
+}
+
+int receiveOptional(Packet& packet, int portNumber, double timeoutSeconds) {
+    if (portNumber == 0) return receiveUsb(packet, true);
+    return packet.receive(portNumber, 0, timeoutSeconds);
 }
 
 int sendAck(int portNumber, uint8_t ackedId) {

@@ -34,6 +34,11 @@ struct Packet {
     int receive(int portNumber, int reportErrors, double timeoutSeconds);
 };
 
+// Receives a packet that the receiver may or may not send: on serial
+// receive(portNumber, 0, timeoutSeconds); on USB the end of the receiver's
+// data is no error and shows nothing (other USB failures still do).
+int receiveOptional(Packet& packet, int portNumber, double timeoutSeconds);
+
 // Sends ACK (id 6, size 2, data {ackedId, 0}) with reportErrors 1.
 int sendAck(int portNumber, uint8_t ackedId);
 
