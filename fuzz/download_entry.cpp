@@ -58,25 +58,6 @@ int writeNowhere(uint8_t) { return 1; }
 
 const LinkIo fuzzIo = {fakeClock, readFromStream, writeNowhere};
 
-void appendFrame(uint8_t id, const uint8_t* data, int size)
-{
-    unsigned sum = id + (unsigned)size;
-    stream.push_back(16);
-    stream.push_back(id);
-    auto stuffed = [](uint8_t b) {
-        stream.push_back(b);
-        if (b == 16) stream.push_back(16);
-    };
-    stuffed((uint8_t)size);
-    for (int i = 0; i < size; i++) {
-        stuffed(data[i]);
-        sum += data[i];
-    }
-    stuffed((uint8_t)(0x100 - (sum & 0xFF)));
-    stream.push_back(16);
-    stream.push_back(3);
-}
-
 // A front end that answers questions from the input and saves to scratch.
 void box(const char*, const char*, BoxIcon) {}
 bool yesNo(const char*, const char*)
@@ -122,14 +103,14 @@ int fuzzDownload(const uint8_t* data, size_t size)
     stream.clear();
     streamPos = 0;
     const uint8_t ack[2] = {kPidCommand, 0};
-    appendFrame(kPidAck, ack, 2);
+    appendSerialFrame(stream, kPidAck, ack, 2);
     size_t pos = 2;
     while (pos + 2 <= size) {
         uint8_t id = data[pos];
         size_t length = data[pos + 1];
         pos += 2;
         if (length > size - pos) length = size - pos;
-        appendFrame(id, data + pos, (int)length);
+        appendSerialFrame(stream, id, data + pos, (int)length);
         pos += length;
     }
 

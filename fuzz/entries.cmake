@@ -41,6 +41,8 @@ wegmate_fuzz_entry(download fuzzDownload download_entry.cpp
   "transfer/download.cpp;link/packet.cpp;link/serial.cpp" wegmate_ops wegmate_formats wegmate_link wegmate_base)
 wegmate_fuzz_entry(upload fuzzUpload upload_entry.cpp
   "transfer/upload.cpp;link/packet.cpp;link/serial.cpp" wegmate_ops wegmate_formats wegmate_link wegmate_base)
+wegmate_fuzz_entry(device_query fuzzDeviceQuery device_query_entry.cpp
+  "link/device_info.cpp;link/packet.cpp;link/serial.cpp" wegmate_link wegmate_base)
 wegmate_fuzz_entry(serial_packet fuzzSerialPacket serial_packet_entry.cpp
   "link/packet.cpp;link/serial.cpp" wegmate_link wegmate_base)
 wegmate_fuzz_entry(usb_packet fuzzUsbPacket usb_packet_entry.cpp

@@ -35,6 +35,9 @@ int fuzzDownload(const uint8_t* data, size_t size);
 // A whole serial upload: protocol list, command choices, reply pattern,
 // then the input file.
 int fuzzUpload(const uint8_t* data, size_t size);
+// The device identification: byte 0 showDialog, then the receiver's
+// packets as id, size, data.
+int fuzzDeviceQuery(const uint8_t* data, size_t size);
 // Byte 0 picks the receive time-out, the rest is the serial byte stream.
 int fuzzSerialPacket(const uint8_t* data, size_t size);
 // A stream of USB reads: each chunk is one length byte and its bytes.

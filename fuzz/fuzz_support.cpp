@@ -79,3 +79,22 @@ void checkPointTable()
         FUZZ_CHECK(r.HasSymbol == 0 || r.HasSymbol == 1);
     }
 }
+
+void appendSerialFrame(std::vector<uint8_t>& stream, uint8_t id, const uint8_t* data, int size)
+{
+    unsigned sum = id + (unsigned)size;
+    auto stuffed = [&stream](uint8_t b) {
+        stream.push_back(b);
+        if (b == 16) stream.push_back(16);
+    };
+    stream.push_back(16);
+    stream.push_back(id);
+    stuffed((uint8_t)size);
+    for (int i = 0; i < size; i++) {
+        stuffed(data[i]);
+        sum += data[i];
+    }
+    stuffed((uint8_t)(0x100 - (sum & 0xFF)));
+    stream.push_back(16);
+    stream.push_back(3);
+}

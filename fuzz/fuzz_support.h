@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A private directory for this process, created on first use and removed
 // with its files at exit.
@@ -16,3 +17,7 @@ std::string writeFuzzFile(const char* name, const uint8_t* data, size_t size);
 // rules: count within capacity, texts terminated within 50 characters, the
 // 0/1 flags 0 or 1.
 void checkPointTable();
+
+// Appends the serial frame of one packet (DLE, id, size, data, checksum,
+// DLE, ETX, with DLE stuffing) to stream.
+void appendSerialFrame(std::vector<uint8_t>& stream, uint8_t id, const uint8_t* data, int size);

@@ -21,7 +21,7 @@
 #if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
 #include "formats/ovl_binary.h"
 #endif
-#if WEGMATE_FUZZ_HAVE_SERIAL_PACKET || WEGMATE_FUZZ_HAVE_DOWNLOAD
+#if WEGMATE_FUZZ_HAVE_SERIAL_PACKET || WEGMATE_FUZZ_HAVE_DOWNLOAD || WEGMATE_FUZZ_HAVE_DEVICE_QUERY
 #include "link/link_clock.h"
 #include "link/packet.h"
 #endif
@@ -568,6 +568,50 @@ void uploadSeeds()
 }
 #endif
 
+#if WEGMATE_FUZZ_HAVE_DEVICE_QUERY
+// Answers to the product request: with a protocol array, with extended
+// product data first, and without an array (the fallback lists).
+void deviceQuerySeeds()
+{
+    auto product = [](Bytes& s, uint16_t number, uint16_t version, const char* text) {
+        Bytes data = {(uint8_t)number, (uint8_t)(number >> 8), (uint8_t)version, (uint8_t)(version >> 8)};
+        data.insert(data.end(), text, text + std::strlen(text) + 1);
+        s.push_back(kPidProductData);
+        s.push_back((uint8_t)data.size());
+        s.insert(s.end(), data.begin(), data.end());
+    };
+    auto array = [](Bytes& s, const char* tags, const int* numbers, int entries) {
+        s.push_back(kPidProtocolArray);
+        s.push_back((uint8_t)(entries * 3));
+        for (int i = 0; i < entries; i++) {
+            s.push_back((uint8_t)tags[i]);
+            s.push_back((uint8_t)numbers[i]);
+            s.push_back((uint8_t)(numbers[i] >> 8));
+        }
+    };
+    const char tags[] = "PLAADADADAD";
+    const int numbers[] = {0, 1, 10, 100, 108, 201, 202, 301, 310, 302, 301};
+    Bytes s = {1};
+    product(s, 154, 310, "eTrex Legend Software Version 3.10");
+    array(s, tags, numbers, 11);
+    seed("device_query", "etrex_array", s);
+
+    s = {0};
+    product(s, 292, 250, "GPSMAP 60CSx Software Version 2.50");
+    s.push_back(kPidExtProductData);
+    s.push_back(4);
+    s.insert(s.end(), {'x', 0, 'y', 0});
+    array(s, tags, numbers, 11);
+    seed("device_query", "extended_then_array", s);
+
+    for (const char* text : {"ETREX Summit", "GPS 76 Software Version 2.60", "GPS 12XL Software Version 4.60"}) {
+        s = {1};
+        product(s, 77, 460, text);
+        seed("device_query", std::string("fallback_") + (text[0] == 'E' ? "etrex" : text[4] == '7' ? "gps76" : "default"), s);
+    }
+}
+#endif
+
 // ---- link ----------------------------------------------------------------
 
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
@@ -703,6 +747,9 @@ int main(int argc, char** argv)
 #if WEGMATE_FUZZ_HAVE_UPLOAD && WEGMATE_FUZZ_HAVE_MIF_READER && WEGMATE_FUZZ_HAVE_OVL_ASCII_READER && \
     WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
     uploadSeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_DEVICE_QUERY
+    deviceQuerySeeds();
 #endif
 #if WEGMATE_FUZZ_HAVE_SERIAL_PACKET
     serialSeeds();

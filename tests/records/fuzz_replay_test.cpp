@@ -81,6 +81,9 @@ TEST(FuzzReplay, Download) { replay("download", fuzzDownload); }
 #ifdef WEGMATE_FUZZ_HAVE_UPLOAD
 TEST(FuzzReplay, Upload) { replay("upload", fuzzUpload); }
 #endif
+#ifdef WEGMATE_FUZZ_HAVE_DEVICE_QUERY
+TEST(FuzzReplay, DeviceQuery) { replay("device_query", fuzzDeviceQuery); }
+#endif
 #ifdef WEGMATE_FUZZ_HAVE_SERIAL_PACKET
 TEST(FuzzReplay, SerialPacket) { replay("serial_packet", fuzzSerialPacket); }
 #endif
