@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
+#include <QWindow>
 
 #include "app/command.h"
 #include "app/settings.h"
@@ -263,7 +264,13 @@ void MainWindow::storeChoices() {
 }
 
 void MainWindow::bringToFront() {
-    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    } else if (windowHandle() && !windowHandle()->isExposed()) {
+        // Iconified by the window manager without Qt having been told:
+        // mapping the window again brings it back.
+        hide();
+    }
     show();
     raise();
     activateWindow();
