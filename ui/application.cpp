@@ -15,14 +15,16 @@
 
 namespace ui {
 
-void installGermanTranslations() {
+bool installGermanTranslations() {
     static QTranslator* translator = nullptr;
-    if (translator) return;
+    static bool loaded = false;
+    if (translator) return loaded;
     translator = new QTranslator(qApp);
-    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                         QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
+    loaded = translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                              QStringLiteral("_"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (loaded) QCoreApplication::installTranslator(translator);
+    return loaded;
 }
 
 int runProgram(const StartOptions& options) {

@@ -19,7 +19,8 @@ struct StartOptions {
 // runs until the window closes, saves the settings. Returns the exit code.
 int runProgram(const StartOptions& options);
 
-// Loads the German translations of Qt's own dialogs.
-void installGermanTranslations();
+// Loads the German translations of Qt's own dialogs (the file dialogs and
+// their questions); false when they are not installed.
+bool installGermanTranslations();
 
 }  // namespace ui

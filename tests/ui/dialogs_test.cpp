@@ -558,6 +558,9 @@ void DialogsTest::saveDialogAsksBeforeOverwriting() {
     QVERIFY(platform().chooseFileToSave(title.toUtf8().constData(), FileFilter::Overlay, "ovl", name));
     QCOMPARE(QString::fromStdString(name), existing);
     QCOMPARE(questions, 2);
+    if (ui::installGermanTranslations())
+        QCOMPARE(script.boxTexts().first(),
+                 QString::fromUtf8("Die Datei alt.ovl existiert bereits.\nSoll sie überschrieben werden?"));
     QVERIFY2(script.finished(), qPrintable(script.describe()));
 }
 
