@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,6 +45,7 @@ private slots:
     void uploadFromAsciiOverlayAsksForInitials();
     void singleTrackOverUsbThenUploadWithTrackName();
     void usbWithoutReceiver();
+    void ovlConversionFromTheMenu();
 
 private:
     void choose(int port, int fileType, int objectType) {
@@ -285,6 +287,55 @@ void TransferTest::usbWithoutReceiver() {
     QCOMPARE(script.boxTexts(), QStringList({QStringLiteral("Fehler beim Initialisieren der USB-Verbindung.")}));
     // The status line kept its idle text throughout.
     for (const QString& status : script.statusTexts()) QCOMPARE(status, QStringLiteral("  Status:   Bereit."));
+}
+
+void TransferTest::ovlConversionFromTheMenu() {
+    choose(1, 2, 1);  // COM 1, TOP50-OVL-Binär, points
+    const QString ovl = path("binaer.ovl");
+    {
+        ModalScript script;
+        script.onFile(QStringLiteral("Wegmate  --  OVL-Datei schreiben"), ovl);
+        script.onBox(kRouteMode, QStringLiteral("&Nein"));
+        script.onBox(kInfoTitle, QStringLiteral("OK"));
+        window_->button(104)->click();
+        QVERIFY2(script.finished(), qPrintable(script.describe()));
+    }
+    QVERIFY(QFile::exists(ovl));
+
+    // The conversion needs no receiver. Its save dialog offers the input's
+    // name, which the user keeps here to replace the input file.
+    const QString question = QStringLiteral(" Wegmate  --  OVL-3/4-Konvertierung");
+    const QString saveTitle = QStringLiteral("Wegmate  --  Umgewandelte OVL-Datei schreiben");
+    {
+        ModalScript script;
+        script.onBox(question, QStringLiteral("OK"));
+        script.onFile(QString::fromUtf8("Wegmate  --  Zu konvertierende OVL-Datei öffnen"), ovl);
+        QString presetName;
+        script.on(saveTitle, [&presetName, ovl](QWidget* window) {
+            auto* dialog = qobject_cast<QFileDialog*>(window);
+            auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            presetName = field->text();
+            ModalScript::enterFileName(dialog, ovl);
+        });
+        script.on(saveTitle, [](QWidget* box) {  // replace the existing file?
+            QVERIFY(ModalScript::clickButton(box, QStringLiteral("&Ja")) ||
+                    ModalScript::clickButton(box, QStringLiteral("&Yes")));
+        });
+        script.onBox(QStringLiteral("Wegmate"), QStringLiteral("OK"));
+        window_->action(56)->trigger();
+        QVERIFY2(script.finished(), qPrintable(script.describe()));
+        QCOMPARE(presetName, QStringLiteral("binaer.ovl"));
+        QCOMPARE(script.boxTexts().last(),
+                 QStringLiteral("Neue OVL-Datei mit editierbaren \n\"Objektdaten\" wurde geschrieben. "));
+        QVERIFY(QFile(ovl).size() > 0);
+    }
+
+    // Cancelled at the question: nothing else happens.
+    ModalScript cancelled;
+    cancelled.onBox(question, QStringLiteral("Abbrechen"));
+    window_->action(56)->trigger();
+    QVERIFY2(cancelled.finished(), qPrintable(cancelled.describe()));
+    QCOMPARE(cancelled.log().size(), 1);
 }
 
 QTEST_MAIN(TransferTest)
