@@ -110,7 +110,7 @@ int Simulator::Impl::usbInterruptRead(uint8_t* buffer, int capacity) {
     std::vector<uint8_t> chunk = interruptQueue.front();
     interruptQueue.pop_front();
     int n = (int)chunk.size() < capacity ? (int)chunk.size() : capacity;
-    std::memcpy(buffer, chunk.data(), (size_t)n);
+    if (n > 0) std::memcpy(buffer, chunk.data(), (size_t)n);
     return n;
 }
 
@@ -123,7 +123,7 @@ int Simulator::Impl::usbBulkRead(uint8_t* buffer, int capacity) {
     std::vector<uint8_t> packet = bulkQueue.front();
     bulkQueue.pop_front();
     int n = (int)packet.size() < capacity ? (int)packet.size() : capacity;
-    std::memcpy(buffer, packet.data(), (size_t)n);
+    if (n > 0) std::memcpy(buffer, packet.data(), (size_t)n);
     return n;
 }
 
