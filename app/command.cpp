@@ -47,8 +47,12 @@ int runCommand(int command, int portNumber, int fileKind, int objectKind)
         break;
     case UploadWaypoints:
     case UploadTracks:
-        queryDeviceInfo(portNumber, 0);
-        uploadToDevice(portNumber, command == UploadWaypoints ? 7 : 6, fileKind);
+        // On USB the upload reads no reply at all: a receiver that did not
+        // even answer the device query would be reported as served.
+        if (!queryDeviceInfo(portNumber, 0) && portNumber == 0)
+            showError("Fehler beim Aufbau der Verbindung zum GPS-Gerät.");
+        else
+            uploadToDevice(portNumber, command == UploadWaypoints ? 7 : 6, fileKind);
         break;
     default:
         queryDeviceInfo(portNumber, 0);

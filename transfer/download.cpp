@@ -418,6 +418,13 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
     if (portNumber == 0) usbDrainPending();
     if (!complete) return;
 
+    // Records of a receiver that never named its protocols were decoded in
+    // guessed layouts: such positions and names are not written.
+    if (!protocolSet()) {
+        showError(kConnectError);
+        return;
+    }
+
     // 9. Check and write.
     LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0) {

@@ -113,15 +113,14 @@ bool hasTrackLogProtocol()
 int readInputFile(const std::string& fileName, int transferKind, int fileKind, int& separateTracks,
                   bool& fileHasNumbers, bool& fileHasNames)
 {
+    if (fileKind == MapInfoMif) return readMifFile(fileName.c_str(), transferKind, fileHasNumbers, fileHasNames);
     if (fileKind == OvlAscii) {
         const bool askSeparate = transferKind == 6 && hasTrackLogProtocol();
         return readOvlAsciiFile(fileName.c_str(), transferKind, separateTracks, askSeparate);
     }
-    if (fileKind == OvlBinary) {
-        int objectKindFound = 0;
-        return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, fileHasNumbers, fileHasNames);
-    }
-    return readMifFile(fileName.c_str(), transferKind, fileHasNumbers, fileHasNames);
+    // Any other value is the binary overlay, as on the download side.
+    int objectKindFound = 0;
+    return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, fileHasNumbers, fileHasNames);
 }
 
 bool hasDuplicatePointNumbers()

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/command.h"
+#include "link/protocol_set.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/sim_session.h"
 #include "tests/transfer/transfer_helpers.h"
@@ -137,6 +138,38 @@ TEST_P(CommandOnLink, SecondCommandWhileBusyIsRefused)
     EXPECT_FALSE(ui.eventsOf(ScriptedEvent::Beep).empty());
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::DeviceInfoDialog).empty());
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00002 Punkte)."}));
+}
+
+// A USB receiver that ignores the product request: nothing is sent to it,
+// and what it would send is not written, since its formats are unknown.
+TEST(Command, UsbReceiverThatNeverIdentifiedItselfIsNotServedBlind)
+{
+    for (bool upload : {true, false}) {
+        ScriptedPlatform ui;
+        clearProtocolSet();
+        SimSession session("etrex", SimLink::Usb);
+        session.sim->generate(3, 0, 0, 0, 0);
+        session.sim->usbInterruptOnly = true;
+        session.sim->faults.silenceStage = SimStage::ProductRequest;
+        session.sim->faults.silenceMs = -1;
+        session.start();
+        const std::string file = tempFile("blind.mif");
+        if (!upload) {
+            ui.queueSaveFile(file);
+            ui.queueYesNo(false);
+        }
+        runCommand(upload ? UploadWaypoints : DownloadWaypoints, 0, MapInfoMif, PointObjects);
+        const std::vector<std::string> boxes = ui.boxTexts();
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes.front(), "Fehler bei Lesen vom USB-Anschluss.");
+        EXPECT_EQ(boxes.back(), "Fehler beim Aufbau der Verbindung zum GPS-Gerät.");
+        EXPECT_EQ(ui.lastStatus(), "  Status:   Bereit.");
+        EXPECT_FALSE(fileExists(file));
+        if (upload) {
+            EXPECT_TRUE(ui.eventsOf(ScriptedEvent::OpenFile).empty());
+            EXPECT_EQ(session.sim->uploadLog().recordPackets, 0);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, CommandOnLink, ::testing::Values(SimLink::Usb, SimLink::Serial),
