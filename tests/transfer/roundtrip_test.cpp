@@ -206,18 +206,23 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
         if (c.kind != Tracks && attributes) {
             EXPECT_EQ(after[i].name, before[i].name);
             EXPECT_EQ(after[i].symbol, before[i].symbol);
-            if (mifPoints && profile.waypointFormat != SimWaypointFormat::D103)
+            if (mifPoints && profile.waypointFormat != SimWaypointFormat::D103) {
                 EXPECT_EQ(upper(after[i].comment), upper(before[i].comment));
+            }
         }
-        if (attributes && hasAltitude(profile, c.kind))
+        if (attributes && hasAltitude(profile, c.kind)) {
             EXPECT_NEAR(after[i].altitude, before[i].altitude, mifPoints ? 0.5 : 1.0);
+        }
         // Times: track points always; waypoints where the format has one
         // and the file does not give the comment's place to it.
         const bool times = c.kind == Tracks ? attributes
                                             : mifPoints && profile.waypointFormat == SimWaypointFormat::D110;
-        if (times) EXPECT_EQ(after[i].time, before[i].time);
-        if (c.kind == Tracks && !(ascii && points) && profile.trackPointFormat <= SimTrackPointFormat::D302)
+        if (times) {
+            EXPECT_EQ(after[i].time, before[i].time);
+        }
+        if (c.kind == Tracks && !(ascii && points) && profile.trackPointFormat <= SimTrackPointFormat::D302) {
             EXPECT_EQ(after[i].newSegment, before[i].newSegment);
+        }
     }
 
     if (c.kind == Routes) {
@@ -225,7 +230,9 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
             EXPECT_EQ(sizes(log.routes), (std::vector<size_t>{10}));
         } else {
             EXPECT_EQ(sizes(log.routes), sizes(source.sim->routes));
-            if (!ascii) EXPECT_EQ(names(log.routes), names(source.sim->routes));
+            if (!ascii) {
+                EXPECT_EQ(names(log.routes), names(source.sim->routes));
+            }
         }
     }
     if (c.kind == Tracks) {
