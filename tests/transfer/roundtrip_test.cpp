@@ -28,14 +28,17 @@ struct RoundTrip {
     int objectKind;
 };
 
-std::string caseName(const ::testing::TestParamInfo<RoundTrip>& info)
+std::string describe(const RoundTrip& c)
 {
-    const RoundTrip& c = info.param;
     const char* kinds[] = {"waypoints", "routes", "tracks"};
     const char* files[] = {"", "mif", "ovlascii", "ovlbinary"};
     return c.profile + "_" + linkName(c.link) + "_" + kinds[c.kind] + "_" + files[c.fileKind] + "_" +
            (c.objectKind == LineObjects ? "lines" : "points");
 }
+
+std::string caseName(const ::testing::TestParamInfo<RoundTrip>& info) { return describe(info.param); }
+
+void PrintTo(const RoundTrip& c, std::ostream* out) { *out << describe(c); }
 
 std::vector<RoundTrip> allCases()
 {
