@@ -461,6 +461,19 @@ TEST_F(DownloadSerial, WriterFailureIsReported)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Öffnen oder Schreiben der Ausgabedatei."}));
 }
 
+TEST_F(DownloadSerial, AcknowledgementThatCannotBeSentEndsTheDownload)
+{
+    ui.queueSaveFile(file);
+    ui.queueYesNo(false);
+    answerCommandWith(peer, {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
+                             {12, u16Bytes(1)}});
+    peer.failWritesOfId = 6;
+    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.",
+                                                       "Übertragungsfehler."}));
+    EXPECT_FALSE(fileExists(file));
+}
+
 TEST_F(DownloadSerial, CancelledFileDialogEndsSilently)
 {
     ui.queueCancelFile();

@@ -441,6 +441,19 @@ TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kTransferError}));
 }
 
+TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload)
+{
+    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    add(makePoint(0, 2, "HOF", 50.6, 7.5));
+    const std::string file = writeTableAsMif("nosend.mif", PointObjects);
+    peer.failWritesOfId = 35;
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    uploadToDevice(1, 7, MapInfoMif);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", kTransferError}));
+    EXPECT_EQ(ids(peer.framesWithoutAcks()), (std::vector<uint8_t>{27}));
+}
+
 // A transfer-complete packet that cannot be sent is no success.
 TEST_F(UploadSerial, FailedTransferCompleteIsReportedAsError)
 {
