@@ -7,7 +7,7 @@ trap 'rm -f "$table"' EXIT
 WEGMATE_FAULT_TABLE="$table" "$tests" --gtest_filter='AllTransfers/FaultMatrix.*' >/dev/null 2>&1
 echo "| Link | Transfer | Fault | Messages seen (in order) | Status line after | Link after | Output file / receiver | Verdict |"
 echo "|---|---|---|---|---|---|---|---|"
-awk -F'\t' '
+sort -n -u "$table" | cut -f2- | awk -F'\t' '
 {
     n = split($1, part, "_")
     fault = part[4]
@@ -20,4 +20,4 @@ awk -F'\t' '
         gsub(/\|/, "\\|", msg)
         printf "| %s | %s | %s | %s | `%s` | %s | %s | %s |\n", part[1], transfer, fault, msg, $4, $5, $6, $2
     }
-}' "$table"
+}'
