@@ -11,16 +11,12 @@
 #include "app/atomic_file.h"
 #include "app/platform.h"
 #include "formats/helpers.h"
+#include "formats/reading.h"
 #include "transfer/names.h"
 #include "transfer/point_table.h"
 #include "transfer/times.h"
 
 namespace {
-
-// The longest line the reader takes, without its line end.
-constexpr int kMaxLineLength = 299;
-// The line, CR, LF and the NUL.
-constexpr int kLineBufferSize = kMaxLineLength + 3;
 
 const char kMsgOpenMif[] = "Fehler beim Öffnen der MIF-Eingabedatei.";
 const char kMsgOpenMid[] = "Fehler beim Öffnen der MID-Eingabedatei.";
@@ -158,67 +154,11 @@ const char kPenLine[] = "    Pen (2,54,37008)\r\n";
 
 // ---------------------------------------------------------------- reading
 
-// Reads one line with its line end into buffer (kLineBufferSize bytes).
-// 1: a line; 0: end of file; -1: a line longer than kMaxLineLength (it is
-// consumed entirely).
-int readLine(FILE* file, char* buffer)
-{
-    if (!fgets(buffer, kLineBufferSize, file))
-        return 0;
-    size_t length = strlen(buffer);
-    if (length > 0 && buffer[length - 1] == '\n') {
-        length--;
-    } else if (length == (size_t)kLineBufferSize - 1) {
-        // No line end within the buffer: the line is too long.
-        int c;
-        while ((c = getc(file)) != EOF && c != '\n') {
-        }
-        return -1;
-    }
-    if (length > 0 && buffer[length - 1] == '\r')
-        length--;
-    return length > (size_t)kMaxLineLength ? -1 : 1;
-}
-
-void toUpperAscii(char* text)
-{
-    for (; *text; text++)
-        if (*text >= 'a' && *text <= 'z')
-            *text = (char)(*text - 'a' + 'A');
-}
-
-bool startsWith(const char* text, const char* prefix)
-{
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 const char* skipBlanks(const char* text)
 {
     while (*text == ' ')
         text++;
     return text;
-}
-
-// The usual integer conversion (white space, sign, digits), held within the
-// range of int instead of overflowing.
-int decimalValue(const char* text)
-{
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
-        text++;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    long long value = 0;
-    for (; *text >= '0' && *text <= '9'; text++) {
-        value = value * 10 + (*text - '0');
-        if (value > (long long)INT_MAX + 1)
-            value = (long long)INT_MAX + 1;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        value = INT_MAX;
-    return (int)value;
 }
 
 // One decimal floating-point token, which must be taken up completely.

@@ -11,13 +11,11 @@
 #include "app/atomic_file.h"
 #include "app/platform.h"
 #include "formats/helpers.h"
+#include "formats/reading.h"
 #include "transfer/names.h"
 #include "transfer/point_table.h"
 
 namespace {
-
-constexpr int kMaxLineLength = 299;
-constexpr int kLineBufferSize = kMaxLineLength + 3;  // CR, LF, NUL
 
 const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
 const char kMsgNoOvl[] = "Keine gültige ASCII-OVL-Datei!";
@@ -49,57 +47,6 @@ void writeCoordinate(AtomicFile& file, const char* key, double value)
     formatCoordinate(line + n, 64, value);
     strcat(line + n, "\r\n");
     atomicPuts(file, line);
-}
-
-// 1: a line; 0: end of file; -1: a line longer than kMaxLineLength.
-int readLine(FILE* file, char* buffer)
-{
-    if (!fgets(buffer, kLineBufferSize, file))
-        return 0;
-    size_t length = strlen(buffer);
-    if (length > 0 && buffer[length - 1] == '\n') {
-        length--;
-    } else if (length == (size_t)kLineBufferSize - 1) {
-        int c;
-        while ((c = getc(file)) != EOF && c != '\n') {
-        }
-        return -1;
-    }
-    if (length > 0 && buffer[length - 1] == '\r')
-        length--;
-    return length > (size_t)kMaxLineLength ? -1 : 1;
-}
-
-void toUpperAscii(char* text)
-{
-    for (; *text; text++)
-        if (*text >= 'a' && *text <= 'z')
-            *text = (char)(*text - 'a' + 'A');
-}
-
-bool startsWith(const char* text, const char* prefix)
-{
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
-int decimalValue(const char* text)
-{
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
-        text++;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    long long value = 0;
-    for (; *text >= '0' && *text <= '9'; text++) {
-        value = value * 10 + (*text - '0');
-        if (value > (long long)INT_MAX + 1)
-            value = (long long)INT_MAX + 1;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        value = INT_MAX;
-    return (int)value;
 }
 
 // The value after the first '=' of a coordinate line: a decimal number,

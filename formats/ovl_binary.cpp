@@ -11,6 +11,7 @@
 #include "app/atomic_file.h"
 #include "app/platform.h"
 #include "formats/helpers.h"
+#include "formats/reading.h"
 #include "transfer/names.h"
 #include "transfer/point_table.h"
 #include "transfer/times.h"
@@ -206,26 +207,6 @@ bool skipBytes(BinaryReader& reader, size_t size, unsigned char* last2)
         size -= chunk;
     }
     return true;
-}
-
-int decimalValue(const char* text)
-{
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
-        text++;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    long long value = 0;
-    for (; *text >= '0' && *text <= '9'; text++) {
-        value = value * 10 + (*text - '0');
-        if (value > (long long)INT_MAX + 1)
-            value = (long long)INT_MAX + 1;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        value = INT_MAX;
-    return (int)value;
 }
 
 bool isDigit(char c)

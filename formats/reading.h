@@ -1,0 +1,22 @@
+#pragma once
+// Line and number reading shared by the text file readers.
+
+#include <cstdio>
+
+// The longest line the readers take, and the buffer that holds it with its
+// CR, LF and NUL.
+constexpr int kMaxLineLength = 299;
+constexpr int kLineBufferSize = kMaxLineLength + 3;
+
+// Reads one line with its line end into buffer (kLineBufferSize bytes).
+// 1: a line; 0: end of file; -1: a line longer than kMaxLineLength (it is
+// consumed entirely).
+int readLine(FILE* file, char* buffer);
+
+// a-z to A-Z, nothing else.
+void toUpperAscii(char* text);
+bool startsWith(const char* text, const char* prefix);
+
+// The usual integer conversion (white space, sign, digits, 0 without
+// digits), held within the range of int instead of overflowing.
+int decimalValue(const char* text);
