@@ -149,7 +149,7 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
         if (c.kind == Tracks && trackLogs(profile)) ui.queueYesNo(false);
         runCommand(c.kind == Tracks ? DownloadTracks : DownloadWaypoints, source.port, c.fileKind, c.objectKind);
         expected = pointTable.count;
-        std::vector<std::string> boxes = boxesBesidesMissingArray(ui, source);
+        std::vector<std::string> boxes = ui.boxTexts();
         char success[80];
         std::snprintf(success, sizeof success, "Übertragung erfolgreich beendet (%05d Punkte).", expected);
         ASSERT_EQ(boxes, std::vector<std::string>{success});
@@ -175,7 +175,7 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
             if (ascii && points) ui.queueRouteTrackId(false);
         }
         runCommand(c.kind == Tracks ? UploadTracks : UploadWaypoints, target.port, c.fileKind, LineObjects);
-        std::vector<std::string> boxes = boxesBesidesMissingArray(ui, target);
+        std::vector<std::string> boxes = ui.boxTexts();
         char success[80];
         std::snprintf(success, sizeof success, "Übertragung erfolgreich beendet (%04d Punkte).", expected);
         ASSERT_EQ(boxes, std::vector<std::string>{success});

@@ -153,7 +153,7 @@ TEST_P(SimDownload, SerialOrUsbSingleTrackFetchesOnlyThatTrack)
     ASSERT_EQ(pointTable.count, 10);
     EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 3);
     EXPECT_STREQ(pointTable.records[9].NameOfRouteOrTrack, "TRACK03");
-    EXPECT_EQ(boxesBesidesMissingArray(ui, session),
+    EXPECT_EQ(ui.boxTexts(),
               (std::vector<std::string>{"Übertragung erfolgreich beendet (00010 Punkte)."}));
 }
 
@@ -198,7 +198,7 @@ TEST_P(SimDownload, RoutesOfEveryProfileAreNumberedWithinTheirRoutes)
             EXPECT_EQ(pointTable.records[i].NewSegment, i % 3 == 0 ? 1 : 0) << profile;
         }
         EXPECT_NE(pointTable.records[0].NumberOfRouteOrTrack, pointTable.records[3].NumberOfRouteOrTrack);
-        EXPECT_EQ(boxesBesidesMissingArray(ui, session),
+        EXPECT_EQ(ui.boxTexts(),
                   (std::vector<std::string>{"Übertragung erfolgreich beendet (00006 Punkte)."}))
             << profile;
     }

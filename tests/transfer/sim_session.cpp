@@ -42,11 +42,3 @@ void SimSession::stop()
 
 const char* linkName(SimLink link) { return link == SimLink::Usb ? "usb" : "serial"; }
 
-std::vector<std::string> boxesBesidesMissingArray(const ScriptedPlatform& ui, const SimSession& session)
-{
-    std::vector<std::string> boxes = ui.boxTexts();
-    if (session.link == SimLink::Usb && !session.sim->profile.sendsArray && !boxes.empty() &&
-        boxes.front() == "Fehler bei Lesen vom USB-Anschluss.")
-        boxes.erase(boxes.begin());
-    return boxes;
-}

@@ -29,8 +29,3 @@ struct SimSession {
 };
 
 const char* linkName(SimLink link);
-
-// The box texts of a run. On USB a receiver that sends no protocol array
-// makes the device query's read of it fail with the USB read message; that
-// notice is left out here.
-std::vector<std::string> boxesBesidesMissingArray(const ScriptedPlatform& ui, const SimSession& session);
