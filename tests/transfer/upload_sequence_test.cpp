@@ -284,26 +284,30 @@ TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit)
     EXPECT_EQ(ui.boxTexts().back(), "Übertragung erfolgreich beendet (0600 Punkte).");
 }
 
+// Routes and separate track logs alike.
 TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent)
 {
     add(makePoint(1, 4, "A", 50.0, 7.0));
     add(makePoint(1, 4, "B", 50.1, 7.1));
     const std::string file = writeTableAsMif("dupnum.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
-    uploadToDevice(1, 7, MapInfoMif);
-    EXPECT_TRUE(peer.frames.empty());
-    EXPECT_EQ(ui.boxTexts(),
-              (std::vector<std::string>{
-                  "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
-                  "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal "
-                  "vorkommen.) "}));
+    for (int kind : {7, 6}) {
+        SCOPED_TRACE(kind);
+        ui.clearEvents();
+        peer.reset();
+        ui.queueOpenFile(file);
+        ui.queueYesNo(true);  // as routes / as separate track logs
+        uploadToDevice(1, kind, MapInfoMif);
+        EXPECT_TRUE(peer.frames.empty());
+        EXPECT_EQ(ui.boxTexts(),
+                  (std::vector<std::string>{
+                      "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
+                      "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal "
+                      "vorkommen.) "}));
+    }
 }
 
 // NAKs to the same point: ten are answered by sending it again, the
-// eleventh ends the upload.
-// Ten NAKs in a row are repeated, the eleventh ends the upload; an ACK
-// starts the count anew.
+// eleventh ends the upload; an ACK starts the count anew.
 TEST_F(UploadSerial, NakRepetitionUpToTenTimes)
 {
     {
@@ -469,6 +473,16 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers)
     EXPECT_EQ(u16At(frames[0]), 9);
     EXPECT_EQ(trackIdents(frames), (std::vector<std::string>{"TRK05", "TRK07", "TRK09"}));
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::RouteTrackIdDialog).empty());
+
+    // Not separate: one track log, which has no name of its own.
+    ui.clearEvents();
+    peer.reset();
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    uploadToDevice(1, 6, MapInfoMif);
+    const std::vector<HostFrame> one = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(one), (std::vector<uint8_t>{27, 99, 34, 34, 34, 34, 34, 34, 12}));
+    EXPECT_EQ(trackIdents(one), (std::vector<std::string>{"TRACK"}));
 }
 
 TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers)
