@@ -59,6 +59,7 @@ std::string Simulator::startPty(const std::string& linkPath) {
     hostPackets_ = 0;
     productRequests_ = 0;
     bytesSent_ = 0;
+    bytesReceived_ = 0;
     slavePath_ = name;
     if (!linkPath.empty()) {
         unlink(linkPath.c_str());
@@ -138,6 +139,7 @@ int Simulator::Impl::readRawByte(uint8_t& byte, SimClock::time_point deadline) {
         uint8_t chunk[512];
         ssize_t n = read(master, chunk, sizeof chunk);
         if (n > 0) {
+            sim.bytesReceived_ += n;
             inBuffer.assign(chunk, chunk + n);
             inArrival = SimClock::now();
             inTimed = false;

@@ -264,6 +264,8 @@ public:
     int productRequests() const { return productRequests_; }
     // Serial bytes sent to the host.
     long bytesSent() const { return bytesSent_; }
+    // Serial bytes received from the host.
+    long bytesReceived() const { return bytesReceived_; }
     // The ids of every packet the host sent, ACK/NAK included, in order.
     std::vector<uint8_t> hostPacketIds() const;
 
@@ -277,5 +279,6 @@ private:
     std::atomic<int> hostPackets_{0};
     std::atomic<int> productRequests_{0};
     std::atomic<long> bytesSent_{0};
+    std::atomic<long> bytesReceived_{0};
     friend struct Impl;
 };
