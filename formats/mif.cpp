@@ -10,6 +10,7 @@
 
 #include "app/atomic_file.h"
 #include "app/platform.h"
+#include "formats/format_helpers.h"
 #include "formats/helpers.h"
 #include "formats/reading.h"
 #include "transfer/names.h"
@@ -29,15 +30,6 @@ const char kMsgWrongType[] =
 const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
 
 // ---------------------------------------------------------------- writing
-
-// "%.8lf" independent of the user's locale.
-void formatCoordinate(char* out, size_t size, double value)
-{
-    std::to_chars_result r = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, 8);
-    if (r.ec != std::errc())
-        r.ptr = out;
-    *r.ptr = '\0';
-}
 
 // A text value of a MID row. A double quote inside the value is doubled, as
 // MapInfo itself escapes it, so that the row keeps its fields.
@@ -161,23 +153,6 @@ const char* skipBlanks(const char* text)
     return text;
 }
 
-// One decimal floating-point token, which must be taken up completely.
-bool parseNumberToken(const char* begin, const char* end, double& value)
-{
-    if (begin < end && *begin == '+')
-        begin++;
-    if (begin >= end)
-        return false;
-    std::from_chars_result r = std::from_chars(begin, end, value, std::chars_format::general);
-    if (r.ptr != end)
-        return false;
-    if (r.ec == std::errc::result_out_of_range)
-        value = (*begin == '-') ? -HUGE_VAL : HUGE_VAL;
-    else if (r.ec != std::errc())
-        return false;
-    return true;
-}
-
 // The last two blank-separated tokens of the line are longitude and
 // latitude. false when the line does not end in two numbers.
 bool parseCoordinates(const char* line, double& longitude, double& latitude)
@@ -196,7 +171,7 @@ bool parseCoordinates(const char* line, double& longitude, double& latitude)
     const char* lonBegin = lonEnd;
     while (lonBegin > line && lonBegin[-1] != ' ')
         lonBegin--;
-    return parseNumberToken(lonBegin, lonEnd, longitude) && parseNumberToken(latBegin, end, latitude);
+    return parseDecimalNumber(lonBegin, lonEnd, longitude) && parseDecimalNumber(latBegin, end, latitude);
 }
 
 // The column names the reader knows.
@@ -239,16 +214,6 @@ struct MifReader {
     int nameCounter = 0;
     bool seenPolyline = false;
 };
-
-// Copies at most 50 characters into a name field.
-void copyField(char (&field)[kNameSize], const char* value)
-{
-    size_t n = strlen(value);
-    if (n > kNameSize - 1)
-        n = kNameSize - 1;
-    memcpy(field, value, n);
-    field[n] = '\0';
-}
 
 // Splits a trimmed MID row and calls apply(columnNumber, value) for every
 // field. Values are at most as long as the row.
@@ -328,14 +293,14 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterIdent(text);
-        copyField(r.NameOfPoint, text);
+        copyName(r.NameOfPoint, text);
         break;
     }
     case ColNameOfRouteOrTrack: {
         char text[kLineBufferSize];
         strcpy(text, value);
         filterIdent(text);
-        copyField(r.NameOfRouteOrTrack, text);
+        copyName(r.NameOfRouteOrTrack, text);
         if (hasSignificantChar(r.NameOfRouteOrTrack))
             *reader.hasNames = true;
         break;
@@ -354,7 +319,7 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterComment(text);
-        copyField(r.Comment, text);
+        copyName(r.Comment, text);
         break;
     }
     case ColNewSegment:
@@ -395,7 +360,7 @@ void applyLineField(MifReader& reader, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterIdent(text);
-        copyField(reader.lineName, text);
+        copyName(reader.lineName, text);
         if (hasSignificantChar(reader.lineName))
             *reader.hasNames = true;
         break;
@@ -404,7 +369,7 @@ void applyLineField(MifReader& reader, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterComment(text);
-        copyField(reader.lineComment, text);
+        copyName(reader.lineComment, text);
         break;
     }
     case ColDisplay1: {
@@ -528,7 +493,7 @@ int readVertex(MifReader& reader, const char* line)
     r.NumberOfPoint = ++reader.pointInLine;
     reader.nameCounter++;
     if (reader.transferKind != 6)
-        copyField(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+        copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
     strcpy(r.NameOfRouteOrTrack, reader.lineName);
     strcpy(r.Comment, reader.lineComment);
     r.Altitude = kNoAltitude;
@@ -667,35 +632,28 @@ int writeMifFile(const char* mifName, int objectKind)
                "Data\r\n\r\n");
 
     bool lineOpen = false;
-    bool first = true;
-    for (int i = 0; i < pointTable.count && !mif.failed && !mid.failed; i++) {
-        const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
+    forEachWrittenRecord(objectKind, [&](const PointRecord& r, bool startsObject) {
         if (objectKind != LineObjects) {
             formatPosition(line, "Point ", r);
             atomicPuts(mif, line);
             atomicPuts(mif, "    Symbol (33,15790080,14)\r\n");
-            formatPointRow(line, r, r.NewSegment || first);
+            formatPointRow(line, r, startsObject);
             atomicPuts(mid, line);
-            first = false;
-            continue;
-        }
-        if (r.NewSegment || first) {
-            if (r.LinePointCount < 2)
-                continue;
-            if (lineOpen)
-                atomicPuts(mif, kPenLine);
-            snprintf(line, sizeof line, "Pline %d\r\n", r.LinePointCount);
+        } else {
+            if (startsObject) {
+                if (lineOpen)
+                    atomicPuts(mif, kPenLine);
+                snprintf(line, sizeof line, "Pline %d\r\n", r.LinePointCount);
+                atomicPuts(mif, line);
+                lineOpen = true;
+                formatLineRow(line, r);
+                atomicPuts(mid, line);
+            }
+            formatPosition(line, "", r);
             atomicPuts(mif, line);
-            lineOpen = true;
-            formatLineRow(line, r);
-            atomicPuts(mid, line);
         }
-        formatPosition(line, "", r);
-        atomicPuts(mif, line);
-        first = false;
-    }
+        return !mif.failed && !mid.failed;
+    });
     if (lineOpen)
         atomicPuts(mif, kPenLine);
     AtomicFile* both[] = {&mif, &mid};
