@@ -79,10 +79,6 @@ int readLines(AsciiReader& reader)
         int got = readLine(reader.file, line);
         if (got == 0)
             break;
-        if (pointTable.count >= kMaxPoints) {
-            showError(kMsgCapacity);
-            return 0;
-        }
         if (got < 0) {
             showError(firstFileLine ? kMsgNoOvl : kMsgRead);
             return 0;
@@ -111,6 +107,11 @@ int readLines(AsciiReader& reader)
                 advanceNameInitials(nameInitials[0], nameInitials[1]);
             reader.firstLine = false;
         } else if (startsWith(line, "XKOORD")) {
+            // The table is full only when a further point comes.
+            if (pointTable.count >= kMaxPoints) {
+                showError(kMsgCapacity);
+                return 0;
+            }
             double longitude;
             if (reader.expectY || !coordinateValue(line, longitude)) {
                 showError(kMsgRead);

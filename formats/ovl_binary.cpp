@@ -325,10 +325,6 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
 {
     if (*reader.objectKindFound == 0)
         *reader.objectKindFound = LineObjects;
-    if ((long long)pointTable.count + vertices >= kMaxPoints) {
-        showError(kMsgCapacity);
-        return 0;
-    }
     int nameNumber = 0;
     if (!nameInitialsAsked && isAutomaticallyNamed(reader.transferKind)) {
         askNameInitials();
@@ -395,6 +391,11 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         reader.pointInLine++;
         if (!readBytes(reader, vertex, vertexSize))
             return 2;
+        // The table is full only when a further vertex comes.
+        if (pointTable.count >= kMaxPoints) {
+            showError(kMsgCapacity);
+            return 0;
+        }
         PointRecord& r = newRecord();
         r.Longitude = getDouble(vertex);
         r.Latitude = getDouble(vertex + 8);
@@ -497,7 +498,7 @@ int readObjects(BinaryReader& reader)
             return 1;
         bool linked = !v2 && tailSize && get16(tail) == 17;
 
-        if (pointTable.count >= kMaxPoints) {
+        if (isPoint && pointTable.count >= kMaxPoints && !linked && (flag == 16 || flag == 1)) {
             showError(kMsgCapacity);
             return 0;
         }
