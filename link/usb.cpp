@@ -45,6 +45,16 @@ void put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; i++) p[i] = (uint8_t)(v >> (8 * i));
 }
 
+uint32_t sizeField(const uint8_t* header);
+
+// The bytes of a packet in the buffer, for the trace: header and data, no
+// more than the buffer holds whatever the header claims.
+int tracedLength(const UsbPacket& packet) {
+    uint32_t dataSize = sizeField(packet.bytes);
+    if (dataSize > (uint32_t)(kUsbPacketBufferSize - kUsbHeaderSize)) return kUsbPacketBufferSize;
+    return kUsbHeaderSize + (int)dataSize;
+}
+
 uint32_t sizeField(const uint8_t* header) {
     const uint8_t* p = header + 8;
     return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
@@ -238,7 +248,7 @@ int usbReadPacket(UsbPacket& packet, unsigned waitMs) {
                 return 0;
             }
             if (r > 0) {
-                traceUsbPacket('<', packet.bytes, kUsbHeaderSize + (int)usbPacketDataSize(packet), "bulk");
+                traceUsbPacket('<', packet.bytes, tracedLength(packet), "bulk");
                 return 1;
             }
             traceLinkEvent("USB", "bulk burst ended");
@@ -247,8 +257,7 @@ int usbReadPacket(UsbPacket& packet, unsigned waitMs) {
             traceLinkEvent("USB", "interrupt read failed or timed out");
             return 0;
         }
-        traceUsbPacket('<', packet.bytes, kUsbHeaderSize + (int)(usbPacketDataSize(packet) > 256 ? 256 : usbPacketDataSize(packet)),
-                       "interrupt");
+        traceUsbPacket('<', packet.bytes, tracedLength(packet), "interrupt");
         if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidDataAvailable) {
             usbBulkPending = true;
             continue;
@@ -279,7 +288,7 @@ void usbDrainPending() {
             usbBulkPending = false;
             break;
         }
-        traceUsbPacket('<', packet.bytes, kUsbHeaderSize + (int)usbPacketDataSize(packet), "drained");
+        traceUsbPacket('<', packet.bytes, tracedLength(packet), "drained");
     }
     surplusLength = 0;
 }
