@@ -103,6 +103,29 @@ TEST(SerialLink, PacketRepeatedAfterLateAckIsCountedOnce)
     EXPECT_TRUE(fileExists(file));
 }
 
+// The single-track question comes before the ACK of the first track header
+// and stays open longer than the receiver waits: the header comes again.
+TEST(SerialLink, HeaderRepeatedWhileTheQuestionWasOpenIsCountedOnce)
+{
+    ScriptedPlatform ui;
+    SimSession session("etrex", SimLink::Serial);
+    session.sim->generate(0, 0, 0, 2, 10);
+    session.start();
+    const std::string file = tempFile("late-question.mif");
+    ui.queueSaveFile(file);
+    ui.queueYesNo(false);  // all track logs
+    ui.questionHoldMs = 4600;
+
+    runCommand(DownloadTracks, 1, MapInfoMif, PointObjects);
+
+    EXPECT_EQ(ui.questionTexts().size(), 1u);
+    EXPECT_EQ(ui.boxTexts(), Texts{"Übertragung erfolgreich beendet (00020 Punkte)."});
+    ASSERT_EQ(pointTable.count, 20);
+    EXPECT_EQ(pointTable.records[19].NumberOfRouteOrTrack, 2);
+    EXPECT_EQ(pointTable.records[19].NumberOfPoint, 10);
+    EXPECT_TRUE(fileExists(file));
+}
+
 // --trace FILE: the opening and closing of the link and every packet in
 // both directions, with time stamp, link, id, size and the bytes.
 TEST(LinkTrace, EveryPacketOfACommandOnBothLinks)
