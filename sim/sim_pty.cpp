@@ -238,12 +238,13 @@ void Simulator::Impl::writeFrame(const SimPacket& packet) {
         put(wire.data(), wire.size());
         return;
     }
+    // A byte reaches the host when its last bit has gone out.
     for (uint8_t b : wire) {
         SimClock::time_point now = SimClock::now();
         if (wireNext < now) wireNext = now;
+        wireNext += kByteTime;
         std::this_thread::sleep_until(wireNext);
         put(&b, 1);
-        wireNext += kByteTime;
     }
 }
 
