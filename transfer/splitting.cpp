@@ -2,6 +2,7 @@
 
 #include "transfer/splitting.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -134,6 +135,12 @@ int splitRoutesAndTracks(int transferKind, bool checkOnly) {
     return 1;
 }
 
+const char* checkRouteTrackNumber(const std::string& entry) {
+    // A negative number would stand for "no route header" further on.
+    if (std::atoi(entry.c_str()) >= 0) return nullptr;
+    return "Als Eingabe wird hier eine Nummer \naus dem Bereich 0 - 999 \nerwartet!";
+}
+
 int runRouteTrackNameDialog(char* buffer) {
     const bool numberMode = buffer[0] == '0';
     const RouteTrackIdDialog dialog{
@@ -149,6 +156,7 @@ int runRouteTrackNameDialog(char* buffer) {
               "vorhandener Routen- oder Track-Daten vermieden werden.",
         numberMode ? 3 : 50,
         numberMode,
+        numberMode ? checkRouteTrackNumber : nullptr,
     };
     std::string entry(buffer, strnlen(buffer, kNameSize - 1));
     if (!platform().routeTrackIdDialog(dialog, entry)) {

@@ -215,9 +215,12 @@ TEST_F(Splitting, RecordsWithoutNameJoinTheirGroupsName) {
 
 TEST_F(Splitting, RouteTrackIdDialogNumberMode) {
     char buffer[64] = "01";
+    ui.queueRouteTrackId(true, "-5");  // refused: the dialog stays open
     ui.queueRouteTrackId(true, "7");
     EXPECT_EQ(runRouteTrackNameDialog(buffer), 1);
     EXPECT_STREQ(buffer, "7");
+    EXPECT_EQ(ui.boxTexts(),
+              std::vector<std::string>{"Als Eingabe wird hier eine Nummer \naus dem Bereich 0 - 999 \nerwartet!"});
     auto dialogs = ui.eventsOf(ScriptedEvent::RouteTrackIdDialog);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0]->title, " Wegmate -- Routen-/Track-ID");
