@@ -25,6 +25,7 @@
 #include "app/platform.h"
 #include "app/settings.h"
 #include "formats/ovl_convert.h"
+#include "link/trace.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tools/cli_platform.h"
@@ -41,6 +42,7 @@ const char* const kUsage =
     "  wegmate-cli upload   waypoints|tracks --port PORT --format mif|ovl-ascii|ovl-binary\n"
     "                       [--as-routes] [--separate-tracks] [--initials XY] [--id TEXT] DATEI\n"
     "  wegmate-cli convert  EINGABE.ovl AUSGABE.ovl\n"
+    "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL] oder sim-usb[:PROFIL]\n";
 
 int usage(const char* problem)
@@ -58,6 +60,7 @@ struct Options {
     std::string objects = "lines";
     std::vector<std::string> files;
     std::string output;
+    std::string trace;  // --trace FILE: the link trace
     CliAnswers answers;
 };
 
@@ -177,6 +180,8 @@ int parseArguments(int argc, char** argv, Options& options)
         } else if (arg == "--id") {
             if (!value(options.answers.id)) return 0;
             options.answers.hasId = true;
+        } else if (arg == "--trace") {
+            if (!value(options.trace)) return 0;
         } else if (!arg.empty() && arg[0] == '-') {
             return 0;
         } else if (options.kind.empty() && (options.command == "download" || options.command == "upload")) {
@@ -228,6 +233,10 @@ int main(int argc, char** argv)
         }
     }
     loadSettings(argv[0]);
+    if (!options.trace.empty() && !setLinkTrace(options.trace.c_str())) {
+        std::fprintf(stderr, "wegmate-cli: Protokolldatei '%s' kann nicht geschrieben werden\n", options.trace.c_str());
+        return 1;
+    }
 
     if (options.command == "convert") {
         if (options.files.size() != 2) return usage("convert braucht EINGABE.ovl und AUSGABE.ovl");
