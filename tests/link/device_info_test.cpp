@@ -293,6 +293,7 @@ std::string expectedDescription(const SimProfile& p) {
 std::string expectedSet(const SimProfile& p) {
     if (p.sendsArray) return arrayText(p);
     if (p.name == "gps76") return kGps76List;
+    if (p.name == "etrex2") return kEtrexList;
     return kDefaultList;
 }
 
