@@ -321,6 +321,17 @@ bool digitsAt(std::string_view s, size_t at, size_t count, int& value)
     return true;
 }
 
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+long long daysFromCivil(int year, int month, int day)
+{
+    year -= month <= 2;
+    const long long era = year / 400;
+    const int yearOfEra = year - (int)era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
 // ISO 8601 date and time (YYYY-MM-DDThh:mm:ss, fraction, Z or offset; no
 // zone is taken as UTC) in receiver seconds; 0 for anything else and for
 // times the receiver cannot hold.
@@ -357,12 +368,12 @@ int32_t parseIsoTime(std::string_view s)
     }
     if (p != s.size())
         return 0;
-    char text[64];
-    snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
-    int32_t local = parseTime(text);
-    if (local < 0)
+    // The receiver's years, as in the other file formats.
+    if (year < 1990 || year > 2050)
         return 0;
-    long long utc = (long long)local - offset;
+    long long local = (daysFromCivil(year, month, day) - daysFromCivil(1989, 12, 31)) * 86400LL + hour * 3600LL +
+                      minute * 60LL + second;
+    long long utc = local - offset;
     return utc > 0 && utc < 0x7FFFFFFF ? (int32_t)utc : 0;
 }
 
