@@ -43,6 +43,13 @@ const char* const kUsage =
     "  wegmate-cli convert  EINGABE.ovl AUSGABE.ovl\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL] oder sim-usb[:PROFIL]\n";
 
+const char* const kHelp =
+    "wegmate-cli überträgt Wegpunkte, Routen und Track-Aufzeichnungen zwischen einem\n"
+    "Garmin-GPS-Gerät und Dateien. Fragen werden durch Optionen beantwortet.\n"
+    "  --help       diese Hilfe\n"
+    "  --version    die Version\n"
+    "Mehr in wegmate-cli(1).\n";
+
 int usage(const char* problem)
 {
     if (problem) std::fprintf(stderr, "wegmate-cli: %s\n", problem);
@@ -218,6 +225,15 @@ int finish(int status)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("wegmate-cli %s\n", WEGMATE_VERSION);
+        return 0;
+    }
     Options options;
     if (!parseArguments(argc, argv, options)) return usage("ungültige Argumente");
     if (options.answers.hasInitials) {

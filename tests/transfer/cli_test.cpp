@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/transfer/transfer_helpers.h"
+#include "tools/cli_progress.h"
 
 #ifdef WEGMATE_CLI_PATH
 
@@ -50,6 +51,51 @@ TEST(Cli, DownloadAndUploadAgainstTheSimulator)
     EXPECT_EQ(up.status, 0) << up.err;
     EXPECT_TRUE(contains(up.out, "Wegmate-INFO: Übertragung erfolgreich beendet (0240 Punkte)."));
     EXPECT_TRUE(contains(up.err, "-> Ja (--separate-tracks)"));
+    // Standard error is no terminal here: no progress bar.
+    EXPECT_FALSE(contains(down.err + up.err, "Punkte/s")) << down.err;
+}
+
+TEST(Cli, ProgressBarOnATerminal)
+{
+    long done = 0, total = 0;
+    ASSERT_TRUE(progressCounts("  Status:   00012 (00010) von  00240  Track-Punkten empfangen.", done, total));
+    EXPECT_EQ(done, 12);
+    EXPECT_EQ(total, 240);
+    ASSERT_TRUE(progressCounts("  Status:   0007  von  0010  Wegpunkten gesendet.", done, total));
+    EXPECT_EQ(done, 7);
+    EXPECT_EQ(total, 10);
+    EXPECT_FALSE(progressCounts("  Status:   Bitte warten.", done, total));
+    EXPECT_FALSE(progressCounts("  Status:   0000  von  0000  Wegpunkten gesendet.", done, total));
+
+    EXPECT_EQ(progressBar(60, 240, 50, 2.0), "  [#####...............]  25 %  25 Punkte/s  noch 0:07");
+    EXPECT_EQ(progressBar(1, 240, 0, 0.0), "  [....................]   0 %  noch --:--");
+    // A slow serial line: 20000 points at 2.5 points per second.
+    EXPECT_EQ(progressBar(100, 20000, 100, 40.0), "  [....................]   0 %  2.5 Punkte/s  noch 2:12:40");
+    EXPECT_EQ(progressBar(240, 240, 240, 1.0), "  [####################] 100 %  240 Punkte/s  noch 0:00");
+
+    // On a terminal (script gives the tool a pseudo terminal) the bar runs
+    // beside the status text.
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script not installed";
+    const std::string mif = tempFile("tty.mif");
+    const std::string log = tempFile("tty.log");
+    const std::string command = "script -qec '" + std::string(WEGMATE_CLI_PATH) +
+                                " download tracks --port sim --format mif --objects points -o " + mif + "' " + log +
+                                " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string screen = readFile(log);
+    EXPECT_TRUE(contains(screen, "Track-Punkten empfangen.  [####################] 100 %  ")) << screen;
+    EXPECT_TRUE(contains(screen, " Punkte/s  noch 0:00")) << screen;
+}
+
+TEST(Cli, HelpAndVersion)
+{
+    CliRun help = runCli("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(contains(help.out, "wegmate-cli download")) << help.out;
+    CliRun version = runCli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(contains(version.out, "wegmate-cli 1.")) << version.out;
+    EXPECT_EQ(runCli("").status, 1);
 }
 
 TEST(Cli, TrackOptionChoosesOneTrackAndTheIdOptionNamesIt)
