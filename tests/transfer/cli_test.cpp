@@ -156,6 +156,45 @@ TEST(Cli, WaypointsAsRoutesWithInitialsAndConversion)
     EXPECT_TRUE(fileExists(converted));
 }
 
+TEST(Cli, ConvertsBetweenAnyTwoFileTypes)
+{
+    const std::string mif = tempFile("conv.mif");
+    CliRun down = runCli("download tracks --port sim-usb --format mif --objects lines -o " + mif);
+    ASSERT_EQ(down.status, 0) << down.err;
+
+    // Two track logs of 120 points each become two trk of one segment.
+    const std::string gpx = tempFile("conv");
+    CliRun toGpx = runCli("convert --from mif --to gpx --tracks " + mif + " " + gpx);
+    EXPECT_EQ(toGpx.status, 0) << toGpx.err;
+    EXPECT_TRUE(contains(toGpx.out, "Umwandlung erfolgreich beendet (00240 Punkte).")) << toGpx.out;
+    const std::string text = readFile(gpx + ".gpx");
+    size_t tracks = 0, points = 0;
+    for (size_t at = text.find("<trk>"); at != std::string::npos; at = text.find("<trk>", at + 1)) tracks++;
+    for (size_t at = text.find("<trkpt "); at != std::string::npos; at = text.find("<trkpt ", at + 1)) points++;
+    EXPECT_EQ(tracks, 2u) << text.substr(0, 2000);
+    EXPECT_EQ(points, 240u);
+
+    // And back, as points of an ASCII overlay.
+    const std::string ovl = tempFile("conv.ovl");
+    CliRun toOvl = runCli("convert --from gpx --to ovl-ascii --objects points --tracks " + gpx + ".gpx " + ovl);
+    EXPECT_EQ(toOvl.status, 0) << toOvl.err;
+    EXPECT_TRUE(contains(readFile(ovl), "Symbols=240"));
+
+    // Routes straight from the receiver as GPX, the extension added.
+    const std::string routes = tempFile("routes");
+    CliRun rte = runCli("download routes --port sim-usb --format gpx --objects lines -o " + routes);
+    EXPECT_EQ(rte.status, 0) << rte.err;
+    const std::string routeText = readFile(routes + ".gpx");
+    EXPECT_TRUE(contains(routeText, "<rte>\n    <name>")) << routeText.substr(0, 1000);
+    EXPECT_FALSE(contains(routeText, "<trk>"));
+
+    CliRun unknown = runCli("convert --from gpx --to kml " + gpx + ".gpx " + ovl);
+    EXPECT_EQ(unknown.status, 1);
+    CliRun broken = runCli("convert --from gpx --to mif " + ovl + " " + mif);
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_TRUE(contains(broken.err, "FEHLER: Keine gültige GPX-Datei!")) << broken.err;
+}
+
 TEST(Cli, MainJobScriptFallsBackToTheSimulator)
 {
     const std::string dir = tempFile("job");
