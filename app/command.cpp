@@ -47,16 +47,16 @@ int runCommand(int command, int portNumber, int fileKind, int objectKind)
         break;
     case UploadWaypoints:
     case UploadTracks:
-        // On USB the upload reads no reply at all: a receiver that did not
-        // even answer the device query would be reported as served.
-        if (!queryDeviceInfo(portNumber, 0) && portNumber == 0)
-            showError("Fehler beim Aufbau der Verbindung zum GPS-Gerät.");
-        else
-            uploadToDevice(portNumber, command == UploadWaypoints ? 7 : 6, fileKind);
-        break;
     default:
-        queryDeviceInfo(portNumber, 0);
-        downloadFromDevice(portNumber, command == DownloadWaypoints ? 7 : 6, fileKind, objectKind);
+        // A receiver that did not identify itself gets no transfer in either
+        // direction: its records would be read or written in guessed
+        // layouts, and on USB an upload reads no reply at all.
+        if (!queryDeviceInfo(portNumber, 0))
+            showError("Fehler beim Aufbau der Verbindung zum GPS-Gerät.");
+        else if (command == UploadWaypoints || command == UploadTracks)
+            uploadToDevice(portNumber, command == UploadWaypoints ? 7 : 6, fileKind);
+        else
+            downloadFromDevice(portNumber, command == DownloadWaypoints ? 7 : 6, fileKind, objectKind);
         break;
     }
 

@@ -49,7 +49,7 @@ int fakeOpen(void*) { return 1; }
 void fakeClose(void*) {}
 uint32_t fakePacketSize(void*) { return 64; }
 
-int fakeInterruptRead(void*, uint8_t* buffer, int capacity)
+int fakeInterruptRead(void*, uint8_t* buffer, int capacity, unsigned)
 {
     if (!sessionAnswered) {
         // Session started: protocol layer, id 6, 4 data bytes.
@@ -62,7 +62,7 @@ int fakeInterruptRead(void*, uint8_t* buffer, int capacity)
     return chunk(buffer, capacity);
 }
 
-int fakeBulkRead(void*, uint8_t* buffer, int capacity)
+int fakeBulkRead(void*, uint8_t* buffer, int capacity, unsigned)
 {
     if (++bulkReads > kMaxBulkReads) return -1;
     return chunk(buffer, capacity);
@@ -71,7 +71,7 @@ int fakeBulkRead(void*, uint8_t* buffer, int capacity)
 int fakeBulkWrite(void*, const uint8_t*, int length) { return length; }
 
 const UsbDriver fuzzDriver = {fakeOpen, fakeClose, fakePacketSize, fakeInterruptRead,
-                              fakeBulkRead, fakeBulkWrite, nullptr};
+                              fakeBulkRead, fakeBulkWrite, nullptr, nullptr};
 
 }  // namespace
 

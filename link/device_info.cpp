@@ -9,6 +9,7 @@
 #include "app/platform.h"
 #include "app/text_encoding.h"
 #include "link/device_info.h"
+#include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "link/transport.h"
@@ -16,6 +17,8 @@
 namespace {
 
 constexpr int kDescriptionSize = 1500;
+// Extended product data packets are skipped for at most this long.
+constexpr uint32_t kExtProductLimitMs = 5000;
 char description[kDescriptionSize];
 
 const char* const kEtrexList = "A100\r\nA201\r\nA301\r\nD108\r\nD202\r\nD210\r\nD301\r\nD310\r\n";
@@ -117,8 +120,14 @@ int queryDeviceInfo(int portNumber, int showDialog) {
     // A receiver without a protocol array simply sends nothing more; that is
     // no failure, not even on USB, where failed reads are otherwise reported.
     if (receiveOptional(p, portNumber, 1.0)) {
-        if (p.id == kPidExtProductData) {
-            if (!receiveOptional(p, portNumber, 1.0)) p.id = 0;
+        // Any number of extended product data packets may come first, none
+        // of them acknowledged; the array may follow within a second of the
+        // last one.
+        const uint32_t start = linkIo().nowMs();
+        while (p.id == kPidExtProductData) {
+            if ((uint32_t)(linkIo().nowMs() - start) > kExtProductLimitMs ||
+                !receiveOptional(p, portNumber, 1.0))
+                p.id = 0;
         }
         if (p.id == kPidProtocolArray) {
             appendDescription("\r\nProtokolle:");

@@ -2,11 +2,14 @@
 // mapping onto USB packets, the acknowledgement helper and the opening
 // exchange.
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/platform.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
+#include "link/trace.h"
 #include "link/usb.h"
 
 namespace {
@@ -53,7 +56,7 @@ uint8_t computeChecksum(uint8_t id, uint8_t size, const uint8_t* data) {
     return (uint8_t)(0x100 - (sum & 0xFF));
 }
 
-int sendSerial(const Packet& p, int reportErrors) {
+int sendSerialFrame(const Packet& p, int reportErrors) {
     const char* plain = "Fehler bei Ausgabe zum seriellen Anschluss.";
     const char* stuffed = "Fehler bei Ausgabe (DLE) zum seriellen Anschluss.";
     uint32_t start = linkIo().nowMs();
@@ -74,19 +77,40 @@ int sendSerial(const Packet& p, int reportErrors) {
     return 1;
 }
 
-int receiveSerial(Packet& p, int reportErrors, double timeoutSeconds) {
+int sendSerial(const Packet& p, int portNumber, int reportErrors) {
+    int ok = sendSerialFrame(p, reportErrors);
+    traceSerialPacket(portNumber, '>', p.id, p.size, p.data, ok ? "" : "send failed");
+    return ok;
+}
+
+// The bytes of the frame being received, for the trace of a refused one.
+struct FrameBytes {
+    uint8_t bytes[520];
+    int count = 0;
+    void add(uint8_t b) {
+        if (count < (int)sizeof bytes) bytes[count++] = b;
+    }
+};
+FrameBytes frameBytes;
+
+int receiveSerialFrame(Packet& p, int reportErrors, double timeoutSeconds) {
     const char* plain = "Fehler beim Einlesen vom seriellen Anschluss.";
     const char* stuffed = "Fehler beim Einlesen (DLE) vom seriellen Anschluss.";
     const float limit = (float)timeoutSeconds;
     uint32_t start = linkIo().nowMs();
     uint8_t b = 0;
 
-    auto readNext = [&](uint8_t& out) -> int { return readByte(out, start, limit, reportErrors, plain); };
+    auto readNext = [&](uint8_t& out) -> int {
+        if (!readByte(out, start, limit, reportErrors, plain)) return 0;
+        frameBytes.add(out);
+        return 1;
+    };
     // After a DLE among size, data and checksum: the second DLE of the pair.
     auto readPartner = [&](uint8_t value) -> int {
         if (value != kDle) return 1;
         uint8_t second = 0;
         if (!readByte(second, start, kStuffLimitSeconds, reportErrors, stuffed)) return 0;
+        frameBytes.add(second);
         return second == kDle;
     };
 
@@ -114,6 +138,23 @@ int receiveSerial(Packet& p, int reportErrors, double timeoutSeconds) {
     return 1;
 }
 
+int receiveSerial(Packet& p, int portNumber, int reportErrors, double timeoutSeconds) {
+    frameBytes.count = 0;
+    int ok = receiveSerialFrame(p, reportErrors, timeoutSeconds);
+    if (ok) {
+        traceSerialPacket(portNumber, '<', p.id, p.size, p.data, "");
+    } else if (linkTraceActive()) {
+        if (frameBytes.count == 0) {
+            char text[64];
+            snprintf(text, sizeof text, "< nothing within %.1f s", timeoutSeconds);
+            traceLinkEvent(("COM" + std::to_string(portNumber)).c_str(), text);
+        } else {
+            traceSerialBytes(portNumber, frameBytes.bytes, frameBytes.count, "refused or incomplete");
+        }
+    }
+    return ok;
+}
+
 int sendUsb(const Packet& p) {
     UsbPacket u;
     usbSetHeader(u, kUsbApplicationLayer, p.id, p.size);
@@ -125,11 +166,12 @@ int sendUsb(const Packet& p) {
     return 1;
 }
 
-int receiveUsb(Packet& p, bool quietAtEnd = false) {
+// waitMs bounds the wait on the interrupt pipe for each packet.
+int receiveUsb(Packet& p, bool quietAtEnd = false, unsigned waitMs = kUsbAnswerWaitMs) {
     UsbPacket u;
     uint32_t start = linkIo().nowMs();
     for (;;) {
-        if (!usbReadPacket(u)) {
+        if (!usbReadPacket(u, waitMs)) {
             if (!quietAtEnd) showError("Fehler bei Lesen vom USB-Anschluss.");
             return 0;
         }
@@ -163,16 +205,17 @@ int Packet::build(uint8_t newId, uint8_t newSize, const uint8_t* newData) {
 
 int Packet::send(int portNumber, int reportErrors) {
     if (portNumber == 0) return sendUsb(*this);
-    return sendSerial(*this, reportErrors);
+    return sendSerial(*this, portNumber, reportErrors);
 }
 
 int Packet::receive(int portNumber, int reportErrors, double timeoutSeconds) {
     if (portNumber == 0) return receiveUsb(*this);
-    return receiveSerial(*this, reportErrors, timeoutSeconds);
+    return receiveSerial(*this, portNumber, reportErrors, timeoutSeconds);
 }
 
 int receiveOptional(Packet& packet, int portNumber, double timeoutSeconds) {
-    if (portNumber == 0) return receiveUsb(packet, true);
+    // On USB the wait for such a packet is bounded the same way.
+    if (portNumber == 0) return receiveUsb(packet, true, (unsigned)(timeoutSeconds * 1000.0));
     return packet.receive(portNumber, 0, timeoutSeconds);
 }
 

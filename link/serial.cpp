@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -18,6 +20,7 @@
 #include "app/settings.h"
 #include "link/link_clock.h"
 #include "link/serial_settings.h"
+#include "link/trace.h"
 #include "link/transport.h"
 #include "link/usb.h"
 
@@ -28,10 +31,13 @@ constexpr int kReadTimeoutMs = 3000;
 constexpr int kWriteWaitMs = 5000;
 
 int serialFd = -1;
+int serialPortNumber = 0;
 std::string overrides[kSerialPorts + 1];
 
 const LinkIo realIo = {monotonicMs, serialReadByteFromPort, serialWriteByteToPort};
 const LinkIo* installedIo = &realIo;
+
+std::string comName(int portNumber) { return "COM" + std::to_string(portNumber); }
 
 void sleepMs(int ms) {
     struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
@@ -175,21 +181,33 @@ int openSerialPort(int portNumber) {
     // Non-blocking open so that a port without carrier does not hang here.
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        traceLinkEvent(comName(portNumber).c_str(), ("open " + path + " failed: " + strerror(errno)).c_str());
         showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
         return 0;
     }
+    // The port is this program's alone, as a COM port is: further opens
+    // are refused by the terminal (TIOCEXCL, which does not hold for root)
+    // and by the lock that every cooperating program takes.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        traceLinkEvent(comName(portNumber).c_str(), ("open " + path + " refused: in use by another program").c_str());
+        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        return 0;
+    }
+    ioctl(fd, TIOCEXCL);
     if (!isatty(fd) || tcsetattr(fd, TCSANOW, &tio) != 0) {
         close(fd);
         showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
         return 0;
     }
-    // DTR and RTS are not driven; devices without modem lines refuse this.
-    int lines = TIOCM_DTR | TIOCM_RTS;
-    ioctl(fd, TIOCMBIC, &lines);
+    // DTR and RTS stay raised as the open left them: cables that draw their
+    // power from these lines need them.
     int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     tcflush(fd, TCIOFLUSH);
     serialFd = fd;
+    serialPortNumber = portNumber;
+    traceLinkOpen(comName(portNumber).c_str(), path.c_str());
     return 1;
 }
 
@@ -197,8 +215,10 @@ int serialPortOpen() { return serialFd >= 0; }
 
 void closeLink() {
     if (serialFd >= 0) {
+        ioctl(serialFd, TIOCNXCL);
         close(serialFd);
         serialFd = -1;
+        traceLinkClose(comName(serialPortNumber).c_str());
     }
     usbClose();
 }

@@ -30,15 +30,19 @@ struct UsbDriver {
     void (*close)(void* context);
     // The transfer size used for the zero-length-write rule.
     uint32_t (*packetSize)(void* context);
-    // Up to 64 bytes from the interrupt pipe; returns the byte count
-    // (0 allowed) or -1 on failure / time-out.
-    int (*interruptRead)(void* context, uint8_t* buffer, int capacity);
-    // Bulk-in data, up to capacity bytes; 0 at the end of the bulk data,
-    // -1 on failure / time-out.
-    int (*bulkRead)(void* context, uint8_t* buffer, int capacity);
+    // Up to 64 bytes from the interrupt pipe, waiting at most timeoutMs;
+    // returns the byte count (0 allowed: a zero-length packet) or -1 on
+    // failure / time-out.
+    int (*interruptRead)(void* context, uint8_t* buffer, int capacity, unsigned timeoutMs);
+    // Bulk-in data, up to capacity bytes, waiting at most timeoutMs; 0 for
+    // a zero-length packet (the end of a burst), -1 on failure / time-out.
+    int (*bulkRead)(void* context, uint8_t* buffer, int capacity, unsigned timeoutMs);
     // Bulk-out write of length bytes (0 allowed); the count written or -1.
     int (*bulkWrite)(void* context, const uint8_t* buffer, int length);
     void* context;
+    // Called before every bulk read when set: a driver whose bulk pipe needs
+    // time to fill after the announcement waits here. nullptr: no wait.
+    void (*beforeBulkRead)(void* context);
 };
 // nullptr restores the libusb driver.
 void installUsbDriver(const UsbDriver* driver);

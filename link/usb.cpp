@@ -6,6 +6,7 @@
 
 #include "app/platform.h"
 #include "link/link_clock.h"
+#include "link/trace.h"
 #include "link/usb.h"
 
 uint32_t usbPacketSize = 0;
@@ -13,11 +14,25 @@ bool usbBulkPending = false;
 
 namespace {
 
-constexpr uint32_t kSessionWaitMs = 10000;
+// Waits for the session-started answer: per start-session packet sent, and
+// the number of those packets before the session counts as failed.
+constexpr uint32_t kSessionAttemptMs = 3000;
+constexpr int kSessionAttempts = 3;
+// Stale bulk data at opening: the wait for each read, and a bound on reads.
+constexpr unsigned kStaleBulkWaitMs = 100;
+constexpr int kStaleBulkReads = 512;
+// Zero-length interrupt chunks in a row before a read counts as failed.
+constexpr int kEmptyChunkLimit = 64;
 
 const UsbDriver* installedDriver = nullptr;
 UsbDriver activeDriver = {};
 bool deviceOpen = false;
+
+// Bytes of a bulk read beyond the packet they began with: a receiver that
+// sends no zero-length packet after a packet of a multiple of 64 bytes lets
+// the next packet run into the same read.
+uint8_t surplus[kUsbPacketBufferSize];
+int surplusLength = 0;
 
 const UsbDriver& driver() { return installedDriver ? *installedDriver : libusbDriver(); }
 
@@ -30,17 +45,101 @@ void put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; i++) p[i] = (uint8_t)(v >> (8 * i));
 }
 
-// Bulk data into the buffer; 1 when bytes came, 0 at the end of the data or
-// on failure (the pending state ends either way).
-int readBulk(UsbPacket& packet) {
-    pauseTenMilliseconds();
+uint32_t sizeField(const uint8_t* header);
+
+// The bytes of a packet in the buffer, for the trace: header and data, no
+// more than the buffer holds whatever the header claims.
+int tracedLength(const UsbPacket& packet) {
+    uint32_t dataSize = sizeField(packet.bytes);
+    if (dataSize > (uint32_t)(kUsbPacketBufferSize - kUsbHeaderSize)) return kUsbPacketBufferSize;
+    return kUsbHeaderSize + (int)dataSize;
+}
+
+uint32_t sizeField(const uint8_t* header) {
+    const uint8_t* p = header + 8;
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+// The length of the packet that begins at bytes, when the header is there.
+int packetLength(const uint8_t* bytes, int available) {
+    if (available < kUsbHeaderSize) return available;
+    uint32_t dataSize = sizeField(bytes);
+    if (dataSize > (uint32_t)(kUsbPacketBufferSize - kUsbHeaderSize)) return available;
+    int length = kUsbHeaderSize + (int)dataSize;
+    return length < available ? length : available;
+}
+
+// Moves the first packet of bytes[0..n) into the packet buffer and keeps
+// the rest for the next read.
+void takeBulkPacket(UsbPacket& packet, const uint8_t* bytes, int n) {
+    int length = packetLength(bytes, n);
     memset(packet.bytes, 0, sizeof packet.bytes);
-    int n = activeDriver.bulkRead(activeDriver.context, packet.bytes, kUsbPacketBufferSize);
+    memcpy(packet.bytes, bytes, (size_t)length);
+    surplusLength = n - length;
+    if (surplusLength > 0) memmove(surplus, bytes + length, (size_t)surplusLength);
+}
+
+// One bulk read: 1 with a packet, 0 at a zero-length packet (the end of the
+// burst), -1 on failure or time-out. The pending state ends unless a packet
+// came.
+int readBulk(UsbPacket& packet, unsigned timeoutMs) {
+    if (surplusLength > 0) {
+        uint8_t rest[kUsbPacketBufferSize];
+        int n = surplusLength;
+        memcpy(rest, surplus, (size_t)n);
+        takeBulkPacket(packet, rest, n);
+        usbBulkPending = true;
+        return 1;
+    }
+    if (activeDriver.beforeBulkRead) activeDriver.beforeBulkRead(activeDriver.context);
+    uint8_t buffer[kUsbPacketBufferSize];
+    int n = activeDriver.bulkRead(activeDriver.context, buffer, kUsbPacketBufferSize, timeoutMs);
     if (n <= 0) {
         usbBulkPending = false;
-        return 0;
+        return n < 0 ? -1 : 0;
     }
+    if (n > kUsbPacketBufferSize) n = kUsbPacketBufferSize;
+    takeBulkPacket(packet, buffer, n);
     usbBulkPending = true;
+    return 1;
+}
+
+// One packet from the interrupt pipe, in chunks of up to 64 bytes; a
+// zero-length chunk before the packet begins is the end of the previous
+// one. 1, or 0 on failure or time-out.
+int readInterrupt(UsbPacket& packet, uint32_t startMs, unsigned waitMs) {
+    memset(packet.bytes, 0, sizeof packet.bytes);
+    int filled = 0;
+    bool truncated = false;
+    int emptyChunks = 0;
+    uint8_t chunk[kUsbInterruptChunk];
+    for (;;) {
+        uint32_t spent = (uint32_t)(linkIo().nowMs() - startMs);
+        if (spent >= waitMs) return 0;
+        int n = activeDriver.interruptRead(activeDriver.context, chunk, kUsbInterruptChunk, waitMs - spent);
+        if (n < 0) return 0;
+        if (n > kUsbInterruptChunk) n = kUsbInterruptChunk;
+        if (n == 0 && filled == 0) {
+            if (++emptyChunks > kEmptyChunkLimit) return 0;
+            continue;
+        }
+        int room = kUsbPacketBufferSize - filled;
+        if (n > room) {
+            memcpy(packet.bytes + filled, chunk, (size_t)room);
+            filled = kUsbPacketBufferSize;
+            truncated = true;
+        } else {
+            memcpy(packet.bytes + filled, chunk, (size_t)n);
+            filled += n;
+        }
+        // A short chunk ends the packet, and so does its last byte: the
+        // zero-length chunk that may follow a packet of a multiple of 64
+        // bytes is left for the next read.
+        if (n != kUsbInterruptChunk) break;
+        if (!truncated && filled >= kUsbHeaderSize && filled >= kUsbHeaderSize + (int)sizeField(packet.bytes))
+            break;
+    }
+    if (truncated) put32(packet.bytes + 8, 256);
     return 1;
 }
 
@@ -72,76 +171,99 @@ void usbClose() {
     if (deviceOpen) {
         activeDriver.close(activeDriver.context);
         deviceOpen = false;
+        traceLinkClose("USB");
     }
     usbBulkPending = false;
+    surplusLength = 0;
 }
 
 int openUsbDevice() {
     usbBulkPending = false;
+    surplusLength = 0;
     closeLink();
     activeDriver = driver();
-    if (!activeDriver.open(activeDriver.context)) return 0;
+    if (!activeDriver.open(activeDriver.context)) {
+        traceLinkEvent("USB", "open failed: no receiver found or it cannot be claimed");
+        return 0;
+    }
     deviceOpen = true;
     usbPacketSize = activeDriver.packetSize(activeDriver.context);
+    traceLinkOpen("USB", "Garmin 091e:0003");
     if (usbPacketSize == 0) {
         usbClose();
         return 0;
     }
     if (!usbStartSession()) return 0;
-    usbDrainPending();
+    usbDropStaleBulkData();
     return 1;
 }
 
 int usbStartSession() {
     UsbPacket packet;
-    usbSetHeader(packet, kUsbProtocolLayer, kUsbPidStartSession, 0);
-    if (!usbWritePacket(packet)) {
-        showError("Fehler bei Ausgabe zum USB-Anschluss.");
-        usbClose();
-        return 0;
-    }
-    // Other packets are discarded; a receiver that sends nothing else for
-    // this long has not started the session.
-    const uint32_t start = linkIo().nowMs();
-    for (;;) {
-        if (!usbReadPacket(packet) || (uint32_t)(linkIo().nowMs() - start) > kSessionWaitMs) {
-            showError("Fehler bei Lesen vom USB-Anschluss.");
+    // A receiver that misses the start-session packet gets it again.
+    for (int attempt = 1; attempt <= kSessionAttempts; attempt++) {
+        usbSetHeader(packet, kUsbProtocolLayer, kUsbPidStartSession, 0);
+        if (!usbWritePacket(packet)) {
+            showError("Fehler bei Ausgabe zum USB-Anschluss.");
             usbClose();
             return 0;
         }
-        if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidSessionStarted)
-            return 1;
+        // Other packets are discarded.
+        const uint32_t start = linkIo().nowMs();
+        for (;;) {
+            uint32_t spent = (uint32_t)(linkIo().nowMs() - start);
+            if (spent >= kSessionAttemptMs || !usbReadPacket(packet, kSessionAttemptMs - spent)) break;
+            if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidSessionStarted)
+                return 1;
+        }
+        if (!deviceOpen) break;
     }
+    showError("Fehler bei Lesen vom USB-Anschluss.");
+    usbClose();
+    return 0;
 }
 
-int usbReadPacket(UsbPacket& packet) {
-    if (!deviceOpen) return 0;
-    if (usbBulkPending) return readBulk(packet);
-
-    memset(packet.bytes, 0, sizeof packet.bytes);
-    int filled = 0;
-    bool truncated = false;
-    uint8_t chunk[kUsbInterruptChunk];
-    for (;;) {
-        int n = activeDriver.interruptRead(activeDriver.context, chunk, kUsbInterruptChunk);
-        if (n < 0) return 0;
-        if (n > kUsbInterruptChunk) n = kUsbInterruptChunk;
-        int room = kUsbPacketBufferSize - filled;
-        if (n > room) {
-            memcpy(packet.bytes + filled, chunk, room);
-            filled = kUsbPacketBufferSize;
-            truncated = true;
-        } else {
-            memcpy(packet.bytes + filled, chunk, n);
-            filled += n;
-        }
-        if (n != kUsbInterruptChunk) break;
+void usbDropStaleBulkData() {
+    // Left over from an earlier session: no announcement is waiting for it.
+    uint8_t buffer[kUsbPacketBufferSize];
+    for (int i = 0; i < kStaleBulkReads && deviceOpen; i++) {
+        int n = activeDriver.bulkRead(activeDriver.context, buffer, kUsbPacketBufferSize, kStaleBulkWaitMs);
+        if (n <= 0) break;
+        traceUsbPacket('<', buffer, n, "stale, dropped");
     }
-    if (truncated) put32(packet.bytes + 8, 256);
+    usbBulkPending = false;
+    surplusLength = 0;
+}
 
-    if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidDataAvailable)
-        return readBulk(packet);
-    return 1;
+int usbReadPacket(UsbPacket& packet, unsigned waitMs) {
+    if (!deviceOpen) return 0;
+    const uint32_t start = linkIo().nowMs();
+    for (;;) {
+        if (usbBulkPending) {
+            // A zero-length read ends the burst; the answer may go on with
+            // the next announcement on the interrupt pipe.
+            int r = readBulk(packet, kUsbBulkWaitMs);
+            if (r < 0) {
+                traceLinkEvent("USB", "bulk read failed or timed out");
+                return 0;
+            }
+            if (r > 0) {
+                traceUsbPacket('<', packet.bytes, tracedLength(packet), "bulk");
+                return 1;
+            }
+            traceLinkEvent("USB", "bulk burst ended");
+        }
+        if (!readInterrupt(packet, start, waitMs)) {
+            traceLinkEvent("USB", "interrupt read failed or timed out");
+            return 0;
+        }
+        traceUsbPacket('<', packet.bytes, tracedLength(packet), "interrupt");
+        if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidDataAvailable) {
+            usbBulkPending = true;
+            continue;
+        }
+        return 1;
+    }
 }
 
 int usbWritePacket(const UsbPacket& packet) {
@@ -150,6 +272,7 @@ int usbWritePacket(const UsbPacket& packet) {
     if (dataSize > kUsbPacketBufferSize - kUsbHeaderSize) return 0;
     int length = kUsbHeaderSize + (int)dataSize;
     int n = activeDriver.bulkWrite(activeDriver.context, packet.bytes, length);
+    traceUsbPacket('>', packet.bytes, length, n == length ? "" : "write failed");
     // A short write lost part of the packet: that is a failure too.
     if (n != length) return 0;
     if (usbPacketSize != 0 && (uint32_t)n % usbPacketSize == 0) {
@@ -161,11 +284,13 @@ int usbWritePacket(const UsbPacket& packet) {
 void usbDrainPending() {
     UsbPacket packet;
     while (usbBulkPending) {
-        if (!usbReadPacket(packet)) {
+        if (readBulk(packet, kUsbBulkWaitMs) <= 0) {
             usbBulkPending = false;
             break;
         }
+        traceUsbPacket('<', packet.bytes, tracedLength(packet), "drained");
     }
+    surplusLength = 0;
 }
 
 void pauseTenMilliseconds() {

@@ -16,6 +16,10 @@ constexpr uint16_t kUsbPidDataAvailable = 2;
 constexpr uint16_t kUsbPidStartSession = 5;
 constexpr uint16_t kUsbPidSessionStarted = 6;
 
+// Bounds of the USB waits: an answer on the interrupt pipe, a bulk read.
+constexpr unsigned kUsbAnswerWaitMs = 10000;
+constexpr unsigned kUsbBulkWaitMs = 5000;
+
 struct UsbPacket {
     uint8_t bytes[kUsbPacketBufferSize];
 };
@@ -33,14 +37,22 @@ extern bool usbBulkPending;
 
 // 1 while a USB device is open.
 int usbLinkOpen();
-// Start-session handshake; shows its own messages. 1 or 0.
+// Start-session handshake (the start-session packet up to three times);
+// shows its own messages. 1 or 0.
 int usbStartSession();
-// One packet from the interrupt or bulk pipe; 1, or 0 when nothing came.
-int usbReadPacket(UsbPacket& packet);
+// Reads and drops bulk data that waits without an announcement (left over
+// from an earlier session); called after the session start.
+void usbDropStaleBulkData();
+// One packet. While bulk data is pending it comes from the bulk pipe; a
+// zero-length bulk read ends the pending state and the read goes on at the
+// interrupt pipe, waiting up to waitMs there. A data-available announcement
+// switches to the bulk pipe. 1, or 0 on a failure or time-out.
+int usbReadPacket(UsbPacket& packet, unsigned waitMs = kUsbAnswerWaitMs);
 // Writes 12 + dataSize bytes, plus a zero-length write when that length is a
 // multiple of usbPacketSize. 1 or 0.
 int usbWritePacket(const UsbPacket& packet);
-// A little more than 10 ms, measured on the steady clock.
+// A little more than 10 ms, measured on the steady clock: for a driver's
+// beforeBulkRead hook when its bulk pipe needs the time.
 void pauseTenMilliseconds();
 // Closes the USB device (called by closeLink).
 void usbClose();

@@ -11,8 +11,7 @@ namespace {
 
 constexpr uint16_t kGarminVendor = 0x091e;
 constexpr uint16_t kGarminProduct = 0x0003;
-constexpr unsigned kInterruptTimeoutMs = 10000;
-constexpr unsigned kBulkTimeoutMs = 5000;
+constexpr unsigned kWriteTimeoutMs = 5000;
 
 struct LibusbState {
     libusb_context* context = nullptr;
@@ -103,18 +102,22 @@ int transferResult(int result, int got) {
     return -1;
 }
 
-int interruptRead(void*, uint8_t* buffer, int capacity) {
+// libusb's 0 means "no time-out": the wait is at least 1 ms.
+unsigned bounded(unsigned timeoutMs) { return timeoutMs == 0 ? 1 : timeoutMs; }
+
+int interruptRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs) {
     if (!state.handle) return -1;
     int got = 0;
     int r = libusb_interrupt_transfer(state.handle, state.interruptIn, buffer, capacity, &got,
-                                      kInterruptTimeoutMs);
+                                      bounded(timeoutMs));
     return transferResult(r, got);
 }
 
-int bulkRead(void*, uint8_t* buffer, int capacity) {
+// No pause before the read: the bounded transfer waits for the data itself.
+int bulkRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs) {
     if (!state.handle) return -1;
     int got = 0;
-    int r = libusb_bulk_transfer(state.handle, state.bulkIn, buffer, capacity, &got, kBulkTimeoutMs);
+    int r = libusb_bulk_transfer(state.handle, state.bulkIn, buffer, capacity, &got, bounded(timeoutMs));
     return transferResult(r, got);
 }
 
@@ -123,13 +126,13 @@ int bulkWrite(void*, const uint8_t* buffer, int length) {
     int sent = 0;
     uint8_t empty = 0;
     unsigned char* data = length > 0 ? const_cast<uint8_t*>(buffer) : &empty;
-    int r = libusb_bulk_transfer(state.handle, state.bulkOut, data, length, &sent, kBulkTimeoutMs);
+    int r = libusb_bulk_transfer(state.handle, state.bulkOut, data, length, &sent, kWriteTimeoutMs);
     if (r != 0) return -1;
     return sent;
 }
 
 const UsbDriver libusbTable = {openDevice, closeDevice, packetSize, interruptRead,
-                               bulkRead,   bulkWrite,   nullptr};
+                               bulkRead,   bulkWrite,   nullptr,    nullptr};
 
 }  // namespace
 

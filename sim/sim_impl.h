@@ -81,6 +81,7 @@ struct Simulator::Impl {
     // ---- USB driver (sim/sim_usb.cpp)
     bool usbOpen = false;
     int usbReads = 0;
+    int startSessionsSeen = 0;
     std::deque<std::vector<uint8_t>> interruptQueue;  // chunks of at most 64 bytes
     std::deque<std::vector<uint8_t>> bulkQueue;       // empty vector = zero-length read
     std::vector<std::vector<uint8_t>> usbWriteLog;

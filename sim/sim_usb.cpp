@@ -30,6 +30,10 @@ int driverOpen(void* context) {
     im->usbOpen = true;
     im->interruptQueue.clear();
     im->bulkQueue.clear();
+    im->startSessionsSeen = 0;
+    for (int i = 0; i < im->sim.faults.usbPendingAtOpen; i++)
+        im->bulkQueue.push_back(usbBytes(20, 34, std::vector<uint8_t>(24, (uint8_t)i)));
+    if (im->sim.faults.usbPendingAtOpen > 0) im->bulkQueue.push_back({});
     return 1;
 }
 
@@ -41,11 +45,12 @@ void driverClose(void* context) {
 
 uint32_t driverPacketSize(void* context) { return implOf(context)->sim.usbPacketSize; }
 
-int driverInterruptRead(void* context, uint8_t* buffer, int capacity) {
+// Answers come at once: the time-out only matters when nothing is queued.
+int driverInterruptRead(void* context, uint8_t* buffer, int capacity, unsigned) {
     return implOf(context)->usbInterruptRead(buffer, capacity);
 }
 
-int driverBulkRead(void* context, uint8_t* buffer, int capacity) {
+int driverBulkRead(void* context, uint8_t* buffer, int capacity, unsigned) {
     return implOf(context)->usbBulkRead(buffer, capacity);
 }
 
@@ -58,7 +63,7 @@ int driverBulkWrite(void* context, const uint8_t* buffer, int length) {
 UsbDriver Simulator::usbDriver() {
     impl_->usbReset();
     return UsbDriver{driverOpen, driverClose, driverPacketSize, driverInterruptRead,
-                     driverBulkRead, driverBulkWrite, impl_.get()};
+                     driverBulkRead, driverBulkWrite, impl_.get(), nullptr};
 }
 
 void Simulator::Impl::usbReset() {
@@ -90,6 +95,15 @@ void Simulator::Impl::usbQueueAnswer(const std::vector<SimPacket>& packets) {
         for (const SimPacket& p : packets) {
             for (int s = 0; s < strays; s++) queueChunks(usbBytes(0, kStrayId, {}));
             queueChunks(usbBytes(20, p.id, p.data));
+        }
+        return;
+    }
+    if (sim.usbBurstPerPacket) {
+        for (const SimPacket& p : packets) {
+            interruptQueue.push_back(usbBytes(0, 2, {}));
+            for (int s = 0; s < strays; s++) bulkQueue.push_back(usbBytes(0, kStrayId, {}));
+            bulkQueue.push_back(usbBytes(20, p.id, p.data));
+            bulkQueue.push_back({});
         }
         return;
     }
@@ -127,6 +141,19 @@ int Simulator::Impl::usbBulkRead(uint8_t* buffer, int capacity) {
     return n;
 }
 
+int Simulator::usbTakeChunk(bool bulk, std::vector<uint8_t>& chunk) {
+    Impl& im = *impl_;
+    std::lock_guard<std::mutex> lock(im.mutex);
+    std::deque<std::vector<uint8_t>>& queue = bulk ? im.bulkQueue : im.interruptQueue;
+    const int unplug = faults.usbUnplugAfterReads;
+    if (unplug >= 0 && im.usbReads >= unplug) return -1;
+    if (!im.usbOpen || queue.empty()) return 0;
+    im.usbReads++;
+    chunk = queue.front();
+    queue.pop_front();
+    return 1;
+}
+
 int Simulator::Impl::usbBulkWrite(const uint8_t* buffer, int length) {
     std::vector<SimPacket> answer;
     SimPacket in;
@@ -143,6 +170,7 @@ int Simulator::Impl::usbBulkWrite(const uint8_t* buffer, int length) {
                         ((uint32_t)buffer[11] << 24);
         if (size > (uint32_t)(length - 12)) size = (uint32_t)(length - 12);
         if (type == 0 && id == 5) {
+            if (startSessionsSeen++ < sim.faults.usbLostStartSessions) return length;
             interruptQueue.push_back(usbBytes(0, 6, {0x78, 0x56, 0x34, 0x12}));
             return length;
         }

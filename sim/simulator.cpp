@@ -462,7 +462,7 @@ std::vector<SimPacket> Simulator::Impl::productAnswer() const {
     product.data.push_back(0);
     if (product.data.size() > 255) product.data.resize(255);
     out.push_back(product);
-    if (p.sendsExtProduct) {
+    for (int e = 0; p.sendsExtProduct && e < p.extProductPackets; e++) {
         SimPacket ext;
         ext.id = 248;
         const char* text = "SIM EXTENDED DATA";

@@ -54,6 +54,7 @@ struct SimProfile {
     std::string description;    // product description (first string of packet 255)
     bool sendsArray = true;     // answer with a protocol array (packet 253)
     bool sendsExtProduct = false;  // send packet 248 between 255 and 253
+    int extProductPackets = 1;     // how many 248 packets, when sent at all
     std::vector<SimProtocol> protocols;  // the array as sent
     // Formats the simulator uses for its records (downloads and uploads).
     SimWaypointFormat waypointFormat = SimWaypointFormat::D108;
@@ -174,6 +175,11 @@ struct SimFaults {
     int usbUnplugAfterReads = -1;
     // USB: the driver's open() fails (no receiver attached).
     bool usbAbsent = false;
+    // USB: the receiver misses the host's first N start-session packets.
+    int usbLostStartSessions = 0;
+    // USB: N stale packets (track points) wait on the bulk pipe when the
+    // host opens the device, left over from an earlier session.
+    int usbPendingAtOpen = 0;
 };
 
 // ---------------------------------------------------------------- simulator
@@ -198,6 +204,9 @@ public:
     // USB: send application packets on the interrupt pipe in 64-byte chunks
     // instead of "data available" + bulk pipe.
     bool usbInterruptOnly = false;
+    // USB: every packet as a burst of its own (data available, the packet on
+    // the bulk pipe, a zero-length read) instead of one burst per answer.
+    bool usbBurstPerPacket = false;
     // USB: the packet size the driver reports.
     uint32_t usbPacketSize = 64;
 
@@ -229,6 +238,11 @@ public:
     // USB: a driver table bound to this simulator, for installUsbDriver().
     // Resets the USB side (session, queues, counters) when taken.
     UsbDriver usbDriver();
+    // USB wire emulation: the next chunk the receiver has ready on the
+    // interrupt pipe (at most 64 bytes, empty = a zero-length packet) or on
+    // the bulk pipe (one whole packet, empty = the end of the bulk data).
+    // 1 taken, 0 nothing ready, -1 the receiver was pulled out.
+    int usbTakeChunk(bool bulk, std::vector<uint8_t>& chunk);
     // USB: what the host wrote, every write including zero-length ones.
     std::vector<std::vector<uint8_t>> usbWrites() const;
 

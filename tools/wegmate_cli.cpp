@@ -28,6 +28,7 @@
 #include "app/platform.h"
 #include "app/settings.h"
 #include "formats/ovl_convert.h"
+#include "link/trace.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tools/cli_convert.h"
@@ -49,6 +50,7 @@ const char* const kUsage =
     "                       [--separate-tracks] [--initials XY] EINGABE AUSGABE\n"
     "  wegmate-cli --help | --version\n"
     "FORMAT: mif, ovl-ascii, ovl-binary oder gpx\n"
+    "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL] oder sim-usb[:PROFIL]\n";
 
 const char* const kHelp =
@@ -77,6 +79,7 @@ struct Options {
     std::string from;
     std::string to;
     bool tracks = false;
+    std::string trace;  // --trace FILE: the link trace
     CliAnswers answers;
 };
 
@@ -203,6 +206,8 @@ int parseArguments(int argc, char** argv, Options& options)
         } else if (arg == "--id") {
             if (!value(options.answers.id)) return 0;
             options.answers.hasId = true;
+        } else if (arg == "--trace") {
+            if (!value(options.trace)) return 0;
         } else if (!arg.empty() && arg[0] == '-') {
             return 0;
         } else if (options.kind.empty() && (options.command == "download" || options.command == "upload")) {
@@ -263,6 +268,10 @@ int main(int argc, char** argv)
         }
     }
     loadSettings(argv[0]);
+    if (!options.trace.empty() && !setLinkTrace(options.trace.c_str())) {
+        std::fprintf(stderr, "wegmate-cli: Protokolldatei '%s' kann nicht geschrieben werden\n", options.trace.c_str());
+        return 1;
+    }
 
     if (options.command == "convert" && (!options.from.empty() || !options.to.empty())) {
         const int fromKind = parseFileKind(options.from);

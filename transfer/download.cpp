@@ -15,6 +15,7 @@
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
+#include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "link/transport.h"
@@ -63,6 +64,11 @@ const char* const kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabed
 
 constexpr int kTrackListSlots = 300;
 
+// Serial: a receiver that waits this long for an ACK sends its packet again.
+// After an ACK that went out this long after the one before, a packet with
+// the same bytes as the one just acknowledged is that repeat.
+constexpr uint32_t kLateAckMs = 2000;
+
 // Names offered in TRACKSELDLG (USB), at most 50 characters each.
 char trackListNames[kTrackListSlots][kNameSize];
 
@@ -88,6 +94,11 @@ struct DownloadState {
     int selectedTrack;
     TrackHeader trackHeader;
 };
+
+bool samePacket(const Packet& a, const Packet& b)
+{
+    return a.id == b.id && a.size == b.size && std::memcmp(a.data, b.data, a.size) == 0;
+}
 
 bool hasTrackLogProtocol()
 {
@@ -236,11 +247,22 @@ int receiveRecords(int portNumber, DownloadState& state)
     const TrackPointFormat trackPointFormat = downloadTrackPointFormat(protocols);
 
     Packet packet;
+    Packet acknowledged;
+    bool acknowledgedLate = false;
+    uint32_t lastAckMs = linkIo().nowMs();
     bool firstPacket = true;
     for (;;) {
         if (!packet.receive(portNumber, 1, 5.0)) {
             showError(kNoAnswerError);
             return 0;
+        }
+        if (portNumber != 0 && acknowledgedLate && samePacket(packet, acknowledged)) {
+            // Sent again while its ACK was on the way: acknowledged, not stored.
+            if (!sendAck(portNumber, packet.id)) {
+                showError(kTransferError);
+                return 0;
+            }
+            continue;
         }
         if (firstPacket && packet.id != kPidRecords) {
             showError(kProtocolError);
@@ -328,9 +350,15 @@ int receiveRecords(int portNumber, DownloadState& state)
             break;
         }
 
-        if (portNumber != 0 && !sendAck(portNumber, packet.id)) {
-            showError(kTransferError);
-            return 0;
+        if (portNumber != 0) {
+            if (!sendAck(portNumber, packet.id)) {
+                showError(kTransferError);
+                return 0;
+            }
+            const uint32_t now = linkIo().nowMs();
+            acknowledgedLate = (uint32_t)(now - lastAckMs) > kLateAckMs;
+            lastAckMs = now;
+            acknowledged = packet;
         }
         if (endOfTransfer) {
             if (state.remaining != 0) {
@@ -422,13 +450,6 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
     const int complete = receiveRecords(portNumber, state);
     if (portNumber == 0) usbDrainPending();
     if (!complete) return;
-
-    // Records of a receiver that never named its protocols were decoded in
-    // guessed layouts: such positions and names are not written.
-    if (!protocolSet()) {
-        showError(kConnectError);
-        return;
-    }
 
     // 9. Check and write.
     LinePointResult lines = countLinePoints(objectKind);

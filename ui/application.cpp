@@ -1,5 +1,8 @@
 #include "ui/application.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QLibraryInfo>
@@ -8,6 +11,7 @@
 
 #include "app/command.h"
 #include "app/settings.h"
+#include "link/trace.h"
 #include "ui/boxes.h"
 #include "ui/main_window.h"
 #include "ui/qt_platform.h"
@@ -39,6 +43,11 @@ int runProgram(const StartOptions& options) {
         return 0;
     }
 
+    // WEGMATE_TRACE names a file for the link trace (every packet to and
+    // from the receiver); without it nothing is written.
+    if (const char* trace = getenv("WEGMATE_TRACE"); trace && *trace && !setLinkTrace(trace))
+        fprintf(stderr, "wegmate: WEGMATE_TRACE '%s' cannot be written\n", trace);
+
     loadAndValidateSettings(parameterFile.c_str());
     installGermanTranslations();
     installQtPlatform();
@@ -57,6 +66,7 @@ int runProgram(const StartOptions& options) {
     }
     installPlatform(nullptr);
     settings.save(parameterFile.c_str());
+    setLinkTrace(nullptr);
     return result;
 }
 

@@ -231,8 +231,7 @@ void BM_UnpacedTrackDownload(benchmark::State& state)
     const int points = benchPoints();
     Simulator sim(*findSimProfile("etrex"));
     sim.generate(0, 0, 0, 1, points);
-    // USB: packets on the interrupt pipe; the bulk pipe's 10 ms pause per
-    // packet would be all that is measured.
+    // USB: packets on the interrupt pipe, as in the earlier measurements.
     sim.usbInterruptOnly = true;
     installPlatform(&benchPlatform);
     ui.file = tempName(usb ? "usb.mif" : "serial.mif");

@@ -146,12 +146,10 @@ std::vector<std::string> expectedBoxes(const Case& c, int points)
     case Fault::Nak4: return {success};
     case Fault::SilenceBeforeProductData:
         // The device query fails at the product data (its own message is
-        // silent, the packet layer's is not); the transfer then meets a
-        // silent receiver in its opening exchange.
+        // silent, the packet layer's is not); a receiver that did not
+        // identify itself gets no transfer at all.
         if (serial) return {kSerialRead, kConnect};
-        // A USB upload would read no reply at all: it is not started.
-        if (c.upload) return {kUsbRead, kConnect};
-        return {kUsbRead, kUsbRead, kNoAnswer};
+        return {kUsbRead, kConnect};
     case Fault::SilenceAfterCommand:
         if (serial) return {kConnect};
         return {kUsbRead, kNoAnswer};
@@ -351,7 +349,7 @@ UsbCable* cable = nullptr;
 int cableOpen(void*) { return cable->gone ? 0 : cable->inner.open(cable->inner.context); }
 void cableClose(void*) { cable->inner.close(cable->inner.context); }
 uint32_t cablePacketSize(void*) { return cable->inner.packetSize(cable->inner.context); }
-int cableInterruptRead(void*, uint8_t* buffer, int capacity)
+int cableInterruptRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs)
 {
     if (!cable->inPacket) {
         if (cable->goneAtRead >= 0 && cable->packetsRead >= cable->goneAtRead) cable->gone = true;
@@ -359,14 +357,14 @@ int cableInterruptRead(void*, uint8_t* buffer, int capacity)
         if (cable->readCutAt >= 0 && cable->packetsRead >= cable->readCutAt) return -1;
     }
     if (cable->gone) return -1;
-    const int n = cable->inner.interruptRead(cable->inner.context, buffer, capacity);
+    const int n = cable->inner.interruptRead(cable->inner.context, buffer, capacity, timeoutMs);
     if (n < 0) return n;
     if (!cable->inPacket && n >= 6) cable->readIds.push_back((uint16_t)(buffer[4] | (buffer[5] << 8)));
     cable->inPacket = n == 64;
     if (!cable->inPacket) cable->packetsRead++;
     return n;
 }
-int cableBulkRead(void*, uint8_t*, int) { return -1; }  // everything comes on the interrupt pipe
+int cableBulkRead(void*, uint8_t*, int, unsigned) { return -1; }  // everything comes on the interrupt pipe
 int cableBulkWrite(void*, const uint8_t* buffer, int length)
 {
     if (cable->gone) return -1;
@@ -381,7 +379,7 @@ int cableBulkWrite(void*, const uint8_t* buffer, int length)
 }
 
 const UsbDriver cableDriver = {cableOpen, cableClose, cablePacketSize, cableInterruptRead,
-                               cableBulkRead, cableBulkWrite, nullptr};
+                               cableBulkRead, cableBulkWrite, nullptr, nullptr};
 
 // ---------------------------------------------------------------- data and files
 

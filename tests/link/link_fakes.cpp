@@ -47,13 +47,13 @@ int take(std::deque<std::vector<uint8_t>>& q, uint8_t* buffer, int capacity) {
     return n;
 }
 
-int usbInterrupt(void*, uint8_t* buffer, int capacity) {
+int usbInterrupt(void*, uint8_t* buffer, int capacity, unsigned) {
     usb->interruptCalls++;
     if (usb->clockMs) *usb->clockMs += usb->readAdvanceMs;
     return take(usb->interrupt, buffer, capacity);
 }
 
-int usbBulk(void*, uint8_t* buffer, int capacity) {
+int usbBulk(void*, uint8_t* buffer, int capacity, unsigned) {
     usb->bulkCalls++;
     return take(usb->bulk, buffer, capacity);
 }
@@ -113,7 +113,7 @@ std::vector<uint8_t> ackFrame(uint8_t id) { return frame(6, {id, 0}); }
 
 ScriptedUsb::ScriptedUsb() {
     usb = this;
-    table = UsbDriver{usbOpen, usbCloseFn, usbSize, usbInterrupt, usbBulk, usbWrite, nullptr};
+    table = UsbDriver{usbOpen, usbCloseFn, usbSize, usbInterrupt, usbBulk, usbWrite, nullptr, nullptr};
     installUsbDriver(&table);
 }
 

@@ -76,9 +76,10 @@ TEST(UsbOpen, SessionFailuresShowTheirMessages) {
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum USB-Anschluss."}));
     ui.clearEvents();
     {
-        ScriptedUsb usb;  // nothing answers the start session
+        ScriptedUsb usb;  // nothing answers the start session, sent three times
         EXPECT_EQ(openUsbDevice(), 0);
         EXPECT_EQ(usbLinkOpen(), 0);
+        EXPECT_EQ(usb.writes, (std::vector<Bytes>{kStartSession, kStartSession, kStartSession}));
     }
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
 }
@@ -103,18 +104,29 @@ TEST(UsbRead, InterruptChunksOf64AndShortChunkEnds) {
     EXPECT_EQ(p.data[0], 1);
     EXPECT_EQ(p.data[63], 64);
 
-    // 52 data bytes make exactly 64: an empty chunk ends the packet.
+    // 52 data bytes make exactly 64: the packet is complete with its last
+    // byte, and the empty chunk that may follow it is skipped by the next
+    // read. Without that chunk the next packet is not run into it.
     usb.queueInterruptPacket(ScriptedUsb::packet(20, 36, Bytes(52, 7)));
     ASSERT_EQ(usb.interrupt.size(), 2u);
     EXPECT_TRUE(usb.interrupt[1].empty());
     usb.queueInterruptPacket(ScriptedUsb::packet(20, 37, {9}));
+    usb.interrupt.push_back(ScriptedUsb::packet(20, 38, Bytes(52, 8)));
+    usb.queueInterruptPacket(ScriptedUsb::packet(20, 39, {6}));
     before = usb.interruptCalls;
     ASSERT_EQ(p.receive(0, 1, 5.0), 1);
-    EXPECT_EQ(usb.interruptCalls - before, 2);
+    EXPECT_EQ(usb.interruptCalls - before, 1);
     EXPECT_EQ(p.id, 36);
     EXPECT_EQ(p.size, 52);
     ASSERT_EQ(p.receive(0, 1, 5.0), 1);
     EXPECT_EQ(p.id, 37);
+    EXPECT_EQ(p.size, 1);
+    ASSERT_EQ(p.receive(0, 1, 5.0), 1);
+    EXPECT_EQ(p.id, 38);
+    EXPECT_EQ(p.size, 52);
+    ASSERT_EQ(p.receive(0, 1, 5.0), 1);
+    EXPECT_EQ(p.id, 39);
+    EXPECT_EQ(p.data[0], 6);
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
@@ -136,13 +148,49 @@ TEST(UsbRead, DataAvailableSwitchesToBulkUntilEmptyRead) {
     ASSERT_EQ(p.receive(0, 0, 5.0), 1);
     EXPECT_EQ(p.id, 35);
     EXPECT_EQ(p.size, 3);
-    // The bulk data has ended while a packet is still expected.
+    // The bulk burst ends while a packet is still expected: the read goes
+    // on at the interrupt pipe.
+    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    EXPECT_EQ(p.id, 12);
+    EXPECT_FALSE(usbBulkPending);
+    // A burst per packet; then one whose end meets a silent interrupt pipe.
+    for (uint8_t id : {34, 34}) {
+        usb.interrupt.push_back(ScriptedUsb::packet(0, 2, {}));
+        usb.bulk.push_back(ScriptedUsb::packet(20, id, {5}));
+        usb.bulk.push_back({});
+    }
+    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    EXPECT_EQ(p.id, 34);
+    EXPECT_TRUE(ui.boxTexts().empty());
     EXPECT_EQ(p.receive(0, 0, 5.0), 0);
     EXPECT_FALSE(usbBulkPending);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
-    // The next call starts again on the interrupt pipe.
+}
+
+TEST(UsbRead, BulkReadHoldingMoreThanOnePacket) {
+    // Without a zero-length packet after a packet of exactly 64 bytes the
+    // next packet arrives in the same bulk read.
+    ScriptedPlatform ui;
+    ScriptedUsb usb;
+    openScripted(usb);
+    usb.interrupt.push_back(ScriptedUsb::packet(0, 2, {}));
+    Bytes joined = ScriptedUsb::packet(20, 255, Bytes(52, 1));
+    Bytes second = ScriptedUsb::packet(20, 253, {'A', 100, 0});
+    joined.insert(joined.end(), second.begin(), second.end());
+    usb.bulk.push_back(joined);
+    usb.bulk.push_back({});
+    Packet p;
     ASSERT_EQ(p.receive(0, 0, 5.0), 1);
-    EXPECT_EQ(p.id, 12);
+    EXPECT_EQ(p.id, 255);
+    EXPECT_EQ(p.size, 52);
+    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    EXPECT_EQ(p.id, 253);
+    EXPECT_EQ(p.size, 3);
+    EXPECT_EQ(p.data[1], 100);
+    usbDrainPending();
+    EXPECT_TRUE(usb.bulk.empty());
+    EXPECT_TRUE(ui.boxTexts().empty());
 }
 
 TEST(UsbRead, DrainDiscardsPendingBulkData) {
@@ -178,7 +226,8 @@ TEST(UsbRead, OversizedPacketsAreRefused) {
     EXPECT_EQ(p.receive(0, 0, 5.0), 0);
     // More than 268 bytes by interrupt: cut, dataSize becomes 256.
     Bytes big = ScriptedUsb::packet(20, 35, Bytes(200, 2));
-    big[8] = 200;
+    big[8] = 0x2C;  // 300 announced
+    big[9] = 0x01;
     Bytes chunked = big;
     chunked.insert(chunked.end(), 100, 3);  // 312 bytes in all
     usb.queueInterruptPacket(chunked);

@@ -59,6 +59,8 @@ bool question(ScriptedEvent::Kind kind, const char* title, const char* text) {
 }
 
 bool askYesNoScripted(const char* title, const char* text) {
+    if (self().questionHoldMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(self().questionHoldMs));
     return question(ScriptedEvent::YesNo, title, text);
 }
 

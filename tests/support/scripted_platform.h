@@ -73,6 +73,8 @@ public:
     bool recordAllStatus = true;
     // Really sleep in pause() (default: only record).
     bool realPauses = false;
+    // A Yes/No question stays open this long (real time) before its answer.
+    int questionHoldMs = 0;
     // Called from pumpEvents(); lets a test act "while the transfer runs".
     void (*onPump)(void* context) = nullptr;
     void* onPumpContext = nullptr;
