@@ -168,11 +168,11 @@ void MainWindow::buildControls() {
                     QStringLiteral("COM 6"), QStringLiteral("COM 7"), QStringLiteral("COM 8")});
     fileType_ = choice(102, 4 * bx, 7 * by, 20 * bx,
                        {QStringLiteral("MapInfo MIF"), QStringLiteral("TOP50-OVL-ASCII"),
-                        QString::fromUtf8("TOP50-OVL-Binär (Alt)")});
+                        QString::fromUtf8("TOP50-OVL-Binär (Alt)"), QStringLiteral("GPX")});
     objectType_ = choice(103, 4 * bx, 11 * by, 20 * bx,
                          {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
     port_->setCurrentIndex(qBound(0, static_cast<int>(settings.portIndex), 8));
-    fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), 2));
+    fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), 3));
     objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
 
     const struct {

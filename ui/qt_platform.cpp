@@ -142,12 +142,16 @@ QStringList nameFilters(FileFilter filter) {
     // "*.*" of the descriptions means every file, with or without a dot.
     if (filter == FileFilter::MapInfo)
         return {QStringLiteral("MapInfo-MIF-Dateien (*.mif)"), QStringLiteral("Alle Dateien (*)")};
+    if (filter == FileFilter::Gpx)
+        return {QStringLiteral("GPX-Dateien (*.gpx)"), QStringLiteral("Alle Dateien (*)")};
     return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien (*)")};
 }
 
 QStringList filterDescriptions(FileFilter filter) {
     if (filter == FileFilter::MapInfo)
         return {QStringLiteral("MapInfo-MIF-Dateien   (*.mif)"), QStringLiteral("Alle Dateien   (*.*)")};
+    if (filter == FileFilter::Gpx)
+        return {QStringLiteral("GPX-Dateien           (*.gpx)"), QStringLiteral("Alle Dateien   (*.*)")};
     return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien   (*.*)")};
 }
 

@@ -131,7 +131,9 @@ void MainWindowTest::menuTextsAndIds() {
     QCOMPARE(window_->portChoice()->count(), 9);
     QCOMPARE(window_->portChoice()->itemText(0), QStringLiteral("USB"));
     QCOMPARE(window_->portChoice()->itemText(8), QStringLiteral("COM 8"));
+    QCOMPARE(window_->fileTypeChoice()->count(), 4);
     QCOMPARE(window_->fileTypeChoice()->itemText(2), QString::fromUtf8("TOP50-OVL-Binär (Alt)"));
+    QCOMPARE(window_->fileTypeChoice()->itemText(3), QStringLiteral("GPX"));
     QCOMPARE(window_->objectTypeChoice()->itemText(1), QStringLiteral("Punkt / Symbol"));
     QCOMPARE(window_->button(104)->text(), QStringLiteral("Wegpunkte / Route(n) holen"));
     QCOMPARE(window_->button(107)->text(), QStringLiteral("Track-Aufzeichnung(en) senden"));
@@ -157,6 +159,12 @@ void MainWindowTest::buttonsRunTheirCommandsWithTheChoices() {
     window_->button(105)->setFocus();
     QTest::keyClick(window_->button(105), Qt::Key_Return);
     QVERIFY((calls == std::vector<Call>{{2, 0, 1, 1}}));
+
+    // The fourth file type is GPX.
+    calls.clear();
+    window_->fileTypeChoice()->setCurrentIndex(3);
+    QTest::mouseClick(window_->button(104), Qt::LeftButton);
+    QVERIFY((calls == std::vector<Call>{{1, 0, 4, 1}}));
 }
 
 void MainWindowTest::deviceInfoAndConversionFromTheMenu() {
@@ -232,11 +240,11 @@ void MainWindowTest::closeStoresTheChoices() {
 
 void MainWindowTest::choicesFollowTheSettings() {
     settings.portIndex = 3;
-    settings.fileTypeIndex = 1;
+    settings.fileTypeIndex = 3;
     settings.objectTypeIndex = 1;
     ui::MainWindow other(kRecorder);
     QCOMPARE(other.portChoice()->currentText(), QStringLiteral("COM 3"));
-    QCOMPARE(other.fileTypeChoice()->currentText(), QStringLiteral("TOP50-OVL-ASCII"));
+    QCOMPARE(other.fileTypeChoice()->currentText(), QStringLiteral("GPX"));
     QCOMPARE(other.objectTypeChoice()->currentText(), QStringLiteral("Punkt / Symbol"));
 }
 
