@@ -10,6 +10,7 @@
 
 #include "app/atomic_file.h"
 #include "app/platform.h"
+#include "formats/format_helpers.h"
 #include "formats/helpers.h"
 #include "formats/reading.h"
 #include "transfer/names.h"
@@ -29,15 +30,6 @@ const char kMsgWrongType[] =
 const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
 
 // ---------------------------------------------------------------- writing
-
-// "%.8lf" independent of the user's locale.
-void formatCoordinate(char* out, size_t size, double value)
-{
-    std::to_chars_result r = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, 8);
-    if (r.ec != std::errc())
-        r.ptr = out;
-    *r.ptr = '\0';
-}
 
 // A text value of a MID row. A double quote inside the value is doubled, as
 // MapInfo itself escapes it, so that the row keeps its fields.
@@ -161,42 +153,68 @@ const char* skipBlanks(const char* text)
     return text;
 }
 
-// One decimal floating-point token, which must be taken up completely.
-bool parseNumberToken(const char* begin, const char* end, double& value)
+inline bool isBlankOrTab(char c)
 {
-    if (begin < end && *begin == '+')
-        begin++;
-    if (begin >= end)
-        return false;
-    std::from_chars_result r = std::from_chars(begin, end, value, std::chars_format::general);
-    if (r.ptr != end)
-        return false;
-    if (r.ec == std::errc::result_out_of_range)
-        value = (*begin == '-') ? -HUGE_VAL : HUGE_VAL;
-    else if (r.ec != std::errc())
-        return false;
-    return true;
+    return c == ' ' || c == '\t';
 }
 
-// The last two blank-separated tokens of the line are longitude and
-// latitude. false when the line does not end in two numbers.
-bool parseCoordinates(const char* line, double& longitude, double& latitude)
+// The last count tokens of the line, separated by blanks or tabs, as
+// decimal numbers in line order. false when the line does not end in count
+// numbers.
+bool parseLastNumbers(const char* line, double* values, int count)
 {
     const char* end = line + strlen(line);
     while (end > line && (end[-1] == '\n' || end[-1] == '\r'))
         end--;
-    while (end > line && end[-1] == ' ')
-        end--;
-    const char* latBegin = end;
-    while (latBegin > line && latBegin[-1] != ' ')
-        latBegin--;
-    const char* lonEnd = latBegin;
-    while (lonEnd > line && lonEnd[-1] == ' ')
-        lonEnd--;
-    const char* lonBegin = lonEnd;
-    while (lonBegin > line && lonBegin[-1] != ' ')
-        lonBegin--;
-    return parseNumberToken(lonBegin, lonEnd, longitude) && parseNumberToken(latBegin, end, latitude);
+    for (int i = count - 1; i >= 0; i--) {
+        while (end > line && isBlankOrTab(end[-1]))
+            end--;
+        const char* begin = end;
+        while (begin > line && !isBlankOrTab(begin[-1]))
+            begin--;
+        if (!parseDecimalNumber(begin, end, values[i]))
+            return false;
+        end = begin;
+    }
+    return true;
+}
+
+// The last two numbers of the line are longitude and latitude.
+bool parseCoordinates(const char* line, double& longitude, double& latitude)
+{
+    double values[2];
+    if (!parseLastNumbers(line, values, 2))
+        return false;
+    longitude = values[0];
+    latitude = values[1];
+    return true;
+}
+
+// Whether the line's first word (after blanks or tabs) is keyword; rest
+// then points behind it.
+bool isKeywordLine(const char* line, const char* keyword, const char*& rest)
+{
+    while (isBlankOrTab(*line))
+        line++;
+    const size_t n = strlen(keyword);
+    if (strncmp(line, keyword, n) != 0)
+        return false;
+    const char c = line[n];
+    if (c != '\0' && c != '\r' && c != '\n' && !isBlankOrTab(c))
+        return false;
+    rest = line + n;
+    return true;
+}
+
+// A count on a line of its own or after a keyword: blanks or tabs, then
+// digits. -1 when the text holds no count.
+int countValue(const char* text)
+{
+    while (isBlankOrTab(*text))
+        text++;
+    if (*text < '0' || *text > '9')
+        return -1;
+    return decimalValue(text);
 }
 
 // The column names the reader knows.
@@ -207,9 +225,9 @@ enum Column {
 };
 
 const char* const kColumnNames[ColumnCount] = {
-    "NUMKEY ", "NAME ", "NUMBEROFROUTEORTRACK ", "NAMEOFROUTEORTRACK ", "NUMBEROFPOINT ",
-    "NAMEOFPOINT ", "TIME ", "ALTITUDE ", "COMMENT ", "NEWSEGMENT ", "SYMBOL ", "DISPLAY1 ",
-    "DISPLAY2 ",
+    "NUMKEY", "NAME", "NUMBEROFROUTEORTRACK", "NAMEOFROUTEORTRACK", "NUMBEROFPOINT",
+    "NAMEOFPOINT", "TIME", "ALTITUDE", "COMMENT", "NEWSEGMENT", "SYMBOL", "DISPLAY1",
+    "DISPLAY2",
 };
 
 struct MifReader {
@@ -225,7 +243,16 @@ struct MifReader {
     bool inColumns = false;
     int nextColumn = 1;
     int pendingVertices = 0;
-    // Attributes of the current polyline.
+    // Sections of the current polyline object still to come; a section
+    // begins with its vertex count on a line of its own.
+    int pendingSections = 0;
+    // The first vertex of a section is still to come.
+    bool sectionStart = false;
+    // The next section is not the object's first.
+    bool sectionIsLater = false;
+    // Attributes of the current polyline object: the number as its row
+    // gives it (-1 for none), and that of the current section.
+    int objectNumber = -1;
     int lineNumber = -1;
     char lineName[kNameSize] = "";
     char lineComment[kNameSize] = "";
@@ -239,16 +266,6 @@ struct MifReader {
     int nameCounter = 0;
     bool seenPolyline = false;
 };
-
-// Copies at most 50 characters into a name field.
-void copyField(char (&field)[kNameSize], const char* value)
-{
-    size_t n = strlen(value);
-    if (n > kNameSize - 1)
-        n = kNameSize - 1;
-    memcpy(field, value, n);
-    field[n] = '\0';
-}
 
 // Splits a trimmed MID row and calls apply(columnNumber, value) for every
 // field. Values are at most as long as the row.
@@ -328,14 +345,14 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterIdent(text);
-        copyField(r.NameOfPoint, text);
+        copyName(r.NameOfPoint, text);
         break;
     }
     case ColNameOfRouteOrTrack: {
         char text[kLineBufferSize];
         strcpy(text, value);
         filterIdent(text);
-        copyField(r.NameOfRouteOrTrack, text);
+        copyName(r.NameOfRouteOrTrack, text);
         if (hasSignificantChar(r.NameOfRouteOrTrack))
             *reader.hasNames = true;
         break;
@@ -354,7 +371,7 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterComment(text);
-        copyField(r.Comment, text);
+        copyName(r.Comment, text);
         break;
     }
     case ColNewSegment:
@@ -383,9 +400,9 @@ void applyLineField(MifReader& reader, int field, char* value)
     case ColNumKey:
     case ColNumberOfRouteOrTrack:
         if (*skipBlanks(value) == '\0') {
-            reader.lineNumber = -1;
+            reader.objectNumber = -1;
         } else {
-            reader.lineNumber = decimalValue(value);
+            reader.objectNumber = decimalValue(value);
             if (startsWithDigit(value))
                 *reader.hasNumbers = true;
         }
@@ -395,7 +412,7 @@ void applyLineField(MifReader& reader, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterIdent(text);
-        copyField(reader.lineName, text);
+        copyName(reader.lineName, text);
         if (hasSignificantChar(reader.lineName))
             *reader.hasNames = true;
         break;
@@ -404,7 +421,7 @@ void applyLineField(MifReader& reader, int field, char* value)
         char text[kLineBufferSize];
         strcpy(text, value);
         filterComment(text);
-        copyField(reader.lineComment, text);
+        copyName(reader.lineComment, text);
         break;
     }
     case ColDisplay1: {
@@ -467,25 +484,15 @@ int readPointObject(MifReader& reader, const char* line)
     return 1;
 }
 
-int readPolylineObject(MifReader& reader, const char* line)
+// The start of a polyline object (PLINE or LINE): the initials dialog and
+// the object's MID row, whose attributes every section of the object shares.
+int startPolylineObject(MifReader& reader)
 {
-    long long n = decimalValue(line + 6);
-    if (n < 0)
-        n = 0;
-    if (pointTable.count + n >= kMaxPoints) {
-        showError(kMsgCapacity);
-        return 0;
-    }
-    reader.nameCounter = 0;
     if (reader.transferKind != 6 && !nameInitialsAsked) {
         askNameInitials();
         nameInitialsAsked = true;
     }
-    if (reader.seenPolyline)
-        advanceNameInitials(nameInitials[0], nameInitials[1]);
-    reader.seenPolyline = true;
-    pointTable.records[pointTable.count].NewSegment = 1;
-    reader.lineNumber = -1;
+    reader.objectNumber = -1;
     reader.lineName[0] = '\0';
     reader.lineComment[0] = '\0';
     reader.displayFlag = 0;
@@ -495,19 +502,115 @@ int readPolylineObject(MifReader& reader, const char* line)
         return 0;
     if (strlen(row) > 2)
         splitRow(row, reader.delimiter, [&](int field, char* value) { applyLineField(reader, field, value); });
+    return 1;
+}
 
-    if (reader.lineNumber == reader.previousNumber && strcmp(reader.lineName, reader.previousName) == 0 &&
-        reader.transferKind != 7) {
+// One section of the current polyline object, read as a polyline of its
+// own: its vertices are numbered and named like those of a separate
+// polyline with the same row. The later sections of an object continue the
+// track (track upload) or are routes of their own.
+void startSection(MifReader& reader, int vertices, bool laterSection)
+{
+    reader.nameCounter = 0;
+    if (reader.seenPolyline)
+        advanceNameInitials(nameInitials[0], nameInitials[1]);
+    reader.seenPolyline = true;
+    reader.sectionStart = true;
+
+    const bool continues = laterSection ? reader.transferKind != 7
+                                        : reader.objectNumber == reader.previousNumber &&
+                                              strcmp(reader.lineName, reader.previousName) == 0 &&
+                                              reader.transferKind != 7;
+    if (continues) {
         // A further segment of the previous track: numbering goes on.
+        reader.lineNumber = reader.previousNumber;
     } else {
         reader.objectCount++;
-        if (reader.lineNumber == -1)
-            reader.lineNumber = reader.objectCount;
+        reader.lineNumber = reader.objectNumber == -1 ? reader.objectCount : reader.objectNumber;
         reader.pointInLine = 0;
     }
     reader.previousNumber = reader.lineNumber;
     strcpy(reader.previousName, reader.lineName);
-    reader.pendingVertices = (int)n;
+    reader.pendingVertices = vertices;
+}
+
+int addVertex(MifReader& reader, double longitude, double latitude)
+{
+    if (pointTable.count >= kMaxPoints) {
+        showError(kMsgCapacity);
+        return 0;
+    }
+    PointRecord& r = pointTable.records[pointTable.count];
+    memset(&r, 0, sizeof r);
+    r.NewSegment = reader.sectionStart ? 1 : 0;
+    reader.sectionStart = false;
+    r.Longitude = longitude;
+    r.Latitude = latitude;
+    r.NumberOfRouteOrTrack = reader.lineNumber;
+    r.NumberOfPoint = ++reader.pointInLine;
+    reader.nameCounter++;
+    if (reader.transferKind != 6)
+        copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+    strcpy(r.NameOfRouteOrTrack, reader.lineName);
+    strcpy(r.Comment, reader.lineComment);
+    r.Altitude = kNoAltitude;
+    r.HasSymbol = (uint8_t)reader.displayFlag;
+    r.Display1 = (uint8_t)reader.display1;
+    r.Display2 = (uint8_t)reader.display2;
+    pointTable.count++;
+    presetNextSegment();
+    return 1;
+}
+
+// "PLINE n", "PLINE" with n on the next line, or "PLINE MULTIPLE k" with
+// k sections, each led by its vertex count on a line of its own.
+int readPolylineObject(MifReader& reader, const char* rest)
+{
+    if (!startPolylineObject(reader))
+        return 0;
+    const char* multiple;
+    if (isKeywordLine(rest, "MULTIPLE", multiple)) {
+        const int sections = countValue(multiple);
+        reader.pendingSections = sections > 0 ? sections : 0;
+        reader.sectionIsLater = false;
+        return 1;
+    }
+    const int vertices = countValue(rest);
+    if (vertices < 0) {
+        // The count stands on the next line.
+        reader.pendingSections = 1;
+        reader.sectionIsLater = false;
+        return 1;
+    }
+    startSection(reader, vertices, false);
+    return 1;
+}
+
+// "LINE x1 y1 x2 y2": a polyline of two vertices.
+int readLineObject(MifReader& reader, const char* rest)
+{
+    double values[4];
+    if (!parseLastNumbers(rest, values, 4)) {
+        showError(kMsgMissingVertices);
+        return 0;
+    }
+    if (!startPolylineObject(reader))
+        return 0;
+    startSection(reader, 0, false);
+    return addVertex(reader, values[0], values[1]) && addVertex(reader, values[2], values[3]);
+}
+
+// The vertex count that leads the next section of the current object.
+int readSectionCount(MifReader& reader, const char* line)
+{
+    const int vertices = countValue(line);
+    if (vertices < 0) {
+        showError(kMsgMissingVertices);
+        return 0;
+    }
+    reader.pendingSections--;
+    startSection(reader, vertices, reader.sectionIsLater);
+    reader.sectionIsLater = true;
     return 1;
 }
 
@@ -518,27 +621,8 @@ int readVertex(MifReader& reader, const char* line)
         showError(kMsgMissingVertices);
         return 0;
     }
-    PointRecord& r = pointTable.records[pointTable.count];
-    int newSegment = r.NewSegment;
-    memset(&r, 0, sizeof r);
-    r.NewSegment = newSegment;
-    r.Longitude = longitude;
-    r.Latitude = latitude;
-    r.NumberOfRouteOrTrack = reader.lineNumber;
-    r.NumberOfPoint = ++reader.pointInLine;
-    reader.nameCounter++;
-    if (reader.transferKind != 6)
-        copyField(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
-    strcpy(r.NameOfRouteOrTrack, reader.lineName);
-    strcpy(r.Comment, reader.lineComment);
-    r.Altitude = kNoAltitude;
-    r.HasSymbol = (uint8_t)reader.displayFlag;
-    r.Display1 = (uint8_t)reader.display1;
-    r.Display2 = (uint8_t)reader.display2;
-    pointTable.count++;
-    presetNextSegment();
     reader.pendingVertices--;
-    return 1;
+    return addVertex(reader, longitude, latitude);
 }
 
 // Treats one MIF line (converted to upper case). 1 to go on, 0 after a
@@ -568,13 +652,16 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
         if (reader.nextColumn < INT_MAX)
             reader.nextColumn++;
         const char* name = skipBlanks(line);
+        const char* rest;
         for (int c = 0; c < ColumnCount; c++)
-            if (startsWith(name, kColumnNames[c]))
+            if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest))
                 assignColumn(reader, c, number);
         return 1;
     }
     if (reader.pendingVertices > 0)
         return readVertex(reader, line);
+    if (reader.pendingSections > 0)
+        return readSectionCount(reader, line);
     if (startsWith(line, "COORDSYS")) {
         if (!strstr(line, "EARTH PROJECTION 1, 104")) {
             showError(kMsgCoordSys);
@@ -582,10 +669,16 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
         }
         return 1;
     }
-    if (startsWith(line, "POINT "))
-        return readPointObject(reader, line);
-    if (startsWith(line, "PLINE "))
-        return readPolylineObject(reader, line);
+    const char* rest;
+    if (isKeywordLine(line, "POINT", rest)) {
+        return readPointObject(reader, rest);
+    }
+    if (isKeywordLine(line, "PLINE", rest)) {
+        return readPolylineObject(reader, rest);
+    }
+    if (isKeywordLine(line, "LINE", rest)) {
+        return readLineObject(reader, rest);
+    }
     return 1;
 }
 
@@ -617,8 +710,13 @@ int readPair(MifReader& reader)
         showError(kMsgWrongType);
         return 0;
     }
-    if (reader.pendingVertices > 0) {
+    if (reader.pendingVertices > 0 || reader.pendingSections > 0) {
         showError(kMsgMissingVertices);
+        return 0;
+    }
+    if (pointTable.count == 0) {
+        // A header without objects holds nothing to send.
+        showError(kMsgNoMif);
         return 0;
     }
     return 1;
@@ -630,9 +728,39 @@ std::string midFileName(const std::string& mifName)
 {
     std::string mid = mifName;
     if (!mid.empty())
-        mid.back() = 'd';
+        mid.back() = (mid.back() >= 'A' && mid.back() <= 'Z') ? 'D' : 'd';
     return mid;
 }
+
+namespace {
+
+// The MID file beside the MIF file: the name midFileName gives, else the
+// same name with its extension in any other case ("T.MIF" beside "t.mid").
+FILE* openMidBeside(const std::string& mifName)
+{
+    std::string name = midFileName(mifName);
+    if (FILE* file = fopen(name.c_str(), "rb"))
+        return file;
+    const size_t dot = name.rfind('.');
+    const size_t slash = name.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return nullptr;
+    const size_t length = name.size() - dot - 1;
+    if (length == 0 || length > 8)
+        return nullptr;
+    for (unsigned variant = 0; variant < (1u << length); variant++) {
+        for (size_t i = 0; i < length; i++) {
+            char& c = name[dot + 1 + i];
+            const char lower = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+            c = (variant >> i) & 1 ? (char)(lower >= 'a' && lower <= 'z' ? lower - 'a' + 'A' : lower) : lower;
+        }
+        if (FILE* file = fopen(name.c_str(), "rb"))
+            return file;
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 int writeMifFile(const char* mifName, int objectKind)
 {
@@ -667,35 +795,28 @@ int writeMifFile(const char* mifName, int objectKind)
                "Data\r\n\r\n");
 
     bool lineOpen = false;
-    bool first = true;
-    for (int i = 0; i < pointTable.count && !mif.failed && !mid.failed; i++) {
-        const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
+    forEachWrittenRecord(objectKind, [&](const PointRecord& r, bool startsObject) {
         if (objectKind != LineObjects) {
             formatPosition(line, "Point ", r);
             atomicPuts(mif, line);
             atomicPuts(mif, "    Symbol (33,15790080,14)\r\n");
-            formatPointRow(line, r, r.NewSegment || first);
+            formatPointRow(line, r, startsObject);
             atomicPuts(mid, line);
-            first = false;
-            continue;
-        }
-        if (r.NewSegment || first) {
-            if (r.LinePointCount < 2)
-                continue;
-            if (lineOpen)
-                atomicPuts(mif, kPenLine);
-            snprintf(line, sizeof line, "Pline %d\r\n", r.LinePointCount);
+        } else {
+            if (startsObject) {
+                if (lineOpen)
+                    atomicPuts(mif, kPenLine);
+                snprintf(line, sizeof line, "Pline %d\r\n", r.LinePointCount);
+                atomicPuts(mif, line);
+                lineOpen = true;
+                formatLineRow(line, r);
+                atomicPuts(mid, line);
+            }
+            formatPosition(line, "", r);
             atomicPuts(mif, line);
-            lineOpen = true;
-            formatLineRow(line, r);
-            atomicPuts(mid, line);
         }
-        formatPosition(line, "", r);
-        atomicPuts(mif, line);
-        first = false;
-    }
+        return !mif.failed && !mid.failed;
+    });
     if (lineOpen)
         atomicPuts(mif, kPenLine);
     AtomicFile* both[] = {&mif, &mid};
@@ -715,7 +836,7 @@ int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrack
         showError(kMsgOpenMif);
         return 0;
     }
-    reader.mid = fopen(midFileName(mifName).c_str(), "rb");
+    reader.mid = openMidBeside(mifName);
     if (!reader.mid) {
         showError(kMsgOpenMid);
         fclose(reader.mif);

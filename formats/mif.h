@@ -3,7 +3,9 @@
 
 #include <string>
 
-// "x.mif" -> "x.mid": the last character replaced by 'd'.
+// "x.mif" -> "x.mid", "X.MIF" -> "X.MID": the last character replaced by
+// 'd' in the case of the character it replaces. The reader also finds the
+// MID file beside the MIF file when its extension is in another case.
 std::string midFileName(const std::string& mifName);
 
 // Writes records 0..count-1 as points, or as polylines for LineObjects

@@ -10,6 +10,7 @@
 
 #include "app/atomic_file.h"
 #include "app/platform.h"
+#include "formats/format_helpers.h"
 #include "formats/helpers.h"
 #include "formats/reading.h"
 #include "transfer/names.h"
@@ -27,15 +28,6 @@ const char kSeparateTracksQuestion[] =
     "Falls mehrere Linienobjekte vorhanden sind, sollen \ndiese als verschiedene Track-Aufzeichnungen interpre- \n"
     "tiert werden? \n  \n(Vorausgesetzt Ihr GPS-Gerät kann mehrere 'Track \nLogs' speichern.) \n  \n"
     "(Bei 'NEIN' werden mehrere Linien-Objekte als ver- \nschiedene Segmente des gleichen 'Tracks' behandelt.) ";
-
-// "%.8lf" independent of the user's locale.
-void formatCoordinate(char* out, size_t size, double value)
-{
-    std::to_chars_result r = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, 8);
-    if (r.ec != std::errc())
-        r.ptr = out;
-    *r.ptr = '\0';
-}
 
 // "<key>=<value>" with a coordinate value and the line end.
 void writeCoordinate(AtomicFile& file, const char* key, double value)
@@ -62,27 +54,7 @@ bool coordinateValue(const char* line, double& value)
     const char* end = begin + strlen(begin);
     while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r' || end[-1] == '\n'))
         end--;
-    if (begin < end && *begin == '+')
-        begin++;
-    if (begin >= end)
-        return false;
-    std::from_chars_result r = std::from_chars(begin, end, value, std::chars_format::general);
-    if (r.ptr != end)
-        return false;
-    if (r.ec == std::errc::result_out_of_range)
-        value = *begin == '-' ? -HUGE_VAL : HUGE_VAL;
-    else if (r.ec != std::errc())
-        return false;
-    return true;
-}
-
-void copyField(char (&field)[kNameSize], const char* value)
-{
-    size_t n = strlen(value);
-    if (n > kNameSize - 1)
-        n = kNameSize - 1;
-    memcpy(field, value, n);
-    field[n] = '\0';
+    return parseDecimalNumber(begin, end, value);
 }
 
 struct AsciiReader {
@@ -107,10 +79,6 @@ int readLines(AsciiReader& reader)
         int got = readLine(reader.file, line);
         if (got == 0)
             break;
-        if (pointTable.count >= kMaxPoints) {
-            showError(kMsgCapacity);
-            return 0;
-        }
         if (got < 0) {
             showError(firstFileLine ? kMsgNoOvl : kMsgRead);
             return 0;
@@ -139,6 +107,11 @@ int readLines(AsciiReader& reader)
                 advanceNameInitials(nameInitials[0], nameInitials[1]);
             reader.firstLine = false;
         } else if (startsWith(line, "XKOORD")) {
+            // The table is full only when a further point comes.
+            if (pointTable.count >= kMaxPoints) {
+                showError(kMsgCapacity);
+                return 0;
+            }
             double longitude;
             if (reader.expectY || !coordinateValue(line, longitude)) {
                 showError(kMsgRead);
@@ -156,7 +129,7 @@ int readLines(AsciiReader& reader)
                 nameNumber = reader.pointNumber;
             }
             if (reader.transferKind != 6)
-                copyField(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+                copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
             r.Altitude = kNoAltitude;
             reader.expectY = true;
         } else if (startsWith(line, "YKOORD")) {
@@ -194,33 +167,12 @@ int writeOvlAsciiFile(const char* fileName, int objectKind)
     if (!atomicOpen(file, fileName))
         return 0;
 
-    double minLat = 999.9, maxLat = -999.9, minLon = 999.9, maxLon = -999.9;
-    bool anyValid = false;
-    for (int i = 0; i < pointTable.count; i++) {
-        const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
-        anyValid = true;
-        if (r.Latitude > maxLat)
-            maxLat = r.Latitude;
-        if (r.Latitude < minLat)
-            minLat = r.Latitude;
-        if (r.Longitude > maxLon)
-            maxLon = r.Longitude;
-        if (r.Longitude < minLon)
-            minLon = r.Longitude;
-    }
-    double centerLat = anyValid ? (minLat + maxLat) / 2 : 0.0;
-    double centerLon = anyValid ? (minLon + maxLon) / 2 : 0.0;
+    const Centre centre = centreOfValidPositions();
 
     char line[128];
-    bool first = true;
     int n = 0;
     int k = 0;
-    for (int i = 0; i < pointTable.count && !file.failed; i++) {
-        const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
+    forEachWrittenRecord(objectKind, [&](const PointRecord& r, bool startsObject) {
         if (objectKind != LineObjects) {
             n++;
             snprintf(line, sizeof line, "[Symbol %d]\r\n", n);
@@ -228,12 +180,9 @@ int writeOvlAsciiFile(const char* fileName, int objectKind)
             atomicPuts(file, "Typ=6\r\nWidth=12\r\nHeight=12\r\nCol=1\r\nZoom=1\r\nSize=2\r\nArea=2\r\n");
             writeCoordinate(file, "XKoord", r.Longitude);
             writeCoordinate(file, "YKoord", r.Latitude);
-            first = false;
-            continue;
+            return !file.failed;
         }
-        if (r.NewSegment || first) {
-            if (r.LinePointCount < 2)
-                continue;
+        if (startsObject) {
             n++;
             snprintf(line, sizeof line, "[Symbol %d]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=%d\r\n", n,
                      r.LinePointCount);
@@ -247,17 +196,17 @@ int writeOvlAsciiFile(const char* fileName, int objectKind)
         writeCoordinate(file, key, r.Longitude);
         snprintf(key, sizeof key, "YKoord%d", k);
         writeCoordinate(file, key, r.Latitude);
-        first = false;
-    }
+        return !file.failed;
+    });
 
     snprintf(line, sizeof line, "[Overlay]\r\nSymbols=%d\r\n", n);
     atomicPuts(file, line);
     atomicPuts(file, "[MapLage]\r\nMapName=L\xE4nder\xFC" "bersicht\r\nDimmFc=100\r\nZoomFc=100\r\n");
-    writeCoordinate(file, "CenterLat", centerLat);
-    writeCoordinate(file, "CenterLong", centerLon);
+    writeCoordinate(file, "CenterLat", centre.latitude);
+    writeCoordinate(file, "CenterLong", centre.longitude);
     atomicPuts(file, "RefColor=255\r\nRefRad=58\r\nRefLine=6\r\nRefOn=1\r\nRefVisib=1\r\nRefOnCenter=1\r\n");
-    writeCoordinate(file, "RefLat", centerLat);
-    writeCoordinate(file, "RefLong", centerLon);
+    writeCoordinate(file, "RefLat", centre.latitude);
+    writeCoordinate(file, "RefLong", centre.longitude);
     return atomicCommit(file);
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/atomic_file.h"
 #include "app/platform.h"
+#include "formats/format_helpers.h"
 #include "formats/helpers.h"
 #include "formats/reading.h"
 #include "transfer/names.h"
@@ -32,48 +33,6 @@ constexpr int kHeaderSize = 169;
 constexpr int kTextCapacity = 65535;
 // The reader's line length for the object text (readTextLine size).
 constexpr size_t kTextLineSize = 100;
-
-// ---------------------------------------------------------------- bytes
-
-void put16(unsigned char* p, unsigned value)
-{
-    p[0] = (unsigned char)(value & 0xFF);
-    p[1] = (unsigned char)((value >> 8) & 0xFF);
-}
-
-void put32(unsigned char* p, uint32_t value)
-{
-    for (int i = 0; i < 4; i++)
-        p[i] = (unsigned char)((value >> (8 * i)) & 0xFF);
-}
-
-void putDouble(unsigned char* p, double value)
-{
-    uint64_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    for (int i = 0; i < 8; i++)
-        p[i] = (unsigned char)((bits >> (8 * i)) & 0xFF);
-}
-
-unsigned get16(const unsigned char* p)
-{
-    return (unsigned)p[0] | ((unsigned)p[1] << 8);
-}
-
-uint32_t get32(const unsigned char* p)
-{
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-double getDouble(const unsigned char* p)
-{
-    uint64_t bits = 0;
-    for (int i = 0; i < 8; i++)
-        bits |= (uint64_t)p[i] << (8 * i);
-    double value;
-    memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 // ---------------------------------------------------------------- writing
 
@@ -214,15 +173,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-void copyField(char (&field)[kNameSize], const char* value)
-{
-    size_t n = strlen(value);
-    if (n > kNameSize - 1)
-        n = kNameSize - 1;
-    memcpy(field, value, n);
-    field[n] = '\0';
-}
-
 // The text after the first '/', with further '/' and blanks skipped, or
 // nullptr when the line has no '/'.
 const char* textAfterSlash(const char* line)
@@ -246,7 +196,7 @@ void nameAutomatically(PointRecord& r)
         askNameInitials();
         nameInitialsAsked = true;
     }
-    copyField(r.NameOfPoint, makeAutomaticPointName(pointTable.count + 1).c_str());
+    copyName(r.NameOfPoint, makeAutomaticPointName(pointTable.count + 1).c_str());
 }
 
 void addRecord()
@@ -293,14 +243,14 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
             char value[kTextLineSize];
             strcpy(value, name);
             filterIdent(value);
-            copyField(r.NameOfPoint, value);
+            copyName(r.NameOfPoint, value);
         }
     }
     // Line 2: the name (compact form), or route number and name.
     text = readTextLine(line, text, end, sizeof line);
     if (compact) {
         filterIdent(line);
-        copyField(r.NameOfPoint, line);
+        copyName(r.NameOfPoint, line);
     } else {
         if (startsWithDigit(line))
             *reader.hasNumbers = true;
@@ -312,13 +262,13 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
             value[kNameSize - 1] = '\0';
             if (hasSignificantChar(value))
                 *reader.hasNames = true;
-            copyField(r.NameOfRouteOrTrack, value);
+            copyName(r.NameOfRouteOrTrack, value);
         }
     }
     // Line 3: comment, and the time when it holds one.
     text = readTextLine(line, text, end, sizeof line);
     filterComment(line);
-    copyField(r.Comment, line);
+    copyName(r.Comment, line);
     if (strlen(r.Comment) == 19 && r.Comment[4] == '-' && r.Comment[7] == '-') {
         int year = decimalValue(r.Comment);
         if (year >= 1991 && year <= 2049)
@@ -375,10 +325,6 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
 {
     if (*reader.objectKindFound == 0)
         *reader.objectKindFound = LineObjects;
-    if ((long long)pointTable.count + vertices >= kMaxPoints) {
-        showError(kMsgCapacity);
-        return 0;
-    }
     int nameNumber = 0;
     if (!nameInitialsAsked && isAutomaticallyNamed(reader.transferKind)) {
         askNameInitials();
@@ -407,12 +353,12 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     if (hasSignificantChar(line))
         *reader.hasNames = true;
     trimLine(line);
-    copyField(name, line);
+    copyName(name, line);
     text = readTextLine(line, text, end, sizeof line);
     filterComment(line);
     line[kNameSize - 1] = '\0';
     trimLine(line);
-    copyField(comment, line);
+    copyName(comment, line);
 
     if (number != reader.lastLineNumber || strcmp(name, reader.lastLineName) != 0 || reader.transferKind == 7) {
         reader.lineCounter++;
@@ -445,6 +391,11 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         reader.pointInLine++;
         if (!readBytes(reader, vertex, vertexSize))
             return 2;
+        // The table is full only when a further vertex comes.
+        if (pointTable.count >= kMaxPoints) {
+            showError(kMsgCapacity);
+            return 0;
+        }
         PointRecord& r = newRecord();
         r.Longitude = getDouble(vertex);
         r.Latitude = getDouble(vertex + 8);
@@ -452,7 +403,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         r.NumberOfRouteOrTrack = number;
         nameNumber++;
         if (isAutomaticallyNamed(reader.transferKind))
-            copyField(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+            copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
         strcpy(r.NameOfRouteOrTrack, name);
         strcpy(r.Comment, comment);
         r.HasSymbol = hasSymbol;
@@ -547,7 +498,7 @@ int readObjects(BinaryReader& reader)
             return 1;
         bool linked = !v2 && tailSize && get16(tail) == 17;
 
-        if (pointTable.count >= kMaxPoints) {
+        if (isPoint && pointTable.count >= kMaxPoints && !linked && (flag == 16 || flag == 1)) {
             showError(kMsgCapacity);
             return 0;
         }
@@ -598,37 +549,18 @@ int writeOvlBinaryFile(const char* fileName, int objectKind)
     if (!atomicOpen(file, fileName))
         return 0;
 
-    double minLat = 999.9, maxLat = -999.9, minLon = 999.9, maxLon = -999.9;
-    for (int i = 0; i < pointTable.count; i++) {
-        const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
-        if (r.Latitude > maxLat)
-            maxLat = r.Latitude;
-        if (r.Latitude < minLat)
-            minLat = r.Latitude;
-        if (r.Longitude > maxLon)
-            maxLon = r.Longitude;
-        if (r.Longitude < minLon)
-            minLon = r.Longitude;
-    }
+    const Centre centre = centreOfValidPositions();
     unsigned char header[kHeaderSize];
-    buildHeader(header, (maxLon + minLon) / 2, (maxLat + minLat) / 2);
+    buildHeader(header, centre.longitude, centre.latitude);
     atomicWrite(file, header, sizeof header);
 
     char text[512];
-    bool first = true;
-    for (int i = 0; i < pointTable.count && !file.failed; i++) {
-        PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
+    forEachWrittenRecord(objectKind, [&](PointRecord& r, bool startsObject) {
         trimLine(r.NameOfPoint);
         trimLine(r.NameOfRouteOrTrack);
         trimLine(r.Comment);
         if (objectKind == LineObjects) {
-            if (r.NewSegment || first) {
-                if (r.LinePointCount < 2)
-                    continue;
+            if (startsObject) {
                 formatLineText(text, sizeof text, r);
                 writeObjectStart(file, 3, text);
                 unsigned char tail[8];
@@ -640,7 +572,7 @@ int writeOvlBinaryFile(const char* fileName, int objectKind)
             }
             writeVertex(file, r);
         } else {
-            formatPointText(text, sizeof text, r, r.NewSegment || first);
+            formatPointText(text, sizeof text, r, startsObject);
             writeObjectStart(file, 6, text);
             unsigned char tail[28];
             put16(tail, 1);
@@ -653,8 +585,8 @@ int writeOvlBinaryFile(const char* fileName, int objectKind)
             putDouble(tail + 20, r.Latitude);
             atomicWrite(file, tail, sizeof tail);
         }
-        first = false;
-    }
+        return !file.failed;
+    });
     return atomicCommit(file);
 }
 

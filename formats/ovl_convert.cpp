@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/platform.h"
+#include "formats/format_helpers.h"
 #include "formats/ovl_binary.h"
 #include "transfer/point_table.h"
 
@@ -26,26 +27,6 @@ const char kMsgNoObject[] = "OVL-Datei enthält kein gültiges Punkt- oder Linie
 const char kMsgWritten[] = "Neue OVL-Datei mit editierbaren \n\"Objektdaten\" wurde geschrieben. ";
 const char kMsgWriteFailed[] = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
 
-// Whether the writer would put at least one object into the file.
-bool hasWritableObject(int objectKind)
-{
-    bool first = true;
-    for (int i = 0; i < pointTable.count; i++) {
-        const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
-        if (objectKind != LineObjects)
-            return true;
-        if (r.NewSegment || first) {
-            if (r.LinePointCount >= 2)
-                return true;
-            continue;
-        }
-        first = false;
-    }
-    return false;
-}
-
 }  // namespace
 
 void convertOvlFile()
@@ -63,7 +44,7 @@ void convertOvlFile()
     countLinePoints(objectKindFound);
     // Objects whose positions are all invalid, or lines all shorter than two
     // points, would leave an overlay without objects.
-    if (objectKindFound == 0 || !hasWritableObject(objectKindFound)) {
+    if (objectKindFound == 0 || !forEachWrittenRecord(objectKindFound, [](const PointRecord&, bool) { return false; })) {
         showError(kMsgNoObject);
         return;
     }

@@ -5,21 +5,30 @@
 
 int readLine(FILE* file, char* buffer)
 {
-    if (!fgets(buffer, kLineBufferSize, file))
+    int c = getc_unlocked(file);
+    if (c == EOF)
         return 0;
-    size_t length = strlen(buffer);
-    if (length > 0 && buffer[length - 1] == '\n') {
-        length--;
-    } else if (length == (size_t)kLineBufferSize - 1) {
-        // No line end within the buffer: the line is too long.
-        int c;
-        while ((c = getc(file)) != EOF && c != '\n') {
-        }
-        return -1;
+    size_t length = 0;
+    bool tooLong = false;
+    // Every byte up to the line end belongs to the line, a NUL included.
+    for (; c != EOF && c != '\n' && c != '\r'; c = getc_unlocked(file)) {
+        if (length < (size_t)kMaxLineLength)
+            buffer[length++] = (char)c;
+        else
+            tooLong = true;
     }
-    if (length > 0 && buffer[length - 1] == '\r')
-        length--;
-    return length > (size_t)kMaxLineLength ? -1 : 1;
+    if (c == '\r') {
+        buffer[length++] = '\r';
+        c = getc_unlocked(file);
+        if (c == '\n')
+            buffer[length++] = '\n';
+        else if (c != EOF)
+            ungetc(c, file);
+    } else if (c == '\n') {
+        buffer[length++] = '\n';
+    }
+    buffer[length] = '\0';
+    return tooLong ? -1 : 1;
 }
 
 void toUpperAscii(char* text)

@@ -8,7 +8,9 @@
 constexpr int kMaxLineLength = 299;
 constexpr int kLineBufferSize = kMaxLineLength + 3;
 
-// Reads one line with its line end into buffer (kLineBufferSize bytes).
+// Reads one line with its line end (CR LF, LF or CR) into buffer
+// (kLineBufferSize bytes). A line is every byte up to its line end, NUL
+// bytes included; the text functions see it up to its first NUL.
 // 1: a line; 0: end of file; -1: a line longer than kMaxLineLength (it is
 // consumed entirely).
 int readLine(FILE* file, char* buffer);

@@ -110,18 +110,65 @@ bool hasTrackLogProtocol()
     return protocolSetContains("A301") || protocolSetContains("A302");
 }
 
-int readInputFile(const std::string& fileName, int transferKind, int fileKind, int& separateTracks,
-                  bool& fileHasNumbers, bool& fileHasNames)
+// What the upload of one file kind looks like: the open dialog, the route
+// question, whether the file can carry route/track numbers or names (and so
+// the separate-tracks question after reading) and the reader.
+struct InputFileKind {
+    int fileKind;
+    const char* openTitle;
+    FileFilter filter;
+    const char* pattern;
+    bool carriesRouteOrTrackIds;
+};
+
+const InputFileKind kInputFileKinds[] = {
+    {MapInfoMif, "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät", FileFilter::MapInfo, "*.mif", true},
+    {OvlAscii, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", false},
+    {OvlBinary, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", true},
+};
+
+// Any unknown value is the binary overlay, as on the download side.
+const InputFileKind& inputFileKind(int fileKind)
 {
-    if (fileKind == MapInfoMif) return readMifFile(fileName.c_str(), transferKind, fileHasNumbers, fileHasNames);
-    if (fileKind == OvlAscii) {
-        const bool askSeparate = transferKind == 6 && hasTrackLogProtocol();
-        return readOvlAsciiFile(fileName.c_str(), transferKind, separateTracks, askSeparate);
-    }
-    // Any other value is the binary overlay, as on the download side.
-    int objectKindFound = 0;
-    return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, fileHasNumbers, fileHasNames);
+    for (const InputFileKind& kind : kInputFileKinds)
+        if (kind.fileKind == fileKind) return kind;
+    return kInputFileKinds[2];
 }
+
+// What reading a file tells beyond the point table.
+struct FileFacts {
+    bool separateTracksAnswered = false;  // the reader asked and got "yes"
+    bool hasNumbers = false;
+    bool hasNames = false;
+};
+
+int readInputFile(const std::string& fileName, int transferKind, const InputFileKind& kind, FileFacts& facts)
+{
+    switch (kind.fileKind) {
+    case MapInfoMif:
+        return readMifFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
+    case OvlAscii: {
+        const bool askSeparate = transferKind == 6 && hasTrackLogProtocol();
+        int separateTracks = 0;
+        const int ok = readOvlAsciiFile(fileName.c_str(), transferKind, separateTracks, askSeparate);
+        facts.separateTracksAnswered = separateTracks != 0;
+        return ok;
+    }
+    default: {
+        int objectKindFound = 0;
+        return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, facts.hasNumbers, facts.hasNames);
+    }
+    }
+}
+
+// How the prepared point table goes to the receiver.
+struct UploadPlan {
+    bool tracks = false;          // track points (transferKind 6), else waypoints
+    bool trackLogs = false;       // the receiver takes track logs with headers
+    bool routeMode = false;       // waypoints as routes
+    bool separateTracks = false;  // one track log per group
+    int routeOrTrackCount = 0;    // headers to send
+};
 
 bool hasDuplicatePointNumbers()
 {
@@ -157,82 +204,80 @@ void terminateNames(PointRecord& record)
     record.Comment[kNameSize - 1] = 0;
 }
 
-}  // namespace
-
-void uploadToDevice(int portNumber, int transferKind, int fileKind)
+// Whether a track upload goes into several track logs: the reader's answer,
+// over-long groups that must be split, or the question for files that carry
+// numbers or names.
+bool decideSeparateTracks(const InputFileKind& kind, const FileFacts& facts)
 {
-    // 1. File choice.
-    const bool mif = fileKind == MapInfoMif;
-    std::string fileName = mif ? "*.mif" : "*.ovl";
-    if (!platform().chooseFileToOpen(mif ? "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät"
-                                         : "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät",
-                                     mif ? FileFilter::MapInfo : FileFilter::Overlay, fileName))
-        return;
-    platform().repaintMainWindow();
-    pauseMs(500);
+    bool separate = facts.separateTracksAnswered;
+    if (splitRoutesAndTracks(6, true)) separate = true;
+    if (!separate && kind.carriesRouteOrTrackIds && askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
+        separate = true;
+    return separate;
+}
 
-    // 2. Naming state.
+// ROUTETRACKNAMEDLG preset for one id of the whole table, or nullptr.
+const char* commonIdPreset(const UploadPlan& plan)
+{
+    if (!plan.tracks) {
+        if (!plan.routeMode) return nullptr;
+        return (protocolSetContains("D200") || protocolSetContains("D201")) ? "01" : "ROUTE";
+    }
+    if (!plan.trackLogs) return nullptr;
+    if (protocolSetContains("D310") || protocolSetContains("D312")) return "ACTIVE LOG";
+    if (protocolSetContains("D311")) return "01";
+    return nullptr;
+}
+
+// Reads the file and readies the point table: names, the route question,
+// sorting, separate tracks, splitting and the common id. false after a
+// message (or a cancelled dialog in the reader).
+bool prepareUpload(const std::string& fileName, int transferKind, const InputFileKind& kind, UploadPlan& plan)
+{
     resetNamingState();
 
-    // 3. Reading.
-    const bool tracks = transferKind == 6;
-    int separateTracks = 0;
-    bool fileHasNumbers = false;
-    bool fileHasNames = false;
-    if (!readInputFile(fileName, transferKind, fileKind, separateTracks, fileHasNumbers, fileHasNames)) return;
+    plan.tracks = transferKind == 6;
+    plan.trackLogs = hasTrackLogProtocol();
+    FileFacts facts;
+    if (!readInputFile(fileName, transferKind, kind, facts)) return false;
 
-    // 4. Point names and 5. the route question (waypoint uploads).
-    bool routeMode = false;
-    if (!tracks) {
+    if (!plan.tracks) {
         makePointNamesUnique();
-        routeMode = askYesNo(kRouteModeTitle,
-                             fileKind == OvlAscii ? kRouteModeQuestionAscii : kRouteModeQuestionNumbered);
+        plan.routeMode = askYesNo(kRouteModeTitle, kind.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered
+                                                                              : kRouteModeQuestionAscii);
     }
 
-    // 6. Sorting.
     sortPointTable();
 
-    // 7. Track preparation.
-    const bool trackLogs = hasTrackLogProtocol();
-    int routeOrTrackCount = 0;
-    if (tracks && trackLogs) {
-        if (splitRoutesAndTracks(6, true)) separateTracks = 1;
-        routeOrTrackCount = 1;
-        if (!separateTracks && (fileKind == MapInfoMif || fileKind == OvlBinary) &&
-            askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
-            separateTracks = 1;
+    if (plan.tracks && plan.trackLogs) {
+        plan.separateTracks = decideSeparateTracks(kind, facts);
+        plan.routeOrTrackCount = 1;
     }
-    if (!tracks || !trackLogs) separateTracks = 0;
 
-    // 8. Routes and separate tracks.
-    if (routeMode || separateTracks) {
+    if (plan.routeMode || plan.separateTracks) {
         if (hasDuplicatePointNumbers()) {
             showError(kDuplicateError);
-            return;
+            return false;
         }
         splitRoutesAndTracks(transferKind, false);
-        routeOrTrackCount = countRouteOrTrackGroups();
+        plan.routeOrTrackCount = countRouteOrTrackGroups();
     }
 
-    // 9. One route/track id for a file that supplies none.
-    if ((routeOrTrackCount < 2 || (tracks && !separateTracks)) && !fileHasNumbers && !fileHasNames) {
-        const char* preset = nullptr;
-        if (!tracks) {
-            if (routeMode)
-                preset = (protocolSetContains("D200") || protocolSetContains("D201")) ? "01" : "ROUTE";
-        } else if (trackLogs) {
-            if (protocolSetContains("D310") || protocolSetContains("D312"))
-                preset = "ACTIVE LOG";
-            else if (protocolSetContains("D311"))
-                preset = "01";
-        }
-        if (preset) askCommonRouteOrTrackId(preset);
+    if ((plan.routeOrTrackCount < 2 || (plan.tracks && !plan.separateTracks)) && !facts.hasNumbers &&
+        !facts.hasNames) {
+        if (const char* preset = commonIdPreset(plan)) askCommonRouteOrTrackId(preset);
     }
+    return true;
+}
 
-    // 10. Records packet.
+// The records packet, every record with its handshake, and the end.
+void sendUpload(int portNumber, const UploadPlan& plan)
+{
+    const bool tracks = plan.tracks;
+    const bool routeMode = plan.routeMode;
     const int points = pointTable.count;
     const bool routeLinks = routeMode && protocolSetContains("A201");
-    const int records = routeLinks ? 2 * points : points + routeOrTrackCount;
+    const int records = routeLinks ? 2 * points : points + plan.routeOrTrackCount;
     uint8_t data[255] = {};
     data[0] = (uint8_t)(records & 0xFF);
     data[1] = (uint8_t)((records >> 8) & 0xFF);
@@ -243,7 +288,6 @@ void uploadToDevice(int portNumber, int transferKind, int fileKind)
         return;
     }
 
-    // 11. Records.
     const char* protocols = protocolSet();
     const WaypointFormat waypointFormat = uploadWaypointFormat(protocols);
     const RouteHeaderFormat routeHeaderFormat = uploadRouteHeaderFormat(protocols);
@@ -267,12 +311,13 @@ void uploadToDevice(int portNumber, int transferKind, int fileKind)
             if (!sendRecord(state, kPidRteHdr, data, size, RouteHeaderReply, nullptr)) return;
         }
 
-        if (tracks && ((v == 0 && trackLogs) ||
-                       (separateTracks && startsNewGroup(record.NumberOfRouteOrTrack, record.NameOfRouteOrTrack,
-                                                         currentNumber, currentName)))) {
+        if (tracks && ((v == 0 && plan.trackLogs) ||
+                       (plan.separateTracks && startsNewGroup(record.NumberOfRouteOrTrack,
+                                                              record.NameOfRouteOrTrack, currentNumber,
+                                                              currentName)))) {
             currentNumber = record.NumberOfRouteOrTrack;
             copyName(currentName, record.NameOfRouteOrTrack);
-            const int size = encodeTrackHeader(record, trackHeaderFormat, separateTracks != 0, data);
+            const int size = encodeTrackHeader(record, trackHeaderFormat, plan.separateTracks, data);
             if (!sendRecord(state, kPidTrkHdr, data, size, TrackHeaderReply, nullptr)) return;
         }
 
@@ -297,7 +342,6 @@ void uploadToDevice(int portNumber, int transferKind, int fileKind)
         pumpEvents();
     }
 
-    // 12. End.
     std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, points, points,
                   pointWord);
     setStatusLine(status);
@@ -314,4 +358,19 @@ void uploadToDevice(int portNumber, int transferKind, int fileKind)
     std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%04d Punkte).", points);
     showInfo(text);
     if (!tracks && namesChanged) showInfo(kNamesChangedInfo);
+}
+
+}  // namespace
+
+void uploadToDevice(int portNumber, int transferKind, int fileKind)
+{
+    const InputFileKind& kind = inputFileKind(fileKind);
+    std::string fileName = kind.pattern;
+    if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return;
+    platform().repaintMainWindow();
+    pauseMs(500);
+
+    UploadPlan plan;
+    if (!prepareUpload(fileName, transferKind, kind, plan)) return;
+    sendUpload(portNumber, plan);
 }

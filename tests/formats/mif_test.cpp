@@ -153,10 +153,20 @@ TEST_F(MifTest, TableWithoutValidPointGivesHeaderAndEmptyMid)
     EXPECT_EQ(readFileBytes(mid()), "");
 }
 
-TEST_F(MifTest, MidNameReplacesLastCharacter)
+TEST_F(MifTest, MidNameKeepsTheCaseOfTheExtension)
 {
-    EXPECT_EQ(midFileName("/x/Tour.MIF"), "/x/Tour.MId");
-    EXPECT_EQ(midFileName("a.mif"), "a.mid");
+    // Writing: the MID beside the MIF in the same case.
+    setTable({makePoint(7.0, 50.0, 1)});
+    countLinePoints(PointObjects);
+    ASSERT_EQ(writeMifFile(dir.file("OUT.MIF").c_str(), PointObjects), 1);
+    ASSERT_EQ(writeMifFile(dir.file("low.mif").c_str(), PointObjects), 1);
+    EXPECT_EQ(dir.listing(), "OUT.MID OUT.MIF low.mid low.mif ");
+
+    // Reading: the MID in any case of its extension.
+    std::filesystem::rename(dir.file("OUT.MID"), dir.file("OUT.mId"));
+    ASSERT_EQ(readMifFile(dir.file("OUT.MIF").c_str(), 7, hasNumbers, hasNames), 1);
+    EXPECT_EQ(pointTable.count, 1);
+    EXPECT_TRUE(ui.boxTexts().empty());
 }
 
 TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact)
@@ -410,14 +420,69 @@ TEST_F(MifTest, SameNumberAndNameAreTwoRoutesForWaypointUpload)
     EXPECT_STREQ(pointTable.records[2].NameOfPoint, "AB0001");
 }
 
-TEST_F(MifTest, MultiSectionPlineConsumesItsRowAndAddsNothing)
+TEST_F(MifTest, SectionsOfAPolylineAreSegmentsOfOneTrackOrRoutesOfTheirOwn)
 {
-    writePair(mifHead(kRouteColumns, 5) + "Pline Multiple 2\n  2\n1 1\n2 2\n  2\n3 3\n4 4\nPoint 9 9\n",
-              "\"1\",\"A\",\"\",\"\",\"\"\n\"2\",\"B\",\"\",\"\",\"\"\n");
+    // The form ogr2ogr writes for every track: the count of sections, each
+    // led by its vertex count; one MID row for the object.
+    writePair(mifHead("  name Char(254)\n", 1) +
+                  "PLINE MULTIPLE 2\n  3\n7 50\n7.01 50.01\n7.02 50.02\n  2\n7.1 50.1\n7.11 50.11\n"
+                  "    Pen (1,2,0)\nPLINE MULTIPLE 1\n  2\n8 51\n8.01 51.01\n    Pen (1,2,0)\n",
+              "\"Morgen\"\n\"Abend\"\n");
     ASSERT_EQ(read(6), 1);
-    ASSERT_EQ(pointTable.count, 1);
-    EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 2);
-    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 9.0);
+    ASSERT_EQ(pointTable.count, 7);
+    const PointRecord* r = pointTable.records;
+    const int tracks[] = {1, 1, 1, 1, 1, 2, 2};
+    const int points[] = {1, 2, 3, 4, 5, 1, 2};
+    const int segments[] = {1, 0, 0, 1, 0, 1, 0};
+    for (int i = 0; i < 7; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, tracks[i]);
+        EXPECT_EQ(r[i].NumberOfPoint, points[i]);
+        EXPECT_EQ(r[i].NewSegment, segments[i]);
+        EXPECT_STREQ(r[i].NameOfRouteOrTrack, i < 5 ? "MORGEN" : "ABEND");
+    }
+    EXPECT_DOUBLE_EQ(r[4].Longitude, 7.11);
+    EXPECT_DOUBLE_EQ(r[4].Latitude, 50.11);
+
+    // For a waypoint upload every section is a route of its own.
+    ui.queueInitials("KB");
+    ASSERT_EQ(read(7), 1);
+    ASSERT_EQ(pointTable.count, 7);
+    EXPECT_EQ(r[3].NumberOfRouteOrTrack, 2);
+    EXPECT_EQ(r[3].NumberOfPoint, 1);
+    EXPECT_STREQ(r[3].NameOfPoint, "KC0001");
+    EXPECT_EQ(r[5].NumberOfRouteOrTrack, 3);
+    EXPECT_STREQ(r[5].NameOfPoint, "KD0001");
+}
+
+TEST_F(MifTest, OtherFormsOfPointLineAndPline)
+{
+    // CR line ends, tabs, "Line" with two vertices, a Pline count on the
+    // next line, style clauses after the objects, and a MID row with a NUL.
+    writePair(std::string("Version 300\rColumns 1\r  Name\tChar(20)\rData\r") +
+                  "Point\t7.5\t50.5\r    Symbol (35,0,12)\r"
+                  "Line 8 51  8.5\t51.5\r    Pen (1,2,0)\r"
+                  "Pline\r  3\r1 2\r3\t4 \r5 6\r    Pen (1,2,0)\r    Smooth\r"
+                  "  Pline 2\n9 10\n11 12\n    Brush (2,16777215,0)\n    Center 10 11\r\n",
+              std::string("\"PK\0x\"\r\"L\"\r\"Q\"\r\"S\"\r", 19));
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7), 1) << ui.boxTexts()[0];
+    ASSERT_EQ(pointTable.count, 8);
+    const PointRecord* r = pointTable.records;
+    const double lon[] = {7.5, 8, 8.5, 1, 3, 5, 9, 11};
+    const double lat[] = {50.5, 51, 51.5, 2, 4, 6, 10, 12};
+    const int routes[] = {0, 1, 1, 2, 2, 2, 3, 3};
+    for (int i = 0; i < 8; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_DOUBLE_EQ(r[i].Longitude, lon[i]);
+        EXPECT_DOUBLE_EQ(r[i].Latitude, lat[i]);
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, routes[i]);
+    }
+    EXPECT_STREQ(r[0].NameOfPoint, "PK");
+    EXPECT_STREQ(r[1].NameOfRouteOrTrack, "L");
+    EXPECT_STREQ(r[2].NameOfPoint, "AA0002");
+    EXPECT_STREQ(r[5].NameOfRouteOrTrack, "Q");
+    EXPECT_STREQ(r[7].NameOfRouteOrTrack, "S");
 }
 
 TEST_F(MifTest, ReaderMessages)
@@ -445,7 +510,14 @@ TEST_F(MifTest, ReaderMessages)
         {"polyline without MID row", head + "Pline 1\n1 1\n", "", kMsgMidRead},
         {"long MIF line", head + "Point 1 1" + std::string(291, ' ') + "\n", "\"\"\n", kMsgNoMif},
         {"long MID row", head + "Point 1 1\n", "\"" + std::string(298, 'a') + "\"\n", kMsgMidRead},
-        {"too many vertices", head + "Pline 20000\n", "\"\"\n", kMsgCapacity},
+        {"announced vertices that never come", head + "Pline 20000\n", "\"\"\n", kMsgMissing},
+        {"a missing section", head + "Pline Multiple 2\n  1\n1 1\n", "\"\"\n", kMsgMissing},
+        {"section without count", head + "Pline Multiple 1\n1 1\n", "\"\"\n", kMsgMissing},
+        {"line with three numbers", head + "Line 1 1 2\n", "\"\"\n", kMsgMissing},
+        {"header without objects", head, "", kMsgNoMif},
+        // A line is all its bytes: a NUL does not end it early.
+        {"NUL in a long MID row", head + "Point 1 1\nPoint 2 2\n",
+         std::string("\"A\"\0", 4) + std::string(297, 'x') + "\"B\"\n", kMsgMidRead},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -237,16 +237,17 @@ TEST_F(OvlAsciiTest, LineOf299CharactersIsRead)
     EXPECT_EQ(pointTable.count, 1);
 }
 
-TEST_F(OvlAsciiTest, CapacityIsCheckedBeforeEveryLine)
+TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable)
 {
     std::string text = "[Symbol 1]\nTyp=3\nPunkte=20000\n";
     for (int i = 0; i < kMaxPoints; i++)
         text += "XKoord" + std::to_string(i) + "=1\nYKoord" + std::to_string(i) + "=2\n";
-    writeFileBytes(file(), text);
+    writeFileBytes(file(), text + "[Overlay]\nSymbols=1\n");
     ASSERT_EQ(read(6, false), 1);
     EXPECT_EQ(pointTable.count, kMaxPoints);
+    EXPECT_TRUE(ui.boxTexts().empty());
 
-    writeFileBytes(file(), text + "[Overlay]\n");
+    writeFileBytes(file(), text + "XKoord=1\nYKoord=2\n");
     EXPECT_EQ(read(6, false), 0);
     EXPECT_EQ(pointTable.count, kMaxPoints);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});

@@ -433,9 +433,14 @@ TEST_F(OvlBinaryTest, FileEndingInsideAnObjectKeepsWhatWasComplete)
     EXPECT_TRUE(ui.events().empty());
 }
 
-TEST_F(OvlBinaryTest, Capacity)
+TEST_F(OvlBinaryTest, CapacityMessageOnlyForAPointBeyondAFullTable)
 {
     std::vector<std::pair<double, double>> many(kMaxPoints, {1.0, 2.0});
+    ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many), 6), 1);
+    EXPECT_EQ(pointTable.count, kMaxPoints);
+    EXPECT_TRUE(ui.boxTexts().empty());
+
+    many.push_back({1.0, 2.0});
     ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many), 6), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
 
@@ -443,7 +448,7 @@ TEST_F(OvlBinaryTest, Capacity)
     ui.clearEvents();
     ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many) + v2Point(nullptr, 1, 2), 6), 1);
     EXPECT_EQ(pointTable.count, kMaxPoints);
-    ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many) + v2Point(nullptr, 1, 2) + v2Start(99, nullptr), 6),
+    ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many) + v2Point(nullptr, 1, 2) + v2Point(nullptr, 3, 4), 6),
               0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
 }

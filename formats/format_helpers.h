@@ -1,0 +1,58 @@
+#pragma once
+// What the file writers and readers share beyond text lines: coordinate
+// text, decimal numbers, the centre of the written positions, little-endian
+// byte access and the rule of which records a writer writes.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "transfer/point_table.h"
+
+// "%.8lf" independent of the user's locale, into out (size bytes).
+void formatCoordinate(char* out, size_t size, double value);
+
+// One decimal floating-point token [begin, end) with an optional sign, which
+// must be taken up completely. A value beyond the range of double becomes
+// +-HUGE_VAL. false for anything else.
+bool parseDecimalNumber(const char* begin, const char* end, double& value);
+
+// Centre of the bounding box of the records with a valid position; 0/0 when
+// there is none.
+struct Centre {
+    double longitude;
+    double latitude;
+};
+Centre centreOfValidPositions();
+
+// Little-endian fields.
+void put16(unsigned char* p, unsigned value);
+void put32(unsigned char* p, uint32_t value);
+void putDouble(unsigned char* p, double value);
+unsigned get16(const unsigned char* p);
+uint32_t get32(const unsigned char* p);
+double getDouble(const unsigned char* p);
+
+// The records a writer puts into a file, in table order: records with an
+// invalid position are left out. With point objects every other record is
+// an object. With line objects (countLinePoints must have run) a record that
+// starts an object (NewSegment, or the first record written) begins a line of
+// LinePointCount vertices, and a line of fewer than two points is left out
+// with its start. visit(record, startsObject) returns false to stop.
+// Returns whether any record was visited.
+template <typename Visit>
+bool forEachWrittenRecord(int objectKind, Visit visit)
+{
+    bool first = true;
+    for (int i = 0; i < pointTable.count; i++) {
+        PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        const bool startsObject = r.NewSegment || first;
+        if (objectKind == LineObjects && startsObject && r.LinePointCount < 2)
+            continue;
+        first = false;
+        if (!visit(r, startsObject))
+            break;
+    }
+    return !first;
+}
