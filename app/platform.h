@@ -17,10 +17,11 @@
 
 enum class BoxIcon { Warning, Information, Question };
 
-// The two filter lists of the shared open and save dialogs.
+// The filter lists of the shared open and save dialogs.
 enum class FileFilter {
     Overlay,  // "TOP50-Overlay-Dateien (*.ovl)", "*.ovl"; "Alle Dateien   (*.*)", "*.*"
-    MapInfo   // "MapInfo-MIF-Dateien   (*.mif)", "*.mif"; "Alle Dateien   (*.*)", "*.*"
+    MapInfo,  // "MapInfo-MIF-Dateien   (*.mif)", "*.mif"; "Alle Dateien   (*.*)", "*.*"
+    Gpx       // "GPX-Dateien           (*.gpx)", "*.gpx"; "Alle Dateien   (*.*)", "*.*"
 };
 
 // Check of a dialog entry, run when the user presses OK. Returns nullptr when
@@ -44,6 +45,7 @@ struct RouteTrackIdDialog {
     const char* explanation;  // the number-mode or the name-mode text
     int maxLength;            // 3 (number mode) or 50 (name mode)
     bool narrowField;         // number mode: a field a fifth as wide, centred
+    EntryCheck check;         // the input check of the core; nullptr = none
 };
 
 // TRACKSELDLG: choice of one track log.

@@ -26,6 +26,8 @@ int fuzzMifReader(const uint8_t* data, size_t size);
 int fuzzOvlAsciiReader(const uint8_t* data, size_t size);
 // Byte 0 picks the transfer kind, the rest is the file.
 int fuzzOvlBinaryReader(const uint8_t* data, size_t size);
+// Byte 0 picks the transfer kind, the rest is the GPX file.
+int fuzzGpxReader(const uint8_t* data, size_t size);
 // Waypoint records (selector, length, bytes) written by every file writer
 // and read back.
 int fuzzFileWriters(const uint8_t* data, size_t size);

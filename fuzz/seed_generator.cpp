@@ -18,6 +18,9 @@
 #if WEGMATE_FUZZ_HAVE_OVL_ASCII_READER
 #include "formats/ovl_ascii.h"
 #endif
+#if WEGMATE_FUZZ_HAVE_GPX_READER
+#include "formats/gpx.h"
+#endif
 #if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
 #include "formats/ovl_binary.h"
 #endif
@@ -210,6 +213,28 @@ void mifSeeds()
             seedBytes.insert(seedBytes.end(), kFuzzMidSeparator, kFuzzMidSeparator + sizeof kFuzzMidSeparator - 1);
             seedBytes.insert(seedBytes.end(), midBytes.begin(), midBytes.end());
             seed("mif_reader", "kind" + std::to_string(kind) + (objectKind == LineObjects ? "_lines" : "_points"),
+                 seedBytes);
+        }
+    }
+}
+#endif
+
+#if WEGMATE_FUZZ_HAVE_GPX_READER
+void gpxSeeds()
+{
+    const std::string gpx = fuzzScratchDirectory() + "/seed.gpx";
+    for (int kind : {7, 4, 6}) {
+        for (int objectKind : {PointObjects, LineObjects}) {
+            fillTable(kind);
+            countLinePoints(objectKind);
+            if (!writeGpxFile(gpx.c_str(), objectKind, kind == 6 ? 6 : 7)) {
+                std::fprintf(stderr, "writeGpxFile failed\n");
+                std::exit(1);
+            }
+            Bytes seedBytes = {(uint8_t)(kind == 6 ? 1 : 0)};
+            Bytes file = readFile(gpx);
+            seedBytes.insert(seedBytes.end(), file.begin(), file.end());
+            seed("gpx_reader", "kind" + std::to_string(kind) + (objectKind == LineObjects ? "_lines" : "_points"),
                  seedBytes);
         }
     }
@@ -734,6 +759,9 @@ int main(int argc, char** argv)
 #endif
 #if WEGMATE_FUZZ_HAVE_OVL_ASCII_READER
     ovlAsciiSeeds();
+#endif
+#if WEGMATE_FUZZ_HAVE_GPX_READER
+    gpxSeeds();
 #endif
 #if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
     ovlBinarySeeds();

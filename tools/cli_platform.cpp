@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/platform.h"
+#include "tools/cli_progress.h"
 
 namespace {
 
@@ -20,6 +21,10 @@ bool errorShown = false;
 bool progressShowing = false;
 bool progressToTerminal = false;
 std::chrono::steady_clock::time_point lastProgress;
+// The transfer's first counted status: its count and time, for the rate.
+bool counting = false;
+long firstDone = 0;
+std::chrono::steady_clock::time_point firstCounted;
 
 // One line per text: line breaks of the German box texts become blanks in
 // the notes about questions.
@@ -141,12 +146,28 @@ bool chooseFileToSave(const char* title, FileFilter, const char* defaultExtensio
 void setStatusLine(const char* text)
 {
     if (!progressToTerminal || !text) return;
-    // Not more than ten updates a second; the idle and busy texts always.
+    long done = 0, total = 0;
+    const bool counted = progressCounts(text, done, total);
     const auto now = std::chrono::steady_clock::now();
-    const bool fixed = std::strncmp(text, "  Status:   B", 13) == 0;
+    if (!counted || (counting && done < firstDone)) counting = false;
+    if (counted && !counting) {
+        counting = true;
+        firstDone = done;
+        firstCounted = now;
+    }
+    // Not more than ten updates a second, except the last of a transfer;
+    // the idle and busy texts always.
+    const bool fixed = std::strncmp(text, "  Status:   B", 13) == 0 || (counted && done >= total);
     if (!fixed && progressShowing && now - lastProgress < std::chrono::milliseconds(100)) return;
     lastProgress = now;
-    std::fprintf(stderr, "\r%s\033[K", text);
+    std::string line = text;
+    if (counted) {
+        // Trailing blanks of the status text are not needed beside the bar.
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        const double seconds = std::chrono::duration<double>(now - firstCounted).count();
+        line += progressBar(done, total, done - firstDone, seconds);
+    }
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     progressShowing = true;
 }

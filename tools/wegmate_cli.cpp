@@ -1,11 +1,14 @@
 // wegmate-cli: the transfers and the OVL conversion from the command line.
 //
 //   wegmate-cli info     --port PORT
-//   wegmate-cli download waypoints|routes|tracks --port PORT --format mif|ovl-ascii|ovl-binary
+//   wegmate-cli download waypoints|routes|tracks --port PORT --format mif|ovl-ascii|ovl-binary|gpx
 //                        --objects lines|points [--track N] -o FILE
-//   wegmate-cli upload   waypoints|tracks --port PORT --format mif|ovl-ascii|ovl-binary
+//   wegmate-cli upload   waypoints|tracks --port PORT --format mif|ovl-ascii|ovl-binary|gpx
 //                        [--as-routes] [--separate-tracks] [--initials XY] [--id TEXT] FILE
-//   wegmate-cli convert  INPUT.ovl OUTPUT.ovl
+//   wegmate-cli convert  INPUT.ovl OUTPUT.ovl             (the OVL conversion)
+//   wegmate-cli convert  --from FORMAT --to FORMAT [--objects lines|points] [--tracks]
+//                        [--separate-tracks] [--initials XY] INPUT OUTPUT
+//   wegmate-cli --help | --version
 //
 // PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
 // simulator with sample data on a pseudo terminal, served as COM1) or
@@ -28,6 +31,7 @@
 #include "link/trace.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
+#include "tools/cli_convert.h"
 #include "tools/cli_platform.h"
 #include "transfer/names.h"
 #include "transfer/point_table.h"
@@ -37,13 +41,24 @@ namespace {
 const char* const kUsage =
     "Aufruf:\n"
     "  wegmate-cli info     --port PORT\n"
-    "  wegmate-cli download waypoints|routes|tracks --port PORT --format mif|ovl-ascii|ovl-binary\n"
+    "  wegmate-cli download waypoints|routes|tracks --port PORT --format FORMAT\n"
     "                       --objects lines|points [--track N] -o DATEI\n"
-    "  wegmate-cli upload   waypoints|tracks --port PORT --format mif|ovl-ascii|ovl-binary\n"
+    "  wegmate-cli upload   waypoints|tracks --port PORT --format FORMAT\n"
     "                       [--as-routes] [--separate-tracks] [--initials XY] [--id TEXT] DATEI\n"
-    "  wegmate-cli convert  EINGABE.ovl AUSGABE.ovl\n"
+    "  wegmate-cli convert  EINGABE.ovl AUSGABE.ovl   (OVL-Umwandlung)\n"
+    "  wegmate-cli convert  --from FORMAT --to FORMAT [--objects lines|points] [--tracks]\n"
+    "                       [--separate-tracks] [--initials XY] EINGABE AUSGABE\n"
+    "  wegmate-cli --help | --version\n"
+    "FORMAT: mif, ovl-ascii, ovl-binary oder gpx\n"
     "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL] oder sim-usb[:PROFIL]\n";
+
+const char* const kHelp =
+    "wegmate-cli überträgt Wegpunkte, Routen und Track-Aufzeichnungen zwischen einem\n"
+    "Garmin-GPS-Gerät und Dateien. Fragen werden durch Optionen beantwortet.\n"
+    "  --help       diese Hilfe\n"
+    "  --version    die Version\n"
+    "Mehr in wegmate-cli(1).\n";
 
 int usage(const char* problem)
 {
@@ -60,6 +75,10 @@ struct Options {
     std::string objects = "lines";
     std::vector<std::string> files;
     std::string output;
+    // convert --from/--to: the general conversion; --tracks reads track logs.
+    std::string from;
+    std::string to;
+    bool tracks = false;
     std::string trace;  // --trace FILE: the link trace
     CliAnswers answers;
 };
@@ -69,6 +88,7 @@ int parseFileKind(const std::string& format)
     if (format == "mif") return MapInfoMif;
     if (format == "ovl-ascii") return OvlAscii;
     if (format == "ovl-binary") return OvlBinary;
+    if (format == "gpx") return Gpx;
     return 0;
 }
 
@@ -170,6 +190,12 @@ int parseArguments(int argc, char** argv, Options& options)
             if (!value(text)) return 0;
             options.answers.track = std::atoi(text.c_str());
             if (options.answers.track <= 0) return 0;
+        } else if (arg == "--from") {
+            if (!value(options.from)) return 0;
+        } else if (arg == "--to") {
+            if (!value(options.to)) return 0;
+        } else if (arg == "--tracks") {
+            options.tracks = true;
         } else if (arg == "--as-routes") {
             options.answers.asRoutes = true;
         } else if (arg == "--separate-tracks") {
@@ -223,6 +249,15 @@ int finish(int status)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("wegmate-cli %s\n", WEGMATE_VERSION);
+        return 0;
+    }
     Options options;
     if (!parseArguments(argc, argv, options)) return usage("ungültige Argumente");
     if (options.answers.hasInitials) {
@@ -238,6 +273,22 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (options.command == "convert" && (!options.from.empty() || !options.to.empty())) {
+        const int fromKind = parseFileKind(options.from);
+        const int toKind = parseFileKind(options.to);
+        const int objectKind = parseObjectKind(options.objects);
+        if (!fromKind || !toKind) return usage("convert braucht --from FORMAT und --to FORMAT");
+        if (!objectKind) return usage("unbekanntes --objects");
+        if (options.files.size() != 2) return usage("convert braucht EINGABE und AUSGABE");
+        std::string output = options.files[1];
+        const size_t slash = output.find_last_of('/');
+        const size_t dot = output.find_last_of('.');
+        if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+            output += std::string(".") + defaultExtension(toKind);
+        installCliPlatform(options.answers);
+        convertBetweenFileKinds(fromKind, toKind, objectKind, options.tracks ? 6 : 7, options.files[0], output);
+        return finish(0);
+    }
     if (options.command == "convert") {
         if (options.files.size() != 2) return usage("convert braucht EINGABE.ovl und AUSGABE.ovl");
         options.answers.openFile = options.files[0];

@@ -11,6 +11,7 @@
 
 #include "app/platform.h"
 #include "app/text_encoding.h"
+#include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
@@ -374,10 +375,11 @@ int receiveRecords(int portNumber, DownloadState& state)
     }
 }
 
-int writeOutputFile(const std::string& fileName, int fileKind, int objectKind)
+int writeOutputFile(const std::string& fileName, int fileKind, int objectKind, int transferKind)
 {
     switch (fileKind) {
     case MapInfoMif: return writeMifFile(fileName.c_str(), objectKind);
+    case Gpx: return writeGpxFile(fileName.c_str(), objectKind, transferKind);
     case OvlAscii: return writeOvlAsciiFile(fileName.c_str(), objectKind);
     default: return writeOvlBinaryFile(fileName.c_str(), objectKind);
     }
@@ -389,10 +391,13 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
 {
     // 1. Output file.
     const bool mif = fileKind == MapInfoMif;
-    std::string fileName = mif ? "*.mif" : "*.ovl";
-    if (!platform().chooseFileToSave(mif ? "Wegmate  --  MIF-Datei schreiben" : "Wegmate  --  OVL-Datei schreiben",
-                                     mif ? FileFilter::MapInfo : FileFilter::Overlay, mif ? "mif" : "ovl",
-                                     fileName))
+    const bool gpx = fileKind == Gpx;
+    std::string fileName = mif ? "*.mif" : gpx ? "*.gpx" : "*.ovl";
+    if (!platform().chooseFileToSave(mif   ? "Wegmate  --  MIF-Datei schreiben"
+                                     : gpx ? "Wegmate  --  GPX-Datei schreiben"
+                                           : "Wegmate  --  OVL-Datei schreiben",
+                                     mif ? FileFilter::MapInfo : gpx ? FileFilter::Gpx : FileFilter::Overlay,
+                                     mif ? "mif" : gpx ? "gpx" : "ovl", fileName))
         return;
 
     // 2. Repaint and settle.
@@ -454,7 +459,7 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
     }
     if (lines.valid < pointTable.count) showError(kSomeInvalidError);
     if (lines.shortLine) showError(kShortLineError);
-    if (writeOutputFile(fileName, fileKind, objectKind)) {
+    if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {
         char text[96];
         std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
         showInfo(text);

@@ -1,5 +1,6 @@
 // Writing and reading back a full table in every file format, as points and
-// as lines. The readers take a line only while the table keeps room after it
+// as lines (GPX: waypoints, or tracks with their segments), and gpsbabel
+// converting the same GPX file. The readers take a line only while the table keeps room after it
 // (and the ASCII reader checks the room before every line, the closing
 // sections included), so the largest table that comes back complete in every
 // format holds 19999 points.
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/platform.h"
+#include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
@@ -118,10 +120,16 @@ void BM_Mif(benchmark::State& state) { writeAndRead(state, MapInfoMif); }
 void BM_OvlAscii(benchmark::State& state) { writeAndRead(state, OvlAscii); }
 void BM_OvlBinary(benchmark::State& state) { writeAndRead(state, OvlBinary); }
 
+const char* extensionOf(int fileKind)
+{
+    return fileKind == MapInfoMif ? ".mif" : fileKind == Gpx ? ".gpx" : ".ovl";
+}
+
 int writeFile(int fileKind, const std::string& name, int objectKind)
 {
     switch (fileKind) {
     case MapInfoMif: return writeMifFile(name.c_str(), objectKind);
+    case Gpx: return writeGpxFile(name.c_str(), objectKind, 6);
     case OvlAscii: return writeOvlAsciiFile(name.c_str(), objectKind);
     default: return writeOvlBinaryFile(name.c_str(), objectKind);
     }
@@ -132,7 +140,7 @@ void writeOnly(benchmark::State& state, int fileKind)
 {
     prepare();
     const int objectKind = (int)state.range(0);
-    std::string name = directory() + "/write" + std::to_string(fileKind) + (fileKind == MapInfoMif ? ".mif" : ".ovl");
+    std::string name = directory() + "/write" + std::to_string(fileKind) + extensionOf(fileKind);
     countLinePoints(objectKind);
     for (auto _ : state)
         if (!writeFile(fileKind, name, objectKind))
@@ -145,7 +153,7 @@ void readOnly(benchmark::State& state, int fileKind)
 {
     prepare();
     const int objectKind = (int)state.range(0);
-    std::string name = directory() + "/read" + std::to_string(fileKind) + (fileKind == MapInfoMif ? ".mif" : ".ovl");
+    std::string name = directory() + "/read" + std::to_string(fileKind) + extensionOf(fileKind);
     countLinePoints(objectKind);
     if (!writeFile(fileKind, name, objectKind))
         state.SkipWithError("write failed");
@@ -156,6 +164,8 @@ void readOnly(benchmark::State& state, int fileKind)
             ok = readMifFile(name.c_str(), 6, numbers, names);
         else if (fileKind == OvlAscii)
             ok = readOvlAsciiFile(name.c_str(), 6, separate, false);
+        else if (fileKind == Gpx)
+            ok = readGpxFile(name.c_str(), 6, numbers, names);
         else
             ok = readOvlBinaryFile(name.c_str(), 6, kind, numbers, names);
         if (!ok || pointTable.count != kPoints)
@@ -168,6 +178,30 @@ void BM_MifWrite(benchmark::State& state) { writeOnly(state, MapInfoMif); }
 void BM_MifRead(benchmark::State& state) { readOnly(state, MapInfoMif); }
 void BM_OvlAsciiWrite(benchmark::State& state) { writeOnly(state, OvlAscii); }
 void BM_OvlAsciiRead(benchmark::State& state) { readOnly(state, OvlAscii); }
+void BM_GpxWrite(benchmark::State& state) { writeOnly(state, Gpx); }
+void BM_GpxRead(benchmark::State& state) { readOnly(state, Gpx); }
+
+// gpsbabel reading the file that BM_GpxWrite writes and writing it as GPX
+// again, one process per conversion.
+void BM_GpsbabelGpx(benchmark::State& state)
+{
+    prepare();
+    const int objectKind = (int)state.range(0);
+    std::string name = directory() + "/babel.gpx";
+    countLinePoints(objectKind);
+    if (std::system("command -v gpsbabel >/dev/null 2>&1") != 0) {
+        state.SkipWithError("gpsbabel not installed");
+        return;
+    }
+    if (!writeFile(Gpx, name, objectKind))
+        state.SkipWithError("write failed");
+    std::string command = "gpsbabel -i gpx -f '" + name + "' -o gpx -F '" + directory() + "/babel-out.gpx'";
+    for (auto _ : state)
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("gpsbabel failed");
+    state.SetItemsProcessed(state.iterations() * kPoints);
+}
+
 void BM_OvlBinaryWrite(benchmark::State& state) { writeOnly(state, OvlBinary); }
 void BM_OvlBinaryRead(benchmark::State& state) { readOnly(state, OvlBinary); }
 
@@ -179,6 +213,9 @@ BENCHMARK(BM_MifWrite)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMi
 BENCHMARK(BM_MifRead)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OvlAsciiWrite)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OvlAsciiRead)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpxWrite)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpxRead)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpsbabelGpx)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OvlBinaryWrite)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OvlBinaryRead)->Arg(PointObjects)->Arg(LineObjects)->Unit(benchmark::kMillisecond);
 

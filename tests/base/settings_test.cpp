@@ -121,7 +121,7 @@ TEST_F(SettingsFile, RangeChecksApplyFieldByField) {
     EXPECT_EQ(settings.maxRoutePoints, 250);
     EXPECT_EQ(settings.maxTrackPoints, -5);  // negative stays
 
-    writeFile(fieldsBytes({-1, 3, 2, -7, 0}));
+    writeFile(fieldsBytes({-1, 4, 2, -7, 0}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 0);
     EXPECT_EQ(settings.fileTypeIndex, 2);
@@ -134,6 +134,11 @@ TEST_F(SettingsFile, RangeChecksApplyFieldByField) {
     EXPECT_EQ(settings.portIndex, 8);
     EXPECT_EQ(settings.fileTypeIndex, 2);
     EXPECT_EQ(settings.objectTypeIndex, 0);
+
+    // Index 3, GPX, is a file type of its own.
+    writeFile(fieldsBytes({1, 3, 1, 1, 1}));
+    EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
+    EXPECT_EQ(settings.fileTypeIndex, 3);
 }
 
 TEST_F(SettingsFile, SaveCreatesTheDirectory) {

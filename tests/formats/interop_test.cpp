@@ -1,5 +1,5 @@
-// Our files against independent tools: GDAL's MapInfo driver (ogrinfo,
-// ogr2ogr) and gpsbabel's TOP50 overlay formats. A test is skipped, with its
+// Our files against independent tools: GDAL's MapInfo and GPX drivers
+// (ogrinfo, ogr2ogr) and gpsbabel's TOP50 overlay and GPX formats. A test is skipped, with its
 // reason shown, only when the tool is not installed.
 
 #include <cmath>
@@ -8,6 +8,7 @@
 
 #include "app/text_encoding.h"
 #include "format_test_util.h"
+#include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
@@ -106,12 +107,15 @@ TEST_F(InteropTest, OgrinfoReadsOurPointPairs)
     if (!toolInstalled("ogrinfo"))
         GTEST_SKIP() << "ogrinfo not installed";
     fillPoints();
-    std::string mif = dir.file("points.mif");
-    ASSERT_EQ(writeMifFile(mif.c_str(), PointObjects), 1);
+    // In either case of the name the pair is found as one.
     std::string output;
-    ASSERT_TRUE(runCommand("ogrinfo -al -q '" + mif + "'", output)) << output;
+    for (const char* name : {"POINTS.MIF", "points.mif"}) {
+        std::string mif = dir.file(name);
+        ASSERT_EQ(writeMifFile(mif.c_str(), PointObjects), 1);
+        ASSERT_TRUE(runCommand("ogrinfo -al -q '" + mif + "'", output)) << output;
+        ASSERT_EQ(parseOgrinfo(output).size(), 3u) << output;
+    }
     std::vector<Feature> features = parseOgrinfo(output);
-    ASSERT_EQ(features.size(), 3u) << output;
     for (const Feature& f : features)
         EXPECT_EQ(f.geometry, "POINT");
     expectNear({features[0].coordinates[0], features[1].coordinates[0], features[2].coordinates[0]},
@@ -137,7 +141,7 @@ TEST_F(InteropTest, OgrinfoReadsOurPolylinePairs)
     if (!toolInstalled("ogrinfo"))
         GTEST_SKIP() << "ogrinfo not installed";
     fillLines();
-    std::string mif = dir.file("lines.mif");
+    std::string mif = dir.file("LINES.MIF");
     ASSERT_EQ(writeMifFile(mif.c_str(), LineObjects), 1);
     std::string output;
     ASSERT_TRUE(runCommand("ogrinfo -al -q '" + mif + "'", output)) << output;
@@ -289,6 +293,178 @@ TEST_F(InteropTest, GpsbabelReadsTheLinesOfOurBinaryOverlays)
     expectNear(gpxPositions(gpx),
                {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}, {-8.25, -40.125}, {-8.3, -40.2}}, 1e-8);
     EXPECT_NE(gpx.find("WEG EINS"), std::string::npos) << gpx;  // the object text as the line name
+}
+
+// The features of one layer of a GPX file, as ogrinfo sees them.
+std::vector<Feature> ogrLayer(const std::string& file, const std::string& layer)
+{
+    std::string output;
+    EXPECT_TRUE(runCommand("ogrinfo -q '" + file + "' " + layer, output)) << output;
+    return parseOgrinfo(output);
+}
+
+size_t occurrences(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        n++;
+    return n;
+}
+
+TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes)
+{
+    if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel"))
+        GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
+    PointRecord a = withNames(makePoint(7.5, 50.25, 1), 1, "WEG EINS", 1, "");
+    a.Time = 86400 * 9000 + 3723;
+    a.Altitude = 451.5f;
+    PointRecord b = withNames(makePoint(7.512345678, 50.26), 1, "WEG EINS", 2, "");
+    b.Altitude = -12.25f;
+    setTable({a, b, makePoint(5.0, 95.0), withNames(makePoint(7.52, 50.27, 1), 1, "WEG EINS", 3, ""),
+              withNames(makePoint(7.53, 50.28), 1, "WEG EINS", 4, ""),
+              withNames(makePoint(-8.25, -40.125, 1), 2, "ZWEI", 1, ""), withNames(makePoint(-8.3, -40.2), 2, "", 2, "")});
+    countLinePoints(LineObjects);
+    std::string file = dir.file("tracks.gpx");
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
+    const std::vector<std::pair<double, double>> positions = {
+        {7.5, 50.25}, {7.512345678, 50.26}, {7.52, 50.27}, {7.53, 50.28}, {-8.25, -40.125}, {-8.3, -40.2}};
+
+    std::vector<Feature> points = ogrLayer(file, "track_points");
+    ASSERT_EQ(points.size(), 6u) << readFileBytes(file);
+    std::vector<std::pair<double, double>> got;
+    for (const Feature& f : points)
+        got.push_back(f.coordinates.at(0));
+    expectNear(got, positions, 1e-9);
+    const char* const trackOf[] = {"0", "0", "0", "0", "1", "1"};
+    const char* const segmentOf[] = {"0", "0", "1", "1", "0", "0"};
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(points[i].fields["track_fid"], trackOf[i]) << i;
+        EXPECT_EQ(points[i].fields["track_seg_id"], segmentOf[i]) << i;
+    }
+    EXPECT_EQ(points[0].fields["ele"], "451.5");
+    EXPECT_EQ(points[0].fields["time"], "2014/08/22 01:02:03+00");
+    EXPECT_EQ(points[1].fields["ele"], "-12.25");
+    EXPECT_EQ(points[1].fields.count("time"), 0u);
+    EXPECT_EQ(points[2].fields.count("ele"), 0u);
+    std::vector<Feature> tracks = ogrLayer(file, "tracks");
+    ASSERT_EQ(tracks.size(), 2u);
+    EXPECT_EQ(tracks[0].fields["name"], "WEG EINS");
+    EXPECT_EQ(tracks[0].fields["number"], "1");
+    EXPECT_EQ(tracks[1].fields["name"], "ZWEI");
+    EXPECT_EQ(tracks[1].fields["number"], "2");
+
+    std::string gpx;
+    ASSERT_TRUE(runCommand("gpsbabel -i gpx -f '" + file + "' -o gpx -F -", gpx)) << gpx;
+    expectNear(gpxPositions(gpx), positions, 1e-9);
+    EXPECT_EQ(occurrences(gpx, "<trk>"), 2u) << gpx;
+    EXPECT_EQ(occurrences(gpx, "<trkseg>"), 3u) << gpx;
+    EXPECT_EQ(occurrences(gpx, "<name>WEG EINS</name>"), 1u) << gpx;
+    EXPECT_EQ(occurrences(gpx, "<time>2014-08-22T01:02:03Z</time>"), 1u) << gpx;
+    EXPECT_EQ(occurrences(gpx, "<ele>451.500</ele>"), 1u) << gpx;
+
+    // The same table for a route download: each line a route of its own.
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 7), 1);
+    std::vector<Feature> routes = ogrLayer(file, "routes");
+    ASSERT_EQ(routes.size(), 3u) << readFileBytes(file);
+    EXPECT_EQ(routes[1].fields["name"], "WEG EINS");
+    EXPECT_EQ(routes[2].fields["number"], "2");
+    EXPECT_EQ(ogrLayer(file, "route_points").size(), 6u);
+}
+
+TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints)
+{
+    if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel"))
+        GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
+    fillPoints();
+    std::string file = dir.file("points.gpx");
+    ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, 7), 1);
+    std::vector<Feature> points = ogrLayer(file, "waypoints");
+    ASSERT_EQ(points.size(), 3u) << readFileBytes(file);
+    expectNear({points[0].coordinates[0], points[1].coordinates[0], points[2].coordinates[0]},
+               {{7.123456789, 50.987654321}, {-0.000000015, -33.5}, {179.99999999, 89.99999999}}, 1e-9);
+    EXPECT_EQ(points[0].fields["name"], "KIRCHE");
+    EXPECT_EQ(points[0].fields["cmt"], cp1252ToUtf8("Br\xFC" "cke"));
+    EXPECT_EQ(points[0].fields["ele"], "451.6");
+    EXPECT_EQ(points[0].fields["time"], "2014/08/22 01:02:03+00");
+    EXPECT_EQ(points[1].fields["name"], "P,2");
+    EXPECT_EQ(points[1].fields["cmt"], "a \"b\"");
+    EXPECT_EQ(points[1].fields.count("ele"), 0u);
+    EXPECT_EQ(points[2].fields["name"], "NORD");
+
+    std::string csv;
+    ASSERT_TRUE(runCommand("gpsbabel -i gpx -f '" + file + "' -o unicsv,utc=0 -F -", csv)) << csv;
+    EXPECT_NE(csv.find("1,50.987654,7.123457,\"KIRCHE\",451.6,\"" + cp1252ToUtf8("Br\xFC" "cke") +
+                       "\",2014/08/22,01:02:03"),
+              std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("2,-33.500000,-0.000000,\"P,2\",,\"a \"\"b\"\"\""), std::string::npos) << csv;
+}
+
+TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead)
+{
+    if (!toolInstalled("ogr2ogr") || !toolInstalled("gpsbabel"))
+        GTEST_SKIP() << "ogr2ogr or gpsbabel not installed";
+    bool numbers = false, names = false;
+    std::string csv = dir.file("in.csv");
+    writeFileBytes(csv, "lat,lon,name,alt,utc_d,utc_t,comment\n50.5,7.25,Kirche,451.5,2014/08/22,01:02:03,am Bach\n"
+                        "-33.5,-0.5,P2,,,,\n");
+    std::string babel = dir.file("babel.gpx");
+    std::string output;
+    ASSERT_TRUE(runCommand("gpsbabel -i unicsv -f '" + csv + "' -o gpx -F '" + babel + "'", output)) << output;
+    ASSERT_EQ(readGpxFile(babel.c_str(), 7, numbers, names), 1) << readFileBytes(babel);
+    ASSERT_EQ(pointTable.count, 2);
+    const PointRecord* r = pointTable.records;
+    EXPECT_DOUBLE_EQ(r[0].Latitude, 50.5);
+    EXPECT_DOUBLE_EQ(r[0].Longitude, 7.25);
+    EXPECT_STREQ(r[0].NameOfPoint, "KIRCHE");
+    EXPECT_STREQ(r[0].Comment, "AM BACH");
+    EXPECT_EQ(r[0].Altitude, 451.5f);
+    EXPECT_EQ(r[0].Time, parseTime("2014-08-22 01:02:03"));
+    EXPECT_DOUBLE_EQ(r[1].Longitude, -0.5);
+    EXPECT_EQ(r[1].Altitude, kNoAltitude);
+    EXPECT_EQ(r[1].Time, 0);
+
+    // gpsbabel's GPX 1.1 tracks.
+    ASSERT_TRUE(runCommand("gpsbabel -i unicsv -f '" + csv + "' -x transform,trk=wpt,del -o gpx,gpxver=1.1 -F '" +
+                               babel + "'",
+                           output))
+        << output;
+    ASSERT_EQ(readGpxFile(babel.c_str(), 6, numbers, names), 1) << readFileBytes(babel);
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_EQ(r[0].NumberOfRouteOrTrack, 1);
+    EXPECT_EQ(r[1].NumberOfPoint, 2);
+    EXPECT_EQ(r[1].NewSegment, 0);
+    EXPECT_DOUBLE_EQ(r[1].Latitude, -33.5);
+
+    const char geojson[] =
+        "{\"type\":\"FeatureCollection\",\"features\":["
+        "{\"type\":\"Feature\",\"properties\":{\"name\":\"Weg\"},\"geometry\":{\"type\":\"MultiLineString\","
+        "\"coordinates\":[[[8.5,51.25],[8.75,51.5]],[[9.0,51.75],[9.25,52.0],[9.5,52.25]]]}},"
+        "{\"type\":\"Feature\",\"properties\":{\"name\":\"Zwei\"},\"geometry\":{\"type\":\"LineString\","
+        "\"coordinates\":[[1,2],[3,4]]}}]}";
+    std::string source = dir.file("in.geojson");
+    writeFileBytes(source, geojson);
+    std::string gdal = dir.file("gdal.gpx");
+    ASSERT_TRUE(runCommand("ogr2ogr -f GPX -nlt MULTILINESTRING -lco FORCE_GPX_TRACK=YES '" + gdal + "' '" + source +
+                               "'",
+                           output))
+        << output;
+    ASSERT_EQ(readGpxFile(gdal.c_str(), 6, numbers, names), 1) << readFileBytes(gdal);
+    ASSERT_EQ(pointTable.count, 7);
+    const int track[] = {1, 1, 1, 1, 1, 2, 2};
+    const int point[] = {1, 2, 3, 4, 5, 1, 2};
+    const int newSegment[] = {1, 0, 1, 0, 0, 1, 0};
+    for (int i = 0; i < 7; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, track[i]);
+        EXPECT_EQ(r[i].NumberOfPoint, point[i]);
+        EXPECT_EQ(r[i].NewSegment, newSegment[i]);
+    }
+    EXPECT_STREQ(r[4].NameOfRouteOrTrack, "WEG");
+    EXPECT_STREQ(r[6].NameOfRouteOrTrack, "ZWEI");
+    EXPECT_DOUBLE_EQ(r[4].Longitude, 9.5);
+    EXPECT_DOUBLE_EQ(r[6].Latitude, 4.0);
+    EXPECT_TRUE(names);
 }
 
 }  // namespace

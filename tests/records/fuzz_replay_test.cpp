@@ -72,6 +72,9 @@ TEST(FuzzReplay, OvlAsciiReader) { replay("ovl_ascii_reader", fuzzOvlAsciiReader
 #ifdef WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
 TEST(FuzzReplay, OvlBinaryReader) { replay("ovl_binary_reader", fuzzOvlBinaryReader); }
 #endif
+#ifdef WEGMATE_FUZZ_HAVE_GPX_READER
+TEST(FuzzReplay, GpxReader) { replay("gpx_reader", fuzzGpxReader); }
+#endif
 #ifdef WEGMATE_FUZZ_HAVE_FILE_WRITERS
 TEST(FuzzReplay, FileWriters) { replay("file_writers", fuzzFileWriters); }
 #endif

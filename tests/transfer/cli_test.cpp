@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/transfer/transfer_helpers.h"
+#include "tools/cli_progress.h"
 
 #ifdef WEGMATE_CLI_PATH
 
@@ -50,6 +51,51 @@ TEST(Cli, DownloadAndUploadAgainstTheSimulator)
     EXPECT_EQ(up.status, 0) << up.err;
     EXPECT_TRUE(contains(up.out, "Wegmate-INFO: Übertragung erfolgreich beendet (0240 Punkte)."));
     EXPECT_TRUE(contains(up.err, "-> Ja (--separate-tracks)"));
+    // Standard error is no terminal here: no progress bar.
+    EXPECT_FALSE(contains(down.err + up.err, "Punkte/s")) << down.err;
+}
+
+TEST(Cli, ProgressBarOnATerminal)
+{
+    long done = 0, total = 0;
+    ASSERT_TRUE(progressCounts("  Status:   00012 (00010) von  00240  Track-Punkten empfangen.", done, total));
+    EXPECT_EQ(done, 12);
+    EXPECT_EQ(total, 240);
+    ASSERT_TRUE(progressCounts("  Status:   0007  von  0010  Wegpunkten gesendet.", done, total));
+    EXPECT_EQ(done, 7);
+    EXPECT_EQ(total, 10);
+    EXPECT_FALSE(progressCounts("  Status:   Bitte warten.", done, total));
+    EXPECT_FALSE(progressCounts("  Status:   0000  von  0000  Wegpunkten gesendet.", done, total));
+
+    EXPECT_EQ(progressBar(60, 240, 50, 2.0), "  [#####...............]  25 %  25 Punkte/s  noch 0:07");
+    EXPECT_EQ(progressBar(1, 240, 0, 0.0), "  [....................]   0 %  noch --:--");
+    // A slow serial line: 20000 points at 2.5 points per second.
+    EXPECT_EQ(progressBar(100, 20000, 100, 40.0), "  [....................]   0 %  2.5 Punkte/s  noch 2:12:40");
+    EXPECT_EQ(progressBar(240, 240, 240, 1.0), "  [####################] 100 %  240 Punkte/s  noch 0:00");
+
+    // On a terminal (script gives the tool a pseudo terminal) the bar runs
+    // beside the status text.
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script not installed";
+    const std::string mif = tempFile("tty.mif");
+    const std::string log = tempFile("tty.log");
+    const std::string command = "script -qec '" + std::string(WEGMATE_CLI_PATH) +
+                                " download tracks --port sim --format mif --objects points -o " + mif + "' " + log +
+                                " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string screen = readFile(log);
+    EXPECT_TRUE(contains(screen, "Track-Punkten empfangen.  [####################] 100 %  ")) << screen;
+    EXPECT_TRUE(contains(screen, " Punkte/s  noch 0:00")) << screen;
+}
+
+TEST(Cli, HelpAndVersion)
+{
+    CliRun help = runCli("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(contains(help.out, "wegmate-cli download")) << help.out;
+    CliRun version = runCli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(contains(version.out, "wegmate-cli 1.")) << version.out;
+    EXPECT_EQ(runCli("").status, 1);
 }
 
 TEST(Cli, TrackOptionChoosesOneTrackAndTheIdOptionNamesIt)
@@ -108,6 +154,45 @@ TEST(Cli, WaypointsAsRoutesWithInitialsAndConversion)
     EXPECT_EQ(convert.status, 0) << convert.err;
     EXPECT_TRUE(contains(convert.out, "Neue OVL-Datei mit editierbaren"));
     EXPECT_TRUE(fileExists(converted));
+}
+
+TEST(Cli, ConvertsBetweenAnyTwoFileTypes)
+{
+    const std::string mif = tempFile("conv.mif");
+    CliRun down = runCli("download tracks --port sim-usb --format mif --objects lines -o " + mif);
+    ASSERT_EQ(down.status, 0) << down.err;
+
+    // Two track logs of 120 points each become two trk of one segment.
+    const std::string gpx = tempFile("conv");
+    CliRun toGpx = runCli("convert --from mif --to gpx --tracks " + mif + " " + gpx);
+    EXPECT_EQ(toGpx.status, 0) << toGpx.err;
+    EXPECT_TRUE(contains(toGpx.out, "Umwandlung erfolgreich beendet (00240 Punkte).")) << toGpx.out;
+    const std::string text = readFile(gpx + ".gpx");
+    size_t tracks = 0, points = 0;
+    for (size_t at = text.find("<trk>"); at != std::string::npos; at = text.find("<trk>", at + 1)) tracks++;
+    for (size_t at = text.find("<trkpt "); at != std::string::npos; at = text.find("<trkpt ", at + 1)) points++;
+    EXPECT_EQ(tracks, 2u) << text.substr(0, 2000);
+    EXPECT_EQ(points, 240u);
+
+    // And back, as points of an ASCII overlay.
+    const std::string ovl = tempFile("conv.ovl");
+    CliRun toOvl = runCli("convert --from gpx --to ovl-ascii --objects points --tracks " + gpx + ".gpx " + ovl);
+    EXPECT_EQ(toOvl.status, 0) << toOvl.err;
+    EXPECT_TRUE(contains(readFile(ovl), "Symbols=240"));
+
+    // Routes straight from the receiver as GPX, the extension added.
+    const std::string routes = tempFile("routes");
+    CliRun rte = runCli("download routes --port sim-usb --format gpx --objects lines -o " + routes);
+    EXPECT_EQ(rte.status, 0) << rte.err;
+    const std::string routeText = readFile(routes + ".gpx");
+    EXPECT_TRUE(contains(routeText, "<rte>\n    <name>")) << routeText.substr(0, 1000);
+    EXPECT_FALSE(contains(routeText, "<trk>"));
+
+    CliRun unknown = runCli("convert --from gpx --to kml " + gpx + ".gpx " + ovl);
+    EXPECT_EQ(unknown.status, 1);
+    CliRun broken = runCli("convert --from gpx --to mif " + ovl + " " + mif);
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_TRUE(contains(broken.err, "FEHLER: Keine gültige GPX-Datei!")) << broken.err;
 }
 
 TEST(Cli, MainJobScriptFallsBackToTheSimulator)

@@ -1,0 +1,809 @@
+// GPS Exchange Format: the writer (GPX 1.1, UTF-8) and the reader (GPX 1.0
+// and 1.1, through expat).
+
+#include "formats/gpx.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <expat.h>
+#include <strings.h>
+
+#include "app/atomic_file.h"
+#include "app/platform.h"
+#include "app/text_encoding.h"
+#include "formats/helpers.h"
+#include "formats/reading.h"
+#include "transfer/names.h"
+#include "transfer/point_table.h"
+#include "transfer/times.h"
+
+namespace {
+
+const char kGpx10Namespace[] = "http://www.topografix.com/GPX/1/0";
+const char kGpx11Namespace[] = "http://www.topografix.com/GPX/1/1";
+// Our own extension: the point attributes GPX has no element for.
+const char kOwnNamespace[] = "urn:x-wegmate:gpx:1";
+
+const char kMsgOpen[] = "Fehler beim Öffnen der GPX-Eingabedatei.";
+const char kMsgRead[] = "Fehler beim Lesen der GPX-Eingabedatei.";
+const char kMsgNotGpx[] = "Keine gültige GPX-Datei!";
+const char kMsgMalformed[] = "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile %lu).";
+const char kMsgEntities[] = "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen.";
+const char kMsgPosition[] = "Ungültige Positionsangabe in GPX-Datei (Zeile %lu).";
+const char kMsgNoObjects[] = "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks.";
+const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+
+// ---------------------------------------------------------------- writing
+
+// Windows-1252 text as escaped UTF-8 character data or attribute value.
+// Control characters, which XML 1.0 does not allow, become '?'.
+void appendText(std::string& out, const char* text)
+{
+    std::string bytes(text);
+    for (char& c : bytes)
+        if ((unsigned char)c < 0x20)
+            c = '?';
+    for (char c : cp1252ToUtf8(bytes)) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += c;
+        }
+    }
+}
+
+void appendFixed(std::string& out, double value, int decimals)
+{
+    char buffer[64];
+    std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    out.append(buffer, r.ec == std::errc() ? r.ptr : buffer);
+}
+
+void appendNumber(std::string& out, long long value)
+{
+    char buffer[24];
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+void appendElement(std::string& out, const char* indent, const char* tag, const char* text)
+{
+    out += indent;
+    out += '<';
+    out += tag;
+    out += '>';
+    appendText(out, text);
+    out += "</";
+    out += tag;
+    out += ">\n";
+}
+
+// One wpt, rtept or trkpt. A waypoint also carries its route or track
+// number and name, point number and segment flag in the extension.
+void appendPoint(std::string& out, const char* indent, const char* tag, const PointRecord& r, bool waypoint,
+                 bool newSegment)
+{
+    std::string inner = std::string(indent) + "  ";
+    out += indent;
+    out += '<';
+    out += tag;
+    out += " lat=\"";
+    appendFixed(out, r.Latitude, 9);
+    out += "\" lon=\"";
+    appendFixed(out, r.Longitude, 9);
+    out += "\">\n";
+    if (r.Altitude > -500.0f && r.Altitude < 20000.0f) {
+        char buffer[32];
+        std::to_chars_result c = std::to_chars(buffer, buffer + sizeof buffer, r.Altitude);
+        out += inner + "<ele>";
+        out.append(buffer, c.ptr);
+        out += "</ele>\n";
+    }
+    char time[24];
+    formatTime(r.Time, time);
+    if (time[0]) {
+        time[10] = 'T';
+        out += inner + "<time>" + time + "Z</time>\n";
+    }
+    if (r.NameOfPoint[0])
+        appendElement(out, inner.c_str(), "name", r.NameOfPoint);
+    if (r.Comment[0])
+        appendElement(out, inner.c_str(), "cmt", r.Comment);
+    if (waypoint || r.HasSymbol) {
+        out += inner + "<extensions><wegmate:point";
+        if (waypoint) {
+            out += " route=\"";
+            appendNumber(out, r.NumberOfRouteOrTrack);
+            out += '"';
+            if (r.NameOfRouteOrTrack[0]) {
+                out += " routeName=\"";
+                appendText(out, r.NameOfRouteOrTrack);
+                out += '"';
+            }
+            out += " number=\"";
+            appendNumber(out, r.NumberOfPoint);
+            out += newSegment ? "\" newSegment=\"1\"" : "\" newSegment=\"0\"";
+        }
+        if (r.HasSymbol) {
+            out += " symbol=\"";
+            appendNumber(out, r.Symbol);
+            out += "\" display1=\"";
+            appendNumber(out, r.Display1);
+            out += "\" display2=\"";
+            appendNumber(out, r.Display2);
+            out += '"';
+        }
+        out += "/></extensions>\n";
+    }
+    out += indent;
+    out += "</";
+    out += tag;
+    out += ">\n";
+}
+
+// name and number of a rte or trk.
+void appendLineHeader(std::string& out, const char* tag, const PointRecord& r)
+{
+    out += "  <";
+    out += tag;
+    out += ">\n";
+    if (r.NameOfRouteOrTrack[0])
+        appendElement(out, "    ", "name", r.NameOfRouteOrTrack);
+    if (r.NumberOfRouteOrTrack >= 0) {
+        out += "    <number>";
+        appendNumber(out, r.NumberOfRouteOrTrack);
+        out += "</number>\n";
+    }
+}
+
+// ---------------------------------------------------------------- reading
+
+// What a record of the table came from, for the choice at the end.
+enum Source : uint8_t { FromWaypoint, FromRoute, FromTrack, SourceCount };
+
+enum Tag : uint8_t {
+    TagOther, TagGpx, TagWpt, TagRte, TagRtept, TagTrk, TagTrkseg, TagTrkpt,
+    TagName, TagCmt, TagEle, TagTime, TagNumber, TagExtensions, TagOwnPoint
+};
+
+bool isPointTag(Tag tag) { return tag == TagWpt || tag == TagRtept || tag == TagTrkpt; }
+
+constexpr size_t kMaxText = 1024;  // longer text is cut; names keep 50 characters
+
+struct GpxReader {
+    XML_Parser parser = nullptr;
+    int transferKind = 0;
+    std::string error;      // the message once the reading stopped
+    bool sawRoot = false;
+    std::vector<Tag> tags;  // the open elements
+    std::string text;       // character data of the open leaf element
+    // The open rte or trk.
+    int lineFirst = 0;      // its first record
+    int lineNumber = -1;    // from its number element, -1 = none
+    char lineName[kNameSize] = "";
+    int linePoints = 0;     // points so far, numbered on through the segments
+    bool segmentStart = false;
+    int lineObjects = 0;    // rte and trkseg so far, for the initials
+    int nameCounter = 0;    // automatic names within the current one
+    int routeCount = 0;
+    int trackCount = 0;
+    // The open point (entry [count]).
+    bool pointOpen = false;
+    bool pointNamed = false;
+    bool hasNumbers[SourceCount] = {};
+    bool hasNames[SourceCount] = {};
+    int sourceCount[SourceCount] = {};
+};
+
+uint8_t recordSource[kMaxPoints];
+
+void stop(GpxReader& reader, const char* format)
+{
+    if (!reader.error.empty())
+        return;
+    char message[256];
+    snprintf(message, sizeof message, format, (unsigned long)XML_GetCurrentLineNumber(reader.parser));
+    reader.error = message;
+    XML_StopParser(reader.parser, XML_FALSE);
+}
+
+// "uri local" from the namespace-aware parser.
+void splitName(const char* name, std::string_view& space, std::string_view& local)
+{
+    const char* blank = strchr(name, ' ');
+    if (!blank) {
+        space = {};
+        local = name;
+    } else {
+        space = std::string_view(name, blank - name);
+        local = blank + 1;
+    }
+}
+
+bool isGpxSpace(std::string_view space)
+{
+    return space.empty() || space == kGpx11Namespace || space == kGpx10Namespace;
+}
+
+Tag tagOf(Tag parent, bool hasParent, std::string_view space, std::string_view local)
+{
+    if (space == kOwnNamespace && local == "point" &&
+        (isPointTag(parent) || parent == TagExtensions))
+        return TagOwnPoint;
+    if (!isGpxSpace(space))
+        return TagOther;
+    if (!hasParent)
+        return local == "gpx" ? TagGpx : TagOther;
+    switch (parent) {
+    case TagGpx:
+        if (local == "wpt") return TagWpt;
+        if (local == "rte") return TagRte;
+        if (local == "trk") return TagTrk;
+        break;
+    case TagRte:
+        if (local == "rtept") return TagRtept;
+        if (local == "name") return TagName;
+        if (local == "number") return TagNumber;
+        break;
+    case TagTrk:
+        if (local == "trkseg") return TagTrkseg;
+        if (local == "name") return TagName;
+        if (local == "number") return TagNumber;
+        break;
+    case TagTrkseg:
+        if (local == "trkpt") return TagTrkpt;
+        break;
+    case TagWpt:
+    case TagRtept:
+    case TagTrkpt:
+        if (local == "name") return TagName;
+        if (local == "cmt") return TagCmt;
+        if (local == "ele") return TagEle;
+        if (local == "time") return TagTime;
+        if (local == "extensions") return TagExtensions;
+        break;
+    default:
+        break;
+    }
+    return TagOther;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    const char* blanks = " \t\r\n";
+    size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string_view::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+}
+
+// A decimal number that takes up the whole (trimmed) text.
+bool parseDecimal(std::string_view text, double& value)
+{
+    text = trimmed(text);
+    if (!text.empty() && text[0] == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value,
+                                               std::chars_format::fixed);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(value);
+}
+
+// UTF-8 text in Windows-1252, trimmed, through one of the identifier filters,
+// into a name field.
+void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(char*))
+{
+    std::string text = utf8ToCp1252(std::string(trimmed(utf8)));
+    filter(text.data());
+    copyName(field, text.c_str());
+}
+
+bool digitsAt(std::string_view s, size_t at, size_t count, int& value)
+{
+    if (at + count > s.size())
+        return false;
+    value = 0;
+    for (size_t i = at; i < at + count; i++) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        value = value * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+long long daysFromCivil(int year, int month, int day)
+{
+    year -= month <= 2;
+    const long long era = year / 400;
+    const int yearOfEra = year - (int)era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+// ISO 8601 date and time (YYYY-MM-DDThh:mm:ss, fraction, Z or offset; no
+// zone is taken as UTC) in receiver seconds; 0 for anything else and for
+// times the receiver cannot hold.
+int32_t parseIsoTime(std::string_view s)
+{
+    s = trimmed(s);
+    int year, month, day, hour, minute, second;
+    if (!digitsAt(s, 0, 4, year) || s.size() < 19 || s[4] != '-' || !digitsAt(s, 5, 2, month) || s[7] != '-' ||
+        !digitsAt(s, 8, 2, day) || (s[10] != 'T' && s[10] != 't' && s[10] != ' ') || !digitsAt(s, 11, 2, hour) ||
+        s[13] != ':' || !digitsAt(s, 14, 2, minute) || s[16] != ':' || !digitsAt(s, 17, 2, second))
+        return 0;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+        return 0;
+    size_t p = 19;
+    if (p < s.size() && s[p] == '.') {
+        p++;
+        while (p < s.size() && s[p] >= '0' && s[p] <= '9')
+            p++;
+    }
+    long long offset = 0;
+    if (p < s.size() && (s[p] == 'Z' || s[p] == 'z')) {
+        p++;
+    } else if (p < s.size() && (s[p] == '+' || s[p] == '-')) {
+        int hours, minutes;
+        if (!digitsAt(s, p + 1, 2, hours))
+            return 0;
+        size_t m = p + 3;
+        if (m < s.size() && s[m] == ':')
+            m++;
+        if (!digitsAt(s, m, 2, minutes) || hours > 23 || minutes > 59)
+            return 0;
+        offset = (hours * 3600LL + minutes * 60LL) * (s[p] == '-' ? -1 : 1);
+        p = m + 2;
+    }
+    if (p != s.size())
+        return 0;
+    // The receiver's years, as in the other file formats.
+    if (year < 1990 || year > 2050)
+        return 0;
+    long long local = (daysFromCivil(year, month, day) - daysFromCivil(1989, 12, 31)) * 86400LL + hour * 3600LL +
+                      minute * 60LL + second;
+    long long utc = local - offset;
+    return utc > 0 && utc < 0x7FFFFFFF ? (int32_t)utc : 0;
+}
+
+const char* attribute(const char** attributes, const char* name)
+{
+    for (int i = 0; attributes[i]; i += 2)
+        if (strcmp(attributes[i], name) == 0)
+            return attributes[i + 1];
+    return nullptr;
+}
+
+void startPoint(GpxReader& reader, Tag tag, const char** attributes)
+{
+    if (pointTable.count >= kMaxPoints) {
+        stop(reader, kMsgCapacity);
+        return;
+    }
+    const char* latText = attribute(attributes, "lat");
+    const char* lonText = attribute(attributes, "lon");
+    double latitude, longitude;
+    if (!latText || !lonText || !parseDecimal(latText, latitude) || !parseDecimal(lonText, longitude) ||
+        latitude < -90.0 || latitude > 90.0 || longitude < -180.0 || longitude > 180.0) {
+        stop(reader, kMsgPosition);
+        return;
+    }
+    PointRecord& r = pointTable.records[pointTable.count];
+    memset(&r, 0, sizeof r);
+    r.Latitude = latitude;
+    r.Longitude = longitude;
+    r.Altitude = kNoAltitude;
+    Source source = tag == TagWpt ? FromWaypoint : tag == TagRtept ? FromRoute : FromTrack;
+    recordSource[pointTable.count] = source;
+    if (tag != TagWpt) {
+        r.NewSegment = reader.segmentStart ? 1 : 0;
+        reader.segmentStart = false;
+        r.NumberOfPoint = ++reader.linePoints;
+    }
+    reader.pointOpen = true;
+    reader.pointNamed = false;
+}
+
+void endPoint(GpxReader& reader, Tag tag)
+{
+    if (!reader.pointOpen)
+        return;
+    PointRecord& r = pointTable.records[pointTable.count];
+    if (tag != TagWpt) {
+        reader.nameCounter++;
+        if (!reader.pointNamed && reader.transferKind != 6) {
+            if (!nameInitialsAsked) {
+                askNameInitials();
+                nameInitialsAsked = true;
+            }
+            copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+        }
+    }
+    reader.sourceCount[recordSource[pointTable.count]]++;
+    pointTable.count++;
+    reader.pointOpen = false;
+}
+
+// A new line object (rte or trkseg): its first point starts a segment, and
+// its automatic names have the next initials.
+void startLineObject(GpxReader& reader)
+{
+    reader.segmentStart = true;
+    reader.nameCounter = 0;
+    if (reader.lineObjects++ > 0 && reader.transferKind != 6)
+        advanceNameInitials(nameInitials[0], nameInitials[1]);
+}
+
+void startLine(GpxReader& reader)
+{
+    reader.lineFirst = pointTable.count;
+    reader.lineNumber = -1;
+    reader.lineName[0] = '\0';
+    reader.linePoints = 0;
+}
+
+// The number and name of a rte or trk, which may stand anywhere in it, go
+// to all its points at its end.
+void endLine(GpxReader& reader, Source source)
+{
+    int& count = source == FromRoute ? reader.routeCount : reader.trackCount;
+    count++;
+    int number = reader.lineNumber >= 0 ? reader.lineNumber : count;
+    for (int i = reader.lineFirst; i < pointTable.count; i++) {
+        pointTable.records[i].NumberOfRouteOrTrack = number;
+        strcpy(pointTable.records[i].NameOfRouteOrTrack, reader.lineName);
+    }
+}
+
+void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes)
+{
+    if (!reader.pointOpen)
+        return;
+    PointRecord& r = pointTable.records[pointTable.count];
+    if (pointTag == TagWpt) {
+        if (const char* v = attribute(attributes, "route")) {
+            r.NumberOfRouteOrTrack = decimalValue(v);
+            if (startsWithDigit(v))
+                reader.hasNumbers[FromWaypoint] = true;
+        }
+        if (const char* v = attribute(attributes, "routeName")) {
+            takeText(r.NameOfRouteOrTrack, v, filterIdent);
+            if (hasSignificantChar(r.NameOfRouteOrTrack))
+                reader.hasNames[FromWaypoint] = true;
+        }
+        if (const char* v = attribute(attributes, "number"))
+            r.NumberOfPoint = decimalValue(v);
+        if (const char* v = attribute(attributes, "newSegment"))
+            r.NewSegment = trimmed(v).substr(0, 1) == "1" ? 1 : 0;
+    }
+    const char* symbol = attribute(attributes, "symbol");
+    if (symbol && startsWithDigit(symbol)) {
+        r.HasSymbol = 1;
+        r.Symbol = (uint16_t)decimalValue(symbol);
+        if (const char* v = attribute(attributes, "display1"))
+            r.Display1 = (uint8_t)decimalValue(v);
+        if (const char* v = attribute(attributes, "display2"))
+            r.Display2 = (uint8_t)decimalValue(v);
+    }
+}
+
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes)
+{
+    GpxReader& reader = *static_cast<GpxReader*>(data);
+    std::string_view space, local;
+    splitName(name, space, local);
+    const bool hasParent = !reader.tags.empty();
+    const Tag parent = hasParent ? reader.tags.back() : TagOther;
+    const Tag tag = tagOf(parent, hasParent, space, local);
+    if (!hasParent) {
+        reader.sawRoot = true;
+        if (tag != TagGpx) {
+            stop(reader, kMsgNotGpx);
+            return;
+        }
+    }
+    reader.tags.push_back(tag);
+    reader.text.clear();
+    switch (tag) {
+    case TagWpt:
+    case TagRtept:
+    case TagTrkpt:
+        startPoint(reader, tag, attributes);
+        break;
+    case TagRte:
+        startLine(reader);
+        startLineObject(reader);
+        break;
+    case TagTrk:
+        startLine(reader);
+        break;
+    case TagTrkseg:
+        startLineObject(reader);
+        break;
+    case TagOwnPoint: {
+        Tag point = parent == TagExtensions ? reader.tags[reader.tags.size() - 3] : parent;
+        if (isPointTag(point))
+            applyOwnPoint(reader, point, attributes);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void XMLCALL onEnd(void* data, const XML_Char*)
+{
+    GpxReader& reader = *static_cast<GpxReader*>(data);
+    if (reader.tags.empty())
+        return;
+    const Tag tag = reader.tags.back();
+    reader.tags.pop_back();
+    const Tag parent = reader.tags.empty() ? TagOther : reader.tags.back();
+    PointRecord& r = pointTable.records[pointTable.count < kMaxPoints ? pointTable.count : 0];
+    const bool inPoint = isPointTag(parent) && reader.pointOpen;
+    switch (tag) {
+    case TagWpt:
+    case TagRtept:
+    case TagTrkpt:
+        endPoint(reader, tag);
+        break;
+    case TagRte:
+        endLine(reader, FromRoute);
+        break;
+    case TagTrk:
+        endLine(reader, FromTrack);
+        break;
+    case TagName:
+        if (inPoint) {
+            takeText(r.NameOfPoint, reader.text, filterIdent);
+            reader.pointNamed = r.NameOfPoint[0] != '\0';
+        } else if (parent == TagRte || parent == TagTrk) {
+            takeText(reader.lineName, reader.text, filterIdent);
+            if (hasSignificantChar(reader.lineName))
+                reader.hasNames[parent == TagRte ? FromRoute : FromTrack] = true;
+        }
+        break;
+    case TagCmt:
+        if (inPoint)
+            takeText(r.Comment, reader.text, filterComment);
+        break;
+    case TagEle: {
+        double altitude;
+        if (inPoint && parseDecimal(reader.text, altitude) && std::fabs(altitude) < 1e7)
+            r.Altitude = (float)altitude;
+        break;
+    }
+    case TagTime:
+        if (inPoint)
+            r.Time = parseIsoTime(reader.text);
+        break;
+    case TagNumber: {
+        std::string number(trimmed(reader.text));
+        if (startsWithDigit(number.c_str())) {
+            reader.lineNumber = decimalValue(number.c_str());
+            reader.hasNumbers[parent == TagRte ? FromRoute : FromTrack] = true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    reader.text.clear();
+}
+
+void XMLCALL onText(void* data, const XML_Char* text, int length)
+{
+    GpxReader& reader = *static_cast<GpxReader*>(data);
+    if (reader.tags.empty())
+        return;
+    Tag tag = reader.tags.back();
+    if (tag != TagName && tag != TagCmt && tag != TagEle && tag != TagTime && tag != TagNumber)
+        return;
+    size_t room = kMaxText - reader.text.size();
+    reader.text.append(text, (size_t)length < room ? (size_t)length : room);
+}
+
+// Entities are not needed in GPX; a file that declares any is refused, so
+// that no expansion can grow.
+void XMLCALL onEntityDeclaration(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                 const XML_Char*, const XML_Char*, const XML_Char*)
+{
+    stop(*static_cast<GpxReader*>(data), kMsgEntities);
+}
+
+// Windows-1252, which some programs declare for their GPX files.
+int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info)
+{
+    if (strcasecmp(name, "windows-1252") != 0 && strcasecmp(name, "cp1252") != 0)
+        return XML_STATUS_ERROR;
+    for (int b = 0; b < 256; b++) {
+        std::string utf8 = cp1252ToUtf8(std::string(1, (char)b));
+        const unsigned char* u = (const unsigned char*)utf8.data();
+        int cp = u[0];
+        if (utf8.size() == 2)
+            cp = ((u[0] & 0x1F) << 6) | (u[1] & 0x3F);
+        else if (utf8.size() == 3)
+            cp = ((u[0] & 0x0F) << 12) | ((u[1] & 0x3F) << 6) | (u[2] & 0x3F);
+        info->map[b] = cp;
+    }
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
+// Keeps the records of the chosen sources, in file order.
+void keepSources(const bool (&keep)[SourceCount])
+{
+    int kept = 0;
+    for (int i = 0; i < pointTable.count; i++)
+        if (keep[recordSource[i]])
+            pointTable.records[kept++] = pointTable.records[i];
+    pointTable.count = kept;
+}
+
+int parseFile(GpxReader& reader, FILE* file)
+{
+    for (;;) {
+        const int chunk = 1 << 16;
+        void* buffer = XML_GetBuffer(reader.parser, chunk);
+        if (!buffer) {
+            showError(kMsgRead);
+            return 0;
+        }
+        size_t got = fread(buffer, 1, chunk, file);
+        if (ferror(file)) {
+            showError(kMsgRead);
+            return 0;
+        }
+        const bool last = got < (size_t)chunk;
+        if (XML_ParseBuffer(reader.parser, (int)got, last) != XML_STATUS_OK) {
+            if (reader.error.empty()) {
+                if (!reader.sawRoot)
+                    reader.error = kMsgNotGpx;
+                else
+                    stop(reader, kMsgMalformed);
+            }
+            showError(reader.error.c_str());
+            return 0;
+        }
+        if (last)
+            return 1;
+    }
+}
+
+}  // namespace
+
+int writeGpxFile(const char* fileName, int objectKind, int transferKind)
+{
+    if (!fileName || !*fileName)
+        return 0;
+    AtomicFile file;
+    if (!atomicOpen(file, fileName))
+        return 0;
+    std::string out;
+    out.reserve(64 + (size_t)pointTable.count * 160);
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<gpx version=\"1.1\" creator=\"Wegmate\" xmlns=\"";
+    out += kGpx11Namespace;
+    out += "\" xmlns:wegmate=\"";
+    out += kOwnNamespace;
+    out += "\">\n";
+
+    const bool tracks = transferKind == 6;
+    const char* lineTag = tracks ? "trk" : "rte";
+    bool first = true;
+    bool lineOpen = false, segmentOpen = false;
+    int trackNumber = 0;
+    char trackName[kNameSize] = "";
+    for (int i = 0; i < pointTable.count; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (!isValidPosition(r))
+            continue;
+        if (objectKind != LineObjects) {
+            appendPoint(out, "  ", "wpt", r, true, r.NewSegment || first);
+            first = false;
+            continue;
+        }
+        if (r.NewSegment || first) {
+            if (r.LinePointCount < 2)
+                continue;
+            if (segmentOpen)
+                out += "    </trkseg>\n";
+            segmentOpen = false;
+            // A track goes on with a further segment while its number and
+            // name stay; every other line is a route or track of its own.
+            const bool sameTrack = tracks && lineOpen && r.NumberOfRouteOrTrack == trackNumber &&
+                                   (!r.NameOfRouteOrTrack[0] || strcmp(r.NameOfRouteOrTrack, trackName) == 0);
+            if (!sameTrack) {
+                if (lineOpen)
+                    out += std::string("  </") + lineTag + ">\n";
+                appendLineHeader(out, lineTag, r);
+                lineOpen = true;
+                trackNumber = r.NumberOfRouteOrTrack;
+                strcpy(trackName, r.NameOfRouteOrTrack);
+            }
+            if (tracks) {
+                out += "    <trkseg>\n";
+                segmentOpen = true;
+            }
+        }
+        appendPoint(out, tracks ? "      " : "    ", tracks ? "trkpt" : "rtept", r, false, false);
+        first = false;
+    }
+    if (segmentOpen)
+        out += "    </trkseg>\n";
+    if (lineOpen)
+        out += std::string("  </") + lineTag + ">\n";
+    out += "</gpx>\n";
+    atomicWrite(file, out.data(), out.size());
+    return atomicCommit(file);
+}
+
+int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrackNumbers,
+                bool& fileHasRouteOrTrackNames)
+{
+    FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
+    if (!file) {
+        showError(kMsgOpen);
+        return 0;
+    }
+    GpxReader reader;
+    reader.transferKind = transferKind;
+    reader.parser = XML_ParserCreateNS(nullptr, ' ');
+    if (!reader.parser) {
+        fclose(file);
+        showError(kMsgRead);
+        return 0;
+    }
+    XML_SetUserData(reader.parser, &reader);
+    XML_SetElementHandler(reader.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(reader.parser, onText);
+    XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
+    XML_SetUnknownEncodingHandler(reader.parser, onUnknownEncoding, nullptr);
+    XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    pointTable.reset();
+    pointTable.records[0].NewSegment = 1;
+    int ok = parseFile(reader, file);
+    XML_ParserFree(reader.parser);
+    fclose(file);
+    if (!ok)
+        return 0;
+
+    // The objects the transfer takes.
+    const int* n = reader.sourceCount;
+    bool keep[SourceCount] = {};
+    if (transferKind == 6) {
+        keep[n[FromTrack] ? FromTrack : n[FromRoute] ? FromRoute : FromWaypoint] = true;
+    } else if (n[FromWaypoint] || n[FromRoute]) {
+        keep[FromWaypoint] = keep[FromRoute] = true;
+    } else {
+        keep[FromTrack] = true;
+    }
+    keepSources(keep);
+    if (pointTable.count == 0) {
+        showError(kMsgNoObjects);
+        return 0;
+    }
+    pointTable.records[0].NewSegment = 1;
+    if (pointTable.count < kMaxPoints)
+        pointTable.records[pointTable.count].NewSegment = 0;
+    for (int s = 0; s < SourceCount; s++) {
+        if (keep[s] && reader.hasNumbers[s])
+            fileHasRouteOrTrackNumbers = true;
+        if (keep[s] && reader.hasNames[s])
+            fileHasRouteOrTrackNames = true;
+    }
+    return 1;
+}

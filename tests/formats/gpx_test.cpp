@@ -1,0 +1,240 @@
+// The GPX reader on files as other programs write them, our own files read
+// back, and the files the reader refuses with their messages.
+
+#include "format_test_util.h"
+#include "formats/gpx.h"
+#include "tests/support/scripted_platform.h"
+#include "transfer/times.h"
+
+namespace {
+
+class GpxTest : public FormatTest {
+protected:
+    ScriptedPlatform ui;
+    bool numbers = false;
+    bool names = false;
+
+    int read(const std::string& content, int transferKind)
+    {
+        std::string file = dir.file("in.gpx");
+        writeFileBytes(file, content);
+        numbers = names = false;
+        return readGpxFile(file.c_str(), transferKind, numbers, names);
+    }
+};
+
+// GPX 1.0 without our extension: waypoints, routes and tracks side by side,
+// route and track name and number after or without their points.
+const char kForeignFile[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<gpx version=\"1.0\" creator=\"other\" xmlns=\"http://www.topografix.com/GPX/1/0\">\n"
+    " <wpt lat=\"50.5\" lon=\"7.25\"><ele> 123.4 </ele><time>2014-08-22T03:02:03.5+02:00</time>"
+    "<name>Kirche am Br\xC3\xBC" "ckchen</name><cmt>offen 12:30 &amp; mehr</cmt><sym>Flag</sym></wpt>\n"
+    " <rte><name>Tour 1</name><number>5</number>\n"
+    "  <rtept lat=\"1\" lon=\"2\"><name>Start</name></rtept><rtept lat=\"-1.5\" lon=\"-2.5\"/>\n"
+    " </rte>\n"
+    " <rte><rtept lat=\"3\" lon=\"4\"/><rtept lat=\"3.5\" lon=\"4.5\"><time>2014-08-22T01:02:03</time></rtept></rte>\n"
+    " <trk><name>Weg</name>\n"
+    "  <trkseg><trkpt lat=\"10\" lon=\"20\"/><trkpt lat=\"10.1\" lon=\"20.1\"/></trkseg>\n"
+    "  <trkseg><trkpt lat=\"10.2\" lon=\"20.2\"/></trkseg>\n"
+    " </trk>\n"
+    " <trk><trkseg><trkpt lat=\"-89.5\" lon=\"179.5\"/></trkseg><number>9</number></trk>\n"
+    "</gpx>\n";
+
+TEST_F(GpxTest, WaypointUploadTakesWaypointsAndRoutesWithTheReadersNames)
+{
+    ui.queueInitials("GD");
+    ASSERT_EQ(read(kForeignFile, 7), 1);
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
+    EXPECT_TRUE(ui.boxTexts().empty());
+    ASSERT_EQ(pointTable.count, 5);
+    const PointRecord* r = pointTable.records;
+    EXPECT_DOUBLE_EQ(r[0].Latitude, 50.5);
+    EXPECT_DOUBLE_EQ(r[0].Longitude, 7.25);
+    EXPECT_FLOAT_EQ(r[0].Altitude, 123.4f);
+    EXPECT_EQ(r[0].Time, parseTime("2014-08-22 01:02:03"));
+    EXPECT_STREQ(r[0].NameOfPoint, "KIRCHE AM BRCKCHEN");
+    EXPECT_STREQ(r[0].Comment, "OFFEN 12:30  MEHR");
+    EXPECT_EQ(r[0].NumberOfRouteOrTrack, 0);
+    EXPECT_EQ(r[0].HasSymbol, 0);
+
+    const int route[] = {0, 5, 5, 2, 2};
+    const int point[] = {0, 1, 2, 1, 2};
+    const char* const pointName[] = {"", "START", "GD0002", "GE0001", "GE0002"};
+    const char* const routeName[] = {"", "TOUR 1", "TOUR 1", "", ""};
+    const int newSegment[] = {1, 1, 0, 1, 0};
+    for (int i = 1; i < 5; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, route[i]);
+        EXPECT_EQ(r[i].NumberOfPoint, point[i]);
+        EXPECT_STREQ(r[i].NameOfPoint, pointName[i]);
+        EXPECT_STREQ(r[i].NameOfRouteOrTrack, routeName[i]);
+        EXPECT_EQ(r[i].NewSegment, newSegment[i]);
+        EXPECT_EQ(r[i].Altitude, kNoAltitude);
+    }
+    EXPECT_DOUBLE_EQ(r[2].Longitude, -2.5);
+    EXPECT_EQ(r[4].Time, parseTime("2014-08-22 01:02:03"));
+    EXPECT_TRUE(numbers);
+    EXPECT_TRUE(names);
+}
+
+TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments)
+{
+    ASSERT_EQ(read(kForeignFile, 6), 1);
+    EXPECT_TRUE(ui.events().empty());
+    ASSERT_EQ(pointTable.count, 4);
+    const PointRecord* r = pointTable.records;
+    const int track[] = {1, 1, 1, 9};
+    const int point[] = {1, 2, 3, 1};
+    const int newSegment[] = {1, 0, 1, 1};
+    for (int i = 0; i < 4; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r[i].NumberOfRouteOrTrack, track[i]);
+        EXPECT_EQ(r[i].NumberOfPoint, point[i]);
+        EXPECT_EQ(r[i].NewSegment, newSegment[i]);
+        EXPECT_STREQ(r[i].NameOfPoint, "");
+    }
+    EXPECT_STREQ(r[2].NameOfRouteOrTrack, "WEG");
+    EXPECT_STREQ(r[3].NameOfRouteOrTrack, "");
+    EXPECT_DOUBLE_EQ(r[3].Latitude, -89.5);
+    EXPECT_TRUE(numbers);
+    EXPECT_TRUE(names);
+
+    // A file of waypoints only is taken as it is, for tracks too; a file
+    // declared in Windows-1252 is read.
+    ASSERT_EQ(read("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+                   "<gpx><wpt lat=\"1\" lon=\"2\"><name>M\xFC" "hle \x80</name></wpt>"
+                   "<wpt lat=\"3\" lon=\"4\"/></gpx>",
+                   6),
+              1);
+    EXPECT_EQ(pointTable.count, 2);
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "MHLE ");
+    EXPECT_FALSE(numbers);
+    EXPECT_FALSE(names);
+}
+
+// Every attribute of the table survives our own file, for the point and the
+// line objects.
+TEST_F(GpxTest, OwnFilesReadBack)
+{
+    PointRecord a = withNames(makePoint(7.123456789, 50.987654321, 1), 3, "TOUR", 1, "KIRCHE", "12:30 A&B");
+    a.Time = 86400 * 9000 + 3723;
+    a.Altitude = 451.5f;
+    a.HasSymbol = 1;
+    a.Symbol = 8213;
+    a.Display1 = 1;
+    a.Display2 = 2;
+    PointRecord b = withNames(makePoint(-0.000000015, -33.5), 3, "TOUR", 2, "B<2>", "");
+    PointRecord c = withNames(makePoint(179.99999999, 89.99999999, 1), 4, "", 7, "NORD");
+    setTable({a, b, makePoint(5.0, 95.0), c});
+    std::string file = dir.file("own.gpx");
+    ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, 7), 1);
+    PointRecord want[] = {a, b, c};
+    ASSERT_EQ(readGpxFile(file.c_str(), 7, numbers, names), 1) << readFileBytes(file);
+    ASSERT_EQ(pointTable.count, 3);
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        const PointRecord& r = pointTable.records[i];
+        EXPECT_NEAR(r.Longitude, want[i].Longitude, 1e-9);
+        EXPECT_NEAR(r.Latitude, want[i].Latitude, 1e-9);
+        EXPECT_EQ(r.NumberOfRouteOrTrack, want[i].NumberOfRouteOrTrack);
+        EXPECT_EQ(r.NumberOfPoint, want[i].NumberOfPoint);
+        EXPECT_STREQ(r.NameOfRouteOrTrack, want[i].NameOfRouteOrTrack);
+        EXPECT_EQ(r.Time, want[i].Time);
+        EXPECT_EQ(r.Altitude, want[i].Altitude);
+        EXPECT_EQ(r.NewSegment, want[i].NewSegment);
+        EXPECT_EQ(r.HasSymbol, want[i].HasSymbol);
+        EXPECT_EQ(r.Symbol, want[i].Symbol);
+        EXPECT_EQ(r.Display2, want[i].Display2);
+    }
+    EXPECT_STREQ(pointTable.records[0].Comment, "12:30 AB");
+    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "B2");
+    EXPECT_TRUE(numbers);
+
+    // Two tracks, the first of two segments; a one-point line is left out.
+    setTable({withNames(makePoint(1, 1, 1), 1, "A", 1, ""), makePoint(1.1, 1.1), makePoint(1.2, 1.2, 1),
+              makePoint(1.3, 1.3), withNames(makePoint(9, 9, 1), 2, "", 1, ""),
+              withNames(makePoint(2, 2, 1), 3, "B", 1, ""), makePoint(2.1, 2.1)});
+    for (int i = 1; i < 4; i++)
+        pointTable.records[i].NumberOfRouteOrTrack = 1;
+    pointTable.records[6].NumberOfRouteOrTrack = 3;
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
+    std::string gpx = readFileBytes(file);
+    ASSERT_EQ(readGpxFile(file.c_str(), 6, numbers, names), 1) << gpx;
+    ASSERT_EQ(pointTable.count, 6) << gpx;
+    const int track[] = {1, 1, 1, 1, 3, 3};
+    const int newSegment[] = {1, 0, 1, 0, 1, 0};
+    for (int i = 0; i < 6; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, track[i]);
+        EXPECT_EQ(pointTable.records[i].NumberOfPoint, i < 4 ? i + 1 : i - 3);
+        EXPECT_EQ(pointTable.records[i].NewSegment, newSegment[i]);
+    }
+    EXPECT_STREQ(pointTable.records[3].NameOfRouteOrTrack, "A");
+    EXPECT_STREQ(pointTable.records[5].NameOfRouteOrTrack, "B");
+    EXPECT_DOUBLE_EQ(pointTable.records[3].Longitude, 1.3);
+
+    // The same lines as routes: every line is a route of its own.
+    setTable({makePoint(1, 1, 1), makePoint(1.1, 1.1), makePoint(1.2, 1.2, 1), makePoint(1.3, 1.3)});
+    countLinePoints(LineObjects);
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 7), 1);
+    gpx = readFileBytes(file);
+    EXPECT_EQ(gpx.find("<trk"), std::string::npos);
+    ui.queueInitials("AA");
+    ASSERT_EQ(readGpxFile(file.c_str(), 7, numbers, names), 1) << gpx;
+    ASSERT_EQ(pointTable.count, 4);
+    EXPECT_EQ(pointTable.records[2].NewSegment, 1);
+    EXPECT_STREQ(pointTable.records[2].NameOfPoint, "AB0001");
+}
+
+TEST_F(GpxTest, RefusedFilesAreNamed)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        std::string message;
+    };
+    std::string many = "<gpx>";
+    for (int i = 0; i <= kMaxPoints; i++)
+        many += "<wpt lat=\"1\" lon=\"1\"/>";
+    many += "</gpx>";
+    const Case cases[] = {
+        {"MIF file", "Version 300\r\nCharset \"WindowsLatin1\"\r\n", "Keine gültige GPX-Datei!"},
+        {"empty file", "", "Keine gültige GPX-Datei!"},
+        {"other root", "<?xml version=\"1.0\"?><kml><wpt lat=\"1\" lon=\"1\"/></kml>", "Keine gültige GPX-Datei!"},
+        {"foreign namespace", "<gpx xmlns=\"http://example.org/x\"/>", "Keine gültige GPX-Datei!"},
+        {"cut off", "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n<name>A</name>\n",
+         "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile 4)."},
+        {"unclosed tag", "<gpx>\n<wpt lat=\"1\" lon=\"2\"></trkpt></gpx>",
+         "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile 2)."},
+        {"entity expansion",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [\n<!ENTITY a \"aaaaaaaaaa\">\n<!ENTITY b \"&a;&a;&a;&a;&a;&a;\">\n]>\n"
+         "<gpx><wpt lat=\"1\" lon=\"2\"><name>&b;</name></wpt></gpx>",
+         "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen."},
+        {"external entity",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [<!ENTITY x SYSTEM \"/etc/passwd\">]>\n"
+         "<gpx><wpt lat=\"1\" lon=\"2\"><name>&x;</name></wpt></gpx>",
+         "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen."},
+        {"latitude out of range", "<gpx>\n<wpt lat=\"1\" lon=\"2\"/>\n<wpt lat=\"90.5\" lon=\"2\"/></gpx>",
+         "Ungültige Positionsangabe in GPX-Datei (Zeile 3)."},
+        {"longitude missing", "<gpx><trk><trkseg><trkpt lat=\"1\"/></trkseg></trk></gpx>",
+         "Ungültige Positionsangabe in GPX-Datei (Zeile 1)."},
+        {"longitude no number", "<gpx><rte><rtept lat=\"1\" lon=\"7,5\"/></rte></gpx>",
+         "Ungültige Positionsangabe in GPX-Datei (Zeile 1)."},
+        {"no object", "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"><metadata/><rte/></gpx>",
+         "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks."},
+        {"too many points", many, "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clearEvents();
+        EXPECT_EQ(read(c.content, 7), 0);
+        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.message});
+    }
+    ui.clearEvents();
+    EXPECT_EQ(readGpxFile(dir.file("missing.gpx").c_str(), 7, numbers, names), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der GPX-Eingabedatei."});
+}
+
+}  // namespace
