@@ -45,6 +45,7 @@ struct RouteTrackIdDialog {
     const char* explanation;  // the number-mode or the name-mode text
     int maxLength;            // 3 (number mode) or 50 (name mode)
     bool narrowField;         // number mode: a field a fifth as wide, centred
+    EntryCheck check;         // the input check of the core; nullptr = none
 };
 
 // TRACKSELDLG: choice of one track log.

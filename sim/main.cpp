@@ -1,12 +1,16 @@
 // wegmate-sim: a Garmin receiver on a pseudo terminal.
 //
 //   wegmate-sim --profile etrex [--data FILE | --generate W,R,RP,T,TP]
-//               [--link PATH] [--pace] [--save FILE] [--no-array]
+//               [--link PATH] [--pace] [--raw] [--save FILE] [--no-array]
 //               [--nak-burst N@K] [--drop-byte I] [--corrupt-byte I]
 //               [--end-after N] [--count-delta D]
 //
 // Prints the pty slave path and serves it until SIGINT or SIGTERM; --save
 // writes the data (uploads included) in the simulator's text format at exit.
+// --pace runs both directions at 9600 baud 8N1 (960 bytes/s each way).
+// --raw keeps uploaded records as the bytes the host sent and serves them
+// back unchanged on downloads of the same kind (--save then holds only the
+// data the simulator started with).
 
 #include <csignal>
 #include <cstdio>
@@ -26,7 +30,7 @@ void onSignal(int) { stopRequested = 1; }
 void usage() {
     std::fprintf(stderr,
                  "usage: wegmate-sim --profile NAME [--data FILE | --generate W,R,RP,T,TP]\n"
-                 "                   [--link PATH] [--pace] [--save FILE] [--no-array]\n"
+                 "                   [--link PATH] [--pace] [--raw] [--save FILE] [--no-array]\n"
                  "                   [--nak-burst N@K] [--drop-byte I] [--corrupt-byte I]\n"
                  "                   [--end-after N] [--count-delta D]\n"
                  "profiles:");
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
     std::string linkPath;
     std::string saveFile;
     bool pace = false;
+    bool raw = false;
     bool noArray = false;
     SimFaults faults;
     auto number = [&](const std::string& text, long& out) {
@@ -68,6 +73,7 @@ int main(int argc, char** argv) {
         else if (a == "--link") value(linkPath);
         else if (a == "--save") value(saveFile);
         else if (a == "--pace") pace = true;
+        else if (a == "--raw") raw = true;
         else if (a == "--no-array") noArray = true;
         else if (a == "--nak-burst") {
             std::string v;
@@ -101,6 +107,7 @@ int main(int argc, char** argv) {
     }
     Simulator sim(*profile);
     sim.pacing = pace;
+    sim.rawRecords = raw;
     sim.faults = faults;
     if (noArray) sim.profile.sendsArray = false;
     if (!dataFile.empty()) {

@@ -61,6 +61,12 @@ struct Simulator::Impl {
     SimClock::time_point wireNext;
     std::vector<uint8_t> inBuffer;
     size_t inPos = 0;
+    // Pacing of the host's bytes: when the byte at inPos has come down the
+    // line (valid while inTimed), and when the line is free for the next.
+    bool inTimed = false;
+    SimClock::time_point inArrival;
+    SimClock::time_point inDue;
+    SimClock::time_point hostWireNext;
     bool havePending = false;
     SimPacket pending;
     void serve();

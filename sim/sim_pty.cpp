@@ -19,7 +19,7 @@ constexpr uint8_t kEtx = 3;
 constexpr int kAckWaitMs = 4000;
 constexpr int kSendAttempts = 3;
 constexpr int kNakLimit = 20;
-// 10 bits per byte at 9600 baud.
+// 10 bits per byte at 9600 baud, in each direction.
 constexpr auto kByteTime = std::chrono::microseconds(1042);
 
 uint8_t checksumOf(uint8_t id, const std::vector<uint8_t>& data) {
@@ -48,6 +48,8 @@ std::string Simulator::startPty(const std::string& linkPath) {
     im.byteIndex = 0;
     im.inBuffer.clear();
     im.inPos = 0;
+    im.inTimed = false;
+    im.hostWireNext = SimClock::time_point();
     im.havePending = false;
     im.silenceStarted = false;
     {
@@ -57,6 +59,7 @@ std::string Simulator::startPty(const std::string& linkPath) {
     hostPackets_ = 0;
     productRequests_ = 0;
     bytesSent_ = 0;
+    bytesReceived_ = 0;
     slavePath_ = name;
     if (!linkPath.empty()) {
         unlink(linkPath.c_str());
@@ -100,6 +103,22 @@ void Simulator::Impl::quietFor(int ms) {
 int Simulator::Impl::readRawByte(uint8_t& byte, SimClock::time_point deadline) {
     for (;;) {
         if (inPos < inBuffer.size()) {
+            if (sim.pacing && !draining) {
+                // The host's bytes take their time on the line too: a byte
+                // is there one byte time after the previous one, and no
+                // earlier than one byte time after it was written.
+                if (!inTimed) {
+                    inDue = (hostWireNext > inArrival ? hostWireNext : inArrival) + kByteTime;
+                    inTimed = true;
+                }
+                if (inDue > deadline) {
+                    std::this_thread::sleep_until(deadline);
+                    return 0;
+                }
+                std::this_thread::sleep_until(inDue);
+                hostWireNext = inDue;
+                inTimed = false;
+            }
             byte = inBuffer[inPos++];
             return 1;
         }
@@ -120,7 +139,10 @@ int Simulator::Impl::readRawByte(uint8_t& byte, SimClock::time_point deadline) {
         uint8_t chunk[512];
         ssize_t n = read(master, chunk, sizeof chunk);
         if (n > 0) {
+            sim.bytesReceived_ += n;
             inBuffer.assign(chunk, chunk + n);
+            inArrival = SimClock::now();
+            inTimed = false;
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -133,6 +155,10 @@ int Simulator::Impl::readFrame(SimPacket& out, SimClock::time_point deadline, ui
         // Look for the leading DLE; anything else is line noise.
         if (!readRawByte(b, deadline)) return 0;
         if (b != kDle) continue;
+        // A frame once begun is read to its end, even on a paced line
+        // where it takes longer than the caller meant to wait for one.
+        const SimClock::time_point frameEnd = SimClock::now() + std::chrono::milliseconds(1000);
+        if (deadline < frameEnd) deadline = frameEnd;
         if (!readRawByte(b, deadline)) return 0;
         if (b == kEtx || b == kDle) continue;  // the tail of a frame, or a stray pair
         uint8_t id = b;
@@ -212,12 +238,13 @@ void Simulator::Impl::writeFrame(const SimPacket& packet) {
         put(wire.data(), wire.size());
         return;
     }
+    // A byte reaches the host when its last bit has gone out.
     for (uint8_t b : wire) {
         SimClock::time_point now = SimClock::now();
         if (wireNext < now) wireNext = now;
+        wireNext += kByteTime;
         std::this_thread::sleep_until(wireNext);
         put(&b, 1);
-        wireNext += kByteTime;
     }
 }
 

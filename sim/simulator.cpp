@@ -26,68 +26,76 @@ std::vector<SimProtocol> parseProtocols(const char* text) {
     return out;
 }
 
+SimProfile makeProfile(const char* name, uint16_t productId, uint16_t version, const char* description,
+                       bool sendsArray, const char* protocols, SimWaypointFormat waypoints,
+                       SimRouteHeaderFormat routeHeaders, bool routeLinks, SimTrackHeaderFormat trackHeaders,
+                       SimTrackPointFormat trackPoints) {
+    SimProfile p;
+    p.name = name;
+    p.productId = productId;
+    p.version = version;
+    p.description = description;
+    p.sendsArray = sendsArray;
+    p.protocols = parseProtocols(protocols);
+    p.waypointFormat = waypoints;
+    p.routeHeaderFormat = routeHeaders;
+    p.routeLinks = routeLinks;
+    p.trackHeaderFormat = trackHeaders;
+    p.trackPointFormat = trackPoints;
+    return p;
+}
+
 std::vector<SimProfile> makeProfiles() {
+    using W = SimWaypointFormat;
+    using R = SimRouteHeaderFormat;
+    using H = SimTrackHeaderFormat;
+    using T = SimTrackPointFormat;
     std::vector<SimProfile> list;
-    SimProfile etrex;
-    etrex.name = "etrex";
-    etrex.productId = 411;
-    etrex.version = 310;
-    etrex.description = "eTrex Legend Software Version 3.10";
-    etrex.protocols = parseProtocols(
-        "P000 L001 A010 A100 D108 A201 D202 D108 D210 A301 D310 D301 "
-        "A500 D501 A600 D600 A700 D700 A800 D800");
-    etrex.waypointFormat = SimWaypointFormat::D108;
-    etrex.routeHeaderFormat = SimRouteHeaderFormat::D202;
-    etrex.routeLinks = true;
-    etrex.trackHeaderFormat = SimTrackHeaderFormat::D310;
-    etrex.trackPointFormat = SimTrackPointFormat::D301;
-    list.push_back(etrex);
-
-    SimProfile gps76;
-    gps76.name = "gps76";
-    gps76.productId = 439;
-    gps76.version = 260;
-    gps76.description = "GPS 76 Software Version 2.60";
-    gps76.sendsArray = false;
-    gps76.protocols = parseProtocols(
-        "P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D310 D301 "
-        "A500 D501 A600 D600 A700 D700 A800 D800");
-    gps76.waypointFormat = SimWaypointFormat::D109;
-    gps76.routeHeaderFormat = SimRouteHeaderFormat::D202;
-    gps76.routeLinks = true;
-    gps76.trackHeaderFormat = SimTrackHeaderFormat::D310;
-    gps76.trackPointFormat = SimTrackPointFormat::D301;
-    list.push_back(gps76);
-
-    SimProfile d100;
-    d100.name = "d100";
-    d100.productId = 77;
-    d100.version = 460;
-    d100.description = "GPS 12XL Software Version 4.60";
-    d100.sendsArray = false;
-    d100.protocols = parseProtocols("P000 L001 A010 A100 D103 A200 D201 D103 A300 D300");
-    d100.waypointFormat = SimWaypointFormat::D103;
-    d100.routeHeaderFormat = SimRouteHeaderFormat::D201;
-    d100.routeLinks = false;
-    d100.trackHeaderFormat = SimTrackHeaderFormat::None;
-    d100.trackPointFormat = SimTrackPointFormat::D300;
-    list.push_back(d100);
-
-    SimProfile d110;
-    d110.name = "d110";
-    d110.productId = 695;
-    d110.version = 350;
-    d110.description = "GPSMAP 60CSx Software Version 3.50";
+    list.push_back(makeProfile("etrex", 411, 310, "eTrex Legend Software Version 3.10", true,
+                               "P000 L001 A010 A100 D108 A201 D202 D108 D210 A301 D310 D301 "
+                               "A500 D501 A600 D600 A700 D700 A800 D800",
+                               W::D108, R::D202, true, H::D310, T::D301));
+    // Without an array the program falls back to its lists: the eTrex list,
+    // the GPS 76 list and the list for every other receiver. The protocols
+    // are the ones of that list, for tests that switch sendsArray on.
+    list.push_back(makeProfile("etrex2", 130, 215, "eTrex Software Version 2.15", false,
+                               "A100 A201 A301 D108 D202 D210 D301 D310",
+                               W::D108, R::D202, true, H::D310, T::D301));
+    list.push_back(makeProfile("gps76", 439, 260, "GPS 76 Software Version 2.60", false,
+                               "P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D310 D301 "
+                               "A500 D501 A600 D600 A700 D700 A800 D800",
+                               W::D109, R::D202, true, H::D310, T::D301));
+    list.push_back(makeProfile("d100", 77, 460, "GPS 12XL Software Version 4.60", false,
+                               "P000 L001 A010 A100 D103 A200 D201 D103 A300 D300",
+                               W::D103, R::D201, false, H::None, T::D300));
+    SimProfile d110 = makeProfile("d110", 695, 350, "GPSMAP 60CSx Software Version 3.50", true,
+                                  "P000 L001 A010 A100 D110 A201 D202 D110 D210 A301 D312 D304 "
+                                  "A500 D501 A600 D600 A700 D700 A800 D800",
+                                  W::D110, R::D202, true, H::D312, T::D304);
     d110.sendsExtProduct = true;
-    d110.protocols = parseProtocols(
-        "P000 L001 A010 A100 D110 A201 D202 D110 D210 A301 D312 D304 "
-        "A500 D501 A600 D600 A700 D700 A800 D800");
-    d110.waypointFormat = SimWaypointFormat::D110;
-    d110.routeHeaderFormat = SimRouteHeaderFormat::D202;
-    d110.routeLinks = true;
-    d110.trackHeaderFormat = SimTrackHeaderFormat::D312;
-    d110.trackPointFormat = SimTrackPointFormat::D304;
     list.push_back(d110);
+    // One profile per remaining record format, each with its protocol array.
+    list.push_back(makeProfile("gps38", 41, 250, "GPS 38 Software Version 2.50", true,
+                               "P000 L001 A010 A100 D100 A200 D200 D100 A300 D300",
+                               W::D100, R::D200, false, H::None, T::D300));
+    list.push_back(makeProfile("d101", 29, 330, "GPS 12 Software Version 3.30", true,
+                               "P000 L001 A010 A100 D101 A201 D200 D101 D210 A300 D300",
+                               W::D101, R::D200, true, H::None, T::D300));
+    list.push_back(makeProfile("d102", 44, 410, "GPS II Plus Software Version 4.10", true,
+                               "P000 L001 A010 A100 D102 A201 D201 D102 D210 A301 D310 D302",
+                               W::D102, R::D201, true, H::D310, T::D302));
+    list.push_back(makeProfile("d103", 96, 310, "GPS 45 XL Software Version 3.10", true,
+                               "P000 L001 A010 A100 D103 A200 D201 D103 A300 D300",
+                               W::D103, R::D201, false, H::None, T::D300));
+    list.push_back(makeProfile("d104", 73, 250, "GPS 12CX Software Version 2.50", true,
+                               "P000 L001 A010 A100 D104 A201 D202 D104 D210 A301 D312 D303",
+                               W::D104, R::D202, true, H::D312, T::D303));
+    list.push_back(makeProfile("d109", 291, 430, "GPSMAP 76 Software Version 4.30", true,
+                               "P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D312 D302",
+                               W::D109, R::D202, true, H::D312, T::D302));
+    list.push_back(makeProfile("d107", 105, 220, "Forerunner Software Version 2.20", true,
+                               "P000 L001 A010 A100 D107 A201 D202 D107 D210 A302 D311 D304",
+                               W::D107, R::D202, true, H::D311, T::D304));
     return list;
 }
 
@@ -487,7 +495,11 @@ std::vector<SimPacket> Simulator::Impl::downloadSequence(int command) const {
     const SimProfile& prof = sim.profile;
     std::vector<SimPacket> records;
     uint8_t out[255];
-    if (command == 7) {
+    if (sim.rawRecords) {
+        if (command == 7) records = sim.rawWaypoints;
+        if (command == 4) records = sim.rawRoutes;
+        if (command == 6) records = sim.rawTracks;
+    } else if (command == 7) {
         for (const SimWaypoint& w : sim.waypoints) records.push_back(waypointPacket(35, w, prof.waypointFormat));
     } else if (command == 4) {
         for (const SimRoute& r : sim.routes) {
@@ -617,6 +629,20 @@ void Simulator::Impl::acceptUpload(const SimPacket& p) {
     log.packets.push_back(p);
     const uint8_t* d = p.data.data();
     int size = (int)p.data.size();
+    if (sim.rawRecords) {
+        // Kept as received, in the list of its kind; nothing is decoded.
+        if (p.id == 35) sim.rawWaypoints.push_back(p);
+        if (p.id == 29 || p.id == 30 || p.id == 98) sim.rawRoutes.push_back(p);
+        if (p.id == 99 || p.id == 34) sim.rawTracks.push_back(p);
+        if (isDataRecord(p.id)) log.recordPackets++;
+        if (p.id == 98) log.routeLinks++;
+        if (p.id == 27) log.announcedRecords += size >= 2 ? (d[0] | (d[1] << 8)) : 0;
+        if (p.id == 12) {
+            log.transfers++;
+            log.transferCompleteCount = size >= 2 ? (d[0] | (d[1] << 8)) : 0;
+        }
+        return;
+    }
     switch (p.id) {
         case 27:
             log.announcedRecords += size >= 2 ? (d[0] | (d[1] << 8)) : 0;

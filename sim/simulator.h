@@ -48,7 +48,7 @@ enum class SimTrackHeaderFormat { None, D310, D311, D312 };  // None: A300, no h
 enum class SimTrackPointFormat { D300, D301, D302, D303, D304 };
 
 struct SimProfile {
-    std::string name;           // "etrex", "gps76", "d100", "d110"
+    std::string name;           // "etrex", "gps76", "d100", "d110" ...
     uint16_t productId = 0;
     uint16_t version = 0;       // hundredths: 310 = 3.10
     std::string description;    // product description (first string of packet 255)
@@ -64,15 +64,28 @@ struct SimProfile {
     SimTrackPointFormat trackPointFormat = SimTrackPointFormat::D301;
 };
 
-// "etrex":  eTrex Legend, array P000 L001 A010 A100 D108 A201 D202 D108 D210
-//           A301 D310 D301 A500 D501 A600 D600 A700 D700 A800 D800
-// "gps76":  "GPS 76 Software Version 2.60", no array (D109, A201/D202/D210,
-//           A301/D310/D301 as in the program's GPS 76 list; the protocols
-//           are filled in for tests that switch sendsArray on)
-// "d100":   "GPS 12XL Software Version 4.60", no array (A100/D103,
-//           A200/D201, A300/D300)
-// "d110":   GPSMAP 60CSx, extended product data, array with A100/D110,
-//           A201/D202/D110/D210, A301/D312/D304
+// "etrex":     eTrex Legend, array P000 L001 A010 A100 D108 A201 D202 D108
+//              D210 A301 D310 D301 A500 D501 A600 D600 A700 D700 A800 D800
+// Receivers without an array (the program takes its fallback lists; the
+// protocols are filled in for tests that switch sendsArray on):
+// "etrex2": "eTrex Software Version 2.15" (D108, A201/D202/D210,
+//              A301/D310/D301)
+// "gps76":     "GPS 76 Software Version 2.60" (D109, A201/D202/D210,
+//              A301/D310/D301)
+// "d100":      "GPS 12XL Software Version 4.60" (A100/D103, A200/D201,
+//              A300/D300)
+// With an array:
+// "d110":      GPSMAP 60CSx, extended product data, A100/D110,
+//              A201/D202/D110/D210, A301/D312/D304
+// "gps38":     A100/D100, A200/D200, A300/D300
+// "d101":      A100/D101, A201/D200/D210, A300/D300
+// "d102":      A100/D102, A201/D201/D210, A301/D310/D302
+// "d103":      A100/D103, A200/D201, A300/D300
+// "d104":      A100/D104, A201/D202/D210, A301/D312/D303
+// "d109":      A100/D109, A201/D202/D210, A301/D312/D302
+// "d107":      A100/D107, A201/D202/D210, A302/D311/D304
+// Together they name every waypoint, route and track format the program
+// reads and writes.
 // nullptr for an unknown name.
 const SimProfile* findSimProfile(const std::string& name);
 std::vector<std::string> simProfileNames();
@@ -196,8 +209,20 @@ public:
     std::vector<SimRoute> routes;
     std::vector<SimTrack> tracks;
     SimFaults faults;
-    // Serial: deliver bytes no faster than 9600 baud 8N1 would (960 bytes/s).
+    // Serial: both directions run no faster than a 9600 baud 8N1 line
+    // (960 bytes/s each way): the simulator's bytes go out paced, and the
+    // host's bytes count as received only when they would have come down
+    // the line.
     bool pacing = false;
+    // Raw records: uploads are kept as the record packets the host sent,
+    // without decoding them, and a download of the same kind serves them
+    // back byte for byte (records packet, the kept packets, transfer
+    // complete) in place of the data above. The upload log then holds
+    // only the packets, counters and transfers.
+    bool rawRecords = false;
+    std::vector<SimPacket> rawWaypoints;  // packets 35
+    std::vector<SimPacket> rawRoutes;     // packets 29, 30, 98 in order
+    std::vector<SimPacket> rawTracks;     // packets 99, 34 in order
     // Uploaded records are also added to the data (waypoints with the same
     // name replaced), so a later download returns them.
     bool storeUploads = true;
@@ -253,6 +278,8 @@ public:
     int productRequests() const { return productRequests_; }
     // Serial bytes sent to the host.
     long bytesSent() const { return bytesSent_; }
+    // Serial bytes received from the host.
+    long bytesReceived() const { return bytesReceived_; }
     // The ids of every packet the host sent, ACK/NAK included, in order.
     std::vector<uint8_t> hostPacketIds() const;
 
@@ -266,5 +293,6 @@ private:
     std::atomic<int> hostPackets_{0};
     std::atomic<int> productRequests_{0};
     std::atomic<long> bytesSent_{0};
+    std::atomic<long> bytesReceived_{0};
     friend struct Impl;
 };

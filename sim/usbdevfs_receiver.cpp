@@ -46,6 +46,7 @@ struct UsbdevfsReceiver::State {
     UMockdevIoctlBase* handler = nullptr;
     std::string error;
 
+    const bool debug = getenv("WEGMATE_USBDEVFS_DEBUG") != nullptr;
     std::mutex mutex;
     bool bound = true;
     bool claimedNow = false;
@@ -168,7 +169,8 @@ struct UsbdevfsReceiver::State {
     gboolean handle(UMockdevIoctlClient* client) {
         const unsigned long request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-        if (getenv("WEGMATE_USBDEVFS_DEBUG"))
+        // WEGMATE_USBDEVFS_DEBUG=1 lists every ioctl the host issues.
+        if (debug)
             fprintf(stderr, "ioctl %lx len %d addr %lx\n", request, arg->data_len, arg->client_addr);
         std::lock_guard<std::mutex> lock(mutex);
         switch (request) {

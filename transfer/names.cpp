@@ -115,7 +115,8 @@ bool renamePass(NameIndex& index, int pass, char* name, size_t prefixLength, int
 
 }  // namespace
 
-void makePointNamesUnique() {
+void makePointNamesUnique(int identifierLength) {
+    if (identifierLength > kNameSize - 1) identifierLength = kNameSize - 1;
     NameIndex index;
     index.taken.reserve(static_cast<size_t>(pointTable.count) * 2 + 16);
     for (int i = 0; i < pointTable.count; ++i) {
@@ -128,6 +129,12 @@ void makePointNamesUnique() {
             }
             copyName(pointTable.records[i].NameOfPoint, makeAutomaticPointName(autoNameCounter).c_str());
             ++autoNameCounter;
+        }
+        // The name as the receiver keeps it: cut to its identifier length,
+        // without the blanks the cut leaves at the end.
+        if (identifierLength >= 0 && strlen(name) > static_cast<size_t>(identifierLength)) {
+            name[identifierLength] = '\0';
+            trimLine(name);
         }
         const size_t length = strlen(name);
         if (index.taken.count(name)) {

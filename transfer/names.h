@@ -16,8 +16,10 @@ void resetNamingState();
 std::string makeAutomaticPointName(int number);
 // NameOfPoint of record index equals that of an earlier record.
 bool isDuplicatePointName(int index);
-// The naming step of the waypoint upload (trim, name the unnamed, make unique).
-void makePointNamesUnique();
+// The naming step of the waypoint upload (trim, name the unnamed, cut to the
+// identifier length the receiver keeps, make unique). identifierLength is at
+// least 6, at most 50.
+void makePointNamesUnique(int identifierLength = 50);
 
 // GETINITIALSDLG: shows the dialog through the platform (preset with
 // nameInitials) and stores the accepted pair in nameInitials. Does not touch

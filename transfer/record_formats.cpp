@@ -390,6 +390,11 @@ TrackPointInfo decodeTrackPoint(const uint8_t* data, int size, TrackPointFormat 
     return info;
 }
 
+int waypointIdentifierLength(WaypointFormat format)
+{
+    return isD100Family(format) ? 6 : kNameSize - 1;
+}
+
 int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* out)
 {
     std::memset(out, 0, kPacketCapacity);

@@ -29,6 +29,10 @@ RouteHeaderFormat uploadRouteHeaderFormat(const char* protocolSet);
 TrackHeaderFormat uploadTrackHeaderFormat(const char* protocolSet); // D311 or D310 layout
 TrackPointFormat uploadTrackPointFormat(const char* protocolSet);
 
+// Characters of a waypoint identifier that the format carries: 6 for the
+// D100 family's fixed field, else the table's 50.
+int waypointIdentifierLength(WaypointFormat format);
+
 // degrees = semicircles * 180 / 2^31
 double semicirclesToDegrees(int32_t semicircles);
 // degrees * 2^31 / 180, truncated toward zero, low 32 bits (NaN, infinities

@@ -2,6 +2,7 @@
 
 #include "transfer/splitting.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -52,20 +53,36 @@ bool limitExceeded(int limit) {
     return false;
 }
 
-// The name of the next part: "_B", "_C" ... appended or over the last two characters.
-void markNextPart(char (&outputName)[kNameSize], int partNumber) {
-    if (strcmp(outputName, "ACTIVE LOG") == 0) strcpy(outputName, "ACTLG");
-    size_t length = strlen(outputName);
-    if (length == 0) return;
-    const char letter = static_cast<char>('A' + partNumber);
-    if (partNumber == 1 && length <= 48) {
-        outputName[length] = '_';
-        outputName[length + 1] = letter;
-        outputName[length + 2] = '\0';
-    } else if (length >= 2) {
-        outputName[length - 2] = '_';
-        outputName[length - 1] = letter;
+// The letters of a part after the first: "B" .. "Z" for parts 1 to 25,
+// then "AA" .. "ZZ", then "AAA" .., so that every part keeps a distinct name
+// of capital letters.
+std::string partLetters(int partNumber) {
+    if (partNumber <= 25) return std::string(1, static_cast<char>('A' + partNumber));
+    int rest = partNumber - 26;
+    int width = 2;
+    int span = 26 * 26;
+    while (rest >= span) {
+        rest -= span;
+        ++width;
+        span *= 26;
     }
+    std::string letters(static_cast<size_t>(width), 'A');
+    for (int i = width - 1; i >= 0; --i) {
+        letters[static_cast<size_t>(i)] = static_cast<char>('A' + rest % 26);
+        rest /= 26;
+    }
+    return letters;
+}
+
+// The name of the next part: the group's name with "_B", "_C" ... appended,
+// or over its last characters when the name has no room for the mark.
+void markNextPart(char (&outputName)[kNameSize], const char* groupName, int partNumber) {
+    std::string base = strcmp(groupName, "ACTIVE LOG") == 0 ? "ACTLG" : groupName;
+    if (base.empty()) return;
+    const std::string mark = "_" + partLetters(partNumber);
+    if (base.size() + mark.size() > static_cast<size_t>(kNameSize - 1))
+        base.resize(base.size() > mark.size() ? base.size() - mark.size() : 0);
+    copyName(outputName, (base + mark).c_str());
 }
 
 }  // namespace
@@ -81,6 +98,8 @@ int splitRoutesAndTracks(int transferKind, bool checkOnly) {
     copyName(currentName, records[0].NameOfRouteOrTrack);
     char outputName[kNameSize];
     copyName(outputName, records[0].NameOfRouteOrTrack);
+    char groupName[kNameSize];
+    copyName(groupName, records[0].NameOfRouteOrTrack);
     int groupNumber = 1;
     int partNumber = 1;
     int count = 0;
@@ -90,6 +109,7 @@ int splitRoutesAndTracks(int transferKind, bool checkOnly) {
             currentNumber = record.NumberOfRouteOrTrack;
             copyName(currentName, record.NameOfRouteOrTrack);
             copyName(outputName, record.NameOfRouteOrTrack);
+            copyName(groupName, record.NameOfRouteOrTrack);
             ++groupNumber;
             partNumber = 1;
             count = 1;
@@ -97,7 +117,7 @@ int splitRoutesAndTracks(int transferKind, bool checkOnly) {
             ++count;
         }
         if (count > limit) {
-            markNextPart(outputName, partNumber);
+            markNextPart(outputName, groupName, partNumber);
             ++groupNumber;
             count = 1;
             record.NewSegment = 1;
@@ -115,6 +135,12 @@ int splitRoutesAndTracks(int transferKind, bool checkOnly) {
     return 1;
 }
 
+const char* checkRouteTrackNumber(const std::string& entry) {
+    // A negative number would stand for "no route header" further on.
+    if (std::atoi(entry.c_str()) >= 0) return nullptr;
+    return "Als Eingabe wird hier eine Nummer \naus dem Bereich 0 - 999 \nerwartet!";
+}
+
 int runRouteTrackNameDialog(char* buffer) {
     const bool numberMode = buffer[0] == '0';
     const RouteTrackIdDialog dialog{
@@ -130,6 +156,7 @@ int runRouteTrackNameDialog(char* buffer) {
               "vorhandener Routen- oder Track-Daten vermieden werden.",
         numberMode ? 3 : 50,
         numberMode,
+        numberMode ? checkRouteTrackNumber : nullptr,
     };
     std::string entry(buffer, strnlen(buffer, kNameSize - 1));
     if (!platform().routeTrackIdDialog(dialog, entry)) {

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <string>
 // Splitting of over-long routes and track logs before an upload.
 
 // transferKind 6 uses settings.maxTrackPoints, any other settings.maxRoutePoints.
@@ -19,3 +21,6 @@ bool startsNewGroup(int number, const char* name, int currentNumber, const char*
 // Returns 1 and the entered text (at most 50 characters) in the buffer, or 0
 // with the buffer emptied.
 int runRouteTrackNameDialog(char* buffer);
+// The number mode's input check: nullptr for a number of 0 or more, else
+// "Als Eingabe wird hier eine Nummer \naus dem Bereich 0 - 999 \nerwartet!".
+const char* checkRouteTrackNumber(const std::string& entry);

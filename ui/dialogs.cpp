@@ -132,7 +132,7 @@ void InitialsDialogWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 RouteTrackIdDialogWindow::RouteTrackIdDialogWindow(QWidget* owner,
                                                    const RouteTrackIdDialog& dialog,
                                                    const std::string& preset)
-    : TemplateDialog(owner, 8, 186, 132, true) {
+    : TemplateDialog(owner, 8, 186, 132, true), dialog_(dialog) {
     setWindowTitle(utf8(dialog.title));
     useBackground(this);
 
@@ -163,6 +163,16 @@ RouteTrackIdDialogWindow::RouteTrackIdDialogWindow(QWidget* owner,
 
 std::string RouteTrackIdDialogWindow::entry() const {
     return field_->text().left(50).toStdString();
+}
+
+void RouteTrackIdDialogWindow::accept() {
+    if (dialog_.check) {
+        if (const char* error = dialog_.check(entry())) {
+            errorBox(this, utf8(error));
+            return;
+        }
+    }
+    QDialog::accept();
 }
 
 // ------------------------------------------------------------ track choice

@@ -70,7 +70,11 @@ public:
     QPushButton* cancelButton() const { return cancel_; }
     std::string entry() const;
 
+protected:
+    void accept() override;
+
 private:
+    const RouteTrackIdDialog& dialog_;
     QLineEdit* field_;
     QPushButton* ok_;
     QPushButton* cancel_;

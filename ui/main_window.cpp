@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,6 +11,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QWindow>
 
@@ -56,10 +59,27 @@ private:
     DialogUnits units_;
 };
 
+// Moves a window that lies wholly or partly off the available area of its
+// screen (or, off every screen, the owner's) back inside that area.
+void bringOntoScreen(QWidget* window, QWidget* owner) {
+    const QRect frame = window->frameGeometry();
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen) screen = owner->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    if (area.contains(frame)) return;
+    int x = std::min(frame.left(), area.right() + 1 - frame.width());
+    int y = std::min(frame.top(), area.bottom() + 1 - frame.height());
+    x = std::max(x, area.left());
+    y = std::max(y, area.top());
+    window->move(window->pos() + QPoint(x - frame.left(), y - frame.top()));
+}
+
 bool refusedWhileBusy(int id) {
     switch (id) {
+    // The conversion reads into the point table that a transfer fills or
+    // sends: only the settings stay available.
     case kCmdSettings:
-    case kCmdOvlConversion:
         return false;
     default:
         return true;
@@ -246,7 +266,9 @@ void MainWindow::command(int id) {
 
 void MainWindow::openShortHelp() {
     if (help_) {
-        // Only one help window: the open one comes back into view.
+        // Only one help window: the open one comes back into view, onto
+        // the screen when it was moved off it.
+        bringOntoScreen(help_.data(), this);
         help_->show();
         help_->raise();
         help_->activateWindow();

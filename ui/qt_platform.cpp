@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QThread>
 
 #include "ui/boxes.h"
@@ -173,6 +174,15 @@ bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter,
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultExtension);
+    // The extension the dialog adds follows the case of the typed name:
+    // "TOUR" becomes "TOUR.MIF", "tour" "tour.mif".
+    if (auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        QObject::connect(field, &QLineEdit::textChanged, &dialog, [&dialog, defaultExtension](const QString& text) {
+            const QString name = QFileInfo(text).fileName();
+            const bool upperCase = name == name.toUpper() && name != name.toLower();
+            dialog.setDefaultSuffix(upperCase ? defaultExtension.toUpper() : defaultExtension.toLower());
+        });
+    }
     // Qt asks before it replaces an existing file.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     applyPreset(dialog, fileName);

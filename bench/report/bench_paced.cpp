@@ -4,18 +4,20 @@
 //   bench_paced tracks N      download and upload of one track log of N points
 //   bench_paced waypoints N   download and upload of N waypoints
 //
-// The simulator delivers its bytes no faster than 9600 baud 8N1 (960 bytes
-// per second); the host's bytes go out unpaced, for Wegmate and gpsbabel
-// alike. The pauses the program takes by design (500 ms after the file
-// choice, 100 ms / 50 ms before every reply, 1000 ms after the device query)
-// really sleep. For every run the byte counts of both directions are taken
-// from the link's byte seam, and two bounds are given:
-//   paced bound: bytes from the receiver / 960 + the program's pauses, the
-//                least time the run can take on this paced simulator;
-//   line bound:  bytes of both directions / 960 + pauses, what a real
-//                half-duplex exchange at 9600 baud needs at least.
+// The simulator paces both directions as a 9600 baud 8N1 line does
+// (960 bytes per second each way): its own bytes go out no faster, and the
+// host's bytes, Wegmate's and gpsbabel's alike, count as received only
+// after their line time. The pauses the program takes by design (500 ms
+// after the file choice, 100 ms / 50 ms before every reply, 1000 ms after
+// the device query) really sleep. The byte counts of both directions come
+// from the simulator; the wire bound is what the line needs for them when
+// every packet waits for its answer (the directions do not overlap):
+//   wire bound = (bytes from the receiver + bytes to it) / 960.
+// A download also sleeps its pauses outside the transfer (wire bound +
+// pauses); an upload sleeps its 50 ms while its record and the answer are
+// on the line.
 // Output: one tab-separated line per run on stdout:
-//   case  program  points  seconds  paced_bound  line_bound  from_rx  to_rx  pauses_ms  result
+//   case  program  points  seconds  wire_bound  from_rx  to_rx  pauses_ms  result
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,7 +33,6 @@
 
 #include "app/command.h"
 #include "app/platform.h"
-#include "link/link_clock.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "transfer/point_table.h"
@@ -82,21 +83,6 @@ void deviceInfo(const char*, const char*) {}
 const Platform benchPlatform = {box,    no,      no,    openFile, saveFile,     text,        nothing, nothing,
                                 cursor, nothing, pause, initials, routeTrackId, trackSelect, deviceInfo};
 
-long bytesIn = 0;
-long bytesOut = 0;
-int countingRead(uint8_t* byte)
-{
-    const int n = serialReadByteFromPort(byte);
-    if (n == 1) bytesIn++;
-    return n;
-}
-int countingWrite(uint8_t byte)
-{
-    const int n = serialWriteByteToPort(byte);
-    if (n == 1) bytesOut++;
-    return n;
-}
-const LinkIo countingIo = {monotonicMs, countingRead, countingWrite};
 
 double since(std::chrono::steady_clock::time_point start)
 {
@@ -108,11 +94,11 @@ std::string scratch(const std::string& name)
     return "/tmp/wegmate_paced_" + std::to_string(getpid()) + "_" + name;
 }
 
-void line(const std::string& what, const char* program, int points, double seconds, double pacedBound,
-          double lineBound, long fromRx, long toRx, long pausesMs, const std::string& result)
+void line(const std::string& what, const char* program, int points, double seconds, long fromRx, long toRx,
+          long pausesMs, const std::string& result)
 {
-    std::printf("%s\t%s\t%d\t%.1f\t%.1f\t%.1f\t%ld\t%ld\t%ld\t%s\n", what.c_str(), program, points, seconds,
-                pacedBound, lineBound, fromRx, toRx, pausesMs, result.c_str());
+    std::printf("%s\t%s\t%d\t%.1f\t%.1f\t%ld\t%ld\t%ld\t%s\n", what.c_str(), program, points, seconds,
+                (fromRx + toRx) / 960.0, fromRx, toRx, pausesMs, result.c_str());
     std::fflush(stdout);
 }
 
@@ -130,22 +116,18 @@ void runWegmate(Simulator& sim, const std::string& what, int command, int points
 {
     const std::string tty = sim.startPty();
     setSerialDeviceOverride(1, tty);
-    installLinkIo(&countingIo);
-    bytesIn = bytesOut = 0;
     ui.pausedMs = 0;
     ui.errors = 0;
     ui.lastBox.clear();
     const auto start = std::chrono::steady_clock::now();
     runCommand(command, 1, MapInfoMif, PointObjects);
     const double seconds = since(start);
-    installLinkIo(nullptr);
     sim.stop();
     const bool upload = command == UploadWaypoints || command == UploadTracks;
     int moved = upload ? uploadedPoints(sim) : pointTable.count;
     std::string result = ui.errors ? "FAILED: " + ui.lastBox : "ok";
     if (!ui.errors && moved != points) result = "WRONG COUNT " + std::to_string(moved);
-    line(what, "wegmate", points, seconds, bytesIn / 960.0 + ui.pausedMs / 1000.0,
-         (bytesIn + bytesOut) / 960.0 + ui.pausedMs / 1000.0, bytesIn, bytesOut, ui.pausedMs, result);
+    line(what, "wegmate", points, seconds, sim.bytesSent(), sim.bytesReceived(), ui.pausedMs, result);
 }
 
 int countOf(const std::string& file, const char* tag)
@@ -159,8 +141,8 @@ int countOf(const std::string& file, const char* tag)
     return n;
 }
 
-// gpsbabel against the simulator on a fresh pty; the sim's bytes are counted
-// by the simulator itself.
+// gpsbabel against the simulator on a fresh pty; the bytes are counted by
+// the simulator itself.
 void runGpsbabel(Simulator& sim, const std::string& what, const std::string& args, int points,
                  const std::string& gpx, const char* tag)
 {
@@ -174,10 +156,11 @@ void runGpsbabel(Simulator& sim, const std::string& what, const std::string& arg
     const double seconds = since(start);
     sim.stop();
     const long fromRx = sim.bytesSent();
+    const long toRx = sim.bytesReceived();
     int moved = tag ? countOf(gpx, tag) : uploadedPoints(sim);
     std::string result = status == 0 ? "ok" : "FAILED: exit " + std::to_string(status);
     if (status == 0 && moved != points) result = "COUNT " + std::to_string(moved);
-    line(what, "gpsbabel", points, seconds, fromRx / 960.0, -1, fromRx, -1, 0, result);
+    line(what, "gpsbabel", points, seconds, fromRx, toRx, 0, result);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "formats/helpers.h"
@@ -49,4 +50,66 @@ inline void referenceMakePointNamesUnique() {
             }
         }
     }
+}
+
+// The group rule: a new route or track where the number changes, or where
+// a name is given and differs.
+inline bool referenceStartsGroup(const PointRecord& r, int number, const std::string& name) {
+    return r.NumberOfRouteOrTrack != number || (r.NameOfRouteOrTrack[0] && name != r.NameOfRouteOrTrack);
+}
+
+// The split of over-long routes or tracks step by step as documented: 1
+// when a group had more than limit points (the table is then split,
+// renumbered and the parts named), 0 with the table untouched.
+inline int referenceSplit(int limit) {
+    PointRecord* t = pointTable.records;
+    const int n = pointTable.count;
+    if (n == 0) return 0;
+    {
+        int number = t[0].NumberOfRouteOrTrack;
+        std::string name = t[0].NameOfRouteOrTrack;
+        int count = 0;
+        bool over = false;
+        for (int i = 0; i < n && !over; ++i) {
+            if (referenceStartsGroup(t[i], number, name)) {
+                number = t[i].NumberOfRouteOrTrack;
+                name = t[i].NameOfRouteOrTrack;
+                count = 0;
+            }
+            over = ++count > limit;
+        }
+        if (!over) return 0;
+    }
+    int number = t[0].NumberOfRouteOrTrack;
+    std::string name = t[0].NameOfRouteOrTrack;
+    std::string output = name;
+    int group = 1, part = 1, count = 0;
+    for (int i = 0; i < n; ++i) {
+        if (referenceStartsGroup(t[i], number, name)) {
+            number = t[i].NumberOfRouteOrTrack;
+            name = t[i].NameOfRouteOrTrack;
+            output = name;
+            ++group;
+            part = 1;
+            count = 1;
+        } else {
+            ++count;
+        }
+        if (count > limit) {
+            if (output == "ACTIVE LOG") output = "ACTLG";
+            if (!output.empty()) {
+                const std::string suffix = std::string("_") + (char)('A' + part);
+                if (part == 1 && output.size() <= 48) output += suffix;
+                else if (output.size() >= 2) output.replace(output.size() - 2, 2, suffix);
+            }
+            ++group;
+            count = 1;
+            t[i].NewSegment = 1;
+            ++part;
+        }
+        t[i].NumberOfRouteOrTrack = group;
+        t[i].NumberOfPoint = count;
+        copyName(t[i].NameOfRouteOrTrack, output.c_str());
+    }
+    return 1;
 }

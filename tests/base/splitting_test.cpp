@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,28 @@ TEST_F(Splitting, NameOf48CharactersGetsTheSuffixAppended) {
     EXPECT_EQ(g[1].name, name + "_B");
 }
 
+TEST_F(Splitting, PartsAfterZKeepDistinctNamesOfCapitals) {
+    settings.maxRoutePoints = 1;
+    appendGroup(1, "W", 800);
+    appendGroup(2, std::string(50, 'L'), 800);
+    splitRoutesAndTracks(7, false);
+    const std::vector<Group> g = groups();
+    ASSERT_EQ(g.size(), 1600u);
+    EXPECT_EQ(g[25].name, "W_Z");
+    EXPECT_EQ(g[26].name, "W_AA");
+    EXPECT_EQ(g[27].name, "W_AB");
+    EXPECT_EQ(g[701].name, "W_ZZ");
+    EXPECT_EQ(g[702].name, "W_AAA");
+    EXPECT_EQ(g[800 + 702].name, std::string(46, 'L') + "_AAA");
+    std::set<std::string> names;
+    for (const Group& group : g) {
+        names.insert(group.name);
+        EXPECT_LE(group.name.size(), 50u);
+        for (char c : group.name) EXPECT_TRUE((c >= 'A' && c <= 'Z') || c == '_') << group.name;
+    }
+    EXPECT_EQ(names.size(), g.size());
+}
+
 TEST_F(Splitting, AllGroupsAreRenumbered) {
     appendGroup(4, "", 100);
     appendGroup(9, "", 300);
@@ -192,9 +215,12 @@ TEST_F(Splitting, RecordsWithoutNameJoinTheirGroupsName) {
 
 TEST_F(Splitting, RouteTrackIdDialogNumberMode) {
     char buffer[64] = "01";
+    ui.queueRouteTrackId(true, "-5");  // refused: the dialog stays open
     ui.queueRouteTrackId(true, "7");
     EXPECT_EQ(runRouteTrackNameDialog(buffer), 1);
     EXPECT_STREQ(buffer, "7");
+    EXPECT_EQ(ui.boxTexts(),
+              std::vector<std::string>{"Als Eingabe wird hier eine Nummer \naus dem Bereich 0 - 999 \nerwartet!"});
     auto dialogs = ui.eventsOf(ScriptedEvent::RouteTrackIdDialog);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0]->title, " Wegmate -- Routen-/Track-ID");

@@ -119,10 +119,11 @@ TEST(DeviceInfoScripted, LongAndNegativeProtocolNumbers) {
 TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
     ScriptedPlatform ui;
     {
-        // The array comes after packet 248, which is not acknowledged.
+        // The array comes after packets 248 (any number of them), which are
+        // not acknowledged.
         FakeLine line;
-        line.feed(concat({ackFrame(254), frame(255, productData(695, 350, "GPSMAP 60CSx")),
-                          frame(248, {'X', 0}), frame(253, protocolArray({{'A', 100}}))}));
+        line.feed(concat({ackFrame(254), frame(255, productData(695, 350, "GPSMAP 60CSx")), frame(248, {'X', 0}),
+                          frame(248, {'Y', 0}), frame(248, {'Z', 0}), frame(253, protocolArray({{'A', 100}}))}));
         ASSERT_EQ(queryDeviceInfo(1, 0), 1);
         EXPECT_STREQ(protocolSet(), "\r\nA100");
         EXPECT_EQ(line.written, concat({kRequest, ackFrame(255), ackFrame(253)}));
@@ -293,6 +294,7 @@ std::string expectedDescription(const SimProfile& p) {
 std::string expectedSet(const SimProfile& p) {
     if (p.sendsArray) return arrayText(p);
     if (p.name == "gps76") return kGps76List;
+    if (p.name == "etrex2") return kEtrexList;
     return kDefaultList;
 }
 

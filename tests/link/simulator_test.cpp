@@ -103,10 +103,15 @@ TEST(SimulatorDownload, WaypointsInTheProfileFormat) {
         EXPECT_EQ(r.packets.back().data, (std::vector<uint8_t>{7, 0}));
         // Decoded in the format the profile names, the data come back exactly.
         SimWaypointFormat f = sim.profile.waypointFormat;
-        WaypointFormat format = f == SimWaypointFormat::D103   ? WaypointFormat::D103
-                                : f == SimWaypointFormat::D109 ? WaypointFormat::D109
-                                : f == SimWaypointFormat::D110 ? WaypointFormat::D110
-                                                               : WaypointFormat::D108;
+        const std::pair<SimWaypointFormat, WaypointFormat> formats[] = {
+            {SimWaypointFormat::D100, WaypointFormat::D100}, {SimWaypointFormat::D101, WaypointFormat::D101},
+            {SimWaypointFormat::D102, WaypointFormat::D102}, {SimWaypointFormat::D103, WaypointFormat::D103},
+            {SimWaypointFormat::D104, WaypointFormat::D104}, {SimWaypointFormat::D107, WaypointFormat::D107},
+            {SimWaypointFormat::D108, WaypointFormat::D108}, {SimWaypointFormat::D109, WaypointFormat::D109},
+            {SimWaypointFormat::D110, WaypointFormat::D110}};
+        WaypointFormat format = WaypointFormat::D100;
+        for (const auto& [simFormat, recordFormat] : formats)
+            if (simFormat == f) format = recordFormat;
         for (int i = 0; i < 7; i++) {
             PointRecord rec;
             memset(&rec, 0, sizeof rec);
@@ -115,7 +120,9 @@ TEST(SimulatorDownload, WaypointsInTheProfileFormat) {
             EXPECT_EQ(std::string(rec.NameOfPoint), sim.waypoints[i].name);
             EXPECT_EQ(rec.Latitude, sim.waypoints[i].lat);
             EXPECT_EQ(rec.Longitude, sim.waypoints[i].lon);
-            EXPECT_EQ(rec.Symbol, sim.waypoints[i].symbol);
+            if (f != SimWaypointFormat::D100) {  // D100 has no symbol
+                EXPECT_EQ(rec.Symbol, sim.waypoints[i].symbol);
+            }
         }
         EXPECT_TRUE(ui.boxTexts().empty());
     }
@@ -349,6 +356,54 @@ TEST(SimulatorPacing, NoFasterThan9600Baud) {
     // 960 bytes per second at most.
     EXPECT_GE(seconds, (double)sim.bytesSent() / 960.0 * 0.95);
     EXPECT_GT(sim.bytesSent(), 500);
+
+    // The host's bytes take their line time too: the ACK of a full packet
+    // (263 bytes out, 8 back) comes no sooner than both frames need.
+    uint8_t full[255];
+    memset(full, 0x41, sizeof full);
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sendAndAnswer(200, full, 255), 6);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(seconds, (263 + 8) / 960.0 * 0.95);
+}
+
+TEST(SimulatorUpload, RawRecordsComeBackByteForByte) {
+    ScriptedPlatform ui;
+    Simulator sim(*findSimProfile("d103"));
+    sim.generate(3, 1, 2, 1, 5);  // replaced by the uploads, not mixed with them
+    sim.rawRecords = true;
+    SimLink link(sim);
+    // Bytes no D103 record would hold (too long, a D108 layout): kept as sent.
+    const std::vector<std::vector<uint8_t>> waypoints = {{1, 2, 3}, std::vector<uint8_t>(120, 0xA5)};
+    const std::vector<SimPacket> route = {{29, {7, 'X', 0}}, {30, {9, 9}}, {98, {}}, {30, {8}}};
+    uint8_t count[2] = {2, 0};
+    EXPECT_EQ(sendAndAnswer(27, count, 2), 6);
+    for (const std::vector<uint8_t>& w : waypoints) EXPECT_EQ(sendAndAnswer(35, w.data(), (int)w.size()), 6);
+    EXPECT_EQ(sendAndAnswer(12, count, 2), 6);
+    count[0] = 4;
+    EXPECT_EQ(sendAndAnswer(27, count, 2), 6);
+    for (const SimPacket& p : route) EXPECT_EQ(sendAndAnswer(p.id, p.data.data(), (int)p.data.size()), 6);
+    EXPECT_EQ(sendAndAnswer(12, count, 2), 6);
+
+    Received w = download(7);
+    ASSERT_TRUE(w.complete);
+    ASSERT_EQ(w.packets.size(), 4u);
+    EXPECT_EQ(w.packets[0].data, (std::vector<uint8_t>{2, 0}));
+    EXPECT_EQ(w.packets[1].data, waypoints[0]);
+    EXPECT_EQ(w.packets[2].data, waypoints[1]);
+    Received r = download(4);
+    ASSERT_TRUE(r.complete);
+    ASSERT_EQ(r.packets.size(), 6u);
+    EXPECT_EQ(r.packets[0].data, (std::vector<uint8_t>{4, 0}));
+    for (size_t i = 0; i < route.size(); i++) {
+        EXPECT_EQ(r.packets[1 + i].id, route[i].id);
+        EXPECT_EQ(r.packets[1 + i].data, route[i].data);
+    }
+    // Nothing uploaded for tracks: an empty log, not the generated one.
+    Received t = download(6);
+    ASSERT_TRUE(t.complete);
+    EXPECT_EQ(t.packets.size(), 2u);
+    EXPECT_EQ(sim.uploadLog().waypoints.size(), 0u);  // nothing decoded
 }
 
 TEST(SimulatorUsb, DownloadUploadAndFaults) {

@@ -185,19 +185,26 @@ bool routeTrackIdScripted(const RouteTrackIdDialog& dialog, std::string& entry) 
     event.number = dialog.maxLength;
     event.items.push_back(entry);  // the preset
     event.items.push_back(dialog.narrowField ? "narrow" : "wide");
-    ScriptedPlatform::Answer answer;
-    bool ok = ui.takeAnswer(ScriptedEvent::RouteTrackIdDialog,
-                            std::string("\"") + (dialog.title ? dialog.title : "") + "\" (preset \"" +
-                                entry + "\")",
-                            answer) &&
-              answer.ok;
-    if (ok) {
+    bool ok = false;
+    for (;;) {
+        ScriptedPlatform::Answer answer;
+        ok = ui.takeAnswer(ScriptedEvent::RouteTrackIdDialog,
+                           std::string("\"") + (dialog.title ? dialog.title : "") + "\" (preset \"" + entry + "\")",
+                           answer) &&
+             answer.ok;
+        if (!ok) break;
         std::string typed = answer.text;
         if (dialog.maxLength > 0 && static_cast<int>(typed.size()) > dialog.maxLength) {
             typed.resize(static_cast<size_t>(dialog.maxLength));
         }
+        // A refused entry leaves the dialog open for the next answer.
+        if (const char* refusal = dialog.check ? dialog.check(typed) : nullptr) {
+            recordBox("FEHLER", refusal, BoxIcon::Warning);
+            continue;
+        }
         entry = typed;
         event.extra = typed;
+        break;
     }
     event.answer = ok;
     ui.events_.push_back(event);

@@ -122,6 +122,28 @@ TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten)
     EXPECT_TRUE(fileExists(file.substr(0, file.size() - 1) + "d"));
 }
 
+// A point without valid position is kept out of the file with a box, and
+// the success count still names every point received.
+TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted)
+{
+    ui.queueSaveFile(file);
+    ui.queueYesNo(false);
+    answerCommandWith(peer, {{27, u16Bytes(3)},
+                             {35, waypointRecord(WaypointFormat::D108, "HAUS", 50.5, 7.25)},
+                             {35, waypointRecord(WaypointFormat::D108, "NIRGENDS", 95.0, 7.5)},
+                             {35, waypointRecord(WaypointFormat::D108, "HOF", 50.6, 7.5)},
+                             {12, u16Bytes(7)}});
+    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{
+                                 "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen "
+                                 "Positionsdaten. Diese \nPunkte sind daher nicht in der Ausgabedatei \nenthalten.",
+                                 "Übertragung erfolgreich beendet (00003 Punkte)."}));
+    const std::string mid = readFile(file.substr(0, file.size() - 1) + "d");
+    EXPECT_NE(mid.find("\"HAUS\""), std::string::npos);
+    EXPECT_NE(mid.find("\"HOF\""), std::string::npos);
+    EXPECT_EQ(mid.find("NIRGENDS"), std::string::npos);
+}
+
 TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute)
 {
     setProtocolSet("\r\nA100\r\nD108\r\nA201\r\nD201");

@@ -7,6 +7,9 @@
 #include <algorithm>
 
 #include "app/command.h"
+#include "link/device_info.h"
+#include "link/usb.h"
+#include "transfer/download.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/sim_session.h"
 #include "tests/transfer/transfer_helpers.h"
@@ -65,6 +68,24 @@ TEST(SimDownloadUsb, TrackListOffersTheNamesAndTheChosenTrackIsFetched)
               "  Status:   00040 (00120) von  00120  Track-Punkten empfangen.");
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00040 Punkte)."}));
     EXPECT_TRUE(fileExists(file));
+}
+
+// What the receiver still has on the bulk pipe after the transfer's end is
+// read away, so the next command starts on an empty pipe.
+TEST(SimDownloadUsb, BulkPipeIsEmptyAfterTheDownload)
+{
+    ScriptedPlatform ui;
+    SimSession session("etrex", SimLink::Usb);
+    session.sim->generate(3, 0, 0, 0, 0);
+    session.start();
+    ASSERT_EQ(openUsbDevice(), 1);
+    ASSERT_EQ(queryDeviceInfo(0, 0), 1);
+    ui.queueSaveFile(tempFile("drain.mif"));
+    ui.queueYesNo(false);
+    downloadFromDevice(0, 7, MapInfoMif, PointObjects);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00003 Punkte)."}));
+    EXPECT_FALSE(usbBulkPending);
+    closeLink();
 }
 
 TEST(SimDownloadUsb, CancelledTrackListEndsWithoutFile)

@@ -179,6 +179,65 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes)
     EXPECT_EQ(frames[5].data[0], 2);
 }
 
+// A file without route numbers and names: the id dialog gives all points
+// one route, by number where the route format has a number (preset "01",
+// narrow field) and by name otherwise (preset "ROUTE"). A file that names
+// its routes is not asked.
+TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds)
+{
+    for (int i = 0; i < 3; i++) add(makePoint(0, i + 1, i == 1 ? "MITTE" : i ? "ZIEL" : "START", 50 + i * 0.01, 7));
+    const std::string plain = writeTableAsMif("noids.mif", PointObjects);
+    // No numbers in the file: the number column left empty.
+    std::string mid = readFile(plain.substr(0, plain.size() - 1) + "d");
+    for (size_t at = mid.find("\"0\","); at != std::string::npos; at = mid.find("\"0\",", at + 1))
+        if (at == 0 || mid[at - 1] == '\n') mid.replace(at, 4, "\"\",");
+    writeFile(plain.substr(0, plain.size() - 1) + "d", mid);
+    struct Case {
+        const char* protocols;
+        const char* entry;
+        const char* preset;
+        const char* field;
+    };
+    for (const Case& c : {Case{"A100\r\nA200\r\nD103\r\nD201\r\n", "7", "01", "narrow"},
+                          Case{kEtrexProtocols, "TOUR", "ROUTE", "wide"}}) {
+        SCOPED_TRACE(c.preset);
+        setProtocolSet(c.protocols);
+        ui.clearEvents();
+        peer.reset();
+        ui.queueOpenFile(plain);
+        ui.queueYesNo(true);
+        ui.queueRouteTrackId(true, c.entry);
+        uploadToDevice(1, 7, MapInfoMif);
+        const auto dialogs = ui.eventsOf(ScriptedEvent::RouteTrackIdDialog);
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ(dialogs[0]->items, (std::vector<std::string>{c.preset, c.field}));
+        const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+        ASSERT_GE(frames.size(), 2u);
+        ASSERT_EQ(frames[1].id, 29);
+        EXPECT_EQ(peer.count(29), 1);
+        if (c.preset[0] == '0') {
+            EXPECT_EQ(frames[1].data[0], 7);  // D201 route number
+        } else {
+            EXPECT_EQ(std::string((const char*)frames[1].data.data()), "TOUR");  // D202 ident
+        }
+        EXPECT_FALSE(ui.answersLeft());
+    }
+
+    // Names but no numbers: the file names its route, nothing is asked.
+    for (size_t at = mid.find("\"\",\"\","); at != std::string::npos; at = mid.find("\"\",\"\",", at + 1))
+        mid.replace(at, 6, "\"\",\"RUNDE\",");
+    writeFile(plain.substr(0, plain.size() - 1) + "d", mid);
+    ui.clearEvents();
+    peer.reset();
+    ui.queueOpenFile(plain);
+    ui.queueYesNo(true);
+    uploadToDevice(1, 7, MapInfoMif);
+    EXPECT_TRUE(ui.eventsOf(ScriptedEvent::RouteTrackIdDialog).empty());
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(std::string((const char*)frames[1].data.data()), "RUNDE");
+}
+
 TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne)
 {
     PointRecord a = makePoint(1, 1, "A1", 50.0, 7.0);
@@ -225,26 +284,52 @@ TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit)
     EXPECT_EQ(ui.boxTexts().back(), "Übertragung erfolgreich beendet (0600 Punkte).");
 }
 
+// Routes and separate track logs alike.
 TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent)
 {
     add(makePoint(1, 4, "A", 50.0, 7.0));
     add(makePoint(1, 4, "B", 50.1, 7.1));
     const std::string file = writeTableAsMif("dupnum.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
-    uploadToDevice(1, 7, MapInfoMif);
-    EXPECT_TRUE(peer.frames.empty());
-    EXPECT_EQ(ui.boxTexts(),
-              (std::vector<std::string>{
-                  "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
-                  "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal "
-                  "vorkommen.) "}));
+    for (int kind : {7, 6}) {
+        SCOPED_TRACE(kind);
+        ui.clearEvents();
+        peer.reset();
+        ui.queueOpenFile(file);
+        ui.queueYesNo(true);  // as routes / as separate track logs
+        uploadToDevice(1, kind, MapInfoMif);
+        EXPECT_TRUE(peer.frames.empty());
+        EXPECT_EQ(ui.boxTexts(),
+                  (std::vector<std::string>{
+                      "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
+                      "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal "
+                      "vorkommen.) "}));
+    }
 }
 
 // NAKs to the same point: ten are answered by sending it again, the
-// eleventh ends the upload.
+// eleventh ends the upload; an ACK starts the count anew.
 TEST_F(UploadSerial, NakRepetitionUpToTenTimes)
 {
+    {
+        add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+        add(makePoint(0, 2, "HOF", 50.6, 7.5));
+        const std::string file = writeTableAsMif("nak2.mif", PointObjects);
+        int naks = 0;
+        peer.onFrame = [&naks](const HostFrame& frame, FakeSerialPeer& p) {
+            // Ten NAKs for each of the two points, then its ACK.
+            if (frame.id == 35 && naks++ % 11 < 10)
+                p.sendNak(35);
+            else
+                ackEverything(frame, p);
+        };
+        ui.queueOpenFile(file);
+        ui.queueYesNo(false);
+        uploadToDevice(1, 7, MapInfoMif);
+        EXPECT_EQ(peer.count(35), 22);
+        EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte)."}));
+        pointTable.reset();
+    }
+
     add(makePoint(0, 1, "HAUS", 50.5, 7.25));
     add(makePoint(0, 2, "HOF", 50.6, 7.5));
     const std::string file = writeTableAsMif("nak.mif", PointObjects);
@@ -388,6 +473,16 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers)
     EXPECT_EQ(u16At(frames[0]), 9);
     EXPECT_EQ(trackIdents(frames), (std::vector<std::string>{"TRK05", "TRK07", "TRK09"}));
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::RouteTrackIdDialog).empty());
+
+    // Not separate: one track log, which has no name of its own.
+    ui.clearEvents();
+    peer.reset();
+    ui.queueOpenFile(file);
+    ui.queueYesNo(false);
+    uploadToDevice(1, 6, MapInfoMif);
+    const std::vector<HostFrame> one = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(one), (std::vector<uint8_t>{27, 99, 34, 34, 34, 34, 34, 34, 12}));
+    EXPECT_EQ(trackIdents(one), (std::vector<std::string>{"TRACK"}));
 }
 
 TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers)

@@ -100,6 +100,7 @@ private slots:
     void boxesHaveTheirTitlesIconsAndButtons();
     void fileDialogsFiltersAndSuffix();
     void saveDialogAsksBeforeOverwriting();
+    void saveDialogExtensionFollowsTheCaseOfTheName();
 
 private:
     QTemporaryDir config_;
@@ -445,6 +446,10 @@ void DialogsTest::helpTextHeadingsInOrder() {
         sub = at;
     }
     QVERIFY(sub < lines.indexOf(QStringLiteral("MAPINFO-MIF-DATEIEN")));
+    // Nothing is aligned with runs of blanks, which the proportional font
+    // would leave ragged (the title is spaced out on purpose).
+    for (int i = 2; i < lines.size(); ++i)
+        QVERIFY2(!lines[i].trimmed().contains(QStringLiteral("  ")), qPrintable(lines[i]));
     // The Linux device names are explained.
     QVERIFY(ui::shortHelpText().contains(QStringLiteral("/dev/ttyS{n-1}")));
     QVERIFY(ui::shortHelpText().contains(QStringLiteral("~/.config/wegmate/com3")));
@@ -527,6 +532,19 @@ void DialogsTest::fileDialogsFiltersAndSuffix() {
     QCOMPARE(QString::fromStdString(name), dir.filePath(QStringLiteral("neu.mif")));
     QVERIFY(!platform().chooseFileToSave("Wegmate  --  OVL-Datei schreiben", FileFilter::Overlay, "ovl", name));
     QVERIFY2(script.unexpected().isEmpty(), qPrintable(script.describe()));
+}
+
+void DialogsTest::saveDialogExtensionFollowsTheCaseOfTheName() {
+    // A name typed in capitals gets the extension in capitals.
+    QTemporaryDir dir;
+    std::string name = "*.mif";
+    ModalScript capitals;
+    capitals.on(QStringLiteral("Wegmate  --  MIF-Datei schreiben"), [&dir](QWidget* window) {
+        ModalScript::enterFileName(qobject_cast<QFileDialog*>(window), dir.filePath(QStringLiteral("TOUR")));
+    });
+    QVERIFY(platform().chooseFileToSave("Wegmate  --  MIF-Datei schreiben", FileFilter::MapInfo, "mif", name));
+    QCOMPARE(QString::fromStdString(name), dir.filePath(QStringLiteral("TOUR.MIF")));
+    QVERIFY2(capitals.finished(), qPrintable(capitals.describe()));
 }
 
 void DialogsTest::saveDialogAsksBeforeOverwriting() {
