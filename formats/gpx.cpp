@@ -18,6 +18,7 @@
 #include "app/atomic_file.h"
 #include "app/platform.h"
 #include "app/text_encoding.h"
+#include "formats/format_helpers.h"
 #include "formats/helpers.h"
 #include "formats/reading.h"
 #include "transfer/names.h"
@@ -703,22 +704,15 @@ int writeGpxFile(const char* fileName, int objectKind, int transferKind)
 
     const bool tracks = transferKind == 6;
     const char* lineTag = tracks ? "trk" : "rte";
-    bool first = true;
     bool lineOpen = false, segmentOpen = false;
     int trackNumber = 0;
     char trackName[kNameSize] = "";
-    for (int i = 0; i < pointTable.count; i++) {
-        const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
+    forEachWrittenRecord(objectKind, [&](const PointRecord& r, bool startsObject) {
         if (objectKind != LineObjects) {
-            appendPoint(out, "  ", "wpt", r, true, r.NewSegment || first);
-            first = false;
-            continue;
+            appendPoint(out, "  ", "wpt", r, true, startsObject);
+            return true;
         }
-        if (r.NewSegment || first) {
-            if (r.LinePointCount < 2)
-                continue;
+        if (startsObject) {
             if (segmentOpen)
                 out += "    </trkseg>\n";
             segmentOpen = false;
@@ -740,8 +734,8 @@ int writeGpxFile(const char* fileName, int objectKind, int transferKind)
             }
         }
         appendPoint(out, tracks ? "      " : "    ", tracks ? "trkpt" : "rtept", r, false, false);
-        first = false;
-    }
+        return true;
+    });
     if (segmentOpen)
         out += "    </trkseg>\n";
     if (lineOpen)

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/platform.h"
+#include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
@@ -132,6 +133,7 @@ const InputFileKind kInputFileKinds[] = {
     {MapInfoMif, "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät", FileFilter::MapInfo, "*.mif", true},
     {OvlAscii, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", false},
     {OvlBinary, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", true},
+    {Gpx, "Wegmate  --  GPX-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Gpx, "*.gpx", true},
 };
 
 // Any unknown value is the binary overlay, as on the download side.
@@ -161,6 +163,8 @@ int readInputFile(const std::string& fileName, int transferKind, const InputFile
         facts.separateTracksAnswered = separateTracks != 0;
         return ok;
     }
+    case Gpx:
+        return readGpxFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
     default: {
         int objectKindFound = 0;
         return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, facts.hasNumbers, facts.hasNames);

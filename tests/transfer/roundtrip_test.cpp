@@ -31,7 +31,7 @@ struct RoundTrip {
 std::string describe(const RoundTrip& c)
 {
     const char* kinds[] = {"waypoints", "routes", "tracks"};
-    const char* files[] = {"", "mif", "ovlascii", "ovlbinary"};
+    const char* files[] = {"", "mif", "ovlascii", "ovlbinary", "gpx"};
     return c.profile + "_" + linkName(c.link) + "_" + kinds[c.kind] + "_" + files[c.fileKind] + "_" +
            (c.objectKind == LineObjects ? "lines" : "points");
 }
@@ -49,7 +49,7 @@ std::vector<RoundTrip> allCases()
             // every serial query: those run on USB, and once on serial.
             const bool fullSerial = findSimProfile(profile)->sendsArray;
             for (int kind = Waypoints; kind <= Tracks; kind++)
-                for (int fileKind = MapInfoMif; fileKind <= OvlBinary; fileKind++)
+                for (int fileKind = MapInfoMif; fileKind <= Gpx; fileKind++)
                     for (int objectKind : {LineObjects, PointObjects}) {
                         if (link == SimLink::Serial && !fullSerial &&
                             !(kind == Tracks && fileKind == MapInfoMif && objectKind == PointObjects))
@@ -128,7 +128,9 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
     const SimProfile& profile = *findSimProfile(c.profile);
     const bool points = c.objectKind == PointObjects;
     const bool ascii = c.fileKind == OvlAscii;
-    const std::string file = tempFile(c.fileKind == MapInfoMif ? "trip.mif" : "trip.ovl");
+    const bool gpx = c.fileKind == Gpx;
+    const std::string file =
+        tempFile(c.fileKind == MapInfoMif ? "trip.mif" : gpx ? "trip.gpx" : "trip.ovl");
 
     // The first receiver and the download.
     SimSession source(c.profile, c.link);
@@ -167,7 +169,8 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
         ui.recordAllStatus = false;
         ui.queueOpenFile(file);
         if (c.kind != Tracks) {
-            if (ascii || !points) ui.queueInitials("KB");
+            // GPX keeps the names of route points: no initials needed.
+            if (ascii || (!points && !gpx)) ui.queueInitials("KB");
             ui.queueYesNo(c.kind == Routes);
             if (c.kind == Routes && ascii && points) ui.queueRouteTrackId(false);
         } else if (trackLogs(profile)) {
@@ -253,6 +256,54 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
             }
         }
     }
+}
+
+// A GPX file as other programs write it, with two tracks, the first of two
+// segments, and a waypoint beside them: a track upload sends every track
+// point, as separate track logs with their segments.
+TEST(GpxUpload, SeveralTracksWithSegmentsReachTheReceiver)
+{
+    const std::string file = tempFile("several.gpx");
+    writeFile(file,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<gpx version=\"1.1\" creator=\"other\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<wpt lat=\"47.0\" lon=\"11.0\"><name>Gipfel</name></wpt>\n"
+              "<trk><name>Hinweg</name>\n"
+              "<trkseg><trkpt lat=\"47.1\" lon=\"11.1\"><ele>812.5</ele><time>2023-06-01T08:00:00Z</time></trkpt>"
+              "<trkpt lat=\"47.11\" lon=\"11.11\"/><trkpt lat=\"47.12\" lon=\"11.12\"/></trkseg>\n"
+              "<trkseg><trkpt lat=\"47.2\" lon=\"11.2\"/><trkpt lat=\"47.21\" lon=\"11.21\"/></trkseg>\n"
+              "</trk>\n"
+              "<trk><name>Rueckweg</name><trkseg><trkpt lat=\"-47.3\" lon=\"-11.3\"/><trkpt lat=\"-47.31\" "
+              "lon=\"-11.31\"/><trkpt lat=\"-47.32\" lon=\"-11.32\"/><trkpt lat=\"-47.33\" lon=\"-11.33\"/>"
+              "</trkseg></trk>\n</gpx>\n");
+    SimSession target("etrex", SimLink::Usb);
+    target.sim->usbInterruptOnly = true;
+    target.start();
+    {
+        ScriptedPlatform ui;
+        ui.recordAllStatus = false;
+        ui.queueOpenFile(file);
+        ui.queueYesNo(true);  // separate track logs
+        runCommand(UploadTracks, target.port, Gpx, LineObjects);
+        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Übertragung erfolgreich beendet (0009 Punkte)."});
+        EXPECT_FALSE(ui.answersLeft());
+    }
+    target.stop();
+    const SimUploadLog log = target.sim->uploadLog();
+    ASSERT_EQ(sizes(log.tracks), (std::vector<size_t>{5, 4}));
+    EXPECT_EQ(names(log.tracks), (std::vector<std::string>{"HINWEG", "RUECKWEG"}));
+    const std::vector<Flat> points = flatten(log.tracks);
+    const double lat[] = {47.1, 47.11, 47.12, 47.2, 47.21, -47.3, -47.31, -47.32, -47.33};
+    const bool newSegment[] = {true, false, false, true, false, true, false, false, false};
+    const double semicircle = 180.0 / 2147483648.0;
+    for (size_t i = 0; i < points.size(); i++) {
+        SCOPED_TRACE(i);
+        EXPECT_NEAR(points[i].lat, lat[i], 1.5 * semicircle);
+        EXPECT_NEAR(points[i].lon, lat[i] > 0 ? lat[i] - 36.0 : lat[i] + 36.0, 1.5 * semicircle);
+        EXPECT_EQ(points[i].newSegment, newSegment[i]);
+    }
+    EXPECT_NEAR(points[0].altitude, 812.5f, 0.01);
+    EXPECT_EQ(points[0].time, 1054540800u);  // 2023-06-01 08:00:00 UTC in receiver seconds
 }
 
 INSTANTIATE_TEST_SUITE_P(AllProfiles, RoundTripTest, ::testing::ValuesIn(allCases()), caseName);
