@@ -58,7 +58,7 @@ Received download(int command) {
 // Sends one packet and reads the receiver's answer id (0 = none).
 int sendAndAnswer(uint8_t id, const uint8_t* data, int size) {
     uint8_t buffer[255] = {};
-    memcpy(buffer, data, (size_t)size);
+    if (size > 0) memcpy(buffer, data, (size_t)size);
     Packet p;
     p.build(id, (uint8_t)size, buffer);
     if (!p.send(1, 1)) return 0;
