@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 // "%.8lf" independent of the user's locale, into out (size bytes).
 void formatCoordinate(char* out, size_t size, double value);

@@ -15,15 +15,15 @@
 #include <expat.h>
 #include <strings.h>
 
-#include "app/atomic_file.h"
-#include "app/platform.h"
-#include "app/text_encoding.h"
+#include "platform/atomic_file.h"
+#include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "formats/format_helpers.h"
-#include "formats/helpers.h"
+#include "model/helpers.h"
 #include "formats/reading.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
-#include "transfer/times.h"
+#include "model/names.h"
+#include "model/point_table.h"
+#include "model/times.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/atomic_file.h"
-#include "app/platform.h"
+#include "platform/atomic_file.h"
+#include "platform/platform.h"
 #include "formats/format_helpers.h"
-#include "formats/helpers.h"
+#include "model/helpers.h"
 #include "formats/reading.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
-#include "transfer/times.h"
+#include "model/names.h"
+#include "model/point_table.h"
+#include "model/times.h"
 
 namespace {
 

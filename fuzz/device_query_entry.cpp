@@ -14,7 +14,7 @@
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
-#include "transfer/record_formats.h"
+#include "records/record_formats.h"
 
 namespace {
 

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "fuzz_entries.h"
 #include "fuzz_support.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
-#include "transfer/download.h"
-#include "transfer/point_table.h"
+#include "transfers/download.h"
+#include "model/point_table.h"
 
 namespace {
 

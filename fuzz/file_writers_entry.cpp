@@ -17,8 +17,8 @@
 #include "formats/ovl_binary.h"
 #include "fuzz_entries.h"
 #include "fuzz_support.h"
-#include "transfer/point_table.h"
-#include "transfer/record_formats.h"
+#include "model/point_table.h"
+#include "records/record_formats.h"
 
 namespace {
 

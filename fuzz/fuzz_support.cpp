@@ -3,7 +3,7 @@
 #include "fuzz_support.h"
 
 #include "fuzz_entries.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 #include <dirent.h>
 #include <unistd.h>

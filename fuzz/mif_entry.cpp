@@ -8,7 +8,7 @@
 #include "formats/mif.h"
 #include "fuzz_entries.h"
 #include "fuzz_support.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 int fuzzMifReader(const uint8_t* data, size_t size)
 {

@@ -6,7 +6,7 @@
 #include "formats/ovl_binary.h"
 #include "fuzz_entries.h"
 #include "fuzz_support.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 int fuzzOvlBinaryReader(const uint8_t* data, size_t size)
 {

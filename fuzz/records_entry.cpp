@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "fuzz_entries.h"
-#include "transfer/record_formats.h"
+#include "records/record_formats.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz_entries.h"
-#include "transfer/point_table.h"
-#include "transfer/record_formats.h"
+#include "model/point_table.h"
+#include "records/record_formats.h"
 #if WEGMATE_FUZZ_HAVE_MIF_READER
 #include "formats/mif.h"
 #endif

@@ -11,13 +11,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "fuzz_entries.h"
 #include "fuzz_support.h"
 #include "link/link_clock.h"
 #include "link/protocol_set.h"
-#include "transfer/point_table.h"
-#include "transfer/upload.h"
+#include "model/point_table.h"
+#include "transfers/upload.h"
 
 namespace {
 

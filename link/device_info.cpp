@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
-#include "app/text_encoding.h"
+#include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "link/device_info.h"
 #include "link/link_clock.h"
 #include "link/packet.h"

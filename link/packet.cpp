@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/trace.h"

@@ -16,8 +16,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "app/platform.h"
-#include "app/settings.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
 #include "link/link_clock.h"
 #include "link/serial_settings.h"
 #include "link/trace.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "link/link_clock.h"
 #include "link/trace.h"
 #include "link/usb.h"

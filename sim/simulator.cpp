@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "sim/sim_impl.h"
-#include "transfer/point_table.h"
-#include "transfer/record_formats.h"
+#include "model/point_table.h"
+#include "records/record_formats.h"
 
 namespace {
 

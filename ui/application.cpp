@@ -9,8 +9,8 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "app/command.h"
-#include "app/settings.h"
+#include "commands/command.h"
+#include "platform/settings.h"
 #include "link/trace.h"
 #include "ui/boxes.h"
 #include "ui/main_window.h"

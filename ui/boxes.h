@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 class QWidget;
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "ui/boxes.h"
 #include "ui/read_only_text.h"
 

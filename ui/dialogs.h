@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "ui/template_dialog.h"
 
 class QLineEdit;

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "ui/application.h"
 
 int main(int argc, char** argv) {

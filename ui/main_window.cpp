@@ -15,9 +15,9 @@
 #include <QStyle>
 #include <QWindow>
 
-#include "app/command.h"
-#include "app/settings.h"
-#include "formats/ovl_convert.h"
+#include "commands/command.h"
+#include "platform/settings.h"
+#include "commands/ovl_convert.h"
 #include "ui/boxes.h"
 #include "ui/dialogs.h"
 #include "ui/help_window.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 #include <QStringList>
 class QString;

@@ -9,12 +9,12 @@
 #include <random>
 #include <vector>
 
-#include "app/platform.h"
-#include "app/settings.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
 #include "tests/base/reference_algorithms.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
-#include "transfer/splitting.h"
+#include "model/names.h"
+#include "model/point_table.h"
+#include "model/splitting.h"
 
 namespace {
 

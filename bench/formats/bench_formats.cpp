@@ -13,13 +13,13 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
+#include "model/names.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 build="$1"
 out="$2"
 n="${3:-20000}"
-cli="$build/wegmate/tools/wegmate-cli"
+cli="$build/wegmate/cli/wegmate-cli"
 sim="$build/wegmate/wegmate-sim"
 mkdir -p "$out"
 if ! command -v ogr2ogr >/dev/null 2>&1; then

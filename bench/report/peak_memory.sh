@@ -8,7 +8,7 @@
 build="$1"
 out="$2"
 n="${3:-20000}"
-cli="$build/wegmate/tools/wegmate-cli"
+cli="$build/wegmate/cli/wegmate-cli"
 sim="$build/wegmate/wegmate-sim"
 mkdir -p "$out"
 work=$(mktemp -d /tmp/wegmate-peak-XXXXXX) || exit 1

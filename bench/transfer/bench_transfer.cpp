@@ -28,12 +28,12 @@
 #include <string>
 #include <thread>
 
-#include "app/command.h"
-#include "app/platform.h"
+#include "commands/command.h"
+#include "platform/platform.h"
 #include "link/link_clock.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

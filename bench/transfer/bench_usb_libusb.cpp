@@ -19,12 +19,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/command.h"
-#include "app/platform.h"
+#include "commands/command.h"
+#include "platform/platform.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "sim/usbdevfs_receiver.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "formats/helpers.h"
+#include "model/helpers.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "reference_algorithms.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
+#include "model/names.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {

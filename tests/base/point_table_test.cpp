@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "formats/helpers.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
+#include "model/helpers.h"
+#include "model/names.h"
+#include "model/point_table.h"
 
 inline bool referenceKeyLess(const PointRecord& a, const PointRecord& b) {
     if (a.NumberOfRouteOrTrack != b.NumberOfRouteOrTrack)

@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 
 namespace {
 

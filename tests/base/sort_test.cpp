@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "reference_algorithms.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/point_table.h"
-#include "transfer/splitting.h"
+#include "model/point_table.h"
+#include "model/splitting.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/text_encoding.h"
+#include "platform/text_encoding.h"
 
 TEST(TextEncoding, HighBytesMapToTheirWindows1252Characters) {
     EXPECT_EQ(cp1252ToUtf8("\x80"), "€");

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-#include "transfer/times.h"
+#include "model/times.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "reference_algorithms.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/splitting.h"
+#include "model/splitting.h"
 
 namespace {
 

@@ -38,15 +38,15 @@
 #include <string>
 #include <vector>
 
-#include "app/command.h"
-#include "app/platform.h"
+#include "commands/command.h"
+#include "platform/platform.h"
 #include "link/link_clock.h"
 #include "link/protocol_set.h"
 #include "link/serial_settings.h"
 #include "link/transport.h"
 #include "link/usb.h"
 #include "sim/simulator.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 
 #include <sys/resource.h>
 
-#include "transfer/names.h"
-#include "transfer/point_table.h"
+#include "model/names.h"
+#include "model/point_table.h"
 
 struct ScratchDir {
     std::string path;

@@ -4,7 +4,7 @@
 #include "format_test_util.h"
 #include "formats/gpx.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/times.h"
+#include "model/times.h"
 
 namespace {
 

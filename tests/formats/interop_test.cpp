@@ -6,14 +6,14 @@
 #include <map>
 #include <regex>
 
-#include "app/text_encoding.h"
+#include "platform/text_encoding.h"
 #include "format_test_util.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/times.h"
+#include "model/times.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "format_test_util.h"
 #include "formats/mif.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/times.h"
+#include "model/times.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "formats/ovl_binary.h"
 #include "ovl_binary_util.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/times.h"
+#include "model/times.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "format_test_util.h"
 #include "formats/ovl_binary.h"
-#include "formats/ovl_convert.h"
+#include "commands/ovl_convert.h"
 #include "ovl_binary_util.h"
 #include "tests/support/scripted_platform.h"
 

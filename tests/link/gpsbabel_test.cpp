@@ -20,11 +20,11 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/command.h"
+#include "commands/command.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

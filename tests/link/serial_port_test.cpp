@@ -12,7 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "link/packet.h"
 #include "link/serial_settings.h"
 #include "link/transport.h"

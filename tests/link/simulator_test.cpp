@@ -21,7 +21,7 @@
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/record_formats.h"
+#include "records/record_formats.h"
 
 extern char** environ;
 

@@ -13,13 +13,13 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "app/command.h"
+#include "commands/command.h"
 #include "link/protocol_set.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "sim/usbdevfs_receiver.h"
 #include "tests/support/scripted_platform.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

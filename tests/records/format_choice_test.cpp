@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "transfer/record_formats.h"
+#include "records/record_formats.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "transfer/record_formats.h"
+#include "records/record_formats.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "record_bytes.h"
-#include "transfer/record_formats.h"
+#include "records/record_formats.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/transfer/transfer_helpers.h"
-#include "tools/cli_progress.h"
+#include "cli/cli_progress.h"
 
 #ifdef WEGMATE_CLI_PATH
 
@@ -198,7 +198,7 @@ TEST(Cli, ConvertsBetweenAnyTwoFileTypes)
 TEST(Cli, MainJobScriptFallsBackToTheSimulator)
 {
     const std::string dir = tempFile("job");
-    const std::string build = std::string(WEGMATE_CLI_PATH).substr(0, std::string(WEGMATE_CLI_PATH).rfind("/tools/"));
+    const std::string build = std::string(WEGMATE_CLI_PATH).substr(0, std::string(WEGMATE_CLI_PATH).rfind("/cli/"));
     const std::string command = "mkdir -p " + dir + " && cd " + dir + " && " + WEGMATE_SOURCE_DIR +
                                 "/tools/run-main-job " + build + " >out.txt 2>&1";
     const int raw = std::system(command.c_str());

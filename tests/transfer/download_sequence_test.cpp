@@ -9,8 +9,8 @@
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/fake_serial_peer.h"
 #include "tests/transfer/transfer_helpers.h"
-#include "transfer/download.h"
-#include "transfer/point_table.h"
+#include "transfers/download.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/command.h"
+#include "commands/command.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/sim_session.h"
 #include "tests/transfer/transfer_helpers.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

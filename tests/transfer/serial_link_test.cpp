@@ -14,12 +14,12 @@
 #include <string>
 #include <thread>
 
-#include "app/command.h"
+#include "commands/command.h"
 #include "link/transport.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/sim_session.h"
 #include "tests/transfer/transfer_helpers.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 #ifdef WEGMATE_CLI_PATH
 

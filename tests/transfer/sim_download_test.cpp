@@ -6,14 +6,14 @@
 
 #include <algorithm>
 
-#include "app/command.h"
+#include "commands/command.h"
 #include "link/device_info.h"
 #include "link/usb.h"
-#include "transfer/download.h"
+#include "transfers/download.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/sim_session.h"
 #include "tests/transfer/transfer_helpers.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "transfer/point_table.h"
-#include "transfer/record_formats.h"
+#include "model/point_table.h"
+#include "records/record_formats.h"
 
 std::vector<uint8_t> u16Bytes(int value);
 std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, double lat, double lon,

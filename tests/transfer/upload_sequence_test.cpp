@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "formats/ovl_ascii.h"
 #include "link/protocol_set.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/fake_serial_peer.h"
 #include "tests/transfer/transfer_helpers.h"
-#include "transfer/point_table.h"
-#include "transfer/upload.h"
+#include "model/point_table.h"
+#include "transfers/upload.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "modal_script.h"
 #include "ui/application.h"
 #include "ui/dialogs.h"

@@ -13,8 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/platform.h"
-#include "app/settings.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
 #include "modal_script.h"
 #include "ui/application.h"
 #include "ui/dialogs.h"

@@ -15,8 +15,8 @@
 #include <QtTest>
 #include <vector>
 
-#include "app/command.h"
-#include "app/settings.h"
+#include "commands/command.h"
+#include "platform/settings.h"
 #include "modal_script.h"
 #include "ui/boxes.h"
 #include "ui/dialogs.h"

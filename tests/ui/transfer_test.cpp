@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/command.h"
+#include "commands/command.h"
 #include "link/transport.h"
 #include "modal_script.h"
 #include "sim/simulator.h"

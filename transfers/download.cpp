@@ -3,14 +3,14 @@
 // transfer command, the receive loop with its acknowledgements, the check of
 // the positions and the writer of the chosen file type.
 
-#include "transfer/download.h"
+#include "transfers/download.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
-#include "app/text_encoding.h"
+#include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
@@ -19,8 +19,8 @@
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "link/transport.h"
-#include "transfer/point_table.h"
-#include "transfer/record_formats.h"
+#include "model/point_table.h"
+#include "records/record_formats.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The command-line front end of the platform interface.
 
-#include "tools/cli_platform.h"
+#include "cli/cli_platform.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 #include <cstring>
 #include <thread>
 
-#include "app/platform.h"
-#include "tools/cli_progress.h"
+#include "platform/platform.h"
+#include "cli/cli_progress.h"
 
 namespace {
 

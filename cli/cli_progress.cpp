@@ -1,6 +1,6 @@
 // The progress bar of the command-line tool.
 
-#include "tools/cli_progress.h"
+#include "cli/cli_progress.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // file choice, reading, names, questions, sorting, splitting, the id dialog,
 // the records packet and every record with its handshake.
 
-#include "transfer/upload.h"
+#include "transfers/upload.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,17 +10,17 @@
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
-#include "transfer/record_formats.h"
-#include "transfer/splitting.h"
+#include "model/names.h"
+#include "model/point_table.h"
+#include "records/record_formats.h"
+#include "model/splitting.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Automatic point names, the initials dialog and unique waypoint names.
 
-#include "transfer/names.h"
+#include "model/names.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/platform.h"
-#include "formats/helpers.h"
-#include "transfer/point_table.h"
+#include "platform/platform.h"
+#include "model/helpers.h"
+#include "model/point_table.h"
 
 char nameInitials[3] = {'A', 'A', '\0'};
 bool nameInitialsAsked = false;

@@ -1,7 +1,7 @@
 // The installed front end and the silent default that stands in before one
 // is installed.
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The command driver: opens the link, identifies the receiver, runs the
 // transfer or the device query and always returns to the idle state.
 
-#include "app/command.h"
+#include "commands/command.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "link/device_info.h"
 #include "link/transport.h"
-#include "transfer/download.h"
-#include "transfer/upload.h"
+#include "transfers/download.h"
+#include "transfers/upload.h"
 
 bool transferBusy = false;
 

@@ -6,7 +6,7 @@
 // fixed field beyond the packet reads as zero and a variable string without
 // its NUL ends at the packet's end.
 
-#include "transfer/record_formats.h"
+#include "records/record_formats.h"
 
 #include <cmath>
 #include <cstdio>

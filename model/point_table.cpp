@@ -1,6 +1,6 @@
 // The point table, position test, line counting and the ordering of uploads.
 
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 #include <cstring>
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Text helpers shared by the file readers, the binary OVL writer and the upload.
 
-#include "formats/helpers.h"
+#include "model/helpers.h"
 
 #include <cstring>
 

@@ -24,17 +24,17 @@
 #include <string>
 #include <vector>
 
-#include "app/command.h"
-#include "app/platform.h"
-#include "app/settings.h"
-#include "formats/ovl_convert.h"
+#include "commands/command.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
+#include "commands/ovl_convert.h"
 #include "link/trace.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
-#include "tools/cli_convert.h"
-#include "tools/cli_platform.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
+#include "commands/convert.h"
+#include "cli/cli_platform.h"
+#include "model/names.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
 // The general conversion of the command-line tool: the reader of one file
 // type, the writer of another.
 
-#include "tools/cli_convert.h"
+#include "commands/convert.h"
 
 #include <cstdio>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
-#include "transfer/names.h"
-#include "transfer/point_table.h"
+#include "model/names.h"
+#include "model/point_table.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Windows-1252 <-> UTF-8.
 
-#include "app/text_encoding.h"
+#include "platform/text_encoding.h"
 
 #include <cstdint>
 

@@ -1,14 +1,14 @@
 // Splitting of over-long routes and track logs, and the route/track id dialog.
 
-#include "transfer/splitting.h"
+#include "model/splitting.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
-#include "app/settings.h"
-#include "transfer/point_table.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
+#include "model/point_table.h"
 
 bool startsNewGroup(int number, const char* name, int currentNumber, const char* currentName) {
     if (number != currentNumber) return true;

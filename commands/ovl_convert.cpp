@@ -2,14 +2,14 @@
 // writes it again in the program's own form, with the four-line object text
 // on every object.
 
-#include "formats/ovl_convert.h"
+#include "commands/ovl_convert.h"
 
 #include <string>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "formats/format_helpers.h"
 #include "formats/ovl_binary.h"
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 namespace {
 

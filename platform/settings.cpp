@@ -1,6 +1,6 @@
 // The settings record and the parameter file "Wegmate.par".
 
-#include "app/settings.h"
+#include "platform/settings.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/atomic_file.h"
+#include "platform/atomic_file.h"
 
 Settings settings;
 

@@ -1,6 +1,6 @@
 // Receiver time values and their text form.
 
-#include "transfer/times.h"
+#include "model/times.h"
 
 #include <cstdio>
 #include <cstring>

@@ -7,7 +7,7 @@
 // without its NUL ends at the packet's end.
 
 #include <cstdint>
-#include "transfer/point_table.h"
+#include "model/point_table.h"
 
 // Case-sensitive substring test on a ProtocolSet text; nullptr = none.
 bool hasProtocol(const char* protocolSet, const char* name);
