@@ -29,6 +29,7 @@
 #include "platform/settings.h"
 #include "commands/ovl_convert.h"
 #include "link/trace.h"
+#include "link/drive.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "commands/convert.h"
@@ -51,7 +52,8 @@ const char* const kUsage =
     "  wegmate-cli --help | --version\n"
     "FORMAT: mif, ovl-ascii, ovl-binary oder gpx\n"
     "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
-    "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL] oder sim-usb[:PROFIL]\n";
+    "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL], sim-usb[:PROFIL],\n"
+    "      drive (das eine eingehängte Garmin-Laufwerk) oder drive:PFAD (sein Einhängepunkt)\n";
 
 const char* const kHelp =
     "wegmate-cli überträgt Wegpunkte, Routen und Track-Aufzeichnungen zwischen einem\n"
@@ -108,6 +110,18 @@ int preparePort(const std::string& port, int& portNumber)
 {
     if (port == "usb") {
         portNumber = 0;
+        return 1;
+    }
+    // A receiver that appears as a drive: the single one mounted, or the
+    // one at the mount point given.
+    if (port == "drive" || port.compare(0, 6, "drive:") == 0) {
+        std::string path = port.size() > 6 ? port.substr(6) : "";
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        if (port.size() > 5 && path.empty()) return 0;
+        setDriveMountPoint(path);
+        // Tests stand a mount table of their own in for the system's.
+        if (const char* table = std::getenv("WEGMATE_MOUNT_TABLE")) setMountTablePath(table);
+        portNumber = kDrivePort;
         return 1;
     }
     if (port.size() == 4 && port.compare(0, 3, "com") == 0 && port[3] >= '1' && port[3] <= '8') {

@@ -5,14 +5,45 @@
 
 #include "platform/platform.h"
 #include "link/device_info.h"
+#include "link/drive.h"
 #include "link/transport.h"
 #include "transfers/download.h"
+#include "transfers/drive_transfer.h"
 #include "transfers/upload.h"
 
 bool transferBusy = false;
 
 const char* const kStatusReady = "  Status:   Bereit.";
 const char* const kStatusWait = "  Status:   Bitte warten.";
+
+namespace {
+
+// The drive link: no packets, no protocol list; the device's description
+// comes from its GarminDevice.xml.
+int runDriveCommand(int command, int fileKind, int objectKind)
+{
+    if (!openDrive()) return 0;
+    setStatusLine(kStatusWait);
+    transferBusy = true;
+    switch (command) {
+    case DeviceInfo:
+        platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät",
+                                    driveDescriptionText(openedDrive()).c_str());
+        break;
+    case UploadWaypoints:
+    case UploadTracks:
+        uploadToDrive(command == UploadWaypoints ? 7 : 6, fileKind);
+        break;
+    default:
+        downloadFromDrive(command == DownloadWaypoints ? 7 : 6, fileKind, objectKind);
+        break;
+    }
+    transferBusy = false;
+    setStatusLine(kStatusReady);
+    return 0;
+}
+
+}  // namespace
 
 int runCommand(int command, int portNumber, int fileKind, int objectKind)
 {
@@ -23,6 +54,7 @@ int runCommand(int command, int portNumber, int fileKind, int objectKind)
         return 0;
     }
     if (command < DownloadWaypoints || command > DeviceInfo) return 0;
+    if (portNumber == kDrivePort) return runDriveCommand(command, fileKind, objectKind);
 
     // Open the link; the status line and the busy flag stay untouched when
     // that fails.

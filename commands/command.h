@@ -16,6 +16,7 @@ extern bool transferBusy;
 extern const char* const kStatusReady;  // "  Status:   Bereit."
 extern const char* const kStatusWait;   // "  Status:   Bitte warten."
 
-// portNumber 0 = USB, 1..8 = COM1..COM8; fileKind 1..3; objectKind 1..2.
+// portNumber 0 = USB, 1..8 = COM1..COM8, 9 = the Garmin drive (link/drive.h);
+// fileKind 1..4; objectKind 1..2.
 // Returns 0.
 int runCommand(int command, int portNumber, int fileKind, int objectKind);

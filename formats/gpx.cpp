@@ -203,6 +203,10 @@ struct GpxReader {
     bool hasNumbers[SourceCount] = {};
     bool hasNames[SourceCount] = {};
     int sourceCount[SourceCount] = {};
+    // Appending reading: only these objects are taken, named as they are.
+    bool filtered = false;
+    bool wanted[SourceCount] = {};
+    const char* capacityMessage = kMsgCapacity;
 };
 
 uint8_t recordSource[kMaxPoints];
@@ -388,8 +392,11 @@ const char* attribute(const char** attributes, const char* name)
 
 void startPoint(GpxReader& reader, Tag tag, const char** attributes)
 {
+    const Source wantedSource = tag == TagWpt ? FromWaypoint : tag == TagRtept ? FromRoute : FromTrack;
+    if (reader.filtered && !reader.wanted[wantedSource])
+        return;
     if (pointTable.count >= kMaxPoints) {
-        stop(reader, kMsgCapacity);
+        stop(reader, reader.capacityMessage);
         return;
     }
     const char* latText = attribute(attributes, "lat");
@@ -423,7 +430,7 @@ void endPoint(GpxReader& reader, Tag tag)
     PointRecord& r = pointTable.records[pointTable.count];
     if (tag != TagWpt) {
         reader.nameCounter++;
-        if (!reader.pointNamed && reader.transferKind != 6) {
+        if (!reader.pointNamed && reader.transferKind != 6 && !reader.filtered) {
             if (!nameInitialsAsked) {
                 askNameInitials();
                 nameInitialsAsked = true;
@@ -798,6 +805,44 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
             fileHasRouteOrTrackNumbers = true;
         if (keep[s] && reader.hasNames[s])
             fileHasRouteOrTrackNames = true;
+    }
+    return 1;
+}
+
+int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage)
+{
+    FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
+    if (!file) {
+        showError(kMsgOpen);
+        return 0;
+    }
+    GpxReader reader;
+    reader.transferKind = tracks ? 6 : 7;
+    reader.filtered = true;
+    reader.wanted[FromWaypoint] = waypoints;
+    reader.wanted[FromRoute] = routes;
+    reader.wanted[FromTrack] = tracks;
+    if (capacityMessage)
+        reader.capacityMessage = capacityMessage;
+    reader.parser = XML_ParserCreateNS(nullptr, ' ');
+    if (!reader.parser) {
+        fclose(file);
+        showError(kMsgRead);
+        return 0;
+    }
+    XML_SetUserData(reader.parser, &reader);
+    XML_SetElementHandler(reader.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(reader.parser, onText);
+    XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
+    XML_SetUnknownEncodingHandler(reader.parser, onUnknownEncoding, nullptr);
+    XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    const int first = pointTable.count;
+    const int ok = parseFile(reader, file);
+    XML_ParserFree(reader.parser);
+    fclose(file);
+    if (!ok) {
+        pointTable.count = first;
+        return 0;
     }
     return 1;
 }

@@ -15,3 +15,10 @@ int writeGpxFile(const char* fileName, int objectKind, int transferKind);
 // flags are owned by the caller, set, never cleared.
 int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames);
+
+// Appends the chosen objects of a file to the PointTable as the file has
+// them (no automatic names, nothing else taken in their place, no message
+// when the file holds none of them). A full table stops the reading with
+// capacityMessage (nullptr: the reader's own). 1 or 0 after the message; on
+// 0 the table keeps only what it held before.
+int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage);

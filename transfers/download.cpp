@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
@@ -21,6 +22,8 @@
 #include "link/transport.h"
 #include "model/point_table.h"
 #include "records/record_formats.h"
+
+const char* const kCapacityError = "Maximale Anzahl von Punkten überschritten.";
 
 namespace {
 
@@ -49,7 +52,6 @@ const char* const kProtocolError =
     "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
 const char* const kPrematureEndError =
     "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
-const char* const kCapacityError = "Maximale Anzahl von Punkten überschritten.";
 const char* const kNoValidPositionError =
     "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
     "Ausgabedatei erzeugt werden. \n";
@@ -141,16 +143,10 @@ int chooseSingleTrackOnUsb(DownloadState& state)
     usbDrainPending();
     platform().setWaitCursor(false);
 
-    TrackSelectDialog dialog;
-    dialog.title = " Wegmate -- Auswahl Track-Aufzeichnung";
-    dialog.prompt = "Wählen Sie die zu übertrag. Track-Aufzeichnung:";
-    dialog.noSelectionText = "FEHLER: Sie haben keine Track-Aufzeichnung ausgewählt!";
-    dialog.noSelectionTitle = "Wegmate -- Auswahl Track-Aufzeichnung";
-    for (int i = 0; i < kTrackListSlots && trackListNames[i][0] != 0; i++)
-        dialog.names.push_back(cp1252ToUtf8(trackListNames[i]));
+    std::vector<std::string> names;
+    for (int i = 0; i < kTrackListSlots && trackListNames[i][0] != 0; i++) names.push_back(trackListNames[i]);
     int selected = -1;
-    if (!platform().trackSelectDialog(dialog, selected)) return 0;
-    if (selected < 0 || selected >= (int)dialog.names.size()) return 0;
+    if (!chooseDownloadTrack(names, selected)) return 0;
     state.selectedTrack = selected + 1;
     return 1;
 }
@@ -387,18 +383,58 @@ int writeOutputFile(const std::string& fileName, int fileKind, int objectKind, i
 
 }  // namespace
 
+bool chooseDownloadFile(int fileKind, std::string& fileName)
+{
+    const bool mif = fileKind == MapInfoMif;
+    const bool gpx = fileKind == Gpx;
+    fileName = mif ? "*.mif" : gpx ? "*.gpx" : "*.ovl";
+    return platform().chooseFileToSave(mif   ? "Wegmate  --  MIF-Datei schreiben"
+                                       : gpx ? "Wegmate  --  GPX-Datei schreiben"
+                                             : "Wegmate  --  OVL-Datei schreiben",
+                                       mif ? FileFilter::MapInfo : gpx ? FileFilter::Gpx : FileFilter::Overlay,
+                                       mif ? "mif" : gpx ? "gpx" : "ovl", fileName);
+}
+
+bool askDownloadRouteMode() { return askYesNo(kRouteModeTitle, kRouteModeQuestion); }
+
+bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion); }
+
+bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected)
+{
+    TrackSelectDialog dialog;
+    dialog.title = " Wegmate -- Auswahl Track-Aufzeichnung";
+    dialog.prompt = "Wählen Sie die zu übertrag. Track-Aufzeichnung:";
+    dialog.noSelectionText = "FEHLER: Sie haben keine Track-Aufzeichnung ausgewählt!";
+    dialog.noSelectionTitle = "Wegmate -- Auswahl Track-Aufzeichnung";
+    for (const std::string& name : names) dialog.names.push_back(cp1252ToUtf8(name));
+    selected = -1;
+    if (!platform().trackSelectDialog(dialog, selected)) return false;
+    return selected >= 0 && selected < (int)dialog.names.size();
+}
+
+void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind)
+{
+    LinePointResult lines = countLinePoints(objectKind);
+    if (lines.valid == 0) {
+        showError(kNoValidPositionError);
+        return;
+    }
+    if (lines.valid < pointTable.count) showError(kSomeInvalidError);
+    if (lines.shortLine) showError(kShortLineError);
+    if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
+        showInfo(text);
+    } else {
+        showError(kWriteError);
+    }
+}
+
 void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind)
 {
     // 1. Output file.
-    const bool mif = fileKind == MapInfoMif;
-    const bool gpx = fileKind == Gpx;
-    std::string fileName = mif ? "*.mif" : gpx ? "*.gpx" : "*.ovl";
-    if (!platform().chooseFileToSave(mif   ? "Wegmate  --  MIF-Datei schreiben"
-                                     : gpx ? "Wegmate  --  GPX-Datei schreiben"
-                                           : "Wegmate  --  OVL-Datei schreiben",
-                                     mif ? FileFilter::MapInfo : gpx ? FileFilter::Gpx : FileFilter::Overlay,
-                                     mif ? "mif" : gpx ? "gpx" : "ovl", fileName))
-        return;
+    std::string fileName;
+    if (!chooseDownloadFile(fileKind, fileName)) return;
 
     // 2. Repaint and settle.
     platform().repaintMainWindow();
@@ -409,7 +445,7 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
 
     // 3. Routes or all waypoints.
     int command = transferKind;
-    if (transferKind == 7 && askYesNo(kRouteModeTitle, kRouteModeQuestion)) {
+    if (transferKind == 7 && askDownloadRouteMode()) {
         state.routeMode = true;
         command = 4;
     }
@@ -452,18 +488,5 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
     if (!complete) return;
 
     // 9. Check and write.
-    LinePointResult lines = countLinePoints(objectKind);
-    if (lines.valid == 0) {
-        showError(kNoValidPositionError);
-        return;
-    }
-    if (lines.valid < pointTable.count) showError(kSomeInvalidError);
-    if (lines.shortLine) showError(kShortLineError);
-    if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {
-        char text[96];
-        std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
-        showInfo(text);
-    } else {
-        showError(kWriteError);
-    }
+    writeDownloadFile(fileName, fileKind, objectKind, transferKind);
 }

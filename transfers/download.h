@@ -1,4 +1,24 @@
 #pragma once
 // Download of waypoints, routes (transferKind 7) and track logs (6) into a file.
 
+#include <string>
+#include <vector>
+
 void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind);
+
+// The parts every download shares, whichever link it reads from.
+
+// "Maximale Anzahl von Punkten überschritten."
+extern const char* const kCapacityError;
+// The save dialog of the file kind; false when cancelled.
+bool chooseDownloadFile(int fileKind, std::string& fileName);
+// "Nur die Wegpunkte abrufen, die ROUTE(N) zugeordnet sind? ..."
+bool askDownloadRouteMode();
+// "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?"
+bool askDownloadSingleTrack();
+// TRACKSELDLG with the names (Windows-1252); selected is 0-based. false
+// when cancelled or nothing was chosen.
+bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected);
+// Checks the positions and lines of the point table, writes the file of the
+// chosen kind and reports the result.
+void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind);

@@ -414,6 +414,25 @@ void sendUpload(int portNumber, const UploadPlan& plan)
 
 }  // namespace
 
+bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds)
+{
+    const InputFileKind& kind = inputFileKind(fileKind);
+    std::string fileName = kind.pattern;
+    if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return false;
+    platform().repaintMainWindow();
+    resetNamingState();
+    FileFacts facts;
+    if (!readInputFile(fileName, transferKind, kind, facts)) return false;
+    if (!dropUnsendablePositions()) return false;
+    carriesRouteOrTrackIds = kind.carriesRouteOrTrackIds;
+    return true;
+}
+
+bool askUploadRouteMode(bool carriesRouteOrTrackIds)
+{
+    return askYesNo(kRouteModeTitle, carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
+}
+
 void uploadToDevice(int portNumber, int transferKind, int fileKind)
 {
     const InputFileKind& kind = inputFileKind(fileKind);

@@ -12,12 +12,14 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStorageInfo>
 #include <QStyle>
 #include <QWindow>
 
 #include "commands/command.h"
 #include "platform/settings.h"
 #include "commands/ovl_convert.h"
+#include "link/drive.h"
 #include "ui/boxes.h"
 #include "ui/dialogs.h"
 #include "ui/help_window.h"
@@ -89,6 +91,16 @@ bool refusedWhileBusy(int id) {
 }  // namespace
 
 const MainWindowActions& defaultActions() { return kCoreActions; }
+
+void addGarminDrives(QComboBox* portChoice) {
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid() || !volume.isReady()) continue;
+        DriveDevice device;
+        const std::string root = volume.rootPath().toStdString();
+        if (!readGarminDevice(root, device).empty()) continue;
+        portChoice->addItem(QString::fromStdString(drivePortLabel(device)), volume.rootPath());
+    }
+}
 
 MainWindow::MainWindow(const MainWindowActions& actions) : actions_(actions) {
     theMainWindow = this;
@@ -171,7 +183,11 @@ void MainWindow::buildControls() {
                         QString::fromUtf8("TOP50-OVL-Binär (Alt)"), QStringLiteral("GPX")});
     objectType_ = choice(103, 4 * bx, 11 * by, 20 * bx,
                          {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
-    port_->setCurrentIndex(qBound(0, static_cast<int>(settings.portIndex), 8));
+    addGarminDrives(port_);
+    // A remembered drive is the first one found, or USB when none is there.
+    const int portIndex = static_cast<int>(settings.portIndex);
+    port_->setCurrentIndex(portIndex == kDrivePort && port_->count() <= kDrivePort ? 0
+                                                                                  : qBound(0, portIndex, 8 + 1));
     fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), 3));
     objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
 
@@ -229,7 +245,11 @@ void MainWindow::command(int id) {
         beep();
         return;
     }
-    const int portNumber = port_->currentIndex();
+    int portNumber = port_->currentIndex();
+    if (portNumber >= kDrivePort) {
+        setDriveMountPoint(port_->currentData().toString().toStdString());
+        portNumber = kDrivePort;
+    }
     const int fileKind = fileType_->currentIndex() + 1;
     const int objectKind = objectType_->currentIndex() + 1;
     switch (id) {
@@ -280,7 +300,7 @@ void MainWindow::openShortHelp() {
 }
 
 void MainWindow::storeChoices() {
-    settings.portIndex = port_->currentIndex();
+    settings.portIndex = qMin(port_->currentIndex(), static_cast<int>(kDrivePort));
     settings.fileTypeIndex = fileType_->currentIndex();
     settings.objectTypeIndex = objectType_->currentIndex();
 }

@@ -38,6 +38,10 @@ struct MainWindowActions {
 };
 const MainWindowActions& defaultActions();
 
+// Adds the mounted Garmin drives to the port choice as
+// "Garmin-Laufwerk (NAME)", each with its mount point as item data.
+void addGarminDrives(QComboBox* portChoice);
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:

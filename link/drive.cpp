@@ -1,0 +1,379 @@
+// The drive link: finding mounted receivers through the mount table and
+// reading their GarminDevice.xml.
+
+#include "link/drive.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string_view>
+
+#include <dirent.h>
+#include <expat.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+const char kDeviceNamespace[] = "http://www.garmin.com/xmlschemas/GarminDevice/v2";
+
+const char kMsgNoXml[] = "Keine Gerätebeschreibung (Garmin/GarminDevice.xml) auf dem Laufwerk gefunden.";
+const char kMsgReadXml[] = "Fehler beim Lesen der Gerätebeschreibung GarminDevice.xml.";
+const char kMsgMalformed[] = "GarminDevice.xml fehlerhaft: kein wohlgeformtes XML (Zeile %lu).";
+const char kMsgEntities[] = "GarminDevice.xml enthält Entity-Deklarationen und wird nicht gelesen.";
+const char kMsgNotDevice[] = "GarminDevice.xml ist keine gültige Gerätebeschreibung.";
+const char kMsgNoDrive[] =
+    "Kein Garmin-Laufwerk gefunden. \nIst das GPS-Gerät angeschlossen und als Laufwerk eingehängt?";
+const char kMsgSeveralDrives[] = "Mehrere Garmin-Laufwerke gefunden:\n%s\nBitte eines davon auswählen.";
+
+// The largest GarminDevice.xml taken; real ones have a few kilobytes.
+constexpr long kMaxXmlBytes = 1 << 20;
+
+std::string mountTablePath;
+std::string chosenMountPoint;
+DriveDevice opened;
+
+// \040 and the other octal escapes of the mount table.
+std::string unescapeMountField(std::string_view field)
+{
+    std::string out;
+    for (size_t i = 0; i < field.size(); i++) {
+        if (field[i] == '\\' && i + 3 < field.size() + 0 && field[i + 1] >= '0' && field[i + 1] <= '3' &&
+            field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
+            out += (char)((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+struct XmlReader {
+    XML_Parser parser = nullptr;
+    DriveDevice* device = nullptr;
+    std::vector<std::string> path;  // local names of the open elements
+    std::string text;
+    std::string error;
+    bool sawRoot = false;
+};
+
+void stop(XmlReader& reader, const char* format)
+{
+    if (!reader.error.empty()) return;
+    char message[256];
+    std::snprintf(message, sizeof message, format, (unsigned long)XML_GetCurrentLineNumber(reader.parser));
+    reader.error = message;
+    XML_StopParser(reader.parser, XML_FALSE);
+}
+
+std::string trimmed(const std::string& text)
+{
+    const char* blanks = " \t\r\n";
+    const size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string::npos) return "";
+    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+}
+
+// The open elements, below Device, end with these names.
+bool at(const XmlReader& reader, std::initializer_list<const char*> names)
+{
+    if (reader.path.size() != names.size() + 1) return false;
+    size_t i = 1;
+    for (const char* name : names)
+        if (reader.path[i++] != name) return false;
+    return true;
+}
+
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**)
+{
+    XmlReader& reader = *static_cast<XmlReader*>(data);
+    std::string_view full(name);
+    std::string_view space, local = full;
+    if (size_t blank = full.find(' '); blank != std::string_view::npos) {
+        space = full.substr(0, blank);
+        local = full.substr(blank + 1);
+    }
+    // Elements of other namespaces (extensions) keep their place in the
+    // path under a name that matches nothing.
+    std::string entry = space.empty() || space == kDeviceNamespace ? std::string(local) : std::string("*");
+    if (reader.path.empty()) {
+        reader.sawRoot = true;
+        if (entry != "Device") {
+            stop(reader, kMsgNotDevice);
+            return;
+        }
+    }
+    reader.path.push_back(entry);
+    reader.text.clear();
+    if (at(reader, {"MassStorageMode", "DataType"})) reader.device->dataTypes.emplace_back();
+}
+
+void XMLCALL onEnd(void* data, const XML_Char*)
+{
+    XmlReader& reader = *static_cast<XmlReader*>(data);
+    if (reader.path.empty()) return;
+    DriveDevice& device = *reader.device;
+    const std::string value = trimmed(reader.text);
+    DriveDataType* type = device.dataTypes.empty() ? nullptr : &device.dataTypes.back();
+    if (at(reader, {"Model", "Description"})) device.description = value;
+    else if (at(reader, {"Model", "PartNumber"})) device.partNumber = value;
+    else if (at(reader, {"Model", "SoftwareVersion"})) device.softwareVersion = value;
+    else if (at(reader, {"Id"})) device.id = value;
+    else if (type && at(reader, {"MassStorageMode", "DataType", "Name"})) type->name = value;
+    else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "Path"})) type->path = value;
+    else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "BaseName"}))
+        type->baseName = value;
+    else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "FileExtension"}))
+        type->fileExtension = value;
+    else if (type && at(reader, {"MassStorageMode", "DataType", "File", "TransferDirection"})) {
+        type->direction = value == "InputToUnit"      ? DriveDirection::InputToUnit
+                          : value == "OutputFromUnit" ? DriveDirection::OutputFromUnit
+                          : value == "InputOutput"    ? DriveDirection::InputOutput
+                                                      : DriveDirection::Unknown;
+    }
+    reader.path.pop_back();
+    reader.text.clear();
+}
+
+void XMLCALL onText(void* data, const XML_Char* text, int length)
+{
+    XmlReader& reader = *static_cast<XmlReader*>(data);
+    if (reader.text.size() < 4096) reader.text.append(text, (size_t)length);
+}
+
+// As for GPX: a file that declares entities is refused, nothing is expanded.
+void XMLCALL onEntityDeclaration(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                 const XML_Char*, const XML_Char*, const XML_Char*)
+{
+    stop(*static_cast<XmlReader*>(data), kMsgEntities);
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A relative path such as "Garmin/GPX/Current" resolved component by
+// component without regard to case; "" when a part is missing.
+std::string resolveNoCase(const std::string& root, const std::string& relative)
+{
+    std::string path = root;
+    size_t start = 0;
+    while (start <= relative.size()) {
+        size_t end = relative.find_first_of("/\\", start);
+        if (end == std::string::npos) end = relative.size();
+        const std::string part = relative.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            if (part == "..") return "";
+            path = findEntryNoCase(path, part);
+            if (path.empty()) return "";
+        }
+        start = end + 1;
+    }
+    return path;
+}
+
+std::string cleanRelative(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    while (!path.empty() && path.front() == '/') path.erase(0, 1);
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    return path;
+}
+
+bool isGpsData(const DriveDataType& type) { return strcasecmp(type.name.c_str(), "GPSData") == 0; }
+
+}  // namespace
+
+std::vector<MountEntry> readMountTable(const std::string& path)
+{
+    std::vector<MountEntry> entries;
+    FILE* file = std::fopen(path.empty() ? "/proc/self/mounts" : path.c_str(), "r");
+    if (!file) return entries;
+    char line[8192];
+    while (std::fgets(line, sizeof line, file)) {
+        char device[4096], mountPoint[4096], type[256], options[2048];
+        if (std::sscanf(line, "%4095s %4095s %255s %2047s", device, mountPoint, type, options) != 4) continue;
+        MountEntry entry;
+        entry.mountPoint = unescapeMountField(mountPoint);
+        std::string_view list(options);
+        size_t start = 0;
+        while (start <= list.size()) {
+            size_t end = list.find(',', start);
+            if (end == std::string_view::npos) end = list.size();
+            if (list.substr(start, end - start) == "ro") entry.readOnly = true;
+            start = end + 1;
+        }
+        entries.push_back(entry);
+    }
+    std::fclose(file);
+    return entries;
+}
+
+void setMountTablePath(const std::string& path) { mountTablePath = path; }
+
+std::string findEntryNoCase(const std::string& dir, const std::string& name)
+{
+    const std::string exact = dir + "/" + name;
+    struct stat st;
+    if (lstat(exact.c_str(), &st) == 0) return exact;
+    DIR* handle = opendir(dir.c_str());
+    if (!handle) return "";
+    std::string found;
+    while (dirent* entry = readdir(handle)) {
+        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
+            found = dir + "/" + entry->d_name;
+            break;
+        }
+    }
+    closedir(handle);
+    return found;
+}
+
+std::string readGarminDevice(const std::string& root, DriveDevice& device)
+{
+    device = DriveDevice();
+    device.mountPoint = root;
+    device.xmlPath = resolveNoCase(root, "Garmin/GarminDevice.xml");
+    if (device.xmlPath.empty()) return kMsgNoXml;
+    FILE* file = std::fopen(device.xmlPath.c_str(), "rb");
+    if (!file) return kMsgReadXml;
+    std::string bytes;
+    char chunk[16384];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && (long)bytes.size() <= kMaxXmlBytes)
+        bytes.append(chunk, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed || (long)bytes.size() > kMaxXmlBytes) return kMsgReadXml;
+
+    XmlReader reader;
+    reader.device = &device;
+    reader.parser = XML_ParserCreateNS(nullptr, ' ');
+    if (!reader.parser) return kMsgReadXml;
+    XML_SetUserData(reader.parser, &reader);
+    XML_SetElementHandler(reader.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(reader.parser, onText);
+    XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
+    XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    if (XML_Parse(reader.parser, bytes.data(), (int)bytes.size(), XML_TRUE) != XML_STATUS_OK && reader.error.empty())
+        stop(reader, kMsgMalformed);
+    if (reader.error.empty() && !reader.sawRoot) reader.error = kMsgNotDevice;
+    XML_ParserFree(reader.parser);
+    if (!reader.error.empty()) device.dataTypes.clear();
+    return reader.error;
+}
+
+std::vector<DriveDevice> findGarminDrives()
+{
+    std::vector<DriveDevice> drives;
+    std::set<std::string> seen;
+    for (const MountEntry& entry : readMountTable(mountTablePath)) {
+        if (!seen.insert(entry.mountPoint).second) continue;
+        if (!isDirectory(entry.mountPoint)) continue;
+        DriveDevice device;
+        if (!readGarminDevice(entry.mountPoint, device).empty()) continue;
+        device.readOnly = entry.readOnly;
+        drives.push_back(device);
+    }
+    return drives;
+}
+
+void setDriveMountPoint(const std::string& path) { chosenMountPoint = path; }
+const std::string& driveMountPoint() { return chosenMountPoint; }
+
+int openDrive()
+{
+    opened = DriveDevice();
+    if (!chosenMountPoint.empty()) {
+        const std::string error = readGarminDevice(chosenMountPoint, opened);
+        if (!error.empty()) {
+            showError(error.c_str());
+            return 0;
+        }
+        for (const MountEntry& entry : readMountTable(mountTablePath))
+            if (entry.mountPoint == chosenMountPoint) opened.readOnly = entry.readOnly;
+        return 1;
+    }
+    const std::vector<DriveDevice> drives = findGarminDrives();
+    if (drives.empty()) {
+        showError(kMsgNoDrive);
+        return 0;
+    }
+    if (drives.size() > 1) {
+        std::string list;
+        for (const DriveDevice& drive : drives) list += "  " + drive.mountPoint + " (" + drive.description + ")\n";
+        char message[2048];
+        std::snprintf(message, sizeof message, kMsgSeveralDrives, list.c_str());
+        showError(message);
+        return 0;
+    }
+    opened = drives.front();
+    return 1;
+}
+
+const DriveDevice& openedDrive() { return opened; }
+
+std::vector<std::string> driveOutputLocations(const DriveDevice& device)
+{
+    std::vector<std::string> locations;
+    auto add = [&](const std::string& path) {
+        if (std::find(locations.begin(), locations.end(), path) == locations.end()) locations.push_back(path);
+    };
+    for (const DriveDataType& type : device.dataTypes)
+        if (isGpsData(type) &&
+            (type.direction == DriveDirection::OutputFromUnit || type.direction == DriveDirection::InputOutput))
+            add(type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path));
+    // Where the units keep their GPX files, whether the XML names them or not.
+    add("Garmin/GPX");
+    add("Garmin/GPX/Archive");
+    add("Garmin/GPX/Current");
+    return locations;
+}
+
+std::string driveInputLocation(const DriveDevice& device)
+{
+    for (DriveDirection wanted : {DriveDirection::InputToUnit, DriveDirection::InputOutput})
+        for (const DriveDataType& type : device.dataTypes)
+            if (isGpsData(type) && type.direction == wanted)
+                return type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path);
+    return "Garmin/GPX";
+}
+
+std::string driveDescriptionText(const DriveDevice& device)
+{
+    std::string text = "Garmin-Laufwerk: " + device.mountPoint + "\r\n";
+    text += "Modell: " + device.description + "\r\n";
+    text += "Teilenummer: " + device.partNumber + "\r\n";
+    text += "Software-Version: " + device.softwareVersion + "\r\n";
+    text += "Geräte-Id: " + device.id + "\r\n";
+    if (device.readOnly) text += "Nur lesbar eingehängt.\r\n";
+    text += "Datenarten:\r\n";
+    for (const DriveDataType& type : device.dataTypes) {
+        const char* direction = type.direction == DriveDirection::InputToUnit      ? "InputToUnit"
+                                : type.direction == DriveDirection::OutputFromUnit ? "OutputFromUnit"
+                                : type.direction == DriveDirection::InputOutput    ? "InputOutput"
+                                                                                   : "?";
+        text += "  " + type.name + "  " + direction + "  " + (type.path.empty() ? "-" : type.path);
+        if (!type.baseName.empty()) text += "  " + type.baseName;
+        if (!type.fileExtension.empty()) text += "  ." + type.fileExtension;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string drivePortLabel(const DriveDevice& device)
+{
+    return "Garmin-Laufwerk (" + (device.description.empty() ? device.mountPoint : device.description) + ")";
+}
+
+// Exposed for the transfers: resolving a relative location on the drive.
+std::string resolveDrivePath(const std::string& root, const std::string& relative)
+{
+    return resolveNoCase(root, relative);
+}
