@@ -59,6 +59,8 @@ struct XmlReader {
     std::string text;
     std::string error;
     bool sawRoot = false;
+    std::string typeName;  // of the open DataType
+    size_t typeFirst = 0;  // its first entry
 };
 
 void stop(XmlReader& reader, const char* format)
@@ -109,7 +111,15 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**)
     }
     reader.path.push_back(entry);
     reader.text.clear();
-    if (at(reader, {"MassStorageMode", "DataType"})) reader.device->dataTypes.emplace_back();
+    // One entry per File of a DataType, with the DataType's name.
+    if (at(reader, {"MassStorageMode", "DataType"})) {
+        reader.typeName.clear();
+        reader.typeFirst = reader.device->dataTypes.size();
+    }
+    if (at(reader, {"MassStorageMode", "DataType", "File"})) {
+        reader.device->dataTypes.emplace_back();
+        reader.device->dataTypes.back().name = reader.typeName;
+    }
 }
 
 void XMLCALL onEnd(void* data, const XML_Char*)
@@ -123,7 +133,10 @@ void XMLCALL onEnd(void* data, const XML_Char*)
     else if (at(reader, {"Model", "PartNumber"})) device.partNumber = value;
     else if (at(reader, {"Model", "SoftwareVersion"})) device.softwareVersion = value;
     else if (at(reader, {"Id"})) device.id = value;
-    else if (type && at(reader, {"MassStorageMode", "DataType", "Name"})) type->name = value;
+    else if (at(reader, {"MassStorageMode", "DataType", "Name"})) {
+        reader.typeName = value;
+        for (size_t i = reader.typeFirst; i < device.dataTypes.size(); i++) device.dataTypes[i].name = value;
+    }
     else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "Path"})) type->path = value;
     else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "BaseName"}))
         type->baseName = value;
@@ -325,14 +338,15 @@ std::vector<std::string> driveOutputLocations(const DriveDevice& device)
     auto add = [&](const std::string& path) {
         if (std::find(locations.begin(), locations.end(), path) == locations.end()) locations.push_back(path);
     };
+    // Where the units keep their GPX files, whether the XML names them or
+    // not, the oldest first: loose files, the archive, the current log.
+    add("Garmin/GPX");
+    add("Garmin/GPX/Archive");
+    add("Garmin/GPX/Current");
     for (const DriveDataType& type : device.dataTypes)
         if (isGpsData(type) &&
             (type.direction == DriveDirection::OutputFromUnit || type.direction == DriveDirection::InputOutput))
             add(type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path));
-    // Where the units keep their GPX files, whether the XML names them or not.
-    add("Garmin/GPX");
-    add("Garmin/GPX/Archive");
-    add("Garmin/GPX/Current");
     return locations;
 }
 

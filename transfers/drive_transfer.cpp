@@ -204,6 +204,7 @@ void downloadFromDrive(int transferKind, int fileKind, int objectKind)
     pointTable.reset();
     int lineCount = 0;
     for (const std::string& file : files) {
+        if (!driveStillThere(drive)) break;
         const std::string shown = file.substr(drive.mountPoint.size());
         setStatusLine((kStatusPrefix + shown).c_str());
         const int first = pointTable.count;
