@@ -77,6 +77,17 @@ void bringOntoScreen(QWidget* window, QWidget* owner) {
     window->move(window->pos() + QPoint(x - frame.left(), y - frame.top()));
 }
 
+// The port choice looks for Garmin drives again whenever it opens: a
+// receiver plugged in after the start shows up.
+class PortChoice : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        addGarminDrives(this, mountedVolumeRoots());
+        QComboBox::showPopup();
+    }
+};
+
 bool refusedWhileBusy(int id) {
     switch (id) {
     // The conversion reads into the point table that a transfer fills or
@@ -92,13 +103,23 @@ bool refusedWhileBusy(int id) {
 
 const MainWindowActions& defaultActions() { return kCoreActions; }
 
-void addGarminDrives(QComboBox* portChoice) {
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || !volume.isReady()) continue;
+QStringList mountedVolumeRoots() {
+    QStringList roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        if (volume.isValid() && volume.isReady()) roots << volume.rootPath();
+    return roots;
+}
+
+void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
+    // The entries after "COM 8" are the drives; the one chosen stays chosen
+    // while it is there.
+    const QString chosen = portChoice->currentIndex() >= kDrivePort ? portChoice->currentData().toString() : QString();
+    while (portChoice->count() > kDrivePort) portChoice->removeItem(kDrivePort);
+    for (const QString& root : roots) {
         DriveDevice device;
-        const std::string root = volume.rootPath().toStdString();
-        if (!readGarminDevice(root, device).empty()) continue;
-        portChoice->addItem(QString::fromStdString(drivePortLabel(device)), volume.rootPath());
+        if (!readGarminDevice(root.toStdString(), device).empty()) continue;
+        portChoice->addItem(QString::fromStdString(drivePortLabel(device)), root);
+        if (root == chosen) portChoice->setCurrentIndex(portChoice->count() - 1);
     }
 }
 
@@ -165,8 +186,9 @@ void MainWindow::buildControls() {
     const int clientWidth = width;
     const int clientHeight = height - menuHeight;
 
-    auto choice = [this, by](int id, int x, int y, int w, const QStringList& entries) {
-        auto* combo = new QComboBox(client_);
+    auto choice = [this, by](int id, int x, int y, int w, const QStringList& entries,
+                             QComboBox* combo = nullptr) {
+        if (!combo) combo = new QComboBox(client_);
         combo->setObjectName(QStringLiteral("choice%1").arg(id));
         combo->addItems(entries);
         // Wide enough for the longest entry beside the drop-down arrow.
@@ -177,13 +199,14 @@ void MainWindow::buildControls() {
     port_ = choice(101, 4 * bx, 3 * by, 15 * bx,
                    {QStringLiteral("USB"), QStringLiteral("COM 1"), QStringLiteral("COM 2"),
                     QStringLiteral("COM 3"), QStringLiteral("COM 4"), QStringLiteral("COM 5"),
-                    QStringLiteral("COM 6"), QStringLiteral("COM 7"), QStringLiteral("COM 8")});
+                    QStringLiteral("COM 6"), QStringLiteral("COM 7"), QStringLiteral("COM 8")},
+                   new PortChoice(client_));
     fileType_ = choice(102, 4 * bx, 7 * by, 20 * bx,
                        {QStringLiteral("MapInfo MIF"), QStringLiteral("TOP50-OVL-ASCII"),
                         QString::fromUtf8("TOP50-OVL-Binär (Alt)"), QStringLiteral("GPX")});
     objectType_ = choice(103, 4 * bx, 11 * by, 20 * bx,
                          {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
-    addGarminDrives(port_);
+    addGarminDrives(port_, mountedVolumeRoots());
     // A remembered drive is the first one found, or USB when none is there.
     const int portIndex = static_cast<int>(settings.portIndex);
     port_->setCurrentIndex(portIndex == kDrivePort && port_->count() <= kDrivePort ? 0

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
 #include "ui/dialog_units.h"
 #include "ui/help_window.h"
@@ -38,9 +39,11 @@ struct MainWindowActions {
 };
 const MainWindowActions& defaultActions();
 
-// Adds the mounted Garmin drives to the port choice as
+// The root paths of the mounted volumes (QStorageInfo).
+QStringList mountedVolumeRoots();
+// Puts the Garmin drives among roots into the port choice after "COM 8" as
 // "Garmin-Laufwerk (NAME)", each with its mount point as item data.
-void addGarminDrives(QComboBox* portChoice);
+void addGarminDrives(QComboBox* portChoice, const QStringList& roots);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT

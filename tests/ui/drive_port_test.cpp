@@ -1,0 +1,64 @@
+// The port choice of the main window with Garmin drives: listed after
+// "COM 8" with the device's Model/Description, passed to the command driver
+// as the drive port with the chosen mount point, remembered as index 9.
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include "commands/command.h"
+#include "link/drive.h"
+#include "platform/settings.h"
+#include "ui/main_window.h"
+
+namespace {
+
+int lastPort = -1;
+std::string lastMountPoint;
+
+int recordCommand(int, int port, int, int) {
+    lastPort = port;
+    lastMountPoint = driveMountPoint();
+    return 0;
+}
+void noConversion() {}
+
+const ui::MainWindowActions kRecorder = {&recordCommand, &noConversion};
+const QString kTrees = QStringLiteral(WEGMATE_SOURCE_DIR "/tests/drive/trees");
+
+}  // namespace
+
+class DrivePortTest : public QObject {
+    Q_OBJECT
+private slots:
+    void drivesAreListedAndChosen() {
+        ui::MainWindow window(kRecorder);
+        QComboBox* port = window.portChoice();
+        ui::addGarminDrives(port, {kTrees + "/etrex30", QStringLiteral("/proc"), kTrees + "/older",
+                                   kTrees + "/sdcard"});
+        QCOMPARE(port->count(), 12);
+        QCOMPARE(port->itemText(8), QStringLiteral("COM 8"));
+        QCOMPARE(port->itemText(9), QStringLiteral("Garmin-Laufwerk (eTrex 30)"));
+        QCOMPARE(port->itemText(10), QStringLiteral("Garmin-Laufwerk (Colorado 300)"));
+        QCOMPARE(port->itemText(11), QStringLiteral("Garmin-Laufwerk (eTrex 30)"));
+
+        port->setCurrentIndex(10);
+        window.button(ui::kCmdDownloadTracks)->click();
+        QCOMPARE(lastPort, kDrivePort);
+        QCOMPARE(QString::fromStdString(lastMountPoint), kTrees + "/older");
+
+        // A new look keeps the chosen drive; a drive that is gone falls away.
+        ui::addGarminDrives(port, {kTrees + "/older"});
+        QCOMPARE(port->count(), 10);
+        QCOMPARE(port->currentIndex(), 9);
+        window.storeChoices();
+        QCOMPARE(settings.portIndex, 9);
+
+        port->setCurrentIndex(3);
+        window.button(ui::kCmdUploadWaypoints)->click();
+        QCOMPARE(lastPort, 3);
+    }
+};
+
+QTEST_MAIN(DrivePortTest)
+#include "drive_port_test.moc"
