@@ -113,7 +113,11 @@ TEST_F(SettingsFile, TwentyFourBytesAreRewrittenAsTwenty) {
 }
 
 TEST_F(SettingsFile, RangeChecksApplyFieldByField) {
-    writeFile(fieldsBytes({9, 1, 0, 0, -5}));
+    // 9 is the Garmin drive: the first index beyond it falls back.
+    writeFile(fieldsBytes({9, 1, 0, 250, 20000}));
+    EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
+    EXPECT_EQ(settings.portIndex, 9);
+    writeFile(fieldsBytes({10, 1, 0, 0, -5}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 0);
     EXPECT_EQ(settings.fileTypeIndex, 1);
