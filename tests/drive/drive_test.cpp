@@ -343,6 +343,27 @@ TEST(DriveCli, DownloadAndUploadEveryFileType)
     }
 }
 
+// A unit whose XML asks for new files in Garmin/NewFiles gets them there,
+// the folder made when it is missing; its GPX folder stays untouched.
+TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles)
+{
+    const std::string root = copyTree("older", "newfiles");
+    std::string xml = readFile(root + "/Garmin/GarminDevice.xml");
+    const std::string from = "<TransferDirection>InputOutput</TransferDirection>";
+    xml.replace(xml.find(from), from.size(),
+                "<TransferDirection>OutputFromUnit</TransferDirection>\n      </File>\n      <File>\n"
+                "        <Location><Path>Garmin/NewFiles</Path><FileExtension>GPX</FileExtension></Location>\n"
+                "        <TransferDirection>InputToUnit</TransferDirection>");
+    writeFile(root + "/Garmin/GarminDevice.xml", xml);
+    Shell up = cli("upload waypoints --port 'drive:" + root + "' --format gpx '" + kTrees +
+                   "/sdcard/GARMIN/GPX/Waypoints_15-OCT-26.gpx'");
+    ASSERT_EQ(up.status, 0) << up.out;
+    EXPECT_TRUE(contains(up.out, "Datei: Garmin/NewFiles/Wegmate_")) << up.out;
+    ASSERT_EQ(newUploads(root + "/Garmin/NewFiles").size(), 1u);
+    EXPECT_TRUE(newUploads(root + "/Garmin/GPX").empty());
+    EXPECT_TRUE(contains(readFile(newUploads(root + "/Garmin/NewFiles")[0]), "<name>MARIENPLATZ</name>"));
+}
+
 // A vfat image as a receiver's: where the machine allows a loop mount, it is
 // found through the system's mount table.
 TEST(DriveVfat, LoopMountedImageIsFound)

@@ -34,7 +34,7 @@ TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError)
 TEST(Command, UnknownPortOrCommandDoesNothing)
 {
     ScriptedPlatform ui;
-    runCommand(DownloadWaypoints, 9, MapInfoMif, PointObjects);
+    runCommand(DownloadWaypoints, 10, MapInfoMif, PointObjects);  // 9 is the Garmin drive
     runCommand(7, 1, MapInfoMif, PointObjects);
     EXPECT_TRUE(ui.events().empty());
 }
