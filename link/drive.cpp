@@ -199,6 +199,20 @@ std::string cleanRelative(std::string path)
     return path;
 }
 
+// Kernel and network file systems are not looked into: they hold no
+// receiver, and a look into an automount or a dead server can hang.
+bool mayHoldReceiver(const std::string& type)
+{
+    static const char* const kSkipped[] = {"proc",      "sysfs",   "devtmpfs",  "devpts",      "cgroup",
+                                           "cgroup2",   "securityfs", "pstore", "bpf",         "tracefs",
+                                           "debugfs",   "configfs", "fusectl",  "mqueue",      "hugetlbfs",
+                                           "autofs",    "binfmt_misc", "rpc_pipefs", "nsfs",   "efivarfs",
+                                           "nfs",       "nfs4",    "cifs",      "smb3",        "fuse.sshfs"};
+    for (const char* skipped : kSkipped)
+        if (type == skipped) return false;
+    return true;
+}
+
 bool isGpsData(const DriveDataType& type) { return strcasecmp(type.name.c_str(), "GPSData") == 0; }
 
 }  // namespace
@@ -214,6 +228,7 @@ std::vector<MountEntry> readMountTable(const std::string& path)
         if (std::sscanf(line, "%4095s %4095s %255s %2047s", device, mountPoint, type, options) != 4) continue;
         MountEntry entry;
         entry.mountPoint = unescapeMountField(mountPoint);
+        entry.type = type;
         std::string_view list(options);
         size_t start = 0;
         while (start <= list.size()) {
@@ -287,7 +302,7 @@ std::vector<DriveDevice> findGarminDrives()
     std::vector<DriveDevice> drives;
     std::set<std::string> seen;
     for (const MountEntry& entry : readMountTable(mountTablePath)) {
-        if (!seen.insert(entry.mountPoint).second) continue;
+        if (!seen.insert(entry.mountPoint).second || !mayHoldReceiver(entry.type)) continue;
         if (!isDirectory(entry.mountPoint)) continue;
         DriveDevice device;
         if (!readGarminDevice(entry.mountPoint, device).empty()) continue;

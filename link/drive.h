@@ -34,6 +34,7 @@ struct DriveDevice {
 // escapes such as \040 decoded), with whether each is mounted read-only.
 struct MountEntry {
     std::string mountPoint;
+    std::string type;  // file system type
     bool readOnly = false;
 };
 std::vector<MountEntry> readMountTable(const std::string& path);

@@ -152,11 +152,13 @@ TEST(DriveMounts, FoundThroughTheMountTableWithEscapesAndReadOnly)
 {
     const std::string etrex = copyTree("etrex30", "mnt/ETREX 30");
     const std::string card = copyTree("sdcard", "mnt/sd card");
+    const std::string network = copyTree("etrex30", "mnt/net");  // never looked into
     const std::string table = fs::path(etrex).parent_path().string() + "/mounts";
     writeFile(table, "proc /proc proc rw,nosuid 0 0\n"
                      "/dev/sdb1 " + escapeMount(etrex) + " vfat rw,nosuid,nodev,uid=1000 0 0\n"
                      "/dev/sdc1 " + escapeMount(card) + " vfat ro,nosuid,nodev 0 0\n"
-                     "tmpfs /tmp tmpfs rw 0 0\n");
+                     "tmpfs /tmp tmpfs rw 0 0\n"
+                     "server:/x " + escapeMount(network) + " nfs4 rw 0 0\n");
     setMountTablePath(table);
     const std::vector<DriveDevice> drives = findGarminDrives();
     setMountTablePath("");
