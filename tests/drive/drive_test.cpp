@@ -366,6 +366,17 @@ TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles)
     EXPECT_TRUE(contains(readFile(newUploads(root + "/Garmin/NewFiles")[0]), "<name>MARIENPLATZ</name>"));
 }
 
+// The copies of the trees go when the tests end.
+class RemoveCopies : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(fs::temp_directory_path() / ("wegmate-drive-" + std::to_string(getpid())), ignored);
+    }
+};
+const ::testing::Environment* const removeCopies = ::testing::AddGlobalTestEnvironment(new RemoveCopies);
+
 // A vfat image as a receiver's: where the machine allows a loop mount, it is
 // found through the system's mount table.
 TEST(DriveVfat, LoopMountedImageIsFound)
