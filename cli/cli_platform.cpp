@@ -18,6 +18,7 @@ namespace {
 
 CliAnswers answers;
 bool errorShown = false;
+bool warningShown = false;
 bool progressShowing = false;
 bool progressToTerminal = false;
 std::chrono::steady_clock::time_point lastProgress;
@@ -55,8 +56,10 @@ void messageBox(const char* title, const char* text, BoxIcon)
 {
     endProgressLine();
     const bool error = title && std::strcmp(title, "FEHLER") == 0;
+    const bool warning = title && std::strcmp(title, "Wegmate-WARNUNG") == 0;
     if (error) errorShown = true;
-    FILE* out = error ? stderr : stdout;
+    if (warning) warningShown = true;
+    FILE* out = error || warning ? stderr : stdout;
     std::fprintf(out, "%s: %s\n", title ? title : "", text ? text : "");
     std::fflush(out);
 }
@@ -258,11 +261,13 @@ void installCliPlatform(const CliAnswers& given)
 {
     answers = given;
     errorShown = false;
+    warningShown = false;
     progressToTerminal = isatty(2) != 0;
     installPlatform(&cliPlatform);
 }
 
 bool cliErrorShown() { return errorShown; }
+bool cliWarningShown() { return warningShown; }
 
 void cliFinishProgress()
 {

@@ -13,7 +13,9 @@
 // PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
 // simulator with sample data on a pseudo terminal, served as COM1) or
 // sim-usb[:PROFILE] (the simulator behind the USB driver seam).
-// Exit status 0 on success, 1 when an error was reported.
+// Exit status 0 on success, 1 when an error was reported (nothing or not all
+// was done), 2 when the work was done with a warning: parts of the data were
+// left out (points without valid positions, short lines, waypoints).
 
 #include <unistd.h>
 
@@ -241,7 +243,10 @@ int finish(int status)
 {
     cliFinishProgress();
     stopSimulator();
-    if (cliErrorShown()) status = 1;
+    if (cliErrorShown())
+        status = 1;
+    else if (status == 0 && cliWarningShown())
+        status = 2;
     return status;
 }
 

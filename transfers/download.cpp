@@ -457,8 +457,9 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
         showError(kNoValidPositionError);
         return;
     }
-    if (lines.valid < pointTable.count) showError(kSomeInvalidError);
-    if (lines.shortLine) showError(kShortLineError);
+    if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
+    // GPX holds a route or track segment of one point.
+    if (lines.shortLine && fileKind != Gpx) showWarning(kShortLineError);
     if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {
         char text[96];
         std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
