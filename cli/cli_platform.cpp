@@ -138,7 +138,10 @@ bool chooseFileToSave(const char* title, FileFilter, const char* defaultExtensio
         return false;
     }
     fileName = answers.saveFile;
-    // The default extension is added when the name has none.
+    // The default extension is added when the name has none; a name that
+    // exists (a device, say) is taken as given.
+    struct stat info;
+    if (lstat(fileName.c_str(), &info) == 0) return true;
     const size_t slash = fileName.find_last_of('/');
     const size_t dot = fileName.find_last_of('.');
     if (defaultExtension && *defaultExtension && (dot == std::string::npos || (slash != std::string::npos && dot < slash)))
