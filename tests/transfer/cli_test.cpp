@@ -233,6 +233,21 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo)
     EXPECT_TRUE(contains(readFile(again), "<trkseg>\n      <trkpt lat=\"50.200000000\""));
 }
 
+// An upload that leaves points out has done its work, with a warning: exit
+// status 2, not the error status 1.
+TEST(Cli, PartialUploadHasItsOwnExitStatus)
+{
+    const std::string header = "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
+                               "CoordSys Earth Projection 1, 104\nColumns 1\n  NameOfPoint Char(50)\nData\n\n";
+    const std::string mif = tempFile("partial.mif");
+    writeFile(mif, header + "Point 8.1 50.1\nPoint 190.0 50.2\n");
+    writeFile(mif.substr(0, mif.size() - 3) + "mid", "\"EINS\"\n\"ZWEI\"\n");
+    CliRun up = runCli("upload waypoints --port sim-usb --format mif " + mif);
+    EXPECT_EQ(up.status, 2) << up.err << up.out;
+    EXPECT_TRUE(contains(up.err, "Wegmate-WARNUNG: 1 der eingelesenen Punkte ohne")) << up.err;
+    EXPECT_TRUE(contains(up.out, "(0001 Punkte)")) << up.out;
+}
+
 // Options are parsed strictly; the trace never overwrites the user's files;
 // what is no file name is refused.
 TEST(Cli, OptionsAndOutputNamesAreChecked)
