@@ -151,7 +151,7 @@ TEST_F(GpxTest, OwnFilesReadBack)
     EXPECT_STREQ(pointTable.records[1].NameOfPoint, "B2");
     EXPECT_TRUE(numbers);
 
-    // Two tracks, the first of two segments; a one-point line is left out.
+    // Three tracks, the first of two segments; GPX keeps the one-point track.
     setTable({withNames(makePoint(1, 1, 1), 1, "A", 1, ""), makePoint(1.1, 1.1), makePoint(1.2, 1.2, 1),
               makePoint(1.3, 1.3), withNames(makePoint(9, 9, 1), 2, "", 1, ""),
               withNames(makePoint(2, 2, 1), 3, "B", 1, ""), makePoint(2.1, 2.1)});
@@ -162,17 +162,17 @@ TEST_F(GpxTest, OwnFilesReadBack)
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
     std::string gpx = readFileBytes(file);
     ASSERT_EQ(readGpxFile(file.c_str(), 6, numbers, names), 1) << gpx;
-    ASSERT_EQ(pointTable.count, 6) << gpx;
-    const int track[] = {1, 1, 1, 1, 3, 3};
-    const int newSegment[] = {1, 0, 1, 0, 1, 0};
-    for (int i = 0; i < 6; i++) {
+    ASSERT_EQ(pointTable.count, 7) << gpx;
+    const int track[] = {1, 1, 1, 1, 2, 3, 3};
+    const int newSegment[] = {1, 0, 1, 0, 1, 1, 0};
+    for (int i = 0; i < 7; i++) {
         SCOPED_TRACE(i);
         EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, track[i]);
-        EXPECT_EQ(pointTable.records[i].NumberOfPoint, i < 4 ? i + 1 : i - 3);
+        EXPECT_EQ(pointTable.records[i].NumberOfPoint, i < 4 ? i + 1 : i < 6 ? 1 : 2);
         EXPECT_EQ(pointTable.records[i].NewSegment, newSegment[i]);
     }
     EXPECT_STREQ(pointTable.records[3].NameOfRouteOrTrack, "A");
-    EXPECT_STREQ(pointTable.records[5].NameOfRouteOrTrack, "B");
+    EXPECT_STREQ(pointTable.records[6].NameOfRouteOrTrack, "B");
     EXPECT_DOUBLE_EQ(pointTable.records[3].Longitude, 1.3);
 
     // The same lines as routes: every line is a route of its own.
