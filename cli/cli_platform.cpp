@@ -18,6 +18,7 @@ namespace {
 
 CliAnswers answers;
 bool errorShown = false;
+bool warningShown = false;
 bool progressShowing = false;
 bool progressToTerminal = false;
 std::chrono::steady_clock::time_point lastProgress;
@@ -55,8 +56,10 @@ void messageBox(const char* title, const char* text, BoxIcon)
 {
     endProgressLine();
     const bool error = title && std::strcmp(title, "FEHLER") == 0;
+    const bool warning = title && std::strcmp(title, "Wegmate-WARNUNG") == 0;
     if (error) errorShown = true;
-    FILE* out = error ? stderr : stdout;
+    if (warning) warningShown = true;
+    FILE* out = error || warning ? stderr : stdout;
     std::fprintf(out, "%s: %s\n", title ? title : "", text ? text : "");
     std::fflush(out);
 }
@@ -135,7 +138,10 @@ bool chooseFileToSave(const char* title, FileFilter, const char* defaultExtensio
         return false;
     }
     fileName = answers.saveFile;
-    // The default extension is added when the name has none.
+    // The default extension is added when the name has none; a name that
+    // exists (a device, say) is taken as given.
+    struct stat info;
+    if (lstat(fileName.c_str(), &info) == 0) return true;
     const size_t slash = fileName.find_last_of('/');
     const size_t dot = fileName.find_last_of('.');
     if (defaultExtension && *defaultExtension && (dot == std::string::npos || (slash != std::string::npos && dot < slash)))
@@ -258,11 +264,13 @@ void installCliPlatform(const CliAnswers& given)
 {
     answers = given;
     errorShown = false;
+    warningShown = false;
     progressToTerminal = isatty(2) != 0;
     installPlatform(&cliPlatform);
 }
 
 bool cliErrorShown() { return errorShown; }
+bool cliWarningShown() { return warningShown; }
 
 void cliFinishProgress()
 {

@@ -27,5 +27,7 @@ struct CliAnswers {
 void installCliPlatform(const CliAnswers& answers);
 // An error box (title "FEHLER") or an unusable answer was seen.
 bool cliErrorShown();
+// A warning box (title "Wegmate-WARNUNG"): done, with parts left out.
+bool cliWarningShown();
 // Ends a progress line on stderr, if one is showing.
 void cliFinishProgress();

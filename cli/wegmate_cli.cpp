@@ -13,13 +13,18 @@
 // PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
 // simulator with sample data on a pseudo terminal, served as COM1) or
 // sim-usb[:PROFILE] (the simulator behind the USB driver seam).
-// Exit status 0 on success, 1 when an error was reported.
+// Exit status 0 on success, 1 when an error was reported (nothing or not all
+// was done), 2 when the work was done with a warning: parts of the data were
+// left out (points without valid positions, short lines, waypoints).
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,10 +39,45 @@
 #include "sim/simulator.h"
 #include "commands/convert.h"
 #include "cli/cli_platform.h"
+#include "model/helpers.h"
 #include "model/names.h"
 #include "model/point_table.h"
 
 namespace {
+
+// A whole decimal number from 1 to INT_MAX, nothing before or after it.
+bool parsePositive(const std::string& text, int& value)
+{
+    const char* end = text.data() + text.size();
+    std::from_chars_result r = std::from_chars(text.data(), end, value);
+    return !text.empty() && r.ec == std::errc() && r.ptr == end && value > 0;
+}
+
+// Whether two names lead to the same file: the same inode when both exist,
+// otherwise the same path once directories and links are resolved.
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ea, eb;
+    const auto pa = std::filesystem::weakly_canonical(a, ea);
+    const auto pb = std::filesystem::weakly_canonical(b, eb);
+    return !ea && !eb && pa == pb;
+}
+
+// The output name with the default extension when the user gave none; a
+// name that exists (a device, say) is taken as given.
+std::string withDefaultExtension(const std::string& name, const char* extension)
+{
+    struct stat info;
+    if (lstat(name.c_str(), &info) == 0) return name;
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return name + "." + extension;
+    return name;
+}
 
 const char* const kUsage =
     "Aufruf:\n"
@@ -202,8 +242,10 @@ int parseArguments(int argc, char** argv, Options& options)
         } else if (arg == "--track") {
             std::string text;
             if (!value(text)) return 0;
-            options.answers.track = std::atoi(text.c_str());
-            if (options.answers.track <= 0) return 0;
+            if (!parsePositive(text, options.answers.track)) {
+                std::fprintf(stderr, "wegmate-cli: --track braucht eine ganze Zahl ab 1, nicht '%s'\n", text.c_str());
+                return 0;
+            }
         } else if (arg == "--from") {
             if (!value(options.from)) return 0;
         } else if (arg == "--to") {
@@ -219,6 +261,9 @@ int parseArguments(int argc, char** argv, Options& options)
             options.answers.hasInitials = true;
         } else if (arg == "--id") {
             if (!value(options.answers.id)) return 0;
+            // The receiver's character set, as for every other name.
+            filterIdent(options.answers.id.data());
+            options.answers.id.resize(std::strlen(options.answers.id.c_str()));
             options.answers.hasId = true;
         } else if (arg == "--trace") {
             if (!value(options.trace)) return 0;
@@ -255,7 +300,10 @@ int finish(int status)
 {
     cliFinishProgress();
     stopSimulator();
-    if (cliErrorShown()) status = 1;
+    if (cliErrorShown())
+        status = 1;
+    else if (status == 0 && cliWarningShown())
+        status = 2;
     return status;
 }
 
@@ -282,6 +330,26 @@ int main(int argc, char** argv)
         }
     }
     loadSettings(argv[0]);
+    if (options.command == "convert" && !options.from.empty() && options.files.size() == 2) {
+        if (options.files[1].empty()) return usage("leerer Name der Ausgabedatei");
+        options.files[1] = withDefaultExtension(options.files[1], defaultExtension(parseFileKind(options.to)));
+    }
+    if (options.command == "download" && options.output.empty() && options.files.empty())
+        return usage("download braucht -o DATEI (nicht leer)");
+    if (!options.trace.empty()) {
+        std::vector<std::string> userFiles = options.files;
+        if (!options.output.empty()) {
+            userFiles.push_back(options.output);
+            userFiles.push_back(withDefaultExtension(options.output, defaultExtension(parseFileKind(options.format))));
+        }
+        for (const std::string& file : userFiles) {
+            if (!file.empty() && sameFile(options.trace, file)) {
+                std::fprintf(stderr, "FEHLER: Die Protokolldatei '%s' ist eine Ein- oder Ausgabedatei.\n",
+                             options.trace.c_str());
+                return 1;
+            }
+        }
+    }
     if (!options.trace.empty() && !setLinkTrace(options.trace.c_str())) {
         std::fprintf(stderr, "wegmate-cli: Protokolldatei '%s' kann nicht geschrieben werden\n", options.trace.c_str());
         return 1;
@@ -294,11 +362,7 @@ int main(int argc, char** argv)
         if (!fromKind || !toKind) return usage("convert braucht --from FORMAT und --to FORMAT");
         if (!objectKind) return usage("unbekanntes --objects");
         if (options.files.size() != 2) return usage("convert braucht EINGABE und AUSGABE");
-        std::string output = options.files[1];
-        const size_t slash = output.find_last_of('/');
-        const size_t dot = output.find_last_of('.');
-        if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-            output += std::string(".") + defaultExtension(toKind);
+        const std::string output = options.files[1];
         installCliPlatform(options.answers);
         convertBetweenFileKinds(fromKind, toKind, objectKind, options.tracks ? 6 : 7, options.files[0], output);
         return finish(0);

@@ -4,12 +4,15 @@
 #include "commands/convert.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/platform.h"
+#include "formats/format_helpers.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
+#include "model/helpers.h"
 #include "model/names.h"
 #include "model/point_table.h"
 
@@ -19,6 +22,49 @@ const char* const kNoValidPositionError =
     "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
     "Ausgabedatei erzeugt werden. \n";
 const char* const kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
+const char* const kShortLineError =
+    "Kann kein Linienobjekt aus einer Route, \neiner Track-Aufzeichnung oder einem Abschnitt \n"
+    "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
+    "Einer oder mehrere Punkte werden verworfen.";
+const char* const kWaypointsLeftOut =
+    "%d Wegpunkte ohne Routen- und Punktnummer sind keine \nLinienobjekte und werden ausgelassen.";
+const char* const kNothingLeftError = "Es bleibt nichts zum Schreiben übrig. Es wird keine \nAusgabedatei erzeugt.";
+
+// While a conversion reads its input, the readers keep names and comments.
+struct KeepFileTextsWhileReading {
+    KeepFileTextsWhileReading() { setKeepFileTexts(true); }
+    ~KeepFileTextsWhileReading() { setKeepFileTexts(false); }
+};
+
+void trimTrailingBlanks(char (&field)[kNameSize])
+{
+    size_t end = strnlen(field, kNameSize - 1);
+    while (end > 0 && field[end - 1] == ' ') end--;
+    field[end] = '\0';
+}
+
+// With line objects, a waypoint (a record without route and point number)
+// is no vertex of a line: such records leave the table. Returns how many.
+int dropWaypoints()
+{
+    int kept = 0;
+    bool segmentStart = false;
+    for (int i = 0; i < pointTable.count; i++) {
+        PointRecord& r = pointTable.records[i];
+        if (r.NumberOfRouteOrTrack == 0 && r.NumberOfPoint == 0) {
+            segmentStart = segmentStart || r.NewSegment;
+            continue;
+        }
+        if (kept != i) pointTable.records[kept] = r;
+        if (segmentStart) pointTable.records[kept].NewSegment = 1;
+        segmentStart = false;
+        kept++;
+    }
+    const int dropped = pointTable.count - kept;
+    pointTable.count = kept;
+    if (kept > 0) pointTable.records[0].NewSegment = 1;
+    return dropped;
+}
 
 int readFileOfKind(int fileKind, const std::string& name, int transferKind)
 {
@@ -58,18 +104,42 @@ int convertBetweenFileKinds(int fromKind, int toKind, int objectKind, int transf
                             const std::string& output)
 {
     resetNamingState();
-    if (!readFileOfKind(fromKind, input, transferKind)) return 0;
+    {
+        KeepFileTextsWhileReading keepTexts;
+        if (!readFileOfKind(fromKind, input, transferKind)) return 0;
+    }
+    for (int i = 0; i < pointTable.count; i++) {
+        PointRecord& r = pointTable.records[i];
+        trimTrailingBlanks(r.NameOfPoint);
+        trimTrailingBlanks(r.NameOfRouteOrTrack);
+        trimTrailingBlanks(r.Comment);
+    }
+    char text[160];
+    if (objectKind == LineObjects) {
+        if (const int waypoints = dropWaypoints()) {
+            std::snprintf(text, sizeof text, kWaypointsLeftOut, waypoints);
+            showWarning(text);
+        }
+    }
     const LinePointResult lines = countLinePoints(objectKind);
-    if (lines.valid == 0) {
+    if (lines.valid == 0 && pointTable.count > 0) {
         showError(kNoValidPositionError);
+        return 0;
+    }
+    // What the writer will write: a GPX keeps lines of one point.
+    int written = 0;
+    forEachWrittenRecord(
+        objectKind, [&](const PointRecord&, bool) { return ++written > 0; }, toKind == Gpx);
+    if (lines.shortLine && toKind != Gpx) showWarning(kShortLineError);
+    if (written == 0) {
+        showError(kNothingLeftError);
         return 0;
     }
     if (!writeFileOfKind(toKind, output, objectKind, transferKind)) {
         showError(kWriteError);
         return 0;
     }
-    char text[96];
-    std::snprintf(text, sizeof text, "Umwandlung erfolgreich beendet (%05d Punkte).", lines.valid);
+    std::snprintf(text, sizeof text, "Umwandlung erfolgreich beendet (%05d Punkte).", written);
     showInfo(text);
     return 1;
 }

@@ -37,10 +37,11 @@ double getDouble(const unsigned char* p);
 // an object. With line objects (countLinePoints must have run) a record that
 // starts an object (NewSegment, or the first record written) begins a line of
 // LinePointCount vertices, and a line of fewer than two points is left out
-// with its start. visit(record, startsObject) returns false to stop.
+// with its start, unless keepShortLines (GPX holds such a line).
+// visit(record, startsObject) returns false to stop.
 // Returns whether any record was visited.
 template <typename Visit>
-bool forEachWrittenRecord(int objectKind, Visit visit)
+bool forEachWrittenRecord(int objectKind, Visit visit, bool keepShortLines = false)
 {
     bool first = true;
     for (int i = 0; i < pointTable.count; i++) {
@@ -48,7 +49,7 @@ bool forEachWrittenRecord(int objectKind, Visit visit)
         if (!isValidPosition(r))
             continue;
         const bool startsObject = r.NewSegment || first;
-        if (objectKind == LineObjects && startsObject && r.LinePointCount < 2)
+        if (objectKind == LineObjects && startsObject && r.LinePointCount < 2 && !keepShortLines)
             continue;
         first = false;
         if (!visit(r, startsObject))

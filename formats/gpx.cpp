@@ -103,8 +103,11 @@ void appendPoint(std::string& out, const char* indent, const char* tag, const Po
     appendFixed(out, r.Longitude, 9);
     out += "\">\n";
     if (r.Altitude > -500.0f && r.Altitude < 20000.0f) {
-        char buffer[32];
-        std::to_chars_result c = std::to_chars(buffer, buffer + sizeof buffer, r.Altitude);
+        // Fixed notation: xsd:decimal has no exponent. The shortest digits
+        // that give the float back; a value near zero needs up to 52.
+        char buffer[64];
+        std::to_chars_result c =
+            std::to_chars(buffer, buffer + sizeof buffer, r.Altitude, std::chars_format::fixed);
         out += inner + "<ele>";
         out.append(buffer, c.ptr);
         out += "</ele>\n";
@@ -390,11 +393,53 @@ const char* attribute(const char** attributes, const char* name)
     return nullptr;
 }
 
+// Whether the choice at the end (readGpxFile) can still keep points of this
+// source, after the points counted so far.
+bool mayBeKept(const GpxReader& reader, Source source)
+{
+    const int* n = reader.sourceCount;
+    if (reader.transferKind == 6) {
+        if (source == FromTrack)
+            return true;
+        return !n[FromTrack] && (source == FromRoute || !n[FromRoute]);
+    }
+    return source != FromTrack || (!n[FromWaypoint] && !n[FromRoute]);
+}
+
+// The table is full: points that the choice will drop make room.
+void dropUnkeptSources(GpxReader& reader)
+{
+    int kept = 0, lineFirst = reader.lineFirst;
+    for (int i = 0; i < pointTable.count; i++) {
+        if (!mayBeKept(reader, (Source)recordSource[i])) {
+            if (i < reader.lineFirst)
+                lineFirst--;
+            continue;
+        }
+        pointTable.records[kept] = pointTable.records[i];
+        recordSource[kept++] = recordSource[i];
+    }
+    pointTable.count = kept;
+    reader.lineFirst = lineFirst;
+}
+
 void startPoint(GpxReader& reader, Tag tag, const char** attributes)
 {
-    const Source wantedSource = tag == TagWpt ? FromWaypoint : tag == TagRtept ? FromRoute : FromTrack;
-    if (reader.filtered && !reader.wanted[wantedSource])
+    // Only the points the choice keeps count against the capacity.
+    const Source incoming = tag == TagWpt ? FromWaypoint : tag == TagRtept ? FromRoute : FromTrack;
+    if (reader.filtered) {
+        // The caller named the kinds it takes: the others are skipped.
+        if (!reader.wanted[incoming])
+            return;
+    } else if (!mayBeKept(reader, incoming)) {
+        reader.sourceCount[incoming]++;
         return;
+    }
+    if (!reader.filtered && pointTable.count >= kMaxPoints) {
+        reader.sourceCount[incoming]++;
+        dropUnkeptSources(reader);
+        reader.sourceCount[incoming]--;
+    }
     if (pointTable.count >= kMaxPoints) {
         stop(reader, reader.capacityMessage);
         return;
@@ -742,7 +787,7 @@ int writeGpxFile(const char* fileName, int objectKind, int transferKind)
         }
         appendPoint(out, tracks ? "      " : "    ", tracks ? "trkpt" : "rtept", r, false, false);
         return true;
-    });
+    }, true);
     if (segmentOpen)
         out += "    </trkseg>\n";
     if (lineOpen)

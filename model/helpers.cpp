@@ -21,8 +21,19 @@ void trimWith(char* text) {
     text[end - start] = '\0';
 }
 
+bool keepTexts = false;
+
 void filterWith(char* text, bool keepColon) {
     if (!text) return;
+    if (keepTexts) {
+        size_t end = 0;
+        for (size_t i = 0; text[i]; ++i) {
+            if (static_cast<unsigned char>(text[i]) < 0x20 || text[i] == 0x7F) text[i] = '?';
+            if (text[i] != ' ') end = i + 1;
+        }
+        text[end] = '\0';
+        return;
+    }
     char* out = text;
     for (const char* in = text; *in; ++in) {
         char c = *in;
@@ -52,6 +63,8 @@ void trimLine(char* text) { trimWith<isLineSpace>(text); }
 void trimBlanks(char* text) { trimWith<isBlankOrTab>(text); }
 void filterIdent(char* text) { filterWith(text, false); }
 void filterComment(char* text) { filterWith(text, true); }
+void setKeepFileTexts(bool keep) { keepTexts = keep; }
+bool keepFileTexts() { return keepTexts; }
 
 bool startsWithDigit(const char* text) {
     const int i = firstNonBlank(text);

@@ -24,6 +24,28 @@ int closeChecked(AtomicFile& target)
     return ok;
 }
 
+// The file a name leads to: a symbolic link is followed (also one whose
+// target does not exist yet), so that the rename replaces the file and
+// keeps the link. Empty after too many links.
+std::string followLinks(std::string path)
+{
+    for (int depth = 0; depth < 40; depth++) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::vector<char> buffer((size_t)info.st_size + 256);
+        const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size() - 1);
+        if (length <= 0)
+            return {};
+        std::string next(buffer.data(), (size_t)length);
+        const size_t slash = path.find_last_of('/');
+        if (next[0] != '/' && slash != std::string::npos)
+            next = path.substr(0, slash + 1) + next;
+        path = next;
+    }
+    return {};
+}
+
 }  // namespace
 
 int atomicOpen(AtomicFile& target, const char* path)
@@ -31,7 +53,15 @@ int atomicOpen(AtomicFile& target, const char* path)
     target = AtomicFile{};
     if (!path || !*path)
         return 0;
-    target.path = path;
+    target.path = followLinks(path);
+    if (target.path.empty())
+        return 0;
+    // A device, a FIFO or a socket of that name is never replaced by a file.
+    struct stat kind;
+    if (stat(target.path.c_str(), &kind) == 0 &&
+        (S_ISCHR(kind.st_mode) || S_ISBLK(kind.st_mode) || S_ISFIFO(kind.st_mode) || S_ISSOCK(kind.st_mode)))
+        return 0;
+    path = target.path.c_str();
     std::string pattern = target.path + ".XXXXXX";
     std::string buffer = pattern;
     int fd = mkstemp(buffer.data());

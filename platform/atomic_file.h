@@ -13,7 +13,9 @@ struct AtomicFile {
     bool failed = false;   // a write through atomicWrite() fell short
 };
 
-// Creates the temporary file ("wb"). 1 on success.
+// Creates the temporary file ("wb"). 1 on success. A symbolic link is
+// followed: the file it leads to is replaced and the link stays. A name that
+// is a device, a FIFO or a socket is refused.
 int atomicOpen(AtomicFile& target, const char* path);
 // fwrite that remembers a short write. 1 when all bytes were written.
 int atomicWrite(AtomicFile& target, const void* data, size_t size);

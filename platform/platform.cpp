@@ -37,6 +37,7 @@ const Platform& platform() { return *installed; }
 
 void showError(const char* text) { installed->messageBox("FEHLER", text, BoxIcon::Warning); }
 void showInfo(const char* text) { installed->messageBox("Wegmate-INFO", text, BoxIcon::Information); }
+void showWarning(const char* text) { installed->messageBox("Wegmate-WARNUNG", text, BoxIcon::Warning); }
 void showBox(const char* title, const char* text, BoxIcon icon) { installed->messageBox(title, text, icon); }
 bool askYesNo(const char* title, const char* text) { return installed->askYesNo(title, text); }
 bool askOkCancel(const char* title, const char* text) { return installed->askOkCancel(title, text); }

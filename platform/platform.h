@@ -105,6 +105,9 @@ const Platform& platform();
 // Shorthands for the three kinds of box the program shows.
 void showError(const char* text);  // title "FEHLER", warning icon
 void showInfo(const char* text);   // title "Wegmate-INFO", information icon
+// title "Wegmate-WARNUNG", warning icon: the work was done, but parts of the
+// data were left out or changed (the command-line tool exits with status 2).
+void showWarning(const char* text);
 void showBox(const char* title, const char* text, BoxIcon icon);
 bool askYesNo(const char* title, const char* text);
 bool askOkCancel(const char* title, const char* text);

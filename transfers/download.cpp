@@ -419,8 +419,9 @@ void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind
         showError(kNoValidPositionError);
         return;
     }
-    if (lines.valid < pointTable.count) showError(kSomeInvalidError);
-    if (lines.shortLine) showError(kShortLineError);
+    if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
+    // GPX holds a route or track segment of one point.
+    if (lines.shortLine && fileKind != Gpx) showWarning(kShortLineError);
     if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {
         char text[96];
         std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);

@@ -250,7 +250,7 @@ bool dropUnsendablePositions()
     if (dropped > 0) {
         char text[256];
         std::snprintf(text, sizeof text, kUnsendablePositionsError, dropped);
-        showError(text);
+        showWarning(text);
     }
     return true;
 }

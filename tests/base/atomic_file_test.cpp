@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -107,6 +108,37 @@ TEST_F(AtomicFileTest, PairCommitsBothFiles)
     EXPECT_EQ(get(dir / "c.mif"), "M");
     EXPECT_EQ(get(dir / "c.mid"), "D");
     EXPECT_EQ(entries(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// What is no regular file is never replaced; a link keeps pointing at the
+// file that now has the new content, also when that file is new.
+TEST_F(AtomicFileTest, DevicesAndFifosAreRefusedAndLinksStay)
+{
+    AtomicFile f;
+    EXPECT_EQ(atomicOpen(f, "/dev/null"), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(atomicOpen(f, (dir / "fifo").c_str()), 0);
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+
+    fs::create_directory(dir / "data");
+    put(dir / "data" / "real.gpx", "old");
+    fs::create_symlink("data/real.gpx", dir / "link.gpx");
+    fs::create_symlink("data/new.gpx", dir / "dangling.gpx");
+    for (const char* name : {"link.gpx", "dangling.gpx"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(atomicOpen(f, (dir / name).c_str()), 1);
+        ASSERT_EQ(atomicPuts(f, "new"), 1);
+        ASSERT_EQ(atomicCommit(f), 1);
+        EXPECT_TRUE(fs::is_symlink(dir / name));
+        EXPECT_EQ(get(dir / name), "new");
+    }
+    EXPECT_EQ(get(dir / "data" / "real.gpx"), "new");
+    EXPECT_EQ(get(dir / "data" / "new.gpx"), "new");
+    EXPECT_EQ(entries(), 4);  // fifo, data and the two links
 }
 
 }  // namespace

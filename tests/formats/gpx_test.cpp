@@ -151,7 +151,7 @@ TEST_F(GpxTest, OwnFilesReadBack)
     EXPECT_STREQ(pointTable.records[1].NameOfPoint, "B2");
     EXPECT_TRUE(numbers);
 
-    // Two tracks, the first of two segments; a one-point line is left out.
+    // Three tracks, the first of two segments; GPX keeps the one-point track.
     setTable({withNames(makePoint(1, 1, 1), 1, "A", 1, ""), makePoint(1.1, 1.1), makePoint(1.2, 1.2, 1),
               makePoint(1.3, 1.3), withNames(makePoint(9, 9, 1), 2, "", 1, ""),
               withNames(makePoint(2, 2, 1), 3, "B", 1, ""), makePoint(2.1, 2.1)});
@@ -162,17 +162,17 @@ TEST_F(GpxTest, OwnFilesReadBack)
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
     std::string gpx = readFileBytes(file);
     ASSERT_EQ(readGpxFile(file.c_str(), 6, numbers, names), 1) << gpx;
-    ASSERT_EQ(pointTable.count, 6) << gpx;
-    const int track[] = {1, 1, 1, 1, 3, 3};
-    const int newSegment[] = {1, 0, 1, 0, 1, 0};
-    for (int i = 0; i < 6; i++) {
+    ASSERT_EQ(pointTable.count, 7) << gpx;
+    const int track[] = {1, 1, 1, 1, 2, 3, 3};
+    const int newSegment[] = {1, 0, 1, 0, 1, 1, 0};
+    for (int i = 0; i < 7; i++) {
         SCOPED_TRACE(i);
         EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, track[i]);
-        EXPECT_EQ(pointTable.records[i].NumberOfPoint, i < 4 ? i + 1 : i - 3);
+        EXPECT_EQ(pointTable.records[i].NumberOfPoint, i < 4 ? i + 1 : i < 6 ? 1 : 2);
         EXPECT_EQ(pointTable.records[i].NewSegment, newSegment[i]);
     }
     EXPECT_STREQ(pointTable.records[3].NameOfRouteOrTrack, "A");
-    EXPECT_STREQ(pointTable.records[5].NameOfRouteOrTrack, "B");
+    EXPECT_STREQ(pointTable.records[6].NameOfRouteOrTrack, "B");
     EXPECT_DOUBLE_EQ(pointTable.records[3].Longitude, 1.3);
 
     // The same lines as routes: every line is a route of its own.
@@ -235,6 +235,77 @@ TEST_F(GpxTest, RefusedFilesAreNamed)
     ui.clearEvents();
     EXPECT_EQ(readGpxFile(dir.file("missing.gpx").c_str(), 7, numbers, names), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der GPX-Eingabedatei."});
+}
+
+}  // namespace
+
+namespace {
+
+// Waypoints and track points that together exceed the table: each transfer
+// keeps one kind, and only that kind counts against the capacity.
+TEST_F(GpxTest, CapacityCountsOnlyThePointsTheTransferKeeps)
+{
+    for (int order = 0; order < 2; order++) {
+        SCOPED_TRACE(order);
+        std::string waypoints, track = " <trk><trkseg>\n";
+        for (int i = 0; i < 12027; i++)
+            waypoints += " <wpt lat=\"50.5\" lon=\"7.25\"><name>W</name></wpt>\n";
+        for (int i = 0; i < 14263; i++)
+            track += "  <trkpt lat=\"10\" lon=\"20\"/>\n";
+        track += " </trkseg></trk>\n";
+        const std::string body = order == 0 ? waypoints + track : track + waypoints;
+        const std::string file = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\" "
+                                 "xmlns=\"http://www.topografix.com/GPX/1/1\">\n" + body + "</gpx>\n";
+        ASSERT_EQ(read(file, 6), 1) << (ui.boxTexts().empty() ? "" : ui.boxTexts()[0]);
+        EXPECT_EQ(pointTable.count, 14263);
+        EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 10.0);
+        EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+        EXPECT_EQ(pointTable.records[14262].NumberOfPoint, 14263);
+        if (order == 1)
+            ui.queueInitials("AA");  // track points come before the waypoints
+        ASSERT_EQ(read(file, 7), 1) << (ui.boxTexts().empty() ? "" : ui.boxTexts()[0]);
+        EXPECT_EQ(pointTable.count, 12027);
+        EXPECT_STREQ(pointTable.records[12026].NameOfPoint, "W");
+        EXPECT_TRUE(ui.boxTexts().empty());
+    }
+    // What the transfer keeps must still fit.
+    std::string over = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\" "
+                       "xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+    for (int i = 0; i <= kMaxPoints; i++)
+        over += " <wpt lat=\"50.5\" lon=\"7.25\"/>\n";
+    EXPECT_EQ(read(over + "</gpx>\n", 7), 0);
+    EXPECT_EQ(ui.boxTexts().back(), "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.");
+}
+
+// Every number is an xsd:decimal (no exponent), and a track segment of one
+// point stays one; gpsbabel, an independent reader, sees the same.
+TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay)
+{
+    PointRecord a = withNames(makePoint(8.2, 50.2, 1), 1, "T", 1, "A");
+    a.Altitude = 5e-6f;
+    PointRecord b = withNames(makePoint(8.3, 50.3, 1), 2, "U", 1, "B");
+    b.Altitude = -1.25e-7f;
+    PointRecord c = withNames(makePoint(8.4, 50.4, 0), 2, "U", 2, "C");
+    c.Altitude = 19999.5f;
+    setTable({a, b, c});
+    countLinePoints(LineObjects);
+    const std::string file = dir.file("out.gpx");
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
+    const std::string text = readFileBytes(file);
+    EXPECT_NE(text.find("<ele>0.000005</ele>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<ele>-0.000000125</ele>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<ele>19999.5</ele>"), std::string::npos) << text;
+    EXPECT_EQ(text.find("e-"), std::string::npos) << text;
+    size_t segments = 0;
+    for (size_t at = text.find("<trkseg>"); at != std::string::npos; at = text.find("<trkseg>", at + 1))
+        segments++;
+    EXPECT_EQ(segments, 2u) << text;
+    if (!toolInstalled("gpsbabel"))
+        GTEST_SKIP() << "gpsbabel not installed";
+    std::string out;
+    ASSERT_TRUE(runCommand("gpsbabel -t -i gpx -f " + file + " -o unicsv,fields=lat+lon+ele -F -", out)) << out;
+    EXPECT_NE(out.find("1,50.200000,8.200000,\"A\",0.0"), std::string::npos) << out;
+    EXPECT_NE(out.find("2,50.300000,8.300000,\"B\""), std::string::npos) << out;
 }
 
 }  // namespace

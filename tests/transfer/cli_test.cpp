@@ -195,6 +195,91 @@ TEST(Cli, ConvertsBetweenAnyTwoFileTypes)
     EXPECT_TRUE(contains(broken.err, "FEHLER: Keine gültige GPX-Datei!")) << broken.err;
 }
 
+// A conversion writes what it can, says what it left out (exit status 2) and
+// keeps names and comments; when nothing remains it writes nothing.
+TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo)
+{
+    const std::string gpx = tempFile("short.gpx");
+    writeFile(gpx, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                   "<gpx version=\"1.1\" creator=\"x\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+                   "<wpt lat=\"50.1\" lon=\"8.1\"><name>H\xC3\xA4ndelstra\xC3\x9F" "e  </name>"
+                   "<cmt>\xD0\x9F\xD1\x80\xD0\xB8: offen, 12-18 Uhr (Mo.)</cmt></wpt>\n"
+                   "<rte><rtept lat=\"50.2\" lon=\"8.2\"/><rtept lat=\"50.3\" lon=\"8.3\"/></rte>\n"
+                   "<rte><rtept lat=\"50.4\" lon=\"8.4\"/></rte>\n"
+                   "<trk><trkseg><trkpt lat=\"50.2\" lon=\"8.2\"/></trkseg></trk>\n</gpx>\n");
+    const std::string mif = tempFile("short.mif");
+    const std::string mid = mif.substr(0, mif.size() - 3) + "mid";
+    CliRun points = runCli("convert --from gpx --to mif --objects points --initials AB " + gpx + " " + mif);
+    EXPECT_EQ(points.status, 0) << points.err;
+    EXPECT_TRUE(contains(readFile(mid), "\"H\xE4ndelstra\xDF" "e\",\"\",\"\",\"???: offen, 12-18 Uhr (Mo.)\""))
+        << readFile(mid);
+
+    // Lines: the waypoint and the one-point route are left out, and counted.
+    CliRun lines = runCli("convert --from gpx --to mif --objects lines --initials AB " + gpx + " " + mif);
+    EXPECT_EQ(lines.status, 2) << lines.err;
+    EXPECT_TRUE(contains(lines.err, "Wegmate-WARNUNG: 1 Wegpunkte ohne Routen- und Punktnummer")) << lines.err;
+    EXPECT_TRUE(contains(lines.err, "Wegmate-WARNUNG: Kann kein Linienobjekt aus einer Route")) << lines.err;
+    EXPECT_TRUE(contains(lines.out, "Umwandlung erfolgreich beendet (00002 Punkte).")) << lines.out;
+
+    // Only short track segments: an error, and the old file stays; GPX keeps them.
+    writeFile(mif, "alt");
+    CliRun none = runCli("convert --from gpx --to mif --tracks " + gpx + " " + mif);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(contains(none.err, "FEHLER: Es bleibt nichts zum Schreiben"));
+    EXPECT_EQ(readFile(mif), "alt");
+    const std::string again = tempFile("again.gpx");
+    CliRun gpxToGpx = runCli("convert --from gpx --to gpx --tracks " + gpx + " " + again);
+    EXPECT_EQ(gpxToGpx.status, 0) << gpxToGpx.err;
+    EXPECT_TRUE(contains(readFile(again), "<trkseg>\n      <trkpt lat=\"50.200000000\""));
+}
+
+// An upload that leaves points out has done its work, with a warning: exit
+// status 2, not the error status 1.
+TEST(Cli, PartialUploadHasItsOwnExitStatus)
+{
+    const std::string header = "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
+                               "CoordSys Earth Projection 1, 104\nColumns 1\n  NameOfPoint Char(50)\nData\n\n";
+    const std::string mif = tempFile("partial.mif");
+    writeFile(mif, header + "Point 8.1 50.1\nPoint 190.0 50.2\n");
+    writeFile(mif.substr(0, mif.size() - 3) + "mid", "\"EINS\"\n\"ZWEI\"\n");
+    CliRun up = runCli("upload waypoints --port sim-usb --format mif " + mif);
+    EXPECT_EQ(up.status, 2) << up.err << up.out;
+    EXPECT_TRUE(contains(up.err, "Wegmate-WARNUNG: 1 der eingelesenen Punkte ohne")) << up.err;
+    EXPECT_TRUE(contains(up.out, "(0001 Punkte)")) << up.out;
+}
+
+// Options are parsed strictly; the trace never overwrites the user's files;
+// what is no file name is refused.
+TEST(Cli, OptionsAndOutputNamesAreChecked)
+{
+    const std::string gpx = tempFile("user.gpx");
+    writeFile(gpx, "<gpx/>");
+    const std::string fresh = tempFile("fresh.gpx");
+    for (const std::string& name : {gpx, fresh}) {
+        CliRun run = runCli("download tracks --port sim --format gpx --objects points -o " + name + " --trace " + name);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(contains(run.err, "ist eine Ein- oder Ausgabedatei")) << run.err;
+    }
+    EXPECT_FALSE(fileExists(fresh));
+    EXPECT_EQ(readFile(gpx), "<gpx/>");
+    for (const char* track : {"4294967297", "1x", "2.9", "-1"}) {
+        CliRun run = runCli(std::string("download tracks --port sim --format gpx --track ") + track + " -o " + gpx);
+        EXPECT_EQ(run.status, 1) << track;
+        EXPECT_TRUE(contains(run.err, "--track braucht eine ganze Zahl ab 1")) << run.err;
+    }
+    EXPECT_EQ(runCli("convert --from gpx --to gpx " + gpx + " ''").status, 1);
+    CliRun full = runCli("convert --from gpx --to gpx " + gpx + " /dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_FALSE(fileExists("/dev/full.gpx"));
+
+    const std::string ovl = tempFile("id.ovl");
+    ASSERT_EQ(runCli("download tracks --port sim-usb --format ovl-ascii --objects points --track 2 -o " + ovl).status,
+              0);
+    CliRun named = runCli("upload tracks --port sim-usb --format ovl-ascii --id \"$(printf 'Heim\\tweg\\303\\244')\" " + ovl);
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_TRUE(contains(named.err, "'HEIMWEG' (--id)")) << named.err;
+}
+
 TEST(Cli, MainJobScriptFallsBackToTheSimulator)
 {
     const std::string dir = tempFile("job");
