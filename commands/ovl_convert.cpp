@@ -5,6 +5,7 @@
 #include "commands/ovl_convert.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "formats/format_helpers.h"
@@ -39,19 +40,28 @@ void convertOvlFile()
 
     int objectKindFound = 0;
     bool hasNumbers = false, hasNames = false;
-    if (!readOvlBinaryFile(fileName.c_str(), 157, objectKindFound, hasNumbers, hasNames))
+    std::vector<OvlObject> objects;
+    if (!readOvlBinaryFile(fileName.c_str(), 157, objectKindFound, hasNumbers, hasNames, &objects))
         return;
-    countLinePoints(objectKindFound);
-    // Objects whose positions are all invalid, or lines all shorter than two
-    // points, would leave an overlay without objects.
-    if (objectKindFound == 0 || !forEachWrittenRecord(objectKindFound, [](const PointRecord&, bool) { return false; })) {
+    // Every object keeps its kind. Objects whose positions are all invalid,
+    // or lines shorter than two points, would leave an overlay without
+    // objects.
+    bool writable = false;
+    for (const OvlObject& object : objects) {
+        int valid = 0;
+        for (int i = object.first; i < object.first + object.count; i++)
+            valid += isValidPosition(pointTable.records[i]) ? 1 : 0;
+        if (valid >= (object.kind == LineObjects ? 2 : 1))
+            writable = true;
+    }
+    if (!writable) {
         showError(kMsgNoObject);
         return;
     }
 
     if (!platform().chooseFileToSave(kSaveTitle, FileFilter::Overlay, "ovl", fileName))
         return;
-    if (writeOvlBinaryFile(fileName.c_str(), objectKindFound))
+    if (writeOvlBinaryObjects(fileName.c_str(), objects))
         showBox("Wegmate", kMsgWritten, BoxIcon::Warning);
     else
         showError(kMsgWriteFailed);

@@ -179,15 +179,71 @@ bool parseLastNumbers(const char* line, double* values, int count)
     return true;
 }
 
-// The last two numbers of the line are longitude and latitude.
+// Whether the line holds nothing but its last count numbers.
+bool parseOnlyNumbers(const char* line, double* values, int count)
+{
+    if (!parseLastNumbers(line, values, count))
+        return false;
+    // Count the tokens: more than count numbers is no coordinate line.
+    int tokens = 0;
+    for (const char* p = line; *p && *p != '\r' && *p != '\n';) {
+        while (isBlankOrTab(*p))
+            p++;
+        if (!*p || *p == '\r' || *p == '\n')
+            break;
+        tokens++;
+        while (*p && !isBlankOrTab(*p) && *p != '\r' && *p != '\n')
+            p++;
+    }
+    return tokens == count;
+}
+
+// The two numbers of the line are longitude and latitude.
 bool parseCoordinates(const char* line, double& longitude, double& latitude)
 {
     double values[2];
-    if (!parseLastNumbers(line, values, 2))
+    if (!parseOnlyNumbers(line, values, 2))
         return false;
     longitude = values[0];
     latitude = values[1];
     return true;
+}
+
+// "EARTH PROJECTION 1, 104" with any blanks around the numbers and nothing
+// after them: longitude/latitude on WGS 84, without an affine or other
+// clause.
+bool isLatLongWgs84(const char* text)
+{
+    const char* p = text;
+    for (const char* word : {"EARTH", "PROJECTION"}) {
+        while (isBlankOrTab(*p))
+            p++;
+        const size_t n = strlen(word);
+        if (strncmp(p, word, n) != 0 || !isBlankOrTab(p[n]))
+            return false;
+        p += n;
+    }
+    for (int expected : {1, 104}) {
+        while (isBlankOrTab(*p))
+            p++;
+        if (*p < '0' || *p > '9')
+            return false;
+        long value = 0;
+        for (; *p >= '0' && *p <= '9' && value < 100000; p++)
+            value = value * 10 + (*p - '0');
+        if (value != expected)
+            return false;
+        while (isBlankOrTab(*p))
+            p++;
+        if (expected == 1) {
+            if (*p != ',')
+                return false;
+            p++;
+        }
+    }
+    while (isBlankOrTab(*p) || *p == '\r' || *p == '\n')
+        p++;
+    return *p == '\0';
 }
 
 // Whether the line's first word (after blanks or tabs) is keyword; rest
@@ -265,6 +321,8 @@ struct MifReader {
     int pointInLine = 0;
     int nameCounter = 0;
     bool seenPolyline = false;
+    // The current line has no line end: the file ends in it, perhaps cut.
+    bool lineUnended = false;
 };
 
 // Splits a trimmed MID row and calls apply(columnNumber, value) for every
@@ -462,7 +520,7 @@ int readPointObject(MifReader& reader, const char* line)
         return 0;
     }
     double longitude, latitude;
-    if (!parseCoordinates(line, longitude, latitude)) {
+    if (reader.lineUnended || !parseCoordinates(line, longitude, latitude)) {
         showError(kMsgNoMif);
         return 0;
     }
@@ -590,7 +648,7 @@ int readPolylineObject(MifReader& reader, const char* rest)
 int readLineObject(MifReader& reader, const char* rest)
 {
     double values[4];
-    if (!parseLastNumbers(rest, values, 4)) {
+    if (reader.lineUnended || !parseOnlyNumbers(rest, values, 4)) {
         showError(kMsgMissingVertices);
         return 0;
     }
@@ -617,7 +675,7 @@ int readSectionCount(MifReader& reader, const char* line)
 int readVertex(MifReader& reader, const char* line)
 {
     double longitude, latitude;
-    if (!parseCoordinates(line, longitude, latitude)) {
+    if (reader.lineUnended || !parseCoordinates(line, longitude, latitude)) {
         showError(kMsgMissingVertices);
         return 0;
     }
@@ -663,7 +721,7 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
     if (reader.pendingSections > 0)
         return readSectionCount(reader, line);
     if (startsWith(line, "COORDSYS")) {
-        if (!strstr(line, "EARTH PROJECTION 1, 104")) {
+        if (!isLatLongWgs84(line + 8)) {
             showError(kMsgCoordSys);
             return 0;
         }
@@ -694,6 +752,10 @@ int readPair(MifReader& reader)
             showError(kMsgNoMif);
             return 0;
         }
+        if (firstLine)
+            skipByteOrderMark(line);
+        const size_t length = strlen(line);
+        reader.lineUnended = length == 0 || (line[length - 1] != '\n' && line[length - 1] != '\r');
         toUpperAscii(line);
         if (!readMifLine(reader, line, firstLine))
             return 0;

@@ -22,6 +22,10 @@ const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
 const char kMsgNoOvl[] = "Keine gültige ASCII-OVL-Datei!";
 const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
+const char kMsgInvalidObject[] =
+    "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: %d  Objekttyp: %d \n(Hier sind nur PUNKT-/KREIS- "
+    "oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \nVerknüpfung mit einer Multimedia-Datei oder \n"
+    "einer Datenbank.)";
 
 const char kSeparateTracksTitle[] = "Wegmate  --  Mehrere Track-Aufz.";
 const char kSeparateTracksQuestion[] =
@@ -69,7 +73,37 @@ struct AsciiReader {
     bool expectY = false;
     int named = 0;
     int index = 0;
+    // NewSegment of the next point, kept here: the table's next entry may
+    // lie beyond its end.
+    int nextNewSegment = 1;
+    // The current section is a line whose declared points are still to come.
+    bool lineOpen = false;
+    int symbolSections = 0;
+    bool inOverlay = false;
+    int declaredSymbols = -1;  // Symbols= of [Overlay], -1 while not read
 };
+
+// Digits after a key, up to the line end: the count, or -1.
+int countAfter(const char* text)
+{
+    const char* p = text;
+    while (*p == ' ' || *p == '\t')
+        p++;
+    if (*p < '0' || *p > '9')
+        return -1;
+    const int value = decimalValue(p);
+    while (*p >= '0' && *p <= '9')
+        p++;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
+        p++;
+    return *p ? -1 : value;
+}
+
+// The end of a section: a line must have had all the points it declared.
+bool sectionComplete(const AsciiReader& reader)
+{
+    return !reader.expectY && !(reader.lineOpen && reader.named > 0);
+}
 
 int readLines(AsciiReader& reader)
 {
@@ -83,21 +117,52 @@ int readLines(AsciiReader& reader)
             showError(firstFileLine ? kMsgNoOvl : kMsgRead);
             return 0;
         }
+        if (firstFileLine)
+            skipByteOrderMark(line);
         toUpperAscii(line);
         if (firstFileLine && !startsWith(line, "[SYMB")) {
             showError(kMsgNoOvl);
             return 0;
         }
         firstFileLine = false;
-        PointRecord& r = pointTable.records[pointTable.count];
-        if (startsWith(line, "PUNKTE=")) {
+        if (line[0] == '[') {
+            if (!sectionComplete(reader)) {
+                showError(kMsgRead);
+                return 0;
+            }
+            reader.lineOpen = false;
+            reader.inOverlay = startsWith(line, "[OVERLAY]");
+            if (startsWith(line, "[SYMB"))
+                reader.symbolSections++;
+        } else if (reader.inOverlay && startsWith(line, "SYMBOLS=")) {
+            reader.declaredSymbols = countAfter(line + 8);
+        } else if (startsWith(line, "TYP=")) {
+            // Only point symbols and lines carry positions to send.
+            const int type = decimalValue(line + 4);
+            if (type != 3 && type != 6) {
+                char message[512];
+                snprintf(message, sizeof message, kMsgInvalidObject, type, 0);
+                showError(message);
+                return 0;
+            }
+        } else if (startsWith(line, "PUNKTE=")) {
+            const int points = countAfter(line + 7);
+            if (points < 0 || reader.expectY) {
+                showError(kMsgRead);
+                return 0;
+            }
+            if ((long long)pointTable.count + points > kMaxPoints) {
+                showError(kMsgCapacity);
+                return 0;
+            }
             if (reader.transferKind == 6 && reader.askSeparateTracks && !reader.asked) {
                 reader.asked = true;
                 *reader.separateTracks = askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion) ? 1 : 0;
             }
-            reader.named = decimalValue(line + 7);
+            reader.named = points;
             reader.index = 0;
-            r.NewSegment = 1;
+            reader.lineOpen = true;
+            reader.nextNewSegment = 1;
             if (reader.transferKind != 6 || *reader.separateTracks == 1) {
                 if (!reader.firstLine)
                     reader.number++;
@@ -113,13 +178,14 @@ int readLines(AsciiReader& reader)
                 return 0;
             }
             double longitude;
-            if (reader.expectY || !coordinateValue(line, longitude)) {
+            // A line takes no more points than it declared.
+            if (reader.expectY || !coordinateValue(line, longitude) || (reader.lineOpen && reader.named == 0)) {
                 showError(kMsgRead);
                 return 0;
             }
-            int newSegment = r.NewSegment;
+            PointRecord& r = pointTable.records[pointTable.count];
             memset(&r, 0, sizeof r);
-            r.NewSegment = newSegment;
+            r.NewSegment = reader.nextNewSegment;
             r.Longitude = longitude;
             int nameNumber;
             if (reader.named > 0) {
@@ -138,20 +204,26 @@ int readLines(AsciiReader& reader)
                 showError(kMsgRead);
                 return 0;
             }
+            PointRecord& r = pointTable.records[pointTable.count];
             r.Latitude = latitude;
             r.NumberOfPoint = reader.pointNumber++;
             r.NumberOfRouteOrTrack = reader.number;
             snprintf(r.NameOfRouteOrTrack, kNameSize, "%s%02d", reader.transferKind == 6 ? "TRK" : "RTE",
                      reader.number);
             pointTable.count++;
-            if (pointTable.count < kMaxPoints)
-                pointTable.records[pointTable.count].NewSegment = 0;
+            reader.nextNewSegment = 0;
             reader.expectY = false;
         }
     }
     if (firstFileLine) {
         // An empty file holds no symbol section.
         showError(kMsgNoOvl);
+        return 0;
+    }
+    // A file cut off before its end: inside a section, or before the
+    // [Overlay] section has counted the symbols that came.
+    if (!sectionComplete(reader) || reader.declaredSymbols != reader.symbolSections) {
+        showError(kMsgRead);
         return 0;
     }
     return 1;
@@ -221,7 +293,6 @@ int readOvlAsciiFile(const char* fileName, int transferKind, int& separateTracks
     if (transferKind != 6)
         askNameInitials();
     pointTable.reset();
-    pointTable.records[0].NewSegment = 1;
     separateTracks = 0;
     reader.transferKind = transferKind;
     reader.askSeparateTracks = askSeparateTracks;

@@ -132,6 +132,10 @@ struct BinaryReader {
     char lastLineName[kNameSize] = "";
     int pointInLine = 0;
     bool seenLine = false;
+    // NewSegment of the next record stored; kept here and not in the table,
+    // whose next entry may lie beyond its end.
+    int nextNewSegment = 1;
+    std::vector<OvlObject>* objects = nullptr;
 };
 
 // The object text, read anew for every object.
@@ -199,29 +203,34 @@ void nameAutomatically(PointRecord& r)
     copyName(r.NameOfPoint, makeAutomaticPointName(pointTable.count + 1).c_str());
 }
 
-void addRecord()
+void addRecord(BinaryReader& reader)
 {
     pointTable.count++;
-    if (pointTable.count < kMaxPoints)
-        pointTable.records[pointTable.count].NewSegment = 0;
+    reader.nextNewSegment = 0;
 }
 
-// A fresh record at [count] that keeps its NewSegment preset.
-PointRecord& newRecord()
+// A fresh record at [count] (the caller has checked the capacity) with the
+// NewSegment preset.
+PointRecord& newRecord(BinaryReader& reader)
 {
     PointRecord& r = pointTable.records[pointTable.count];
-    int newSegment = r.NewSegment;
     memset(&r, 0, sizeof r);
-    r.NewSegment = newSegment;
+    r.NewSegment = reader.nextNewSegment;
     r.Altitude = kNoAltitude;
     return r;
+}
+
+void noteObject(BinaryReader& reader, int kind, int first)
+{
+    if (reader.objects)
+        reader.objects->push_back({kind, first, pointTable.count - first});
 }
 
 void readPointWithText(BinaryReader& reader, double longitude, double latitude, const char* text, const char* end)
 {
     if (*reader.objectKindFound == 0)
         *reader.objectKindFound = PointObjects;
-    PointRecord& r = newRecord();
+    PointRecord& r = newRecord(reader);
     r.Longitude = longitude;
     r.Latitude = latitude;
 
@@ -303,26 +312,38 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     trimLine(r.NameOfPoint);
     if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind))
         nameAutomatically(r);
-    addRecord();
+    addRecord(reader);
+    noteObject(reader, PointObjects, pointTable.count - 1);
 }
 
 void readPointWithoutText(BinaryReader& reader, double longitude, double latitude)
 {
     if (*reader.objectKindFound == 0)
         *reader.objectKindFound = PointObjects;
-    PointRecord& r = newRecord();
+    PointRecord& r = newRecord(reader);
     r.Longitude = longitude;
     r.Latitude = latitude;
     r.NumberOfPoint = pointTable.count + 1;
     r.NumberOfRouteOrTrack = 0;
     if (isAutomaticallyNamed(reader.transferKind))
         nameAutomatically(r);
-    addRecord();
+    addRecord(reader);
+    noteObject(reader, PointObjects, pointTable.count - 1);
 }
 
-// 1 to go on, 0 after a message, 2 at the end of the file inside the line.
+// 1 to go on, 0 after a message.
 int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, const char* end)
 {
+    const size_t vertexSize = reader.version == 2 ? 16 : 24;
+    // A line that claims more vertices than the file holds is cut off.
+    if ((long long)vertices * (long long)vertexSize > reader.size - reader.position) {
+        showError(kMsgRead);
+        return 0;
+    }
+    if (pointTable.count + (long long)vertices > kMaxPoints) {
+        showError(kMsgCapacity);
+        return 0;
+    }
     if (*reader.objectKindFound == 0)
         *reader.objectKindFound = LineObjects;
     int nameNumber = 0;
@@ -335,7 +356,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     if (reader.seenLine)
         advanceNameInitials(nameInitials[0], nameInitials[1]);
     reader.seenLine = true;
-    pointTable.records[pointTable.count].NewSegment = 1;
+    reader.nextNewSegment = 1;
 
     char line[kTextLineSize];
     text = readTextLine(line, text, end, sizeof line);
@@ -385,18 +406,15 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     reader.lastLineNumber = number;
     strcpy(reader.lastLineName, name);
 
-    size_t vertexSize = reader.version == 2 ? 16 : 24;
     unsigned char vertex[24];
+    const int first = pointTable.count;
     for (unsigned v = 0; v < vertices; v++) {
         reader.pointInLine++;
-        if (!readBytes(reader, vertex, vertexSize))
-            return 2;
-        // The table is full only when a further vertex comes.
-        if (pointTable.count >= kMaxPoints) {
-            showError(kMsgCapacity);
+        if (!readBytes(reader, vertex, vertexSize)) {
+            showError(kMsgRead);
             return 0;
         }
-        PointRecord& r = newRecord();
+        PointRecord& r = newRecord(reader);
         r.Longitude = getDouble(vertex);
         r.Latitude = getDouble(vertex + 8);
         r.NumberOfPoint = reader.pointInLine;
@@ -409,8 +427,9 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         r.HasSymbol = hasSymbol;
         r.Display1 = display1;
         r.Display2 = display2;
-        addRecord();
+        addRecord(reader);
     }
+    noteObject(reader, LineObjects, first);
     return 1;
 }
 
@@ -444,34 +463,41 @@ int readHeader(BinaryReader& reader)
     return 1;
 }
 
-// Reads objects until the file ends. 1 at the end, 0 after a message.
+// Reads objects until the file ends. 1 at the end, 0 after a message. The
+// file may end only between objects: an end inside one is a cut-off file.
 int readObjects(BinaryReader& reader)
 {
     const bool v2 = reader.version == 2;
     for (;;) {
         unsigned type, flag;
-        if (v2) {
-            unsigned char head[8];
-            if (!readBytes(reader, head, sizeof head))
+        const long long objectStart = reader.position;
+        unsigned char head[24];
+        if (!readBytes(reader, head, v2 ? 8 : 24)) {
+            if (reader.position == objectStart)
                 return 1;
+            showError(kMsgRead);
+            return 0;
+        }
+        if (v2) {
             type = get16(head);
             flag = head[6];
         } else {
-            unsigned char head[24];
-            if (!readBytes(reader, head, sizeof head))
-                return 1;
             type = head[0];
             unsigned k = get16(head + 22);
-            if (!readBytes(reader, scratch, k + 2))
-                return 1;
+            if (!readBytes(reader, scratch, k + 2)) {
+                showError(kMsgRead);
+                return 0;
+            }
             flag = scratch[k];
         }
 
         size_t textLength = 0;
         if (flag == 16) {
             unsigned char lengthBytes[4];
-            if (!readBytes(reader, lengthBytes, 4))
-                return 1;
+            if (!readBytes(reader, lengthBytes, 4)) {
+                showError(kMsgRead);
+                return 0;
+            }
             uint32_t length = get32(lengthBytes);
             if (v2)
                 length &= 0xFFFF;
@@ -481,8 +507,10 @@ int readObjects(BinaryReader& reader)
                 return 0;
             }
             textLength = length;
-            if (!readBytes(reader, objectText, textLength))
-                return 1;
+            if (!readBytes(reader, objectText, textLength)) {
+                showError(kMsgRead);
+                return 0;
+            }
         }
         objectText[textLength] = '\0';
 
@@ -494,8 +522,10 @@ int readObjects(BinaryReader& reader)
             tailSize = v2 ? 28 : 54;
         else if (isLine)
             tailSize = v2 ? 8 : 20;
-        if (tailSize && !readBytes(reader, tail, tailSize))
-            return 1;
+        if (tailSize && !readBytes(reader, tail, tailSize)) {
+            showError(kMsgRead);
+            return 0;
+        }
         bool linked = !v2 && tailSize && get16(tail) == 17;
 
         if (isPoint && pointTable.count >= kMaxPoints && !linked && (flag == 16 || flag == 1)) {
@@ -513,9 +543,8 @@ int readObjects(BinaryReader& reader)
             readPointWithoutText(reader, getDouble(tail + at), getDouble(tail + at + 8));
         } else if (isLine && (flag == 1 || flag == 16) && !linked) {
             unsigned vertices = get16(tail + (v2 ? 6 : 18));
-            int result = readLineObject(reader, vertices, objectText, textEnd);
-            if (result != 1)
-                return result == 2 ? 1 : 0;
+            if (!readLineObject(reader, vertices, objectText, textEnd))
+                return 0;
         } else {
             char message[512];
             snprintf(message, sizeof message, kMsgInvalidObject, (int)type, (int)flag);
@@ -541,59 +570,127 @@ const char* readTextLine(char* dst, const char* src, const char* end, size_t siz
     return src;
 }
 
-int writeOvlBinaryFile(const char* fileName, int objectKind)
-{
-    if (!fileName || !*fileName)
-        return 0;
-    AtomicFile file;
-    if (!atomicOpen(file, fileName))
-        return 0;
+namespace {
 
+void trimTexts(PointRecord& r)
+{
+    trimLine(r.NameOfPoint);
+    trimLine(r.NameOfRouteOrTrack);
+    trimLine(r.Comment);
+}
+
+// Head, text and tail of a line of the given number of vertices, from the
+// line's first point.
+void writeLineStart(AtomicFile& file, const PointRecord& r, int vertices)
+{
+    char text[512];
+    formatLineText(text, sizeof text, r);
+    writeObjectStart(file, 3, text);
+    unsigned char tail[8];
+    put16(tail, 5);
+    put16(tail + 2, 4);
+    put16(tail + 4, 1);
+    put16(tail + 6, (unsigned)vertices);
+    atomicWrite(file, tail, sizeof tail);
+}
+
+void writePoint(AtomicFile& file, PointRecord& r, bool startsLine)
+{
+    char text[512];
+    formatPointText(text, sizeof text, r, startsLine);
+    writeObjectStart(file, 6, text);
+    unsigned char tail[28];
+    put16(tail, 1);
+    put16(tail + 2, 12);
+    put16(tail + 4, 12);
+    put16(tail + 6, 1);
+    put16(tail + 8, 2);
+    put16(tail + 10, 2);
+    putDouble(tail + 12, r.Longitude);
+    putDouble(tail + 20, r.Latitude);
+    atomicWrite(file, tail, sizeof tail);
+}
+
+bool openWithHeader(AtomicFile& file, const char* fileName)
+{
+    if (!fileName || !*fileName || !atomicOpen(file, fileName))
+        return false;
     const Centre centre = centreOfValidPositions();
     unsigned char header[kHeaderSize];
     buildHeader(header, centre.longitude, centre.latitude);
     atomicWrite(file, header, sizeof header);
+    return true;
+}
 
-    char text[512];
+}  // namespace
+
+int writeOvlBinaryFile(const char* fileName, int objectKind)
+{
+    AtomicFile file;
+    if (!openWithHeader(file, fileName))
+        return 0;
     forEachWrittenRecord(objectKind, [&](PointRecord& r, bool startsObject) {
-        trimLine(r.NameOfPoint);
-        trimLine(r.NameOfRouteOrTrack);
-        trimLine(r.Comment);
+        trimTexts(r);
         if (objectKind == LineObjects) {
-            if (startsObject) {
-                formatLineText(text, sizeof text, r);
-                writeObjectStart(file, 3, text);
-                unsigned char tail[8];
-                put16(tail, 5);
-                put16(tail + 2, 4);
-                put16(tail + 4, 1);
-                put16(tail + 6, (unsigned)r.LinePointCount);
-                atomicWrite(file, tail, sizeof tail);
-            }
+            if (startsObject)
+                writeLineStart(file, r, r.LinePointCount);
             writeVertex(file, r);
         } else {
-            formatPointText(text, sizeof text, r, startsObject);
-            writeObjectStart(file, 6, text);
-            unsigned char tail[28];
-            put16(tail, 1);
-            put16(tail + 2, 12);
-            put16(tail + 4, 12);
-            put16(tail + 6, 1);
-            put16(tail + 8, 2);
-            put16(tail + 10, 2);
-            putDouble(tail + 12, r.Longitude);
-            putDouble(tail + 20, r.Latitude);
-            atomicWrite(file, tail, sizeof tail);
+            writePoint(file, r, startsObject);
         }
         return !file.failed;
     });
     return atomicCommit(file);
 }
 
+int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& objects)
+{
+    AtomicFile file;
+    if (!openWithHeader(file, fileName))
+        return 0;
+    bool first = true;
+    for (const OvlObject& object : objects) {
+        if (file.failed)
+            break;
+        const int end = object.first + object.count;
+        if (object.kind == LineObjects) {
+            int valid = 0, start = -1;
+            for (int i = object.first; i < end; i++)
+                if (isValidPosition(pointTable.records[i])) {
+                    if (start < 0)
+                        start = i;
+                    valid++;
+                }
+            if (valid < 2)
+                continue;
+            trimTexts(pointTable.records[start]);
+            writeLineStart(file, pointTable.records[start], valid);
+            for (int i = start; i < end; i++)
+                if (isValidPosition(pointTable.records[i]))
+                    writeVertex(file, pointTable.records[i]);
+            first = false;
+        } else {
+            for (int i = object.first; i < end; i++) {
+                PointRecord& r = pointTable.records[i];
+                if (!isValidPosition(r))
+                    continue;
+                trimTexts(r);
+                writePoint(file, r, r.NewSegment || first);
+                first = false;
+            }
+        }
+    }
+    return atomicCommit(file);
+}
+
 int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound,
-                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames)
+                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
+                      std::vector<OvlObject>* objects)
 {
     BinaryReader reader;
+    reader.objects = objects;
+    if (objects)
+        objects->clear();
     reader.file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!reader.file) {
         showError(kMsgOpen);
@@ -620,7 +717,6 @@ int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFou
     int ok = readHeader(reader);
     if (ok) {
         pointTable.reset();
-        pointTable.records[0].NewSegment = 1;
         ok = readObjects(reader);
     }
     fclose(reader.file);

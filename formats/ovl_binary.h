@@ -2,14 +2,30 @@
 // TOP50 overlay files, binary form: written as version 2.0, read in 2, 3, 4.
 
 #include <cstddef>
+#include <vector>
+
+// One object of a read overlay: its kind (LineObjects or PointObjects) and
+// its records [first, first + count) in the point table.
+struct OvlObject {
+    int kind;
+    int first;
+    int count;
+};
 
 // objectKind 1 writes line objects, any other value point objects.
 int writeOvlBinaryFile(const char* fileName, int objectKind);
 
+// Writes every object of the list in its own kind, as writeOvlBinaryFile
+// writes it: records with an invalid position are left out, and so is a line
+// with fewer than two valid points.
+int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& objects);
+
 // transferKind 7, 6 or 157 (the conversion; treated as 6).
 // objectKindFound: 0, or 1 (lines) / 2 (points) from the first object read.
+// objects, when given, receives every object read.
 int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound,
-                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames);
+                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
+                      std::vector<OvlObject>* objects = nullptr);
 
 // Copies up to the first CR or NUL (at most size-1 characters, NUL
 // terminated), skips one CR and then one LF; returns the position after them.

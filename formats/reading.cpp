@@ -31,6 +31,12 @@ int readLine(FILE* file, char* buffer)
     return tooLong ? -1 : 1;
 }
 
+void skipByteOrderMark(char* line)
+{
+    if (startsWith(line, "\xEF\xBB\xBF"))
+        memmove(line, line + 3, strlen(line + 3) + 1);
+}
+
 void toUpperAscii(char* text)
 {
     for (; *text; text++)

@@ -15,6 +15,9 @@ constexpr int kLineBufferSize = kMaxLineLength + 3;
 // consumed entirely).
 int readLine(FILE* file, char* buffer);
 
+// Removes a UTF-8 byte-order mark at the start of a file's first line.
+void skipByteOrderMark(char* line);
+
 // a-z to A-Z, nothing else.
 void toUpperAscii(char* text);
 bool startsWith(const char* text, const char* prefix);

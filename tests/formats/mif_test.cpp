@@ -498,7 +498,7 @@ TEST_F(MifTest, ReaderMessages)
         {"not a MIF file", "Columns 1\nPoint 1 2\n", "\"a\"\n", kMsgNoMif},
         {"empty MIF file", "", "", kMsgNoMif},
         {"projection", "Version 300\nCoordSys Earth Projection 8, 104\n", "", kMsgCoordSys},
-        {"no blank after comma", "Version 300\nCOORDSYS EARTH PROJECTION 1,104\n", "", kMsgCoordSys},
+        {"datum 1040", "Version 300\nCOORDSYS EARTH PROJECTION 1,1040\n", "", kMsgCoordSys},
         {"region first", "Version 300\nRegion 1\n  3\n1 1\n2 2\n3 3\nPoint 1 1\n", "\"\"\n\"x\"\n", kMsgWrongType},
         {"missing vertices", head + "Pline 3\n1 1\n2 2\n", "\"\"\n", kMsgMissing},
         {"vertex with one number", head + "Pline 2\n1 1\n2\n", "\"\"\n", kMsgMissing},
@@ -572,6 +572,50 @@ TEST_F(MifTest, PointCapacity)
     writePair(mifText, midText);
     EXPECT_EQ(read(6), 1);
     EXPECT_EQ(pointTable.count, kMaxPoints);
+}
+
+TEST_F(MifTest, CutFilesExtraNumbersCoordSysAndByteOrderMark)
+{
+    // Every cut of a written MIF file (its MID whole) is refused or keeps
+    // all its points.
+    setTable({makePoint(7.5, 50.111, 1), makePoint(8.25, 51.0), makePoint(9.0, 49.5, 1), makePoint(9.5, 49.25)});
+    for (int objectKind : {PointObjects, LineObjects}) {
+        countLinePoints(objectKind);
+        std::vector<PointRecord> original(pointTable.records, pointTable.records + pointTable.count);
+        ASSERT_EQ(writeMifFile(mif().c_str(), objectKind), 1);
+        const std::string full = readFileBytes(mif());
+        for (size_t cut = 1; cut <= full.size(); cut++) {
+            writeFileBytes(mif(), full.substr(0, cut));
+            if (read(6) == 0)
+                continue;
+            SCOPED_TRACE("kind " + std::to_string(objectKind) + " cut at " + std::to_string(cut));
+            ASSERT_EQ(pointTable.count, (int)original.size());
+            for (size_t i = 0; i < original.size(); i++) {
+                EXPECT_EQ(pointTable.records[i].Longitude, original[i].Longitude);
+                EXPECT_EQ(pointTable.records[i].Latitude, original[i].Latitude);
+            }
+        }
+        setTable({original[0], original[1], original[2], original[3]});
+    }
+    const std::pair<std::string, const char*> cases[] = {
+        {mifHead("", 0) + "Point 1 2 3 8.5 50.1\n", kMsgNoMif},
+        {mifHead("", 0) + "Pline 2\n1 2\n3 4 5\n", kMsgMissing},
+        {"Version 300\nCoordSys Earth Projection 1, 104 Affine Units \"m\" 1, 0, 0, 0, 1, 0\nData\nPoint 1 2\n",
+         kMsgCoordSys},
+        {"Version 300\nCoordSys Earth Projection 1, 1040\nData\nPoint 1 2\n", kMsgCoordSys},
+        {"Version 300\nCoordSys Earth Projection 12, 104\nData\nPoint 1 2\n", kMsgCoordSys},
+    };
+    for (const auto& c : cases) {
+        writePair(c.first, "\n");
+        ui.clearEvents();
+        EXPECT_EQ(read(6), 0) << c.first;
+        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.second});
+    }
+    for (const char* form : {"\xEF\xBB\xBFVersion 300\nCoordSys Earth Projection 1,104\nData\nPoint 1 2\n",
+                             "Version 300\ncoordsys earth  projection 1 ,  104 \nData\nPoint 1 2\n"}) {
+        writePair(form, "\n");
+        EXPECT_EQ(read(6), 1) << form;
+    }
 }
 
 TEST_F(MifTest, PolylineRoundTrip)

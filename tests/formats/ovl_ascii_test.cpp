@@ -176,7 +176,7 @@ TEST_F(OvlAsciiTest, TracksAsSegmentsOrSeparateTracks)
 TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase)
 {
     writeFileBytes(file(), "[symbol 1]\r\ntyp=6\r\nxkoord=7.5\r\nykoord=50.5\r\n[Symbol 2]\r\nXKoord= 8.25 \r\n"
-                           "YKoord=+51\r\n");
+                           "YKoord=+51\r\n[Overlay]\r\nSymbols=2\r\n");
     ui.queueInitials("AA");
     ASSERT_EQ(read(7, false), 1);
     ASSERT_EQ(pointTable.count, 2);
@@ -190,11 +190,56 @@ TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase)
     EXPECT_STREQ(pointTable.records[1].NameOfPoint, "AA0002");
 }
 
-TEST_F(OvlAsciiTest, TrailingXWithoutYIsDropped)
+TEST_F(OvlAsciiTest, TrailingXWithoutYIsRefused)
 {
     writeFileBytes(file(), "[Symbol 1]\nXKoord=1\nYKoord=2\nXKoord=3\n");
-    ASSERT_EQ(read(6, false), 1);
-    EXPECT_EQ(pointTable.count, 1);
+    ASSERT_EQ(read(6, false), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgRead});
+}
+
+TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused)
+{
+    // Every cut of a written file is refused or keeps all its points.
+    setTable({makePoint(7.5, 50.111, 1), makePoint(8.25, 51.0), makePoint(9.0, 49.5, 1), makePoint(9.5, 49.25)});
+    for (int objectKind : {PointObjects, LineObjects}) {
+        countLinePoints(objectKind);
+        std::vector<PointRecord> original(pointTable.records, pointTable.records + pointTable.count);
+        ASSERT_EQ(writeOvlAsciiFile(file().c_str(), objectKind), 1);
+        const std::string full = readFileBytes(file());
+        for (size_t cut = 1; cut <= full.size(); cut++) {
+            writeFileBytes(file(), full.substr(0, cut));
+            if (read(6, false) == 0)
+                continue;
+            SCOPED_TRACE("kind " + std::to_string(objectKind) + " cut at " + std::to_string(cut));
+            ASSERT_EQ(pointTable.count, (int)original.size());
+            for (size_t i = 0; i < original.size(); i++) {
+                EXPECT_EQ(pointTable.records[i].Longitude, original[i].Longitude);
+                EXPECT_EQ(pointTable.records[i].Latitude, original[i].Latitude);
+            }
+        }
+        setTable({original[0], original[1], original[2], original[3]});
+    }
+    // A line that declares more points than it has, and text, area and
+    // bitmap objects, which carry no point to send.
+    const std::pair<std::string, std::string> cases[] = {
+        {"[Symbol 1]\nTyp=3\nPunkte=3\nXKoord0=1\nYKoord0=2\nXKoord1=1\nYKoord1=2\n[Overlay]\nSymbols=1\n", kMsgRead},
+        {"[Symbol 1]\nTyp=2\nXKoord=1\nYKoord=2\n[Overlay]\nSymbols=1\n",
+         "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: 2  Objekttyp: 0 \n(Hier sind nur PUNKT-/KREIS- "
+         "oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \nVerknüpfung mit einer Multimedia-Datei oder \n"
+         "einer Datenbank.)"},
+    };
+    for (const auto& c : cases) {
+        writeFileBytes(file(), c.first);
+        ui.clearEvents();
+        EXPECT_EQ(read(6, false), 0);
+        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.second});
+    }
+    for (int type : {1, 4})
+        EXPECT_EQ((writeFileBytes(file(), "[Symbol 1]\nTyp=" + std::to_string(type) + "\nPunkte=0\n[Overlay]\nSymbols=1\n"),
+                   read(6, false)), 0);
+    // A byte-order mark before the first section is skipped.
+    writeFileBytes(file(), "\xEF\xBB\xBF[Symbol 1]\nXKoord=1\nYKoord=2\n[Overlay]\nSymbols=1\n");
+    EXPECT_EQ(read(6, false), 1);
 }
 
 TEST_F(OvlAsciiTest, ReaderMessages)
@@ -232,7 +277,7 @@ TEST_F(OvlAsciiTest, ReaderMessages)
 
 TEST_F(OvlAsciiTest, LineOf299CharactersIsRead)
 {
-    writeFileBytes(file(), "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n");
+    writeFileBytes(file(), "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
     EXPECT_EQ(read(6, false), 1);
     EXPECT_EQ(pointTable.count, 1);
 }
@@ -250,6 +295,15 @@ TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable)
     writeFileBytes(file(), text + "XKoord=1\nYKoord=2\n");
     EXPECT_EQ(read(6, false), 0);
     EXPECT_EQ(pointTable.count, kMaxPoints);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
+
+    // A further line after the full table: an empty one is read, one with a
+    // point is refused before anything is stored.
+    writeFileBytes(file(), text + "[Symbol 2]\nTyp=3\nPunkte=0\n[Overlay]\nSymbols=2\n");
+    EXPECT_EQ(read(6, false), 1);
+    ui.clearEvents();
+    writeFileBytes(file(), text + "[Symbol 2]\nTyp=3\nPunkte=1\nXKoord0=1\nYKoord0=2\n[Overlay]\nSymbols=2\n");
+    EXPECT_EQ(read(6, false), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
 }
 

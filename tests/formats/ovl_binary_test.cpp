@@ -406,31 +406,39 @@ TEST_F(OvlBinaryTest, Version2LengthUsesLow16Bits)
     EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 2.5);
 }
 
-TEST_F(OvlBinaryTest, FileEndingInsideAnObjectKeepsWhatWasComplete)
+TEST_F(OvlBinaryTest, FileEndingInsideAnObjectIsRefused)
 {
-    std::string full = v2Header(0, 0) + v2Point("1", 1, 2) + v2Line("3\r\nX", {{1, 1}, {2, 2}, {3, 3}});
-    // Cut inside the third vertex: two vertices stay.
-    ASSERT_EQ(readBytes(full.substr(0, full.size() - 4), 6), 1);
-    EXPECT_EQ(pointTable.count, 3);
-    EXPECT_EQ(kind, PointObjects);
-    // Cut inside the line's tail: only the point.
-    std::string cut = v2Header(0, 0) + v2Point("1", 1, 2) + v2Start(3, "3") + le16(5);
-    ASSERT_EQ(readBytes(cut, 6), 1);
-    EXPECT_EQ(pointTable.count, 1);
-    // Cut inside a point's tail.
-    std::string point = v2Point("1", 1, 2);
-    ASSERT_EQ(readBytes(v2Header(0, 0) + point.substr(0, point.size() - 1), 6), 1);
-    EXPECT_EQ(pointTable.count, 0);
-    EXPECT_EQ(kind, 0);
-    // Version 4: cut inside the 8 unread bytes of the second vertex, and
-    // inside the bytes that carry the text flag.
-    std::string v4 = v34Header(4) + v34Line(3, "1", {{1, 1}, {2, 2}});
-    ASSERT_EQ(readBytes(v4.substr(0, v4.size() - 3), 6), 1);
-    EXPECT_EQ(pointTable.count, 1);
-    std::string flags = v34Header(4) + v34Point(nullptr, 1, 2) + v34Start(6, nullptr);
-    ASSERT_EQ(readBytes(flags.substr(0, flags.size() - 2), 6), 1);
-    EXPECT_EQ(pointTable.count, 1);
-    EXPECT_TRUE(ui.events().empty());
+    // Every cut of these files inside an object is refused; a cut between
+    // objects keeps the objects before it whole.
+    const std::string files[] = {
+        v2Header(0, 0) + v2Point("1", 1, 2) + v2Line("3\r\nX", {{1, 1}, {2, 2}, {3, 3}}),
+        v34Header(4) + v34Line(3, "1", {{1, 1}, {2, 2}}) + v34Point(nullptr, 1, 2),
+    };
+    for (const std::string& full : files) {
+        const size_t header = full.substr(18, 1) == "2" ? 169 : v34Header(4).size();
+        for (size_t cut = header; cut < full.size(); cut++) {
+            ui.clearEvents();
+            int result = readBytes(full.substr(0, cut), 6);
+            SCOPED_TRACE("cut at " + std::to_string(cut));
+            if (result == 1) {
+                EXPECT_TRUE(cut == header || pointTable.count > 0);
+                for (int i = 0; i < pointTable.count; i++)
+                    EXPECT_NE(pointTable.records[i].Longitude, 0.0);
+            } else {
+                EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgRead});
+            }
+        }
+        EXPECT_EQ(readBytes(full, 6), 1);
+    }
+    // Cut inside the third vertex; a line that claims 65535 vertices and has 4.
+    std::string full = files[0];
+    ui.clearEvents();
+    EXPECT_EQ(readBytes(full.substr(0, full.size() - 4), 6), 0);
+    std::string claims = v2Start(3, nullptr) + le16(5) + le16(4) + le16(1) + le16(65535);
+    for (int i = 0; i < 4; i++)
+        claims += leDouble(1) + leDouble(2);
+    EXPECT_EQ(readBytes(v2Header(0, 0) + claims, 6), 0);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kMsgRead, kMsgRead}));
 }
 
 TEST_F(OvlBinaryTest, CapacityMessageOnlyForAPointBeyondAFullTable)
@@ -451,6 +459,20 @@ TEST_F(OvlBinaryTest, CapacityMessageOnlyForAPointBeyondAFullTable)
     ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many) + v2Point(nullptr, 1, 2) + v2Point(nullptr, 3, 4), 6),
               0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
+
+    // A full table followed by an empty line or a line of one vertex, in
+    // every version: nothing is stored beyond the table.
+    many.resize(kMaxPoints);
+    for (int version : {2, 4}) {
+        const std::string start = version == 2 ? v2Header(0, 0) + v2Line(nullptr, many)
+                                               : v34Header(4) + v34Line(3, nullptr, many);
+        ui.clearEvents();
+        EXPECT_EQ(readBytes(start + (version == 2 ? v2Line(nullptr, {}) : v34Line(3, nullptr, {})), 6), 1);
+        EXPECT_EQ(pointTable.count, kMaxPoints);
+        EXPECT_EQ(readBytes(start + (version == 2 ? v2Line("1", {{1, 2}}) : v34Line(23, "1", {{1, 2}})), 6), 0);
+        EXPECT_EQ(readBytes(start + (version == 2 ? v2Point("1", 1, 2) : v34Point("1", 1, 2)), 6), 0);
+        EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kMsgCapacity, kMsgCapacity}));
+    }
 }
 
 TEST_F(OvlBinaryTest, ReadTextLineIsBounded)

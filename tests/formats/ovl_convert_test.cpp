@@ -89,6 +89,42 @@ TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced)
     EXPECT_EQ(readFileBytes(input()).substr(0, 22), "DOMGVCRD Ovlfile V2.0:");
 }
 
+TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry)
+{
+    for (bool pointFirst : {false, true}) {
+        const std::string line1 = v34Line(3, nullptr, {{1, 2}, {3, 4}});
+        const std::string point = v34Point(nullptr, 5, 6);
+        const std::string line2 = v34Line(3, nullptr, {{7, 8}, {9, 10}, {11, 12}});
+        writeFileBytes(input(), v34Header(3) + (pointFirst ? point + line1 : line1 + point + line2));
+        ui.clearEvents();
+        ui.queueOkCancel(true);
+        ui.queueOpenFile(input());
+        ui.queueSaveFile(output());
+        convertOvlFile();
+        ASSERT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgWritten});
+        std::vector<OvlObject> objects;
+        int kind = 0;
+        bool numbers = false, names = false;
+        ASSERT_EQ(readOvlBinaryFile(output().c_str(), 157, kind, numbers, names, &objects), 1);
+        std::string shape;
+        for (const OvlObject& o : objects)
+            shape += (o.kind == LineObjects ? "L" : "P") + std::to_string(o.count);
+        EXPECT_EQ(shape, pointFirst ? "P1L2" : "L2P1L3");
+        EXPECT_DOUBLE_EQ(pointTable.records[pointTable.count - 1].Latitude, pointFirst ? 4.0 : 12.0);
+    }
+}
+
+TEST_F(OvlConvertTest, AnEmptyLineAfterAFullTable)
+{
+    std::vector<std::pair<double, double>> many(kMaxPoints, {1.0, 2.0});
+    writeFileBytes(input(), v34Header(3) + v34Line(3, nullptr, many) + v34Line(3, nullptr, {}));
+    ui.queueOkCancel(true);
+    ui.queueOpenFile(input());
+    ui.queueSaveFile(output());
+    convertOvlFile();
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgWritten});
+}
+
 TEST_F(OvlConvertTest, CancelEndsTheCommandSilently)
 {
     writeFileBytes(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
