@@ -52,7 +52,7 @@ void convertOvlFile()
     if (!platform().chooseFileToSave(kSaveTitle, FileFilter::Overlay, "ovl", fileName))
         return;
     if (writeOvlBinaryFile(fileName.c_str(), objectKindFound))
-        showBox("Wegmate", kMsgWritten, BoxIcon::Warning);
+        showBox("Wegmate", kMsgWritten, BoxIcon::Information);
     else
         showError(kMsgWriteFailed);
 }
