@@ -62,7 +62,7 @@ void convertOvlFile()
     if (!platform().chooseFileToSave(kSaveTitle, FileFilter::Overlay, "ovl", fileName))
         return;
     if (writeOvlBinaryObjects(fileName.c_str(), objects))
-        showBox("Wegmate", kMsgWritten, BoxIcon::Warning);
+        showBox("Wegmate", kMsgWritten, BoxIcon::Information);
     else
         showError(kMsgWriteFailed);
 }

@@ -175,7 +175,7 @@ int fuzzRecords(const uint8_t* data, size_t size)
     const int choice = selector >> 2;
     switch (selector & 3) {
     case 0:
-        waypoint(packet, packetSize, (WaypointFormat)(choice % 9));
+        waypoint(packet, packetSize, (WaypointFormat)(choice % 11));
         break;
     case 1:
         routeHeader(packet, packetSize, (RouteHeaderFormat)(choice % 3), headerCount);

@@ -116,7 +116,7 @@ Bytes recordSeed(int kind, int choice, int headerCount, const uint8_t* data, int
 void recordSeeds()
 {
     static const char* waypointNames[] = {"D100", "D101", "D102", "D103", "D104",
-                                          "D107", "D108", "D109", "D110"};
+                                          "D107", "D108", "D109", "D110", "D105", "D106"};
     static const char* routeNames[] = {"D200", "D201", "D202"};
     static const char* trackHeaderNames[] = {"D310", "D311", "D312", "None"};
     static const char* trackPointNames[] = {"D300", "D301", "D302", "D303", "D304"};
@@ -124,7 +124,7 @@ void recordSeeds()
     for (int variant = 0; variant < 3; variant++) {
         PointRecord r = sample(variant);
         std::string suffix = "_" + std::to_string(variant);
-        for (int f = 0; f < 9; f++) {
+        for (int f = 0; f < 11; f++) {
             int n = encodeWaypoint(r, (WaypointFormat)f, out);
             seed("records", std::string("wpt_") + waypointNames[f] + suffix, recordSeed(0, f, 1, out, n));
         }

@@ -37,6 +37,14 @@ int writeByte(uint8_t byte, uint32_t startMs, int reportErrors, const char* mess
     }
 }
 
+// The last receive failed with a message of its own.
+bool receiveMessageShown = false;
+
+void showReceiveError(const char* text) {
+    showError(text);
+    receiveMessageShown = true;
+}
+
 // Reads one byte, repeating empty reads until limitSeconds since the start
 // of the call have passed.
 int readByte(uint8_t& byte, uint32_t startMs, float limitSeconds, int reportErrors,
@@ -44,7 +52,7 @@ int readByte(uint8_t& byte, uint32_t startMs, float limitSeconds, int reportErro
     for (;;) {
         if (linkIo().serialReadByte(&byte) == 1) return 1;
         if (secondsSince(startMs) > limitSeconds) {
-            if (reportErrors) showError(message);
+            if (reportErrors) showReceiveError(message);
             return 0;
         }
     }
@@ -127,7 +135,7 @@ int receiveSerialFrame(Packet& p, int reportErrors, double timeoutSeconds) {
     if (!readNext(b)) return 0;
     p.checksum = computeChecksum(p.id, p.size, p.data);
     if (b != p.checksum) {
-        if (reportErrors) showError("Prüfsummenfehler in empfangenem Datenpacket.");
+        if (reportErrors) showReceiveError("Prüfsummenfehler in empfangenem Datenpacket.");
         return 0;
     }
     if (!readPartner(b)) return 0;
@@ -172,19 +180,19 @@ int receiveUsb(Packet& p, bool quietAtEnd = false, unsigned waitMs = kUsbAnswerW
     uint32_t start = linkIo().nowMs();
     for (;;) {
         if (!usbReadPacket(u, waitMs)) {
-            if (!quietAtEnd) showError("Fehler bei Lesen vom USB-Anschluss.");
+            if (!quietAtEnd) showReceiveError("Fehler bei Lesen vom USB-Anschluss.");
             return 0;
         }
         if (usbPacketType(u) == kUsbApplicationLayer) break;
         if ((uint32_t)(linkIo().nowMs() - start) > kUsbSkipLimitMs) {
-            showError("Fehler bei Lesen vom USB-Anschluss.");
+            showReceiveError("Fehler bei Lesen vom USB-Anschluss.");
             return 0;
         }
     }
     p.id = (uint8_t)(usbPacketId(u) & 0xFF);
     uint32_t dataSize = usbPacketDataSize(u);
     if (dataSize > 255) {
-        showError("Maxim. Größe des Paketdatenelements überschritten.");
+        showReceiveError("Maxim. Größe des Paketdatenelements überschritten.");
         return 0;
     }
     p.size = (uint8_t)dataSize;
@@ -209,11 +217,15 @@ int Packet::send(int portNumber, int reportErrors) {
 }
 
 int Packet::receive(int portNumber, int reportErrors, double timeoutSeconds) {
+    receiveMessageShown = false;
     if (portNumber == 0) return receiveUsb(*this);
     return receiveSerial(*this, portNumber, reportErrors, timeoutSeconds);
 }
 
+bool receiveShowedMessage() { return receiveMessageShown; }
+
 int receiveOptional(Packet& packet, int portNumber, double timeoutSeconds) {
+    receiveMessageShown = false;
     // On USB the wait for such a packet is bounded the same way.
     if (portNumber == 0) return receiveUsb(packet, true, (unsigned)(timeoutSeconds * 1000.0));
     return packet.receive(portNumber, 0, timeoutSeconds);

@@ -34,6 +34,11 @@ struct Packet {
     int receive(int portNumber, int reportErrors, double timeoutSeconds);
 };
 
+// True when the last receive failed with a message of its own (a read
+// error, a checksum error): the caller adds none of its own, one box is
+// enough.
+bool receiveShowedMessage();
+
 // Receives a packet that the receiver may or may not send: on serial
 // receive(portNumber, 0, timeoutSeconds); on USB the end of the receiver's
 // data is no error and shows nothing (other USB failures still do).

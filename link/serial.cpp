@@ -35,6 +35,9 @@ int serialPortNumber = 0;
 std::string overrides[kSerialPorts + 1];
 
 const LinkIo realIo = {monotonicMs, serialReadByteFromPort, serialWriteByteToPort};
+
+int realModemControl(int fd, unsigned long request, int* bits) { return ioctl(fd, request, bits); }
+SerialModemControl modemControl = realModemControl;
 const LinkIo* installedIo = &realIo;
 
 std::string comName(int portNumber) { return "COM" + std::to_string(portNumber); }
@@ -53,6 +56,10 @@ uint32_t monotonicMs() {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
+}
+
+void installSerialModemControl(SerialModemControl control) {
+    modemControl = control ? control : realModemControl;
 }
 
 void installLinkIo(const LinkIo* io) { installedIo = io ? io : &realIo; }
@@ -200,8 +207,11 @@ int openSerialPort(int portNumber) {
         showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
         return 0;
     }
-    // DTR and RTS stay raised as the open left them: cables that draw their
-    // power from these lines need them.
+    // DTR and RTS are raised, whatever an earlier program left: cables that
+    // draw their power from these lines need them. A pty has no modem
+    // lines; the failure is harmless there.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    modemControl(fd, TIOCMBIS, &lines);
     int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     tcflush(fd, TCIOFLUSH);

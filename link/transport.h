@@ -10,6 +10,10 @@
 int openSerialPort(int portNumber);
 // Test and tool hook: use this device path for COM<portNumber> (empty = none).
 void setSerialDeviceOverride(int portNumber, const std::string& path);
+// Test hook: the modem-line ioctl (TIOCMBIS and friends) of the serial
+// port; nullptr restores ioctl().
+using SerialModemControl = int (*)(int fd, unsigned long request, int* bits);
+void installSerialModemControl(SerialModemControl control);
 // The device path that COM<portNumber> stands for.
 std::string serialDevicePath(int portNumber);
 
@@ -44,5 +48,8 @@ struct UsbDriver {
     // time to fill after the announcement waits here. nullptr: no wait.
     void (*beforeBulkRead)(void* context);
 };
+// What a read or write returns when the receiver is gone (pulled out): no
+// later call can succeed, so nothing is tried again.
+constexpr int kUsbDeviceGone = -2;
 // nullptr restores the libusb driver.
 void installUsbDriver(const UsbDriver* driver);

@@ -27,6 +27,13 @@ constexpr int kEmptyChunkLimit = 64;
 const UsbDriver* installedDriver = nullptr;
 UsbDriver activeDriver = {};
 bool deviceOpen = false;
+// A read or write found the receiver gone: every later one fails at once.
+bool deviceGone = false;
+
+int noteGone(int n) {
+    if (n == kUsbDeviceGone) deviceGone = true;
+    return n;
+}
 
 // Bytes of a bulk read beyond the packet they began with: a receiver that
 // sends no zero-length packet after a packet of a multiple of 64 bytes lets
@@ -93,7 +100,7 @@ int readBulk(UsbPacket& packet, unsigned timeoutMs) {
     }
     if (activeDriver.beforeBulkRead) activeDriver.beforeBulkRead(activeDriver.context);
     uint8_t buffer[kUsbPacketBufferSize];
-    int n = activeDriver.bulkRead(activeDriver.context, buffer, kUsbPacketBufferSize, timeoutMs);
+    int n = noteGone(activeDriver.bulkRead(activeDriver.context, buffer, kUsbPacketBufferSize, timeoutMs));
     if (n <= 0) {
         usbBulkPending = false;
         return n < 0 ? -1 : 0;
@@ -116,7 +123,7 @@ int readInterrupt(UsbPacket& packet, uint32_t startMs, unsigned waitMs) {
     for (;;) {
         uint32_t spent = (uint32_t)(linkIo().nowMs() - startMs);
         if (spent >= waitMs) return 0;
-        int n = activeDriver.interruptRead(activeDriver.context, chunk, kUsbInterruptChunk, waitMs - spent);
+        int n = noteGone(activeDriver.interruptRead(activeDriver.context, chunk, kUsbInterruptChunk, waitMs - spent));
         if (n < 0) return 0;
         if (n > kUsbInterruptChunk) n = kUsbInterruptChunk;
         if (n == 0 && filled == 0) {
@@ -178,6 +185,7 @@ void usbClose() {
 }
 
 int openUsbDevice() {
+    deviceGone = false;
     usbBulkPending = false;
     surplusLength = 0;
     closeLink();
@@ -216,7 +224,8 @@ int usbStartSession() {
             if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidSessionStarted)
                 return 1;
         }
-        if (!deviceOpen) break;
+        // A receiver that is gone gets no more start-session packets.
+        if (!deviceOpen || deviceGone) break;
     }
     showError("Fehler bei Lesen vom USB-Anschluss.");
     usbClose();
@@ -236,7 +245,7 @@ void usbDropStaleBulkData() {
 }
 
 int usbReadPacket(UsbPacket& packet, unsigned waitMs) {
-    if (!deviceOpen) return 0;
+    if (!deviceOpen || deviceGone) return 0;
     const uint32_t start = linkIo().nowMs();
     for (;;) {
         if (usbBulkPending) {
@@ -267,11 +276,11 @@ int usbReadPacket(UsbPacket& packet, unsigned waitMs) {
 }
 
 int usbWritePacket(const UsbPacket& packet) {
-    if (!deviceOpen) return 0;
+    if (!deviceOpen || deviceGone) return 0;
     uint32_t dataSize = usbPacketDataSize(packet);
     if (dataSize > kUsbPacketBufferSize - kUsbHeaderSize) return 0;
     int length = kUsbHeaderSize + (int)dataSize;
-    int n = activeDriver.bulkWrite(activeDriver.context, packet.bytes, length);
+    int n = noteGone(activeDriver.bulkWrite(activeDriver.context, packet.bytes, length));
     traceUsbPacket('>', packet.bytes, length, n == length ? "" : "write failed");
     // A short write lost part of the packet: that is a failure too.
     if (n != length) return 0;

@@ -57,5 +57,8 @@ void pauseTenMilliseconds();
 // Closes the USB device (called by closeLink).
 void usbClose();
 
+// A libusb transfer's outcome as the driver seam reports it: the byte count,
+// also for a time-out after some bytes; kUsbDeviceGone; otherwise -1.
+int libusbTransferResult(int result, int got);
 // The libusb driver (vendor 0x091e, product 0x0003).
 const UsbDriver& libusbDriver();

@@ -94,13 +94,18 @@ int openDevice(void* context) {
 
 uint32_t packetSize(void*) { return state.packetSize; }
 
+}  // namespace
+
 // A read that timed out after some bytes came keeps them (a packet that
 // filled whole USB packets and was not followed by a zero-length one).
-int transferResult(int result, int got) {
+int libusbTransferResult(int result, int got) {
     if (result == 0) return got;
     if (result == LIBUSB_ERROR_TIMEOUT && got > 0) return got;
+    if (result == LIBUSB_ERROR_NO_DEVICE) return kUsbDeviceGone;
     return -1;
 }
+
+namespace {
 
 // libusb's 0 means "no time-out": the wait is at least 1 ms.
 unsigned bounded(unsigned timeoutMs) { return timeoutMs == 0 ? 1 : timeoutMs; }
@@ -110,7 +115,7 @@ int interruptRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs) {
     int got = 0;
     int r = libusb_interrupt_transfer(state.handle, state.interruptIn, buffer, capacity, &got,
                                       bounded(timeoutMs));
-    return transferResult(r, got);
+    return libusbTransferResult(r, got);
 }
 
 // No pause before the read: the bounded transfer waits for the data itself.
@@ -118,7 +123,7 @@ int bulkRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs) {
     if (!state.handle) return -1;
     int got = 0;
     int r = libusb_bulk_transfer(state.handle, state.bulkIn, buffer, capacity, &got, bounded(timeoutMs));
-    return transferResult(r, got);
+    return libusbTransferResult(r, got);
 }
 
 int bulkWrite(void*, const uint8_t* buffer, int length) {
@@ -127,6 +132,7 @@ int bulkWrite(void*, const uint8_t* buffer, int length) {
     uint8_t empty = 0;
     unsigned char* data = length > 0 ? const_cast<uint8_t*>(buffer) : &empty;
     int r = libusb_bulk_transfer(state.handle, state.bulkOut, data, length, &sent, kWriteTimeoutMs);
+    if (r == LIBUSB_ERROR_NO_DEVICE) return kUsbDeviceGone;
     if (r != 0) return -1;
     return sent;
 }

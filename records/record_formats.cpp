@@ -155,7 +155,31 @@ void writePosition(uint8_t* out, int offset, const PointRecord& record)
 bool isD100Family(WaypointFormat format)
 {
     return format != WaypointFormat::D108 && format != WaypointFormat::D109 &&
-           format != WaypointFormat::D110;
+           format != WaypointFormat::D110 && format != WaypointFormat::D105 &&
+           format != WaypointFormat::D106;
+}
+
+// D105 {lat, lon, smbl, wpt_ident} and D106 {class, subclass[13], lat, lon,
+// smbl, wpt_ident, lnk_ident}: no comment, altitude or display field.
+int shortFormatPositionOffset(WaypointFormat format)
+{
+    return format == WaypointFormat::D106 ? 14 : 0;
+}
+
+void decodeShortFormat(const uint8_t* data, int size, WaypointFormat format, PointRecord& record)
+{
+    const int at = shortFormatPositionOffset(format);
+    record.Latitude = semicirclesToDegrees(readI32(data, size, at));
+    record.Longitude = semicirclesToDegrees(readI32(data, size, at + 4));
+    record.Symbol = readU16(data, size, at + 8);
+    record.HasSymbol = 1;
+    record.Altitude = kNoAltitude;
+    record.Time = 0;
+    record.Display1 = 0;
+    record.Display2 = 0;
+    int identLength = stringLength(data, size, at + 10, kPacketCapacity);
+    copyString(record.NameOfPoint, data, size, at + 10, identLength, kNameSize - 1);
+    record.Comment[0] = 0;
 }
 
 void decodeD100Family(const uint8_t* data, int size, WaypointFormat format, PointRecord& record)
@@ -245,6 +269,8 @@ WaypointFormat downloadWaypointFormat(const char* protocolSet)
     if (hasProtocol(protocolSet, "D102")) return WaypointFormat::D102;
     if (hasProtocol(protocolSet, "D103")) return WaypointFormat::D103;
     if (hasProtocol(protocolSet, "D104")) return WaypointFormat::D104;
+    if (hasProtocol(protocolSet, "D105")) return WaypointFormat::D105;
+    if (hasProtocol(protocolSet, "D106")) return WaypointFormat::D106;
     if (hasProtocol(protocolSet, "D107")) return WaypointFormat::D107;
     return WaypointFormat::D100;
 }
@@ -316,6 +342,8 @@ void decodeWaypoint(const uint8_t* data, int size, WaypointFormat format, PointR
     size = clampSize(size);
     if (isD100Family(format))
         decodeD100Family(data, size, format, record);
+    else if (format == WaypointFormat::D105 || format == WaypointFormat::D106)
+        decodeShortFormat(data, size, format, record);
     else
         decodeD108Family(data, size, format, record);
 }
@@ -434,6 +462,17 @@ int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* ou
         default:
             return 58;
         }
+    }
+
+    if (format == WaypointFormat::D105 || format == WaypointFormat::D106) {
+        // D106: class 0 (a user waypoint, whose subclass is ignored), an
+        // empty link identifier after the name.
+        const int at = shortFormatPositionOffset(format);
+        writePosition(out, at, record);
+        writeU16(out, at + 8, symbol);
+        int offset = writeTerminated(out, at + 10, record.NameOfPoint);
+        if (format == WaypointFormat::D106) out[offset++] = 0;
+        return offset;
     }
 
     int stringOffset = 48;

@@ -1,5 +1,5 @@
 #pragma once
-// The receiver's record formats (D100..D110, D200..D202, D210, D300..D304,
+// The receiver's record formats (D100..D110 with D105/D106, D200..D202, D210, D300..D304,
 // D310..D312): decoding into PointRecord fields and encoding for the upload.
 //
 // Decoders read only the `size` bytes that the packet holds: a field or
@@ -12,7 +12,9 @@
 // Case-sensitive substring test on a ProtocolSet text; nullptr = none.
 bool hasProtocol(const char* protocolSet, const char* name);
 
-enum class WaypointFormat { D100, D101, D102, D103, D104, D107, D108, D109, D110 };
+// D105 and D106 came last: the values of the others stay as fuzz seeds
+// and corpora number them.
+enum class WaypointFormat { D100, D101, D102, D103, D104, D107, D108, D109, D110, D105, D106 };
 enum class RouteHeaderFormat { D200, D201, D202 };
 enum class TrackHeaderFormat { D310, D311, D312, None };
 enum class TrackPointFormat { D300, D301, D302, D303, D304 };
@@ -30,7 +32,8 @@ TrackHeaderFormat uploadTrackHeaderFormat(const char* protocolSet); // D311 or D
 TrackPointFormat uploadTrackPointFormat(const char* protocolSet);
 
 // Characters of a waypoint identifier that the format carries: 6 for the
-// D100 family's fixed field, else the table's 50.
+// D100 family's fixed field, else the table's 50 (D105, D106 and the D108
+// family have variable strings).
 int waypointIdentifierLength(WaypointFormat format);
 
 // degrees = semicircles * 180 / 2^31

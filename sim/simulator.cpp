@@ -96,6 +96,12 @@ std::vector<SimProfile> makeProfiles() {
     list.push_back(makeProfile("d107", 105, 220, "Forerunner Software Version 2.20", true,
                                "P000 L001 A010 A100 D107 A201 D202 D107 D210 A302 D311 D304",
                                W::D107, R::D202, true, H::D311, T::D304));
+    list.push_back(makeProfile("d105", 112, 300, "StreetPilot Software Version 3.00", true,
+                               "P000 L001 A010 A100 D105 A201 D201 D105 D210 A300 D300",
+                               W::D105, R::D201, true, H::None, T::D300));
+    list.push_back(makeProfile("d106", 155, 200, "StreetPilot III Software Version 2.00", true,
+                               "P000 L001 A010 A100 D106 A201 D202 D106 D210 A301 D310 D301",
+                               W::D106, R::D202, true, H::D310, T::D301));
     return list;
 }
 
@@ -113,6 +119,8 @@ WaypointFormat toFormat(SimWaypointFormat f) {
         case SimWaypointFormat::D102: return WaypointFormat::D102;
         case SimWaypointFormat::D103: return WaypointFormat::D103;
         case SimWaypointFormat::D104: return WaypointFormat::D104;
+        case SimWaypointFormat::D105: return WaypointFormat::D105;
+        case SimWaypointFormat::D106: return WaypointFormat::D106;
         case SimWaypointFormat::D107: return WaypointFormat::D107;
         case SimWaypointFormat::D108: return WaypointFormat::D108;
         case SimWaypointFormat::D109: return WaypointFormat::D109;
@@ -152,7 +160,15 @@ TrackPointFormat toFormat(SimTrackPointFormat f) {
 }
 
 bool isD100Family(SimWaypointFormat f) {
-    return f != SimWaypointFormat::D108 && f != SimWaypointFormat::D109 && f != SimWaypointFormat::D110;
+    return f != SimWaypointFormat::D108 && f != SimWaypointFormat::D109 && f != SimWaypointFormat::D110 &&
+           f != SimWaypointFormat::D105 && f != SimWaypointFormat::D106;
+}
+
+// Where the positions lie in a waypoint record.
+int positionOffset(SimWaypointFormat f) {
+    if (f == SimWaypointFormat::D105) return 0;
+    if (f == SimWaypointFormat::D106) return 14;
+    return isD100Family(f) ? 6 : 24;
 }
 
 void put32(uint8_t* p, int32_t v) {
@@ -196,7 +212,7 @@ SimPacket waypointPacket(uint8_t id, const SimWaypoint& w, SimWaypointFormat for
     uint8_t out[255];
     PointRecord r = waypointRecord(w);
     int n = encodeWaypoint(r, toFormat(format), out);
-    int offset = isD100Family(format) ? 6 : 24;
+    int offset = positionOffset(format);
     put32(out + offset, toSemicircles(w.lat));
     put32(out + offset + 4, toSemicircles(w.lon));
     return SimPacket{id, std::vector<uint8_t>(out, out + n)};

@@ -42,7 +42,7 @@ struct SimProtocol {
     int16_t number;  // 0, 1, 10, 100, 108 ...
 };
 
-enum class SimWaypointFormat { D100, D101, D102, D103, D104, D107, D108, D109, D110 };
+enum class SimWaypointFormat { D100, D101, D102, D103, D104, D105, D106, D107, D108, D109, D110 };
 enum class SimRouteHeaderFormat { D200, D201, D202 };
 enum class SimTrackHeaderFormat { None, D310, D311, D312 };  // None: A300, no headers
 enum class SimTrackPointFormat { D300, D301, D302, D303, D304 };
@@ -84,6 +84,8 @@ struct SimProfile {
 // "d104":      A100/D104, A201/D202/D210, A301/D312/D303
 // "d109":      A100/D109, A201/D202/D210, A301/D312/D302
 // "d107":      A100/D107, A201/D202/D210, A302/D311/D304
+// "d105":      A100/D105, A201/D201/D210, A300/D300
+// "d106":      A100/D106, A201/D202/D210, A301/D310/D301
 // Together they name every waypoint, route and track format the program
 // reads and writes.
 // nullptr for an unknown name.

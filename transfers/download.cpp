@@ -126,7 +126,7 @@ int chooseSingleTrackOnUsb(DownloadState& state)
     int headers = 0;
     for (;;) {
         if (!packet.receive(0, 1, 5.0)) {
-            showError(kNoAnswerError);
+            if (!receiveShowedMessage()) showError(kNoAnswerError);
             break;
         }
         if (packet.id == kPidXferComplete) break;
@@ -249,7 +249,7 @@ int receiveRecords(int portNumber, DownloadState& state)
     bool firstPacket = true;
     for (;;) {
         if (!packet.receive(portNumber, 1, 5.0)) {
-            showError(kNoAnswerError);
+            if (!receiveShowedMessage()) showError(kNoAnswerError);
             return 0;
         }
         if (portNumber != 0 && acknowledgedLate && samePacket(packet, acknowledged)) {

@@ -93,7 +93,7 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
         pauseMs(50);
         Packet reply;
         if (!reply.receive(state.portNumber, 1, 5.0)) {
-            showError(kNoAnswerError);
+            if (!receiveShowedMessage()) showError(kNoAnswerError);
             return 0;
         }
         if (reply.id == kPidAck) {

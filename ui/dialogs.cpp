@@ -152,6 +152,8 @@ RouteTrackIdDialogWindow::RouteTrackIdDialogWindow(QWidget* owner,
         QRect area = field_->geometry();
         const int narrow = area.width() / 5;
         field_->setGeometry(area.left() + 2 * narrow, area.top(), narrow, area.height());
+        // Number mode: digits only.
+        field_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field_));
     }
 
     cancel_ = addButton(QStringLiteral("Abbrechen"), 27, 111, 50, 14, false);

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
@@ -263,11 +264,33 @@ QAction* MainWindow::action(int id) const {
 
 void MainWindow::setStatusText(const QString& text) { status_->setText(text); }
 
+void MainWindow::showBusy(bool busy) {
+    for (QPushButton* b : buttons_)
+        if (b) b->setEnabled(!busy);
+    for (QAction* action : findChildren<QAction*>())
+        if (action->data().isValid() && refusedWhileBusy(action->data().toInt())) action->setEnabled(!busy);
+}
+
 void MainWindow::command(int id) {
     if (refusedWhileBusy(id) && transferBusy) {
         beep();
         return;
     }
+    // Transfers and the conversion show the busy state while they run; the
+    // focus comes back to where it was.
+    struct BusyScope {
+        MainWindow* window;
+        QPointer<QWidget> focus;
+        BusyScope(MainWindow* w, bool transfer) : window(transfer ? w : nullptr), focus(QApplication::focusWidget()) {
+            if (window) window->showBusy(true);
+        }
+        ~BusyScope() {
+            if (!window) return;
+            window->showBusy(false);
+            if (focus) focus->setFocus();
+        }
+    } busyScope(this, id == kCmdDeviceInfo || id == kCmdOvlConversion ||
+                          (id >= kCmdDownloadWaypoints && id <= kCmdUploadTracks));
     int portNumber = port_->currentIndex();
     if (portNumber >= kDrivePort) {
         setDriveMountPoint(port_->currentData().toString().toStdString());

@@ -87,6 +87,9 @@ private:
     void buildMenu();
     void buildControls();
     void openShortHelp();
+    // While a transfer runs: the transfer buttons and the menu items that
+    // are refused meanwhile are shown disabled.
+    void showBusy(bool busy);
 
     MainWindowActions actions_;
     DialogUnits units_;

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QThread>
 
+#include <map>
+
 #include "ui/boxes.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -121,8 +123,19 @@ void applyPreset(QFileDialog& dialog, const std::string& fileName) {
     dialog.selectFile(info.fileName());
 }
 
+// The directory of the last file chosen, per file type, for this session:
+// the next dialog of that type starts there unless its preset names one.
+std::map<FileFilter, QString> lastDirectories;
+
+void rememberDirectory(FileFilter filter, const QString& file) {
+    lastDirectories[filter] = QFileInfo(file).absolutePath();
+}
+
 void prepareDialog(QFileDialog& dialog, const QString& title, FileFilter filter) {
     dialog.setWindowTitle(title);
+    auto last = lastDirectories.find(filter);
+    const bool remembered = last != lastDirectories.end() && QDir(last->second).exists();
+    dialog.setDirectory(remembered ? last->second : QDir::currentPath());
     // The dialog of this program, not the desktop's: same behaviour everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
@@ -151,7 +164,7 @@ QStringList filterDescriptions(FileFilter filter) {
     if (filter == FileFilter::MapInfo)
         return {QStringLiteral("MapInfo-MIF-Dateien   (*.mif)"), QStringLiteral("Alle Dateien   (*.*)")};
     if (filter == FileFilter::Gpx)
-        return {QStringLiteral("GPX-Dateien           (*.gpx)"), QStringLiteral("Alle Dateien   (*.*)")};
+        return {QStringLiteral("GPX-Dateien (*.gpx)"), QStringLiteral("Alle Dateien   (*.*)")};
     return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien   (*.*)")};
 }
 
@@ -163,6 +176,7 @@ bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter,
     dialog.setFileMode(QFileDialog::ExistingFile);
     applyPreset(dialog, fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    rememberDirectory(filter, dialog.selectedFiles().first());
     fileName = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
     return true;
 }
@@ -187,6 +201,7 @@ bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter,
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     applyPreset(dialog, fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    rememberDirectory(filter, dialog.selectedFiles().first());
     fileName = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
     return true;
 }

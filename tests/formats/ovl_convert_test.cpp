@@ -53,7 +53,7 @@ TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm)
     EXPECT_EQ(events[3].kind, ScriptedEvent::Box);
     EXPECT_EQ(events[3].title, "Wegmate");
     EXPECT_EQ(events[3].text, kMsgWritten);
-    EXPECT_EQ(events[3].icon, BoxIcon::Warning);
+    EXPECT_EQ(events[3].icon, BoxIcon::Information);
 
     // Unnamed points stay unnamed; the first point starts the line.
     const char t1[] = "1* / \r\n0 / \r\n\r\n";

@@ -42,6 +42,7 @@ int take(std::deque<std::vector<uint8_t>>& q, uint8_t* buffer, int capacity) {
     std::vector<uint8_t> c = q.front();
     q.pop_front();
     if (c.size() == 1 && c[0] == 0xEE) return -1;  // scripted failure
+    if (c.size() == 1 && c[0] == 0xDD) return kUsbDeviceGone;
     int n = (int)c.size() < capacity ? (int)c.size() : capacity;
     for (int i = 0; i < n; i++) buffer[i] = c[i];
     return n;

@@ -48,7 +48,7 @@ struct ScriptedUsb {
     ScriptedUsb(const ScriptedUsb&) = delete;
     ScriptedUsb& operator=(const ScriptedUsb&) = delete;
 
-    // -1 entries: the call fails.
+    // {0xEE} entries: the call fails; {0xDD}: the receiver is gone.
     std::deque<std::vector<uint8_t>> interrupt;
     std::deque<std::vector<uint8_t>> bulk;
     std::vector<std::vector<uint8_t>> writes;

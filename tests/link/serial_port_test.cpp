@@ -8,7 +8,9 @@
 #include <poll.h>
 #include <pty.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -176,6 +178,58 @@ TEST(SerialPty, ReadWaitsAtMostThreeSecondsPerByte) {
     uint32_t waited = monotonicMs() - start;
     EXPECT_GE(waited, 2900u);
     EXPECT_LE(waited, 4000u);
+}
+
+// Whether another process can open path now. Root passes TIOCEXCL, so the
+// child gives up root first and the device is made world-writable.
+bool otherProcessCanOpen(const std::string& path) {
+    if (geteuid() == 0) chmod(path.c_str(), 0666);
+    pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd >= 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The port is ours alone while it is open, for programs that take no lock
+// too; closing it gives it back.
+TEST(SerialPty, ExclusiveWhileOpen) {
+    ScriptedPlatform ui;
+    PtyPair pty;
+    setSerialDeviceOverride(1, pty.path);
+    ASSERT_TRUE(otherProcessCanOpen(pty.path));
+    ASSERT_EQ(openSerialPort(1), 1);
+    EXPECT_FALSE(otherProcessCanOpen(pty.path));
+    closeLink();
+    EXPECT_TRUE(otherProcessCanOpen(pty.path));
+}
+
+// A pty has no modem lines: the ioctl is observed instead, on a line that
+// an earlier program left with DTR and RTS low.
+int modemBits = 0;
+int fakeModemControl(int, unsigned long request, int* bits) {
+    if (request == TIOCMBIS) modemBits |= *bits;
+    else if (request == TIOCMBIC) modemBits &= ~*bits;
+    else if (request == TIOCMSET) modemBits = *bits;
+    else if (request == TIOCMGET) *bits = modemBits;
+    return 0;
+}
+
+TEST(SerialPty, DtrAndRtsRaisedAfterOpen) {
+    ScriptedPlatform ui;
+    PtyPair pty;
+    setSerialDeviceOverride(1, pty.path);
+    modemBits = 0;
+    installSerialModemControl(fakeModemControl);
+    int opened = openSerialPort(1);
+    installSerialModemControl(nullptr);
+    ASSERT_EQ(opened, 1);
+    EXPECT_EQ(modemBits & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR | TIOCM_RTS);
 }
 
 }  // namespace

@@ -108,7 +108,8 @@ TEST(SimulatorDownload, WaypointsInTheProfileFormat) {
             {SimWaypointFormat::D102, WaypointFormat::D102}, {SimWaypointFormat::D103, WaypointFormat::D103},
             {SimWaypointFormat::D104, WaypointFormat::D104}, {SimWaypointFormat::D107, WaypointFormat::D107},
             {SimWaypointFormat::D108, WaypointFormat::D108}, {SimWaypointFormat::D109, WaypointFormat::D109},
-            {SimWaypointFormat::D110, WaypointFormat::D110}};
+            {SimWaypointFormat::D110, WaypointFormat::D110}, {SimWaypointFormat::D105, WaypointFormat::D105},
+            {SimWaypointFormat::D106, WaypointFormat::D106}};
         WaypointFormat format = WaypointFormat::D100;
         for (const auto& [simFormat, recordFormat] : formats)
             if (simFormat == f) format = recordFormat;

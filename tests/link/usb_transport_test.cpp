@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <libusb-1.0/libusb.h>
+
 #include "link/packet.h"
 #include "link/usb.h"
 #include "tests/link/link_fakes.h"
@@ -82,6 +84,30 @@ TEST(UsbOpen, SessionFailuresShowTheirMessages) {
         EXPECT_EQ(usb.writes, (std::vector<Bytes>{kStartSession, kStartSession, kStartSession}));
     }
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
+}
+
+// A receiver pulled out during the session start: one start-session packet,
+// one message, no retries into the void.
+TEST(UsbOpen, GoneReceiverGetsNoMoreStartSessions) {
+    ScriptedPlatform ui;
+    {
+        ScriptedUsb usb;
+        usb.interrupt.push_back({0xDD});
+        EXPECT_EQ(openUsbDevice(), 0);
+        EXPECT_EQ(usb.writes, (std::vector<Bytes>{kStartSession}));
+        EXPECT_EQ(usb.interruptCalls, 1);
+    }
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
+}
+
+// libusb's outcomes: a time-out after some bytes delivers them (a packet of
+// whole USB packets without a zero-length one after it).
+TEST(UsbLibusb, TimedOutReadKeepsItsBytes) {
+    EXPECT_EQ(libusbTransferResult(0, 12), 12);
+    EXPECT_EQ(libusbTransferResult(LIBUSB_ERROR_TIMEOUT, 64), 64);
+    EXPECT_EQ(libusbTransferResult(LIBUSB_ERROR_TIMEOUT, 0), -1);
+    EXPECT_EQ(libusbTransferResult(LIBUSB_ERROR_IO, 5), -1);
+    EXPECT_EQ(libusbTransferResult(LIBUSB_ERROR_NO_DEVICE, 0), kUsbDeviceGone);
 }
 
 TEST(UsbRead, InterruptChunksOf64AndShortChunkEnds) {

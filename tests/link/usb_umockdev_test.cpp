@@ -260,7 +260,7 @@ TEST(UsbReceiver, PulledOutMidTransfer) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);  // not a single track
     runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
-    EXPECT_EQ(ui.boxTexts(), (Texts{kReadError, kNoAnswer}));
+    EXPECT_EQ(ui.boxTexts(), (Texts{kReadError}));
     EXPECT_FALSE(exists(file));
     EXPECT_FALSE(r.usb->claimed());
 }

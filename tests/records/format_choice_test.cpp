@@ -24,7 +24,8 @@ TEST(ProtocolSubstring, CaseSensitiveAndNullSafe)
 TEST(DownloadFormats, WaypointOrder)
 {
     EXPECT_EQ(downloadWaypointFormat(nullptr), WaypointFormat::D100);
-    EXPECT_EQ(downloadWaypointFormat("\r\nD105\r\nD106"), WaypointFormat::D100);
+    EXPECT_EQ(downloadWaypointFormat("\r\nD105\r\nD106"), WaypointFormat::D105);
+    EXPECT_EQ(downloadWaypointFormat("\r\nD111"), WaypointFormat::D100);
     EXPECT_EQ(downloadWaypointFormat(kEtrex), WaypointFormat::D108);
     EXPECT_EQ(downloadWaypointFormat(kFallback), WaypointFormat::D103);
     // D108 wins over D109 and D110, D109 over D110.
@@ -69,7 +70,7 @@ TEST(DownloadFormats, TrackPointOrder)
 TEST(UploadFormats, Waypoint)
 {
     EXPECT_EQ(uploadWaypointFormat(nullptr), WaypointFormat::D100);
-    EXPECT_EQ(uploadWaypointFormat("\r\nD106"), WaypointFormat::D100);
+    EXPECT_EQ(uploadWaypointFormat("\r\nD106"), WaypointFormat::D106);
     EXPECT_EQ(uploadWaypointFormat("\r\nD101\r\nD110"), WaypointFormat::D110);
     EXPECT_EQ(uploadWaypointFormat("\r\nD107\r\nD101"), WaypointFormat::D101);
     EXPECT_EQ(uploadWaypointFormat("\r\nD107\r\nD104"), WaypointFormat::D104);

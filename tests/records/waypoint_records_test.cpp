@@ -449,3 +449,38 @@ TEST(WaypointRoundTrip, D100FamilyKeepsPaddedTexts)
 }
 
 }  // namespace
+
+namespace {
+
+// D105 {lat, lon, smbl, ident} and D106 {class, subclass[13], lat, lon, smbl,
+// ident, link ident}: variable identifiers, no comment or altitude.
+TEST(WaypointRecords, D105AndD106)
+{
+    Bytes d105 = hexBytes("00000040 000000C0 3412 4C616E6765732D5A69656C00");
+    PointRecord r = decoded(d105, WaypointFormat::D105);
+    EXPECT_DOUBLE_EQ(r.Latitude, 90.0);
+    EXPECT_DOUBLE_EQ(r.Longitude, -90.0);
+    EXPECT_EQ(r.Symbol, 0x1234);
+    EXPECT_EQ(r.HasSymbol, 1);
+    EXPECT_STREQ(r.NameOfPoint, "Langes-Ziel");
+    EXPECT_STREQ(r.Comment, "");
+    EXPECT_EQ(r.Altitude, kNoAltitude);
+
+    Bytes d106 = hexBytes("00 0000000000000000FFFFFFFFFF 00000040 000000C0 0800 4B6972636865 00 4C494E4B00");
+    r = decoded(d106, WaypointFormat::D106);
+    EXPECT_DOUBLE_EQ(r.Latitude, 90.0);
+    EXPECT_DOUBLE_EQ(r.Longitude, -90.0);
+    EXPECT_EQ(r.Symbol, 8);
+    EXPECT_STREQ(r.NameOfPoint, "Kirche");
+    EXPECT_STREQ(r.Comment, "");
+
+    PointRecord s = sampleRecord();
+    EXPECT_EQ(encoded(s, WaypointFormat::D105), hexBytes("B0055B00 50FAA4FF 3412 4841555300"));
+    EXPECT_EQ(encoded(s, WaypointFormat::D106),
+              hexBytes("00 00000000000000000000000000 B0055B00 50FAA4FF 3412 4841555300 00"));
+    EXPECT_EQ(waypointIdentifierLength(WaypointFormat::D106), kNameSize - 1);
+    EXPECT_EQ(downloadWaypointFormat("A100 D105 A201 D201"), WaypointFormat::D105);
+    EXPECT_EQ(uploadWaypointFormat("A100 D106 A201 D202"), WaypointFormat::D106);
+}
+
+}  // namespace

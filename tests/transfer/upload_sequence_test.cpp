@@ -375,7 +375,7 @@ TEST_F(UploadSerial, UnexpectedRepliesAndSilence)
         {29, false, {kTransferError}},
         {30, false, {kProtocolError}},
         {98, false, {kProtocolError}},
-        {30, true, {"Fehler beim Einlesen vom seriellen Anschluss.", "GPS-Gerät antwortet nicht."}},
+        {30, true, {"Fehler beim Einlesen vom seriellen Anschluss."}},
     };
     for (const Case& c : cases) {
         ui.clearEvents();

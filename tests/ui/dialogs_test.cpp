@@ -99,6 +99,7 @@ private slots:
 
     void boxesHaveTheirTitlesIconsAndButtons();
     void fileDialogsFiltersAndSuffix();
+    void fileDialogsStartInTheLastDirectoryOfTheirType();
     void saveDialogAsksBeforeOverwriting();
     void saveDialogExtensionFollowsTheCaseOfTheName();
 
@@ -279,7 +280,7 @@ void DialogsTest::routeTrackIdNumberAndNameMode() {
         narrowWidth = dialog->field()->width();
         QCOMPARE(narrowWidth, full.width() / 5);
         QCOMPARE(dialog->field()->x(), full.x() + 2 * (full.width() / 5));
-        typeInto(dialog->field(), QStringLiteral("1234"));
+        typeInto(dialog->field(), QStringLiteral("1a2-b34"));  // letters refused
         dialog->okButton()->click();
     });
     script.on(QStringLiteral(" Wegmate -- Routen-/Track-ID"), [](QWidget* window) {
@@ -292,7 +293,7 @@ void DialogsTest::routeTrackIdNumberAndNameMode() {
     });
     std::string entry = "01";
     QVERIFY(platform().routeTrackIdDialog(numberMode, entry));
-    QCOMPARE(entry, std::string("123"));
+    QCOMPARE(QString::fromStdString(entry), QStringLiteral("123"));
     entry = "ROUTE";
     QVERIFY(platform().routeTrackIdDialog(nameMode, entry));
     QCOMPARE(entry, std::string(50, 'x'));
@@ -484,6 +485,35 @@ void DialogsTest::boxesHaveTheirTitlesIconsAndButtons() {
                                               QMessageBox::Question, QMessageBox::Question,
                                               QMessageBox::Question, QMessageBox::Question}));
     QCOMPARE(script.boxTexts().first(), QStringLiteral("Fehler beim Initialisieren der USB-Verbindung."));
+}
+
+// Each file type remembers where its last file was chosen; a preset with a
+// directory of its own still wins, and other types are not affected.
+void DialogsTest::fileDialogsStartInTheLastDirectoryOfTheirType() {
+    QTemporaryDir dir;
+    const QString gpx = dir.filePath(QStringLiteral("tour.gpx"));
+    QFile(gpx).open(QIODevice::WriteOnly);
+    const QString here = QDir::currentPath();
+    QString seenGpx, seenMif;
+    ModalScript script;
+    script.onFile(QStringLiteral("GPX lesen"), gpx);
+    script.on(QStringLiteral("GPX wieder"), [&seenGpx](QWidget* window) {
+        seenGpx = qobject_cast<QFileDialog*>(window)->directory().absolutePath();
+        qobject_cast<QDialog*>(window)->reject();
+    });
+    script.on(QStringLiteral("MIF lesen"), [&seenMif](QWidget* window) {
+        seenMif = qobject_cast<QFileDialog*>(window)->directory().absolutePath();
+        qobject_cast<QDialog*>(window)->reject();
+    });
+    std::string name = "*.gpx";
+    QVERIFY(platform().chooseFileToOpen("GPX lesen", FileFilter::Gpx, name));
+    name = "*.gpx";
+    QVERIFY(!platform().chooseFileToOpen("GPX wieder", FileFilter::Gpx, name));
+    name = "*.mif";
+    QVERIFY(!platform().chooseFileToOpen("MIF lesen", FileFilter::MapInfo, name));
+    QVERIFY2(script.finished(), qPrintable(script.describe()));
+    QCOMPARE(seenGpx, QDir(dir.path()).absolutePath());
+    QCOMPARE(seenMif, QDir(here).absolutePath());
 }
 
 void DialogsTest::fileDialogsFiltersAndSuffix() {

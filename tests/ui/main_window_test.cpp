@@ -209,15 +209,25 @@ void MainWindowTest::clicksAndCloseDuringATransferOnlyBeep() {
     int closedSignals = 0;
     connect(window_.get(), &ui::MainWindow::closed, this, [&closedSignals] { ++closedSignals; });
     const int before = ui::beepCount();
-    duringCommand = [this] {
+    bool busyShown = false;
+    duringCommand = [this, &busyShown] {
+        // The busy state is shown: transfer buttons and the refused menu
+        // items are disabled, the settings stay.
+        busyShown = true;
+        for (int id = 104; id <= 107; ++id) busyShown = busyShown && !window_->button(id)->isEnabled();
+        for (int id : {48, 49, 50, 54, 56}) busyShown = busyShown && !window_->action(id)->isEnabled();
+        busyShown = busyShown && window_->action(55)->isEnabled();
         // A user clicking around while the transfer pumps events.
         QTest::mouseClick(window_->button(106), Qt::LeftButton);
         window_->close();
         QCoreApplication::processEvents();
     };
     QTest::mouseClick(window_->button(104), Qt::LeftButton);
+    QVERIFY(busyShown);
     QCOMPARE(calls.size(), size_t(1));
-    QCOMPARE(ui::beepCount() - before, 2);
+    QCOMPARE(ui::beepCount() - before, 1);  // the close; the disabled button takes no click
+    for (int id = 104; id <= 107; ++id) QVERIFY(window_->button(id)->isEnabled());
+    QVERIFY(window_->action(56)->isEnabled());
     QCOMPARE(closedSignals, 0);
     QVERIFY(window_->isVisible());
 
