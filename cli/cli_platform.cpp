@@ -29,31 +29,27 @@ std::chrono::steady_clock::time_point firstCounted;
 
 // One line per text: line breaks of the German box texts become blanks in
 // the notes about questions.
-std::string oneLine(const char* text)
-{
+std::string oneLine(const char* text) {
     std::string out = text ? text : "";
     for (char& c : out)
         if (c == '\n' || c == '\r') c = ' ';
     return out;
 }
 
-void endProgressLine()
-{
+void endProgressLine() {
     if (progressShowing) {
         std::fputs("\r\033[K", stderr);
         progressShowing = false;
     }
 }
 
-void note(const char* format, const std::string& a, const std::string& b = "")
-{
+void note(const char* format, const std::string& a, const std::string& b = "") {
     endProgressLine();
     std::fprintf(stderr, format, a.c_str(), b.c_str());
     std::fputc('\n', stderr);
 }
 
-void messageBox(const char* title, const char* text, BoxIcon)
-{
+void messageBox(const char* title, const char* text, BoxIcon) {
     endProgressLine();
     const bool error = title && std::strcmp(title, "FEHLER") == 0;
     const bool warning = title && std::strcmp(title, "Wegmate-WARNUNG") == 0;
@@ -64,8 +60,7 @@ void messageBox(const char* title, const char* text, BoxIcon)
     std::fflush(out);
 }
 
-bool answerFor(const char* title, const char* text, const char*& option)
-{
+bool answerFor(const char* title, const char* text, const char*& option) {
     const std::string t = title ? title : "";
     if (t == "Wegmate  --  Wegpunktmodus") {
         option = "--as-routes";
@@ -88,8 +83,7 @@ bool answerFor(const char* title, const char* text, const char*& option)
     return false;
 }
 
-bool askYesNo(const char* title, const char* text)
-{
+bool askYesNo(const char* title, const char* text) {
     const char* option = nullptr;
     const bool yes = answerFor(title, text, option);
     if (option)
@@ -99,8 +93,7 @@ bool askYesNo(const char* title, const char* text)
     return yes;
 }
 
-bool askOkCancel(const char*, const char* text)
-{
+bool askOkCancel(const char*, const char* text) {
     if (answers.confirm) {
         note("Frage: %s -> OK%s", oneLine(text));
         return true;
@@ -109,14 +102,12 @@ bool askOkCancel(const char*, const char* text)
     return false;
 }
 
-bool fileExists(const std::string& path)
-{
+bool fileExists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool chooseFileToOpen(const char* title, FileFilter, std::string& fileName)
-{
+bool chooseFileToOpen(const char* title, FileFilter, std::string& fileName) {
     if (answers.openFile.empty()) {
         note("%s: keine Datei angegeben, abgebrochen%s", title ? title : "");
         return false;
@@ -131,8 +122,7 @@ bool chooseFileToOpen(const char* title, FileFilter, std::string& fileName)
     return true;
 }
 
-bool chooseFileToSave(const char* title, FileFilter, const char* defaultExtension, std::string& fileName)
-{
+bool chooseFileToSave(const char* title, FileFilter, const char* defaultExtension, std::string& fileName) {
     if (answers.saveFile.empty()) {
         note("%s: keine Datei angegeben, abgebrochen%s", title ? title : "");
         return false;
@@ -144,13 +134,13 @@ bool chooseFileToSave(const char* title, FileFilter, const char* defaultExtensio
     if (lstat(fileName.c_str(), &info) == 0) return true;
     const size_t slash = fileName.find_last_of('/');
     const size_t dot = fileName.find_last_of('.');
-    if (defaultExtension && *defaultExtension && (dot == std::string::npos || (slash != std::string::npos && dot < slash)))
+    if (defaultExtension && *defaultExtension &&
+        (dot == std::string::npos || (slash != std::string::npos && dot < slash)))
         fileName += std::string(".") + defaultExtension;
     return true;
 }
 
-void setStatusLine(const char* text)
-{
+void setStatusLine(const char* text) {
     if (!progressToTerminal || !text) return;
     long done = 0, total = 0;
     const bool counted = progressCounts(text, done, total);
@@ -181,13 +171,11 @@ void setStatusLine(const char* text)
 void nothing() {}
 void waitCursor(bool) {}
 
-void pause(int milliseconds)
-{
+void pause(int milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-bool initialsDialog(const InitialsDialog& dialog, std::string& entry)
-{
+bool initialsDialog(const InitialsDialog& dialog, std::string& entry) {
     if (!answers.hasInitials) {
         note("Anfangszeichen automatischer Punktnamen: %s (Voreinstellung, ohne --initials)%s", entry);
         return true;
@@ -209,8 +197,7 @@ bool initialsDialog(const InitialsDialog& dialog, std::string& entry)
     return true;
 }
 
-bool routeTrackIdDialog(const RouteTrackIdDialog& dialog, std::string& entry)
-{
+bool routeTrackIdDialog(const RouteTrackIdDialog& dialog, std::string& entry) {
     if (!answers.hasId) {
         note("%s: abgebrochen (ohne --id, Voreinstellung '%s')", oneLine(dialog.title), entry);
         return false;
@@ -221,8 +208,7 @@ bool routeTrackIdDialog(const RouteTrackIdDialog& dialog, std::string& entry)
     return true;
 }
 
-bool trackSelectDialog(const TrackSelectDialog& dialog, int& selected)
-{
+bool trackSelectDialog(const TrackSelectDialog& dialog, int& selected) {
     endProgressLine();
     std::fprintf(stderr, "%s\n", dialog.prompt ? dialog.prompt : "");
     for (size_t i = 0; i < dialog.names.size(); i++)
@@ -240,8 +226,7 @@ bool trackSelectDialog(const TrackSelectDialog& dialog, int& selected)
     return true;
 }
 
-void deviceInfoDialog(const char* title, const char* text)
-{
+void deviceInfoDialog(const char* title, const char* text) {
     endProgressLine();
     std::string body = text ? text : "";
     std::string out;
@@ -252,16 +237,26 @@ void deviceInfoDialog(const char* title, const char* text)
 }
 
 const Platform cliPlatform = {
-    messageBox, askYesNo, askOkCancel, chooseFileToOpen, chooseFileToSave,
-    setStatusLine, nothing, nothing, waitCursor, nothing,
-    pause, initialsDialog, routeTrackIdDialog, trackSelectDialog,
+    messageBox,
+    askYesNo,
+    askOkCancel,
+    chooseFileToOpen,
+    chooseFileToSave,
+    setStatusLine,
+    nothing,
+    nothing,
+    waitCursor,
+    nothing,
+    pause,
+    initialsDialog,
+    routeTrackIdDialog,
+    trackSelectDialog,
     deviceInfoDialog,
 };
 
 }  // namespace
 
-void installCliPlatform(const CliAnswers& given)
-{
+void installCliPlatform(const CliAnswers& given) {
     answers = given;
     errorShown = false;
     warningShown = false;
@@ -272,8 +267,7 @@ void installCliPlatform(const CliAnswers& given)
 bool cliErrorShown() { return errorShown; }
 bool cliWarningShown() { return warningShown; }
 
-void cliFinishProgress()
-{
+void cliFinishProgress() {
     if (progressShowing) {
         std::fputc('\n', stderr);
         progressShowing = false;

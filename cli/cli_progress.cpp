@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-bool progressCounts(const char* statusText, long& done, long& total)
-{
+bool progressCounts(const char* statusText, long& done, long& total) {
     if (!statusText) return false;
     const char* von = std::strstr(statusText, " von ");
     if (!von) return false;
@@ -22,8 +21,7 @@ bool progressCounts(const char* statusText, long& done, long& total)
     return total > 0;
 }
 
-std::string progressBar(long done, long total, long rateDone, double seconds)
-{
+std::string progressBar(long done, long total, long rateDone, double seconds) {
     if (done < 0) done = 0;
     if (done > total) done = total;
     constexpr int kWidth = 20;
@@ -43,8 +41,8 @@ std::string progressBar(long done, long total, long rateDone, double seconds)
     char rateText[32];
     std::snprintf(rateText, sizeof rateText, rate < 10.0 ? "%.1f" : "%.0f", rate);
     if (left >= 3600)
-        std::snprintf(text, sizeof text, "  %s Punkte/s  noch %ld:%02ld:%02ld", rateText, left / 3600,
-                      left / 60 % 60, left % 60);
+        std::snprintf(text, sizeof text, "  %s Punkte/s  noch %ld:%02ld:%02ld", rateText, left / 3600, left / 60 % 60,
+                      left % 60);
     else
         std::snprintf(text, sizeof text, "  %s Punkte/s  noch %ld:%02ld", rateText, left / 60, left % 60);
     bar += text;

@@ -46,8 +46,7 @@
 namespace {
 
 // A whole decimal number from 1 to INT_MAX, nothing before or after it.
-bool parsePositive(const std::string& text, int& value)
-{
+bool parsePositive(const std::string& text, int& value) {
     const char* end = text.data() + text.size();
     std::from_chars_result r = std::from_chars(text.data(), end, value);
     return !text.empty() && r.ec == std::errc() && r.ptr == end && value > 0;
@@ -55,11 +54,9 @@ bool parsePositive(const std::string& text, int& value)
 
 // Whether two names lead to the same file: the same inode when both exist,
 // otherwise the same path once directories and links are resolved.
-bool sameFile(const std::string& a, const std::string& b)
-{
+bool sameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
-    if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ea, eb;
     const auto pa = std::filesystem::weakly_canonical(a, ea);
     const auto pb = std::filesystem::weakly_canonical(b, eb);
@@ -68,14 +65,12 @@ bool sameFile(const std::string& a, const std::string& b)
 
 // The output name with the default extension when the user gave none; a
 // name that exists (a device, say) is taken as given.
-std::string withDefaultExtension(const std::string& name, const char* extension)
-{
+std::string withDefaultExtension(const std::string& name, const char* extension) {
     struct stat info;
     if (lstat(name.c_str(), &info) == 0) return name;
     const size_t slash = name.find_last_of('/');
     const size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return name + "." + extension;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + "." + extension;
     return name;
 }
 
@@ -102,8 +97,7 @@ const char* const kHelp =
     "  --version    die Version\n"
     "Mehr in wegmate-cli(1).\n";
 
-int usage(const char* problem)
-{
+int usage(const char* problem) {
     if (problem) std::fprintf(stderr, "wegmate-cli: %s\n", problem);
     std::fputs(kUsage, stderr);
     return 1;
@@ -125,8 +119,7 @@ struct Options {
     CliAnswers answers;
 };
 
-int parseFileKind(const std::string& format)
-{
+int parseFileKind(const std::string& format) {
     if (format == "mif") return MapInfoMif;
     if (format == "ovl-ascii") return OvlAscii;
     if (format == "ovl-binary") return OvlBinary;
@@ -134,8 +127,7 @@ int parseFileKind(const std::string& format)
     return 0;
 }
 
-int parseObjectKind(const std::string& objects)
-{
+int parseObjectKind(const std::string& objects) {
     if (objects == "lines") return LineObjects;
     if (objects == "points") return PointObjects;
     return 0;
@@ -146,8 +138,7 @@ std::unique_ptr<Simulator> simulator;
 UsbDriver simulatorDriver;
 
 // Opens the port the user named; sets portNumber. 0 on a bad name.
-int preparePort(const std::string& port, int& portNumber)
-{
+int preparePort(const std::string& port, int& portNumber) {
     if (port == "usb") {
         portNumber = 0;
         return 1;
@@ -180,8 +171,8 @@ int preparePort(const std::string& port, int& portNumber)
         if (!profile) {
             std::string names;
             for (const std::string& name : simProfileNames()) names += " " + name;
-            std::fprintf(stderr, "wegmate-cli: unbekanntes Simulator-Profil '%s' (vorhanden:%s)\n",
-                         profileName.c_str(), names.c_str());
+            std::fprintf(stderr, "wegmate-cli: unbekanntes Simulator-Profil '%s' (vorhanden:%s)\n", profileName.c_str(),
+                         names.c_str());
             return 0;
         }
         simulator = std::make_unique<Simulator>(*profile);
@@ -212,16 +203,14 @@ int preparePort(const std::string& port, int& portNumber)
     return 0;
 }
 
-void stopSimulator()
-{
+void stopSimulator() {
     if (!simulator) return;
     simulator->stop();
     installUsbDriver(nullptr);
     simulator.reset();
 }
 
-int parseArguments(int argc, char** argv, Options& options)
-{
+int parseArguments(int argc, char** argv, Options& options) {
     if (argc < 2) return 0;
     options.command = argv[1];
     for (int i = 2; i < argc; i++) {
@@ -280,8 +269,7 @@ int parseArguments(int argc, char** argv, Options& options)
 
 // Loads the splitting limits of the parameter file, as the desktop program
 // does; the command-line tool never writes it.
-void loadSettings(const char* argv0)
-{
+void loadSettings(const char* argv0) {
     std::string dir;
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -296,8 +284,7 @@ void loadSettings(const char* argv0)
     loadAndValidateSettings(parameterFilePath(dir).c_str());
 }
 
-int finish(int status)
-{
+int finish(int status) {
     cliFinishProgress();
     stopSimulator();
     if (cliErrorShown())
@@ -309,8 +296,7 @@ int finish(int status)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
         std::fputs(kHelp, stdout);

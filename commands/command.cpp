@@ -20,23 +20,17 @@ namespace {
 
 // The drive link: no packets, no protocol list; the device's description
 // comes from its GarminDevice.xml.
-int runDriveCommand(int command, int fileKind, int objectKind)
-{
+int runDriveCommand(int command, int fileKind, int objectKind) {
     if (!openDrive()) return 0;
     setStatusLine(kStatusWait);
     transferBusy = true;
     switch (command) {
     case DeviceInfo:
-        platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät",
-                                    driveDescriptionText(openedDrive()).c_str());
+        platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät", driveDescriptionText(openedDrive()).c_str());
         break;
     case UploadWaypoints:
-    case UploadTracks:
-        uploadToDrive(command == UploadWaypoints ? 7 : 6, fileKind);
-        break;
-    default:
-        downloadFromDrive(command == DownloadWaypoints ? 7 : 6, fileKind, objectKind);
-        break;
+    case UploadTracks: uploadToDrive(command == UploadWaypoints ? 7 : 6, fileKind); break;
+    default: downloadFromDrive(command == DownloadWaypoints ? 7 : 6, fileKind, objectKind); break;
     }
     transferBusy = false;
     setStatusLine(kStatusReady);
@@ -45,8 +39,7 @@ int runDriveCommand(int command, int fileKind, int objectKind)
 
 }  // namespace
 
-int runCommand(int command, int portNumber, int fileKind, int objectKind)
-{
+int runCommand(int command, int portNumber, int fileKind, int objectKind) {
     // One command at a time, even when a front end dispatches a second one
     // from its event pump while a transfer runs.
     if (transferBusy) {
@@ -74,9 +67,7 @@ int runCommand(int command, int portNumber, int fileKind, int objectKind)
     transferBusy = true;
 
     switch (command) {
-    case DeviceInfo:
-        queryDeviceInfo(portNumber, 1);
-        break;
+    case DeviceInfo: queryDeviceInfo(portNumber, 1); break;
     case UploadWaypoints:
     case UploadTracks:
     default:

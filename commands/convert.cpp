@@ -36,8 +36,7 @@ struct KeepFileTextsWhileReading {
     ~KeepFileTextsWhileReading() { setKeepFileTexts(false); }
 };
 
-void trimTrailingBlanks(char (&field)[kNameSize])
-{
+void trimTrailingBlanks(char (&field)[kNameSize]) {
     size_t end = strnlen(field, kNameSize - 1);
     while (end > 0 && field[end - 1] == ' ') end--;
     field[end] = '\0';
@@ -45,8 +44,7 @@ void trimTrailingBlanks(char (&field)[kNameSize])
 
 // With line objects, a waypoint (a record without route and point number)
 // is no vertex of a line: such records leave the table. Returns how many.
-int dropWaypoints()
-{
+int dropWaypoints() {
     int kept = 0;
     bool segmentStart = false;
     for (int i = 0; i < pointTable.count; i++) {
@@ -66,8 +64,7 @@ int dropWaypoints()
     return dropped;
 }
 
-int readFileOfKind(int fileKind, const std::string& name, int transferKind)
-{
+int readFileOfKind(int fileKind, const std::string& name, int transferKind) {
     bool numbers = false, names = false;
     switch (fileKind) {
     case MapInfoMif: return readMifFile(name.c_str(), transferKind, numbers, names);
@@ -83,8 +80,7 @@ int readFileOfKind(int fileKind, const std::string& name, int transferKind)
     }
 }
 
-int writeFileOfKind(int fileKind, const std::string& name, int objectKind, int transferKind)
-{
+int writeFileOfKind(int fileKind, const std::string& name, int objectKind, int transferKind) {
     switch (fileKind) {
     case MapInfoMif: return writeMifFile(name.c_str(), objectKind);
     case OvlAscii: return writeOvlAsciiFile(name.c_str(), objectKind);
@@ -95,14 +91,10 @@ int writeFileOfKind(int fileKind, const std::string& name, int objectKind, int t
 
 }  // namespace
 
-const char* defaultExtension(int fileKind)
-{
-    return fileKind == MapInfoMif ? "mif" : fileKind == Gpx ? "gpx" : "ovl";
-}
+const char* defaultExtension(int fileKind) { return fileKind == MapInfoMif ? "mif" : fileKind == Gpx ? "gpx" : "ovl"; }
 
 int convertBetweenFileKinds(int fromKind, int toKind, int objectKind, int transferKind, const std::string& input,
-                            const std::string& output)
-{
+                            const std::string& output) {
     resetNamingState();
     {
         KeepFileTextsWhileReading keepTexts;

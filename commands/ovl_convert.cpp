@@ -30,19 +30,15 @@ const char kMsgWriteFailed[] = "Fehler beim Öffnen oder Schreiben der Ausgabeda
 
 }  // namespace
 
-void convertOvlFile()
-{
-    if (!askOkCancel(kQuestionTitle, kQuestion))
-        return;
+void convertOvlFile() {
+    if (!askOkCancel(kQuestionTitle, kQuestion)) return;
     std::string fileName = "*.ovl";
-    if (!platform().chooseFileToOpen(kOpenTitle, FileFilter::Overlay, fileName))
-        return;
+    if (!platform().chooseFileToOpen(kOpenTitle, FileFilter::Overlay, fileName)) return;
 
     int objectKindFound = 0;
     bool hasNumbers = false, hasNames = false;
     std::vector<OvlObject> objects;
-    if (!readOvlBinaryFile(fileName.c_str(), 157, objectKindFound, hasNumbers, hasNames, &objects))
-        return;
+    if (!readOvlBinaryFile(fileName.c_str(), 157, objectKindFound, hasNumbers, hasNames, &objects)) return;
     // Every object keeps its kind. Objects whose positions are all invalid,
     // or lines shorter than two points, would leave an overlay without
     // objects.
@@ -51,16 +47,14 @@ void convertOvlFile()
         int valid = 0;
         for (int i = object.first; i < object.first + object.count; i++)
             valid += isValidPosition(pointTable.records[i]) ? 1 : 0;
-        if (valid >= (object.kind == LineObjects ? 2 : 1))
-            writable = true;
+        if (valid >= (object.kind == LineObjects ? 2 : 1)) writable = true;
     }
     if (!writable) {
         showError(kMsgNoObject);
         return;
     }
 
-    if (!platform().chooseFileToSave(kSaveTitle, FileFilter::Overlay, "ovl", fileName))
-        return;
+    if (!platform().chooseFileToSave(kSaveTitle, FileFilter::Overlay, "ovl", fileName)) return;
     if (writeOvlBinaryObjects(fileName.c_str(), objects))
         showBox("Wegmate", kMsgWritten, BoxIcon::Information);
     else

@@ -6,23 +6,17 @@
 #include <cmath>
 #include <cstring>
 
-void formatCoordinate(char* out, size_t size, double value)
-{
+void formatCoordinate(char* out, size_t size, double value) {
     std::to_chars_result r = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, 8);
-    if (r.ec != std::errc())
-        r.ptr = out;
+    if (r.ec != std::errc()) r.ptr = out;
     *r.ptr = '\0';
 }
 
-bool parseDecimalNumber(const char* begin, const char* end, double& value)
-{
-    if (begin < end && *begin == '+')
-        begin++;
-    if (begin >= end)
-        return false;
+bool parseDecimalNumber(const char* begin, const char* end, double& value) {
+    if (begin < end && *begin == '+') begin++;
+    if (begin >= end) return false;
     std::from_chars_result r = std::from_chars(begin, end, value, std::chars_format::general);
-    if (r.ptr != end)
-        return false;
+    if (r.ptr != end) return false;
     if (r.ec == std::errc::result_out_of_range)
         value = (*begin == '-') ? -HUGE_VAL : HUGE_VAL;
     else if (r.ec != std::errc())
@@ -30,62 +24,45 @@ bool parseDecimalNumber(const char* begin, const char* end, double& value)
     return true;
 }
 
-Centre centreOfValidPositions()
-{
+Centre centreOfValidPositions() {
     double minLat = 0, maxLat = 0, minLon = 0, maxLon = 0;
     bool any = false;
     for (int i = 0; i < pointTable.count; i++) {
         const PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
-        if (!any || r.Latitude > maxLat)
-            maxLat = r.Latitude;
-        if (!any || r.Latitude < minLat)
-            minLat = r.Latitude;
-        if (!any || r.Longitude > maxLon)
-            maxLon = r.Longitude;
-        if (!any || r.Longitude < minLon)
-            minLon = r.Longitude;
+        if (!isValidPosition(r)) continue;
+        if (!any || r.Latitude > maxLat) maxLat = r.Latitude;
+        if (!any || r.Latitude < minLat) minLat = r.Latitude;
+        if (!any || r.Longitude > maxLon) maxLon = r.Longitude;
+        if (!any || r.Longitude < minLon) minLon = r.Longitude;
         any = true;
     }
     return {(minLon + maxLon) / 2, (minLat + maxLat) / 2};
 }
 
-void put16(unsigned char* p, unsigned value)
-{
+void put16(unsigned char* p, unsigned value) {
     p[0] = (unsigned char)(value & 0xFF);
     p[1] = (unsigned char)((value >> 8) & 0xFF);
 }
 
-void put32(unsigned char* p, uint32_t value)
-{
-    for (int i = 0; i < 4; i++)
-        p[i] = (unsigned char)((value >> (8 * i)) & 0xFF);
+void put32(unsigned char* p, uint32_t value) {
+    for (int i = 0; i < 4; i++) p[i] = (unsigned char)((value >> (8 * i)) & 0xFF);
 }
 
-void putDouble(unsigned char* p, double value)
-{
+void putDouble(unsigned char* p, double value) {
     uint64_t bits;
     memcpy(&bits, &value, sizeof bits);
-    for (int i = 0; i < 8; i++)
-        p[i] = (unsigned char)((bits >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 8; i++) p[i] = (unsigned char)((bits >> (8 * i)) & 0xFF);
 }
 
-unsigned get16(const unsigned char* p)
-{
-    return (unsigned)p[0] | ((unsigned)p[1] << 8);
-}
+unsigned get16(const unsigned char* p) { return (unsigned)p[0] | ((unsigned)p[1] << 8); }
 
-uint32_t get32(const unsigned char* p)
-{
+uint32_t get32(const unsigned char* p) {
     return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
 }
 
-double getDouble(const unsigned char* p)
-{
+double getDouble(const unsigned char* p) {
     uint64_t bits = 0;
-    for (int i = 0; i < 8; i++)
-        bits |= (uint64_t)p[i] << (8 * i);
+    for (int i = 0; i < 8; i++) bits |= (uint64_t)p[i] << (8 * i);
     double value;
     memcpy(&value, &bits, sizeof value);
     return value;

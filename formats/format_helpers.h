@@ -41,19 +41,15 @@ double getDouble(const unsigned char* p);
 // visit(record, startsObject) returns false to stop.
 // Returns whether any record was visited.
 template <typename Visit>
-bool forEachWrittenRecord(int objectKind, Visit visit, bool keepShortLines = false)
-{
+bool forEachWrittenRecord(int objectKind, Visit visit, bool keepShortLines = false) {
     bool first = true;
     for (int i = 0; i < pointTable.count; i++) {
         PointRecord& r = pointTable.records[i];
-        if (!isValidPosition(r))
-            continue;
+        if (!isValidPosition(r)) continue;
         const bool startsObject = r.NewSegment || first;
-        if (objectKind == LineObjects && startsObject && r.LinePointCount < 2 && !keepShortLines)
-            continue;
+        if (objectKind == LineObjects && startsObject && r.LinePointCount < 2 && !keepShortLines) continue;
         first = false;
-        if (!visit(r, startsObject))
-            break;
+        if (!visit(r, startsObject)) break;
     }
     return !first;
 }

@@ -45,12 +45,10 @@ const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten üb
 
 // Windows-1252 text as escaped UTF-8 character data or attribute value.
 // Control characters, which XML 1.0 does not allow, become '?'.
-void appendText(std::string& out, const char* text)
-{
+void appendText(std::string& out, const char* text) {
     std::string bytes(text);
     for (char& c : bytes)
-        if ((unsigned char)c < 0x20)
-            c = '?';
+        if ((unsigned char)c < 0x20) c = '?';
     for (char c : cp1252ToUtf8(bytes)) {
         switch (c) {
         case '&': out += "&amp;"; break;
@@ -63,21 +61,18 @@ void appendText(std::string& out, const char* text)
     }
 }
 
-void appendFixed(std::string& out, double value, int decimals)
-{
+void appendFixed(std::string& out, double value, int decimals) {
     char buffer[64];
     std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     out.append(buffer, r.ec == std::errc() ? r.ptr : buffer);
 }
 
-void appendNumber(std::string& out, long long value)
-{
+void appendNumber(std::string& out, long long value) {
     char buffer[24];
     out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-void appendElement(std::string& out, const char* indent, const char* tag, const char* text)
-{
+void appendElement(std::string& out, const char* indent, const char* tag, const char* text) {
     out += indent;
     out += '<';
     out += tag;
@@ -91,8 +86,7 @@ void appendElement(std::string& out, const char* indent, const char* tag, const 
 // One wpt, rtept or trkpt. A waypoint also carries its route or track
 // number and name, point number and segment flag in the extension.
 void appendPoint(std::string& out, const char* indent, const char* tag, const PointRecord& r, bool waypoint,
-                 bool newSegment)
-{
+                 bool newSegment) {
     std::string inner = std::string(indent) + "  ";
     out += indent;
     out += '<';
@@ -106,8 +100,7 @@ void appendPoint(std::string& out, const char* indent, const char* tag, const Po
         // Fixed notation: xsd:decimal has no exponent. The shortest digits
         // that give the float back; a value near zero needs up to 52.
         char buffer[64];
-        std::to_chars_result c =
-            std::to_chars(buffer, buffer + sizeof buffer, r.Altitude, std::chars_format::fixed);
+        std::to_chars_result c = std::to_chars(buffer, buffer + sizeof buffer, r.Altitude, std::chars_format::fixed);
         out += inner + "<ele>";
         out.append(buffer, c.ptr);
         out += "</ele>\n";
@@ -118,10 +111,8 @@ void appendPoint(std::string& out, const char* indent, const char* tag, const Po
         time[10] = 'T';
         out += inner + "<time>" + time + "Z</time>\n";
     }
-    if (r.NameOfPoint[0])
-        appendElement(out, inner.c_str(), "name", r.NameOfPoint);
-    if (r.Comment[0])
-        appendElement(out, inner.c_str(), "cmt", r.Comment);
+    if (r.NameOfPoint[0]) appendElement(out, inner.c_str(), "name", r.NameOfPoint);
+    if (r.Comment[0]) appendElement(out, inner.c_str(), "cmt", r.Comment);
     if (waypoint || r.HasSymbol) {
         out += inner + "<extensions><wegmate:point";
         if (waypoint) {
@@ -155,13 +146,11 @@ void appendPoint(std::string& out, const char* indent, const char* tag, const Po
 }
 
 // name and number of a rte or trk.
-void appendLineHeader(std::string& out, const char* tag, const PointRecord& r)
-{
+void appendLineHeader(std::string& out, const char* tag, const PointRecord& r) {
     out += "  <";
     out += tag;
     out += ">\n";
-    if (r.NameOfRouteOrTrack[0])
-        appendElement(out, "    ", "name", r.NameOfRouteOrTrack);
+    if (r.NameOfRouteOrTrack[0]) appendElement(out, "    ", "name", r.NameOfRouteOrTrack);
     if (r.NumberOfRouteOrTrack >= 0) {
         out += "    <number>";
         appendNumber(out, r.NumberOfRouteOrTrack);
@@ -175,8 +164,21 @@ void appendLineHeader(std::string& out, const char* tag, const PointRecord& r)
 enum Source : uint8_t { FromWaypoint, FromRoute, FromTrack, SourceCount };
 
 enum Tag : uint8_t {
-    TagOther, TagGpx, TagWpt, TagRte, TagRtept, TagTrk, TagTrkseg, TagTrkpt,
-    TagName, TagCmt, TagEle, TagTime, TagNumber, TagExtensions, TagOwnPoint
+    TagOther,
+    TagGpx,
+    TagWpt,
+    TagRte,
+    TagRtept,
+    TagTrk,
+    TagTrkseg,
+    TagTrkpt,
+    TagName,
+    TagCmt,
+    TagEle,
+    TagTime,
+    TagNumber,
+    TagExtensions,
+    TagOwnPoint
 };
 
 bool isPointTag(Tag tag) { return tag == TagWpt || tag == TagRtept || tag == TagTrkpt; }
@@ -186,18 +188,18 @@ constexpr size_t kMaxText = 1024;  // longer text is cut; names keep 50 characte
 struct GpxReader {
     XML_Parser parser = nullptr;
     int transferKind = 0;
-    std::string error;      // the message once the reading stopped
+    std::string error;  // the message once the reading stopped
     bool sawRoot = false;
     std::vector<Tag> tags;  // the open elements
     std::string text;       // character data of the open leaf element
     // The open rte or trk.
-    int lineFirst = 0;      // its first record
-    int lineNumber = -1;    // from its number element, -1 = none
+    int lineFirst = 0;    // its first record
+    int lineNumber = -1;  // from its number element, -1 = none
     char lineName[kNameSize] = "";
-    int linePoints = 0;     // points so far, numbered on through the segments
+    int linePoints = 0;  // points so far, numbered on through the segments
     bool segmentStart = false;
-    int lineObjects = 0;    // rte and trkseg so far, for the initials
-    int nameCounter = 0;    // automatic names within the current one
+    int lineObjects = 0;  // rte and trkseg so far, for the initials
+    int nameCounter = 0;  // automatic names within the current one
     int routeCount = 0;
     int trackCount = 0;
     // The open point (entry [count]).
@@ -214,10 +216,8 @@ struct GpxReader {
 
 uint8_t recordSource[kMaxPoints];
 
-void stop(GpxReader& reader, const char* format)
-{
-    if (!reader.error.empty())
-        return;
+void stop(GpxReader& reader, const char* format) {
+    if (!reader.error.empty()) return;
     char message[256];
     snprintf(message, sizeof message, format, (unsigned long)XML_GetCurrentLineNumber(reader.parser));
     reader.error = message;
@@ -225,8 +225,7 @@ void stop(GpxReader& reader, const char* format)
 }
 
 // "uri local" from the namespace-aware parser.
-void splitName(const char* name, std::string_view& space, std::string_view& local)
-{
+void splitName(const char* name, std::string_view& space, std::string_view& local) {
     const char* blank = strchr(name, ' ');
     if (!blank) {
         space = {};
@@ -237,20 +236,15 @@ void splitName(const char* name, std::string_view& space, std::string_view& loca
     }
 }
 
-bool isGpxSpace(std::string_view space)
-{
+bool isGpxSpace(std::string_view space) {
     return space.empty() || space == kGpx11Namespace || space == kGpx10Namespace;
 }
 
-Tag tagOf(Tag parent, bool hasParent, std::string_view space, std::string_view local)
-{
-    if (space == kOwnNamespace && local == "point" &&
-        (isPointTag(parent) || parent == TagExtensions))
+Tag tagOf(Tag parent, bool hasParent, std::string_view space, std::string_view local) {
+    if (space == kOwnNamespace && local == "point" && (isPointTag(parent) || parent == TagExtensions))
         return TagOwnPoint;
-    if (!isGpxSpace(space))
-        return TagOther;
-    if (!hasParent)
-        return local == "gpx" ? TagGpx : TagOther;
+    if (!isGpxSpace(space)) return TagOther;
+    if (!hasParent) return local == "gpx" ? TagGpx : TagOther;
     switch (parent) {
     case TagGpx:
         if (local == "wpt") return TagWpt;
@@ -279,59 +273,47 @@ Tag tagOf(Tag parent, bool hasParent, std::string_view space, std::string_view l
         if (local == "time") return TagTime;
         if (local == "extensions") return TagExtensions;
         break;
-    default:
-        break;
+    default: break;
     }
     return TagOther;
 }
 
-std::string_view trimmed(std::string_view text)
-{
+std::string_view trimmed(std::string_view text) {
     const char* blanks = " \t\r\n";
     size_t begin = text.find_first_not_of(blanks);
-    if (begin == std::string_view::npos)
-        return {};
+    if (begin == std::string_view::npos) return {};
     return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
 }
 
 // A decimal number that takes up the whole (trimmed) text.
-bool parseDecimal(std::string_view text, double& value)
-{
+bool parseDecimal(std::string_view text, double& value) {
     text = trimmed(text);
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return false;
-    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value,
-                                               std::chars_format::fixed);
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
+    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(value);
 }
 
 // UTF-8 text in Windows-1252, trimmed, through one of the identifier filters,
 // into a name field.
-void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(char*))
-{
+void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(char*)) {
     std::string text = utf8ToCp1252(std::string(trimmed(utf8)));
     filter(text.data());
     copyName(field, text.c_str());
 }
 
-bool digitsAt(std::string_view s, size_t at, size_t count, int& value)
-{
-    if (at + count > s.size())
-        return false;
+bool digitsAt(std::string_view s, size_t at, size_t count, int& value) {
+    if (at + count > s.size()) return false;
     value = 0;
     for (size_t i = at; i < at + count; i++) {
-        if (s[i] < '0' || s[i] > '9')
-            return false;
+        if (s[i] < '0' || s[i] > '9') return false;
         value = value * 10 + (s[i] - '0');
     }
     return true;
 }
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-long long daysFromCivil(int year, int month, int day)
-{
+long long daysFromCivil(int year, int month, int day) {
     year -= month <= 2;
     const long long era = year / 400;
     const int yearOfEra = year - (int)era * 400;
@@ -343,77 +325,63 @@ long long daysFromCivil(int year, int month, int day)
 // ISO 8601 date and time (YYYY-MM-DDThh:mm:ss, fraction, Z or offset; no
 // zone is taken as UTC) in receiver seconds; 0 for anything else and for
 // times the receiver cannot hold.
-int32_t parseIsoTime(std::string_view s)
-{
+int32_t parseIsoTime(std::string_view s) {
     s = trimmed(s);
     int year, month, day, hour, minute, second;
     if (!digitsAt(s, 0, 4, year) || s.size() < 19 || s[4] != '-' || !digitsAt(s, 5, 2, month) || s[7] != '-' ||
         !digitsAt(s, 8, 2, day) || (s[10] != 'T' && s[10] != 't' && s[10] != ' ') || !digitsAt(s, 11, 2, hour) ||
         s[13] != ':' || !digitsAt(s, 14, 2, minute) || s[16] != ':' || !digitsAt(s, 17, 2, second))
         return 0;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
-        return 0;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return 0;
     size_t p = 19;
     if (p < s.size() && s[p] == '.') {
         p++;
-        while (p < s.size() && s[p] >= '0' && s[p] <= '9')
-            p++;
+        while (p < s.size() && s[p] >= '0' && s[p] <= '9') p++;
     }
     long long offset = 0;
     if (p < s.size() && (s[p] == 'Z' || s[p] == 'z')) {
         p++;
     } else if (p < s.size() && (s[p] == '+' || s[p] == '-')) {
         int hours, minutes;
-        if (!digitsAt(s, p + 1, 2, hours))
-            return 0;
+        if (!digitsAt(s, p + 1, 2, hours)) return 0;
         size_t m = p + 3;
-        if (m < s.size() && s[m] == ':')
-            m++;
-        if (!digitsAt(s, m, 2, minutes) || hours > 23 || minutes > 59)
-            return 0;
+        if (m < s.size() && s[m] == ':') m++;
+        if (!digitsAt(s, m, 2, minutes) || hours > 23 || minutes > 59) return 0;
         offset = (hours * 3600LL + minutes * 60LL) * (s[p] == '-' ? -1 : 1);
         p = m + 2;
     }
-    if (p != s.size())
-        return 0;
+    if (p != s.size()) return 0;
     // The receiver's years, as in the other file formats.
-    if (year < 1990 || year > 2050)
-        return 0;
+    if (year < 1990 || year > 2050) return 0;
     long long local = (daysFromCivil(year, month, day) - daysFromCivil(1989, 12, 31)) * 86400LL + hour * 3600LL +
                       minute * 60LL + second;
     long long utc = local - offset;
     return utc > 0 && utc < 0x7FFFFFFF ? (int32_t)utc : 0;
 }
 
-const char* attribute(const char** attributes, const char* name)
-{
+const char* attribute(const char** attributes, const char* name) {
     for (int i = 0; attributes[i]; i += 2)
-        if (strcmp(attributes[i], name) == 0)
-            return attributes[i + 1];
+        if (strcmp(attributes[i], name) == 0) return attributes[i + 1];
     return nullptr;
 }
 
 // Whether the choice at the end (readGpxFile) can still keep points of this
 // source, after the points counted so far.
-bool mayBeKept(const GpxReader& reader, Source source)
-{
+bool mayBeKept(const GpxReader& reader, Source source) {
     const int* n = reader.sourceCount;
     if (reader.transferKind == 6) {
-        if (source == FromTrack)
-            return true;
+        if (source == FromTrack) return true;
         return !n[FromTrack] && (source == FromRoute || !n[FromRoute]);
     }
     return source != FromTrack || (!n[FromWaypoint] && !n[FromRoute]);
 }
 
 // The table is full: points that the choice will drop make room.
-void dropUnkeptSources(GpxReader& reader)
-{
+void dropUnkeptSources(GpxReader& reader) {
     int kept = 0, lineFirst = reader.lineFirst;
     for (int i = 0; i < pointTable.count; i++) {
         if (!mayBeKept(reader, (Source)recordSource[i])) {
-            if (i < reader.lineFirst)
-                lineFirst--;
+            if (i < reader.lineFirst) lineFirst--;
             continue;
         }
         pointTable.records[kept] = pointTable.records[i];
@@ -423,14 +391,12 @@ void dropUnkeptSources(GpxReader& reader)
     reader.lineFirst = lineFirst;
 }
 
-void startPoint(GpxReader& reader, Tag tag, const char** attributes)
-{
+void startPoint(GpxReader& reader, Tag tag, const char** attributes) {
     // Only the points the choice keeps count against the capacity.
     const Source incoming = tag == TagWpt ? FromWaypoint : tag == TagRtept ? FromRoute : FromTrack;
     if (reader.filtered) {
         // The caller named the kinds it takes: the others are skipped.
-        if (!reader.wanted[incoming])
-            return;
+        if (!reader.wanted[incoming]) return;
     } else if (!mayBeKept(reader, incoming)) {
         reader.sourceCount[incoming]++;
         return;
@@ -468,10 +434,8 @@ void startPoint(GpxReader& reader, Tag tag, const char** attributes)
     reader.pointNamed = false;
 }
 
-void endPoint(GpxReader& reader, Tag tag)
-{
-    if (!reader.pointOpen)
-        return;
+void endPoint(GpxReader& reader, Tag tag) {
+    if (!reader.pointOpen) return;
     PointRecord& r = pointTable.records[pointTable.count];
     if (tag != TagWpt) {
         reader.nameCounter++;
@@ -490,16 +454,13 @@ void endPoint(GpxReader& reader, Tag tag)
 
 // A new line object (rte or trkseg): its first point starts a segment, and
 // its automatic names have the next initials.
-void startLineObject(GpxReader& reader)
-{
+void startLineObject(GpxReader& reader) {
     reader.segmentStart = true;
     reader.nameCounter = 0;
-    if (reader.lineObjects++ > 0 && reader.transferKind != 6)
-        advanceNameInitials(nameInitials[0], nameInitials[1]);
+    if (reader.lineObjects++ > 0 && reader.transferKind != 6) advanceNameInitials(nameInitials[0], nameInitials[1]);
 }
 
-void startLine(GpxReader& reader)
-{
+void startLine(GpxReader& reader) {
     reader.lineFirst = pointTable.count;
     reader.lineNumber = -1;
     reader.lineName[0] = '\0';
@@ -508,8 +469,7 @@ void startLine(GpxReader& reader)
 
 // The number and name of a rte or trk, which may stand anywhere in it, go
 // to all its points at its end.
-void endLine(GpxReader& reader, Source source)
-{
+void endLine(GpxReader& reader, Source source) {
     int& count = source == FromRoute ? reader.routeCount : reader.trackCount;
     count++;
     int number = reader.lineNumber >= 0 ? reader.lineNumber : count;
@@ -519,40 +479,31 @@ void endLine(GpxReader& reader, Source source)
     }
 }
 
-void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes)
-{
-    if (!reader.pointOpen)
-        return;
+void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes) {
+    if (!reader.pointOpen) return;
     PointRecord& r = pointTable.records[pointTable.count];
     if (pointTag == TagWpt) {
         if (const char* v = attribute(attributes, "route")) {
             r.NumberOfRouteOrTrack = decimalValue(v);
-            if (startsWithDigit(v))
-                reader.hasNumbers[FromWaypoint] = true;
+            if (startsWithDigit(v)) reader.hasNumbers[FromWaypoint] = true;
         }
         if (const char* v = attribute(attributes, "routeName")) {
             takeText(r.NameOfRouteOrTrack, v, filterIdent);
-            if (hasSignificantChar(r.NameOfRouteOrTrack))
-                reader.hasNames[FromWaypoint] = true;
+            if (hasSignificantChar(r.NameOfRouteOrTrack)) reader.hasNames[FromWaypoint] = true;
         }
-        if (const char* v = attribute(attributes, "number"))
-            r.NumberOfPoint = decimalValue(v);
-        if (const char* v = attribute(attributes, "newSegment"))
-            r.NewSegment = trimmed(v).substr(0, 1) == "1" ? 1 : 0;
+        if (const char* v = attribute(attributes, "number")) r.NumberOfPoint = decimalValue(v);
+        if (const char* v = attribute(attributes, "newSegment")) r.NewSegment = trimmed(v).substr(0, 1) == "1" ? 1 : 0;
     }
     const char* symbol = attribute(attributes, "symbol");
     if (symbol && startsWithDigit(symbol)) {
         r.HasSymbol = 1;
         r.Symbol = (uint16_t)decimalValue(symbol);
-        if (const char* v = attribute(attributes, "display1"))
-            r.Display1 = (uint8_t)decimalValue(v);
-        if (const char* v = attribute(attributes, "display2"))
-            r.Display2 = (uint8_t)decimalValue(v);
+        if (const char* v = attribute(attributes, "display1")) r.Display1 = (uint8_t)decimalValue(v);
+        if (const char* v = attribute(attributes, "display2")) r.Display2 = (uint8_t)decimalValue(v);
     }
 }
 
-void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes)
-{
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     GpxReader& reader = *static_cast<GpxReader*>(data);
     std::string_view space, local;
     splitName(name, space, local);
@@ -571,35 +522,25 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
     switch (tag) {
     case TagWpt:
     case TagRtept:
-    case TagTrkpt:
-        startPoint(reader, tag, attributes);
-        break;
+    case TagTrkpt: startPoint(reader, tag, attributes); break;
     case TagRte:
         startLine(reader);
         startLineObject(reader);
         break;
-    case TagTrk:
-        startLine(reader);
-        break;
-    case TagTrkseg:
-        startLineObject(reader);
-        break;
+    case TagTrk: startLine(reader); break;
+    case TagTrkseg: startLineObject(reader); break;
     case TagOwnPoint: {
         Tag point = parent == TagExtensions ? reader.tags[reader.tags.size() - 3] : parent;
-        if (isPointTag(point))
-            applyOwnPoint(reader, point, attributes);
+        if (isPointTag(point)) applyOwnPoint(reader, point, attributes);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
-void XMLCALL onEnd(void* data, const XML_Char*)
-{
+void XMLCALL onEnd(void* data, const XML_Char*) {
     GpxReader& reader = *static_cast<GpxReader*>(data);
-    if (reader.tags.empty())
-        return;
+    if (reader.tags.empty()) return;
     const Tag tag = reader.tags.back();
     reader.tags.pop_back();
     const Tag parent = reader.tags.empty() ? TagOther : reader.tags.back();
@@ -608,38 +549,28 @@ void XMLCALL onEnd(void* data, const XML_Char*)
     switch (tag) {
     case TagWpt:
     case TagRtept:
-    case TagTrkpt:
-        endPoint(reader, tag);
-        break;
-    case TagRte:
-        endLine(reader, FromRoute);
-        break;
-    case TagTrk:
-        endLine(reader, FromTrack);
-        break;
+    case TagTrkpt: endPoint(reader, tag); break;
+    case TagRte: endLine(reader, FromRoute); break;
+    case TagTrk: endLine(reader, FromTrack); break;
     case TagName:
         if (inPoint) {
             takeText(r.NameOfPoint, reader.text, filterIdent);
             reader.pointNamed = r.NameOfPoint[0] != '\0';
         } else if (parent == TagRte || parent == TagTrk) {
             takeText(reader.lineName, reader.text, filterIdent);
-            if (hasSignificantChar(reader.lineName))
-                reader.hasNames[parent == TagRte ? FromRoute : FromTrack] = true;
+            if (hasSignificantChar(reader.lineName)) reader.hasNames[parent == TagRte ? FromRoute : FromTrack] = true;
         }
         break;
     case TagCmt:
-        if (inPoint)
-            takeText(r.Comment, reader.text, filterComment);
+        if (inPoint) takeText(r.Comment, reader.text, filterComment);
         break;
     case TagEle: {
         double altitude;
-        if (inPoint && parseDecimal(reader.text, altitude) && std::fabs(altitude) < 1e7)
-            r.Altitude = (float)altitude;
+        if (inPoint && parseDecimal(reader.text, altitude) && std::fabs(altitude) < 1e7) r.Altitude = (float)altitude;
         break;
     }
     case TagTime:
-        if (inPoint)
-            r.Time = parseIsoTime(reader.text);
+        if (inPoint) r.Time = parseIsoTime(reader.text);
         break;
     case TagNumber: {
         std::string number(trimmed(reader.text));
@@ -649,20 +580,16 @@ void XMLCALL onEnd(void* data, const XML_Char*)
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
     reader.text.clear();
 }
 
-void XMLCALL onText(void* data, const XML_Char* text, int length)
-{
+void XMLCALL onText(void* data, const XML_Char* text, int length) {
     GpxReader& reader = *static_cast<GpxReader*>(data);
-    if (reader.tags.empty())
-        return;
+    if (reader.tags.empty()) return;
     Tag tag = reader.tags.back();
-    if (tag != TagName && tag != TagCmt && tag != TagEle && tag != TagTime && tag != TagNumber)
-        return;
+    if (tag != TagName && tag != TagCmt && tag != TagEle && tag != TagTime && tag != TagNumber) return;
     size_t room = kMaxText - reader.text.size();
     reader.text.append(text, (size_t)length < room ? (size_t)length : room);
 }
@@ -670,16 +597,13 @@ void XMLCALL onText(void* data, const XML_Char* text, int length)
 // Entities are not needed in GPX; a file that declares any is refused, so
 // that no expansion can grow.
 void XMLCALL onEntityDeclaration(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                                 const XML_Char*, const XML_Char*, const XML_Char*)
-{
+                                 const XML_Char*, const XML_Char*, const XML_Char*) {
     stop(*static_cast<GpxReader*>(data), kMsgEntities);
 }
 
 // Windows-1252, which some programs declare for their GPX files.
-int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info)
-{
-    if (strcasecmp(name, "windows-1252") != 0 && strcasecmp(name, "cp1252") != 0)
-        return XML_STATUS_ERROR;
+int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+    if (strcasecmp(name, "windows-1252") != 0 && strcasecmp(name, "cp1252") != 0) return XML_STATUS_ERROR;
     for (int b = 0; b < 256; b++) {
         std::string utf8 = cp1252ToUtf8(std::string(1, (char)b));
         const unsigned char* u = (const unsigned char*)utf8.data();
@@ -697,17 +621,14 @@ int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info)
 }
 
 // Keeps the records of the chosen sources, in file order.
-void keepSources(const bool (&keep)[SourceCount])
-{
+void keepSources(const bool (&keep)[SourceCount]) {
     int kept = 0;
     for (int i = 0; i < pointTable.count; i++)
-        if (keep[recordSource[i]])
-            pointTable.records[kept++] = pointTable.records[i];
+        if (keep[recordSource[i]]) pointTable.records[kept++] = pointTable.records[i];
     pointTable.count = kept;
 }
 
-int parseFile(GpxReader& reader, FILE* file)
-{
+int parseFile(GpxReader& reader, FILE* file) {
     for (;;) {
         const int chunk = 1 << 16;
         void* buffer = XML_GetBuffer(reader.parser, chunk);
@@ -731,24 +652,21 @@ int parseFile(GpxReader& reader, FILE* file)
             showError(reader.error.c_str());
             return 0;
         }
-        if (last)
-            return 1;
+        if (last) return 1;
     }
 }
 
 }  // namespace
 
-int writeGpxFile(const char* fileName, int objectKind, int transferKind)
-{
-    if (!fileName || !*fileName)
-        return 0;
+int writeGpxFile(const char* fileName, int objectKind, int transferKind) {
+    if (!fileName || !*fileName) return 0;
     AtomicFile file;
-    if (!atomicOpen(file, fileName))
-        return 0;
+    if (!atomicOpen(file, fileName)) return 0;
     std::string out;
     out.reserve(64 + (size_t)pointTable.count * 160);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<gpx version=\"1.1\" creator=\"Wegmate\" xmlns=\"";
+    out +=
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"Wegmate\" xmlns=\"";
     out += kGpx11Namespace;
     out += "\" xmlns:wegmate=\"";
     out += kOwnNamespace;
@@ -759,47 +677,45 @@ int writeGpxFile(const char* fileName, int objectKind, int transferKind)
     bool lineOpen = false, segmentOpen = false;
     int trackNumber = 0;
     char trackName[kNameSize] = "";
-    forEachWrittenRecord(objectKind, [&](const PointRecord& r, bool startsObject) {
-        if (objectKind != LineObjects) {
-            appendPoint(out, "  ", "wpt", r, true, startsObject);
+    forEachWrittenRecord(
+        objectKind,
+        [&](const PointRecord& r, bool startsObject) {
+            if (objectKind != LineObjects) {
+                appendPoint(out, "  ", "wpt", r, true, startsObject);
+                return true;
+            }
+            if (startsObject) {
+                if (segmentOpen) out += "    </trkseg>\n";
+                segmentOpen = false;
+                // A track goes on with a further segment while its number and
+                // name stay; every other line is a route or track of its own.
+                const bool sameTrack = tracks && lineOpen && r.NumberOfRouteOrTrack == trackNumber &&
+                                       (!r.NameOfRouteOrTrack[0] || strcmp(r.NameOfRouteOrTrack, trackName) == 0);
+                if (!sameTrack) {
+                    if (lineOpen) out += std::string("  </") + lineTag + ">\n";
+                    appendLineHeader(out, lineTag, r);
+                    lineOpen = true;
+                    trackNumber = r.NumberOfRouteOrTrack;
+                    strcpy(trackName, r.NameOfRouteOrTrack);
+                }
+                if (tracks) {
+                    out += "    <trkseg>\n";
+                    segmentOpen = true;
+                }
+            }
+            appendPoint(out, tracks ? "      " : "    ", tracks ? "trkpt" : "rtept", r, false, false);
             return true;
-        }
-        if (startsObject) {
-            if (segmentOpen)
-                out += "    </trkseg>\n";
-            segmentOpen = false;
-            // A track goes on with a further segment while its number and
-            // name stay; every other line is a route or track of its own.
-            const bool sameTrack = tracks && lineOpen && r.NumberOfRouteOrTrack == trackNumber &&
-                                   (!r.NameOfRouteOrTrack[0] || strcmp(r.NameOfRouteOrTrack, trackName) == 0);
-            if (!sameTrack) {
-                if (lineOpen)
-                    out += std::string("  </") + lineTag + ">\n";
-                appendLineHeader(out, lineTag, r);
-                lineOpen = true;
-                trackNumber = r.NumberOfRouteOrTrack;
-                strcpy(trackName, r.NameOfRouteOrTrack);
-            }
-            if (tracks) {
-                out += "    <trkseg>\n";
-                segmentOpen = true;
-            }
-        }
-        appendPoint(out, tracks ? "      " : "    ", tracks ? "trkpt" : "rtept", r, false, false);
-        return true;
-    }, true);
-    if (segmentOpen)
-        out += "    </trkseg>\n";
-    if (lineOpen)
-        out += std::string("  </") + lineTag + ">\n";
+        },
+        true);
+    if (segmentOpen) out += "    </trkseg>\n";
+    if (lineOpen) out += std::string("  </") + lineTag + ">\n";
     out += "</gpx>\n";
     atomicWrite(file, out.data(), out.size());
     return atomicCommit(file);
 }
 
 int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames)
-{
+                bool& fileHasRouteOrTrackNames) {
     FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!file) {
         showError(kMsgOpen);
@@ -824,8 +740,7 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
     int ok = parseFile(reader, file);
     XML_ParserFree(reader.parser);
     fclose(file);
-    if (!ok)
-        return 0;
+    if (!ok) return 0;
 
     // The objects the transfer takes.
     const int* n = reader.sourceCount;
@@ -843,19 +758,15 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
         return 0;
     }
     pointTable.records[0].NewSegment = 1;
-    if (pointTable.count < kMaxPoints)
-        pointTable.records[pointTable.count].NewSegment = 0;
+    if (pointTable.count < kMaxPoints) pointTable.records[pointTable.count].NewSegment = 0;
     for (int s = 0; s < SourceCount; s++) {
-        if (keep[s] && reader.hasNumbers[s])
-            fileHasRouteOrTrackNumbers = true;
-        if (keep[s] && reader.hasNames[s])
-            fileHasRouteOrTrackNames = true;
+        if (keep[s] && reader.hasNumbers[s]) fileHasRouteOrTrackNumbers = true;
+        if (keep[s] && reader.hasNames[s]) fileHasRouteOrTrackNames = true;
     }
     return 1;
 }
 
-int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage)
-{
+int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
     FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!file) {
         showError(kMsgOpen);
@@ -867,8 +778,7 @@ int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tra
     reader.wanted[FromWaypoint] = waypoints;
     reader.wanted[FromRoute] = routes;
     reader.wanted[FromTrack] = tracks;
-    if (capacityMessage)
-        reader.capacityMessage = capacityMessage;
+    if (capacityMessage) reader.capacityMessage = capacityMessage;
     reader.parser = XML_ParserCreateNS(nullptr, ' ');
     if (!reader.parser) {
         fclose(file);

@@ -33,43 +33,32 @@ const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in
 
 // A text value of a MID row. A double quote inside the value is doubled, as
 // MapInfo itself escapes it, so that the row keeps its fields.
-void appendQuoted(char*& p, const char* value)
-{
+void appendQuoted(char*& p, const char* value) {
     *p++ = '"';
     for (; *value; value++) {
-        if (*value == '"')
-            *p++ = '"';
+        if (*value == '"') *p++ = '"';
         *p++ = *value;
     }
     *p++ = '"';
 }
 
-void appendNumber(char*& p, long long value)
-{
-    p = std::to_chars(p, p + 24, value).ptr;
-}
+void appendNumber(char*& p, long long value) { p = std::to_chars(p, p + 24, value).ptr; }
 
-void appendQuotedNumber(char*& p, long long value)
-{
+void appendQuotedNumber(char*& p, long long value) {
     *p++ = '"';
     appendNumber(p, value);
     *p++ = '"';
 }
 
 // Decimal text of a number into a small buffer.
-void numberText(char* out, long long value)
-{
-    *std::to_chars(out, out + 23, value).ptr = '\0';
-}
+void numberText(char* out, long long value) { *std::to_chars(out, out + 23, value).ptr = '\0'; }
 
 // One row of the eleven columns.
-void formatPointRow(char* row, const PointRecord& r, bool newSegment)
-{
+void formatPointRow(char* row, const PointRecord& r, bool newSegment) {
     char time[24];
     formatTime(r.Time, time);
     char altitude[24] = "";
-    if (r.Altitude > -500.0f && r.Altitude < 20000.0f)
-        numberText(altitude, (int)r.Altitude);
+    if (r.Altitude > -500.0f && r.Altitude < 20000.0f) numberText(altitude, (int)r.Altitude);
     char symbol[24] = "", display1[24] = "", display2[24] = "";
     if (r.HasSymbol) {
         numberText(symbol, r.Symbol);
@@ -101,8 +90,7 @@ void formatPointRow(char* row, const PointRecord& r, bool newSegment)
     strcpy(p, "\r\n");
 }
 
-void formatLineRow(char* row, const PointRecord& r)
-{
+void formatLineRow(char* row, const PointRecord& r) {
     char time[24];
     formatTime(r.Time, time);
     char display1[24] = "", display2[24] = "";
@@ -129,8 +117,7 @@ void formatLineRow(char* row, const PointRecord& r)
 }
 
 // "Point %.8lf %.8lf" / "%.8lf %.8lf" with line end.
-void formatPosition(char* line, const char* prefix, const PointRecord& r)
-{
+void formatPosition(char* line, const char* prefix, const PointRecord& r) {
     size_t n = strlen(prefix);
     memcpy(line, prefix, n);
     char* p = line + n;
@@ -146,64 +133,47 @@ const char kPenLine[] = "    Pen (2,54,37008)\r\n";
 
 // ---------------------------------------------------------------- reading
 
-const char* skipBlanks(const char* text)
-{
-    while (*text == ' ')
-        text++;
+const char* skipBlanks(const char* text) {
+    while (*text == ' ') text++;
     return text;
 }
 
-inline bool isBlankOrTab(char c)
-{
-    return c == ' ' || c == '\t';
-}
+inline bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
 // The last count tokens of the line, separated by blanks or tabs, as
 // decimal numbers in line order. false when the line does not end in count
 // numbers.
-bool parseLastNumbers(const char* line, double* values, int count)
-{
+bool parseLastNumbers(const char* line, double* values, int count) {
     const char* end = line + strlen(line);
-    while (end > line && (end[-1] == '\n' || end[-1] == '\r'))
-        end--;
+    while (end > line && (end[-1] == '\n' || end[-1] == '\r')) end--;
     for (int i = count - 1; i >= 0; i--) {
-        while (end > line && isBlankOrTab(end[-1]))
-            end--;
+        while (end > line && isBlankOrTab(end[-1])) end--;
         const char* begin = end;
-        while (begin > line && !isBlankOrTab(begin[-1]))
-            begin--;
-        if (!parseDecimalNumber(begin, end, values[i]))
-            return false;
+        while (begin > line && !isBlankOrTab(begin[-1])) begin--;
+        if (!parseDecimalNumber(begin, end, values[i])) return false;
         end = begin;
     }
     return true;
 }
 
 // Whether the line holds nothing but its last count numbers.
-bool parseOnlyNumbers(const char* line, double* values, int count)
-{
-    if (!parseLastNumbers(line, values, count))
-        return false;
+bool parseOnlyNumbers(const char* line, double* values, int count) {
+    if (!parseLastNumbers(line, values, count)) return false;
     // Count the tokens: more than count numbers is no coordinate line.
     int tokens = 0;
     for (const char* p = line; *p && *p != '\r' && *p != '\n';) {
-        while (isBlankOrTab(*p))
-            p++;
-        if (!*p || *p == '\r' || *p == '\n')
-            break;
+        while (isBlankOrTab(*p)) p++;
+        if (!*p || *p == '\r' || *p == '\n') break;
         tokens++;
-        while (*p && !isBlankOrTab(*p) && *p != '\r' && *p != '\n')
-            p++;
+        while (*p && !isBlankOrTab(*p) && *p != '\r' && *p != '\n') p++;
     }
     return tokens == count;
 }
 
 // The two numbers of the line are longitude and latitude.
-bool parseCoordinates(const char* line, double& longitude, double& latitude)
-{
+bool parseCoordinates(const char* line, double& longitude, double& latitude) {
     double values[2];
-    if (!parseOnlyNumbers(line, values, 2))
-        return false;
+    if (!parseOnlyNumbers(line, values, 2)) return false;
     longitude = values[0];
     latitude = values[1];
     return true;
@@ -212,77 +182,81 @@ bool parseCoordinates(const char* line, double& longitude, double& latitude)
 // "EARTH PROJECTION 1, 104" with any blanks around the numbers and nothing
 // after them: longitude/latitude on WGS 84, without an affine or other
 // clause.
-bool isLatLongWgs84(const char* text)
-{
+bool isLatLongWgs84(const char* text) {
     const char* p = text;
     for (const char* word : {"EARTH", "PROJECTION"}) {
-        while (isBlankOrTab(*p))
-            p++;
+        while (isBlankOrTab(*p)) p++;
         const size_t n = strlen(word);
-        if (strncmp(p, word, n) != 0 || !isBlankOrTab(p[n]))
-            return false;
+        if (strncmp(p, word, n) != 0 || !isBlankOrTab(p[n])) return false;
         p += n;
     }
     for (int expected : {1, 104}) {
-        while (isBlankOrTab(*p))
-            p++;
-        if (*p < '0' || *p > '9')
-            return false;
+        while (isBlankOrTab(*p)) p++;
+        if (*p < '0' || *p > '9') return false;
         long value = 0;
-        for (; *p >= '0' && *p <= '9' && value < 100000; p++)
-            value = value * 10 + (*p - '0');
-        if (value != expected)
-            return false;
-        while (isBlankOrTab(*p))
-            p++;
+        for (; *p >= '0' && *p <= '9' && value < 100000; p++) value = value * 10 + (*p - '0');
+        if (value != expected) return false;
+        while (isBlankOrTab(*p)) p++;
         if (expected == 1) {
-            if (*p != ',')
-                return false;
+            if (*p != ',') return false;
             p++;
         }
     }
-    while (isBlankOrTab(*p) || *p == '\r' || *p == '\n')
-        p++;
+    while (isBlankOrTab(*p) || *p == '\r' || *p == '\n') p++;
     return *p == '\0';
 }
 
 // Whether the line's first word (after blanks or tabs) is keyword; rest
 // then points behind it.
-bool isKeywordLine(const char* line, const char* keyword, const char*& rest)
-{
-    while (isBlankOrTab(*line))
-        line++;
+bool isKeywordLine(const char* line, const char* keyword, const char*& rest) {
+    while (isBlankOrTab(*line)) line++;
     const size_t n = strlen(keyword);
-    if (strncmp(line, keyword, n) != 0)
-        return false;
+    if (strncmp(line, keyword, n) != 0) return false;
     const char c = line[n];
-    if (c != '\0' && c != '\r' && c != '\n' && !isBlankOrTab(c))
-        return false;
+    if (c != '\0' && c != '\r' && c != '\n' && !isBlankOrTab(c)) return false;
     rest = line + n;
     return true;
 }
 
 // A count on a line of its own or after a keyword: blanks or tabs, then
 // digits. -1 when the text holds no count.
-int countValue(const char* text)
-{
-    while (isBlankOrTab(*text))
-        text++;
-    if (*text < '0' || *text > '9')
-        return -1;
+int countValue(const char* text) {
+    while (isBlankOrTab(*text)) text++;
+    if (*text < '0' || *text > '9') return -1;
     return decimalValue(text);
 }
 
 // The column names the reader knows.
 enum Column {
-    ColNumKey, ColName, ColNumberOfRouteOrTrack, ColNameOfRouteOrTrack, ColNumberOfPoint,
-    ColNameOfPoint, ColTime, ColAltitude, ColComment, ColNewSegment, ColSymbol, ColDisplay1,
-    ColDisplay2, ColumnCount
+    ColNumKey,
+    ColName,
+    ColNumberOfRouteOrTrack,
+    ColNameOfRouteOrTrack,
+    ColNumberOfPoint,
+    ColNameOfPoint,
+    ColTime,
+    ColAltitude,
+    ColComment,
+    ColNewSegment,
+    ColSymbol,
+    ColDisplay1,
+    ColDisplay2,
+    ColumnCount
 };
 
 const char* const kColumnNames[ColumnCount] = {
-    "NUMKEY", "NAME", "NUMBEROFROUTEORTRACK", "NAMEOFROUTEORTRACK", "NUMBEROFPOINT",
-    "NAMEOFPOINT", "TIME", "ALTITUDE", "COMMENT", "NEWSEGMENT", "SYMBOL", "DISPLAY1",
+    "NUMKEY",
+    "NAME",
+    "NUMBEROFROUTEORTRACK",
+    "NAMEOFROUTEORTRACK",
+    "NUMBEROFPOINT",
+    "NAMEOFPOINT",
+    "TIME",
+    "ALTITUDE",
+    "COMMENT",
+    "NEWSEGMENT",
+    "SYMBOL",
+    "DISPLAY1",
     "DISPLAY2",
 };
 
@@ -328,8 +302,7 @@ struct MifReader {
 // Splits a trimmed MID row and calls apply(columnNumber, value) for every
 // field. Values are at most as long as the row.
 template <typename Apply>
-void splitRow(const char* row, char delimiter, Apply apply)
-{
+void splitRow(const char* row, char delimiter, Apply apply) {
     char value[kLineBufferSize];
     int field = 1;
     const char* p = row;
@@ -337,8 +310,7 @@ void splitRow(const char* row, char delimiter, Apply apply)
         size_t n = 0;
         bool quoted = false, closed = false;
         for (; *p && !(!quoted && *p == delimiter); p++) {
-            if (closed)
-                continue;  // between the closing quote and the delimiter
+            if (closed) continue;  // between the closing quote and the delimiter
             if (*p == '"') {
                 if (!quoted) {
                     quoted = true;  // the value begins after the quote
@@ -356,48 +328,38 @@ void splitRow(const char* row, char delimiter, Apply apply)
         }
         value[n] = '\0';
         apply(field, value);
-        if (!*p)
-            break;
+        if (!*p) break;
         p++;  // the delimiter
         field++;
     }
 }
 
 // The known column of a field number, or -1.
-int columnOfField(const MifReader& reader, int field)
-{
+int columnOfField(const MifReader& reader, int field) {
     return field >= 0 && field <= kLineBufferSize ? reader.nameOfField[field] : -1;
 }
 
-void assignColumn(MifReader& reader, int column, int number)
-{
+void assignColumn(MifReader& reader, int column, int number) {
     int old = reader.columnOf[column];
-    if (columnOfField(reader, old) == column)
-        reader.nameOfField[old] = -1;
+    if (columnOfField(reader, old) == column) reader.nameOfField[old] = -1;
     reader.columnOf[column] = number;
-    if (number >= 0 && number <= kLineBufferSize)
-        reader.nameOfField[number] = (signed char)column;
+    if (number >= 0 && number <= kLineBufferSize) reader.nameOfField[number] = (signed char)column;
 }
 
-void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
-{
+void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) {
     switch (columnOfField(reader, field)) {
     case ColNumKey: {
         int v = decimalValue(value);
         r.NumberOfRouteOrTrack = v / 100;
         r.NumberOfPoint = v - 100 * (v / 100);
-        if (startsWithDigit(value))
-            *reader.hasNumbers = true;
+        if (startsWithDigit(value)) *reader.hasNumbers = true;
         break;
     }
     case ColNumberOfRouteOrTrack:
         r.NumberOfRouteOrTrack = decimalValue(value);
-        if (startsWithDigit(value))
-            *reader.hasNumbers = true;
+        if (startsWithDigit(value)) *reader.hasNumbers = true;
         break;
-    case ColNumberOfPoint:
-        r.NumberOfPoint = decimalValue(value);
-        break;
+    case ColNumberOfPoint: r.NumberOfPoint = decimalValue(value); break;
     case ColName:
     case ColNameOfPoint: {
         char text[kLineBufferSize];
@@ -411,13 +373,11 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
         strcpy(text, value);
         filterIdent(text);
         copyName(r.NameOfRouteOrTrack, text);
-        if (hasSignificantChar(r.NameOfRouteOrTrack))
-            *reader.hasNames = true;
+        if (hasSignificantChar(r.NameOfRouteOrTrack)) *reader.hasNames = true;
         break;
     }
     case ColTime:
-        if (strlen(value) == 19)
-            r.Time = parseTime(value);
+        if (strlen(value) == 19) r.Time = parseTime(value);
         break;
     case ColAltitude: {
         const char* v = skipBlanks(value);
@@ -432,9 +392,7 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
         copyName(r.Comment, text);
         break;
     }
-    case ColNewSegment:
-        r.NewSegment = *skipBlanks(value) == '1' ? 1 : 0;
-        break;
+    case ColNewSegment: r.NewSegment = *skipBlanks(value) == '1' ? 1 : 0; break;
     case ColSymbol: {
         const char* v = skipBlanks(value);
         if (*v >= '0' && *v <= '9') {
@@ -443,17 +401,12 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value)
         }
         break;
     }
-    case ColDisplay1:
-        r.Display1 = (uint8_t)decimalValue(value);
-        break;
-    case ColDisplay2:
-        r.Display2 = (uint8_t)decimalValue(value);
-        break;
+    case ColDisplay1: r.Display1 = (uint8_t)decimalValue(value); break;
+    case ColDisplay2: r.Display2 = (uint8_t)decimalValue(value); break;
     }
 }
 
-void applyLineField(MifReader& reader, int field, char* value)
-{
+void applyLineField(MifReader& reader, int field, char* value) {
     switch (columnOfField(reader, field)) {
     case ColNumKey:
     case ColNumberOfRouteOrTrack:
@@ -461,8 +414,7 @@ void applyLineField(MifReader& reader, int field, char* value)
             reader.objectNumber = -1;
         } else {
             reader.objectNumber = decimalValue(value);
-            if (startsWithDigit(value))
-                *reader.hasNumbers = true;
+            if (startsWithDigit(value)) *reader.hasNumbers = true;
         }
         break;
     case ColName:
@@ -471,8 +423,7 @@ void applyLineField(MifReader& reader, int field, char* value)
         strcpy(text, value);
         filterIdent(text);
         copyName(reader.lineName, text);
-        if (hasSignificantChar(reader.lineName))
-            *reader.hasNames = true;
+        if (hasSignificantChar(reader.lineName)) *reader.hasNames = true;
         break;
     }
     case ColComment: {
@@ -490,21 +441,16 @@ void applyLineField(MifReader& reader, int field, char* value)
         }
         break;
     }
-    case ColDisplay2:
-        reader.display2 = decimalValue(value);
-        break;
+    case ColDisplay2: reader.display2 = decimalValue(value); break;
     }
 }
 
-void presetNextSegment()
-{
-    if (pointTable.count < kMaxPoints)
-        pointTable.records[pointTable.count].NewSegment = 0;
+void presetNextSegment() {
+    if (pointTable.count < kMaxPoints) pointTable.records[pointTable.count].NewSegment = 0;
 }
 
 // Reads the MID row of an object: 1, or 0 after the message.
-int readMidRow(MifReader& reader, char* row)
-{
+int readMidRow(MifReader& reader, char* row) {
     if (readLine(reader.mid, row) != 1) {
         showError(kMsgMidRead);
         return 0;
@@ -513,8 +459,7 @@ int readMidRow(MifReader& reader, char* row)
     return 1;
 }
 
-int readPointObject(MifReader& reader, const char* line)
-{
+int readPointObject(MifReader& reader, const char* line) {
     if (pointTable.count >= kMaxPoints) {
         showError(kMsgCapacity);
         return 0;
@@ -532,11 +477,9 @@ int readPointObject(MifReader& reader, const char* line)
     r.Latitude = latitude;
     r.Altitude = kNoAltitude;
     char row[kLineBufferSize];
-    if (!readMidRow(reader, row))
-        return 0;
+    if (!readMidRow(reader, row)) return 0;
     if (strlen(row) > 2)
-        splitRow(row, reader.delimiter,
-                 [&](int field, char* value) { applyPointField(reader, r, field, value); });
+        splitRow(row, reader.delimiter, [&](int field, char* value) { applyPointField(reader, r, field, value); });
     pointTable.count++;
     presetNextSegment();
     return 1;
@@ -544,8 +487,7 @@ int readPointObject(MifReader& reader, const char* line)
 
 // The start of a polyline object (PLINE or LINE): the initials dialog and
 // the object's MID row, whose attributes every section of the object shares.
-int startPolylineObject(MifReader& reader)
-{
+int startPolylineObject(MifReader& reader) {
     if (reader.transferKind != 6 && !nameInitialsAsked) {
         askNameInitials();
         nameInitialsAsked = true;
@@ -556,8 +498,7 @@ int startPolylineObject(MifReader& reader)
     reader.displayFlag = 0;
 
     char row[kLineBufferSize];
-    if (!readMidRow(reader, row))
-        return 0;
+    if (!readMidRow(reader, row)) return 0;
     if (strlen(row) > 2)
         splitRow(row, reader.delimiter, [&](int field, char* value) { applyLineField(reader, field, value); });
     return 1;
@@ -567,18 +508,16 @@ int startPolylineObject(MifReader& reader)
 // own: its vertices are numbered and named like those of a separate
 // polyline with the same row. The later sections of an object continue the
 // track (track upload) or are routes of their own.
-void startSection(MifReader& reader, int vertices, bool laterSection)
-{
+void startSection(MifReader& reader, int vertices, bool laterSection) {
     reader.nameCounter = 0;
-    if (reader.seenPolyline)
-        advanceNameInitials(nameInitials[0], nameInitials[1]);
+    if (reader.seenPolyline) advanceNameInitials(nameInitials[0], nameInitials[1]);
     reader.seenPolyline = true;
     reader.sectionStart = true;
 
-    const bool continues = laterSection ? reader.transferKind != 7
-                                        : reader.objectNumber == reader.previousNumber &&
-                                              strcmp(reader.lineName, reader.previousName) == 0 &&
-                                              reader.transferKind != 7;
+    const bool continues = laterSection
+                               ? reader.transferKind != 7
+                               : reader.objectNumber == reader.previousNumber &&
+                                     strcmp(reader.lineName, reader.previousName) == 0 && reader.transferKind != 7;
     if (continues) {
         // A further segment of the previous track: numbering goes on.
         reader.lineNumber = reader.previousNumber;
@@ -592,8 +531,7 @@ void startSection(MifReader& reader, int vertices, bool laterSection)
     reader.pendingVertices = vertices;
 }
 
-int addVertex(MifReader& reader, double longitude, double latitude)
-{
+int addVertex(MifReader& reader, double longitude, double latitude) {
     if (pointTable.count >= kMaxPoints) {
         showError(kMsgCapacity);
         return 0;
@@ -607,8 +545,7 @@ int addVertex(MifReader& reader, double longitude, double latitude)
     r.NumberOfRouteOrTrack = reader.lineNumber;
     r.NumberOfPoint = ++reader.pointInLine;
     reader.nameCounter++;
-    if (reader.transferKind != 6)
-        copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+    if (reader.transferKind != 6) copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
     strcpy(r.NameOfRouteOrTrack, reader.lineName);
     strcpy(r.Comment, reader.lineComment);
     r.Altitude = kNoAltitude;
@@ -622,10 +559,8 @@ int addVertex(MifReader& reader, double longitude, double latitude)
 
 // "PLINE n", "PLINE" with n on the next line, or "PLINE MULTIPLE k" with
 // k sections, each led by its vertex count on a line of its own.
-int readPolylineObject(MifReader& reader, const char* rest)
-{
-    if (!startPolylineObject(reader))
-        return 0;
+int readPolylineObject(MifReader& reader, const char* rest) {
+    if (!startPolylineObject(reader)) return 0;
     const char* multiple;
     if (isKeywordLine(rest, "MULTIPLE", multiple)) {
         const int sections = countValue(multiple);
@@ -645,22 +580,19 @@ int readPolylineObject(MifReader& reader, const char* rest)
 }
 
 // "LINE x1 y1 x2 y2": a polyline of two vertices.
-int readLineObject(MifReader& reader, const char* rest)
-{
+int readLineObject(MifReader& reader, const char* rest) {
     double values[4];
     if (reader.lineUnended || !parseOnlyNumbers(rest, values, 4)) {
         showError(kMsgMissingVertices);
         return 0;
     }
-    if (!startPolylineObject(reader))
-        return 0;
+    if (!startPolylineObject(reader)) return 0;
     startSection(reader, 0, false);
     return addVertex(reader, values[0], values[1]) && addVertex(reader, values[2], values[3]);
 }
 
 // The vertex count that leads the next section of the current object.
-int readSectionCount(MifReader& reader, const char* line)
-{
+int readSectionCount(MifReader& reader, const char* line) {
     const int vertices = countValue(line);
     if (vertices < 0) {
         showError(kMsgMissingVertices);
@@ -672,8 +604,7 @@ int readSectionCount(MifReader& reader, const char* line)
     return 1;
 }
 
-int readVertex(MifReader& reader, const char* line)
-{
+int readVertex(MifReader& reader, const char* line) {
     double longitude, latitude;
     if (reader.lineUnended || !parseCoordinates(line, longitude, latitude)) {
         showError(kMsgMissingVertices);
@@ -685,8 +616,7 @@ int readVertex(MifReader& reader, const char* line)
 
 // Treats one MIF line (converted to upper case). 1 to go on, 0 after a
 // message.
-int readMifLine(MifReader& reader, char* line, bool firstLine)
-{
+int readMifLine(MifReader& reader, char* line, bool firstLine) {
     if (firstLine && !startsWith(line, "VERSIO")) {
         showError(kMsgNoMif);
         return 0;
@@ -697,8 +627,7 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
     }
     if (startsWith(line, "DELIMITER")) {
         const char* quote = strchr(line, '"');
-        if (quote && quote[1] && quote[1] != '\r' && quote[1] != '\n')
-            reader.delimiter = quote[1];
+        if (quote && quote[1] && quote[1] != '\r' && quote[1] != '\n') reader.delimiter = quote[1];
         return 1;
     }
     if (reader.inColumns && startsWith(line, "DATA")) {
@@ -707,19 +636,15 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
     }
     if (reader.inColumns) {
         int number = reader.nextColumn;
-        if (reader.nextColumn < INT_MAX)
-            reader.nextColumn++;
+        if (reader.nextColumn < INT_MAX) reader.nextColumn++;
         const char* name = skipBlanks(line);
         const char* rest;
         for (int c = 0; c < ColumnCount; c++)
-            if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest))
-                assignColumn(reader, c, number);
+            if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest)) assignColumn(reader, c, number);
         return 1;
     }
-    if (reader.pendingVertices > 0)
-        return readVertex(reader, line);
-    if (reader.pendingSections > 0)
-        return readSectionCount(reader, line);
+    if (reader.pendingVertices > 0) return readVertex(reader, line);
+    if (reader.pendingSections > 0) return readSectionCount(reader, line);
     if (startsWith(line, "COORDSYS")) {
         if (!isLatLongWgs84(line + 8)) {
             showError(kMsgCoordSys);
@@ -740,25 +665,21 @@ int readMifLine(MifReader& reader, char* line, bool firstLine)
     return 1;
 }
 
-int readPair(MifReader& reader)
-{
+int readPair(MifReader& reader) {
     char line[kLineBufferSize];
     bool firstLine = true;
     for (;;) {
         int got = readLine(reader.mif, line);
-        if (got == 0)
-            break;
+        if (got == 0) break;
         if (got < 0) {
             showError(kMsgNoMif);
             return 0;
         }
-        if (firstLine)
-            skipByteOrderMark(line);
+        if (firstLine) skipByteOrderMark(line);
         const size_t length = strlen(line);
         reader.lineUnended = length == 0 || (line[length - 1] != '\n' && line[length - 1] != '\r');
         toUpperAscii(line);
-        if (!readMifLine(reader, line, firstLine))
-            return 0;
+        if (!readMifLine(reader, line, firstLine)) return 0;
         firstLine = false;
     }
     if (firstLine) {
@@ -786,11 +707,9 @@ int readPair(MifReader& reader)
 
 }  // namespace
 
-std::string midFileName(const std::string& mifName)
-{
+std::string midFileName(const std::string& mifName) {
     std::string mid = mifName;
-    if (!mid.empty())
-        mid.back() = (mid.back() >= 'A' && mid.back() <= 'Z') ? 'D' : 'd';
+    if (!mid.empty()) mid.back() = (mid.back() >= 'A' && mid.back() <= 'Z') ? 'D' : 'd';
     return mid;
 }
 
@@ -798,39 +717,31 @@ namespace {
 
 // The MID file beside the MIF file: the name midFileName gives, else the
 // same name with its extension in any other case ("T.MIF" beside "t.mid").
-FILE* openMidBeside(const std::string& mifName)
-{
+FILE* openMidBeside(const std::string& mifName) {
     std::string name = midFileName(mifName);
-    if (FILE* file = fopen(name.c_str(), "rb"))
-        return file;
+    if (FILE* file = fopen(name.c_str(), "rb")) return file;
     const size_t dot = name.rfind('.');
     const size_t slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return nullptr;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return nullptr;
     const size_t length = name.size() - dot - 1;
-    if (length == 0 || length > 8)
-        return nullptr;
+    if (length == 0 || length > 8) return nullptr;
     for (unsigned variant = 0; variant < (1u << length); variant++) {
         for (size_t i = 0; i < length; i++) {
             char& c = name[dot + 1 + i];
             const char lower = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
             c = (variant >> i) & 1 ? (char)(lower >= 'a' && lower <= 'z' ? lower - 'a' + 'A' : lower) : lower;
         }
-        if (FILE* file = fopen(name.c_str(), "rb"))
-            return file;
+        if (FILE* file = fopen(name.c_str(), "rb")) return file;
     }
     return nullptr;
 }
 
 }  // namespace
 
-int writeMifFile(const char* mifName, int objectKind)
-{
-    if (!mifName || !*mifName)
-        return 0;
+int writeMifFile(const char* mifName, int objectKind) {
+    if (!mifName || !*mifName) return 0;
     AtomicFile mif, mid;
-    if (!atomicOpen(mif, mifName))
-        return 0;
+    if (!atomicOpen(mif, mifName)) return 0;
     if (!atomicOpen(mid, midFileName(mifName).c_str())) {
         atomicAbort(mif);
         return 0;
@@ -866,8 +777,7 @@ int writeMifFile(const char* mifName, int objectKind)
             atomicPuts(mid, line);
         } else {
             if (startsObject) {
-                if (lineOpen)
-                    atomicPuts(mif, kPenLine);
+                if (lineOpen) atomicPuts(mif, kPenLine);
                 snprintf(line, sizeof line, "Pline %d\r\n", r.LinePointCount);
                 atomicPuts(mif, line);
                 lineOpen = true;
@@ -879,15 +789,13 @@ int writeMifFile(const char* mifName, int objectKind)
         }
         return !mif.failed && !mid.failed;
     });
-    if (lineOpen)
-        atomicPuts(mif, kPenLine);
+    if (lineOpen) atomicPuts(mif, kPenLine);
     AtomicFile* both[] = {&mif, &mid};
     return atomicCommitAll(both, 2);
 }
 
 int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames)
-{
+                bool& fileHasRouteOrTrackNames) {
     MifReader reader;
     memset(reader.nameOfField, -1, sizeof reader.nameOfField);
     reader.transferKind = transferKind;

@@ -15,5 +15,5 @@ int writeMifFile(const char* mifName, int objectKind);
 
 // Replaces the PointTable with the objects of the pair; reports its own
 // failures. The two flags are owned by the caller, set, never cleared.
-int readMifFile(const char* mifName, int transferKind,
-                bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames);
+int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrackNumbers,
+                bool& fileHasRouteOrTrackNames);

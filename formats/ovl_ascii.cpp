@@ -34,8 +34,7 @@ const char kSeparateTracksQuestion[] =
     "(Bei 'NEIN' werden mehrere Linien-Objekte als ver- \nschiedene Segmente des gleichen 'Tracks' behandelt.) ";
 
 // "<key>=<value>" with a coordinate value and the line end.
-void writeCoordinate(AtomicFile& file, const char* key, double value)
-{
+void writeCoordinate(AtomicFile& file, const char* key, double value) {
     char line[128];
     size_t n = strlen(key);
     memcpy(line, key, n);
@@ -47,17 +46,13 @@ void writeCoordinate(AtomicFile& file, const char* key, double value)
 
 // The value after the first '=' of a coordinate line: a decimal number,
 // surrounded by blanks or tabs at most. false when there is none.
-bool coordinateValue(const char* line, double& value)
-{
+bool coordinateValue(const char* line, double& value) {
     const char* begin = strchr(line, '=');
-    if (!begin)
-        return false;
+    if (!begin) return false;
     begin++;
-    while (*begin == ' ' || *begin == '\t')
-        begin++;
+    while (*begin == ' ' || *begin == '\t') begin++;
     const char* end = begin + strlen(begin);
-    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r' || end[-1] == '\n'))
-        end--;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r' || end[-1] == '\n')) end--;
     return parseDecimalNumber(begin, end, value);
 }
 
@@ -84,41 +79,30 @@ struct AsciiReader {
 };
 
 // Digits after a key, up to the line end: the count, or -1.
-int countAfter(const char* text)
-{
+int countAfter(const char* text) {
     const char* p = text;
-    while (*p == ' ' || *p == '\t')
-        p++;
-    if (*p < '0' || *p > '9')
-        return -1;
+    while (*p == ' ' || *p == '\t') p++;
+    if (*p < '0' || *p > '9') return -1;
     const int value = decimalValue(p);
-    while (*p >= '0' && *p <= '9')
-        p++;
-    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
-        p++;
+    while (*p >= '0' && *p <= '9') p++;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') p++;
     return *p ? -1 : value;
 }
 
 // The end of a section: a line must have had all the points it declared.
-bool sectionComplete(const AsciiReader& reader)
-{
-    return !reader.expectY && !(reader.lineOpen && reader.named > 0);
-}
+bool sectionComplete(const AsciiReader& reader) { return !reader.expectY && !(reader.lineOpen && reader.named > 0); }
 
-int readLines(AsciiReader& reader)
-{
+int readLines(AsciiReader& reader) {
     char line[kLineBufferSize];
     bool firstFileLine = true;
     for (;;) {
         int got = readLine(reader.file, line);
-        if (got == 0)
-            break;
+        if (got == 0) break;
         if (got < 0) {
             showError(firstFileLine ? kMsgNoOvl : kMsgRead);
             return 0;
         }
-        if (firstFileLine)
-            skipByteOrderMark(line);
+        if (firstFileLine) skipByteOrderMark(line);
         toUpperAscii(line);
         if (firstFileLine && !startsWith(line, "[SYMB")) {
             showError(kMsgNoOvl);
@@ -132,8 +116,7 @@ int readLines(AsciiReader& reader)
             }
             reader.lineOpen = false;
             reader.inOverlay = startsWith(line, "[OVERLAY]");
-            if (startsWith(line, "[SYMB"))
-                reader.symbolSections++;
+            if (startsWith(line, "[SYMB")) reader.symbolSections++;
         } else if (reader.inOverlay && startsWith(line, "SYMBOLS=")) {
             reader.declaredSymbols = countAfter(line + 8);
         } else if (startsWith(line, "TYP=")) {
@@ -164,12 +147,10 @@ int readLines(AsciiReader& reader)
             reader.lineOpen = true;
             reader.nextNewSegment = 1;
             if (reader.transferKind != 6 || *reader.separateTracks == 1) {
-                if (!reader.firstLine)
-                    reader.number++;
+                if (!reader.firstLine) reader.number++;
                 reader.pointNumber = 1;
             }
-            if (!reader.firstLine)
-                advanceNameInitials(nameInitials[0], nameInitials[1]);
+            if (!reader.firstLine) advanceNameInitials(nameInitials[0], nameInitials[1]);
             reader.firstLine = false;
         } else if (startsWith(line, "XKOORD")) {
             // The table is full only when a further point comes.
@@ -194,8 +175,7 @@ int readLines(AsciiReader& reader)
             } else {
                 nameNumber = reader.pointNumber;
             }
-            if (reader.transferKind != 6)
-                copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+            if (reader.transferKind != 6) copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
             r.Altitude = kNoAltitude;
             reader.expectY = true;
         } else if (startsWith(line, "YKOORD")) {
@@ -231,13 +211,10 @@ int readLines(AsciiReader& reader)
 
 }  // namespace
 
-int writeOvlAsciiFile(const char* fileName, int objectKind)
-{
-    if (!fileName || !*fileName)
-        return 0;
+int writeOvlAsciiFile(const char* fileName, int objectKind) {
+    if (!fileName || !*fileName) return 0;
     AtomicFile file;
-    if (!atomicOpen(file, fileName))
-        return 0;
+    if (!atomicOpen(file, fileName)) return 0;
 
     const Centre centre = centreOfValidPositions();
 
@@ -256,8 +233,8 @@ int writeOvlAsciiFile(const char* fileName, int objectKind)
         }
         if (startsObject) {
             n++;
-            snprintf(line, sizeof line, "[Symbol %d]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=%d\r\n", n,
-                     r.LinePointCount);
+            snprintf(line, sizeof line, "[Symbol %d]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=%d\r\n",
+                     n, r.LinePointCount);
             atomicPuts(file, line);
             k = 0;
         } else {
@@ -273,7 +250,9 @@ int writeOvlAsciiFile(const char* fileName, int objectKind)
 
     snprintf(line, sizeof line, "[Overlay]\r\nSymbols=%d\r\n", n);
     atomicPuts(file, line);
-    atomicPuts(file, "[MapLage]\r\nMapName=L\xE4nder\xFC" "bersicht\r\nDimmFc=100\r\nZoomFc=100\r\n");
+    atomicPuts(file,
+               "[MapLage]\r\nMapName=L\xE4nder\xFC"
+               "bersicht\r\nDimmFc=100\r\nZoomFc=100\r\n");
     writeCoordinate(file, "CenterLat", centre.latitude);
     writeCoordinate(file, "CenterLong", centre.longitude);
     atomicPuts(file, "RefColor=255\r\nRefRad=58\r\nRefLine=6\r\nRefOn=1\r\nRefVisib=1\r\nRefOnCenter=1\r\n");
@@ -282,16 +261,14 @@ int writeOvlAsciiFile(const char* fileName, int objectKind)
     return atomicCommit(file);
 }
 
-int readOvlAsciiFile(const char* fileName, int transferKind, int& separateTracks, bool askSeparateTracks)
-{
+int readOvlAsciiFile(const char* fileName, int transferKind, int& separateTracks, bool askSeparateTracks) {
     AsciiReader reader;
     reader.file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!reader.file) {
         showError(kMsgOpen);
         return 0;
     }
-    if (transferKind != 6)
-        askNameInitials();
+    if (transferKind != 6) askNameInitials();
     pointTable.reset();
     separateTracks = 0;
     reader.transferKind = transferKind;

@@ -36,14 +36,16 @@ constexpr size_t kTextLineSize = 100;
 
 // ---------------------------------------------------------------- writing
 
-void buildHeader(unsigned char* header, double centerLon, double centerLat)
-{
+void buildHeader(unsigned char* header, double centerLon, double centerLat) {
     memset(header, 0, kHeaderSize);
     memcpy(header, "DOMGVCRD Ovlfile V2.0:", 22);
     put16(header + 23, 144);
     put16(header + 25, 2);
     put16(header + 27, 1);
-    memcpy(header + 29, "L\xE4nder\xFC" "bersicht BRD", 20);  // with its NUL
+    memcpy(header + 29,
+           "L\xE4nder\xFC"
+           "bersicht BRD",
+           20);  // with its NUL
     put32(header + 61, 100);
     put32(header + 65, 100);
     putDouble(header + 69, centerLon);
@@ -60,8 +62,7 @@ void buildHeader(unsigned char* header, double centerLon, double centerLat)
 }
 
 // The fourth text line's symbol part: " /symbol/display1/display2" or less.
-void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine)
-{
+void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine) {
     char time[24];
     formatTime(r.Time, time);
     trimLine(time);
@@ -76,12 +77,11 @@ void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine)
         snprintf(display2, sizeof display2, "/%d", (int)r.Display2);
     }
     snprintf(text, size, "%d%s / %s\r\n%d / %s\r\n%s\r\n%s%s%s%s%s", (int)r.NumberOfPoint, startsLine ? "*" : "",
-             r.NameOfPoint, (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack, third, altitude,
-             r.HasSymbol ? " " : "", symbol, display1, display2);
+             r.NameOfPoint, (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack, third, altitude, r.HasSymbol ? " " : "",
+             symbol, display1, display2);
 }
 
-void formatLineText(char* text, size_t size, const PointRecord& r)
-{
+void formatLineText(char* text, size_t size, const PointRecord& r) {
     char time[24];
     formatTime(r.Time, time);
     trimLine(time);
@@ -90,13 +90,12 @@ void formatLineText(char* text, size_t size, const PointRecord& r)
         snprintf(display1, sizeof display1, "/%d", (int)r.Display1);
         snprintf(display2, sizeof display2, "/%d", (int)r.Display2);
     }
-    snprintf(text, size, "%d\r\n%s\r\n%s\r\n%s%s%s%s", (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack,
-             r.Comment, time, r.HasSymbol ? " " : "", display1, display2);
+    snprintf(text, size, "%d\r\n%s\r\n%s\r\n%s%s%s%s", (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack, r.Comment,
+             time, r.HasSymbol ? " " : "", display1, display2);
 }
 
 // Head, text length and text of an object.
-void writeObjectStart(AtomicFile& file, unsigned type, const char* text)
-{
+void writeObjectStart(AtomicFile& file, unsigned type, const char* text) {
     unsigned char head[12];
     put16(head, type);
     put16(head + 2, 1);
@@ -108,8 +107,7 @@ void writeObjectStart(AtomicFile& file, unsigned type, const char* text)
     atomicWrite(file, text, length);
 }
 
-void writeVertex(AtomicFile& file, const PointRecord& r)
-{
+void writeVertex(AtomicFile& file, const PointRecord& r) {
     unsigned char vertex[16];
     putDouble(vertex, r.Longitude);
     putDouble(vertex + 8, r.Latitude);
@@ -143,21 +141,18 @@ char objectText[kTextCapacity + 1];
 // Bytes of a head that the reader passes over.
 unsigned char scratch[65536 + 2];
 
-bool readBytes(BinaryReader& reader, void* data, size_t size)
-{
+bool readBytes(BinaryReader& reader, void* data, size_t size) {
     size_t got = size ? fread(data, 1, size, reader.file) : 0;
     reader.position += (long long)got;
     return got == size;
 }
 
 // Passes over size bytes; the last two of them are left in last2.
-bool skipBytes(BinaryReader& reader, size_t size, unsigned char* last2)
-{
+bool skipBytes(BinaryReader& reader, size_t size, unsigned char* last2) {
     unsigned char buffer[4096];
     while (size > 0) {
         size_t chunk = size < sizeof buffer ? size : sizeof buffer;
-        if (!readBytes(reader, buffer, chunk))
-            return false;
+        if (!readBytes(reader, buffer, chunk)) return false;
         if (last2) {
             if (chunk >= 2) {
                 last2[0] = buffer[chunk - 2];
@@ -172,30 +167,20 @@ bool skipBytes(BinaryReader& reader, size_t size, unsigned char* last2)
     return true;
 }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The text after the first '/', with further '/' and blanks skipped, or
 // nullptr when the line has no '/'.
-const char* textAfterSlash(const char* line)
-{
+const char* textAfterSlash(const char* line) {
     const char* slash = strchr(line, '/');
-    if (!slash)
-        return nullptr;
-    while (*slash == '/' || *slash == ' ')
-        slash++;
+    if (!slash) return nullptr;
+    while (*slash == '/' || *slash == ' ') slash++;
     return slash;
 }
 
-bool isAutomaticallyNamed(int transferKind)
-{
-    return transferKind != 6 && transferKind != 157;
-}
+bool isAutomaticallyNamed(int transferKind) { return transferKind != 6 && transferKind != 157; }
 
-void nameAutomatically(PointRecord& r)
-{
+void nameAutomatically(PointRecord& r) {
     if (!nameInitialsAsked) {
         askNameInitials();
         nameInitialsAsked = true;
@@ -203,16 +188,14 @@ void nameAutomatically(PointRecord& r)
     copyName(r.NameOfPoint, makeAutomaticPointName(pointTable.count + 1).c_str());
 }
 
-void addRecord(BinaryReader& reader)
-{
+void addRecord(BinaryReader& reader) {
     pointTable.count++;
     reader.nextNewSegment = 0;
 }
 
 // A fresh record at [count] (the caller has checked the capacity) with the
 // NewSegment preset.
-PointRecord& newRecord(BinaryReader& reader)
-{
+PointRecord& newRecord(BinaryReader& reader) {
     PointRecord& r = pointTable.records[pointTable.count];
     memset(&r, 0, sizeof r);
     r.NewSegment = reader.nextNewSegment;
@@ -220,16 +203,12 @@ PointRecord& newRecord(BinaryReader& reader)
     return r;
 }
 
-void noteObject(BinaryReader& reader, int kind, int first)
-{
-    if (reader.objects)
-        reader.objects->push_back({kind, first, pointTable.count - first});
+void noteObject(BinaryReader& reader, int kind, int first) {
+    if (reader.objects) reader.objects->push_back({kind, first, pointTable.count - first});
 }
 
-void readPointWithText(BinaryReader& reader, double longitude, double latitude, const char* text, const char* end)
-{
-    if (*reader.objectKindFound == 0)
-        *reader.objectKindFound = PointObjects;
+void readPointWithText(BinaryReader& reader, double longitude, double latitude, const char* text, const char* end) {
+    if (*reader.objectKindFound == 0) *reader.objectKindFound = PointObjects;
     PointRecord& r = newRecord(reader);
     r.Longitude = longitude;
     r.Latitude = latitude;
@@ -238,8 +217,8 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     // Line 1: point number (and start mark) and name, or the compact form.
     text = readTextLine(line, text, end, sizeof line);
     size_t length = strlen(line);
-    bool compact = (length == 3 || length == 4) && isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]) &&
-                   !strchr(line, '/');
+    bool compact =
+        (length == 3 || length == 4) && isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]) && !strchr(line, '/');
     if (compact) {
         *reader.hasNumbers = true;
         int v = decimalValue(line);
@@ -261,16 +240,14 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         filterIdent(line);
         copyName(r.NameOfPoint, line);
     } else {
-        if (startsWithDigit(line))
-            *reader.hasNumbers = true;
+        if (startsWithDigit(line)) *reader.hasNumbers = true;
         r.NumberOfRouteOrTrack = decimalValue(line);
         if (const char* name = textAfterSlash(line)) {
             char value[kTextLineSize];
             strcpy(value, name);
             filterIdent(value);
             value[kNameSize - 1] = '\0';
-            if (hasSignificantChar(value))
-                *reader.hasNames = true;
+            if (hasSignificantChar(value)) *reader.hasNames = true;
             copyName(r.NameOfRouteOrTrack, value);
         }
     }
@@ -280,8 +257,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     copyName(r.Comment, line);
     if (strlen(r.Comment) == 19 && r.Comment[4] == '-' && r.Comment[7] == '-') {
         int year = decimalValue(r.Comment);
-        if (year >= 1991 && year <= 2049)
-            r.Time = parseTime(r.Comment);
+        if (year >= 1991 && year <= 2049) r.Time = parseTime(r.Comment);
     }
     // Line 4: altitude and symbol, or the start mark (compact form).
     readTextLine(line, text, end, sizeof line);
@@ -292,48 +268,39 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         char* parts[4] = {line, nullptr, nullptr, nullptr};
         for (int i = 1; i < 4; i++) {
             char* slash = strchr(parts[i - 1], '/');
-            if (!slash)
-                break;
+            if (!slash) break;
             *slash = '\0';
             parts[i] = slash + 1;
         }
-        if (parts[3])
-            r.Display2 = (uint8_t)decimalValue(parts[3]);
-        if (parts[2])
-            r.Display1 = (uint8_t)decimalValue(parts[2]);
+        if (parts[3]) r.Display2 = (uint8_t)decimalValue(parts[3]);
+        if (parts[2]) r.Display1 = (uint8_t)decimalValue(parts[2]);
         if (parts[1] && startsWithDigit(parts[1])) {
             r.HasSymbol = 1;
             r.Symbol = (uint16_t)decimalValue(parts[1]);
         }
         const char* a = parts[0];
-        if (isDigit(a[0]) || (a[0] == '-' && isDigit(a[1])))
-            r.Altitude = (float)decimalValue(a);
+        if (isDigit(a[0]) || (a[0] == '-' && isDigit(a[1]))) r.Altitude = (float)decimalValue(a);
     }
     trimLine(r.NameOfPoint);
-    if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind))
-        nameAutomatically(r);
+    if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind)) nameAutomatically(r);
     addRecord(reader);
     noteObject(reader, PointObjects, pointTable.count - 1);
 }
 
-void readPointWithoutText(BinaryReader& reader, double longitude, double latitude)
-{
-    if (*reader.objectKindFound == 0)
-        *reader.objectKindFound = PointObjects;
+void readPointWithoutText(BinaryReader& reader, double longitude, double latitude) {
+    if (*reader.objectKindFound == 0) *reader.objectKindFound = PointObjects;
     PointRecord& r = newRecord(reader);
     r.Longitude = longitude;
     r.Latitude = latitude;
     r.NumberOfPoint = pointTable.count + 1;
     r.NumberOfRouteOrTrack = 0;
-    if (isAutomaticallyNamed(reader.transferKind))
-        nameAutomatically(r);
+    if (isAutomaticallyNamed(reader.transferKind)) nameAutomatically(r);
     addRecord(reader);
     noteObject(reader, PointObjects, pointTable.count - 1);
 }
 
 // 1 to go on, 0 after a message.
-int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, const char* end)
-{
+int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, const char* end) {
     const size_t vertexSize = reader.version == 2 ? 16 : 24;
     // A line that claims more vertices than the file holds is cut off.
     if ((long long)vertices * (long long)vertexSize > reader.size - reader.position) {
@@ -344,8 +311,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         showError(kMsgCapacity);
         return 0;
     }
-    if (*reader.objectKindFound == 0)
-        *reader.objectKindFound = LineObjects;
+    if (*reader.objectKindFound == 0) *reader.objectKindFound = LineObjects;
     int nameNumber = 0;
     if (!nameInitialsAsked && isAutomaticallyNamed(reader.transferKind)) {
         askNameInitials();
@@ -353,8 +319,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     }
     // The first line object uses the initials as they stand, every later
     // one the next pair.
-    if (reader.seenLine)
-        advanceNameInitials(nameInitials[0], nameInitials[1]);
+    if (reader.seenLine) advanceNameInitials(nameInitials[0], nameInitials[1]);
     reader.seenLine = true;
     reader.nextNewSegment = 1;
 
@@ -364,15 +329,13 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     int number = -1;
     if (line[0]) {
         number = decimalValue(line);
-        if (startsWithDigit(line))
-            *reader.hasNumbers = true;
+        if (startsWithDigit(line)) *reader.hasNumbers = true;
     }
     char name[kNameSize], comment[kNameSize];
     text = readTextLine(line, text, end, sizeof line);
     filterIdent(line);
     line[kNameSize - 1] = '\0';
-    if (hasSignificantChar(line))
-        *reader.hasNames = true;
+    if (hasSignificantChar(line)) *reader.hasNames = true;
     trimLine(line);
     copyName(name, line);
     text = readTextLine(line, text, end, sizeof line);
@@ -383,8 +346,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
 
     if (number != reader.lastLineNumber || strcmp(name, reader.lastLineName) != 0 || reader.transferKind == 7) {
         reader.lineCounter++;
-        if (number == -1)
-            number = reader.lineCounter;
+        if (number == -1) number = reader.lineCounter;
         reader.pointInLine = 0;
     }
 
@@ -433,8 +395,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     return 1;
 }
 
-int readHeader(BinaryReader& reader)
-{
+int readHeader(BinaryReader& reader) {
     unsigned char start[25];
     if (!readBytes(reader, start, sizeof start)) {
         showError(kMsgRead);
@@ -465,16 +426,14 @@ int readHeader(BinaryReader& reader)
 
 // Reads objects until the file ends. 1 at the end, 0 after a message. The
 // file may end only between objects: an end inside one is a cut-off file.
-int readObjects(BinaryReader& reader)
-{
+int readObjects(BinaryReader& reader) {
     const bool v2 = reader.version == 2;
     for (;;) {
         unsigned type, flag;
         const long long objectStart = reader.position;
         unsigned char head[24];
         if (!readBytes(reader, head, v2 ? 8 : 24)) {
-            if (reader.position == objectStart)
-                return 1;
+            if (reader.position == objectStart) return 1;
             showError(kMsgRead);
             return 0;
         }
@@ -499,8 +458,7 @@ int readObjects(BinaryReader& reader)
                 return 0;
             }
             uint32_t length = get32(lengthBytes);
-            if (v2)
-                length &= 0xFFFF;
+            if (v2) length &= 0xFFFF;
             // A length the file cannot hold marks a damaged file.
             if (length > (uint32_t)kTextCapacity || (long long)length > reader.size - reader.position) {
                 showError(kMsgRead);
@@ -543,8 +501,7 @@ int readObjects(BinaryReader& reader)
             readPointWithoutText(reader, getDouble(tail + at), getDouble(tail + at + 8));
         } else if (isLine && (flag == 1 || flag == 16) && !linked) {
             unsigned vertices = get16(tail + (v2 ? 6 : 18));
-            if (!readLineObject(reader, vertices, objectText, textEnd))
-                return 0;
+            if (!readLineObject(reader, vertices, objectText, textEnd)) return 0;
         } else {
             char message[512];
             snprintf(message, sizeof message, kMsgInvalidObject, (int)type, (int)flag);
@@ -556,24 +513,18 @@ int readObjects(BinaryReader& reader)
 
 }  // namespace
 
-const char* readTextLine(char* dst, const char* src, const char* end, size_t size)
-{
+const char* readTextLine(char* dst, const char* src, const char* end, size_t size) {
     size_t n = 0;
-    while (src < end && *src != '\r' && *src != '\0' && n + 1 < size)
-        dst[n++] = *src++;
-    if (size > 0)
-        dst[n < size ? n : size - 1] = '\0';
-    if (src < end && *src == '\r')
-        src++;
-    if (src < end && *src == '\n')
-        src++;
+    while (src < end && *src != '\r' && *src != '\0' && n + 1 < size) dst[n++] = *src++;
+    if (size > 0) dst[n < size ? n : size - 1] = '\0';
+    if (src < end && *src == '\r') src++;
+    if (src < end && *src == '\n') src++;
     return src;
 }
 
 namespace {
 
-void trimTexts(PointRecord& r)
-{
+void trimTexts(PointRecord& r) {
     trimLine(r.NameOfPoint);
     trimLine(r.NameOfRouteOrTrack);
     trimLine(r.Comment);
@@ -581,8 +532,7 @@ void trimTexts(PointRecord& r)
 
 // Head, text and tail of a line of the given number of vertices, from the
 // line's first point.
-void writeLineStart(AtomicFile& file, const PointRecord& r, int vertices)
-{
+void writeLineStart(AtomicFile& file, const PointRecord& r, int vertices) {
     char text[512];
     formatLineText(text, sizeof text, r);
     writeObjectStart(file, 3, text);
@@ -594,8 +544,7 @@ void writeLineStart(AtomicFile& file, const PointRecord& r, int vertices)
     atomicWrite(file, tail, sizeof tail);
 }
 
-void writePoint(AtomicFile& file, PointRecord& r, bool startsLine)
-{
+void writePoint(AtomicFile& file, PointRecord& r, bool startsLine) {
     char text[512];
     formatPointText(text, sizeof text, r, startsLine);
     writeObjectStart(file, 6, text);
@@ -611,10 +560,8 @@ void writePoint(AtomicFile& file, PointRecord& r, bool startsLine)
     atomicWrite(file, tail, sizeof tail);
 }
 
-bool openWithHeader(AtomicFile& file, const char* fileName)
-{
-    if (!fileName || !*fileName || !atomicOpen(file, fileName))
-        return false;
+bool openWithHeader(AtomicFile& file, const char* fileName) {
+    if (!fileName || !*fileName || !atomicOpen(file, fileName)) return false;
     const Centre centre = centreOfValidPositions();
     unsigned char header[kHeaderSize];
     buildHeader(header, centre.longitude, centre.latitude);
@@ -624,16 +571,13 @@ bool openWithHeader(AtomicFile& file, const char* fileName)
 
 }  // namespace
 
-int writeOvlBinaryFile(const char* fileName, int objectKind)
-{
+int writeOvlBinaryFile(const char* fileName, int objectKind) {
     AtomicFile file;
-    if (!openWithHeader(file, fileName))
-        return 0;
+    if (!openWithHeader(file, fileName)) return 0;
     forEachWrittenRecord(objectKind, [&](PointRecord& r, bool startsObject) {
         trimTexts(r);
         if (objectKind == LineObjects) {
-            if (startsObject)
-                writeLineStart(file, r, r.LinePointCount);
+            if (startsObject) writeLineStart(file, r, r.LinePointCount);
             writeVertex(file, r);
         } else {
             writePoint(file, r, startsObject);
@@ -643,37 +587,30 @@ int writeOvlBinaryFile(const char* fileName, int objectKind)
     return atomicCommit(file);
 }
 
-int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& objects)
-{
+int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& objects) {
     AtomicFile file;
-    if (!openWithHeader(file, fileName))
-        return 0;
+    if (!openWithHeader(file, fileName)) return 0;
     bool first = true;
     for (const OvlObject& object : objects) {
-        if (file.failed)
-            break;
+        if (file.failed) break;
         const int end = object.first + object.count;
         if (object.kind == LineObjects) {
             int valid = 0, start = -1;
             for (int i = object.first; i < end; i++)
                 if (isValidPosition(pointTable.records[i])) {
-                    if (start < 0)
-                        start = i;
+                    if (start < 0) start = i;
                     valid++;
                 }
-            if (valid < 2)
-                continue;
+            if (valid < 2) continue;
             trimTexts(pointTable.records[start]);
             writeLineStart(file, pointTable.records[start], valid);
             for (int i = start; i < end; i++)
-                if (isValidPosition(pointTable.records[i]))
-                    writeVertex(file, pointTable.records[i]);
+                if (isValidPosition(pointTable.records[i])) writeVertex(file, pointTable.records[i]);
             first = false;
         } else {
             for (int i = object.first; i < end; i++) {
                 PointRecord& r = pointTable.records[i];
-                if (!isValidPosition(r))
-                    continue;
+                if (!isValidPosition(r)) continue;
                 trimTexts(r);
                 writePoint(file, r, r.NewSegment || first);
                 first = false;
@@ -683,14 +620,11 @@ int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& ob
     return atomicCommit(file);
 }
 
-int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound,
-                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
-                      std::vector<OvlObject>* objects)
-{
+int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound, bool& fileHasRouteOrTrackNumbers,
+                      bool& fileHasRouteOrTrackNames, std::vector<OvlObject>* objects) {
     BinaryReader reader;
     reader.objects = objects;
-    if (objects)
-        objects->clear();
+    if (objects) objects->clear();
     reader.file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!reader.file) {
         showError(kMsgOpen);
@@ -701,8 +635,7 @@ int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFou
     reader.size = LLONG_MAX;
     if (fseek(reader.file, 0, SEEK_END) == 0) {
         long size = ftell(reader.file);
-        if (size >= 0)
-            reader.size = size;
+        if (size >= 0) reader.size = size;
         if (fseek(reader.file, 0, SEEK_SET) != 0) {
             fclose(reader.file);
             showError(kMsgRead);

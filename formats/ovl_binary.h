@@ -23,9 +23,8 @@ int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& ob
 // transferKind 7, 6 or 157 (the conversion; treated as 6).
 // objectKindFound: 0, or 1 (lines) / 2 (points) from the first object read.
 // objects, when given, receives every object read.
-int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound,
-                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
-                      std::vector<OvlObject>* objects = nullptr);
+int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound, bool& fileHasRouteOrTrackNumbers,
+                      bool& fileHasRouteOrTrackNames, std::vector<OvlObject>* objects = nullptr);
 
 // Copies up to the first CR or NUL (at most size-1 characters, NUL
 // terminated), skips one CR and then one LF; returns the position after them.

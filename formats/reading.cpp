@@ -3,11 +3,9 @@
 #include <climits>
 #include <cstring>
 
-int readLine(FILE* file, char* buffer)
-{
+int readLine(FILE* file, char* buffer) {
     int c = getc_unlocked(file);
-    if (c == EOF)
-        return 0;
+    if (c == EOF) return 0;
     size_t length = 0;
     bool tooLong = false;
     // Every byte up to the line end belongs to the line, a NUL included.
@@ -31,40 +29,27 @@ int readLine(FILE* file, char* buffer)
     return tooLong ? -1 : 1;
 }
 
-void skipByteOrderMark(char* line)
-{
-    if (startsWith(line, "\xEF\xBB\xBF"))
-        memmove(line, line + 3, strlen(line + 3) + 1);
+void skipByteOrderMark(char* line) {
+    if (startsWith(line, "\xEF\xBB\xBF")) memmove(line, line + 3, strlen(line + 3) + 1);
 }
 
-void toUpperAscii(char* text)
-{
+void toUpperAscii(char* text) {
     for (; *text; text++)
-        if (*text >= 'a' && *text <= 'z')
-            *text = (char)(*text - 'a' + 'A');
+        if (*text >= 'a' && *text <= 'z') *text = (char)(*text - 'a' + 'A');
 }
 
-bool startsWith(const char* text, const char* prefix)
-{
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
+bool startsWith(const char* text, const char* prefix) { return strncmp(text, prefix, strlen(prefix)) == 0; }
 
-int decimalValue(const char* text)
-{
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
-        text++;
+int decimalValue(const char* text) {
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) text++;
     bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
     long long value = 0;
     for (; *text >= '0' && *text <= '9'; text++) {
         value = value * 10 + (*text - '0');
-        if (value > (long long)INT_MAX + 1)
-            value = (long long)INT_MAX + 1;
+        if (value > (long long)INT_MAX + 1) value = (long long)INT_MAX + 1;
     }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        value = INT_MAX;
+    if (negative) value = -value;
+    if (value > INT_MAX) value = INT_MAX;
     return (int)value;
 }

@@ -22,14 +22,12 @@ std::vector<uint8_t> stream;
 size_t streamPos = 0;
 uint32_t fakeNow = 0;
 
-uint32_t fakeClock()
-{
+uint32_t fakeClock() {
     fakeNow += 50;
     return fakeNow;
 }
 
-int readFromStream(uint8_t* byte)
-{
+int readFromStream(uint8_t* byte) {
     if (streamPos >= stream.size()) return 0;
     *byte = stream[streamPos++];
     return 1;
@@ -41,8 +39,7 @@ const LinkIo fuzzIo = {fakeClock, readFromStream, writeNowhere};
 
 }  // namespace
 
-int fuzzDeviceQuery(const uint8_t* data, size_t size)
-{
+int fuzzDeviceQuery(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const int showDialog = data[0] & 1;
     stream.clear();

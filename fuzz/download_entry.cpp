@@ -41,14 +41,12 @@ uint32_t fakeNow = 0;
 unsigned answers = 0;
 std::string outputPath;
 
-uint32_t fakeClock()
-{
+uint32_t fakeClock() {
     fakeNow += 50;
     return fakeNow;
 }
 
-int readFromStream(uint8_t* byte)
-{
+int readFromStream(uint8_t* byte) {
     if (streamPos >= stream.size()) return 0;
     *byte = stream[streamPos++];
     return 1;
@@ -60,16 +58,14 @@ const LinkIo fuzzIo = {fakeClock, readFromStream, writeNowhere};
 
 // A front end that answers questions from the input and saves to scratch.
 void box(const char*, const char*, BoxIcon) {}
-bool yesNo(const char*, const char*)
-{
+bool yesNo(const char*, const char*) {
     bool yes = answers & 1;
     answers >>= 1;
     return yes;
 }
 bool okCancel(const char*, const char*) { return false; }
 bool openFile(const char*, FileFilter, std::string&) { return false; }
-bool saveFile(const char*, FileFilter, const char*, std::string& fileName)
-{
+bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = outputPath;
     return true;
 }
@@ -82,17 +78,18 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform fuzzPlatform = {box,    yesNo,   okCancel, openFile, saveFile, status,   nothing, nothing,
+const Platform fuzzPlatform = {box,    yesNo,   okCancel, openFile, saveFile,     status,      nothing,   nothing,
                                cursor, nothing, pause,    initials, routeTrackId, trackSelect, deviceInfo};
 
 }  // namespace
 
-int fuzzDownload(const uint8_t* data, size_t size)
-{
+int fuzzDownload(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const char* list = kProtocolLists[data[0] % kLists];
-    if (list) setProtocolSet(list);
-    else clearProtocolSet();
+    if (list)
+        setProtocolSet(list);
+    else
+        clearProtocolSet();
     static const int transferKinds[] = {7, 6, 7, 6};
     const int transferKind = transferKinds[data[1] & 3];
     const int fileKind = 1 + ((data[1] >> 2) & 3) % 3;

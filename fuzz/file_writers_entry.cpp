@@ -26,14 +26,12 @@ constexpr int kMaxRecords = 64;
 PointRecord saved[kMaxRecords];
 int savedCount = 0;
 
-void restoreTable()
-{
+void restoreTable() {
     std::memcpy(pointTable.records, saved, sizeof(PointRecord) * (size_t)savedCount);
     pointTable.count = savedCount;
 }
 
-int validRecords()
-{
+int validRecords() {
     int valid = 0;
     for (int i = 0; i < pointTable.count; i++)
         if (isValidPosition(pointTable.records[i])) valid++;
@@ -42,8 +40,7 @@ int validRecords()
 
 }  // namespace
 
-int fuzzFileWriters(const uint8_t* data, size_t size)
-{
+int fuzzFileWriters(const uint8_t* data, size_t size) {
     pointTable.reset();
     size_t pos = 0;
     while (pos + 2 <= size && pointTable.count < kMaxRecords) {

@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition)                                                         \
-    do {                                                                              \
-        if (!(condition)) {                                                           \
+#define FUZZ_CHECK(condition) \
+    do { \
+        if (!(condition)) { \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                             \
-        }                                                                             \
+            std::abort(); \
+        } \
     } while (0)
 
 // Byte 0 picks the record kind and format, byte 1 the route header count,

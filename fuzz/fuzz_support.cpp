@@ -16,8 +16,7 @@ namespace {
 
 std::string scratch;
 
-void removeScratch()
-{
+void removeScratch() {
     if (scratch.empty()) return;
     if (DIR* dir = opendir(scratch.c_str())) {
         while (dirent* entry = readdir(dir)) {
@@ -31,8 +30,7 @@ void removeScratch()
 
 }  // namespace
 
-const std::string& fuzzScratchDirectory()
-{
+const std::string& fuzzScratchDirectory() {
     if (scratch.empty()) {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/wegmate-fuzz-XXXXXX";
@@ -48,8 +46,7 @@ const std::string& fuzzScratchDirectory()
     return scratch;
 }
 
-std::string writeFuzzFile(const char* name, const uint8_t* data, size_t size)
-{
+std::string writeFuzzFile(const char* name, const uint8_t* data, size_t size) {
     std::string path = fuzzScratchDirectory() + "/" + name;
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return "";
@@ -60,15 +57,11 @@ std::string writeFuzzFile(const char* name, const uint8_t* data, size_t size)
 
 namespace {
 
-bool terminated(const char (&text)[kNameSize])
-{
-    return std::memchr(text, 0, kNameSize) != nullptr;
-}
+bool terminated(const char (&text)[kNameSize]) { return std::memchr(text, 0, kNameSize) != nullptr; }
 
 }  // namespace
 
-void checkPointTable()
-{
+void checkPointTable() {
     FUZZ_CHECK(pointTable.count >= 0 && pointTable.count <= kMaxPoints);
     for (int i = 0; i < pointTable.count; i++) {
         const PointRecord& r = pointTable.records[i];
@@ -80,8 +73,7 @@ void checkPointTable()
     }
 }
 
-void appendSerialFrame(std::vector<uint8_t>& stream, uint8_t id, const uint8_t* data, int size)
-{
+void appendSerialFrame(std::vector<uint8_t>& stream, uint8_t id, const uint8_t* data, int size) {
     unsigned sum = id + (unsigned)size;
     auto stuffed = [&stream](uint8_t b) {
         stream.push_back(b);

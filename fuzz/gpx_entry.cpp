@@ -8,8 +8,7 @@
 #include "fuzz_support.h"
 #include "model/point_table.h"
 
-int fuzzGpxReader(const uint8_t* data, size_t size)
-{
+int fuzzGpxReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const int transferKind = (data[0] & 1) ? 6 : 7;
     std::string path = writeFuzzFile("input.gpx", data + 1, size - 1);

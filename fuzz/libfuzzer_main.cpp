@@ -3,7 +3,4 @@
 
 #include "fuzz_entries.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    return WEGMATE_FUZZ_ENTRY(data, size);
-}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return WEGMATE_FUZZ_ENTRY(data, size); }

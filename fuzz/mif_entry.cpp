@@ -10,8 +10,7 @@
 #include "fuzz_support.h"
 #include "model/point_table.h"
 
-int fuzzMifReader(const uint8_t* data, size_t size)
-{
+int fuzzMifReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const int transferKind = (data[0] & 1) ? 6 : 7;
     const uint8_t* text = data + 1;

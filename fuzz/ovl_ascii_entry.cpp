@@ -9,8 +9,7 @@
 #include "fuzz_support.h"
 #include "model/point_table.h"
 
-int fuzzOvlAsciiReader(const uint8_t* data, size_t size)
-{
+int fuzzOvlAsciiReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const int transferKind = (data[0] & 1) ? 6 : 7;
     const bool ask = (data[0] & 2) != 0;

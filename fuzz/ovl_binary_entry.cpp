@@ -8,8 +8,7 @@
 #include "fuzz_support.h"
 #include "model/point_table.h"
 
-int fuzzOvlBinaryReader(const uint8_t* data, size_t size)
-{
+int fuzzOvlBinaryReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     static const int kinds[] = {7, 6, 157};
     const int transferKind = kinds[data[0] % 3];

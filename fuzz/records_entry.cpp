@@ -9,40 +9,34 @@
 
 namespace {
 
-bool terminatedWithin(const char* text, size_t limit)
-{
+bool terminatedWithin(const char* text, size_t limit) {
     return std::memchr(text, 0, limit + 1) != nullptr && std::strlen(text) <= limit;
 }
 
-size_t trimmedLength(const char* text)
-{
+size_t trimmedLength(const char* text) {
     size_t n = std::strlen(text);
     while (n > 0 && text[n - 1] == ' ') n--;
     return n;
 }
 
-bool sameTrimmed(const char* a, const char* b)
-{
+bool sameTrimmed(const char* a, const char* b) {
     size_t na = trimmedLength(a), nb = trimmedLength(b);
     return na == nb && std::memcmp(a, b, na) == 0;
 }
 
-uint32_t bitsOf(float f)
-{
+uint32_t bitsOf(float f) {
     uint32_t bits;
     std::memcpy(&bits, &f, sizeof bits);
     return bits;
 }
 
 // Degrees that came from semicircles go back within one semicircle.
-bool closePosition(double decoded, double again)
-{
+bool closePosition(double decoded, double again) {
     long long a = degreesToSemicircles(decoded), b = degreesToSemicircles(again);
     return std::llabs(a - b) <= 1 && std::isfinite(again);
 }
 
-void waypoint(const uint8_t* data, int size, WaypointFormat format)
-{
+void waypoint(const uint8_t* data, int size, WaypointFormat format) {
     PointRecord first;
     std::memset(&first, 0x5A, sizeof first);
     decodeWaypoint(data, size, format, first);
@@ -60,8 +54,8 @@ void waypoint(const uint8_t* data, int size, WaypointFormat format)
     std::memset(&again, 0xA5, sizeof again);
     decodeWaypoint(out, n, format, again);
 
-    bool d108Family = format == WaypointFormat::D108 || format == WaypointFormat::D109 ||
-                      format == WaypointFormat::D110;
+    bool d108Family =
+        format == WaypointFormat::D108 || format == WaypointFormat::D109 || format == WaypointFormat::D110;
     if (d108Family) {
         FUZZ_CHECK(std::strcmp(first.NameOfPoint, again.NameOfPoint) == 0);
         FUZZ_CHECK(std::strcmp(first.Comment, again.Comment) == 0);
@@ -69,7 +63,9 @@ void waypoint(const uint8_t* data, int size, WaypointFormat format)
         FUZZ_CHECK(first.Symbol == again.Symbol);
         FUZZ_CHECK(first.Display1 == again.Display1 && first.Display2 == again.Display2);
         FUZZ_CHECK(first.Time == again.Time);
-        FUZZ_CHECK(n == (format == WaypointFormat::D108 ? 48 : format == WaypointFormat::D109 ? 52 : 62) +
+        FUZZ_CHECK(n == (format == WaypointFormat::D108   ? 48
+                         : format == WaypointFormat::D109 ? 52
+                                                          : 62) +
                             (int)std::strlen(first.NameOfPoint) + (int)std::strlen(first.Comment) + 6);
     } else {
         // The fixed fields come back blank padded.
@@ -85,14 +81,15 @@ void waypoint(const uint8_t* data, int size, WaypointFormat format)
     FUZZ_CHECK(closePosition(first.Longitude, again.Longitude));
 }
 
-void routeHeader(const uint8_t* data, int size, RouteHeaderFormat format, int headerCount)
-{
+void routeHeader(const uint8_t* data, int size, RouteHeaderFormat format, int headerCount) {
     RouteHeader header;
     std::memset(&header, 0x5A, sizeof header);
     decodeRouteHeader(data, size, format, headerCount, header);
     FUZZ_CHECK(terminatedWithin(header.name, format == RouteHeaderFormat::D201 ? 20 : 50));
-    if (format == RouteHeaderFormat::D202) FUZZ_CHECK(header.number == headerCount);
-    else FUZZ_CHECK(header.number >= 0 && header.number <= 255);
+    if (format == RouteHeaderFormat::D202)
+        FUZZ_CHECK(header.number == headerCount);
+    else
+        FUZZ_CHECK(header.number >= 0 && header.number <= 255);
 
     if (header.name[0] == 0) return;  // an empty name is sent as "Route_%02d"
     PointRecord record;
@@ -108,8 +105,7 @@ void routeHeader(const uint8_t* data, int size, RouteHeaderFormat format, int he
     if (format != RouteHeaderFormat::D200) FUZZ_CHECK(std::strcmp(again.name, header.name) == 0);
 }
 
-void trackHeader(const uint8_t* data, int size, TrackHeaderFormat format)
-{
+void trackHeader(const uint8_t* data, int size, TrackHeaderFormat format) {
     TrackHeader header;
     std::memset(&header, 0x5A, sizeof header);
     decodeTrackHeader(data, size, format, header);
@@ -134,13 +130,11 @@ void trackHeader(const uint8_t* data, int size, TrackHeaderFormat format)
         if (std::strlen(header.name) == 5) FUZZ_CHECK(std::strcmp(again.name, header.name) == 0);
     } else {
         FUZZ_CHECK(std::strcmp(again.name, header.name) == 0);
-        if (header.hasSymbol)
-            FUZZ_CHECK(again.display1 == header.display1 && again.display2 == header.display2);
+        if (header.hasSymbol) FUZZ_CHECK(again.display1 == header.display1 && again.display2 == header.display2);
     }
 }
 
-void trackPoint(const uint8_t* data, int size, TrackPointFormat format)
-{
+void trackPoint(const uint8_t* data, int size, TrackPointFormat format) {
     PointRecord first;
     std::memset(&first, 0x5A, sizeof first);
     TrackPointInfo info = decodeTrackPoint(data, size, format, first);
@@ -165,8 +159,7 @@ void trackPoint(const uint8_t* data, int size, TrackPointFormat format)
 
 }  // namespace
 
-int fuzzRecords(const uint8_t* data, size_t size)
-{
+int fuzzRecords(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const uint8_t selector = data[0];
     const int headerCount = data[1];
@@ -174,18 +167,10 @@ int fuzzRecords(const uint8_t* data, size_t size)
     int packetSize = (int)(size - 2 > 255 ? 255 : size - 2);
     const int choice = selector >> 2;
     switch (selector & 3) {
-    case 0:
-        waypoint(packet, packetSize, (WaypointFormat)(choice % 11));
-        break;
-    case 1:
-        routeHeader(packet, packetSize, (RouteHeaderFormat)(choice % 3), headerCount);
-        break;
-    case 2:
-        trackHeader(packet, packetSize, (TrackHeaderFormat)(choice % 4));
-        break;
-    default:
-        trackPoint(packet, packetSize, (TrackPointFormat)(choice % 5));
-        break;
+    case 0: waypoint(packet, packetSize, (WaypointFormat)(choice % 11)); break;
+    case 1: routeHeader(packet, packetSize, (RouteHeaderFormat)(choice % 3), headerCount); break;
+    case 2: trackHeader(packet, packetSize, (TrackHeaderFormat)(choice % 4)); break;
+    default: trackPoint(packet, packetSize, (TrackPointFormat)(choice % 5)); break;
     }
     return 0;
 }

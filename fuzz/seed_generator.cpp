@@ -37,13 +37,9 @@ using Bytes = std::vector<uint8_t>;
 std::string fuzzDir;
 int written = 0;
 
-void makeDirectory(const std::string& path)
-{
-    mkdir(path.c_str(), 0755);
-}
+void makeDirectory(const std::string& path) { mkdir(path.c_str(), 0755); }
 
-void seed(const char* target, const std::string& name, const Bytes& bytes)
-{
+void seed(const char* target, const std::string& name, const Bytes& bytes) {
     std::string dir = fuzzDir + "/corpus";
     makeDirectory(dir);
     dir += "/";
@@ -59,8 +55,7 @@ void seed(const char* target, const std::string& name, const Bytes& bytes)
     written++;
 }
 
-PointRecord sample(int variant)
-{
+PointRecord sample(int variant) {
     PointRecord r;
     std::memset(&r, 0, sizeof r);
     r.NumberOfRouteOrTrack = 1 + variant;
@@ -91,7 +86,9 @@ PointRecord sample(int variant)
         // Windows-1252 texts, extreme coordinates.
         std::strcpy(r.NameOfPoint, "M\xFCnchen");
         std::strcpy(r.NameOfRouteOrTrack, "TRK07");
-        std::strcpy(r.Comment, "Stra\xDF" "e \xB0");
+        std::strcpy(r.Comment,
+                    "Stra\xDF"
+                    "e \xB0");
         r.Latitude = 90.0;
         r.Longitude = -180.0;
         r.Time = -1;
@@ -104,8 +101,7 @@ PointRecord sample(int variant)
     return r;
 }
 
-Bytes recordSeed(int kind, int choice, int headerCount, const uint8_t* data, int size)
-{
+Bytes recordSeed(int kind, int choice, int headerCount, const uint8_t* data, int size) {
     Bytes b;
     b.push_back((uint8_t)((choice << 2) | kind));
     b.push_back((uint8_t)headerCount);
@@ -113,10 +109,9 @@ Bytes recordSeed(int kind, int choice, int headerCount, const uint8_t* data, int
     return b;
 }
 
-void recordSeeds()
-{
-    static const char* waypointNames[] = {"D100", "D101", "D102", "D103", "D104",
-                                          "D107", "D108", "D109", "D110", "D105", "D106"};
+void recordSeeds() {
+    static const char* waypointNames[] = {"D100", "D101", "D102", "D103", "D104", "D107",
+                                          "D108", "D109", "D110", "D105", "D106"};
     static const char* routeNames[] = {"D200", "D201", "D202"};
     static const char* trackHeaderNames[] = {"D310", "D311", "D312", "None"};
     static const char* trackPointNames[] = {"D300", "D301", "D302", "D303", "D304"};
@@ -154,8 +149,7 @@ void recordSeeds()
 
 // ---- files ---------------------------------------------------------------
 
-Bytes readFile(const std::string& path)
-{
+Bytes readFile(const std::string& path) {
     Bytes bytes;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return bytes;
@@ -167,8 +161,7 @@ Bytes readFile(const std::string& path)
 
 // Fills the table: kind 7 waypoints, 4 two routes, 6 two tracks of which
 // the second has two segments.
-void fillTable(int kind)
-{
+void fillTable(int kind) {
     pointTable.reset();
     int points = kind == 7 ? 4 : 6;
     for (int i = 0; i < points; i++) {
@@ -184,7 +177,9 @@ void fillTable(int kind)
         } else {
             r.NumberOfRouteOrTrack = i < 3 ? 1 : 2;
             r.NumberOfPoint = i < 3 ? i + 1 : i - 2;
-            std::strcpy(r.NameOfRouteOrTrack, i < 3 ? "Hinweg" : "R\xFC" "ckweg");
+            std::strcpy(r.NameOfRouteOrTrack, i < 3 ? "Hinweg"
+                                                    : "R\xFC"
+                                                      "ckweg");
             r.NewSegment = (i == 0 || i == 3 || (kind == 6 && i == 5)) ? 1 : 0;
             if (kind == 6) {
                 r.NameOfPoint[0] = 0;
@@ -196,8 +191,7 @@ void fillTable(int kind)
 }
 
 #if WEGMATE_FUZZ_HAVE_MIF_READER
-void mifSeeds()
-{
+void mifSeeds() {
     const std::string mif = fuzzScratchDirectory() + "/seed.mif";
     for (int kind : {7, 4, 6}) {
         for (int objectKind : {PointObjects, LineObjects}) {
@@ -220,8 +214,7 @@ void mifSeeds()
 #endif
 
 #if WEGMATE_FUZZ_HAVE_GPX_READER
-void gpxSeeds()
-{
+void gpxSeeds() {
     const std::string gpx = fuzzScratchDirectory() + "/seed.gpx";
     for (int kind : {7, 4, 6}) {
         for (int objectKind : {PointObjects, LineObjects}) {
@@ -242,8 +235,7 @@ void gpxSeeds()
 #endif
 
 #if WEGMATE_FUZZ_HAVE_OVL_ASCII_READER
-void ovlAsciiSeeds()
-{
+void ovlAsciiSeeds() {
     const std::string ovl = fuzzScratchDirectory() + "/seed_ascii.ovl";
     for (int kind : {7, 4, 6}) {
         for (int objectKind : {PointObjects, LineObjects}) {
@@ -264,21 +256,18 @@ void ovlAsciiSeeds()
 #endif
 
 #if WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
-void putU16(Bytes& b, size_t at, unsigned v)
-{
+void putU16(Bytes& b, size_t at, unsigned v) {
     b[at] = (uint8_t)v;
     b[at + 1] = (uint8_t)(v >> 8);
 }
 
-void appendDouble(Bytes& b, size_t at, double v)
-{
+void appendDouble(Bytes& b, size_t at, double v) {
     uint64_t bits;
     std::memcpy(&bits, &v, 8);
     for (int i = 0; i < 8; i++) b[at + i] = (uint8_t)(bits >> (8 * i));
 }
 
-void appendText(Bytes& file, uint8_t flag, const char* text)
-{
+void appendText(Bytes& file, uint8_t flag, const char* text) {
     // k = 2: two bytes, the flag at index 2, one more byte.
     Bytes pad(4, 0);
     pad[2] = flag;
@@ -289,16 +278,14 @@ void appendText(Bytes& file, uint8_t flag, const char* text)
     file.insert(file.end(), text, text + length);
 }
 
-Bytes objectHead(uint8_t type)
-{
+Bytes objectHead(uint8_t type) {
     Bytes head(24, 0);
     head[0] = type;
     putU16(head, 22, 2);
     return head;
 }
 
-void appendPoint(Bytes& file, uint8_t flag, const char* text, double lon, double lat, unsigned link)
-{
+void appendPoint(Bytes& file, uint8_t flag, const char* text, double lon, double lat, unsigned link) {
     Bytes head = objectHead(6);
     file.insert(file.end(), head.begin(), head.end());
     appendText(file, flag, text);
@@ -309,8 +296,7 @@ void appendPoint(Bytes& file, uint8_t flag, const char* text, double lon, double
     file.insert(file.end(), tail.begin(), tail.end());
 }
 
-void appendLine(Bytes& file, uint8_t type, const char* text, int vertices)
-{
+void appendLine(Bytes& file, uint8_t type, const char* text, int vertices) {
     Bytes head = objectHead(type);
     file.insert(file.end(), head.begin(), head.end());
     appendText(file, 16, text);
@@ -327,8 +313,7 @@ void appendLine(Bytes& file, uint8_t type, const char* text, int vertices)
 
 // Versions 3 and 4, which the program reads but does not write: header of
 // 25 + 16 + 8 + 4 bytes, then the objects with their longer heads and tails.
-Bytes newerVersionFile(char version)
-{
+Bytes newerVersionFile(char version) {
     Bytes file;
     const char* magic = "DOMGVCRD Ovlfile V3.0:";
     file.insert(file.end(), magic, magic + 22);
@@ -337,8 +322,7 @@ Bytes newerVersionFile(char version)
     return file;
 }
 
-void newerVersionSeeds()
-{
+void newerVersionSeeds() {
     for (char version : {'3', '4'}) {
         std::string v(1, version);
         Bytes points = newerVersionFile(version);
@@ -363,8 +347,7 @@ void newerVersionSeeds()
     seed("ovl_binary_reader", "v3_multimedia_link", seedBytes);
 }
 
-void ovlBinarySeeds()
-{
+void ovlBinarySeeds() {
     const std::string ovl = fuzzScratchDirectory() + "/seed_binary.ovl";
     for (int kind : {7, 4, 6}) {
         for (int objectKind : {PointObjects, LineObjects}) {
@@ -377,8 +360,8 @@ void ovlBinarySeeds()
             Bytes seedBytes = {(uint8_t)(kind == 6 ? 1 : 0)};
             Bytes file = readFile(ovl);
             seedBytes.insert(seedBytes.end(), file.begin(), file.end());
-            seed("ovl_binary_reader", "kind" + std::to_string(kind) + (objectKind == LineObjects ? "_lines" : "_points"),
-                 seedBytes);
+            seed("ovl_binary_reader",
+                 "kind" + std::to_string(kind) + (objectKind == LineObjects ? "_lines" : "_points"), seedBytes);
         }
     }
     newerVersionSeeds();
@@ -386,8 +369,7 @@ void ovlBinarySeeds()
 #endif
 
 #if WEGMATE_FUZZ_HAVE_FILE_WRITERS
-void appendWaypoint(Bytes& stream, uint8_t selector, const PointRecord& r)
-{
+void appendWaypoint(Bytes& stream, uint8_t selector, const PointRecord& r) {
     uint8_t out[255];
     int n = encodeWaypoint(r, (WaypointFormat)((selector & 15) % 9), out);
     stream.push_back(selector);
@@ -395,8 +377,7 @@ void appendWaypoint(Bytes& stream, uint8_t selector, const PointRecord& r)
     stream.insert(stream.end(), out, out + n);
 }
 
-void fileWriterSeeds()
-{
+void fileWriterSeeds() {
     Bytes stream;
     for (int i = 0; i < 6; i++) {
         PointRecord r = sample(i % 3);
@@ -432,8 +413,7 @@ void fileWriterSeeds()
 #endif
 
 #if WEGMATE_FUZZ_HAVE_DOWNLOAD
-void appendPacket(Bytes& stream, uint8_t id, const uint8_t* data, int size)
-{
+void appendPacket(Bytes& stream, uint8_t id, const uint8_t* data, int size) {
     stream.push_back(id);
     stream.push_back((uint8_t)size);
     stream.insert(stream.end(), data, data + size);
@@ -441,8 +421,7 @@ void appendPacket(Bytes& stream, uint8_t id, const uint8_t* data, int size)
 
 // Receiver sides of downloads, for the lists of download_entry.cpp:
 // list 1 (D108, D202, D310/D301), 2 (D103, D201, D300), 3 (D110, D312/D304).
-void downloadSeeds()
-{
+void downloadSeeds() {
     uint8_t out[255];
     // Waypoints, list 1, MIF points.
     Bytes s = {1, 0x00};
@@ -540,8 +519,7 @@ void downloadSeeds()
     WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
 // The table of fillTable(kind) as written by the writer of fileKind; MIF as
 // the MIF text, the separator and the MID text.
-Bytes writtenFile(int fileKind, int kind, int objectKind)
-{
+Bytes writtenFile(int fileKind, int kind, int objectKind) {
     const std::string path = fuzzScratchDirectory() + (fileKind == MapInfoMif ? "/upload.mif" : "/upload.ovl");
     fillTable(kind);
     countLinePoints(objectKind);
@@ -563,8 +541,7 @@ Bytes writtenFile(int fileKind, int kind, int objectKind)
 
 // Uploads of waypoints (as waypoints and, answering Yes, as routes) and of
 // tracks, from each file type, to receivers of several protocol lists.
-void uploadSeeds()
-{
+void uploadSeeds() {
     struct Case {
         const char* name;
         int list, kind, fileKind, objectKind;
@@ -584,8 +561,7 @@ void uploadSeeds()
     for (const Case& c : cases) {
         const int transferKind = c.kind == 6 ? 6 : 7;
         Bytes seedBytes = {(uint8_t)c.list,
-                           (uint8_t)((transferKind == 6 ? 1 : 0) | ((c.fileKind - 1) << 1) | (c.answers << 3)),
-                           c.naks};
+                           (uint8_t)((transferKind == 6 ? 1 : 0) | ((c.fileKind - 1) << 1) | (c.answers << 3)), c.naks};
         Bytes file = writtenFile(c.fileKind, c.kind, c.objectKind);
         seedBytes.insert(seedBytes.end(), file.begin(), file.end());
         seed("upload", c.name, seedBytes);
@@ -596,8 +572,7 @@ void uploadSeeds()
 #if WEGMATE_FUZZ_HAVE_DEVICE_QUERY
 // Answers to the product request: with a protocol array, with extended
 // product data first, and without an array (the fallback lists).
-void deviceQuerySeeds()
-{
+void deviceQuerySeeds() {
     auto product = [](Bytes& s, uint16_t number, uint16_t version, const char* text) {
         Bytes data = {(uint8_t)number, (uint8_t)(number >> 8), (uint8_t)version, (uint8_t)(version >> 8)};
         data.insert(data.end(), text, text + std::strlen(text) + 1);
@@ -632,7 +607,11 @@ void deviceQuerySeeds()
     for (const char* text : {"ETREX Summit", "GPS 76 Software Version 2.60", "GPS 12XL Software Version 4.60"}) {
         s = {1};
         product(s, 77, 460, text);
-        seed("device_query", std::string("fallback_") + (text[0] == 'E' ? "etrex" : text[4] == '7' ? "gps76" : "default"), s);
+        seed("device_query",
+             std::string("fallback_") + (text[0] == 'E'   ? "etrex"
+                                         : text[4] == '7' ? "gps76"
+                                                          : "default"),
+             s);
     }
 }
 #endif
@@ -643,16 +622,14 @@ void deviceQuerySeeds()
 Bytes captured;
 uint32_t capturedClock() { return 0; }
 int captureRead(uint8_t*) { return 0; }
-int captureWrite(uint8_t byte)
-{
+int captureWrite(uint8_t byte) {
     captured.push_back(byte);
     return 1;
 }
 const LinkIo captureIo = {capturedClock, captureRead, captureWrite};
 
 // The serial frames of a short exchange, sent by the packet layer itself.
-void serialSeeds()
-{
+void serialSeeds() {
     installLinkIo(&captureIo);
     struct Frame {
         const char* name;
@@ -666,12 +643,9 @@ void serialSeeds()
     Bytes full(255);
     for (int i = 0; i < 255; i++) full[i] = (uint8_t)i;
     const Frame frames[] = {
-        {"ack", kPidAck, {kPidProductData, 0}},
-        {"product_request", kPidProductRqst, {}},
-        {"records", kPidRecords, {0x10, 0x00}},
-        {"waypoint", kPidWptData, waypoint},
-        {"dle_stuffing", 0x10, stuffed},
-        {"full_size", kPidTrkData, full},
+        {"ack", kPidAck, {kPidProductData, 0}}, {"product_request", kPidProductRqst, {}},
+        {"records", kPidRecords, {0x10, 0x00}}, {"waypoint", kPidWptData, waypoint},
+        {"dle_stuffing", 0x10, stuffed},        {"full_size", kPidTrkData, full},
     };
     Bytes all = {0x03};
     for (const Frame& frame : frames) {
@@ -692,14 +666,12 @@ void serialSeeds()
 #endif
 
 #if WEGMATE_FUZZ_HAVE_USB_PACKET
-void appendUsbChunk(Bytes& stream, const Bytes& bytes)
-{
+void appendUsbChunk(Bytes& stream, const Bytes& bytes) {
     stream.push_back((uint8_t)bytes.size());
     stream.insert(stream.end(), bytes.begin(), bytes.end());
 }
 
-Bytes usbHeader(uint8_t type, uint16_t id, uint32_t size)
-{
+Bytes usbHeader(uint8_t type, uint16_t id, uint32_t size) {
     Bytes b(12, 0);
     b[0] = type;
     b[4] = (uint8_t)id;
@@ -710,8 +682,7 @@ Bytes usbHeader(uint8_t type, uint16_t id, uint32_t size)
 
 // Interrupt packets, a packet split over two interrupt reads, and bulk data
 // announced by "data available".
-void usbSeeds()
-{
+void usbSeeds() {
     uint8_t out[255];
     int wptSize = encodeWaypoint(sample(0), WaypointFormat::D110, out);
     Bytes waypoint = usbHeader(20, kPidWptData, (uint32_t)wptSize);
@@ -733,21 +704,20 @@ void usbSeeds()
     stream.clear();
     appendUsbChunk(stream, usbHeader(0, 2, 0));  // data available
     appendUsbChunk(stream, waypoint);
-    appendUsbChunk(stream, Bytes());              // end of the bulk data
+    appendUsbChunk(stream, Bytes());  // end of the bulk data
     appendUsbChunk(stream, usbHeader(20, kPidXferComplete, 2));
     seed("usb_packet", "bulk_waypoint", stream);
 
     stream.clear();
     appendUsbChunk(stream, usbHeader(20, kPidRecords, 300));  // too large
-    appendUsbChunk(stream, usbHeader(0, 6, 4));                // protocol layer, skipped
+    appendUsbChunk(stream, usbHeader(0, 6, 4));               // protocol layer, skipped
     seed("usb_packet", "oversize_and_protocol", stream);
 }
 #endif
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <fuzz directory>\n", argv[0]);
         return 2;

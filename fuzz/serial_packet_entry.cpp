@@ -21,21 +21,18 @@ uint8_t echo[600];
 size_t echoSize = 0;
 bool echoOverflow = false;
 
-uint32_t fakeClock()
-{
+uint32_t fakeClock() {
     fakeNow += 50;
     return fakeNow;
 }
 
-int readFromStream(uint8_t* byte)
-{
+int readFromStream(uint8_t* byte) {
     if (streamPos >= streamSize) return 0;
     *byte = streamData[streamPos++];
     return 1;
 }
 
-int writeToEcho(uint8_t byte)
-{
+int writeToEcho(uint8_t byte) {
     if (echoSize >= sizeof echo) {
         echoOverflow = true;
         return 1;
@@ -48,8 +45,7 @@ const LinkIo fuzzIo = {fakeClock, readFromStream, writeToEcho};
 
 }  // namespace
 
-int fuzzSerialPacket(const uint8_t* data, size_t size)
-{
+int fuzzSerialPacket(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     static const double timeouts[] = {0.0, 0.5, 1.0, 5.0};
     const double timeout = timeouts[data[0] & 3];

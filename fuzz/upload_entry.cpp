@@ -41,15 +41,13 @@ uint8_t reply[8];
 int replyPos = 8;
 std::string inputPath;
 
-uint32_t fakeClock()
-{
+uint32_t fakeClock() {
     fakeNow += 50;
     return fakeNow;
 }
 
 // Every read that finds no reply under way starts the next ACK or NAK frame.
-int replyByte(uint8_t* byte)
-{
+int replyByte(uint8_t* byte) {
     if (replyPos >= 8) {
         const bool nak = (nakPattern >> (replyCount++ % 8)) & 1;
         const uint8_t id = nak ? 21 : 6;
@@ -68,15 +66,13 @@ int writeNowhere(uint8_t) { return 1; }
 const LinkIo fuzzIo = {fakeClock, replyByte, writeNowhere};
 
 void box(const char*, const char*, BoxIcon) {}
-bool yesNo(const char*, const char*)
-{
+bool yesNo(const char*, const char*) {
     bool yes = answers & 1;
     answers >>= 1;
     return yes;
 }
 bool okCancel(const char*, const char*) { return false; }
-bool openFile(const char*, FileFilter, std::string& fileName)
-{
+bool openFile(const char*, FileFilter, std::string& fileName) {
     fileName = inputPath;
     return true;
 }
@@ -90,17 +86,18 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return true; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform fuzzPlatform = {box,    yesNo,   okCancel, openFile, saveFile, status,       nothing,     nothing,
+const Platform fuzzPlatform = {box,    yesNo,   okCancel, openFile, saveFile,     status,      nothing,   nothing,
                                cursor, nothing, pause,    initials, routeTrackId, trackSelect, deviceInfo};
 
 }  // namespace
 
-int fuzzUpload(const uint8_t* data, size_t size)
-{
+int fuzzUpload(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     const char* list = kProtocolLists[data[0] % kLists];
-    if (list) setProtocolSet(list);
-    else clearProtocolSet();
+    if (list)
+        setProtocolSet(list);
+    else
+        clearProtocolSet();
     const int transferKind = (data[1] & 1) ? 6 : 7;
     const int fileKind = 1 + ((data[1] >> 1) & 3) % 3;
     answers = data[1] >> 3;

@@ -24,8 +24,7 @@ uint32_t fakeNow = 0;
 // Every bulk read pauses 10 ms in the transport; a few per input are enough.
 constexpr int kMaxBulkReads = 2;
 
-uint32_t fakeClock()
-{
+uint32_t fakeClock() {
     fakeNow += 50;
     return fakeNow;
 }
@@ -34,8 +33,7 @@ int noSerialRead(uint8_t*) { return 0; }
 int noSerialWrite(uint8_t) { return 0; }
 const LinkIo fuzzIo = {fakeClock, noSerialRead, noSerialWrite};
 
-int chunk(uint8_t* buffer, int capacity)
-{
+int chunk(uint8_t* buffer, int capacity) {
     if (streamPos >= streamSize) return -1;
     size_t length = streamData[streamPos++];
     if (length > streamSize - streamPos) length = streamSize - streamPos;
@@ -49,8 +47,7 @@ int fakeOpen(void*) { return 1; }
 void fakeClose(void*) {}
 uint32_t fakePacketSize(void*) { return 64; }
 
-int fakeInterruptRead(void*, uint8_t* buffer, int capacity, unsigned)
-{
+int fakeInterruptRead(void*, uint8_t* buffer, int capacity, unsigned) {
     if (!sessionAnswered) {
         // Session started: protocol layer, id 6, 4 data bytes.
         sessionAnswered = true;
@@ -62,21 +59,19 @@ int fakeInterruptRead(void*, uint8_t* buffer, int capacity, unsigned)
     return chunk(buffer, capacity);
 }
 
-int fakeBulkRead(void*, uint8_t* buffer, int capacity, unsigned)
-{
+int fakeBulkRead(void*, uint8_t* buffer, int capacity, unsigned) {
     if (++bulkReads > kMaxBulkReads) return -1;
     return chunk(buffer, capacity);
 }
 
 int fakeBulkWrite(void*, const uint8_t*, int length) { return length; }
 
-const UsbDriver fuzzDriver = {fakeOpen, fakeClose, fakePacketSize, fakeInterruptRead,
-                              fakeBulkRead, fakeBulkWrite, nullptr, nullptr};
+const UsbDriver fuzzDriver = {fakeOpen,     fakeClose,     fakePacketSize, fakeInterruptRead,
+                              fakeBulkRead, fakeBulkWrite, nullptr,        nullptr};
 
 }  // namespace
 
-int fuzzUsbPacket(const uint8_t* data, size_t size)
-{
+int fuzzUsbPacket(const uint8_t* data, size_t size) {
     installLinkIo(&fuzzIo);
     installUsbDriver(&fuzzDriver);
     streamData = data;

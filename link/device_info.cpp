@@ -107,8 +107,7 @@ int queryDeviceInfo(int portNumber, int showDialog) {
     int n = 0;
     for (int i = 4; i < p.size && p.data[i] != 0; i++) name[n++] = (char)p.data[i];
     name[n] = 0;
-    snprintf(description, sizeof description, "%s\r\n(%d / %.2f)\r\n", name, (int)product,
-             version / 100.0);
+    snprintf(description, sizeof description, "%s\r\n(%d / %.2f)\r\n", name, (int)product, version / 100.0);
 
     if (serial && !sendAck(portNumber, kPidProductData)) {
         messageIf(showDialog, "Übertragungsfehler.");
@@ -125,8 +124,7 @@ int queryDeviceInfo(int portNumber, int showDialog) {
         // last one.
         const uint32_t start = linkIo().nowMs();
         while (p.id == kPidExtProductData) {
-            if ((uint32_t)(linkIo().nowMs() - start) > kExtProductLimitMs ||
-                !receiveOptional(p, portNumber, 1.0))
+            if ((uint32_t)(linkIo().nowMs() - start) > kExtProductLimitMs || !receiveOptional(p, portNumber, 1.0))
                 p.id = 0;
         }
         if (p.id == kPidProtocolArray) {
@@ -146,8 +144,7 @@ int queryDeviceInfo(int portNumber, int showDialog) {
     }
 
     if (showDialog)
-        platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät",
-                                    cp1252ToUtf8(description).c_str());
+        platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät", cp1252ToUtf8(description).c_str());
     else
         pauseMs(1000);
 

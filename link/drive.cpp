@@ -37,8 +37,7 @@ std::string chosenMountPoint;
 DriveDevice opened;
 
 // \040 and the other octal escapes of the mount table.
-std::string unescapeMountField(std::string_view field)
-{
+std::string unescapeMountField(std::string_view field) {
     std::string out;
     for (size_t i = 0; i < field.size(); i++) {
         if (field[i] == '\\' && i + 3 < field.size() + 0 && field[i + 1] >= '0' && field[i + 1] <= '3' &&
@@ -63,8 +62,7 @@ struct XmlReader {
     size_t typeFirst = 0;  // its first entry
 };
 
-void stop(XmlReader& reader, const char* format)
-{
+void stop(XmlReader& reader, const char* format) {
     if (!reader.error.empty()) return;
     char message[256];
     std::snprintf(message, sizeof message, format, (unsigned long)XML_GetCurrentLineNumber(reader.parser));
@@ -72,8 +70,7 @@ void stop(XmlReader& reader, const char* format)
     XML_StopParser(reader.parser, XML_FALSE);
 }
 
-std::string trimmed(const std::string& text)
-{
+std::string trimmed(const std::string& text) {
     const char* blanks = " \t\r\n";
     const size_t begin = text.find_first_not_of(blanks);
     if (begin == std::string::npos) return "";
@@ -81,8 +78,7 @@ std::string trimmed(const std::string& text)
 }
 
 // The open elements, below Device, end with these names.
-bool at(const XmlReader& reader, std::initializer_list<const char*> names)
-{
+bool at(const XmlReader& reader, std::initializer_list<const char*> names) {
     if (reader.path.size() != names.size() + 1) return false;
     size_t i = 1;
     for (const char* name : names)
@@ -90,8 +86,7 @@ bool at(const XmlReader& reader, std::initializer_list<const char*> names)
     return true;
 }
 
-void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**)
-{
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     XmlReader& reader = *static_cast<XmlReader*>(data);
     std::string_view full(name);
     std::string_view space, local = full;
@@ -122,22 +117,25 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**)
     }
 }
 
-void XMLCALL onEnd(void* data, const XML_Char*)
-{
+void XMLCALL onEnd(void* data, const XML_Char*) {
     XmlReader& reader = *static_cast<XmlReader*>(data);
     if (reader.path.empty()) return;
     DriveDevice& device = *reader.device;
     const std::string value = trimmed(reader.text);
     DriveDataType* type = device.dataTypes.empty() ? nullptr : &device.dataTypes.back();
-    if (at(reader, {"Model", "Description"})) device.description = value;
-    else if (at(reader, {"Model", "PartNumber"})) device.partNumber = value;
-    else if (at(reader, {"Model", "SoftwareVersion"})) device.softwareVersion = value;
-    else if (at(reader, {"Id"})) device.id = value;
+    if (at(reader, {"Model", "Description"}))
+        device.description = value;
+    else if (at(reader, {"Model", "PartNumber"}))
+        device.partNumber = value;
+    else if (at(reader, {"Model", "SoftwareVersion"}))
+        device.softwareVersion = value;
+    else if (at(reader, {"Id"}))
+        device.id = value;
     else if (at(reader, {"MassStorageMode", "DataType", "Name"})) {
         reader.typeName = value;
         for (size_t i = reader.typeFirst; i < device.dataTypes.size(); i++) device.dataTypes[i].name = value;
-    }
-    else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "Path"})) type->path = value;
+    } else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "Path"}))
+        type->path = value;
     else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "BaseName"}))
         type->baseName = value;
     else if (type && at(reader, {"MassStorageMode", "DataType", "File", "Location", "FileExtension"}))
@@ -152,29 +150,25 @@ void XMLCALL onEnd(void* data, const XML_Char*)
     reader.text.clear();
 }
 
-void XMLCALL onText(void* data, const XML_Char* text, int length)
-{
+void XMLCALL onText(void* data, const XML_Char* text, int length) {
     XmlReader& reader = *static_cast<XmlReader*>(data);
     if (reader.text.size() < 4096) reader.text.append(text, (size_t)length);
 }
 
 // As for GPX: a file that declares entities is refused, nothing is expanded.
 void XMLCALL onEntityDeclaration(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                                 const XML_Char*, const XML_Char*, const XML_Char*)
-{
+                                 const XML_Char*, const XML_Char*, const XML_Char*) {
     stop(*static_cast<XmlReader*>(data), kMsgEntities);
 }
 
-bool isDirectory(const std::string& path)
-{
+bool isDirectory(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // A relative path such as "Garmin/GPX/Current" resolved component by
 // component without regard to case; "" when a part is missing.
-std::string resolveNoCase(const std::string& root, const std::string& relative)
-{
+std::string resolveNoCase(const std::string& root, const std::string& relative) {
     std::string path = root;
     size_t start = 0;
     while (start <= relative.size()) {
@@ -191,8 +185,7 @@ std::string resolveNoCase(const std::string& root, const std::string& relative)
     return path;
 }
 
-std::string cleanRelative(std::string path)
-{
+std::string cleanRelative(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
     while (!path.empty() && path.front() == '/') path.erase(0, 1);
     while (!path.empty() && path.back() == '/') path.pop_back();
@@ -201,13 +194,11 @@ std::string cleanRelative(std::string path)
 
 // Kernel and network file systems are not looked into: they hold no
 // receiver, and a look into an automount or a dead server can hang.
-bool mayHoldReceiver(const std::string& type)
-{
-    static const char* const kSkipped[] = {"proc",      "sysfs",   "devtmpfs",  "devpts",      "cgroup",
-                                           "cgroup2",   "securityfs", "pstore", "bpf",         "tracefs",
-                                           "debugfs",   "configfs", "fusectl",  "mqueue",      "hugetlbfs",
-                                           "autofs",    "binfmt_misc", "rpc_pipefs", "nsfs",   "efivarfs",
-                                           "nfs",       "nfs4",    "cifs",      "smb3",        "fuse.sshfs"};
+bool mayHoldReceiver(const std::string& type) {
+    static const char* const kSkipped[] = {
+        "proc",    "sysfs",    "devtmpfs", "devpts",  "cgroup", "cgroup2",   "securityfs", "pstore",      "bpf",
+        "tracefs", "debugfs",  "configfs", "fusectl", "mqueue", "hugetlbfs", "autofs",     "binfmt_misc", "rpc_pipefs",
+        "nsfs",    "efivarfs", "nfs",      "nfs4",    "cifs",   "smb3",      "fuse.sshfs"};
     for (const char* skipped : kSkipped)
         if (type == skipped) return false;
     return true;
@@ -217,8 +208,7 @@ bool isGpsData(const DriveDataType& type) { return strcasecmp(type.name.c_str(),
 
 }  // namespace
 
-std::vector<MountEntry> readMountTable(const std::string& path)
-{
+std::vector<MountEntry> readMountTable(const std::string& path) {
     std::vector<MountEntry> entries;
     FILE* file = std::fopen(path.empty() ? "/proc/self/mounts" : path.c_str(), "r");
     if (!file) return entries;
@@ -245,8 +235,7 @@ std::vector<MountEntry> readMountTable(const std::string& path)
 
 void setMountTablePath(const std::string& path) { mountTablePath = path; }
 
-std::string findEntryNoCase(const std::string& dir, const std::string& name)
-{
+std::string findEntryNoCase(const std::string& dir, const std::string& name) {
     const std::string exact = dir + "/" + name;
     struct stat st;
     if (lstat(exact.c_str(), &st) == 0) return exact;
@@ -263,8 +252,7 @@ std::string findEntryNoCase(const std::string& dir, const std::string& name)
     return found;
 }
 
-std::string readGarminDevice(const std::string& root, DriveDevice& device)
-{
+std::string readGarminDevice(const std::string& root, DriveDevice& device) {
     device = DriveDevice();
     device.mountPoint = root;
     device.xmlPath = resolveNoCase(root, "Garmin/GarminDevice.xml");
@@ -297,8 +285,7 @@ std::string readGarminDevice(const std::string& root, DriveDevice& device)
     return reader.error;
 }
 
-std::vector<DriveDevice> findGarminDrives()
-{
+std::vector<DriveDevice> findGarminDrives() {
     std::vector<DriveDevice> drives;
     std::set<std::string> seen;
     for (const MountEntry& entry : readMountTable(mountTablePath)) {
@@ -315,8 +302,7 @@ std::vector<DriveDevice> findGarminDrives()
 void setDriveMountPoint(const std::string& path) { chosenMountPoint = path; }
 const std::string& driveMountPoint() { return chosenMountPoint; }
 
-int openDrive()
-{
+int openDrive() {
     opened = DriveDevice();
     if (!chosenMountPoint.empty()) {
         const std::string error = readGarminDevice(chosenMountPoint, opened);
@@ -347,8 +333,7 @@ int openDrive()
 
 const DriveDevice& openedDrive() { return opened; }
 
-std::vector<std::string> driveOutputLocations(const DriveDevice& device)
-{
+std::vector<std::string> driveOutputLocations(const DriveDevice& device) {
     std::vector<std::string> locations;
     auto add = [&](const std::string& path) {
         if (std::find(locations.begin(), locations.end(), path) == locations.end()) locations.push_back(path);
@@ -365,8 +350,7 @@ std::vector<std::string> driveOutputLocations(const DriveDevice& device)
     return locations;
 }
 
-std::string driveInputLocation(const DriveDevice& device)
-{
+std::string driveInputLocation(const DriveDevice& device) {
     for (DriveDirection wanted : {DriveDirection::InputToUnit, DriveDirection::InputOutput})
         for (const DriveDataType& type : device.dataTypes)
             if (isGpsData(type) && type.direction == wanted)
@@ -374,8 +358,7 @@ std::string driveInputLocation(const DriveDevice& device)
     return "Garmin/GPX";
 }
 
-std::string driveDescriptionText(const DriveDevice& device)
-{
+std::string driveDescriptionText(const DriveDevice& device) {
     std::string text = "Garmin-Laufwerk: " + device.mountPoint + "\r\n";
     text += "Modell: " + device.description + "\r\n";
     text += "Teilenummer: " + device.partNumber + "\r\n";
@@ -396,13 +379,11 @@ std::string driveDescriptionText(const DriveDevice& device)
     return text;
 }
 
-std::string drivePortLabel(const DriveDevice& device)
-{
+std::string drivePortLabel(const DriveDevice& device) {
     return "Garmin-Laufwerk (" + (device.description.empty() ? device.mountPoint : device.description) + ")";
 }
 
 // Exposed for the transfers: resolving a relative location on the drive.
-std::string resolveDrivePath(const std::string& root, const std::string& relative)
-{
+std::string resolveDrivePath(const std::string& root, const std::string& relative) {
     return resolveNoCase(root, relative);
 }

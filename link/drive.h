@@ -21,13 +21,13 @@ struct DriveDataType {
 
 struct DriveDevice {
     std::string mountPoint;
-    std::string xmlPath;         // the GarminDevice.xml found
-    std::string description;     // Model/Description
-    std::string partNumber;      // Model/PartNumber
-    std::string softwareVersion; // Model/SoftwareVersion
-    std::string id;              // Id
+    std::string xmlPath;          // the GarminDevice.xml found
+    std::string description;      // Model/Description
+    std::string partNumber;       // Model/PartNumber
+    std::string softwareVersion;  // Model/SoftwareVersion
+    std::string id;               // Id
     std::vector<DriveDataType> dataTypes;
-    bool readOnly = false;       // mounted read-only
+    bool readOnly = false;  // mounted read-only
 };
 
 // Mount points of a mount table in the /proc/self/mounts form (octal

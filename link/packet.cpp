@@ -22,9 +22,7 @@ constexpr float kStuffLimitSeconds = 1.0f;
 // stream of nothing else ends the wait after this long.
 constexpr uint32_t kUsbSkipLimitMs = 10000;
 
-float secondsSince(uint32_t startMs) {
-    return (float)(uint32_t)(linkIo().nowMs() - startMs) / 1000.0f;
-}
+float secondsSince(uint32_t startMs) { return (float)(uint32_t)(linkIo().nowMs() - startMs) / 1000.0f; }
 
 // Writes one byte, repeating failed writes until the packet's time is up.
 int writeByte(uint8_t byte, uint32_t startMs, int reportErrors, const char* message) {
@@ -47,8 +45,7 @@ void showReceiveError(const char* text) {
 
 // Reads one byte, repeating empty reads until limitSeconds since the start
 // of the call have passed.
-int readByte(uint8_t& byte, uint32_t startMs, float limitSeconds, int reportErrors,
-             const char* message) {
+int readByte(uint8_t& byte, uint32_t startMs, float limitSeconds, int reportErrors, const char* message) {
     for (;;) {
         if (linkIo().serialReadByte(&byte) == 1) return 1;
         if (secondsSince(startMs) > limitSeconds) {

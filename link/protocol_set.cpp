@@ -11,9 +11,7 @@ char* currentSet = nullptr;
 
 const char* protocolSet() { return currentSet; }
 
-bool protocolSetContains(const char* name) {
-    return currentSet && name && strstr(currentSet, name) != nullptr;
-}
+bool protocolSetContains(const char* name) { return currentSet && name && strstr(currentSet, name) != nullptr; }
 
 void setProtocolSet(const char* text) {
     char* copy = nullptr;

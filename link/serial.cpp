@@ -44,8 +44,7 @@ std::string comName(int portNumber) { return "COM" + std::to_string(portNumber);
 
 void sleepMs(int ms) {
     struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
 }  // namespace
@@ -58,9 +57,7 @@ uint32_t monotonicMs() {
     return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
 }
 
-void installSerialModemControl(SerialModemControl control) {
-    modemControl = control ? control : realModemControl;
-}
+void installSerialModemControl(SerialModemControl control) { modemControl = control ? control : realModemControl; }
 
 void installLinkIo(const LinkIo* io) { installedIo = io ? io : &realIo; }
 
@@ -99,9 +96,12 @@ int parseSerialSettings(const char* text, SerialSettings& out) {
             if (*end || d < 5 || d > 8) return 0;
             s.dataBits = (int)d;
         } else if (strcmp(key, "stop") == 0) {
-            if (strcmp(value, "1") == 0) s.stopBits = 1;
-            else if (strcmp(value, "2") == 0) s.stopBits = 2;
-            else return 0;
+            if (strcmp(value, "1") == 0)
+                s.stopBits = 1;
+            else if (strcmp(value, "2") == 0)
+                s.stopBits = 2;
+            else
+                return 0;
         } else {
             return 0;
         }
@@ -117,15 +117,15 @@ int parseSerialSettings(const char* text, SerialSettings& out) {
 int serialSettingsToTermios(const SerialSettings& s, struct termios& tio) {
     speed_t speed;
     switch (s.baud) {
-        case 1200: speed = B1200; break;
-        case 2400: speed = B2400; break;
-        case 4800: speed = B4800; break;
-        case 9600: speed = B9600; break;
-        case 19200: speed = B19200; break;
-        case 38400: speed = B38400; break;
-        case 57600: speed = B57600; break;
-        case 115200: speed = B115200; break;
-        default: return 0;
+    case 1200: speed = B1200; break;
+    case 2400: speed = B2400; break;
+    case 4800: speed = B4800; break;
+    case 9600: speed = B9600; break;
+    case 19200: speed = B19200; break;
+    case 38400: speed = B38400; break;
+    case 57600: speed = B57600; break;
+    case 115200: speed = B115200; break;
+    default: return 0;
     }
     memset(&tio, 0, sizeof tio);
     // Raw bytes: no input or output processing, no echo, no signals, no
@@ -135,10 +135,10 @@ int serialSettingsToTermios(const SerialSettings& s, struct termios& tio) {
     tio.c_lflag = 0;
     tio.c_cflag = CREAD | CLOCAL;
     switch (s.dataBits) {
-        case 5: tio.c_cflag |= CS5; break;
-        case 6: tio.c_cflag |= CS6; break;
-        case 7: tio.c_cflag |= CS7; break;
-        default: tio.c_cflag |= CS8; break;
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    default: tio.c_cflag |= CS8; break;
     }
     if (s.parity == 'E') tio.c_cflag |= PARENB;
     if (s.parity == 'O') tio.c_cflag |= PARENB | PARODD;
@@ -158,8 +158,7 @@ void setSerialDeviceOverride(int portNumber, const std::string& path) {
 }
 
 std::string serialDevicePath(int portNumber) {
-    if (portNumber >= 1 && portNumber <= kSerialPorts && !overrides[portNumber].empty())
-        return overrides[portNumber];
+    if (portNumber >= 1 && portNumber <= kSerialPorts && !overrides[portNumber].empty()) return overrides[portNumber];
     char name[32];
     snprintf(name, sizeof name, "/com%d", portNumber);
     std::string link = configDirectory() + name;

@@ -6,7 +6,7 @@ struct termios;
 
 struct SerialSettings {
     int baud;
-    char parity;   // 'N', 'E', 'O'
+    char parity;  // 'N', 'E', 'O'
     int dataBits;
     int stopBits;
 };

@@ -22,8 +22,7 @@ void traceLinkOpen(const char* link, const char* detail);
 void traceLinkClose(const char* link);
 void traceLinkEvent(const char* link, const char* text);
 // An application packet on the serial line ('>' sent, '<' received).
-void traceSerialPacket(int portNumber, char direction, uint8_t id, uint8_t size, const uint8_t* data,
-                       const char* note);
+void traceSerialPacket(int portNumber, char direction, uint8_t id, uint8_t size, const uint8_t* data, const char* note);
 // Bytes of a serial frame that was not accepted.
 void traceSerialBytes(int portNumber, const uint8_t* bytes, int count, const char* note);
 // A USB packet (header and data) as written or read.

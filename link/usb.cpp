@@ -143,8 +143,7 @@ int readInterrupt(UsbPacket& packet, uint32_t startMs, unsigned waitMs) {
         // zero-length chunk that may follow a packet of a multiple of 64
         // bytes is left for the next read.
         if (n != kUsbInterruptChunk) break;
-        if (!truncated && filled >= kUsbHeaderSize && filled >= kUsbHeaderSize + (int)sizeField(packet.bytes))
-            break;
+        if (!truncated && filled >= kUsbHeaderSize && filled >= kUsbHeaderSize + (int)sizeField(packet.bytes)) break;
     }
     if (truncated) put32(packet.bytes + 8, 256);
     return 1;
@@ -154,9 +153,7 @@ int readInterrupt(UsbPacket& packet, uint32_t startMs, unsigned waitMs) {
 
 uint8_t usbPacketType(const UsbPacket& packet) { return packet.bytes[0]; }
 
-uint16_t usbPacketId(const UsbPacket& packet) {
-    return (uint16_t)(packet.bytes[4] | (packet.bytes[5] << 8));
-}
+uint16_t usbPacketId(const UsbPacket& packet) { return (uint16_t)(packet.bytes[4] | (packet.bytes[5] << 8)); }
 
 uint32_t usbPacketDataSize(const UsbPacket& packet) {
     const uint8_t* p = packet.bytes + 8;
@@ -221,8 +218,7 @@ int usbStartSession() {
         for (;;) {
             uint32_t spent = (uint32_t)(linkIo().nowMs() - start);
             if (spent >= kSessionAttemptMs || !usbReadPacket(packet, kSessionAttemptMs - spent)) break;
-            if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidSessionStarted)
-                return 1;
+            if (usbPacketType(packet) == kUsbProtocolLayer && usbPacketId(packet) == kUsbPidSessionStarted) return 1;
         }
         // A receiver that is gone gets no more start-session packets.
         if (!deviceOpen || deviceGone) break;

@@ -113,8 +113,7 @@ unsigned bounded(unsigned timeoutMs) { return timeoutMs == 0 ? 1 : timeoutMs; }
 int interruptRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs) {
     if (!state.handle) return -1;
     int got = 0;
-    int r = libusb_interrupt_transfer(state.handle, state.interruptIn, buffer, capacity, &got,
-                                      bounded(timeoutMs));
+    int r = libusb_interrupt_transfer(state.handle, state.interruptIn, buffer, capacity, &got, bounded(timeoutMs));
     return libusbTransferResult(r, got);
 }
 

@@ -38,8 +38,8 @@ void filterWith(char* text, bool keepColon) {
     for (const char* in = text; *in; ++in) {
         char c = *in;
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' ||
-            c == '_' || c == '+' || (keepColon && c == ':')) {
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_' || c == '+' ||
+            (keepColon && c == ':')) {
             *out++ = c;
         }
     }
@@ -75,8 +75,7 @@ bool hasSignificantChar(const char* text) {
     const int i = firstNonBlank(text);
     if (i < 0) return false;
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '_' || c >= 0x80;
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c >= 0x80;
 }
 
 void advanceNameInitials(char& first, char& second) {

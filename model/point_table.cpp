@@ -12,8 +12,7 @@ void PointTable::reset() { count = 0; }
 
 bool isValidPosition(const PointRecord& record) {
     // Written so that NaN fails every comparison and so the test.
-    return record.Latitude >= -90.0 && record.Latitude <= 90.0 &&
-           record.Longitude > -200.0 && record.Longitude < 200.0;
+    return record.Latitude >= -90.0 && record.Latitude <= 90.0 && record.Longitude > -200.0 && record.Longitude < 200.0;
 }
 
 LinePointResult countLinePoints(int objectKind) {
@@ -69,8 +68,7 @@ void copyName(char (&field)[kNameSize], const char* src) {
 namespace {
 
 inline bool keyLess(const PointRecord& a, const PointRecord& b) {
-    if (a.NumberOfRouteOrTrack != b.NumberOfRouteOrTrack)
-        return a.NumberOfRouteOrTrack < b.NumberOfRouteOrTrack;
+    if (a.NumberOfRouteOrTrack != b.NumberOfRouteOrTrack) return a.NumberOfRouteOrTrack < b.NumberOfRouteOrTrack;
     return a.NumberOfPoint < b.NumberOfPoint;
 }
 
@@ -78,10 +76,10 @@ inline bool keyEqual(const PointRecord& a, const PointRecord& b) {
     return a.NumberOfRouteOrTrack == b.NumberOfRouteOrTrack && a.NumberOfPoint == b.NumberOfPoint;
 }
 
-int sortOrder[kMaxPoints];     // places in ascending (key, place) order
-int resultOrder[kMaxPoints];   // resultOrder[k]: original place of the record that ends at k
-int fenwick[kMaxPoints + 1];   // counts of smaller-key records by place
-int ring[kMaxPoints];          // the group order Q as a ring buffer
+int sortOrder[kMaxPoints];    // places in ascending (key, place) order
+int resultOrder[kMaxPoints];  // resultOrder[k]: original place of the record that ends at k
+int fenwick[kMaxPoints + 1];  // counts of smaller-key records by place
+int ring[kMaxPoints];         // the group order Q as a ring buffer
 bool moved[kMaxPoints];
 
 void fenwickAdd(int place, int n) {

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 constexpr int kMaxPoints = 20000;
-constexpr int kNameSize = 51;        // 50 characters and the NUL
-constexpr float kNoAltitude = 1e25f; // bits 0x69045951
+constexpr int kNameSize = 51;         // 50 characters and the NUL
+constexpr float kNoAltitude = 1e25f;  // bits 0x69045951
 
 enum ObjectKind { LineObjects = 1, PointObjects = 2 };
 enum FileKind { MapInfoMif = 1, OvlAscii = 2, OvlBinary = 3, Gpx = 4 };
@@ -25,7 +25,7 @@ struct PointRecord {
     uint16_t Symbol;
     uint8_t Display1;
     uint8_t Display2;
-    uint8_t HasSymbol;       // 0 or 1
+    uint8_t HasSymbol;  // 0 or 1
 };
 
 struct PointTable {

@@ -145,15 +145,14 @@ int runRouteTrackNameDialog(char* buffer) {
     const bool numberMode = buffer[0] == '0';
     const RouteTrackIdDialog dialog{
         " Wegmate -- Routen-/Track-ID",
-        numberMode
-            ? "Sofern Ihr GPS-Gerät mehrere Routen/Tracks speichern kann, können Sie hier eine Nummer "
-              "eingeben, unter der eine einzelne Route bzw. ein einzelner Track mit allen Daten der "
-              "Eingabedatei im Gerät gespeichert werden soll. So kann gegebenenfalls das Überschreiben "
-              "vorhandener Routen- oder Track-Daten vermieden werden."
-            : "Sofern Ihr GPS-Gerät mehrere Routen/Tracks speichern kann, können Sie hier einen Namen "
-              "eingeben, unter der eine einzelne Route bzw. ein einzelner Track mit allen Daten der "
-              "Eingabedatei im Gerät gespeichert werden soll. So kann gegebenenfalls das Überschreiben "
-              "vorhandener Routen- oder Track-Daten vermieden werden.",
+        numberMode ? "Sofern Ihr GPS-Gerät mehrere Routen/Tracks speichern kann, können Sie hier eine Nummer "
+                     "eingeben, unter der eine einzelne Route bzw. ein einzelner Track mit allen Daten der "
+                     "Eingabedatei im Gerät gespeichert werden soll. So kann gegebenenfalls das Überschreiben "
+                     "vorhandener Routen- oder Track-Daten vermieden werden."
+                   : "Sofern Ihr GPS-Gerät mehrere Routen/Tracks speichern kann, können Sie hier einen Namen "
+                     "eingeben, unter der eine einzelne Route bzw. ein einzelner Track mit allen Daten der "
+                     "Eingabedatei im Gerät gespeichert werden soll. So kann gegebenenfalls das Überschreiben "
+                     "vorhandener Routen- oder Track-Daten vermieden werden.",
         numberMode ? 3 : 50,
         numberMode,
         numberMode ? checkRouteTrackNumber : nullptr,

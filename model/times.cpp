@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-int isLeapYear(int year) {
-    return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 1 : 0;
-}
+int isLeapYear(int year) { return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 1 : 0; }
 
 void formatTime(int32_t seconds, char* text) {
     const uint32_t value = static_cast<uint32_t>(seconds);
@@ -18,8 +16,7 @@ void formatTime(int32_t seconds, char* text) {
     char buffer[64];
     if (value < 86400u) {
         // A time on the epoch day itself.
-        snprintf(buffer, sizeof buffer, "1989-12-31 %02u:%02u:%02u", value / 3600u, (value % 3600u) / 60u,
-                 value % 60u);
+        snprintf(buffer, sizeof buffer, "1989-12-31 %02u:%02u:%02u", value / 3600u, (value % 3600u) / 60u, value % 60u);
         memcpy(text, buffer, 19);
         text[19] = '\0';
         return;
@@ -47,8 +44,7 @@ void formatTime(int32_t seconds, char* text) {
     const int hour = static_cast<int>(rest / 3600u);
     const int minute = static_cast<int>((rest % 3600u) / 60u);
     const int second = static_cast<int>(rest % 60u);
-    snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute,
-             second);
+    snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
     memcpy(text, buffer, 19);
     text[19] = '\0';
 }
@@ -61,20 +57,20 @@ int32_t parseTime(const char* text) {
     int64_t days = day - 1;
     for (int m = 1; m < month; ++m) {
         switch (m) {
-        case 1: case 3: case 5: case 7: case 8: case 10: case 12:
-            days += 31;
-            break;
-        case 2:
-            days += 28 + isLeapYear(year);
-            break;
-        default:
-            days += 30;
-            break;
+        case 1:
+        case 3:
+        case 5:
+        case 7:
+        case 8:
+        case 10:
+        case 12: days += 31; break;
+        case 2: days += 28 + isLeapYear(year); break;
+        default: days += 30; break;
         }
     }
     for (int y = 1990; y < year; ++y) days += 365 + isLeapYear(y);
     days += 1;  // 1989-12-31
-    const int64_t result = days * 86400 + static_cast<int64_t>(hour) * 3600 +
-                           static_cast<int64_t>(minute) * 60 + second;
+    const int64_t result =
+        days * 86400 + static_cast<int64_t>(hour) * 3600 + static_cast<int64_t>(minute) * 60 + second;
     return static_cast<int32_t>(static_cast<uint32_t>(result));
 }

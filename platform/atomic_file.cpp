@@ -9,17 +9,12 @@
 
 namespace {
 
-int closeChecked(AtomicFile& target)
-{
-    if (!target.file)
-        return 0;
+int closeChecked(AtomicFile& target) {
+    if (!target.file) return 0;
     int ok = !target.failed;
-    if (fflush(target.file) != 0)
-        ok = 0;
-    if (ok && fsync(fileno(target.file)) != 0)
-        ok = 0;
-    if (fclose(target.file) != 0)
-        ok = 0;
+    if (fflush(target.file) != 0) ok = 0;
+    if (ok && fsync(fileno(target.file)) != 0) ok = 0;
+    if (fclose(target.file) != 0) ok = 0;
     target.file = nullptr;
     return ok;
 }
@@ -27,20 +22,16 @@ int closeChecked(AtomicFile& target)
 // The file a name leads to: a symbolic link is followed (also one whose
 // target does not exist yet), so that the rename replaces the file and
 // keeps the link. Empty after too many links.
-std::string followLinks(std::string path)
-{
+std::string followLinks(std::string path) {
     for (int depth = 0; depth < 40; depth++) {
         struct stat info;
-        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return path;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
         std::vector<char> buffer((size_t)info.st_size + 256);
         const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size() - 1);
-        if (length <= 0)
-            return {};
+        if (length <= 0) return {};
         std::string next(buffer.data(), (size_t)length);
         const size_t slash = path.find_last_of('/');
-        if (next[0] != '/' && slash != std::string::npos)
-            next = path.substr(0, slash + 1) + next;
+        if (next[0] != '/' && slash != std::string::npos) next = path.substr(0, slash + 1) + next;
         path = next;
     }
     return {};
@@ -48,14 +39,11 @@ std::string followLinks(std::string path)
 
 }  // namespace
 
-int atomicOpen(AtomicFile& target, const char* path)
-{
+int atomicOpen(AtomicFile& target, const char* path) {
     target = AtomicFile{};
-    if (!path || !*path)
-        return 0;
+    if (!path || !*path) return 0;
     target.path = followLinks(path);
-    if (target.path.empty())
-        return 0;
+    if (target.path.empty()) return 0;
     // A device, a FIFO or a socket of that name is never replaced by a file.
     struct stat kind;
     if (stat(target.path.c_str(), &kind) == 0 &&
@@ -65,8 +53,7 @@ int atomicOpen(AtomicFile& target, const char* path)
     std::string pattern = target.path + ".XXXXXX";
     std::string buffer = pattern;
     int fd = mkstemp(buffer.data());
-    if (fd < 0)
-        return 0;
+    if (fd < 0) return 0;
     // mkstemp creates 0600: keep the mode of the file being replaced, or
     // give a new file the usual mode.
     struct stat existing;
@@ -87,10 +74,8 @@ int atomicOpen(AtomicFile& target, const char* path)
     return 1;
 }
 
-int atomicWrite(AtomicFile& target, const void* data, size_t size)
-{
-    if (!target.file || target.failed)
-        return 0;
+int atomicWrite(AtomicFile& target, const void* data, size_t size) {
+    if (!target.file || target.failed) return 0;
     if (size && fwrite(data, 1, size, target.file) != size) {
         target.failed = true;
         return 0;
@@ -98,19 +83,14 @@ int atomicWrite(AtomicFile& target, const void* data, size_t size)
     return 1;
 }
 
-int atomicPuts(AtomicFile& target, const char* text)
-{
-    return atomicWrite(target, text, strlen(text));
-}
+int atomicPuts(AtomicFile& target, const char* text) { return atomicWrite(target, text, strlen(text)); }
 
-int atomicCommit(AtomicFile& target)
-{
+int atomicCommit(AtomicFile& target) {
     AtomicFile* one[] = {&target};
     return atomicCommitAll(one, 1);
 }
 
-void atomicAbort(AtomicFile& target)
-{
+void atomicAbort(AtomicFile& target) {
     if (target.file) {
         fclose(target.file);
         target.file = nullptr;
@@ -121,12 +101,10 @@ void atomicAbort(AtomicFile& target)
     }
 }
 
-int atomicCommitAll(AtomicFile* const* targets, int count)
-{
+int atomicCommitAll(AtomicFile* const* targets, int count) {
     int ok = 1;
     for (int i = 0; i < count; i++)
-        if (!closeChecked(*targets[i]))
-            ok = 0;
+        if (!closeChecked(*targets[i])) ok = 0;
     // Keep a hard link to every file being replaced, so that a rename that
     // fails half-way through a set can put the earlier ones back.
     // (File systems without hard links simply get no way back.)
@@ -148,19 +126,16 @@ int atomicCommitAll(AtomicFile* const* targets, int count)
     if (!ok) {
         // renamed is the count of files already in place (plus the failed one).
         for (int i = 0; i < renamed && i < count; i++) {
-            if (!targets[i]->tempPath.empty())
-                continue;  // this one was not replaced
+            if (!targets[i]->tempPath.empty()) continue;  // this one was not replaced
             if (!backups[i].empty())
                 rename(backups[i].c_str(), targets[i]->path.c_str());
             else if (!existed[i])
                 unlink(targets[i]->path.c_str());
             backups[i].clear();
         }
-        for (int i = 0; i < count; i++)
-            atomicAbort(*targets[i]);
+        for (int i = 0; i < count; i++) atomicAbort(*targets[i]);
     }
     for (const std::string& backup : backups)
-        if (!backup.empty())
-            unlink(backup.c_str());
+        if (!backup.empty()) unlink(backup.c_str());
     return ok;
 }

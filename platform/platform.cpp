@@ -19,19 +19,16 @@ bool silentTrackSelect(const TrackSelectDialog&, int&) { return false; }
 void silentDeviceInfo(const char*, const char*) {}
 
 const Platform silentPlatform = {
-    silentMessageBox, silentNo, silentNo, silentOpen, silentSave,
-    silentText, silentNothing, silentNothing, silentCursor, silentNothing,
-    silentPause, silentInitials, silentRouteTrackId, silentTrackSelect,
-    silentDeviceInfo,
+    silentMessageBox, silentNo,       silentNo,           silentOpen,        silentSave,
+    silentText,       silentNothing,  silentNothing,      silentCursor,      silentNothing,
+    silentPause,      silentInitials, silentRouteTrackId, silentTrackSelect, silentDeviceInfo,
 };
 
 const Platform* installed = &silentPlatform;
 
 }  // namespace
 
-void installPlatform(const Platform* table) {
-    installed = table ? table : &silentPlatform;
-}
+void installPlatform(const Platform* table) { installed = table ? table : &silentPlatform; }
 
 const Platform& platform() { return *installed; }
 

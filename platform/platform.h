@@ -32,11 +32,11 @@ using EntryCheck = const char* (*)(const std::string& entry);
 
 // GETINITIALSDLG: two initial characters of automatic point names. No cancel.
 struct InitialsDialog {
-    const char* title;                 // " Wegmate -- Wegpunktbezeichnungen"
+    const char* title;                      // " Wegmate -- Wegpunktbezeichnungen"
     const std::vector<const char*>* lines;  // the eight explanatory lines
-    const char* label;                 // "Anfangszeichen automatischer Punktnamen "
-    int maxLength;                     // 2
-    EntryCheck check;                  // the input check of the core
+    const char* label;                      // "Anfangszeichen automatischer Punktnamen "
+    int maxLength;                          // 2
+    EntryCheck check;                       // the input check of the core
 };
 
 // ROUTETRACKNAMEDLG: one route/track number or name for a whole file.
@@ -50,11 +50,11 @@ struct RouteTrackIdDialog {
 
 // TRACKSELDLG: choice of one track log.
 struct TrackSelectDialog {
-    const char* title;              // " Wegmate -- Auswahl Track-Aufzeichnung"
-    const char* prompt;             // "Wählen Sie die zu übertrag. Track-Aufzeichnung:"
-    const char* noSelectionText;    // "FEHLER: Sie haben keine Track-Aufzeichnung ausgewählt!"
-    const char* noSelectionTitle;   // "Wegmate -- Auswahl Track-Aufzeichnung"
-    std::vector<std::string> names; // UTF-8 list entries, in order
+    const char* title;               // " Wegmate -- Auswahl Track-Aufzeichnung"
+    const char* prompt;              // "Wählen Sie die zu übertrag. Track-Aufzeichnung:"
+    const char* noSelectionText;     // "FEHLER: Sie haben keine Track-Aufzeichnung ausgewählt!"
+    const char* noSelectionTitle;    // "Wegmate -- Auswahl Track-Aufzeichnung"
+    std::vector<std::string> names;  // UTF-8 list entries, in order
 };
 
 struct Platform {
@@ -70,8 +70,7 @@ struct Platform {
     // Open: the file must exist. Save: asks before overwriting; the default
     // extension ("mif", "ovl") is added when the name has none.
     bool (*chooseFileToOpen)(const char* title, FileFilter filter, std::string& fileName);
-    bool (*chooseFileToSave)(const char* title, FileFilter filter,
-                             const char* defaultExtension, std::string& fileName);
+    bool (*chooseFileToSave)(const char* title, FileFilter filter, const char* defaultExtension, std::string& fileName);
 
     // The main window's status line.
     void (*setStatusLine)(const char* text);

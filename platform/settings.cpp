@@ -21,8 +21,7 @@ const char kFileName[] = "Wegmate.par";
 
 int32_t readLittleEndian(const unsigned char* bytes) {
     const uint32_t value = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                           (static_cast<uint32_t>(bytes[2]) << 16) |
-                           (static_cast<uint32_t>(bytes[3]) << 24);
+                           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
     return static_cast<int32_t>(value);
 }
 

@@ -9,10 +9,9 @@ namespace {
 // Code points of the bytes 0x80..0x9F; the five undefined bytes keep the C1
 // control of the same value.
 const uint16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 uint32_t codePointOf(unsigned char byte) {
@@ -82,13 +81,15 @@ std::string utf8ToCp1252(const std::string& text) {
         bool valid = length > 0 && i + length <= n;
         for (int k = 1; valid && k < length; ++k) {
             const unsigned char c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80) valid = false;
-            else cp = (cp << 6) | (c & 0x3F);
+            if ((c & 0xC0) != 0x80)
+                valid = false;
+            else
+                cp = (cp << 6) | (c & 0x3F);
         }
         if (valid) {
             // Overlong forms, surrogates and values above U+10FFFF are not UTF-8.
-            if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) ||
-                (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+            if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) || (cp >= 0xD800 && cp <= 0xDFFF) ||
+                cp > 0x10FFFF) {
                 valid = false;
             }
         }

@@ -21,37 +21,26 @@ constexpr int kPacketCapacity = 255;
 
 // ---- reading ---------------------------------------------------------------
 
-int clampSize(int size)
-{
+int clampSize(int size) {
     if (size < 0) return 0;
     if (size > kPacketCapacity) return kPacketCapacity;
     return size;
 }
 
-uint8_t readU8(const uint8_t* data, int size, int offset)
-{
-    return (offset >= 0 && offset < size) ? data[offset] : 0;
-}
+uint8_t readU8(const uint8_t* data, int size, int offset) { return (offset >= 0 && offset < size) ? data[offset] : 0; }
 
-uint16_t readU16(const uint8_t* data, int size, int offset)
-{
+uint16_t readU16(const uint8_t* data, int size, int offset) {
     return (uint16_t)(readU8(data, size, offset) | (readU8(data, size, offset + 1) << 8));
 }
 
-uint32_t readU32(const uint8_t* data, int size, int offset)
-{
+uint32_t readU32(const uint8_t* data, int size, int offset) {
     return (uint32_t)readU8(data, size, offset) | ((uint32_t)readU8(data, size, offset + 1) << 8) |
-           ((uint32_t)readU8(data, size, offset + 2) << 16) |
-           ((uint32_t)readU8(data, size, offset + 3) << 24);
+           ((uint32_t)readU8(data, size, offset + 2) << 16) | ((uint32_t)readU8(data, size, offset + 3) << 24);
 }
 
-int32_t readI32(const uint8_t* data, int size, int offset)
-{
-    return (int32_t)readU32(data, size, offset);
-}
+int32_t readI32(const uint8_t* data, int size, int offset) { return (int32_t)readU32(data, size, offset); }
 
-float readFloat(const uint8_t* data, int size, int offset)
-{
+float readFloat(const uint8_t* data, int size, int offset) {
     uint32_t bits = readU32(data, size, offset);
     float value;
     std::memcpy(&value, &bits, sizeof value);
@@ -60,8 +49,7 @@ float readFloat(const uint8_t* data, int size, int offset)
 
 // Length of the string at offset: up to its NUL, the end of the packet or
 // `limit` bytes, whichever comes first.
-int stringLength(const uint8_t* data, int size, int offset, int limit)
-{
+int stringLength(const uint8_t* data, int size, int offset, int limit) {
     int length = 0;
     while (offset + length < size && length < limit && data[offset + length] != 0) length++;
     return length;
@@ -69,8 +57,7 @@ int stringLength(const uint8_t* data, int size, int offset, int limit)
 
 // Copies the string at offset, at most maxChars characters, into dst (which
 // holds maxChars + 1 bytes) and terminates it.
-void copyString(char* dst, const uint8_t* data, int size, int offset, int limit, int maxChars)
-{
+void copyString(char* dst, const uint8_t* data, int size, int offset, int limit, int maxChars) {
     int length = stringLength(data, size, offset, limit);
     if (length > maxChars) length = maxChars;
     if (offset >= 0 && length > 0) std::memcpy(dst, data + offset, (size_t)length);
@@ -79,49 +66,38 @@ void copyString(char* dst, const uint8_t* data, int size, int offset, int limit,
 
 // ---- writing ---------------------------------------------------------------
 
-void writeU16(uint8_t* out, int offset, uint16_t value)
-{
+void writeU16(uint8_t* out, int offset, uint16_t value) {
     out[offset] = (uint8_t)(value & 0xFF);
     out[offset + 1] = (uint8_t)(value >> 8);
 }
 
-void writeU32(uint8_t* out, int offset, uint32_t value)
-{
+void writeU32(uint8_t* out, int offset, uint32_t value) {
     out[offset] = (uint8_t)(value & 0xFF);
     out[offset + 1] = (uint8_t)((value >> 8) & 0xFF);
     out[offset + 2] = (uint8_t)((value >> 16) & 0xFF);
     out[offset + 3] = (uint8_t)(value >> 24);
 }
 
-void writeI32(uint8_t* out, int offset, int32_t value)
-{
-    writeU32(out, offset, (uint32_t)value);
-}
+void writeI32(uint8_t* out, int offset, int32_t value) { writeU32(out, offset, (uint32_t)value); }
 
-void writeFloat(uint8_t* out, int offset, float value)
-{
+void writeFloat(uint8_t* out, int offset, float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     writeU32(out, offset, bits);
 }
 
 // Length of a table text, never more than its 50 characters.
-int fieldLength(const char* text)
-{
-    return (int)strnlen(text, kNameSize - 1);
-}
+int fieldLength(const char* text) { return (int)strnlen(text, kNameSize - 1); }
 
 // At most 50 characters of a table text, terminated.
-void copyText(char (&dst)[kNameSize], const char* text)
-{
+void copyText(char (&dst)[kNameSize], const char* text) {
     int length = fieldLength(text);
     std::memcpy(dst, text, (size_t)length);
     dst[length] = 0;
 }
 
 // The first `width` characters of text, padded with blanks.
-void writeBlankPadded(uint8_t* out, int offset, const char* text, int width)
-{
+void writeBlankPadded(uint8_t* out, int offset, const char* text, int width) {
     int length = fieldLength(text);
     if (length > width) length = width;
     std::memset(out + offset, ' ', (size_t)width);
@@ -129,8 +105,7 @@ void writeBlankPadded(uint8_t* out, int offset, const char* text, int width)
 }
 
 // The text with its NUL; returns the offset after the NUL.
-int writeTerminated(uint8_t* out, int offset, const char* text)
-{
+int writeTerminated(uint8_t* out, int offset, const char* text) {
     int length = fieldLength(text);
     std::memcpy(out + offset, text, (size_t)length);
     out[offset + length] = 0;
@@ -138,36 +113,28 @@ int writeTerminated(uint8_t* out, int offset, const char* text)
 }
 
 // 6 bytes 0x00, then 12 bytes 0xFF: the "no subclass" pattern.
-void writeSubclass(uint8_t* out, int offset)
-{
+void writeSubclass(uint8_t* out, int offset) {
     std::memset(out + offset, 0x00, 6);
     std::memset(out + offset + 6, 0xFF, 12);
 }
 
-void writePosition(uint8_t* out, int offset, const PointRecord& record)
-{
+void writePosition(uint8_t* out, int offset, const PointRecord& record) {
     writeI32(out, offset, degreesToSemicircles(record.Latitude));
     writeI32(out, offset + 4, degreesToSemicircles(record.Longitude));
 }
 
 // ---- waypoints -------------------------------------------------------------
 
-bool isD100Family(WaypointFormat format)
-{
-    return format != WaypointFormat::D108 && format != WaypointFormat::D109 &&
-           format != WaypointFormat::D110 && format != WaypointFormat::D105 &&
-           format != WaypointFormat::D106;
+bool isD100Family(WaypointFormat format) {
+    return format != WaypointFormat::D108 && format != WaypointFormat::D109 && format != WaypointFormat::D110 &&
+           format != WaypointFormat::D105 && format != WaypointFormat::D106;
 }
 
 // D105 {lat, lon, smbl, wpt_ident} and D106 {class, subclass[13], lat, lon,
 // smbl, wpt_ident, lnk_ident}: no comment, altitude or display field.
-int shortFormatPositionOffset(WaypointFormat format)
-{
-    return format == WaypointFormat::D106 ? 14 : 0;
-}
+int shortFormatPositionOffset(WaypointFormat format) { return format == WaypointFormat::D106 ? 14 : 0; }
 
-void decodeShortFormat(const uint8_t* data, int size, WaypointFormat format, PointRecord& record)
-{
+void decodeShortFormat(const uint8_t* data, int size, WaypointFormat format, PointRecord& record) {
     const int at = shortFormatPositionOffset(format);
     record.Latitude = semicirclesToDegrees(readI32(data, size, at));
     record.Longitude = semicirclesToDegrees(readI32(data, size, at + 4));
@@ -182,8 +149,7 @@ void decodeShortFormat(const uint8_t* data, int size, WaypointFormat format, Poi
     record.Comment[0] = 0;
 }
 
-void decodeD100Family(const uint8_t* data, int size, WaypointFormat format, PointRecord& record)
-{
+void decodeD100Family(const uint8_t* data, int size, WaypointFormat format, PointRecord& record) {
     record.Latitude = semicirclesToDegrees(readI32(data, size, 6));
     record.Longitude = semicirclesToDegrees(readI32(data, size, 10));
     record.Altitude = kNoAltitude;
@@ -193,12 +159,8 @@ void decodeD100Family(const uint8_t* data, int size, WaypointFormat format, Poin
     record.Display2 = 0;
     record.HasSymbol = 1;
     switch (format) {
-    case WaypointFormat::D101:
-        record.Symbol = readU8(data, size, 62);
-        break;
-    case WaypointFormat::D102:
-        record.Symbol = readU16(data, size, 62);
-        break;
+    case WaypointFormat::D101: record.Symbol = readU8(data, size, 62); break;
+    case WaypointFormat::D102: record.Symbol = readU16(data, size, 62); break;
     case WaypointFormat::D103:
         record.Symbol = readU8(data, size, 58);
         record.Display1 = readU8(data, size, 59);
@@ -212,17 +174,14 @@ void decodeD100Family(const uint8_t* data, int size, WaypointFormat format, Poin
         record.Display1 = readU8(data, size, 59);
         record.Display2 = readU8(data, size, 64);
         break;
-    default:
-        record.HasSymbol = 0;
-        break;
+    default: record.HasSymbol = 0; break;
     }
     // Identifier: fixed 6 bytes at 0; comment: fixed 40 bytes at 18.
     copyString(record.NameOfPoint, data, size, 0, 6, kNameSize - 1);
     copyString(record.Comment, data, size, 18, 40, kNameSize - 1);
 }
 
-void decodeD108Family(const uint8_t* data, int size, WaypointFormat format, PointRecord& record)
-{
+void decodeD108Family(const uint8_t* data, int size, WaypointFormat format, PointRecord& record) {
     int identOffset = 48;
     if (format == WaypointFormat::D109) identOffset = 52;
     if (format == WaypointFormat::D110) identOffset = 62;
@@ -248,20 +207,17 @@ void decodeD108Family(const uint8_t* data, int size, WaypointFormat format, Poin
 
     int identLength = stringLength(data, size, identOffset, kPacketCapacity);
     copyString(record.NameOfPoint, data, size, identOffset, identLength, kNameSize - 1);
-    copyString(record.Comment, data, size, identOffset + identLength + 1, kPacketCapacity,
-               kNameSize - 1);
+    copyString(record.Comment, data, size, identOffset + identLength + 1, kPacketCapacity, kNameSize - 1);
 }
 
 }  // namespace
 
-bool hasProtocol(const char* protocolSet, const char* name)
-{
+bool hasProtocol(const char* protocolSet, const char* name) {
     if (protocolSet == nullptr || name == nullptr) return false;
     return std::strstr(protocolSet, name) != nullptr;
 }
 
-WaypointFormat downloadWaypointFormat(const char* protocolSet)
-{
+WaypointFormat downloadWaypointFormat(const char* protocolSet) {
     if (hasProtocol(protocolSet, "D108")) return WaypointFormat::D108;
     if (hasProtocol(protocolSet, "D109")) return WaypointFormat::D109;
     if (hasProtocol(protocolSet, "D110")) return WaypointFormat::D110;
@@ -275,23 +231,20 @@ WaypointFormat downloadWaypointFormat(const char* protocolSet)
     return WaypointFormat::D100;
 }
 
-RouteHeaderFormat downloadRouteHeaderFormat(const char* protocolSet)
-{
+RouteHeaderFormat downloadRouteHeaderFormat(const char* protocolSet) {
     if (hasProtocol(protocolSet, "D202")) return RouteHeaderFormat::D202;
     if (hasProtocol(protocolSet, "D201")) return RouteHeaderFormat::D201;
     return RouteHeaderFormat::D200;
 }
 
-TrackHeaderFormat downloadTrackHeaderFormat(const char* protocolSet)
-{
+TrackHeaderFormat downloadTrackHeaderFormat(const char* protocolSet) {
     if (hasProtocol(protocolSet, "D311")) return TrackHeaderFormat::D311;
     if (hasProtocol(protocolSet, "D310")) return TrackHeaderFormat::D310;
     if (hasProtocol(protocolSet, "D312")) return TrackHeaderFormat::D312;
     return TrackHeaderFormat::None;
 }
 
-TrackPointFormat downloadTrackPointFormat(const char* protocolSet)
-{
+TrackPointFormat downloadTrackPointFormat(const char* protocolSet) {
     if (hasProtocol(protocolSet, "D301")) return TrackPointFormat::D301;
     if (hasProtocol(protocolSet, "D302")) return TrackPointFormat::D302;
     if (hasProtocol(protocolSet, "D303")) return TrackPointFormat::D303;
@@ -299,37 +252,24 @@ TrackPointFormat downloadTrackPointFormat(const char* protocolSet)
     return TrackPointFormat::D300;
 }
 
-WaypointFormat uploadWaypointFormat(const char* protocolSet)
-{
-    return downloadWaypointFormat(protocolSet);
-}
+WaypointFormat uploadWaypointFormat(const char* protocolSet) { return downloadWaypointFormat(protocolSet); }
 
-RouteHeaderFormat uploadRouteHeaderFormat(const char* protocolSet)
-{
+RouteHeaderFormat uploadRouteHeaderFormat(const char* protocolSet) {
     if (hasProtocol(protocolSet, "D202")) return RouteHeaderFormat::D202;
-    if (hasProtocol(protocolSet, "D200") && !hasProtocol(protocolSet, "D201"))
-        return RouteHeaderFormat::D200;
+    if (hasProtocol(protocolSet, "D200") && !hasProtocol(protocolSet, "D201")) return RouteHeaderFormat::D200;
     return RouteHeaderFormat::D201;
 }
 
-TrackHeaderFormat uploadTrackHeaderFormat(const char* protocolSet)
-{
+TrackHeaderFormat uploadTrackHeaderFormat(const char* protocolSet) {
     if (hasProtocol(protocolSet, "D311")) return TrackHeaderFormat::D311;
     return TrackHeaderFormat::D310;
 }
 
-TrackPointFormat uploadTrackPointFormat(const char* protocolSet)
-{
-    return downloadTrackPointFormat(protocolSet);
-}
+TrackPointFormat uploadTrackPointFormat(const char* protocolSet) { return downloadTrackPointFormat(protocolSet); }
 
-double semicirclesToDegrees(int32_t semicircles)
-{
-    return (double)semicircles * 180.0 / 2147483648.0;
-}
+double semicirclesToDegrees(int32_t semicircles) { return (double)semicircles * 180.0 / 2147483648.0; }
 
-int32_t degreesToSemicircles(double degrees)
-{
+int32_t degreesToSemicircles(double degrees) {
     double value = degrees * kSemicirclesPerDegree;
     // NaN fails both comparisons; the bounds are the 64-bit range.
     if (!(value > -9223372036854775808.0 && value < 9223372036854775808.0)) return 0;
@@ -337,8 +277,7 @@ int32_t degreesToSemicircles(double degrees)
     return (int32_t)(uint32_t)((uint64_t)whole & 0xFFFFFFFFu);
 }
 
-void decodeWaypoint(const uint8_t* data, int size, WaypointFormat format, PointRecord& record)
-{
+void decodeWaypoint(const uint8_t* data, int size, WaypointFormat format, PointRecord& record) {
     size = clampSize(size);
     if (isD100Family(format))
         decodeD100Family(data, size, format, record);
@@ -348,9 +287,7 @@ void decodeWaypoint(const uint8_t* data, int size, WaypointFormat format, PointR
         decodeD108Family(data, size, format, record);
 }
 
-void decodeRouteHeader(const uint8_t* data, int size, RouteHeaderFormat format, int headerCount,
-                       RouteHeader& header)
-{
+void decodeRouteHeader(const uint8_t* data, int size, RouteHeaderFormat format, int headerCount, RouteHeader& header) {
     size = clampSize(size);
     switch (format) {
     case RouteHeaderFormat::D202:
@@ -368,8 +305,7 @@ void decodeRouteHeader(const uint8_t* data, int size, RouteHeaderFormat format, 
     }
 }
 
-void decodeTrackHeader(const uint8_t* data, int size, TrackHeaderFormat format, TrackHeader& header)
-{
+void decodeTrackHeader(const uint8_t* data, int size, TrackHeaderFormat format, TrackHeader& header) {
     size = clampSize(size);
     header.hasSymbol = 0;
     header.display1 = 0;
@@ -386,9 +322,7 @@ void decodeTrackHeader(const uint8_t* data, int size, TrackHeaderFormat format, 
     }
 }
 
-TrackPointInfo decodeTrackPoint(const uint8_t* data, int size, TrackPointFormat format,
-                                PointRecord& record)
-{
+TrackPointInfo decodeTrackPoint(const uint8_t* data, int size, TrackPointFormat format, PointRecord& record) {
     size = clampSize(size);
     TrackPointInfo info = {false, false};
     int32_t latitude = readI32(data, size, 0);
@@ -398,9 +332,7 @@ TrackPointInfo decodeTrackPoint(const uint8_t* data, int size, TrackPointFormat 
     record.Time = (int32_t)readU32(data, size, 8);
     record.Altitude = kNoAltitude;
     switch (format) {
-    case TrackPointFormat::D300:
-        info.newSegment = readU8(data, size, 12) != 0;
-        break;
+    case TrackPointFormat::D300: info.newSegment = readU8(data, size, 12) != 0; break;
     case TrackPointFormat::D301:
         record.Altitude = readFloat(data, size, 12);
         info.newSegment = readU8(data, size, 20) != 0;
@@ -418,13 +350,9 @@ TrackPointInfo decodeTrackPoint(const uint8_t* data, int size, TrackPointFormat 
     return info;
 }
 
-int waypointIdentifierLength(WaypointFormat format)
-{
-    return isD100Family(format) ? 6 : kNameSize - 1;
-}
+int waypointIdentifierLength(WaypointFormat format) { return isD100Family(format) ? 6 : kNameSize - 1; }
 
-int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* out)
-{
+int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* out) {
     std::memset(out, 0, kPacketCapacity);
     const bool own = record.HasSymbol != 0;
     const uint16_t symbol = own ? record.Symbol : kDefaultSymbol;
@@ -459,8 +387,7 @@ int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* ou
             writeFloat(out, 60, 0.0f);
             out[64] = own ? record.Display2 : 0;
             return 65;
-        default:
-            return 58;
+        default: return 58;
         }
     }
 
@@ -477,13 +404,13 @@ int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* ou
 
     int stringOffset = 48;
     if (format == WaypointFormat::D108) {
-        out[0] = 0;                                // wpt_class
-        out[1] = own ? record.Display2 : 255;      // color
-        out[2] = own ? record.Display1 : 0;        // dspl
+        out[0] = 0;                            // wpt_class
+        out[1] = own ? record.Display2 : 255;  // color
+        out[2] = own ? record.Display1 : 0;    // dspl
         out[3] = 0x60;
     } else {
-        out[0] = 1;                                // dtyp
-        out[1] = 0;                                // wpt_class
+        out[0] = 1;  // dtyp
+        out[1] = 0;  // wpt_class
         out[2] = own ? (uint8_t)(record.Display2 * 32 + record.Display1) : 0x1F;
         out[3] = format == WaypointFormat::D109 ? 0x70 : 0x80;
         stringOffset = format == WaypointFormat::D109 ? 52 : 62;
@@ -492,14 +419,14 @@ int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* ou
     writeSubclass(out, 6);
     writePosition(out, 24, record);
     writeFloat(out, 32, record.Altitude);
-    writeFloat(out, 36, kNoAltitude);   // dpth
-    writeFloat(out, 40, 0.0f);          // dist
-    std::memcpy(out + 44, "    ", 4);   // state, cc
+    writeFloat(out, 36, kNoAltitude);                                    // dpth
+    writeFloat(out, 40, 0.0f);                                           // dist
+    std::memcpy(out + 44, "    ", 4);                                    // state, cc
     if (format != WaypointFormat::D108) writeU32(out, 48, 0xFFFFFFFFu);  // ete
     if (format == WaypointFormat::D110) {
         writeFloat(out, 52, kNoAltitude);  // temp
         writeI32(out, 56, record.Time);
-        writeU16(out, 60, 0);              // wpt_cat
+        writeU16(out, 60, 0);  // wpt_cat
     }
     int offset = writeTerminated(out, stringOffset, record.NameOfPoint);
     offset = writeTerminated(out, offset, record.Comment);
@@ -507,13 +434,10 @@ int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* ou
     return offset + 4;
 }
 
-int encodeRouteHeader(const PointRecord& record, RouteHeaderFormat format, uint8_t* out)
-{
+int encodeRouteHeader(const PointRecord& record, RouteHeaderFormat format, uint8_t* out) {
     std::memset(out, 0, kPacketCapacity);
     switch (format) {
-    case RouteHeaderFormat::D200:
-        out[0] = (uint8_t)(record.NumberOfRouteOrTrack & 0xFF);
-        return 1;
+    case RouteHeaderFormat::D200: out[0] = (uint8_t)(record.NumberOfRouteOrTrack & 0xFF); return 1;
     case RouteHeaderFormat::D201: {
         out[0] = (uint8_t)(record.NumberOfRouteOrTrack & 0xFF);
         int length = fieldLength(record.NameOfRouteOrTrack);
@@ -521,8 +445,7 @@ int encodeRouteHeader(const PointRecord& record, RouteHeaderFormat format, uint8
         std::memcpy(out + 1, record.NameOfRouteOrTrack, (size_t)length);
         return 21;
     }
-    case RouteHeaderFormat::D202:
-        break;
+    case RouteHeaderFormat::D202: break;
     }
     char ident[kNameSize];
     if (record.NameOfRouteOrTrack[0] == 0)
@@ -532,18 +455,15 @@ int encodeRouteHeader(const PointRecord& record, RouteHeaderFormat format, uint8
     return writeTerminated(out, 0, ident);
 }
 
-int encodeRouteLink(uint8_t* out)
-{
+int encodeRouteLink(uint8_t* out) {
     std::memset(out, 0, kPacketCapacity);
     writeU16(out, 0, 0);  // class
     writeSubclass(out, 2);
-    out[20] = 0;          // ident: empty
+    out[20] = 0;  // ident: empty
     return 21;
 }
 
-int encodeTrackHeader(const PointRecord& record, TrackHeaderFormat format, bool separateTracks,
-                      uint8_t* out)
-{
+int encodeTrackHeader(const PointRecord& record, TrackHeaderFormat format, bool separateTracks, uint8_t* out) {
     std::memset(out, 0, kPacketCapacity);
     const char* name = record.NameOfRouteOrTrack;
     if (format == TrackHeaderFormat::D311) {
@@ -566,16 +486,13 @@ int encodeTrackHeader(const PointRecord& record, TrackHeaderFormat format, bool 
     return writeTerminated(out, 2, ident);
 }
 
-int encodeTrackPoint(const PointRecord& record, TrackPointFormat format, uint8_t* out)
-{
+int encodeTrackPoint(const PointRecord& record, TrackPointFormat format, uint8_t* out) {
     std::memset(out, 0, kPacketCapacity);
     writePosition(out, 0, record);
     writeI32(out, 8, record.Time);
     const uint8_t newTrack = record.NewSegment != 0 ? 1 : 0;
     switch (format) {
-    case TrackPointFormat::D300:
-        out[12] = newTrack;
-        return 13;
+    case TrackPointFormat::D300: out[12] = newTrack; return 13;
     case TrackPointFormat::D301:
         writeFloat(out, 12, record.Altitude);
         writeFloat(out, 16, kNoAltitude);  // dpth

@@ -28,7 +28,7 @@ TrackPointFormat downloadTrackPointFormat(const char* protocolSet);
 // Upload side.
 WaypointFormat uploadWaypointFormat(const char* protocolSet);
 RouteHeaderFormat uploadRouteHeaderFormat(const char* protocolSet);
-TrackHeaderFormat uploadTrackHeaderFormat(const char* protocolSet); // D311 or D310 layout
+TrackHeaderFormat uploadTrackHeaderFormat(const char* protocolSet);  // D311 or D310 layout
 TrackPointFormat uploadTrackPointFormat(const char* protocolSet);
 
 // Characters of a waypoint identifier that the format carries: 6 for the
@@ -52,8 +52,7 @@ struct RouteHeader {
     int number;
     char name[kNameSize];
 };
-void decodeRouteHeader(const uint8_t* data, int size, RouteHeaderFormat format,
-                       int headerCount, RouteHeader& header);
+void decodeRouteHeader(const uint8_t* data, int size, RouteHeaderFormat format, int headerCount, RouteHeader& header);
 
 // Track header (packet 99). Format None: the D310 layout for the name, no
 // colour fields (hasSymbol 0).

@@ -67,14 +67,22 @@ int main(int argc, char** argv) {
             }
             out = argv[++i];
         };
-        if (a == "--profile") value(profileName);
-        else if (a == "--data") value(dataFile);
-        else if (a == "--generate") value(generateSpec);
-        else if (a == "--link") value(linkPath);
-        else if (a == "--save") value(saveFile);
-        else if (a == "--pace") pace = true;
-        else if (a == "--raw") raw = true;
-        else if (a == "--no-array") noArray = true;
+        if (a == "--profile")
+            value(profileName);
+        else if (a == "--data")
+            value(dataFile);
+        else if (a == "--generate")
+            value(generateSpec);
+        else if (a == "--link")
+            value(linkPath);
+        else if (a == "--save")
+            value(saveFile);
+        else if (a == "--pace")
+            pace = true;
+        else if (a == "--raw")
+            raw = true;
+        else if (a == "--no-array")
+            noArray = true;
         else if (a == "--nak-burst") {
             std::string v;
             value(v);
@@ -93,8 +101,7 @@ int main(int argc, char** argv) {
             if (a == "--corrupt-byte") faults.corruptByteAt = n;
             if (a == "--end-after") faults.endAfterRecords = (int)n;
             if (a == "--count-delta") faults.recordsCountDelta = (int)n;
-        }
-        else {
+        } else {
             usage();
             return 2;
         }

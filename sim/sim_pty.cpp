@@ -127,8 +127,7 @@ int Simulator::Impl::readRawByte(uint8_t& byte, SimClock::time_point deadline) {
         if (!running) return 0;
         SimClock::time_point now = SimClock::now();
         // While stopping, only what is already in the line counts.
-        if (draining && deadline > now + std::chrono::milliseconds(50))
-            deadline = now + std::chrono::milliseconds(50);
+        if (draining && deadline > now + std::chrono::milliseconds(50)) deadline = now + std::chrono::milliseconds(50);
         if (now >= deadline) return 0;
         long wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         if (wait > 50) wait = 50;

@@ -62,8 +62,8 @@ int driverBulkWrite(void* context, const uint8_t* buffer, int length) {
 
 UsbDriver Simulator::usbDriver() {
     impl_->usbReset();
-    return UsbDriver{driverOpen, driverClose, driverPacketSize, driverInterruptRead,
-                     driverBulkRead, driverBulkWrite, impl_.get(), nullptr};
+    return UsbDriver{driverOpen,     driverClose,     driverPacketSize, driverInterruptRead,
+                     driverBulkRead, driverBulkWrite, impl_.get(),      nullptr};
 }
 
 void Simulator::Impl::usbReset() {

@@ -26,10 +26,9 @@ std::vector<SimProtocol> parseProtocols(const char* text) {
     return out;
 }
 
-SimProfile makeProfile(const char* name, uint16_t productId, uint16_t version, const char* description,
-                       bool sendsArray, const char* protocols, SimWaypointFormat waypoints,
-                       SimRouteHeaderFormat routeHeaders, bool routeLinks, SimTrackHeaderFormat trackHeaders,
-                       SimTrackPointFormat trackPoints) {
+SimProfile makeProfile(const char* name, uint16_t productId, uint16_t version, const char* description, bool sendsArray,
+                       const char* protocols, SimWaypointFormat waypoints, SimRouteHeaderFormat routeHeaders,
+                       bool routeLinks, SimTrackHeaderFormat trackHeaders, SimTrackPointFormat trackPoints) {
     SimProfile p;
     p.name = name;
     p.productId = productId;
@@ -59,15 +58,14 @@ std::vector<SimProfile> makeProfiles() {
     // the GPS 76 list and the list for every other receiver. The protocols
     // are the ones of that list, for tests that switch sendsArray on.
     list.push_back(makeProfile("etrex2", 130, 215, "eTrex Software Version 2.15", false,
-                               "A100 A201 A301 D108 D202 D210 D301 D310",
-                               W::D108, R::D202, true, H::D310, T::D301));
+                               "A100 A201 A301 D108 D202 D210 D301 D310", W::D108, R::D202, true, H::D310, T::D301));
     list.push_back(makeProfile("gps76", 439, 260, "GPS 76 Software Version 2.60", false,
                                "P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D310 D301 "
                                "A500 D501 A600 D600 A700 D700 A800 D800",
                                W::D109, R::D202, true, H::D310, T::D301));
     list.push_back(makeProfile("d100", 77, 460, "GPS 12XL Software Version 4.60", false,
-                               "P000 L001 A010 A100 D103 A200 D201 D103 A300 D300",
-                               W::D103, R::D201, false, H::None, T::D300));
+                               "P000 L001 A010 A100 D103 A200 D201 D103 A300 D300", W::D103, R::D201, false, H::None,
+                               T::D300));
     SimProfile d110 = makeProfile("d110", 695, 350, "GPSMAP 60CSx Software Version 3.50", true,
                                   "P000 L001 A010 A100 D110 A201 D202 D110 D210 A301 D312 D304 "
                                   "A500 D501 A600 D600 A700 D700 A800 D800",
@@ -76,32 +74,32 @@ std::vector<SimProfile> makeProfiles() {
     list.push_back(d110);
     // One profile per remaining record format, each with its protocol array.
     list.push_back(makeProfile("gps38", 41, 250, "GPS 38 Software Version 2.50", true,
-                               "P000 L001 A010 A100 D100 A200 D200 D100 A300 D300",
-                               W::D100, R::D200, false, H::None, T::D300));
+                               "P000 L001 A010 A100 D100 A200 D200 D100 A300 D300", W::D100, R::D200, false, H::None,
+                               T::D300));
     list.push_back(makeProfile("d101", 29, 330, "GPS 12 Software Version 3.30", true,
-                               "P000 L001 A010 A100 D101 A201 D200 D101 D210 A300 D300",
-                               W::D101, R::D200, true, H::None, T::D300));
+                               "P000 L001 A010 A100 D101 A201 D200 D101 D210 A300 D300", W::D101, R::D200, true,
+                               H::None, T::D300));
     list.push_back(makeProfile("d102", 44, 410, "GPS II Plus Software Version 4.10", true,
-                               "P000 L001 A010 A100 D102 A201 D201 D102 D210 A301 D310 D302",
-                               W::D102, R::D201, true, H::D310, T::D302));
+                               "P000 L001 A010 A100 D102 A201 D201 D102 D210 A301 D310 D302", W::D102, R::D201, true,
+                               H::D310, T::D302));
     list.push_back(makeProfile("d103", 96, 310, "GPS 45 XL Software Version 3.10", true,
-                               "P000 L001 A010 A100 D103 A200 D201 D103 A300 D300",
-                               W::D103, R::D201, false, H::None, T::D300));
+                               "P000 L001 A010 A100 D103 A200 D201 D103 A300 D300", W::D103, R::D201, false, H::None,
+                               T::D300));
     list.push_back(makeProfile("d104", 73, 250, "GPS 12CX Software Version 2.50", true,
-                               "P000 L001 A010 A100 D104 A201 D202 D104 D210 A301 D312 D303",
-                               W::D104, R::D202, true, H::D312, T::D303));
+                               "P000 L001 A010 A100 D104 A201 D202 D104 D210 A301 D312 D303", W::D104, R::D202, true,
+                               H::D312, T::D303));
     list.push_back(makeProfile("d109", 291, 430, "GPSMAP 76 Software Version 4.30", true,
-                               "P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D312 D302",
-                               W::D109, R::D202, true, H::D312, T::D302));
+                               "P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D312 D302", W::D109, R::D202, true,
+                               H::D312, T::D302));
     list.push_back(makeProfile("d107", 105, 220, "Forerunner Software Version 2.20", true,
-                               "P000 L001 A010 A100 D107 A201 D202 D107 D210 A302 D311 D304",
-                               W::D107, R::D202, true, H::D311, T::D304));
+                               "P000 L001 A010 A100 D107 A201 D202 D107 D210 A302 D311 D304", W::D107, R::D202, true,
+                               H::D311, T::D304));
     list.push_back(makeProfile("d105", 112, 300, "StreetPilot Software Version 3.00", true,
-                               "P000 L001 A010 A100 D105 A201 D201 D105 D210 A300 D300",
-                               W::D105, R::D201, true, H::None, T::D300));
+                               "P000 L001 A010 A100 D105 A201 D201 D105 D210 A300 D300", W::D105, R::D201, true,
+                               H::None, T::D300));
     list.push_back(makeProfile("d106", 155, 200, "StreetPilot III Software Version 2.00", true,
-                               "P000 L001 A010 A100 D106 A201 D202 D106 D210 A301 D310 D301",
-                               W::D106, R::D202, true, H::D310, T::D301));
+                               "P000 L001 A010 A100 D106 A201 D202 D106 D210 A301 D310 D301", W::D106, R::D202, true,
+                               H::D310, T::D301));
     return list;
 }
 
@@ -114,47 +112,47 @@ const std::vector<SimProfile>& profiles() {
 
 WaypointFormat toFormat(SimWaypointFormat f) {
     switch (f) {
-        case SimWaypointFormat::D100: return WaypointFormat::D100;
-        case SimWaypointFormat::D101: return WaypointFormat::D101;
-        case SimWaypointFormat::D102: return WaypointFormat::D102;
-        case SimWaypointFormat::D103: return WaypointFormat::D103;
-        case SimWaypointFormat::D104: return WaypointFormat::D104;
-        case SimWaypointFormat::D105: return WaypointFormat::D105;
-        case SimWaypointFormat::D106: return WaypointFormat::D106;
-        case SimWaypointFormat::D107: return WaypointFormat::D107;
-        case SimWaypointFormat::D108: return WaypointFormat::D108;
-        case SimWaypointFormat::D109: return WaypointFormat::D109;
-        case SimWaypointFormat::D110: return WaypointFormat::D110;
+    case SimWaypointFormat::D100: return WaypointFormat::D100;
+    case SimWaypointFormat::D101: return WaypointFormat::D101;
+    case SimWaypointFormat::D102: return WaypointFormat::D102;
+    case SimWaypointFormat::D103: return WaypointFormat::D103;
+    case SimWaypointFormat::D104: return WaypointFormat::D104;
+    case SimWaypointFormat::D105: return WaypointFormat::D105;
+    case SimWaypointFormat::D106: return WaypointFormat::D106;
+    case SimWaypointFormat::D107: return WaypointFormat::D107;
+    case SimWaypointFormat::D108: return WaypointFormat::D108;
+    case SimWaypointFormat::D109: return WaypointFormat::D109;
+    case SimWaypointFormat::D110: return WaypointFormat::D110;
     }
     return WaypointFormat::D100;
 }
 
 RouteHeaderFormat toFormat(SimRouteHeaderFormat f) {
     switch (f) {
-        case SimRouteHeaderFormat::D200: return RouteHeaderFormat::D200;
-        case SimRouteHeaderFormat::D201: return RouteHeaderFormat::D201;
-        case SimRouteHeaderFormat::D202: return RouteHeaderFormat::D202;
+    case SimRouteHeaderFormat::D200: return RouteHeaderFormat::D200;
+    case SimRouteHeaderFormat::D201: return RouteHeaderFormat::D201;
+    case SimRouteHeaderFormat::D202: return RouteHeaderFormat::D202;
     }
     return RouteHeaderFormat::D200;
 }
 
 TrackHeaderFormat toFormat(SimTrackHeaderFormat f) {
     switch (f) {
-        case SimTrackHeaderFormat::None: return TrackHeaderFormat::None;
-        case SimTrackHeaderFormat::D310: return TrackHeaderFormat::D310;
-        case SimTrackHeaderFormat::D311: return TrackHeaderFormat::D311;
-        case SimTrackHeaderFormat::D312: return TrackHeaderFormat::D312;
+    case SimTrackHeaderFormat::None: return TrackHeaderFormat::None;
+    case SimTrackHeaderFormat::D310: return TrackHeaderFormat::D310;
+    case SimTrackHeaderFormat::D311: return TrackHeaderFormat::D311;
+    case SimTrackHeaderFormat::D312: return TrackHeaderFormat::D312;
     }
     return TrackHeaderFormat::None;
 }
 
 TrackPointFormat toFormat(SimTrackPointFormat f) {
     switch (f) {
-        case SimTrackPointFormat::D300: return TrackPointFormat::D300;
-        case SimTrackPointFormat::D301: return TrackPointFormat::D301;
-        case SimTrackPointFormat::D302: return TrackPointFormat::D302;
-        case SimTrackPointFormat::D303: return TrackPointFormat::D303;
-        case SimTrackPointFormat::D304: return TrackPointFormat::D304;
+    case SimTrackPointFormat::D300: return TrackPointFormat::D300;
+    case SimTrackPointFormat::D301: return TrackPointFormat::D301;
+    case SimTrackPointFormat::D302: return TrackPointFormat::D302;
+    case SimTrackPointFormat::D303: return TrackPointFormat::D303;
+    case SimTrackPointFormat::D304: return TrackPointFormat::D304;
     }
     return TrackPointFormat::D300;
 }
@@ -259,8 +257,7 @@ Simulator::Simulator(const SimProfile& p) : profile(p), impl_(new Impl(*this)) {
 
 Simulator::~Simulator() { stop(); }
 
-void Simulator::generate(int nWaypoints, int nRoutes, int pointsPerRoute, int nTracks,
-                         int pointsPerTrack) {
+void Simulator::generate(int nWaypoints, int nRoutes, int pointsPerRoute, int nTracks, int pointsPerTrack) {
     waypoints.clear();
     routes.clear();
     tracks.clear();
@@ -363,8 +360,8 @@ bool parseWaypoint(const std::vector<std::string>& f, SimWaypoint& w) {
 
 void writeWaypoint(std::ostream& out, char kind, const SimWaypoint& w) {
     char buffer[128];
-    snprintf(buffer, sizeof buffer, "\t%.17g\t%.17g\t%.9g\t%u\t%u\t%u\t%u", w.lat, w.lon, (double)w.altitude,
-             w.time, w.symbol, w.display, w.color);
+    snprintf(buffer, sizeof buffer, "\t%.17g\t%.17g\t%.9g\t%u\t%u\t%u\t%u", w.lat, w.lon, (double)w.altitude, w.time,
+             w.symbol, w.display, w.color);
     out << kind << '\t' << w.name << '\t' << w.comment << buffer << '\n';
 }
 
@@ -399,8 +396,7 @@ bool Simulator::load(const std::string& path) {
             r.push_back(route);
         } else if (f[0] == "T") {
             long long index, display, color;
-            if (f.size() != 5 || !toLong(f[1], index) || !toLong(f[3], display) || !toLong(f[4], color))
-                return false;
+            if (f.size() != 5 || !toLong(f[1], index) || !toLong(f[3], display) || !toLong(f[4], color)) return false;
             SimTrack track;
             track.index = (int)index;
             track.name = f[2];
@@ -410,8 +406,8 @@ bool Simulator::load(const std::string& path) {
         } else if (f[0] == "S") {
             double lat, lon, alt;
             long long time, seg;
-            if (f.size() != 6 || t.empty() || !toDouble(f[1], lat) || !toDouble(f[2], lon) ||
-                !toDouble(f[3], alt) || !toLong(f[4], time) || !toLong(f[5], seg))
+            if (f.size() != 6 || t.empty() || !toDouble(f[1], lat) || !toDouble(f[2], lon) || !toDouble(f[3], alt) ||
+                !toLong(f[4], time) || !toLong(f[5], seg))
                 return false;
             SimTrackPoint p;
             p.lat = lat;
@@ -444,8 +440,8 @@ bool Simulator::save(const std::string& path) const {
         out << "T\t" << t.index << '\t' << t.name << '\t' << (int)t.display << '\t' << (int)t.color << '\n';
         for (const SimTrackPoint& p : t.points) {
             char buffer[128];
-            snprintf(buffer, sizeof buffer, "S\t%.17g\t%.17g\t%.9g\t%u\t%d\n", p.lat, p.lon, (double)p.altitude,
-                     p.time, p.newSegment ? 1 : 0);
+            snprintf(buffer, sizeof buffer, "S\t%.17g\t%.17g\t%.9g\t%u\t%d\n", p.lat, p.lon, (double)p.altitude, p.time,
+                     p.newSegment ? 1 : 0);
             out << buffer;
         }
     }
@@ -480,8 +476,7 @@ std::vector<SimPacket> Simulator::Impl::productAnswer() const {
     const SimProfile& p = sim.profile;
     SimPacket product;
     product.id = 255;
-    product.data = {(uint8_t)p.productId, (uint8_t)(p.productId >> 8), (uint8_t)p.version,
-                    (uint8_t)(p.version >> 8)};
+    product.data = {(uint8_t)p.productId, (uint8_t)(p.productId >> 8), (uint8_t)p.version, (uint8_t)(p.version >> 8)};
     for (char c : p.description) product.data.push_back((uint8_t)c);
     product.data.push_back(0);
     if (product.data.size() > 255) product.data.resize(255);
@@ -535,8 +530,8 @@ std::vector<SimPacket> Simulator::Impl::downloadSequence(int command) const {
         }
     } else if (command == 6) {
         const bool headers = prof.trackHeaderFormat != SimTrackHeaderFormat::None;
-        const bool gaps = prof.trackPointFormat == SimTrackPointFormat::D303 ||
-                          prof.trackPointFormat == SimTrackPointFormat::D304;
+        const bool gaps =
+            prof.trackPointFormat == SimTrackPointFormat::D303 || prof.trackPointFormat == SimTrackPointFormat::D304;
         for (const SimTrack& t : sim.tracks) {
             if (headers) {
                 PointRecord h;
@@ -660,99 +655,98 @@ void Simulator::Impl::acceptUpload(const SimPacket& p) {
         return;
     }
     switch (p.id) {
-        case 27:
-            log.announcedRecords += size >= 2 ? (d[0] | (d[1] << 8)) : 0;
-            uploadRouteHeaders = 0;
-            uploadHasTrack = false;
-            break;
-        case 35: {
-            log.recordPackets++;
-            SimWaypoint w = waypointFromPacket(p, prof.waypointFormat);
-            log.waypoints.push_back(w);
-            if (sim.storeUploads) {
-                bool replaced = false;
-                for (SimWaypoint& old : sim.waypoints)
-                    if (old.name == w.name) {
-                        old = w;
-                        replaced = true;
-                    }
-                if (!replaced) sim.waypoints.push_back(w);
-            }
-            break;
+    case 27:
+        log.announcedRecords += size >= 2 ? (d[0] | (d[1] << 8)) : 0;
+        uploadRouteHeaders = 0;
+        uploadHasTrack = false;
+        break;
+    case 35: {
+        log.recordPackets++;
+        SimWaypoint w = waypointFromPacket(p, prof.waypointFormat);
+        log.waypoints.push_back(w);
+        if (sim.storeUploads) {
+            bool replaced = false;
+            for (SimWaypoint& old : sim.waypoints)
+                if (old.name == w.name) {
+                    old = w;
+                    replaced = true;
+                }
+            if (!replaced) sim.waypoints.push_back(w);
         }
-        case 29: {
-            log.recordPackets++;
-            RouteHeader h;
-            std::memset(&h, 0, sizeof h);
-            decodeRouteHeader(d, size, toFormat(prof.routeHeaderFormat), ++uploadRouteHeaders, h);
-            SimRoute r;
-            r.number = h.number;
-            r.name = h.name;
-            log.routes.push_back(r);
-            if (sim.storeUploads) sim.routes.push_back(r);
-            break;
+        break;
+    }
+    case 29: {
+        log.recordPackets++;
+        RouteHeader h;
+        std::memset(&h, 0, sizeof h);
+        decodeRouteHeader(d, size, toFormat(prof.routeHeaderFormat), ++uploadRouteHeaders, h);
+        SimRoute r;
+        r.number = h.number;
+        r.name = h.name;
+        log.routes.push_back(r);
+        if (sim.storeUploads) sim.routes.push_back(r);
+        break;
+    }
+    case 30: {
+        log.recordPackets++;
+        SimWaypoint w = waypointFromPacket(p, prof.waypointFormat);
+        if (log.routes.empty()) log.routes.push_back(SimRoute());
+        log.routes.back().points.push_back(w);
+        if (sim.storeUploads) {
+            if (sim.routes.empty()) sim.routes.push_back(SimRoute());
+            sim.routes.back().points.push_back(w);
         }
-        case 30: {
-            log.recordPackets++;
-            SimWaypoint w = waypointFromPacket(p, prof.waypointFormat);
-            if (log.routes.empty()) log.routes.push_back(SimRoute());
-            log.routes.back().points.push_back(w);
-            if (sim.storeUploads) {
-                if (sim.routes.empty()) sim.routes.push_back(SimRoute());
-                sim.routes.back().points.push_back(w);
-            }
-            break;
-        }
-        case 98:
-            log.recordPackets++;
-            log.routeLinks++;
-            break;
-        case 99: {
-            log.recordPackets++;
-            TrackHeader h;
-            std::memset(&h, 0, sizeof h);
-            TrackHeaderFormat format = toFormat(prof.trackHeaderFormat);
-            if (format == TrackHeaderFormat::None) format = TrackHeaderFormat::D310;
-            decodeTrackHeader(d, size, format, h);
+        break;
+    }
+    case 98:
+        log.recordPackets++;
+        log.routeLinks++;
+        break;
+    case 99: {
+        log.recordPackets++;
+        TrackHeader h;
+        std::memset(&h, 0, sizeof h);
+        TrackHeaderFormat format = toFormat(prof.trackHeaderFormat);
+        if (format == TrackHeaderFormat::None) format = TrackHeaderFormat::D310;
+        decodeTrackHeader(d, size, format, h);
+        SimTrack t;
+        t.name = h.name;
+        t.index = size >= 2 && format == TrackHeaderFormat::D311 ? (d[0] | (d[1] << 8)) : (int)log.tracks.size();
+        t.display = size >= 1 ? d[0] : 0;
+        t.color = size >= 2 ? d[1] : 0;
+        log.tracks.push_back(t);
+        if (sim.storeUploads) sim.tracks.push_back(t);
+        uploadHasTrack = true;
+        break;
+    }
+    case 34: {
+        log.recordPackets++;
+        PointRecord r;
+        std::memset(&r, 0, sizeof r);
+        TrackPointInfo info = decodeTrackPoint(d, size, toFormat(prof.trackPointFormat), r);
+        if (info.gapMarker) break;
+        SimTrackPoint tp;
+        tp.lat = r.Latitude;
+        tp.lon = r.Longitude;
+        tp.altitude = r.Altitude;
+        tp.time = (uint32_t)r.Time;
+        tp.newSegment = info.newSegment;
+        if (!uploadHasTrack) {
+            // A300: one track log takes every point.
             SimTrack t;
-            t.name = h.name;
-            t.index = size >= 2 && format == TrackHeaderFormat::D311 ? (d[0] | (d[1] << 8)) : (int)log.tracks.size();
-            t.display = size >= 1 ? d[0] : 0;
-            t.color = size >= 2 ? d[1] : 0;
+            t.name = "ACTIVE LOG";
             log.tracks.push_back(t);
             if (sim.storeUploads) sim.tracks.push_back(t);
             uploadHasTrack = true;
-            break;
         }
-        case 34: {
-            log.recordPackets++;
-            PointRecord r;
-            std::memset(&r, 0, sizeof r);
-            TrackPointInfo info = decodeTrackPoint(d, size, toFormat(prof.trackPointFormat), r);
-            if (info.gapMarker) break;
-            SimTrackPoint tp;
-            tp.lat = r.Latitude;
-            tp.lon = r.Longitude;
-            tp.altitude = r.Altitude;
-            tp.time = (uint32_t)r.Time;
-            tp.newSegment = info.newSegment;
-            if (!uploadHasTrack) {
-                // A300: one track log takes every point.
-                SimTrack t;
-                t.name = "ACTIVE LOG";
-                log.tracks.push_back(t);
-                if (sim.storeUploads) sim.tracks.push_back(t);
-                uploadHasTrack = true;
-            }
-            log.tracks.back().points.push_back(tp);
-            if (sim.storeUploads) sim.tracks.back().points.push_back(tp);
-            break;
-        }
-        case 12:
-            log.transfers++;
-            log.transferCompleteCount = size >= 2 ? (d[0] | (d[1] << 8)) : 0;
-            break;
-        default:
-            break;
+        log.tracks.back().points.push_back(tp);
+        if (sim.storeUploads) sim.tracks.back().points.push_back(tp);
+        break;
+    }
+    case 12:
+        log.transfers++;
+        log.transferCompleteCount = size >= 2 ? (d[0] | (d[1] << 8)) : 0;
+        break;
+    default: break;
     }
 }

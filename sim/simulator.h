@@ -48,18 +48,18 @@ enum class SimTrackHeaderFormat { None, D310, D311, D312 };  // None: A300, no h
 enum class SimTrackPointFormat { D300, D301, D302, D303, D304 };
 
 struct SimProfile {
-    std::string name;           // "etrex", "gps76", "d100", "d110" ...
+    std::string name;  // "etrex", "gps76", "d100", "d110" ...
     uint16_t productId = 0;
-    uint16_t version = 0;       // hundredths: 310 = 3.10
-    std::string description;    // product description (first string of packet 255)
-    bool sendsArray = true;     // answer with a protocol array (packet 253)
-    bool sendsExtProduct = false;  // send packet 248 between 255 and 253
-    int extProductPackets = 1;     // how many 248 packets, when sent at all
+    uint16_t version = 0;                // hundredths: 310 = 3.10
+    std::string description;             // product description (first string of packet 255)
+    bool sendsArray = true;              // answer with a protocol array (packet 253)
+    bool sendsExtProduct = false;        // send packet 248 between 255 and 253
+    int extProductPackets = 1;           // how many 248 packets, when sent at all
     std::vector<SimProtocol> protocols;  // the array as sent
     // Formats the simulator uses for its records (downloads and uploads).
     SimWaypointFormat waypointFormat = SimWaypointFormat::D108;
     SimRouteHeaderFormat routeHeaderFormat = SimRouteHeaderFormat::D202;
-    bool routeLinks = true;     // A201 (links between route points) or A200
+    bool routeLinks = true;  // A201 (links between route points) or A200
     SimTrackHeaderFormat trackHeaderFormat = SimTrackHeaderFormat::D310;
     SimTrackPointFormat trackPointFormat = SimTrackPointFormat::D301;
 };
@@ -95,20 +95,20 @@ std::vector<std::string> simProfileNames();
 // ---------------------------------------------------------------- data
 
 struct SimWaypoint {
-    std::string name;           // identifier (D100 family: 6 characters used)
+    std::string name;  // identifier (D100 family: 6 characters used)
     std::string comment;
-    double lat = 0.0;           // degrees
+    double lat = 0.0;  // degrees
     double lon = 0.0;
-    float altitude = 1e25f;     // metres, 1e25 = none
-    uint32_t time = 0;          // seconds since 1989-12-31 00:00 UTC, 0 = none
+    float altitude = 1e25f;  // metres, 1e25 = none
+    uint32_t time = 0;       // seconds since 1989-12-31 00:00 UTC, 0 = none
     uint16_t symbol = 0;
-    uint8_t display = 0;        // the program's Display1 code (D108: dspl)
-    uint8_t color = 0;          // the program's Display2 code (D108: color)
+    uint8_t display = 0;  // the program's Display1 code (D108: dspl)
+    uint8_t color = 0;    // the program's Display2 code (D108: color)
 };
 
 struct SimRoute {
-    int number = 0;             // D200/D201 route number
-    std::string name;           // D201 comment / D202 ident
+    int number = 0;    // D200/D201 route number
+    std::string name;  // D201 comment / D202 ident
     std::vector<SimWaypoint> points;
 };
 
@@ -121,10 +121,10 @@ struct SimTrackPoint {
 };
 
 struct SimTrack {
-    std::string name;           // D310/D312 ident
-    int index = 0;              // D311 index
-    uint8_t display = 1;        // D310/D312 display flag
-    uint8_t color = 0;          // D310/D312 colour
+    std::string name;     // D310/D312 ident
+    int index = 0;        // D311 index
+    uint8_t display = 1;  // D310/D312 display flag
+    uint8_t color = 0;    // D310/D312 colour
     std::vector<SimTrackPoint> points;
 };
 
@@ -136,10 +136,10 @@ struct SimPacket {
 
 // What the host uploaded, decoded in the profile's formats.
 struct SimUploadLog {
-    int transfers = 0;          // uploads that ended with transfer complete (12)
-    int announcedRecords = 0;   // count of the last records packet (27), summed over transfers
-    int recordPackets = 0;      // data packets received (35, 29, 30, 98, 99, 34)
-    int transferCompleteCount = -1;  // uint16 of the last packet 12, -1 = none
+    int transfers = 0;                   // uploads that ended with transfer complete (12)
+    int announcedRecords = 0;            // count of the last records packet (27), summed over transfers
+    int recordPackets = 0;               // data packets received (35, 29, 30, 98, 99, 34)
+    int transferCompleteCount = -1;      // uint16 of the last packet 12, -1 = none
     std::vector<SimWaypoint> waypoints;  // packets 35
     std::vector<SimRoute> routes;        // packets 29 + 30 (98 counted only)
     std::vector<SimTrack> tracks;        // packets 99 + 34 (A300: one track)
@@ -176,7 +176,7 @@ struct SimFaults {
     // that record and everything after it), so the host's read fails.
     SimStage silenceStage = SimStage::None;
     int silenceMs = 0;
-    int silenceRecord = 0;      // 0-based record index for SimStage::Record
+    int silenceRecord = 0;  // 0-based record index for SimStage::Record
     // Downloads: send transfer complete after this many data records
     // (-1 = after all of them): a premature end.
     int endAfterRecords = -1;
@@ -200,7 +200,7 @@ struct SimFaults {
 // ---------------------------------------------------------------- simulator
 
 class Simulator {
-public:
+  public:
     explicit Simulator(const SimProfile& profile);
     ~Simulator();  // stops serving
     Simulator(const Simulator&) = delete;
@@ -240,8 +240,7 @@ public:
     // Replaces the data: nWaypoints waypoints "WP0001".., nRoutes routes
     // with pointsPerRoute points, nTracks tracks "TRACK01".. with
     // pointsPerTrack points (a new segment every 50 points). Deterministic.
-    void generate(int nWaypoints, int nRoutes, int pointsPerRoute, int nTracks,
-                  int pointsPerTrack);
+    void generate(int nWaypoints, int nRoutes, int pointsPerRoute, int nTracks, int pointsPerTrack);
     // The simulator's own text format, one record per line, tab-separated:
     //   W <name> <comment> <lat> <lon> <alt> <time> <symbol> <display> <color>
     //   R <number> <name>            (route; its points follow as P lines)
@@ -289,7 +288,7 @@ public:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 
-private:
+  private:
     std::string slavePath_;
     std::string linkPath_;
     std::atomic<int> hostPackets_{0};

@@ -29,8 +29,11 @@ constexpr uint8_t kBulkOut = 0x02;
 
 // Device, configuration, interface and three endpoint descriptors.
 const char* const kDescriptorsHex =
-    "12010002ff000040" "1e09030001000000" "0001"
-    "0902270001010080" "32"
+    "12010002ff000040"
+    "1e09030001000000"
+    "0001"
+    "0902270001010080"
+    "32"
     "0904000003ffffff00"
     "0705830340000a"
     "07058102400000"
@@ -170,15 +173,14 @@ struct UsbdevfsReceiver::State {
         const unsigned long request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         // WEGMATE_USBDEVFS_DEBUG=1 lists every ioctl the host issues.
-        if (debug)
-            fprintf(stderr, "ioctl %lx len %d addr %lx\n", request, arg->data_len, arg->client_addr);
+        if (debug) fprintf(stderr, "ioctl %lx len %d addr %lx\n", request, arg->data_len, arg->client_addr);
         std::lock_guard<std::mutex> lock(mutex);
         switch (request) {
         case USBDEVFS_GET_CAPABILITIES: {
             Pointee caps(arg, sizeof(uint32_t));
             if (!caps) return fault(client);
-            *(uint32_t*)caps->data = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+            *(uint32_t*)caps->data =
+                USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
             umockdev_ioctl_client_complete(client, 0, 0);
             return TRUE;
         }
@@ -248,9 +250,7 @@ struct UsbdevfsReceiver::State {
         case USBDEVFS_SETINTERFACE:
         case USBDEVFS_SETCONFIGURATION:
         case USBDEVFS_CLEAR_HALT:
-        case USBDEVFS_RESETEP:
-            umockdev_ioctl_client_complete(client, 0, 0);
-            return TRUE;
+        case USBDEVFS_RESETEP: umockdev_ioctl_client_complete(client, 0, 0); return TRUE;
         case USBDEVFS_SUBMITURB: {
             if (gone) {
                 umockdev_ioctl_client_complete(client, -1, ENODEV);
@@ -337,11 +337,9 @@ struct UsbdevfsReceiver::State {
             umockdev_ioctl_client_complete(client, -1, gone ? ENODEV : EAGAIN);
             return TRUE;
         }
-        default:
-            return FALSE;
+        default: return FALSE;
         }
     }
-
 };
 
 namespace {
@@ -367,22 +365,23 @@ UsbdevfsReceiver::UsbdevfsReceiver(Simulator& sim) : state_(new State(sim, *this
         return;
     }
     s.testbed = umockdev_testbed_new();
-    std::string record = std::string("P: /devices/pci0000:00/usb1/1-1\n"
-                                     "N: bus/usb/001/002\n"
-                                     "E: SUBSYSTEM=usb\n"
-                                     "E: DEVTYPE=usb_device\n"
-                                     "E: DRIVER=usb\n"
-                                     "E: BUSNUM=001\n"
-                                     "E: DEVNUM=002\n"
-                                     "E: DEVNAME=/dev/bus/usb/001/002\n"
-                                     "E: PRODUCT=91e/3/1\n"
-                                     "A: busnum=1\\n\n"
-                                     "A: devnum=2\\n\n"
-                                     "A: speed=12\\n\n"
-                                     "A: bConfigurationValue=1\\n\n"
-                                     "A: idVendor=091e\\n\n"
-                                     "A: idProduct=0003\\n\n"
-                                     "H: descriptors=") +
+    std::string record = std::string(
+                             "P: /devices/pci0000:00/usb1/1-1\n"
+                             "N: bus/usb/001/002\n"
+                             "E: SUBSYSTEM=usb\n"
+                             "E: DEVTYPE=usb_device\n"
+                             "E: DRIVER=usb\n"
+                             "E: BUSNUM=001\n"
+                             "E: DEVNUM=002\n"
+                             "E: DEVNAME=/dev/bus/usb/001/002\n"
+                             "E: PRODUCT=91e/3/1\n"
+                             "A: busnum=1\\n\n"
+                             "A: devnum=2\\n\n"
+                             "A: speed=12\\n\n"
+                             "A: bConfigurationValue=1\\n\n"
+                             "A: idVendor=091e\\n\n"
+                             "A: idProduct=0003\\n\n"
+                             "H: descriptors=") +
                          kDescriptorsHex + "\n";
     GError* err = nullptr;
     if (!umockdev_testbed_add_from_string(s.testbed, record.c_str(), &err)) {

@@ -19,7 +19,7 @@
 class Simulator;
 
 class UsbdevfsReceiver {
-public:
+  public:
     // True when the process runs with umockdev's preload library.
     static bool available();
 
@@ -46,6 +46,6 @@ public:
 
     struct State;
 
-private:
+  private:
     std::unique_ptr<State> state_;
 };

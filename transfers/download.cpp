@@ -40,8 +40,7 @@ const char* const kTrackChoiceTitle = "Wegmate  --  Track-Aufz.-Auswahl";
 const char* const kTrackChoiceUsbQuestion =
     "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?\n"
     "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
-const char* const kTrackChoiceSerialQuestion =
-    "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
+const char* const kTrackChoiceSerialQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
 const char* const kTrackOfferTitle = "Wegmate  --  Track-Aufz. auswählen";
 
 const char* const kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
@@ -50,8 +49,7 @@ const char* const kTransferError = "Übertragungsfehler.";
 const char* const kProtocolError =
     "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
     "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
-const char* const kPrematureEndError =
-    "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
+const char* const kPrematureEndError = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
 const char* const kNoValidPositionError =
     "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
     "Ausgabedatei erzeugt werden. \n";
@@ -97,20 +95,15 @@ struct DownloadState {
     TrackHeader trackHeader;
 };
 
-bool samePacket(const Packet& a, const Packet& b)
-{
+bool samePacket(const Packet& a, const Packet& b) {
     return a.id == b.id && a.size == b.size && std::memcmp(a.data, b.data, a.size) == 0;
 }
 
-bool hasTrackLogProtocol()
-{
-    return protocolSetContains("A301") || protocolSetContains("A302");
-}
+bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetContains("A302"); }
 
 // The single-track choice on USB: the log is read once for the list of
 // track names, and the user picks one. 0 when the download is to end.
-int chooseSingleTrackOnUsb(DownloadState& state)
-{
+int chooseSingleTrackOnUsb(DownloadState& state) {
     if (!askYesNo(kTrackChoiceTitle, kTrackChoiceUsbQuestion)) return 1;
     state.singleTrack = true;
     platform().setWaitCursor(true);
@@ -151,8 +144,7 @@ int chooseSingleTrackOnUsb(DownloadState& state)
     return 1;
 }
 
-void storeWaypoint(DownloadState& state, uint8_t id, const PointRecord& decoded)
-{
+void storeWaypoint(DownloadState& state, uint8_t id, const PointRecord& decoded) {
     PointRecord& record = pointTable.records[pointTable.count];
     record = decoded;
     if (state.currentRoute != state.lastRouteSeen) {
@@ -174,8 +166,7 @@ void storeWaypoint(DownloadState& state, uint8_t id, const PointRecord& decoded)
     pointTable.count++;
 }
 
-void storeTrackPoint(DownloadState& state, const PointRecord& decoded, bool newSegmentFlag)
-{
+void storeTrackPoint(DownloadState& state, const PointRecord& decoded, bool newSegmentFlag) {
     PointRecord& record = pointTable.records[pointTable.count];
     record = decoded;
     record.NumberOfRouteOrTrack = state.trackCount > 0 ? state.trackCount : 1;
@@ -195,24 +186,21 @@ void storeTrackPoint(DownloadState& state, const PointRecord& decoded, bool newS
     pointTable.count++;
 }
 
-void showTrackStatus(const DownloadState& state)
-{
+void showTrackStatus(const DownloadState& state) {
     char text[128];
     if (state.singleTrack)
         std::snprintf(text, sizeof text, "%s%05d (%05d) von  %05d  Track-Punkten empfangen.", kStatusPrefix,
                       state.stored, state.received, state.expected);
     else
-        std::snprintf(text, sizeof text, "%s%05d  von  %05d  Track-Punkten empfangen.", kStatusPrefix,
-                      state.stored, state.expected);
+        std::snprintf(text, sizeof text, "%s%05d  von  %05d  Track-Punkten empfangen.", kStatusPrefix, state.stored,
+                      state.expected);
     setStatusLine(text);
 }
 
-void showWaypointStatus(const DownloadState& state)
-{
+void showWaypointStatus(const DownloadState& state) {
     char text[128];
     if (state.routeMode)
-        std::snprintf(text, sizeof text, "%s%04d  Routen-Wegpunkte empfangen.", kStatusPrefix,
-                      state.waypointCounter);
+        std::snprintf(text, sizeof text, "%s%04d  Routen-Wegpunkte empfangen.", kStatusPrefix, state.waypointCounter);
     else
         std::snprintf(text, sizeof text, "%s%04d  von  %04d  Wegpunkten empfangen.", kStatusPrefix,
                       state.waypointCounter, state.expected);
@@ -220,8 +208,7 @@ void showWaypointStatus(const DownloadState& state)
 }
 
 // The questions of the serial single-track choice at a track header.
-void offerTrackOnSerial(DownloadState& state)
-{
+void offerTrackOnSerial(DownloadState& state) {
     if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion);
     if (state.singleTrack && state.selectedTrack == 0) {
         std::string name = cp1252ToUtf8(state.trackHeader.name);
@@ -234,8 +221,7 @@ void offerTrackOnSerial(DownloadState& state)
 
 // The receive loop. 1 when the transfer ended normally with every announced
 // record received.
-int receiveRecords(int portNumber, DownloadState& state)
-{
+int receiveRecords(int portNumber, DownloadState& state) {
     const char* protocols = protocolSet();
     const WaypointFormat waypointFormat = downloadWaypointFormat(protocols);
     const RouteHeaderFormat routeHeaderFormat = downloadRouteHeaderFormat(protocols);
@@ -269,13 +255,9 @@ int receiveRecords(int portNumber, DownloadState& state)
         bool endOfTransfer = false;
         bool tableFull = false;
         switch (packet.id) {
-        case kPidRecords:
-            state.remaining = state.expected = packet.data[0] | (packet.data[1] << 8);
-            break;
+        case kPidRecords: state.remaining = state.expected = packet.data[0] | (packet.data[1] << 8); break;
         case kPidAck:
-        case kPidNak:
-            pumpEvents();
-            continue;
+        case kPidNak: pumpEvents(); continue;
         case kPidRteHdr: {
             state.routeHeaderCount++;
             RouteHeader header;
@@ -339,11 +321,8 @@ int receiveRecords(int portNumber, DownloadState& state)
             showTrackStatus(state);
             break;
         }
-        case kPidXferComplete:
-            endOfTransfer = true;
-            break;
-        default:
-            break;
+        case kPidXferComplete: endOfTransfer = true; break;
+        default: break;
         }
 
         if (portNumber != 0) {
@@ -371,8 +350,7 @@ int receiveRecords(int portNumber, DownloadState& state)
     }
 }
 
-int writeOutputFile(const std::string& fileName, int fileKind, int objectKind, int transferKind)
-{
+int writeOutputFile(const std::string& fileName, int fileKind, int objectKind, int transferKind) {
     switch (fileKind) {
     case MapInfoMif: return writeMifFile(fileName.c_str(), objectKind);
     case Gpx: return writeGpxFile(fileName.c_str(), objectKind, transferKind);
@@ -383,24 +361,27 @@ int writeOutputFile(const std::string& fileName, int fileKind, int objectKind, i
 
 }  // namespace
 
-bool chooseDownloadFile(int fileKind, std::string& fileName)
-{
+bool chooseDownloadFile(int fileKind, std::string& fileName) {
     const bool mif = fileKind == MapInfoMif;
     const bool gpx = fileKind == Gpx;
     fileName = mif ? "*.mif" : gpx ? "*.gpx" : "*.ovl";
     return platform().chooseFileToSave(mif   ? "Wegmate  --  MIF-Datei schreiben"
                                        : gpx ? "Wegmate  --  GPX-Datei schreiben"
                                              : "Wegmate  --  OVL-Datei schreiben",
-                                       mif ? FileFilter::MapInfo : gpx ? FileFilter::Gpx : FileFilter::Overlay,
-                                       mif ? "mif" : gpx ? "gpx" : "ovl", fileName);
+                                       mif   ? FileFilter::MapInfo
+                                       : gpx ? FileFilter::Gpx
+                                             : FileFilter::Overlay,
+                                       mif   ? "mif"
+                                       : gpx ? "gpx"
+                                             : "ovl",
+                                       fileName);
 }
 
 bool askDownloadRouteMode() { return askYesNo(kRouteModeTitle, kRouteModeQuestion); }
 
 bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion); }
 
-bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected)
-{
+bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
     TrackSelectDialog dialog;
     dialog.title = " Wegmate -- Auswahl Track-Aufzeichnung";
     dialog.prompt = "Wählen Sie die zu übertrag. Track-Aufzeichnung:";
@@ -412,8 +393,7 @@ bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected)
     return selected >= 0 && selected < (int)dialog.names.size();
 }
 
-void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind)
-{
+void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind) {
     LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0) {
         showError(kNoValidPositionError);
@@ -431,8 +411,7 @@ void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind
     }
 }
 
-void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind)
-{
+void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind) {
     // 1. Output file.
     std::string fileName;
     if (!chooseDownloadFile(fileKind, fileName)) return;

@@ -45,16 +45,14 @@ const char kMsgWriteFailed[] =
     "Fehler beim Schreiben auf das Garmin-Laufwerk. \nDie Daten wurden NICHT an das GPS-Gerät übertragen.";
 const char kMsgGone[] = "Das Garmin-Laufwerk ist nicht mehr erreichbar. \nDie Übertragung wurde abgebrochen.";
 
-bool hasGpxExtension(const char* name)
-{
+bool hasGpxExtension(const char* name) {
     const size_t length = std::strlen(name);
     return length > 4 && strcasecmp(name + length - 4, ".gpx") == 0;
 }
 
 // The GPX files of the receiver's output locations, each once, oldest
 // places first: the loose files, the archive, the current track log.
-std::vector<std::string> outputFiles(const DriveDevice& drive)
-{
+std::vector<std::string> outputFiles(const DriveDevice& drive) {
     std::vector<std::string> files;
     std::set<std::string> seen;
     for (const std::string& location : driveOutputLocations(drive)) {
@@ -83,8 +81,7 @@ std::vector<std::string> outputFiles(const DriveDevice& drive)
 // The records read from one file, numbered as a download numbers them:
 // waypoints one after another; routes and track logs with running numbers
 // over all files, points counted within each.
-void numberNewRecords(int first, int transferKind, bool routeMode, int& lineCount)
-{
+void numberNewRecords(int first, int transferKind, bool routeMode, int& lineCount) {
     int fileNumber = 0;
     char fileName[kNameSize] = "";
     int pointInLine = 0;
@@ -113,29 +110,25 @@ void numberNewRecords(int first, int transferKind, bool routeMode, int& lineCoun
 }
 
 // Keeps the records of one track log.
-void keepTrack(int number)
-{
+void keepTrack(int number) {
     int kept = 0;
     for (int i = 0; i < pointTable.count; i++)
         if (pointTable.records[i].NumberOfRouteOrTrack == number) pointTable.records[kept++] = pointTable.records[i];
     pointTable.count = kept;
 }
 
-bool driveStillThere(const DriveDevice& drive)
-{
+bool driveStillThere(const DriveDevice& drive) {
     return !drive.xmlPath.empty() && access(drive.xmlPath.c_str(), F_OK) == 0;
 }
 
-bool isReadOnly(const DriveDevice& drive)
-{
+bool isReadOnly(const DriveDevice& drive) {
     if (drive.readOnly) return true;
     struct statvfs info;
     if (statvfs(drive.mountPoint.c_str(), &info) == 0 && (info.f_flag & ST_RDONLY)) return true;
     return false;
 }
 
-bool syncPath(const std::string& path, bool directory)
-{
+bool syncPath(const std::string& path, bool directory) {
     const int fd = open(path.c_str(), (directory ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     const bool ok = fsync(fd) == 0;
@@ -143,8 +136,7 @@ bool syncPath(const std::string& path, bool directory)
 }
 
 // The input location, created below Garmin/ when it is missing.
-std::string targetDirectory(const DriveDevice& drive)
-{
+std::string targetDirectory(const DriveDevice& drive) {
     const std::string location = driveInputLocation(drive);
     std::string dir = resolveDrivePath(drive.mountPoint, location);
     if (!dir.empty()) return dir;
@@ -170,8 +162,7 @@ std::string targetDirectory(const DriveDevice& drive)
 
 // "Wegmate_YYYYMMDD_HHMMSS.gpx", with "_2", "_3" ... when that name exists
 // already (in any case of its letters).
-std::string newFileName(const std::string& dir, std::time_t now)
-{
+std::string newFileName(const std::string& dir, std::time_t now) {
     struct tm local;
     localtime_r(&now, &local);
     char stem[64];
@@ -186,8 +177,7 @@ std::string newFileName(const std::string& dir, std::time_t now)
 
 }  // namespace
 
-void downloadFromDrive(int transferKind, int fileKind, int objectKind)
-{
+void downloadFromDrive(int transferKind, int fileKind, int objectKind) {
     const DriveDevice& drive = openedDrive();
     std::string fileName;
     if (!chooseDownloadFile(fileKind, fileName)) return;
@@ -237,8 +227,7 @@ void downloadFromDrive(int transferKind, int fileKind, int objectKind)
     writeDownloadFile(fileName, fileKind, objectKind, transferKind);
 }
 
-void uploadToDrive(int transferKind, int fileKind)
-{
+void uploadToDrive(int transferKind, int fileKind) {
     const DriveDevice& drive = openedDrive();
     if (isReadOnly(drive)) {
         showError(kMsgReadOnly);

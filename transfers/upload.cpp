@@ -71,9 +71,7 @@ struct UploadState {
 // Sends one record packet and waits for its acknowledgement (serial). The
 // status text, when given, is shown after the first successful send. A NAK
 // repeats the unchanged packet, up to ten times in a row.
-int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule,
-               const char* statusText)
-{
+int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule, const char* statusText) {
     Packet packet;
     packet.build(id, (uint8_t)size, data);
     bool statusShown = false;
@@ -113,10 +111,7 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
     }
 }
 
-bool hasTrackLogProtocol()
-{
-    return protocolSetContains("A301") || protocolSetContains("A302");
-}
+bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetContains("A302"); }
 
 // What the upload of one file kind looks like: the open dialog, the route
 // question, whether the file can carry route/track numbers or names (and so
@@ -137,8 +132,7 @@ const InputFileKind kInputFileKinds[] = {
 };
 
 // Any unknown value is the binary overlay, as on the download side.
-const InputFileKind& inputFileKind(int fileKind)
-{
+const InputFileKind& inputFileKind(int fileKind) {
     for (const InputFileKind& kind : kInputFileKinds)
         if (kind.fileKind == fileKind) return kind;
     return kInputFileKinds[2];
@@ -151,11 +145,9 @@ struct FileFacts {
     bool hasNames = false;
 };
 
-int readInputFile(const std::string& fileName, int transferKind, const InputFileKind& kind, FileFacts& facts)
-{
+int readInputFile(const std::string& fileName, int transferKind, const InputFileKind& kind, FileFacts& facts) {
     switch (kind.fileKind) {
-    case MapInfoMif:
-        return readMifFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
+    case MapInfoMif: return readMifFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
     case OvlAscii: {
         const bool askSeparate = transferKind == 6 && hasTrackLogProtocol();
         int separateTracks = 0;
@@ -163,8 +155,7 @@ int readInputFile(const std::string& fileName, int transferKind, const InputFile
         facts.separateTracksAnswered = separateTracks != 0;
         return ok;
     }
-    case Gpx:
-        return readGpxFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
+    case Gpx: return readGpxFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
     default: {
         int objectKindFound = 0;
         return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, facts.hasNumbers, facts.hasNames);
@@ -181,8 +172,7 @@ struct UploadPlan {
     int routeOrTrackCount = 0;    // headers to send
 };
 
-bool hasDuplicatePointNumbers()
-{
+bool hasDuplicatePointNumbers() {
     for (int i = 1; i < pointTable.count; i++) {
         const PointRecord& a = pointTable.records[i - 1];
         const PointRecord& b = pointTable.records[i];
@@ -193,8 +183,7 @@ bool hasDuplicatePointNumbers()
 
 // ROUTETRACKNAMEDLG for one id of the whole table: preset "01" asks for a
 // number, any other preset for a name.
-void askCommonRouteOrTrackId(const char* preset)
-{
+void askCommonRouteOrTrackId(const char* preset) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%s", preset);
     if (!runRouteTrackNameDialog(buffer)) return;
@@ -208,8 +197,7 @@ void askCommonRouteOrTrackId(const char* preset)
     }
 }
 
-void terminateNames(PointRecord& record)
-{
+void terminateNames(PointRecord& record) {
     record.NameOfPoint[kNameSize - 1] = 0;
     record.NameOfRouteOrTrack[kNameSize - 1] = 0;
     record.Comment[kNameSize - 1] = 0;
@@ -217,8 +205,7 @@ void terminateNames(PointRecord& record)
 
 // A position the receiver's semicircles hold: finite, latitude within
 // +-90 and longitude within +-180 degrees.
-bool isSendablePosition(const PointRecord& record)
-{
+bool isSendablePosition(const PointRecord& record) {
     return std::isfinite(record.Latitude) && std::isfinite(record.Longitude) && std::fabs(record.Latitude) <= 90.0 &&
            std::fabs(record.Longitude) <= 180.0;
 }
@@ -226,8 +213,7 @@ bool isSendablePosition(const PointRecord& record)
 // Leaves the records with an unsendable position out of the table, before
 // anything is asked or sent; a left-out segment start passes its mark on.
 // false, after the message, when no record is left.
-bool dropUnsendablePositions()
-{
+bool dropUnsendablePositions() {
     int kept = 0;
     bool segmentStart = false;
     for (int i = 0; i < pointTable.count; i++) {
@@ -258,8 +244,7 @@ bool dropUnsendablePositions()
 // Whether a track upload goes into several track logs: the reader's answer,
 // over-long groups that must be split, or the question for files that carry
 // numbers or names.
-bool decideSeparateTracks(const InputFileKind& kind, const FileFacts& facts)
-{
+bool decideSeparateTracks(const InputFileKind& kind, const FileFacts& facts) {
     bool separate = facts.separateTracksAnswered;
     if (splitRoutesAndTracks(6, true)) separate = true;
     if (!separate && kind.carriesRouteOrTrackIds && askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
@@ -268,8 +253,7 @@ bool decideSeparateTracks(const InputFileKind& kind, const FileFacts& facts)
 }
 
 // ROUTETRACKNAMEDLG preset for one id of the whole table, or nullptr.
-const char* commonIdPreset(const UploadPlan& plan)
-{
+const char* commonIdPreset(const UploadPlan& plan) {
     if (!plan.tracks) {
         if (!plan.routeMode) return nullptr;
         return (protocolSetContains("D200") || protocolSetContains("D201")) ? "01" : "ROUTE";
@@ -283,8 +267,7 @@ const char* commonIdPreset(const UploadPlan& plan)
 // Reads the file and readies the point table: names, the route question,
 // sorting, separate tracks, splitting and the common id. false after a
 // message (or a cancelled dialog in the reader).
-bool prepareUpload(const std::string& fileName, int transferKind, const InputFileKind& kind, UploadPlan& plan)
-{
+bool prepareUpload(const std::string& fileName, int transferKind, const InputFileKind& kind, UploadPlan& plan) {
     resetNamingState();
 
     plan.tracks = transferKind == 6;
@@ -295,8 +278,8 @@ bool prepareUpload(const std::string& fileName, int transferKind, const InputFil
 
     if (!plan.tracks) {
         makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
-        plan.routeMode = askYesNo(kRouteModeTitle, kind.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered
-                                                                              : kRouteModeQuestionAscii);
+        plan.routeMode = askYesNo(kRouteModeTitle,
+                                  kind.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
     }
 
     sortPointTable();
@@ -315,16 +298,14 @@ bool prepareUpload(const std::string& fileName, int transferKind, const InputFil
         plan.routeOrTrackCount = countRouteOrTrackGroups();
     }
 
-    if ((plan.routeOrTrackCount < 2 || (plan.tracks && !plan.separateTracks)) && !facts.hasNumbers &&
-        !facts.hasNames) {
+    if ((plan.routeOrTrackCount < 2 || (plan.tracks && !plan.separateTracks)) && !facts.hasNumbers && !facts.hasNames) {
         if (const char* preset = commonIdPreset(plan)) askCommonRouteOrTrackId(preset);
     }
     return true;
 }
 
 // The records packet, every record with its handshake, and the end.
-void sendUpload(int portNumber, const UploadPlan& plan)
-{
+void sendUpload(int portNumber, const UploadPlan& plan) {
     const bool tracks = plan.tracks;
     const bool routeMode = plan.routeMode;
     const int points = pointTable.count;
@@ -364,24 +345,21 @@ void sendUpload(int portNumber, const UploadPlan& plan)
         }
 
         if (tracks && ((v == 0 && plan.trackLogs) ||
-                       (plan.separateTracks && startsNewGroup(record.NumberOfRouteOrTrack,
-                                                              record.NameOfRouteOrTrack, currentNumber,
-                                                              currentName)))) {
+                       (plan.separateTracks && startsNewGroup(record.NumberOfRouteOrTrack, record.NameOfRouteOrTrack,
+                                                              currentNumber, currentName)))) {
             currentNumber = record.NumberOfRouteOrTrack;
             copyName(currentName, record.NameOfRouteOrTrack);
             const int size = encodeTrackHeader(record, trackHeaderFormat, plan.separateTracks, data);
             if (!sendRecord(state, kPidTrkHdr, data, size, TrackHeaderReply, nullptr)) return;
         }
 
-        std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, v, points,
-                      pointWord);
+        std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, v, points, pointWord);
         if (tracks) {
             const int size = encodeTrackPoint(record, trackPointFormat, data);
             if (!sendRecord(state, kPidTrkData, data, size, PointReply, status)) return;
         } else {
             const int size = encodeWaypoint(record, waypointFormat, data);
-            if (!sendRecord(state, routeMode ? kPidRteWptData : kPidWptData, data, size, PointReply, status))
-                return;
+            if (!sendRecord(state, routeMode ? kPidRteWptData : kPidWptData, data, size, PointReply, status)) return;
         }
 
         if (routeLinks && v + 1 < points) {
@@ -394,8 +372,7 @@ void sendUpload(int portNumber, const UploadPlan& plan)
         pumpEvents();
     }
 
-    std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, points, points,
-                  pointWord);
+    std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, points, points, pointWord);
     setStatusLine(status);
     std::memset(data, 0, sizeof data);
     data[0] = (uint8_t)(points & 0xFF);
@@ -414,8 +391,7 @@ void sendUpload(int portNumber, const UploadPlan& plan)
 
 }  // namespace
 
-bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds)
-{
+bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds) {
     const InputFileKind& kind = inputFileKind(fileKind);
     std::string fileName = kind.pattern;
     if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return false;
@@ -428,13 +404,11 @@ bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds
     return true;
 }
 
-bool askUploadRouteMode(bool carriesRouteOrTrackIds)
-{
+bool askUploadRouteMode(bool carriesRouteOrTrackIds) {
     return askYesNo(kRouteModeTitle, carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
 }
 
-void uploadToDevice(int portNumber, int transferKind, int fileKind)
-{
+void uploadToDevice(int portNumber, int transferKind, int fileKind) {
     const InputFileKind& kind = inputFileKind(fileKind);
     std::string fileName = kind.pattern;
     if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return;

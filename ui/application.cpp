@@ -24,8 +24,7 @@ bool installGermanTranslations() {
     static bool loaded = false;
     if (translator) return loaded;
     translator = new QTranslator(qApp);
-    loaded = translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                              QStringLiteral("_"),
+    loaded = translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
                               QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     if (loaded) QCoreApplication::installTranslator(translator);
     return loaded;
@@ -56,8 +55,8 @@ int runProgram(const StartOptions& options) {
     {
         MainWindow window;
         QEventLoop loop;
-        QObject::connect(&window, &MainWindow::closed, &loop, [&loop] { loop.exit(0); },
-                         Qt::QueuedConnection);
+        QObject::connect(
+            &window, &MainWindow::closed, &loop, [&loop] { loop.exit(0); }, Qt::QueuedConnection);
         QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                          [&window] { window.bringToFront(); });
         window.show();

@@ -14,8 +14,8 @@ DialogUnits dialogUnitsOf(const QFont& font) {
     // The average width of the 52 Latin letters, rounded: what the dialog
     // manager measures for a dialog font. (The font's own average width
     // figure is far too small for many outline fonts and clips the texts.)
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     units.baseX = qMax(1, (letters / 26 + 1) / 2);
     units.baseY = qMax(1, metrics.height());
     return units;

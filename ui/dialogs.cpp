@@ -27,16 +27,15 @@ SettingsDialog::SettingsDialog(QWidget* owner) : TemplateDialog(owner, 10, 186, 
     setWindowTitle(QStringLiteral(" Wegmate -- Einstellungen"));
     useBackground(this);
 
-    addExplanationLines(
-        {QStringLiteral("Hier können bzw. sollten Sie die maximale Anzahl der Punkte   "),
-         QStringLiteral("definieren, die Ihr GPS-Gerät in einer Route oder in einer    "),
-         QStringLiteral("Track-Aufzeichnung speichern kann. Dadurch ist es dem Pro-    "),
-         QStringLiteral("gramm möglich, längere Routen oder Tracks automatisch aufzu-  "),
-         QStringLiteral("teilen, falls Ihr Gerät mehrere Routen / Tracks unterstützt.  "),
-         QStringLiteral("ACHTUNG: Die maximale Zahl speicherbarer Punkte für Track-    "),
-         QStringLiteral("Aufzeichnungen kann für 'Saved Tracks' viel geringer sein     "),
-         QStringLiteral("als bei der aktiven Track-Aufzeichnung. (Track-Komprimierung) ")},
-        kLinePositions);
+    addExplanationLines({QStringLiteral("Hier können bzw. sollten Sie die maximale Anzahl der Punkte   "),
+                         QStringLiteral("definieren, die Ihr GPS-Gerät in einer Route oder in einer    "),
+                         QStringLiteral("Track-Aufzeichnung speichern kann. Dadurch ist es dem Pro-    "),
+                         QStringLiteral("gramm möglich, längere Routen oder Tracks automatisch aufzu-  "),
+                         QStringLiteral("teilen, falls Ihr Gerät mehrere Routen / Tracks unterstützt.  "),
+                         QStringLiteral("ACHTUNG: Die maximale Zahl speicherbarer Punkte für Track-    "),
+                         QStringLiteral("Aufzeichnungen kann für 'Saved Tracks' viel geringer sein     "),
+                         QStringLiteral("als bei der aktiven Track-Aufzeichnung. (Track-Komprimierung) ")},
+                        kLinePositions);
 
     auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
     route_ = new QLineEdit(QString::number(settings.maxRoutePoints), this);
@@ -77,8 +76,7 @@ void SettingsDialog::accept() {
 
 // ---------------------------------------------------------------- initials
 
-InitialsDialogWindow::InitialsDialogWindow(QWidget* owner, const InitialsDialog& dialog,
-                                           const std::string& preset)
+InitialsDialogWindow::InitialsDialogWindow(QWidget* owner, const InitialsDialog& dialog, const std::string& preset)
     : TemplateDialog(owner, 10, 186, 120, true), dialog_(dialog) {
     setWindowTitle(utf8(dialog.title));
     useBackground(this);
@@ -129,8 +127,7 @@ void InitialsDialogWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 // ------------------------------------------------------- route / track id
 
-RouteTrackIdDialogWindow::RouteTrackIdDialogWindow(QWidget* owner,
-                                                   const RouteTrackIdDialog& dialog,
+RouteTrackIdDialogWindow::RouteTrackIdDialogWindow(QWidget* owner, const RouteTrackIdDialog& dialog,
                                                    const std::string& preset)
     : TemplateDialog(owner, 8, 186, 132, true), dialog_(dialog) {
     setWindowTitle(utf8(dialog.title));
@@ -163,9 +160,7 @@ RouteTrackIdDialogWindow::RouteTrackIdDialogWindow(QWidget* owner,
     centreOnScreen();
 }
 
-std::string RouteTrackIdDialogWindow::entry() const {
-    return field_->text().left(50).toStdString();
-}
+std::string RouteTrackIdDialogWindow::entry() const { return field_->text().left(50).toStdString(); }
 
 void RouteTrackIdDialogWindow::accept() {
     if (dialog_.check) {
@@ -208,8 +203,7 @@ int TrackSelectDialogWindow::selected() const {
 
 void TrackSelectDialogWindow::accept() {
     if (selected() < 0) {
-        messageBox(list_, utf8(dialog_.noSelectionTitle), utf8(dialog_.noSelectionText),
-                   BoxIcon::Warning);
+        messageBox(list_, utf8(dialog_.noSelectionTitle), utf8(dialog_.noSelectionText), BoxIcon::Warning);
         return;
     }
     QDialog::accept();
@@ -217,8 +211,7 @@ void TrackSelectDialogWindow::accept() {
 
 // ------------------------------------------------------------- device info
 
-DeviceInfoDialogWindow::DeviceInfoDialogWindow(QWidget* owner, const QString& title,
-                                               const QString& text)
+DeviceInfoDialogWindow::DeviceInfoDialogWindow(QWidget* owner, const QString& title, const QString& text)
     : TemplateDialog(owner, 8, 174, 180, false) {
     setWindowTitle(title);
     text_ = new ReadOnlyText(this);

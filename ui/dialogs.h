@@ -19,17 +19,17 @@ class ReadOnlyText;
 // settings on OK when both are above 0.
 class SettingsDialog : public TemplateDialog {
     Q_OBJECT
-public:
+  public:
     explicit SettingsDialog(QWidget* owner);
     QLineEdit* routeField() const { return route_; }
     QLineEdit* trackField() const { return track_; }
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
 
-public slots:
+  public slots:
     void accept() override;
 
-private:
+  private:
     QLineEdit* route_;
     QLineEdit* track_;
     QPushButton* ok_;
@@ -40,20 +40,20 @@ private:
 // an entry the check accepts.
 class InitialsDialogWindow : public TemplateDialog {
     Q_OBJECT
-public:
+  public:
     InitialsDialogWindow(QWidget* owner, const InitialsDialog& dialog, const std::string& preset);
     QLineEdit* field() const { return field_; }
     QPushButton* okButton() const { return ok_; }
     std::string entry() const;
 
-public slots:
+  public slots:
     void accept() override;
     void reject() override {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     const InitialsDialog& dialog_;
     QLineEdit* field_;
     QPushButton* ok_;
@@ -62,18 +62,17 @@ private:
 // One route/track number or name for a whole file.
 class RouteTrackIdDialogWindow : public TemplateDialog {
     Q_OBJECT
-public:
-    RouteTrackIdDialogWindow(QWidget* owner, const RouteTrackIdDialog& dialog,
-                             const std::string& preset);
+  public:
+    RouteTrackIdDialogWindow(QWidget* owner, const RouteTrackIdDialog& dialog, const std::string& preset);
     QLineEdit* field() const { return field_; }
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
     std::string entry() const;
 
-protected:
+  protected:
     void accept() override;
 
-private:
+  private:
     const RouteTrackIdDialog& dialog_;
     QLineEdit* field_;
     QPushButton* ok_;
@@ -83,17 +82,17 @@ private:
 // Choice of one track log.
 class TrackSelectDialogWindow : public TemplateDialog {
     Q_OBJECT
-public:
+  public:
     TrackSelectDialogWindow(QWidget* owner, const TrackSelectDialog& dialog);
     QListWidget* list() const { return list_; }
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
     int selected() const;
 
-public slots:
+  public slots:
     void accept() override;
 
-private:
+  private:
     const TrackSelectDialog& dialog_;
     QListWidget* list_;
     QPushButton* ok_;
@@ -103,12 +102,12 @@ private:
 // The receiver's description and protocol list, read-only.
 class DeviceInfoDialogWindow : public TemplateDialog {
     Q_OBJECT
-public:
+  public:
     DeviceInfoDialogWindow(QWidget* owner, const QString& title, const QString& text);
     ReadOnlyText* textView() const { return text_; }
     QPushButton* okButton() const { return ok_; }
 
-private:
+  private:
     ReadOnlyText* text_;
     QPushButton* ok_;
 };

@@ -14,12 +14,12 @@ QString shortHelpText();
 
 class HelpWindow : public TemplateDialog {
     Q_OBJECT
-public:
+  public:
     explicit HelpWindow(QWidget* owner);
     ReadOnlyText* textView() const { return text_; }
     QPushButton* okButton() const { return ok_; }
 
-private:
+  private:
     ReadOnlyText* text_;
     QPushButton* ok_;
 };

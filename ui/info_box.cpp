@@ -17,8 +17,8 @@ const char* const kInfoText =
 
 InfoBox::InfoBox(QWidget* owner, const QString& text, const QString& title, unsigned style)
     : QDialog(owner), text_(text) {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     setWindowTitle(title);
 
     const DialogUnits units = systemDialogUnits();
@@ -28,32 +28,28 @@ InfoBox::InfoBox(QWidget* owner, const QString& text, const QString& title, unsi
     margin_ = static_cast<int>((bx + by) * 0.8);
 
     // The text as a block of lines, without word wrapping.
-    const QRect block =
-        QFontMetrics(font_).boundingRect(QRect(0, 0, 100000, 100000),
-                                         Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs, text_);
+    const QRect block = QFontMetrics(font_).boundingRect(QRect(0, 0, 100000, 100000),
+                                                         Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs, text_);
     const int textWidth = block.width();
     const int textHeight = block.height();
 
     if (style & 0x40) {
         const int size = this->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-        icon_ = this->style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this)
-                    .pixmap(size, size);
+        icon_ = this->style()->standardIcon(QStyle::SP_MessageBoxInformation, nullptr, this).pixmap(size, size);
         iconWidth_ = size;
     }
 
     // The text starts one and a half icon widths right of the icon's left
     // edge, so that is the room the icon takes; counting only its width
     // would leave the end of the longest line at the right border.
-    const int clientWidth =
-        textWidth + static_cast<int>(iconWidth_ * 1.5) + static_cast<int>(margin_ * 2.4);
+    const int clientWidth = textWidth + static_cast<int>(iconWidth_ * 1.5) + static_cast<int>(margin_ * 2.4);
     const int clientHeight = textHeight + static_cast<int>(margin_ * 3.9);
     setFixedSize(clientWidth, clientHeight);
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setDefault(true);
     ok_->setAutoDefault(true);
-    ok_->setGeometry(clientWidth / 2 - 3 * bx,
-                     clientHeight - static_cast<int>(by * 1.2) - static_cast<int>(by * 0.8),
+    ok_->setGeometry(clientWidth / 2 - 3 * bx, clientHeight - static_cast<int>(by * 1.2) - static_cast<int>(by * 0.8),
                      6 * bx, static_cast<int>(by * 1.3));
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 }

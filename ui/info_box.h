@@ -15,16 +15,16 @@ extern const char* const kInfoText;
 
 class InfoBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     // style 0x40 shows the information icon.
     InfoBox(QWidget* owner, const QString& text, const QString& title, unsigned style);
     QPushButton* okButton() const { return ok_; }
     const QString& text() const { return text_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QString text_;
     QFont font_;
     QPixmap icon_;

@@ -37,10 +37,10 @@ const MainWindowActions kCoreActions = {&::runCommand, &::convertOvlFile};
 
 // The client area with the three painted labels.
 class ClientArea : public QWidget {
-public:
+  public:
     ClientArea(QWidget* parent, const DialogUnits& units) : QWidget(parent), units_(units) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setFont(font());
@@ -58,7 +58,7 @@ protected:
         }
     }
 
-private:
+  private:
     DialogUnits units_;
 };
 
@@ -81,7 +81,7 @@ void bringOntoScreen(QWidget* window, QWidget* owner) {
 // The port choice looks for Garmin drives again whenever it opens: a
 // receiver plugged in after the start shows up.
 class PortChoice : public QComboBox {
-public:
+  public:
     using QComboBox::QComboBox;
     void showPopup() override {
         addGarminDrives(this, mountedVolumeRoots());
@@ -93,10 +93,8 @@ bool refusedWhileBusy(int id) {
     switch (id) {
     // The conversion reads into the point table that a transfer fills or
     // sends: only the settings stay available.
-    case kCmdSettings:
-        return false;
-    default:
-        return true;
+    case kCmdSettings: return false;
+    default: return true;
     }
 }
 
@@ -129,9 +127,8 @@ MainWindow::MainWindow(const MainWindowActions& actions) : actions_(actions) {
     units_ = systemDialogUnits();
     setWindowTitle(QStringLiteral("Wegmate"));
     setWindowIcon(QIcon(QStringLiteral(":/wegmate/wegmate.png")));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildMenu();
     buildControls();
     setStatusText(QString::fromUtf8(kStatusReady));
@@ -187,8 +184,7 @@ void MainWindow::buildControls() {
     const int clientWidth = width;
     const int clientHeight = height - menuHeight;
 
-    auto choice = [this, by](int id, int x, int y, int w, const QStringList& entries,
-                             QComboBox* combo = nullptr) {
+    auto choice = [this, by](int id, int x, int y, int w, const QStringList& entries, QComboBox* combo = nullptr) {
         if (!combo) combo = new QComboBox(client_);
         combo->setObjectName(QStringLiteral("choice%1").arg(id));
         combo->addItems(entries);
@@ -198,20 +194,19 @@ void MainWindow::buildControls() {
         return combo;
     };
     port_ = choice(101, 4 * bx, 3 * by, 15 * bx,
-                   {QStringLiteral("USB"), QStringLiteral("COM 1"), QStringLiteral("COM 2"),
-                    QStringLiteral("COM 3"), QStringLiteral("COM 4"), QStringLiteral("COM 5"),
-                    QStringLiteral("COM 6"), QStringLiteral("COM 7"), QStringLiteral("COM 8")},
+                   {QStringLiteral("USB"), QStringLiteral("COM 1"), QStringLiteral("COM 2"), QStringLiteral("COM 3"),
+                    QStringLiteral("COM 4"), QStringLiteral("COM 5"), QStringLiteral("COM 6"), QStringLiteral("COM 7"),
+                    QStringLiteral("COM 8")},
                    new PortChoice(client_));
     fileType_ = choice(102, 4 * bx, 7 * by, 20 * bx,
                        {QStringLiteral("MapInfo MIF"), QStringLiteral("TOP50-OVL-ASCII"),
                         QString::fromUtf8("TOP50-OVL-Binär (Alt)"), QStringLiteral("GPX")});
-    objectType_ = choice(103, 4 * bx, 11 * by, 20 * bx,
-                         {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
+    objectType_ =
+        choice(103, 4 * bx, 11 * by, 20 * bx, {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
     addGarminDrives(port_, mountedVolumeRoots());
     // A remembered drive is the first one found, or USB when none is there.
     const int portIndex = static_cast<int>(settings.portIndex);
-    port_->setCurrentIndex(portIndex == kDrivePort && port_->count() <= kDrivePort ? 0
-                                                                                  : qBound(0, portIndex, 8 + 1));
+    port_->setCurrentIndex(portIndex == kDrivePort && port_->count() <= kDrivePort ? 0 : qBound(0, portIndex, 8 + 1));
     fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), 3));
     objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
 
@@ -299,34 +294,21 @@ void MainWindow::command(int id) {
     const int fileKind = fileType_->currentIndex() + 1;
     const int objectKind = objectType_->currentIndex() + 1;
     switch (id) {
-    case kCmdInfo:
-        showInfoBox(this, QString::fromUtf8(kInfoText), QStringLiteral(" Wegmate-Info"), 0x40);
-        break;
-    case kCmdExit:
-        close();
-        break;
-    case kCmdDeviceInfo:
-        actions_.runCommand(DeviceInfo, portNumber, 0, 0);
-        break;
-    case kCmdShortHelp:
-        openShortHelp();
-        break;
+    case kCmdInfo: showInfoBox(this, QString::fromUtf8(kInfoText), QStringLiteral(" Wegmate-Info"), 0x40); break;
+    case kCmdExit: close(); break;
+    case kCmdDeviceInfo: actions_.runCommand(DeviceInfo, portNumber, 0, 0); break;
+    case kCmdShortHelp: openShortHelp(); break;
     case kCmdSettings: {
         SettingsDialog dialog(this);
         dialog.exec();
         break;
     }
-    case kCmdOvlConversion:
-        actions_.convertOvlFile();
-        break;
+    case kCmdOvlConversion: actions_.convertOvlFile(); break;
     case kCmdDownloadWaypoints:
     case kCmdUploadWaypoints:
     case kCmdDownloadTracks:
-    case kCmdUploadTracks:
-        actions_.runCommand(id - kCmdDownloadWaypoints + 1, portNumber, fileKind, objectKind);
-        break;
-    default:
-        break;
+    case kCmdUploadTracks: actions_.runCommand(id - kCmdDownloadWaypoints + 1, portNumber, fileKind, objectKind); break;
+    default: break;
     }
 }
 

@@ -16,8 +16,6 @@ class QPushButton;
 
 namespace ui {
 
-
-
 // Command ids of the menu items and buttons.
 enum CommandId {
     kCmdInfo = 48,
@@ -47,7 +45,7 @@ void addGarminDrives(QComboBox* portChoice, const QStringList& roots);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(const MainWindowActions& actions = defaultActions());
     ~MainWindow() override;
 
@@ -74,16 +72,16 @@ public:
 
     void setStatusText(const QString& text);
 
-signals:
+  signals:
     // The window accepted its close request and is going away.
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     void buildMenu();
     void buildControls();
     void openShortHelp();

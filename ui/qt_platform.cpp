@@ -26,20 +26,15 @@ void qtMessageBox(const char* title, const char* text, BoxIcon icon) {
     messageBox(boxOwner(), utf8(title), utf8(text), icon);
 }
 
-bool qtAskYesNo(const char* title, const char* text) {
-    return askYesNo(boxOwner(), utf8(title), utf8(text));
-}
+bool qtAskYesNo(const char* title, const char* text) { return askYesNo(boxOwner(), utf8(title), utf8(text)); }
 
-bool qtAskOkCancel(const char* title, const char* text) {
-    return askOkCancel(boxOwner(), utf8(title), utf8(text));
-}
+bool qtAskOkCancel(const char* title, const char* text) { return askOkCancel(boxOwner(), utf8(title), utf8(text)); }
 
 bool qtOpen(const char* title, FileFilter filter, std::string& fileName) {
     return chooseFileToOpen(boxOwner(), utf8(title), filter, fileName);
 }
 
-bool qtSave(const char* title, FileFilter filter, const char* defaultExtension,
-            std::string& fileName) {
+bool qtSave(const char* title, FileFilter filter, const char* defaultExtension, std::string& fileName) {
     return chooseFileToSave(boxOwner(), utf8(title), filter, utf8(defaultExtension), fileName);
 }
 
@@ -104,9 +99,8 @@ void qtDeviceInfo(const char* title, const char* text) {
 }
 
 const Platform kQtPlatform = {
-    qtMessageBox, qtAskYesNo,   qtAskOkCancel,  qtOpen,         qtSave,
-    qtStatusLine, qtPump,       qtRepaint,      qtWaitCursor,   qtBeep,
-    qtPause,      qtInitials,   qtRouteTrackId, qtTrackSelect,  qtDeviceInfo,
+    qtMessageBox, qtAskYesNo, qtAskOkCancel, qtOpen,     qtSave,         qtStatusLine,  qtPump,       qtRepaint,
+    qtWaitCursor, qtBeep,     qtPause,       qtInitials, qtRouteTrackId, qtTrackSelect, qtDeviceInfo,
 };
 
 // A preset that names a file (not a pattern) selects it in the dialog.
@@ -115,8 +109,7 @@ void applyPreset(QFileDialog& dialog, const std::string& fileName) {
     if (preset.isEmpty()) return;
     const QFileInfo info(preset);
     if (preset.contains(QLatin1Char('*')) || preset.contains(QLatin1Char('?'))) {
-        if (info.path() != QStringLiteral(".") && QDir(info.path()).exists())
-            dialog.setDirectory(info.path());
+        if (info.path() != QStringLiteral(".") && QDir(info.path()).exists()) dialog.setDirectory(info.path());
         return;
     }
     if (info.isAbsolute() && info.dir().exists()) dialog.setDirectory(info.dir());
@@ -155,8 +148,7 @@ QStringList nameFilters(FileFilter filter) {
     // "*.*" of the descriptions means every file, with or without a dot.
     if (filter == FileFilter::MapInfo)
         return {QStringLiteral("MapInfo-MIF-Dateien (*.mif)"), QStringLiteral("Alle Dateien (*)")};
-    if (filter == FileFilter::Gpx)
-        return {QStringLiteral("GPX-Dateien (*.gpx)"), QStringLiteral("Alle Dateien (*)")};
+    if (filter == FileFilter::Gpx) return {QStringLiteral("GPX-Dateien (*.gpx)"), QStringLiteral("Alle Dateien (*)")};
     return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien (*)")};
 }
 
@@ -168,8 +160,7 @@ QStringList filterDescriptions(FileFilter filter) {
     return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien   (*.*)")};
 }
 
-bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter,
-                      std::string& fileName) {
+bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter, std::string& fileName) {
     QFileDialog dialog(owner);
     prepareDialog(dialog, title, filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -181,8 +172,8 @@ bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter,
     return true;
 }
 
-bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter,
-                      const QString& defaultExtension, std::string& fileName) {
+bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter, const QString& defaultExtension,
+                      std::string& fileName) {
     QFileDialog dialog(owner);
     prepareDialog(dialog, title, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

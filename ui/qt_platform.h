@@ -17,10 +17,9 @@ void installQtPlatform();
 
 // The shared file dialogs. fileName: the preset (a pattern such as "*.mif"
 // or a previous name) on the way in, the chosen full path on the way out.
-bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter,
+bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter, std::string& fileName);
+bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter, const QString& defaultExtension,
                       std::string& fileName);
-bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter,
-                      const QString& defaultExtension, std::string& fileName);
 
 // The patterns the dialogs match with, and the descriptions they show.
 QStringList nameFilters(FileFilter filter);

@@ -44,9 +44,7 @@ void ReadOnlyText::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Up:
-    case Qt::Key_Down:
-        QPlainTextEdit::keyPressEvent(event);
-        return;
+    case Qt::Key_Down: QPlainTextEdit::keyPressEvent(event); return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (keepsReturn_) {
@@ -89,4 +87,3 @@ void ReadOnlyText::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 }  // namespace ui
-

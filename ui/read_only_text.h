@@ -9,7 +9,7 @@ namespace ui {
 
 class ReadOnlyText : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     explicit ReadOnlyText(QWidget* parent = nullptr);
     // Sets the text; CR LF line ends become plain line breaks.
     void setText(const QString& text);
@@ -17,14 +17,14 @@ public:
     // the dialog's default button.
     void setKeepsReturn(bool keep) { keepsReturn_ = keep; }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void insertFromMimeData(const QMimeData*) override {}
     bool canInsertFromMimeData(const QMimeData*) const override { return false; }
 
-private:
+  private:
     bool keepsReturn_ = false;
 };
 

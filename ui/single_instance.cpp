@@ -13,16 +13,14 @@ namespace {
 const QByteArray kRaise = "raise\n";
 }
 
-SingleInstance::SingleInstance(const QString& name, QObject* parent)
-    : QObject(parent), name_(name) {}
+SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(parent), name_(name) {}
 
 SingleInstance::~SingleInstance() {
     if (server_) server_->close();
 }
 
 QString SingleInstance::defaultName(const QString& parameterFile) {
-    const QByteArray hash =
-        QCryptographicHash::hash(parameterFile.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    const QByteArray hash = QCryptographicHash::hash(parameterFile.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
     const QString name = QStringLiteral("wegmate-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
     // In the user's own runtime directory when there is one, where nobody
     // else can take the name; otherwise in the temporary directory.

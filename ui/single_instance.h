@@ -11,7 +11,7 @@ namespace ui {
 
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SingleInstance(const QString& name, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -22,11 +22,11 @@ public:
     // false: another instance runs; it has been asked to come to the front.
     bool claim();
 
-signals:
+  signals:
     // A later start asked this instance to come to the front.
     void activationRequested();
 
-private:
+  private:
     bool notifyRunning(int timeoutMs);
 
     QString name_;

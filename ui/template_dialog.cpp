@@ -9,8 +9,7 @@
 
 namespace ui {
 
-TemplateDialog::TemplateDialog(QWidget* owner, int pointSize, double width, double height,
-                               bool closeBox)
+TemplateDialog::TemplateDialog(QWidget* owner, int pointSize, double width, double height, bool closeBox)
     : QDialog(owner) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (closeBox) flags |= Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
@@ -20,8 +19,7 @@ TemplateDialog::TemplateDialog(QWidget* owner, int pointSize, double width, doub
     setFixedSize(units_.x(width), units_.y(height));
 }
 
-QPushButton* TemplateDialog::addButton(const QString& text, double x, double y, double w,
-                                       double h, bool isDefault) {
+QPushButton* TemplateDialog::addButton(const QString& text, double x, double y, double w, double h, bool isDefault) {
     auto* button = new QPushButton(text, this);
     place(button, x, y, w, h);
     button->setDefault(isDefault);
@@ -29,8 +27,7 @@ QPushButton* TemplateDialog::addButton(const QString& text, double x, double y, 
     return button;
 }
 
-std::vector<QLabel*> TemplateDialog::addExplanationLines(const QStringList& lines,
-                                                         const std::vector<int>& positions) {
+std::vector<QLabel*> TemplateDialog::addExplanationLines(const QStringList& lines, const std::vector<int>& positions) {
     const int left = units_.x(6);
     const int available = width() - left - units_.x(3);
     QFont font = proportionalFont();
@@ -47,8 +44,7 @@ std::vector<QLabel*> TemplateDialog::addExplanationLines(const QStringList& line
         label->setFont(font);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setGeometry(left, units_.y(positions[i]) + 4, available,
-                           QFontMetrics(font).height() + 1);
+        label->setGeometry(left, units_.y(positions[i]) + 4, available, QFontMetrics(font).height() + 1);
         labels.push_back(label);
     }
     return labels;

@@ -15,22 +15,20 @@ namespace ui {
 
 class TemplateDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // pointSize: the template's font size; width, height in dialog units.
     // closeBox: caption with a close box; otherwise a bare caption.
     TemplateDialog(QWidget* owner, int pointSize, double width, double height, bool closeBox);
 
     const DialogUnits& units() const { return units_; }
 
-protected:
+  protected:
     // A push button at a dialog-unit rectangle.
-    QPushButton* addButton(const QString& text, double x, double y, double w, double h,
-                           bool isDefault);
+    QPushButton* addButton(const QString& text, double x, double y, double w, double h, bool isDefault);
     // Explanatory lines, one label each, at 6 units from the left and at the
     // given vertical unit positions plus 4 pixels, in the proportional font;
     // the font is made smaller when the longest line would not fit.
-    std::vector<QLabel*> addExplanationLines(const QStringList& lines,
-                                             const std::vector<int>& positions);
+    std::vector<QLabel*> addExplanationLines(const QStringList& lines, const std::vector<int>& positions);
     // A label in the default font, left of a control, vertically centred on it.
     QLabel* addLabelBeside(const QString& text, QWidget* control);
     // Places a widget at a dialog-unit rectangle.
@@ -42,7 +40,7 @@ protected:
     // Centres the dialog on the screen.
     void centreOnScreen();
 
-private:
+  private:
     DialogUnits units_;
 };
 

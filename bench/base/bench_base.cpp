@@ -37,8 +37,8 @@ bool cancelSelect(const TrackSelectDialog&, int&) { return false; }
 void ignoreInfo(const char*, const char*) {}
 
 const Platform benchPlatform = {
-    countBox, answerNo, answerNo, noOpen, noSave, ignoreText, nothing, nothing, ignoreCursor,
-    nothing, ignorePause, answerInitials, cancelId, cancelSelect, ignoreInfo,
+    countBox,     answerNo, answerNo,    noOpen,         noSave,   ignoreText,   nothing,    nothing,
+    ignoreCursor, nothing,  ignorePause, answerInitials, cancelId, cancelSelect, ignoreInfo,
 };
 
 std::vector<PointRecord> source;
@@ -79,8 +79,7 @@ void mixedUpload(int n) {
     std::mt19937 random(12345);
     const char* names[] = {"", "HAUS", "KIRCHE", "BRUECKE", "AB", "GIPFEL"};
     for (int k = 0; k < n; ++k) {
-        PointRecord r = point(static_cast<int>(random() % 40), static_cast<int>(random() % 700),
-                              names[random() % 6]);
+        PointRecord r = point(static_cast<int>(random() % 40), static_cast<int>(random() % 700), names[random() % 6]);
         copyName(r.NameOfRouteOrTrack, "ROUTE");
         source.push_back(r);
     }

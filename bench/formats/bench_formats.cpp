@@ -24,21 +24,18 @@
 namespace {
 
 // Accepts the initials dialog with "AA" and drops every box.
-bool acceptInitials(const InitialsDialog&, std::string& entry)
-{
+bool acceptInitials(const InitialsDialog&, std::string& entry) {
     entry = "AA";
     return true;
 }
 
-std::string scratchDirectory()
-{
+std::string scratchDirectory() {
     char pattern[] = "/tmp/wegmate-bench-XXXXXX";
     const char* made = mkdtemp(pattern);
     return made ? made : "/tmp";
 }
 
-const std::string& directory()
-{
+const std::string& directory() {
     static const std::string path = scratchDirectory();
     return path;
 }
@@ -46,8 +43,7 @@ const std::string& directory()
 constexpr int kPoints = kMaxPoints - 1;
 
 // 19999 points in tracks of 500, with names, comments, times and altitudes.
-void fillTable()
-{
+void fillTable() {
     pointTable.reset();
     for (int i = 0; i < kPoints; i++) {
         PointRecord& r = pointTable.records[i];
@@ -70,22 +66,19 @@ void fillTable()
 
 struct Quiet {
     Platform table{};
-    Quiet()
-    {
+    Quiet() {
         table = platform();
         table.initialsDialog = acceptInitials;
         installPlatform(&table);
     }
 };
 
-void prepare()
-{
+void prepare() {
     static Quiet quiet;
     fillTable();
 }
 
-void writeAndRead(benchmark::State& state, int fileKind)
-{
+void writeAndRead(benchmark::State& state, int fileKind) {
     prepare();
     const int objectKind = (int)state.range(0);
     std::string name = directory() + (fileKind == MapInfoMif ? "/bench.mif" : "/bench.ovl");
@@ -109,8 +102,7 @@ void writeAndRead(benchmark::State& state, int fileKind)
                  readOvlBinaryFile(name.c_str(), 6, kind, numbers, names);
             break;
         }
-        if (!ok || pointTable.count != kPoints)
-            state.SkipWithError("round trip failed");
+        if (!ok || pointTable.count != kPoints) state.SkipWithError("round trip failed");
         benchmark::DoNotOptimize(pointTable.records[kPoints - 1].Latitude);
     }
     state.SetItemsProcessed(state.iterations() * kPoints);
@@ -120,13 +112,9 @@ void BM_Mif(benchmark::State& state) { writeAndRead(state, MapInfoMif); }
 void BM_OvlAscii(benchmark::State& state) { writeAndRead(state, OvlAscii); }
 void BM_OvlBinary(benchmark::State& state) { writeAndRead(state, OvlBinary); }
 
-const char* extensionOf(int fileKind)
-{
-    return fileKind == MapInfoMif ? ".mif" : fileKind == Gpx ? ".gpx" : ".ovl";
-}
+const char* extensionOf(int fileKind) { return fileKind == MapInfoMif ? ".mif" : fileKind == Gpx ? ".gpx" : ".ovl"; }
 
-int writeFile(int fileKind, const std::string& name, int objectKind)
-{
+int writeFile(int fileKind, const std::string& name, int objectKind) {
     switch (fileKind) {
     case MapInfoMif: return writeMifFile(name.c_str(), objectKind);
     case Gpx: return writeGpxFile(name.c_str(), objectKind, 6);
@@ -136,27 +124,23 @@ int writeFile(int fileKind, const std::string& name, int objectKind)
 }
 
 // The writer alone (including the flush to disk of the atomic replacement).
-void writeOnly(benchmark::State& state, int fileKind)
-{
+void writeOnly(benchmark::State& state, int fileKind) {
     prepare();
     const int objectKind = (int)state.range(0);
     std::string name = directory() + "/write" + std::to_string(fileKind) + extensionOf(fileKind);
     countLinePoints(objectKind);
     for (auto _ : state)
-        if (!writeFile(fileKind, name, objectKind))
-            state.SkipWithError("write failed");
+        if (!writeFile(fileKind, name, objectKind)) state.SkipWithError("write failed");
     state.SetItemsProcessed(state.iterations() * kPoints);
 }
 
 // The reader alone.
-void readOnly(benchmark::State& state, int fileKind)
-{
+void readOnly(benchmark::State& state, int fileKind) {
     prepare();
     const int objectKind = (int)state.range(0);
     std::string name = directory() + "/read" + std::to_string(fileKind) + extensionOf(fileKind);
     countLinePoints(objectKind);
-    if (!writeFile(fileKind, name, objectKind))
-        state.SkipWithError("write failed");
+    if (!writeFile(fileKind, name, objectKind)) state.SkipWithError("write failed");
     for (auto _ : state) {
         bool numbers = false, names = false;
         int separate = 0, kind = 0, ok;
@@ -168,8 +152,7 @@ void readOnly(benchmark::State& state, int fileKind)
             ok = readGpxFile(name.c_str(), 6, numbers, names);
         else
             ok = readOvlBinaryFile(name.c_str(), 6, kind, numbers, names);
-        if (!ok || pointTable.count != kPoints)
-            state.SkipWithError("read failed");
+        if (!ok || pointTable.count != kPoints) state.SkipWithError("read failed");
     }
     state.SetItemsProcessed(state.iterations() * kPoints);
 }
@@ -183,8 +166,7 @@ void BM_GpxRead(benchmark::State& state) { readOnly(state, Gpx); }
 
 // gpsbabel reading the file that BM_GpxWrite writes and writing it as GPX
 // again, one process per conversion.
-void BM_GpsbabelGpx(benchmark::State& state)
-{
+void BM_GpsbabelGpx(benchmark::State& state) {
     prepare();
     const int objectKind = (int)state.range(0);
     std::string name = directory() + "/babel.gpx";
@@ -193,12 +175,10 @@ void BM_GpsbabelGpx(benchmark::State& state)
         state.SkipWithError("gpsbabel not installed");
         return;
     }
-    if (!writeFile(Gpx, name, objectKind))
-        state.SkipWithError("write failed");
+    if (!writeFile(Gpx, name, objectKind)) state.SkipWithError("write failed");
     std::string command = "gpsbabel -i gpx -f '" + name + "' -o gpx -F '" + directory() + "/babel-out.gpx'";
     for (auto _ : state)
-        if (std::system(command.c_str()) != 0)
-            state.SkipWithError("gpsbabel failed");
+        if (std::system(command.c_str()) != 0) state.SkipWithError("gpsbabel failed");
     state.SetItemsProcessed(state.iterations() * kPoints);
 }
 

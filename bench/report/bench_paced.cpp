@@ -47,32 +47,27 @@ struct Ui {
     std::string lastBox;
 } ui;
 
-void box(const char* title, const char* text, BoxIcon)
-{
+void box(const char* title, const char* text, BoxIcon) {
     if (std::strcmp(title, "FEHLER") == 0) ui.errors++;
     ui.lastBox = text;
 }
 bool no(const char*, const char*) { return false; }
-bool openFile(const char*, FileFilter, std::string& fileName)
-{
+bool openFile(const char*, FileFilter, std::string& fileName) {
     fileName = ui.openFile;
     return !fileName.empty();
 }
-bool saveFile(const char*, FileFilter, const char*, std::string& fileName)
-{
+bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = ui.saveFile;
     return !fileName.empty();
 }
 void text(const char*) {}
 void nothing() {}
 void cursor(bool) {}
-void pause(int ms)
-{
+void pause(int ms) {
     ui.pausedMs += ms;
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
-bool initials(const InitialsDialog&, std::string& entry)
-{
+bool initials(const InitialsDialog&, std::string& entry) {
     entry = "BM";
     return true;
 }
@@ -80,31 +75,24 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform benchPlatform = {box,    no,      no,    openFile, saveFile,     text,        nothing, nothing,
+const Platform benchPlatform = {box,    no,      no,    openFile, saveFile,     text,        nothing,   nothing,
                                 cursor, nothing, pause, initials, routeTrackId, trackSelect, deviceInfo};
 
-
-double since(std::chrono::steady_clock::time_point start)
-{
+double since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::string scratch(const std::string& name)
-{
-    return "/tmp/wegmate_paced_" + std::to_string(getpid()) + "_" + name;
-}
+std::string scratch(const std::string& name) { return "/tmp/wegmate_paced_" + std::to_string(getpid()) + "_" + name; }
 
 void line(const std::string& what, const char* program, int points, double seconds, long fromRx, long toRx,
-          long pausesMs, const std::string& result)
-{
+          long pausesMs, const std::string& result) {
     std::printf("%s\t%s\t%d\t%.1f\t%.1f\t%ld\t%ld\t%ld\t%s\n", what.c_str(), program, points, seconds,
                 (fromRx + toRx) / 960.0, fromRx, toRx, pausesMs, result.c_str());
     std::fflush(stdout);
 }
 
 // Points the simulator took in: waypoints, or the points of every track log.
-int uploadedPoints(const Simulator& sim)
-{
+int uploadedPoints(const Simulator& sim) {
     const SimUploadLog log = sim.uploadLog();
     int n = (int)log.waypoints.size();
     for (const SimTrack& t : log.tracks) n += (int)t.points.size();
@@ -112,8 +100,7 @@ int uploadedPoints(const Simulator& sim)
 }
 
 // One Wegmate command against the simulator on a fresh pty.
-void runWegmate(Simulator& sim, const std::string& what, int command, int points)
-{
+void runWegmate(Simulator& sim, const std::string& what, int command, int points) {
     const std::string tty = sim.startPty();
     setSerialDeviceOverride(1, tty);
     ui.pausedMs = 0;
@@ -130,8 +117,7 @@ void runWegmate(Simulator& sim, const std::string& what, int command, int points
     line(what, "wegmate", points, seconds, sim.bytesSent(), sim.bytesReceived(), ui.pausedMs, result);
 }
 
-int countOf(const std::string& file, const char* tag)
-{
+int countOf(const std::string& file, const char* tag) {
     std::ifstream in(file);
     std::stringstream s;
     s << in.rdbuf();
@@ -143,9 +129,8 @@ int countOf(const std::string& file, const char* tag)
 
 // gpsbabel against the simulator on a fresh pty; the bytes are counted by
 // the simulator itself.
-void runGpsbabel(Simulator& sim, const std::string& what, const std::string& args, int points,
-                 const std::string& gpx, const char* tag)
-{
+void runGpsbabel(Simulator& sim, const std::string& what, const std::string& args, int points, const std::string& gpx,
+                 const char* tag) {
     const std::string tty = sim.startPty();
     std::string command = "timeout 3600 gpsbabel " + args;
     const size_t at = command.find("TTY");
@@ -165,8 +150,7 @@ void runGpsbabel(Simulator& sim, const std::string& what, const std::string& arg
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 3 || (std::strcmp(argv[1], "tracks") != 0 && std::strcmp(argv[1], "waypoints") != 0)) {
         std::fprintf(stderr, "usage: bench_paced tracks|waypoints N\n");
         return 2;

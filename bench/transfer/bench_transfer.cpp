@@ -37,8 +37,7 @@
 
 namespace {
 
-int benchPoints()
-{
+int benchPoints() {
     const char* text = std::getenv("WEGMATE_BENCH_POINTS");
     const int n = text ? std::atoi(text) : 0;
     return n > 0 ? n : 20000;
@@ -54,23 +53,20 @@ struct BenchUi {
     std::string lastBox;
 } ui;
 
-void box(const char* title, const char* text, BoxIcon)
-{
+void box(const char* title, const char* text, BoxIcon) {
     if (std::strcmp(title, "FEHLER") == 0) ui.errors++;
     ui.lastBox = text;
 }
 bool no(const char*, const char*) { return false; }
 bool noFile(const char*, FileFilter, std::string&) { return false; }
-bool saveFile(const char*, FileFilter, const char*, std::string& fileName)
-{
+bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = ui.file;
     return true;
 }
 void text(const char*) {}
 void nothing() {}
 void cursor(bool) {}
-void pause(int ms)
-{
+void pause(int ms) {
     ui.pausedMs += ms;
     if (ui.realPauses && ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -79,7 +75,7 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform benchPlatform = {box,  no,    no,       noFile,       saveFile,    text,        nothing,   nothing,
+const Platform benchPlatform = {box,    no,      no,    noFile,   saveFile,     text,        nothing,   nothing,
                                 cursor, nothing, pause, initials, routeTrackId, trackSelect, deviceInfo};
 
 // ---- byte counts of the serial line
@@ -87,14 +83,12 @@ const Platform benchPlatform = {box,  no,    no,       noFile,       saveFile,  
 long bytesIn = 0;
 long bytesOut = 0;
 
-int countingRead(uint8_t* byte)
-{
+int countingRead(uint8_t* byte) {
     const int n = serialReadByteFromPort(byte);
     if (n == 1) bytesIn++;
     return n;
 }
-int countingWrite(uint8_t byte)
-{
+int countingWrite(uint8_t byte) {
     const int n = serialWriteByteToPort(byte);
     if (n == 1) bytesOut++;
     return n;
@@ -106,8 +100,7 @@ const LinkIo countingIo = {monotonicMs, countingRead, countingWrite};
 // of the packet layer cost in latency.
 int frameFd = -1;
 std::vector<uint8_t> frameBuffer;
-int coalescingWrite(uint8_t byte)
-{
+int coalescingWrite(uint8_t byte) {
     frameBuffer.push_back(byte);
     bytesOut++;
     const size_t n = frameBuffer.size();
@@ -125,8 +118,7 @@ int coalescingWrite(uint8_t byte)
 }
 const LinkIo coalescingIo = {monotonicMs, countingRead, coalescingWrite};
 
-double threadCpuSeconds()
-{
+double threadCpuSeconds() {
     timespec ts;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return (double)ts.tv_sec + ts.tv_nsec / 1e9;
@@ -135,16 +127,14 @@ double threadCpuSeconds()
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // One track download through the command driver; true when it succeeded.
-bool downloadTrack(int portNumber, int points)
-{
+bool downloadTrack(int portNumber, int points) {
     ui.errors = 0;
     ui.lastBox.clear();
     runCommand(DownloadTracks, portNumber, MapInfoMif, LineObjects);
     return ui.errors == 0 && pointTable.count == points;
 }
 
-double runGpsbabel(const std::string& tty, const std::string& out, int& points)
-{
+double runGpsbabel(const std::string& tty, const std::string& out, int& points) {
     const std::string command = "gpsbabel -t -i garmin -f " + tty + " -o gpx -F " + out + " 2>/dev/null";
     const auto start = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
@@ -160,13 +150,11 @@ double runGpsbabel(const std::string& tty, const std::string& out, int& points)
     return status == 0 ? elapsed : -1.0;
 }
 
-std::string tempName(const char* name)
-{
+std::string tempName(const char* name) {
     return std::string("/tmp/wegmate_bench_") + std::to_string(getpid()) + "_" + name;
 }
 
-void BM_PacedSerialTrackDownload(benchmark::State& state)
-{
+void BM_PacedSerialTrackDownload(benchmark::State& state) {
     const bool coalesce = state.range(0) == 1;
     const int points = benchPoints();
     Simulator sim(*findSimProfile("etrex"));  // D301 track points
@@ -225,8 +213,7 @@ void BM_PacedSerialTrackDownload(benchmark::State& state)
     setSerialDeviceOverride(1, "");
 }
 
-void BM_UnpacedTrackDownload(benchmark::State& state)
-{
+void BM_UnpacedTrackDownload(benchmark::State& state) {
     const bool usb = state.range(0) == 0;
     const int points = benchPoints();
     Simulator sim(*findSimProfile("etrex"));

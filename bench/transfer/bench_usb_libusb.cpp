@@ -28,8 +28,7 @@
 
 namespace {
 
-int benchPoints()
-{
+int benchPoints() {
     const char* text = std::getenv("WEGMATE_BENCH_POINTS");
     const int n = text ? std::atoi(text) : 0;
     return n > 0 ? n : 20000;
@@ -39,15 +38,13 @@ std::string outputFile;
 int errors = 0;
 std::string lastBox;
 
-void box(const char* title, const char* text, BoxIcon)
-{
+void box(const char* title, const char* text, BoxIcon) {
     if (std::strcmp(title, "FEHLER") == 0) errors++;
     lastBox = text;
 }
 bool no(const char*, const char*) { return false; }
 bool noFile(const char*, FileFilter, std::string&) { return false; }
-bool saveFile(const char*, FileFilter, const char*, std::string& fileName)
-{
+bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = outputFile;
     return true;
 }
@@ -60,11 +57,10 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform benchPlatform = {box,  no,    no,       noFile,       saveFile,    text,        nothing,   nothing,
+const Platform benchPlatform = {box,    no,      no,    noFile,   saveFile,     text,        nothing,   nothing,
                                 cursor, nothing, pause, initials, routeTrackId, trackSelect, deviceInfo};
 
-void BM_LibusbTrackDownload(benchmark::State& state)
-{
+void BM_LibusbTrackDownload(benchmark::State& state) {
     if (!UsbdevfsReceiver::available()) {
         state.SkipWithError("run inside umockdev-wrapper");
         return;

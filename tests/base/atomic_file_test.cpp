@@ -12,9 +12,8 @@ namespace fs = std::filesystem;
 namespace {
 
 class AtomicFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         dir = fs::temp_directory_path() / ("wegmate-atomic-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
@@ -23,8 +22,7 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     static void put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-    static std::string get(const fs::path& p)
-    {
+    static std::string get(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         std::stringstream s;
         s << in.rdbuf();
@@ -35,8 +33,7 @@ protected:
     fs::path dir;
 };
 
-TEST_F(AtomicFileTest, CommitReplacesTheFileAndLeavesNothingElse)
-{
+TEST_F(AtomicFileTest, CommitReplacesTheFileAndLeavesNothingElse) {
     put(dir / "a.mif", "old");
     AtomicFile f;
     ASSERT_EQ(atomicOpen(f, (dir / "a.mif").c_str()), 1);
@@ -47,8 +44,7 @@ TEST_F(AtomicFileTest, CommitReplacesTheFileAndLeavesNothingElse)
     EXPECT_EQ(entries(), 1);
 }
 
-TEST_F(AtomicFileTest, AbortKeepsTheOldFile)
-{
+TEST_F(AtomicFileTest, AbortKeepsTheOldFile) {
     put(dir / "a.ovl", "old");
     AtomicFile f;
     ASSERT_EQ(atomicOpen(f, (dir / "a.ovl").c_str()), 1);
@@ -58,15 +54,13 @@ TEST_F(AtomicFileTest, AbortKeepsTheOldFile)
     EXPECT_EQ(entries(), 1);
 }
 
-TEST_F(AtomicFileTest, OpenFailsInAMissingDirectory)
-{
+TEST_F(AtomicFileTest, OpenFailsInAMissingDirectory) {
     AtomicFile f;
     EXPECT_EQ(atomicOpen(f, (dir / "missing" / "a.mif").c_str()), 0);
     EXPECT_EQ(atomicOpen(f, ""), 0);
 }
 
-TEST_F(AtomicFileTest, PairIsRolledBackWhenTheSecondRenameFails)
-{
+TEST_F(AtomicFileTest, PairIsRolledBackWhenTheSecondRenameFails) {
     put(dir / "a.mif", "old mif");
     // A non-empty directory under the second name makes its rename fail
     // after the first file has already been replaced.
@@ -83,8 +77,7 @@ TEST_F(AtomicFileTest, PairIsRolledBackWhenTheSecondRenameFails)
     EXPECT_EQ(entries(), 2);  // no temporary or backup file left
 }
 
-TEST_F(AtomicFileTest, NewPairIsRemovedAgainWhenTheSecondRenameFails)
-{
+TEST_F(AtomicFileTest, NewPairIsRemovedAgainWhenTheSecondRenameFails) {
     fs::create_directories(dir / "b.mid" / "x");
     AtomicFile mif, mid;
     ASSERT_EQ(atomicOpen(mif, (dir / "b.mif").c_str()), 1);
@@ -95,8 +88,7 @@ TEST_F(AtomicFileTest, NewPairIsRemovedAgainWhenTheSecondRenameFails)
     EXPECT_EQ(entries(), 1);
 }
 
-TEST_F(AtomicFileTest, PairCommitsBothFiles)
-{
+TEST_F(AtomicFileTest, PairCommitsBothFiles) {
     put(dir / "c.mif", "old");
     AtomicFile mif, mid;
     ASSERT_EQ(atomicOpen(mif, (dir / "c.mif").c_str()), 1);
@@ -116,8 +108,7 @@ namespace {
 
 // What is no regular file is never replaced; a link keeps pointing at the
 // file that now has the new content, also when that file is new.
-TEST_F(AtomicFileTest, DevicesAndFifosAreRefusedAndLinksStay)
-{
+TEST_F(AtomicFileTest, DevicesAndFifosAreRefusedAndLinksStay) {
     AtomicFile f;
     EXPECT_EQ(atomicOpen(f, "/dev/null"), 0);
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);

@@ -56,7 +56,9 @@ TEST(Names, InitialsCheck) {
     EXPECT_STREQ(checkNameInitials("A-"), kInitialsError);
     EXPECT_STREQ(checkNameInitials(""), kInitialsError);
     EXPECT_STREQ(checkNameInitials("ABC"), kInitialsError);
-    EXPECT_STREQ(checkNameInitials("\xC4" "A"), kInitialsError);
+    EXPECT_STREQ(checkNameInitials("\xC4"
+                                   "A"),
+                 kInitialsError);
     EXPECT_STREQ(checkNameInitials(" A"), kInitialsError);
 }
 
@@ -136,8 +138,8 @@ TEST(Names, RepeatedNamesAreRenamed) {
     resetNamingState();
     loadNames({"HAUS", "HAUS", "HAUS", "KIRCHTURM", "KIRCHTURM", "AB", "AB", "X", "X", "ab"});
     makePointNamesUnique();
-    EXPECT_EQ(tableNames(), (std::vector<std::string>{"HAUS", "HAUS01", "HAUS02", "KIRCHTURM", "KIRC01",
-                                                      "AB", "AB01", "X", "X01", "ab"}));
+    EXPECT_EQ(tableNames(), (std::vector<std::string>{"HAUS", "HAUS01", "HAUS02", "KIRCHTURM", "KIRC01", "AB", "AB01",
+                                                      "X", "X01", "ab"}));
     EXPECT_TRUE(namesChanged);
     EXPECT_TRUE(isDuplicatePointName(0) == false);
 }
@@ -226,8 +228,10 @@ NamingOutcome runNaming(const std::vector<std::string>& input, bool reference) {
     resetNamingState();
     ui.queueInitials("KB");
     loadNames(input);
-    if (reference) referenceMakePointNamesUnique();
-    else makePointNamesUnique();
+    if (reference)
+        referenceMakePointNamesUnique();
+    else
+        makePointNamesUnique();
     NamingOutcome outcome{tableNames(), namesChanged, nameInitialsAsked, autoNameCounter, nameInitials};
     if (!outcome.asked) ui.answers_.clear();
     return outcome;
@@ -248,8 +252,8 @@ void expectSameNaming(const std::vector<std::string>& input, const char* what) {
 
 TEST(NamesDifferential, RandomTablesWithRepeatedNames) {
     std::mt19937 random(4711);
-    const char* stems[] = {"HAUS", "AB", "X", "KIRCHTURM", "HAUS01", "HA0001", "KB0001", "KB", "KIRC01",
-                           "AB01", " HAUS ", "", "  ", "Q", "QQQQQ", "HAUS99"};
+    const char* stems[] = {"HAUS",   "AB",   "X",      "KIRCHTURM", "HAUS01", "HA0001", "KB0001", "KB",
+                           "KIRC01", "AB01", " HAUS ", "",          "  ",     "Q",      "QQQQQ",  "HAUS99"};
     for (int round = 0; round < 60; ++round) {
         std::vector<std::string> input;
         const int n = 1 + static_cast<int>(random() % 300);

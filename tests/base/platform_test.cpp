@@ -6,9 +6,7 @@
 
 namespace {
 
-const char* refuseAll(const std::string& entry) {
-    return entry == "OK" ? nullptr : "nein";
-}
+const char* refuseAll(const std::string& entry) { return entry == "OK" ? nullptr : "nein"; }
 
 }  // namespace
 

@@ -12,8 +12,7 @@
 #include "model/point_table.h"
 
 inline bool referenceKeyLess(const PointRecord& a, const PointRecord& b) {
-    if (a.NumberOfRouteOrTrack != b.NumberOfRouteOrTrack)
-        return a.NumberOfRouteOrTrack < b.NumberOfRouteOrTrack;
+    if (a.NumberOfRouteOrTrack != b.NumberOfRouteOrTrack) return a.NumberOfRouteOrTrack < b.NumberOfRouteOrTrack;
     return a.NumberOfPoint < b.NumberOfPoint;
 }
 
@@ -40,13 +39,17 @@ inline void referenceMakePointNamesUnique() {
         const int length = static_cast<int>(strlen(name));
         for (int q = 1; q <= 99 && isDuplicatePointName(i); ++q) {
             namesChanged = true;
-            if (length > 4) snprintf(name + 4, 3, "%02d", q);
-            else snprintf(name + length, 3, "%02d", q);
+            if (length > 4)
+                snprintf(name + 4, 3, "%02d", q);
+            else
+                snprintf(name + length, 3, "%02d", q);
         }
         if (isDuplicatePointName(i)) {
             for (int q = 1; q <= 9999 && isDuplicatePointName(i); ++q) {
-                if (length > 2) snprintf(name + 2, 5, "%04d", q);
-                else snprintf(name + length, 5, "%04d", q);
+                if (length > 2)
+                    snprintf(name + 2, 5, "%04d", q);
+                else
+                    snprintf(name + length, 5, "%04d", q);
             }
         }
     }
@@ -99,8 +102,10 @@ inline int referenceSplit(int limit) {
             if (output == "ACTIVE LOG") output = "ACTLG";
             if (!output.empty()) {
                 const std::string suffix = std::string("_") + (char)('A' + part);
-                if (part == 1 && output.size() <= 48) output += suffix;
-                else if (output.size() >= 2) output.replace(output.size() - 2, 2, suffix);
+                if (part == 1 && output.size() <= 48)
+                    output += suffix;
+                else if (output.size() >= 2)
+                    output.replace(output.size() - 2, 2, suffix);
             }
             ++group;
             count = 1;

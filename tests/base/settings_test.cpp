@@ -26,7 +26,7 @@ std::vector<unsigned char> fieldsBytes(const std::vector<int32_t>& fields) {
 }
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/wegmate-settings-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -203,8 +203,10 @@ TEST_F(SettingsFile, ParameterFileBesideTheProgramWhenItExists) {
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(configDirectory(), "/home/tester/.config/wegmate");
     if (oldXdg) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-    if (oldHome) setenv("HOME", savedHome.c_str(), 1);
-    else unsetenv("HOME");
+    if (oldHome)
+        setenv("HOME", savedHome.c_str(), 1);
+    else
+        unsetenv("HOME");
 }
 
 TEST(ProgramDirectory, IsTheDirectoryOfTheTestProgram) {

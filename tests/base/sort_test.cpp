@@ -27,8 +27,7 @@ PointRecord keyed(int route, int point, int tag) {
     pointTable.reset();
     for (const PointRecord& r : input) pointTable.records[pointTable.count++] = r;
     sortPointTable();
-    if (pointTable.count != static_cast<int>(input.size()))
-        return ::testing::AssertionFailure() << "count changed";
+    if (pointTable.count != static_cast<int>(input.size())) return ::testing::AssertionFailure() << "count changed";
     for (size_t k = 0; k < input.size(); ++k) {
         if (pointTable.records[k].Time != expected[k].Time) {
             auto failure = ::testing::AssertionFailure() << "place " << k << " differs; input keys:";
@@ -46,7 +45,10 @@ PointRecord keyed(int route, int point, int tag) {
 
 TEST(SortDifferential, AllSmallArraysWithFewKeys) {
     // Every array of length up to 10 over 3 keys, up to 8 over 4 and up to 6 over 6.
-    struct Range { int maxLength; int keys; };
+    struct Range {
+        int maxLength;
+        int keys;
+    };
     for (Range range : {Range{10, 3}, Range{8, 4}, Range{6, 6}}) {
         for (int length = 0; length <= range.maxLength; ++length) {
             std::vector<int> digits(length, 0);
@@ -70,8 +72,7 @@ TEST(SortDifferential, RandomTablesWithManyEqualKeys) {
         const int points = 1 + static_cast<int>(random() % 8);
         std::vector<PointRecord> input;
         for (int k = 0; k < n; ++k) {
-            input.push_back(keyed(static_cast<int>(random() % routes) - 1,
-                                  static_cast<int>(random() % points) - 2, k));
+            input.push_back(keyed(static_cast<int>(random() % routes) - 1, static_cast<int>(random() % points) - 2, k));
         }
         ASSERT_TRUE(sortsLikeReference(input)) << "round " << round;
     }

@@ -50,7 +50,7 @@ std::vector<Group> groups() {
 }
 
 class Splitting : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings = Settings{};
         pointTable.reset();

@@ -79,8 +79,7 @@ TEST(Times, EveryDayRoundTrips) {
             for (int day = 1; day <= length; ++day) {
                 for (auto& c : clocks) {
                     char text[32];
-                    snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day,
-                             c[0], c[1], c[2]);
+                    snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, c[0], c[1], c[2]);
                     const int32_t seconds = parseTime(text);
                     ASSERT_GT(seconds, previous) << text;
                     previous = seconds;

@@ -29,25 +29,20 @@ namespace {
 
 const std::string kTrees = WEGMATE_SOURCE_DIR "/tests/drive/trees";
 
-std::string readFile(const std::string& path)
-{
+std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-void writeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
+void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A fresh copy of a tree below a directory of this test, whose name holds a
 // blank (the mount table writes it as \040).
-std::string copyTree(const std::string& tree, const std::string& as)
-{
+std::string copyTree(const std::string& tree, const std::string& as) {
     const fs::path base = fs::temp_directory_path() / ("wegmate-drive-" + std::to_string(getpid()));
     const fs::path target = base / as;
     fs::remove_all(target);
@@ -56,8 +51,7 @@ std::string copyTree(const std::string& tree, const std::string& as)
     return target.string();
 }
 
-std::string escapeMount(const std::string& path)
-{
+std::string escapeMount(const std::string& path) {
     std::string out;
     for (char c : path) out += c == ' ' ? std::string("\\040") : std::string(1, c);
     return out;
@@ -68,8 +62,7 @@ struct Shell {
     std::string out;
 };
 
-Shell run(const std::string& command)
-{
+Shell run(const std::string& command) {
     Shell result;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return result;
@@ -83,13 +76,11 @@ Shell run(const std::string& command)
 
 Shell cli(const std::string& arguments) { return run(std::string(WEGMATE_CLI_PATH) + " " + arguments); }
 
-bool toolInstalled(const char* tool)
-{
+bool toolInstalled(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-std::vector<std::string> newUploads(const std::string& dir)
-{
+std::vector<std::string> newUploads(const std::string& dir) {
     std::vector<std::string> files;
     for (const auto& entry : fs::directory_iterator(dir))
         if (entry.path().filename().string().rfind("Wegmate_", 0) == 0) files.push_back(entry.path().string());
@@ -98,8 +89,7 @@ std::vector<std::string> newUploads(const std::string& dir)
 
 }  // namespace
 
-TEST(DriveXml, FactsOfTheThreeTrees)
-{
+TEST(DriveXml, FactsOfTheThreeTrees) {
     DriveDevice etrex;
     ASSERT_EQ(readGarminDevice(kTrees + "/etrex30", etrex), "");
     EXPECT_EQ(etrex.description, "eTrex 30");
@@ -132,12 +122,12 @@ TEST(DriveXml, FactsOfTheThreeTrees)
     EXPECT_EQ(drivePortLabel(card), "Garmin-Laufwerk (eTrex 30)");
 }
 
-TEST(DriveXml, MissingMalformedAndEntitiesGiveGermanMessages)
-{
+TEST(DriveXml, MissingMalformedAndEntitiesGiveGermanMessages) {
     const std::string root = copyTree("older", "bad xml");
     DriveDevice device;
     const std::string xml = root + "/Garmin/GarminDevice.xml";
-    writeFile(xml, "<Device xmlns=\"http://www.garmin.com/xmlschemas/GarminDevice/v2\"><Model>\n<Description>x</Model>");
+    writeFile(xml,
+              "<Device xmlns=\"http://www.garmin.com/xmlschemas/GarminDevice/v2\"><Model>\n<Description>x</Model>");
     EXPECT_EQ(readGarminDevice(root, device), "GarminDevice.xml fehlerhaft: kein wohlgeformtes XML (Zeile 2).");
     writeFile(xml, "<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaa\">]><Device>&a;</Device>");
     EXPECT_EQ(readGarminDevice(root, device), "GarminDevice.xml enthält Entity-Deklarationen und wird nicht gelesen.");
@@ -148,17 +138,22 @@ TEST(DriveXml, MissingMalformedAndEntitiesGiveGermanMessages)
               "Keine Gerätebeschreibung (Garmin/GarminDevice.xml) auf dem Laufwerk gefunden.");
 }
 
-TEST(DriveMounts, FoundThroughTheMountTableWithEscapesAndReadOnly)
-{
+TEST(DriveMounts, FoundThroughTheMountTableWithEscapesAndReadOnly) {
     const std::string etrex = copyTree("etrex30", "mnt/ETREX 30");
     const std::string card = copyTree("sdcard", "mnt/sd card");
     const std::string network = copyTree("etrex30", "mnt/net");  // never looked into
     const std::string table = fs::path(etrex).parent_path().string() + "/mounts";
-    writeFile(table, "proc /proc proc rw,nosuid 0 0\n"
-                     "/dev/sdb1 " + escapeMount(etrex) + " vfat rw,nosuid,nodev,uid=1000 0 0\n"
-                     "/dev/sdc1 " + escapeMount(card) + " vfat ro,nosuid,nodev 0 0\n"
-                     "tmpfs /tmp tmpfs rw 0 0\n"
-                     "server:/x " + escapeMount(network) + " nfs4 rw 0 0\n");
+    writeFile(table,
+              "proc /proc proc rw,nosuid 0 0\n"
+              "/dev/sdb1 " +
+                  escapeMount(etrex) +
+                  " vfat rw,nosuid,nodev,uid=1000 0 0\n"
+                  "/dev/sdc1 " +
+                  escapeMount(card) +
+                  " vfat ro,nosuid,nodev 0 0\n"
+                  "tmpfs /tmp tmpfs rw 0 0\n"
+                  "server:/x " +
+                  escapeMount(network) + " nfs4 rw 0 0\n");
     setMountTablePath(table);
     const std::vector<DriveDevice> drives = findGarminDrives();
     setMountTablePath("");
@@ -177,8 +172,8 @@ TEST(DriveMounts, FoundThroughTheMountTableWithEscapesAndReadOnly)
     // The read-only one refuses an upload and keeps its files as they are.
     writeFile(table, "/dev/sdc1 " + escapeMount(card) + " vfat ro,nosuid,nodev 0 0\n");
     const std::string input = copyTree("etrex30", "input") + "/Garmin/GPX/Waypoints_01-NOV-26.gpx";
-    Shell refused = run("WEGMATE_MOUNT_TABLE=" + table + " " WEGMATE_CLI_PATH " upload waypoints --port drive --format gpx " +
-                      "'" + input + "'");
+    Shell refused = run("WEGMATE_MOUNT_TABLE=" + table +
+                        " " WEGMATE_CLI_PATH " upload waypoints --port drive --format gpx " + "'" + input + "'");
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(contains(refused.out, "Das Garmin-Laufwerk ist nur lesbar eingehängt.")) << refused.out;
     EXPECT_TRUE(newUploads(card + "/GARMIN/GPX").empty());
@@ -189,8 +184,7 @@ TEST(DriveMounts, FoundThroughTheMountTableWithEscapesAndReadOnly)
     EXPECT_TRUE(contains(none.out, "Kein Garmin-Laufwerk gefunden.")) << none.out;
 }
 
-TEST(DriveDownload, MergesArchiveAndCurrentIntoNumberedTracks)
-{
+TEST(DriveDownload, MergesArchiveAndCurrentIntoNumberedTracks) {
     const std::string root = copyTree("etrex30", "download");
     const std::string out = root + "/../tracks.gpx";
     setDriveMountPoint(root);
@@ -258,8 +252,7 @@ struct PullContext {
     std::string root;
     bool pulled = false;
 };
-void pullDrive(void* context)
-{
+void pullDrive(void* context) {
     PullContext& pull = *static_cast<PullContext*>(context);
     if (pull.pulled) return;
     pull.pulled = true;
@@ -267,8 +260,7 @@ void pullDrive(void* context)
 }
 }  // namespace
 
-TEST(DriveDownload, ADrivePulledWhileReadingWritesNothing)
-{
+TEST(DriveDownload, ADrivePulledWhileReadingWritesNothing) {
     PullContext pull;
     pull.root = copyTree("etrex30", "pulled");
     fs::remove_all(pull.root + ".gone");
@@ -282,15 +274,15 @@ TEST(DriveDownload, ADrivePulledWhileReadingWritesNothing)
     runCommand(DownloadTracks, kDrivePort, MapInfoMif, LineObjects);
     setDriveMountPoint("");
     EXPECT_TRUE(pull.pulled);
-    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{
-                                 "Das Garmin-Laufwerk ist nicht mehr erreichbar. \nDie Übertragung wurde abgebrochen."});
+    EXPECT_EQ(ui.boxTexts(),
+              std::vector<std::string>{
+                  "Das Garmin-Laufwerk ist nicht mehr erreichbar. \nDie Übertragung wurde abgebrochen."});
     EXPECT_FALSE(fs::exists(out));
 }
 
 // Every file type out of the receiver and back into it, through the CLI;
 // what goes in is a new GPX 1.1 file that gpsbabel and ogrinfo read.
-TEST(DriveCli, DownloadAndUploadEveryFileType)
-{
+TEST(DriveCli, DownloadAndUploadEveryFileType) {
     const std::string root = copyTree("etrex30", "cli");
     const std::string target = copyTree("etrex30", "cli-target");
     const std::string gpxDir = target + "/Garmin/GPX";
@@ -347,8 +339,7 @@ TEST(DriveCli, DownloadAndUploadEveryFileType)
 
 // A unit whose XML asks for new files in Garmin/NewFiles gets them there,
 // the folder made when it is missing; its GPX folder stays untouched.
-TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles)
-{
+TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles) {
     const std::string root = copyTree("older", "newfiles");
     std::string xml = readFile(root + "/Garmin/GarminDevice.xml");
     const std::string from = "<TransferDirection>InputOutput</TransferDirection>";
@@ -368,9 +359,8 @@ TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles)
 
 // The copies of the trees go when the tests end.
 class RemoveCopies : public ::testing::Environment {
-public:
-    void TearDown() override
-    {
+  public:
+    void TearDown() override {
         std::error_code ignored;
         fs::remove_all(fs::temp_directory_path() / ("wegmate-drive-" + std::to_string(getpid())), ignored);
     }
@@ -379,8 +369,7 @@ const ::testing::Environment* const removeCopies = ::testing::AddGlobalTestEnvir
 
 // A vfat image as a receiver's: where the machine allows a loop mount, it is
 // found through the system's mount table.
-TEST(DriveVfat, LoopMountedImageIsFound)
-{
+TEST(DriveVfat, LoopMountedImageIsFound) {
     if (!toolInstalled("mkfs.vfat") || !toolInstalled("mcopy")) GTEST_SKIP() << "mtools or dosfstools missing";
     const std::string base = fs::path(copyTree("etrex30", "vfat/tree")).parent_path().string();
     const std::string image = base + "/etrex.img";

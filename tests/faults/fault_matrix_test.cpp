@@ -91,8 +91,7 @@ struct Case {
 
 const char* linkName(Link l) { return l == Link::Usb ? "usb" : "serial"; }
 const char* kindName(Kind k) { return k == Kind::Waypoints ? "waypoints" : k == Kind::Routes ? "routes" : "tracks"; }
-const char* faultName(Fault f)
-{
+const char* faultName(Fault f) {
     switch (f) {
     case Fault::None: return "none";
     case Fault::SilenceBeforeProductData: return "silence_before_product_data";
@@ -112,10 +111,9 @@ const char* faultName(Fault f)
 }
 
 // Why a combination does not run, or nullptr.
-const char* notApplicable(const Case& c)
-{
-    const bool serialOnly = c.fault == Fault::DroppedByte || c.fault == Fault::FlippedByte ||
-                            c.fault == Fault::Nak4 || c.fault == Fault::Nak10 || c.fault == Fault::Nak11;
+const char* notApplicable(const Case& c) {
+    const bool serialOnly = c.fault == Fault::DroppedByte || c.fault == Fault::FlippedByte || c.fault == Fault::Nak4 ||
+                            c.fault == Fault::Nak10 || c.fault == Fault::Nak11;
     if (c.link == Link::Usb && serialOnly) return "USB carries no byte framing and no ACK/NAK";
     if (c.upload && (c.fault == Fault::PrematureEnd || c.fault == Fault::ExtraRecords))
         return "the receiver sends no records in an upload";
@@ -126,20 +124,19 @@ const char* notApplicable(const Case& c)
     return nullptr;
 }
 
-std::string caseName(const Case& c)
-{
+std::string caseName(const Case& c) {
     return std::string(linkName(c.link)) + "_" + (c.upload ? "upload_" : "download_") + kindName(c.kind) + "_" +
            faultName(c.fault);
 }
 
 // The documented outcome: the boxes in order (the last one is the
 // transfer's own message; a success box when the transfer recovers).
-std::vector<std::string> expectedBoxes(const Case& c, int points)
-{
+std::vector<std::string> expectedBoxes(const Case& c, int points) {
     char success[96];
-    std::snprintf(success, sizeof success,
-                  c.upload ? "Übertragung erfolgreich beendet (%04d Punkte)." : "Übertragung erfolgreich beendet (%05d Punkte).",
-                  points);
+    std::snprintf(
+        success, sizeof success,
+        c.upload ? "Übertragung erfolgreich beendet (%04d Punkte)." : "Übertragung erfolgreich beendet (%05d Punkte).",
+        points);
     const bool serial = c.link == Link::Serial;
     switch (c.fault) {
     case Fault::None:
@@ -172,14 +169,16 @@ std::vector<std::string> expectedBoxes(const Case& c, int points)
     case Fault::PrematureEnd:
     case Fault::ExtraRecords: return {kPremature};
     case Fault::ReceiverGone:
-        if (serial) return c.upload ? std::vector<std::string>{kSerialWrite, kTransfer}
-                                    : std::vector<std::string>{kSerialRead};
+        if (serial)
+            return c.upload ? std::vector<std::string>{kSerialWrite, kTransfer} : std::vector<std::string>{kSerialRead};
         return c.upload ? std::vector<std::string>{kUsbWrite, kTransfer} : std::vector<std::string>{kUsbRead};
     }
     return {};
 }
 
-bool recovers(const Case& c) { return c.fault == Fault::None || c.fault == Fault::Nak4 || (c.upload && c.fault == Fault::Nak10); }
+bool recovers(const Case& c) {
+    return c.fault == Fault::None || c.fault == Fault::Nak4 || (c.upload && c.fault == Fault::Nak10);
+}
 
 // ---------------------------------------------------------------- front end
 
@@ -198,30 +197,25 @@ struct Ui {
 Ui* ui = nullptr;
 
 void box(const char*, const char* text, BoxIcon) { ui->boxes.push_back(text); }
-bool yesNo(const char* title, const char*)
-{
+bool yesNo(const char* title, const char*) {
     // Route mode when routes are wanted; every other question: No (all
     // tracks, one track log).
     return std::strcmp(title, "Wegmate  --  Wegpunktmodus") == 0 && ui->routes;
 }
 bool okCancel(const char*, const char*) { return false; }
-bool openFile(const char*, FileFilter, std::string& fileName)
-{
+bool openFile(const char*, FileFilter, std::string& fileName) {
     fileName = ui->openFile;
     return true;
 }
-bool saveFile(const char*, FileFilter, const char*, std::string& fileName)
-{
+bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = ui->saveFile;
     return true;
 }
-void status(const char* text)
-{
+void status(const char* text) {
     ui->lastStatus = text;
     if (ui->statuses.empty() || ui->statuses.back() != text) ui->statuses.push_back(text);
 }
-void pump()
-{
+void pump() {
     ui->pumps++;
     if (transferBusy) ui->busyPumps++;
     if (ui->goneAtPump >= 0 && ui->pumps == ui->goneAtPump && ui->sim) ui->sim->stop();
@@ -229,8 +223,7 @@ void pump()
 void nothing() {}
 void cursor(bool) {}
 void pause(int) {}
-bool initials(const InitialsDialog&, std::string& entry)
-{
+bool initials(const InitialsDialog&, std::string& entry) {
     entry = "KB";
     return true;
 }
@@ -238,7 +231,7 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform faultPlatform = {box,    yesNo,   okCancel, openFile, saveFile,     status,      pump, nothing,
+const Platform faultPlatform = {box,    yesNo,   okCancel, openFile, saveFile,     status,      pump,      nothing,
                                 cursor, nothing, pause,    initials, routeTrackId, trackSelect, deviceInfo};
 
 // ---------------------------------------------------------------- serial line on a fake clock
@@ -252,17 +245,16 @@ struct Frame {
 };
 
 struct SerialLine {
-    int watchFd = -1;      // our own descriptor of the pty, to see whether bytes wait
-    uint32_t skewMs = 0;   // fake time added to the real clock
-    long delivered = 0;    // bytes handed to the program
-    long cutAt = -1;       // from this byte on the receiver is silent
+    int watchFd = -1;     // our own descriptor of the pty, to see whether bytes wait
+    uint32_t skewMs = 0;  // fake time added to the real clock
+    long delivered = 0;   // bytes handed to the program
+    long cutAt = -1;      // from this byte on the receiver is silent
     std::vector<Frame> frames;
     // frame parser
-    int state = 0;         // 0 outside, 1 after the leading DLE, 2 inside, 3 inside after a DLE
+    int state = 0;  // 0 outside, 1 after the leading DLE, 2 inside, 3 inside after a DLE
     int dataIndex = 0;
 
-    void note(uint8_t b)
-    {
+    void note(uint8_t b) {
         const long offset = delivered;
         switch (state) {
         case 0:
@@ -290,8 +282,7 @@ struct SerialLine {
             break;
         }
     }
-    void take(uint8_t b)
-    {
+    void take(uint8_t b) {
         if (dataIndex == 0 && !frames.empty()) frames.back().firstData = b;
         dataIndex++;
     }
@@ -300,8 +291,7 @@ SerialLine* line = nullptr;
 
 uint32_t fakeNow() { return monotonicMs() + line->skewMs; }
 
-int lineRead(uint8_t* byte)
-{
+int lineRead(uint8_t* byte) {
     if (line->cutAt >= 0 && line->delivered >= line->cutAt) {
         line->skewMs += 3000;
         return 0;
@@ -322,8 +312,7 @@ int lineRead(uint8_t* byte)
     return 0;
 }
 
-int lineWrite(uint8_t byte)
-{
+int lineWrite(uint8_t byte) {
     const int n = serialWriteByteToPort(byte);
     if (n != 1) line->skewMs += 500;
     return n;
@@ -335,13 +324,13 @@ const LinkIo fakeLineIo = {fakeNow, lineRead, lineWrite};
 
 struct UsbCable {
     UsbDriver inner{};
-    bool inPacket = false;        // inside an interrupt packet of several chunks
-    int packetsRead = 0;          // packets handed to the program
-    std::vector<uint16_t> readIds;   // their ids (type 0 packets too)
-    std::vector<uint8_t> writeIds;   // application packets the program wrote
-    int readCutAt = -1;           // reads fail from this packet on
-    int goneAtRead = -1;          // every call fails from this packet on
-    int goneAtWrite = -1;         // every call fails from this application write on
+    bool inPacket = false;          // inside an interrupt packet of several chunks
+    int packetsRead = 0;            // packets handed to the program
+    std::vector<uint16_t> readIds;  // their ids (type 0 packets too)
+    std::vector<uint8_t> writeIds;  // application packets the program wrote
+    int readCutAt = -1;             // reads fail from this packet on
+    int goneAtRead = -1;            // every call fails from this packet on
+    int goneAtWrite = -1;           // every call fails from this application write on
     bool gone = false;
 };
 UsbCable* cable = nullptr;
@@ -349,8 +338,7 @@ UsbCable* cable = nullptr;
 int cableOpen(void*) { return cable->gone ? 0 : cable->inner.open(cable->inner.context); }
 void cableClose(void*) { cable->inner.close(cable->inner.context); }
 uint32_t cablePacketSize(void*) { return cable->inner.packetSize(cable->inner.context); }
-int cableInterruptRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs)
-{
+int cableInterruptRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs) {
     if (!cable->inPacket) {
         if (cable->goneAtRead >= 0 && cable->packetsRead >= cable->goneAtRead) cable->gone = true;
         if (cable->gone) return -1;
@@ -365,8 +353,7 @@ int cableInterruptRead(void*, uint8_t* buffer, int capacity, unsigned timeoutMs)
     return n;
 }
 int cableBulkRead(void*, uint8_t*, int, unsigned) { return -1; }  // everything comes on the interrupt pipe
-int cableBulkWrite(void*, const uint8_t* buffer, int length)
-{
+int cableBulkWrite(void*, const uint8_t* buffer, int length) {
     if (cable->gone) return -1;
     if (length >= 12 && buffer[0] == 20) {
         if (cable->goneAtWrite >= 0 && (int)cable->writeIds.size() >= cable->goneAtWrite) {
@@ -378,20 +365,18 @@ int cableBulkWrite(void*, const uint8_t* buffer, int length)
     return cable->inner.bulkWrite(cable->inner.context, buffer, length);
 }
 
-const UsbDriver cableDriver = {cableOpen, cableClose, cablePacketSize, cableInterruptRead,
-                               cableBulkRead, cableBulkWrite, nullptr, nullptr};
+const UsbDriver cableDriver = {cableOpen,     cableClose,     cablePacketSize, cableInterruptRead,
+                               cableBulkRead, cableBulkWrite, nullptr,         nullptr};
 
 // ---------------------------------------------------------------- data and files
 
-void generate(Simulator& sim, Kind kind)
-{
+void generate(Simulator& sim, Kind kind) {
     if (kind == Kind::Waypoints) sim.generate(12, 0, 0, 0, 0);
     if (kind == Kind::Routes) sim.generate(0, 2, 6, 0, 0);
     if (kind == Kind::Tracks) sim.generate(0, 0, 0, 2, 30);
 }
 
-int pointsOf(const Simulator& sim, Kind kind)
-{
+int pointsOf(const Simulator& sim, Kind kind) {
     int n = 0;
     if (kind == Kind::Waypoints) n = (int)sim.waypoints.size();
     for (const SimRoute& r : sim.routes) n += kind == Kind::Routes ? (int)r.points.size() : 0;
@@ -399,15 +384,13 @@ int pointsOf(const Simulator& sim, Kind kind)
     return n;
 }
 
-std::string makeDir()
-{
+std::string makeDir() {
     char pattern[] = "/tmp/wegmate-faults-XXXXXX";
     const char* dir = mkdtemp(pattern);
     return dir ? dir : "";
 }
 
-std::set<std::string> listDir(const std::string& dir)
-{
+std::set<std::string> listDir(const std::string& dir) {
     std::set<std::string> names;
     if (DIR* d = opendir(dir.c_str())) {
         while (dirent* e = readdir(d))
@@ -417,16 +400,14 @@ std::set<std::string> listDir(const std::string& dir)
     return names;
 }
 
-std::string slurp(const std::string& path)
-{
+std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-void removeDir(const std::string& dir)
-{
+void removeDir(const std::string& dir) {
     for (const std::string& name : listDir(dir)) std::remove((dir + "/" + name).c_str());
     rmdir(dir.c_str());
 }
@@ -437,8 +418,7 @@ struct Stored {
     double lat, lon;
 };
 
-std::vector<Stored> storedPoints(const SimUploadLog& log, Kind kind)
-{
+std::vector<Stored> storedPoints(const SimUploadLog& log, Kind kind) {
     std::vector<Stored> out;
     if (kind == Kind::Waypoints)
         for (const SimWaypoint& w : log.waypoints) out.push_back({w.name, w.lat, w.lon});
@@ -451,8 +431,7 @@ std::vector<Stored> storedPoints(const SimUploadLog& log, Kind kind)
     return out;
 }
 
-std::vector<Stored> sourcePoints(const Simulator& sim, Kind kind)
-{
+std::vector<Stored> sourcePoints(const Simulator& sim, Kind kind) {
     std::vector<Stored> out;
     if (kind == Kind::Waypoints)
         for (const SimWaypoint& w : sim.waypoints) out.push_back({w.name, w.lat, w.lon});
@@ -481,16 +460,15 @@ struct Outcome {
 };
 
 struct Injection {
-    long cutAtByte = -1;       // serial silence
-    int readCutAt = -1;        // USB silence
-    int goneAtRead = -1;       // USB cable failing
+    long cutAtByte = -1;  // serial silence
+    int readCutAt = -1;   // USB silence
+    int goneAtRead = -1;  // USB cable failing
     int goneAtWrite = -1;
-    int goneAtPump = -1;       // serial: simulator stopped at this pump
+    int goneAtPump = -1;  // serial: simulator stopped at this pump
 };
 
 Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const std::string& output,
-                const Injection& inj)
-{
+                const Injection& inj) {
     Ui front;
     front.routes = c.kind == Kind::Routes;
     front.openFile = input;
@@ -555,8 +533,7 @@ Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const s
 }
 
 // Index of the n-th frame (serial) with this id, -1 when none.
-long frameOffset(const std::vector<Frame>& frames, uint8_t id, int nth, int firstData = -1)
-{
+long frameOffset(const std::vector<Frame>& frames, uint8_t id, int nth, int firstData = -1) {
     for (const Frame& f : frames)
         if (f.id == id && (firstData < 0 || f.firstData == firstData) && nth-- == 0) return f.offset;
     return -1;
@@ -565,8 +542,7 @@ long frameOffset(const std::vector<Frame>& frames, uint8_t id, int nth, int firs
 bool isRecordId(uint8_t id) { return id == 35 || id == 29 || id == 30 || id == 98 || id == 99 || id == 34; }
 
 // The program-received frames / packets that are download records.
-std::vector<long> recordFrameOffsets(const std::vector<Frame>& frames)
-{
+std::vector<long> recordFrameOffsets(const std::vector<Frame>& frames) {
     std::vector<long> out;
     for (const Frame& f : frames)
         if (isRecordId(f.id)) out.push_back(f.offset);
@@ -574,23 +550,20 @@ std::vector<long> recordFrameOffsets(const std::vector<Frame>& frames)
 }
 
 // ACK frames the receiver sent for the program's upload records, in order.
-std::vector<long> uploadAckOffsets(const std::vector<Frame>& frames)
-{
+std::vector<long> uploadAckOffsets(const std::vector<Frame>& frames) {
     std::vector<long> out;
     for (const Frame& f : frames)
         if (f.id == 6 && f.firstData >= 0 && isRecordId((uint8_t)f.firstData)) out.push_back(f.offset);
     return out;
 }
 
-int indexOf(const std::vector<uint16_t>& ids, uint16_t id, int nth = 0)
-{
+int indexOf(const std::vector<uint16_t>& ids, uint16_t id, int nth = 0) {
     for (size_t i = 0; i < ids.size(); i++)
         if (ids[i] == id && nth-- == 0) return (int)i;
     return -1;
 }
 
-std::string oneLine(const std::vector<std::string>& boxes)
-{
+std::string oneLine(const std::vector<std::string>& boxes) {
     std::string out;
     for (const std::string& b : boxes) {
         if (!out.empty()) out += " + ";
@@ -604,15 +577,13 @@ std::string oneLine(const std::vector<std::string>& boxes)
 // Place of a combination in the full matrix, for the order of the table.
 int matrixIndex(const Case& c);
 
-void appendTableLine(const Case& c, const std::string& text)
-{
+void appendTableLine(const Case& c, const std::string& text) {
     const char* path = std::getenv("WEGMATE_FAULT_TABLE");
     if (!path || !*path) return;
     const int fd = open(path, O_WRONLY | O_APPEND | O_CREAT, 0644);
     if (fd < 0) return;
     const std::string lineText = std::to_string(matrixIndex(c)) + "\t" + text + "\n";
-    if (write(fd, lineText.data(), lineText.size()) < 0) {
-    }
+    if (write(fd, lineText.data(), lineText.size()) < 0) {}
     close(fd);
 }
 
@@ -623,17 +594,15 @@ void PrintTo(const Case& c, std::ostream* os) { *os << caseName(c); }
 std::vector<Case> allCombinations();
 
 class FaultMatrix : public ::testing::TestWithParam<Case> {
-public:
+  public:
     // The combinations that do not apply are no tests; the table lists them.
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         for (const Case& c : allCombinations())
             if (const char* why = notApplicable(c)) appendTableLine(c, caseName(c) + "\tn/a\t" + why);
     }
 };
 
-TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage)
-{
+TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage) {
     const Case c = GetParam();
     ASSERT_EQ(notApplicable(c), nullptr);
     const std::string dir = makeDir();
@@ -683,7 +652,8 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage)
     Injection inj;
     SimFaults& f = sim->faults;
     const bool serial = c.link == Link::Serial;
-    const std::vector<long> records = c.upload ? uploadAckOffsets(reference.frames) : recordFrameOffsets(reference.frames);
+    const std::vector<long> records =
+        c.upload ? uploadAckOffsets(reference.frames) : recordFrameOffsets(reference.frames);
     const size_t middle = records.size() / 2;
     int usbFirstRecord = -1;
     if (!serial && !c.upload) usbFirstRecord = indexOf(reference.usbReads, 27) + 1;
@@ -691,24 +661,32 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage)
     switch (c.fault) {
     case Fault::None: break;
     case Fault::SilenceBeforeProductData:
-        if (serial) inj.cutAtByte = frameOffset(reference.frames, 255, 0);
-        else inj.readCutAt = indexOf(reference.usbReads, 255);
+        if (serial)
+            inj.cutAtByte = frameOffset(reference.frames, 255, 0);
+        else
+            inj.readCutAt = indexOf(reference.usbReads, 255);
         break;
     case Fault::SilenceAfterCommand:
         // Download: the command 10 gets no ACK (serial) or no records
         // packet (USB). Upload: the records packet 27 gets no ACK.
-        if (serial) inj.cutAtByte = frameOffset(reference.frames, 6, 0, c.upload ? 27 : 10);
-        else inj.readCutAt = indexOf(reference.usbReads, 27);
+        if (serial)
+            inj.cutAtByte = frameOffset(reference.frames, 6, 0, c.upload ? 27 : 10);
+        else
+            inj.readCutAt = indexOf(reference.usbReads, 27);
         break;
     case Fault::SilenceMidRecords:
-        if (serial) inj.cutAtByte = records.at(middle);
-        else inj.readCutAt = usbFirstRecord + usbRecords / 2;
+        if (serial)
+            inj.cutAtByte = records.at(middle);
+        else
+            inj.readCutAt = usbFirstRecord + usbRecords / 2;
         break;
     case Fault::SilenceBeforeComplete:
         // Download: the transfer complete 12 never comes. Upload: the ACK of
         // the last record never comes.
-        if (serial) inj.cutAtByte = c.upload ? records.back() : frameOffset(reference.frames, 12, 0);
-        else inj.readCutAt = indexOf(reference.usbReads, 12);
+        if (serial)
+            inj.cutAtByte = c.upload ? records.back() : frameOffset(reference.frames, 12, 0);
+        else
+            inj.readCutAt = indexOf(reference.usbReads, 12);
         break;
     case Fault::DroppedByte:
         // Inside the middle record (download) or the ACK of the middle record (upload).
@@ -794,10 +772,10 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage)
         fileState = std::to_string(got.size()) + " of " + std::to_string(sent.size()) + " points, " +
                     (out.log.transfers ? "transfer complete" : "no transfer complete") + (prefix ? "" : ", DAMAGED");
     }
-    const bool ok = out.boxes == expected && out.lastStatus == "  Status:   Bereit." && !out.busyAfter && !out.linkOpenAfter;
+    const bool ok =
+        out.boxes == expected && out.lastStatus == "  Status:   Bereit." && !out.busyAfter && !out.linkOpenAfter;
     appendTableLine(c, caseName(c) + "\t" + (ok ? "ok" : "MISMATCH") + "\t" + oneLine(out.boxes) + "\t" +
-                    out.lastStatus + "\t" +
-                    (out.linkOpenAfter ? "link open" : "closed") + "\t" + fileState);
+                           out.lastStatus + "\t" + (out.linkOpenAfter ? "link open" : "closed") + "\t" + fileState);
     removeDir(outputDir);
     removeDir(inputDir);
     rmdir(dir.c_str());
@@ -808,8 +786,7 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage)
 // transfer is a plain write and an upload reads no reply, so nothing else
 // would notice it: the upload is not started, and records of a download
 // decoded without the receiver's formats are not written.
-TEST(UnansweredDeviceQuery, UsbUploadIsNotStarted)
-{
+TEST(UnansweredDeviceQuery, UsbUploadIsNotStarted) {
     for (Kind kind : {Kind::Waypoints, Kind::Tracks}) {
         SCOPED_TRACE(kindName(kind));
         const std::string dir = makeDir();
@@ -836,8 +813,7 @@ TEST(UnansweredDeviceQuery, UsbUploadIsNotStarted)
 
 // A USB receiver that ignores the product request but serves the transfer
 // command: its D108 waypoints would be read in the D100 layout.
-TEST(UnansweredDeviceQuery, UsbDownloadWritesNoFile)
-{
+TEST(UnansweredDeviceQuery, UsbDownloadWritesNoFile) {
     const std::string dir = makeDir();
     ASSERT_FALSE(dir.empty());
     Simulator sim(*findSimProfile("etrex"));
@@ -845,7 +821,8 @@ TEST(UnansweredDeviceQuery, UsbDownloadWritesNoFile)
     sim.faults.silenceStage = SimStage::ProductRequest;
     sim.faults.silenceMs = -1;
     const std::string output = dir + "/result.mif";
-    const Outcome out = runOnce({Link::Usb, false, Kind::Waypoints, Fault::SilenceBeforeProductData}, sim, "", output, {});
+    const Outcome out =
+        runOnce({Link::Usb, false, Kind::Waypoints, Fault::SilenceBeforeProductData}, sim, "", output, {});
     EXPECT_EQ(out.boxes, (std::vector<std::string>{kUsbRead, kConnect}));
     EXPECT_TRUE(listDir(dir).empty()) << "a file was written from records in guessed layouts";
     EXPECT_EQ(out.lastStatus, "  Status:   Bereit.");
@@ -853,13 +830,20 @@ TEST(UnansweredDeviceQuery, UsbDownloadWritesNoFile)
     removeDir(dir);
 }
 
-std::vector<Case> allCombinations()
-{
+std::vector<Case> allCombinations() {
     std::vector<Case> cases;
-    const Fault faults[] = {Fault::SilenceBeforeProductData, Fault::SilenceAfterCommand, Fault::SilenceMidRecords,
-                            Fault::SilenceBeforeComplete,    Fault::DroppedByte,         Fault::FlippedByte,
-                            Fault::Nak4,                     Fault::Nak10,               Fault::Nak11,
-                            Fault::PrematureEnd,             Fault::ExtraRecords,        Fault::ReceiverGone};
+    const Fault faults[] = {Fault::SilenceBeforeProductData,
+                            Fault::SilenceAfterCommand,
+                            Fault::SilenceMidRecords,
+                            Fault::SilenceBeforeComplete,
+                            Fault::DroppedByte,
+                            Fault::FlippedByte,
+                            Fault::Nak4,
+                            Fault::Nak10,
+                            Fault::Nak11,
+                            Fault::PrematureEnd,
+                            Fault::ExtraRecords,
+                            Fault::ReceiverGone};
     for (Link link : {Link::Serial, Link::Usb})
         for (bool upload : {false, true})
             for (Kind kind : {Kind::Waypoints, Kind::Routes, Kind::Tracks})
@@ -867,8 +851,7 @@ std::vector<Case> allCombinations()
     return cases;
 }
 
-int matrixIndex(const Case& c)
-{
+int matrixIndex(const Case& c) {
     const std::vector<Case> all = allCombinations();
     for (size_t i = 0; i < all.size(); i++)
         if (all[i].link == c.link && all[i].upload == c.upload && all[i].kind == c.kind && all[i].fault == c.fault)
@@ -876,8 +859,7 @@ int matrixIndex(const Case& c)
     return -1;
 }
 
-std::vector<Case> allCases()
-{
+std::vector<Case> allCases() {
     std::vector<Case> cases;
     for (const Case& c : allCombinations())
         if (!notApplicable(c)) cases.push_back(c);

@@ -24,55 +24,44 @@
 
 struct ScratchDir {
     std::string path;
-    ScratchDir()
-    {
+    ScratchDir() {
         char pattern[] = "/tmp/wegmate-formats-XXXXXX";
         const char* made = mkdtemp(pattern);
         path = made ? made : "/tmp";
     }
-    ~ScratchDir()
-    {
+    ~ScratchDir() {
         std::error_code ignored;
-        if (path != "/tmp")
-            std::filesystem::remove_all(path, ignored);
+        if (path != "/tmp") std::filesystem::remove_all(path, ignored);
     }
     std::string file(const std::string& name) const { return path + "/" + name; }
     // Names of the files in the directory, sorted.
-    std::string listing() const
-    {
+    std::string listing() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(path))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         std::string all;
-        for (const auto& n : names)
-            all += n + " ";
+        for (const auto& n : names) all += n + " ";
         return all;
     }
 };
 
-inline std::string readFileBytes(const std::string& path)
-{
+inline std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
 }
 
-inline void writeFileBytes(const std::string& path, const std::string& bytes)
-{
+inline void writeFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), (std::streamsize)bytes.size());
 }
 
-inline bool fileExists(const std::string& path)
-{
-    return std::filesystem::exists(path);
-}
+inline bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 // A record with a valid position and no attributes.
-inline PointRecord makePoint(double longitude, double latitude, int newSegment = 0)
-{
+inline PointRecord makePoint(double longitude, double latitude, int newSegment = 0) {
     PointRecord r;
     memset(&r, 0, sizeof r);
     r.Longitude = longitude;
@@ -83,8 +72,7 @@ inline PointRecord makePoint(double longitude, double latitude, int newSegment =
 }
 
 inline PointRecord withNames(PointRecord r, int route, const char* routeName, int point, const char* pointName,
-                             const char* comment = "")
-{
+                             const char* comment = "") {
     r.NumberOfRouteOrTrack = route;
     r.NumberOfPoint = point;
     copyName(r.NameOfRouteOrTrack, routeName);
@@ -93,45 +81,35 @@ inline PointRecord withNames(PointRecord r, int route, const char* routeName, in
     return r;
 }
 
-inline void setTable(std::initializer_list<PointRecord> records)
-{
+inline void setTable(std::initializer_list<PointRecord> records) {
     pointTable.reset();
-    for (const PointRecord& r : records)
-        pointTable.records[pointTable.count++] = r;
+    for (const PointRecord& r : records) pointTable.records[pointTable.count++] = r;
 }
 
 // Resets the naming state an upload starts with.
 class FormatTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         resetNamingState();
         pointTable.reset();
     }
     ScratchDir dir;
 };
 
-inline std::string asString(const char* text)
-{
-    return text ? std::string(text) : std::string();
-}
+inline std::string asString(const char* text) { return text ? std::string(text) : std::string(); }
 
 // The whole output of a shell command, and whether it exited with 0.
-inline bool runCommand(const std::string& command, std::string& output)
-{
+inline bool runCommand(const std::string& command, std::string& output) {
     output.clear();
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return false;
+    if (!pipe) return false;
     char buffer[4096];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
     return pclose(pipe) == 0;
 }
 
-inline bool toolInstalled(const char* tool)
-{
+inline bool toolInstalled(const char* tool) {
     std::string command = std::string("command -v ") + tool + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
@@ -141,24 +119,19 @@ inline bool toolInstalled(const char* tool)
 struct FileSizeLimit {
     rlimit saved{};
     bool active = false;
-    explicit FileSizeLimit(rlim_t bytes)
-    {
+    explicit FileSizeLimit(rlim_t bytes) {
         signal(SIGXFSZ, SIG_IGN);  // a failing write instead of the signal
-        if (getrlimit(RLIMIT_FSIZE, &saved) != 0)
-            return;
+        if (getrlimit(RLIMIT_FSIZE, &saved) != 0) return;
         rlimit limit = saved;
         limit.rlim_cur = bytes;
         active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
-    ~FileSizeLimit()
-    {
-        if (active)
-            setrlimit(RLIMIT_FSIZE, &saved);
+    ~FileSizeLimit() {
+        if (active) setrlimit(RLIMIT_FSIZE, &saved);
     }
 };
 
-inline long long fileSize(const std::string& path)
-{
+inline long long fileSize(const std::string& path) {
     std::error_code error;
     auto size = std::filesystem::file_size(path, error);
     return error ? -1 : (long long)size;
@@ -170,8 +143,7 @@ inline long long fileSize(const std::string& path)
 struct GermanNumericLocale {
     std::string saved;
     bool active = false;
-    explicit GermanNumericLocale(const std::string& dir)
-    {
+    explicit GermanNumericLocale(const std::string& dir) {
         const char* old = setlocale(LC_NUMERIC, nullptr);
         saved = old ? old : "C";
         if (!setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
@@ -188,8 +160,7 @@ struct GermanNumericLocale {
         snprintf(probe, sizeof probe, "%.1f", 1.5);
         active = std::string(probe) == "1,5";
     }
-    ~GermanNumericLocale()
-    {
+    ~GermanNumericLocale() {
         setlocale(LC_NUMERIC, saved.c_str());
         unsetenv("LOCPATH");
     }

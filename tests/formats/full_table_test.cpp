@@ -10,12 +10,11 @@
 namespace {
 
 class FullTableTest : public FormatTest {
-protected:
+  protected:
     ScriptedPlatform ui;
 };
 
-TEST_F(FullTableTest, WrittenFilesOfAFullTableReadBack)
-{
+TEST_F(FullTableTest, WrittenFilesOfAFullTableReadBack) {
     for (int fileKind : {MapInfoMif, OvlAscii, OvlBinary})
         for (int objectKind : {PointObjects, LineObjects}) {
             SCOPED_TRACE("file kind " + std::to_string(fileKind) + ", object kind " + std::to_string(objectKind));

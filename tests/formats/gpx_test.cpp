@@ -9,13 +9,12 @@
 namespace {
 
 class GpxTest : public FormatTest {
-protected:
+  protected:
     ScriptedPlatform ui;
     bool numbers = false;
     bool names = false;
 
-    int read(const std::string& content, int transferKind)
-    {
+    int read(const std::string& content, int transferKind) {
         std::string file = dir.file("in.gpx");
         writeFileBytes(file, content);
         numbers = names = false;
@@ -29,7 +28,8 @@ const char kForeignFile[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<gpx version=\"1.0\" creator=\"other\" xmlns=\"http://www.topografix.com/GPX/1/0\">\n"
     " <wpt lat=\"50.5\" lon=\"7.25\"><ele> 123.4 </ele><time>2014-08-22T03:02:03.5+02:00</time>"
-    "<name>Kirche am Br\xC3\xBC" "ckchen</name><cmt>offen 12:30 &amp; mehr</cmt><sym>Flag</sym></wpt>\n"
+    "<name>Kirche am Br\xC3\xBC"
+    "ckchen</name><cmt>offen 12:30 &amp; mehr</cmt><sym>Flag</sym></wpt>\n"
     " <rte><name>Tour 1</name><number>5</number>\n"
     "  <rtept lat=\"1\" lon=\"2\"><name>Start</name></rtept><rtept lat=\"-1.5\" lon=\"-2.5\"/>\n"
     " </rte>\n"
@@ -41,8 +41,7 @@ const char kForeignFile[] =
     " <trk><trkseg><trkpt lat=\"-89.5\" lon=\"179.5\"/></trkseg><number>9</number></trk>\n"
     "</gpx>\n";
 
-TEST_F(GpxTest, WaypointUploadTakesWaypointsAndRoutesWithTheReadersNames)
-{
+TEST_F(GpxTest, WaypointUploadTakesWaypointsAndRoutesWithTheReadersNames) {
     ui.queueInitials("GD");
     ASSERT_EQ(read(kForeignFile, 7), 1);
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
@@ -78,8 +77,7 @@ TEST_F(GpxTest, WaypointUploadTakesWaypointsAndRoutesWithTheReadersNames)
     EXPECT_TRUE(names);
 }
 
-TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments)
-{
+TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments) {
     ASSERT_EQ(read(kForeignFile, 6), 1);
     EXPECT_TRUE(ui.events().empty());
     ASSERT_EQ(pointTable.count, 4);
@@ -103,7 +101,8 @@ TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments)
     // A file of waypoints only is taken as it is, for tracks too; a file
     // declared in Windows-1252 is read.
     ASSERT_EQ(read("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
-                   "<gpx><wpt lat=\"1\" lon=\"2\"><name>M\xFC" "hle \x80</name></wpt>"
+                   "<gpx><wpt lat=\"1\" lon=\"2\"><name>M\xFC"
+                   "hle \x80</name></wpt>"
                    "<wpt lat=\"3\" lon=\"4\"/></gpx>",
                    6),
               1);
@@ -115,8 +114,7 @@ TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments)
 
 // Every attribute of the table survives our own file, for the point and the
 // line objects.
-TEST_F(GpxTest, OwnFilesReadBack)
-{
+TEST_F(GpxTest, OwnFilesReadBack) {
     PointRecord a = withNames(makePoint(7.123456789, 50.987654321, 1), 3, "TOUR", 1, "KIRCHE", "12:30 A&B");
     a.Time = 86400 * 9000 + 3723;
     a.Altitude = 451.5f;
@@ -155,8 +153,7 @@ TEST_F(GpxTest, OwnFilesReadBack)
     setTable({withNames(makePoint(1, 1, 1), 1, "A", 1, ""), makePoint(1.1, 1.1), makePoint(1.2, 1.2, 1),
               makePoint(1.3, 1.3), withNames(makePoint(9, 9, 1), 2, "", 1, ""),
               withNames(makePoint(2, 2, 1), 3, "B", 1, ""), makePoint(2.1, 2.1)});
-    for (int i = 1; i < 4; i++)
-        pointTable.records[i].NumberOfRouteOrTrack = 1;
+    for (int i = 1; i < 4; i++) pointTable.records[i].NumberOfRouteOrTrack = 1;
     pointTable.records[6].NumberOfRouteOrTrack = 3;
     countLinePoints(LineObjects);
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
@@ -188,16 +185,14 @@ TEST_F(GpxTest, OwnFilesReadBack)
     EXPECT_STREQ(pointTable.records[2].NameOfPoint, "AB0001");
 }
 
-TEST_F(GpxTest, RefusedFilesAreNamed)
-{
+TEST_F(GpxTest, RefusedFilesAreNamed) {
     struct Case {
         const char* name;
         std::string content;
         std::string message;
     };
     std::string many = "<gpx>";
-    for (int i = 0; i <= kMaxPoints; i++)
-        many += "<wpt lat=\"1\" lon=\"1\"/>";
+    for (int i = 0; i <= kMaxPoints; i++) many += "<wpt lat=\"1\" lon=\"1\"/>";
     many += "</gpx>";
     const Case cases[] = {
         {"MIF file", "Version 300\r\nCharset \"WindowsLatin1\"\r\n", "Keine gültige GPX-Datei!"},
@@ -209,7 +204,8 @@ TEST_F(GpxTest, RefusedFilesAreNamed)
         {"unclosed tag", "<gpx>\n<wpt lat=\"1\" lon=\"2\"></trkpt></gpx>",
          "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile 2)."},
         {"entity expansion",
-         "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [\n<!ENTITY a \"aaaaaaaaaa\">\n<!ENTITY b \"&a;&a;&a;&a;&a;&a;\">\n]>\n"
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [\n<!ENTITY a \"aaaaaaaaaa\">\n<!ENTITY b "
+         "\"&a;&a;&a;&a;&a;&a;\">\n]>\n"
          "<gpx><wpt lat=\"1\" lon=\"2\"><name>&b;</name></wpt></gpx>",
          "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen."},
         {"external entity",
@@ -243,44 +239,41 @@ namespace {
 
 // Waypoints and track points that together exceed the table: each transfer
 // keeps one kind, and only that kind counts against the capacity.
-TEST_F(GpxTest, CapacityCountsOnlyThePointsTheTransferKeeps)
-{
+TEST_F(GpxTest, CapacityCountsOnlyThePointsTheTransferKeeps) {
     for (int order = 0; order < 2; order++) {
         SCOPED_TRACE(order);
         std::string waypoints, track = " <trk><trkseg>\n";
-        for (int i = 0; i < 12027; i++)
-            waypoints += " <wpt lat=\"50.5\" lon=\"7.25\"><name>W</name></wpt>\n";
-        for (int i = 0; i < 14263; i++)
-            track += "  <trkpt lat=\"10\" lon=\"20\"/>\n";
+        for (int i = 0; i < 12027; i++) waypoints += " <wpt lat=\"50.5\" lon=\"7.25\"><name>W</name></wpt>\n";
+        for (int i = 0; i < 14263; i++) track += "  <trkpt lat=\"10\" lon=\"20\"/>\n";
         track += " </trkseg></trk>\n";
         const std::string body = order == 0 ? waypoints + track : track + waypoints;
-        const std::string file = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\" "
-                                 "xmlns=\"http://www.topografix.com/GPX/1/1\">\n" + body + "</gpx>\n";
+        const std::string file =
+            "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\" "
+            "xmlns=\"http://www.topografix.com/GPX/1/1\">\n" +
+            body + "</gpx>\n";
         ASSERT_EQ(read(file, 6), 1) << (ui.boxTexts().empty() ? "" : ui.boxTexts()[0]);
         EXPECT_EQ(pointTable.count, 14263);
         EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 10.0);
         EXPECT_EQ(pointTable.records[0].NewSegment, 1);
         EXPECT_EQ(pointTable.records[14262].NumberOfPoint, 14263);
-        if (order == 1)
-            ui.queueInitials("AA");  // track points come before the waypoints
+        if (order == 1) ui.queueInitials("AA");  // track points come before the waypoints
         ASSERT_EQ(read(file, 7), 1) << (ui.boxTexts().empty() ? "" : ui.boxTexts()[0]);
         EXPECT_EQ(pointTable.count, 12027);
         EXPECT_STREQ(pointTable.records[12026].NameOfPoint, "W");
         EXPECT_TRUE(ui.boxTexts().empty());
     }
     // What the transfer keeps must still fit.
-    std::string over = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\" "
-                       "xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
-    for (int i = 0; i <= kMaxPoints; i++)
-        over += " <wpt lat=\"50.5\" lon=\"7.25\"/>\n";
+    std::string over =
+        "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\" "
+        "xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+    for (int i = 0; i <= kMaxPoints; i++) over += " <wpt lat=\"50.5\" lon=\"7.25\"/>\n";
     EXPECT_EQ(read(over + "</gpx>\n", 7), 0);
     EXPECT_EQ(ui.boxTexts().back(), "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.");
 }
 
 // Every number is an xsd:decimal (no exponent), and a track segment of one
 // point stays one; gpsbabel, an independent reader, sees the same.
-TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay)
-{
+TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay) {
     PointRecord a = withNames(makePoint(8.2, 50.2, 1), 1, "T", 1, "A");
     a.Altitude = 5e-6f;
     PointRecord b = withNames(makePoint(8.3, 50.3, 1), 2, "U", 1, "B");
@@ -297,11 +290,9 @@ TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay)
     EXPECT_NE(text.find("<ele>19999.5</ele>"), std::string::npos) << text;
     EXPECT_EQ(text.find("e-"), std::string::npos) << text;
     size_t segments = 0;
-    for (size_t at = text.find("<trkseg>"); at != std::string::npos; at = text.find("<trkseg>", at + 1))
-        segments++;
+    for (size_t at = text.find("<trkseg>"); at != std::string::npos; at = text.find("<trkseg>", at + 1)) segments++;
     EXPECT_EQ(segments, 2u) << text;
-    if (!toolInstalled("gpsbabel"))
-        GTEST_SKIP() << "gpsbabel not installed";
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
     std::string out;
     ASSERT_TRUE(runCommand("gpsbabel -t -i gpx -f " + file + " -o unicsv,fields=lat+lon+ele -F -", out)) << out;
     EXPECT_NE(out.find("1,50.200000,8.200000,\"A\",0.0"), std::string::npos) << out;

@@ -24,8 +24,7 @@ struct Feature {
 };
 
 // The features of "ogrinfo -al -q" output.
-std::vector<Feature> parseOgrinfo(const std::string& output)
-{
+std::vector<Feature> parseOgrinfo(const std::string& output) {
     std::vector<Feature> features;
     std::istringstream in(output);
     std::string line;
@@ -43,16 +42,14 @@ std::vector<Feature> parseOgrinfo(const std::string& output)
             std::replace(list.begin(), list.end(), ',', ' ');
             std::istringstream numbers(list);
             double x, y;
-            while (numbers >> x >> y)
-                features.back().coordinates.push_back({x, y});
+            while (numbers >> x >> y) features.back().coordinates.push_back({x, y});
         }
     }
     return features;
 }
 
 // lat/lon pairs of a GPX file, in file order.
-std::vector<std::pair<double, double>> gpxPositions(const std::string& gpx)
-{
+std::vector<std::pair<double, double>> gpxPositions(const std::string& gpx) {
     std::vector<std::pair<double, double>> positions;
     const std::regex point("<(wpt|trkpt|rtept) lat=\"([-0-9.]+)\" lon=\"([-0-9.]+)\"");
     for (std::sregex_iterator it(gpx.begin(), gpx.end(), point), end; it != end; ++it)
@@ -61,13 +58,14 @@ std::vector<std::pair<double, double>> gpxPositions(const std::string& gpx)
 }
 
 class InteropTest : public FormatTest {
-protected:
+  protected:
     ScriptedPlatform ui;
 
     // Three points with every attribute the writer knows, in two routes.
-    void fillPoints()
-    {
-        PointRecord a = withNames(makePoint(7.123456789, 50.987654321, 1), 1, "TOUR", 1, "KIRCHE", "Br\xFC" "cke");
+    void fillPoints() {
+        PointRecord a = withNames(makePoint(7.123456789, 50.987654321, 1), 1, "TOUR", 1, "KIRCHE",
+                                  "Br\xFC"
+                                  "cke");
         a.Time = 86400 * 9000 + 3723;
         a.Altitude = 451.6f;
         a.HasSymbol = 1;
@@ -79,8 +77,7 @@ protected:
         setTable({a, b, makePoint(5.0, 95.0), c});
     }
 
-    void fillLines()
-    {
+    void fillLines() {
         PointRecord a = withNames(makePoint(7.5, 50.25, 1), 1, "WEG EINS", 1, "", "Start");
         a.Time = 86400 * 9000;
         a.HasSymbol = 1;
@@ -93,8 +90,7 @@ protected:
 };
 
 void expectNear(const std::vector<std::pair<double, double>>& got, const std::vector<std::pair<double, double>>& want,
-                double tolerance)
-{
+                double tolerance) {
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < got.size(); i++) {
         EXPECT_NEAR(got[i].first, want[i].first, tolerance) << "longitude " << i;
@@ -102,10 +98,8 @@ void expectNear(const std::vector<std::pair<double, double>>& got, const std::ve
     }
 }
 
-TEST_F(InteropTest, OgrinfoReadsOurPointPairs)
-{
-    if (!toolInstalled("ogrinfo"))
-        GTEST_SKIP() << "ogrinfo not installed";
+TEST_F(InteropTest, OgrinfoReadsOurPointPairs) {
+    if (!toolInstalled("ogrinfo")) GTEST_SKIP() << "ogrinfo not installed";
     fillPoints();
     // In either case of the name the pair is found as one.
     std::string output;
@@ -116,30 +110,41 @@ TEST_F(InteropTest, OgrinfoReadsOurPointPairs)
         ASSERT_EQ(parseOgrinfo(output).size(), 3u) << output;
     }
     std::vector<Feature> features = parseOgrinfo(output);
-    for (const Feature& f : features)
-        EXPECT_EQ(f.geometry, "POINT");
+    for (const Feature& f : features) EXPECT_EQ(f.geometry, "POINT");
     expectNear({features[0].coordinates[0], features[1].coordinates[0], features[2].coordinates[0]},
                {{7.123456789, 50.987654321}, {-0.000000015, -33.5}, {179.99999999, 89.99999999}}, 1e-8);
 
-    std::map<std::string, std::string> first = {
-        {"NumberOfRouteOrTrack", "1"}, {"NameOfRouteOrTrack", "TOUR"}, {"NumberOfPoint", "1"},
-        {"NameOfPoint", "KIRCHE"}, {"Time", "2014-08-22 01:02:03"}, {"Altitude", "451"},
-        {"Comment", cp1252ToUtf8("Br\xFC" "cke")}, {"NewSegment", "1"}, {"Symbol", "8213"},
-        {"Display1", "1"}, {"Display2", "2"}};
+    std::map<std::string, std::string> first = {{"NumberOfRouteOrTrack", "1"},
+                                                {"NameOfRouteOrTrack", "TOUR"},
+                                                {"NumberOfPoint", "1"},
+                                                {"NameOfPoint", "KIRCHE"},
+                                                {"Time", "2014-08-22 01:02:03"},
+                                                {"Altitude", "451"},
+                                                {"Comment", cp1252ToUtf8("Br\xFC"
+                                                                         "cke")},
+                                                {"NewSegment", "1"},
+                                                {"Symbol", "8213"},
+                                                {"Display1", "1"},
+                                                {"Display2", "2"}};
     EXPECT_EQ(features[0].fields, first);
-    std::map<std::string, std::string> second = {
-        {"NumberOfRouteOrTrack", "1"}, {"NameOfRouteOrTrack", "TOUR"}, {"NumberOfPoint", "2"},
-        {"NameOfPoint", "P,2"}, {"Time", ""}, {"Altitude", ""}, {"Comment", "a \"b\""}, {"NewSegment", "0"},
-        {"Symbol", ""}, {"Display1", ""}, {"Display2", ""}};
+    std::map<std::string, std::string> second = {{"NumberOfRouteOrTrack", "1"},
+                                                 {"NameOfRouteOrTrack", "TOUR"},
+                                                 {"NumberOfPoint", "2"},
+                                                 {"NameOfPoint", "P,2"},
+                                                 {"Time", ""},
+                                                 {"Altitude", ""},
+                                                 {"Comment", "a \"b\""},
+                                                 {"NewSegment", "0"},
+                                                 {"Symbol", ""},
+                                                 {"Display1", ""},
+                                                 {"Display2", ""}};
     EXPECT_EQ(features[1].fields, second);
     EXPECT_EQ(features[2].fields["NumberOfRouteOrTrack"], "2");
     EXPECT_EQ(features[2].fields["NewSegment"], "1");
 }
 
-TEST_F(InteropTest, OgrinfoReadsOurPolylinePairs)
-{
-    if (!toolInstalled("ogrinfo"))
-        GTEST_SKIP() << "ogrinfo not installed";
+TEST_F(InteropTest, OgrinfoReadsOurPolylinePairs) {
+    if (!toolInstalled("ogrinfo")) GTEST_SKIP() << "ogrinfo not installed";
     fillLines();
     std::string mif = dir.file("LINES.MIF");
     ASSERT_EQ(writeMifFile(mif.c_str(), LineObjects), 1);
@@ -151,19 +156,24 @@ TEST_F(InteropTest, OgrinfoReadsOurPolylinePairs)
     EXPECT_EQ(features[1].geometry, "LINESTRING");
     expectNear(features[0].coordinates, {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}}, 1e-8);
     expectNear(features[1].coordinates, {{-8.25, -40.125}, {-8.3, -40.2}}, 1e-8);
-    std::map<std::string, std::string> first = {
-        {"NumberOfRouteOrTrack", "1"}, {"NameOfRouteOrTrack", "WEG EINS"}, {"NumberOfPoint", "0"},
-        {"NameOfPoint", ""}, {"Time", "2014-08-22 00:00:00"}, {"Altitude", ""}, {"Comment", "Start"},
-        {"NewSegment", ""}, {"Symbol", ""}, {"Display1", "4"}, {"Display2", "9"}};
+    std::map<std::string, std::string> first = {{"NumberOfRouteOrTrack", "1"},
+                                                {"NameOfRouteOrTrack", "WEG EINS"},
+                                                {"NumberOfPoint", "0"},
+                                                {"NameOfPoint", ""},
+                                                {"Time", "2014-08-22 00:00:00"},
+                                                {"Altitude", ""},
+                                                {"Comment", "Start"},
+                                                {"NewSegment", ""},
+                                                {"Symbol", ""},
+                                                {"Display1", "4"},
+                                                {"Display2", "9"}};
     EXPECT_EQ(features[0].fields, first);
     EXPECT_EQ(features[1].fields["NameOfRouteOrTrack"], "ZWEI");
     EXPECT_EQ(features[1].fields["Display1"], "");
 }
 
-TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead)
-{
-    if (!toolInstalled("ogr2ogr"))
-        GTEST_SKIP() << "ogr2ogr not installed";
+TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead) {
+    if (!toolInstalled("ogr2ogr")) GTEST_SKIP() << "ogr2ogr not installed";
     const char geojson[] =
         "{\"type\":\"FeatureCollection\",\"features\":["
         "{\"type\":\"Feature\",\"properties\":{\"NumberOfRouteOrTrack\":3,\"NameOfRouteOrTrack\":\"Tour\","
@@ -227,10 +237,8 @@ TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead)
     EXPECT_TRUE(names);
 }
 
-TEST_F(InteropTest, GpsbabelReadsOurAsciiOverlays)
-{
-    if (!toolInstalled("gpsbabel"))
-        GTEST_SKIP() << "gpsbabel not installed";
+TEST_F(InteropTest, GpsbabelReadsOurAsciiOverlays) {
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
     std::string file = dir.file("points.ovl");
     fillPoints();
     ASSERT_EQ(writeOvlAsciiFile(file.c_str(), PointObjects), 1);
@@ -242,14 +250,12 @@ TEST_F(InteropTest, GpsbabelReadsOurAsciiOverlays)
     fillLines();
     ASSERT_EQ(writeOvlAsciiFile(file.c_str(), LineObjects), 1);
     ASSERT_TRUE(runCommand("gpsbabel -i ggv_ovl -f '" + file + "' -o gpx -F -", gpx)) << gpx;
-    expectNear(gpxPositions(gpx),
-               {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}, {-8.25, -40.125}, {-8.3, -40.2}}, 1e-8);
+    expectNear(gpxPositions(gpx), {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}, {-8.25, -40.125}, {-8.3, -40.2}},
+               1e-8);
 }
 
-TEST_F(InteropTest, AsciiOverlayWrittenByGpsbabelIsRead)
-{
-    if (!toolInstalled("gpsbabel"))
-        GTEST_SKIP() << "gpsbabel not installed";
+TEST_F(InteropTest, AsciiOverlayWrittenByGpsbabelIsRead) {
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
     const char gpxText[] =
         "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
         "<wpt lat=\"50.1\" lon=\"7.5\"><name>A</name></wpt>\n"
@@ -280,41 +286,34 @@ TEST_F(InteropTest, AsciiOverlayWrittenByGpsbabelIsRead)
     EXPECT_STREQ(pointTable.records[4].NameOfRouteOrTrack, "TRK02");
 }
 
-TEST_F(InteropTest, GpsbabelReadsTheLinesOfOurBinaryOverlays)
-{
-    if (!toolInstalled("gpsbabel"))
-        GTEST_SKIP() << "gpsbabel not installed";
+TEST_F(InteropTest, GpsbabelReadsTheLinesOfOurBinaryOverlays) {
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
     fillLines();
     std::string file = dir.file("lines.ovl");
     ASSERT_EQ(writeOvlBinaryFile(file.c_str(), LineObjects), 1);
     std::string gpx;
     ASSERT_TRUE(runCommand("gpsbabel -i ggv_bin -f '" + file + "' -o gpx -F -", gpx)) << gpx;
     // Our doubles go over unchanged; GPX prints nine decimals.
-    expectNear(gpxPositions(gpx),
-               {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}, {-8.25, -40.125}, {-8.3, -40.2}}, 1e-8);
+    expectNear(gpxPositions(gpx), {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}, {-8.25, -40.125}, {-8.3, -40.2}},
+               1e-8);
     EXPECT_NE(gpx.find("WEG EINS"), std::string::npos) << gpx;  // the object text as the line name
 }
 
 // The features of one layer of a GPX file, as ogrinfo sees them.
-std::vector<Feature> ogrLayer(const std::string& file, const std::string& layer)
-{
+std::vector<Feature> ogrLayer(const std::string& file, const std::string& layer) {
     std::string output;
     EXPECT_TRUE(runCommand("ogrinfo -q '" + file + "' " + layer, output)) << output;
     return parseOgrinfo(output);
 }
 
-size_t occurrences(const std::string& text, const std::string& what)
-{
+size_t occurrences(const std::string& text, const std::string& what) {
     size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        n++;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
     return n;
 }
 
-TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes)
-{
-    if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel"))
-        GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
+TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes) {
+    if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel")) GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
     PointRecord a = withNames(makePoint(7.5, 50.25, 1), 1, "WEG EINS", 1, "");
     a.Time = 86400 * 9000 + 3723;
     a.Altitude = 451.5f;
@@ -322,18 +321,18 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes)
     b.Altitude = -12.25f;
     setTable({a, b, makePoint(5.0, 95.0), withNames(makePoint(7.52, 50.27, 1), 1, "WEG EINS", 3, ""),
               withNames(makePoint(7.53, 50.28), 1, "WEG EINS", 4, ""),
-              withNames(makePoint(-8.25, -40.125, 1), 2, "ZWEI", 1, ""), withNames(makePoint(-8.3, -40.2), 2, "", 2, "")});
+              withNames(makePoint(-8.25, -40.125, 1), 2, "ZWEI", 1, ""),
+              withNames(makePoint(-8.3, -40.2), 2, "", 2, "")});
     countLinePoints(LineObjects);
     std::string file = dir.file("tracks.gpx");
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
-    const std::vector<std::pair<double, double>> positions = {
-        {7.5, 50.25}, {7.512345678, 50.26}, {7.52, 50.27}, {7.53, 50.28}, {-8.25, -40.125}, {-8.3, -40.2}};
+    const std::vector<std::pair<double, double>> positions = {{7.5, 50.25},  {7.512345678, 50.26}, {7.52, 50.27},
+                                                              {7.53, 50.28}, {-8.25, -40.125},     {-8.3, -40.2}};
 
     std::vector<Feature> points = ogrLayer(file, "track_points");
     ASSERT_EQ(points.size(), 6u) << readFileBytes(file);
     std::vector<std::pair<double, double>> got;
-    for (const Feature& f : points)
-        got.push_back(f.coordinates.at(0));
+    for (const Feature& f : points) got.push_back(f.coordinates.at(0));
     expectNear(got, positions, 1e-9);
     const char* const trackOf[] = {"0", "0", "0", "0", "1", "1"};
     const char* const segmentOf[] = {"0", "0", "1", "1", "0", "0"};
@@ -371,10 +370,8 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes)
     EXPECT_EQ(ogrLayer(file, "route_points").size(), 6u);
 }
 
-TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints)
-{
-    if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel"))
-        GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
+TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints) {
+    if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel")) GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
     fillPoints();
     std::string file = dir.file("points.gpx");
     ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, 7), 1);
@@ -383,7 +380,8 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints)
     expectNear({points[0].coordinates[0], points[1].coordinates[0], points[2].coordinates[0]},
                {{7.123456789, 50.987654321}, {-0.000000015, -33.5}, {179.99999999, 89.99999999}}, 1e-9);
     EXPECT_EQ(points[0].fields["name"], "KIRCHE");
-    EXPECT_EQ(points[0].fields["cmt"], cp1252ToUtf8("Br\xFC" "cke"));
+    EXPECT_EQ(points[0].fields["cmt"], cp1252ToUtf8("Br\xFC"
+                                                    "cke"));
     EXPECT_EQ(points[0].fields["ele"], "451.6");
     EXPECT_EQ(points[0].fields["time"], "2014/08/22 01:02:03+00");
     EXPECT_EQ(points[1].fields["name"], "P,2");
@@ -393,21 +391,22 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints)
 
     std::string csv;
     ASSERT_TRUE(runCommand("gpsbabel -i gpx -f '" + file + "' -o unicsv,utc=0 -F -", csv)) << csv;
-    EXPECT_NE(csv.find("1,50.987654,7.123457,\"KIRCHE\",451.6,\"" + cp1252ToUtf8("Br\xFC" "cke") +
+    EXPECT_NE(csv.find("1,50.987654,7.123457,\"KIRCHE\",451.6,\"" +
+                       cp1252ToUtf8("Br\xFC"
+                                    "cke") +
                        "\",2014/08/22,01:02:03"),
               std::string::npos)
         << csv;
     EXPECT_NE(csv.find("2,-33.500000,-0.000000,\"P,2\",,\"a \"\"b\"\"\""), std::string::npos) << csv;
 }
 
-TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead)
-{
-    if (!toolInstalled("ogr2ogr") || !toolInstalled("gpsbabel"))
-        GTEST_SKIP() << "ogr2ogr or gpsbabel not installed";
+TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead) {
+    if (!toolInstalled("ogr2ogr") || !toolInstalled("gpsbabel")) GTEST_SKIP() << "ogr2ogr or gpsbabel not installed";
     bool numbers = false, names = false;
     std::string csv = dir.file("in.csv");
-    writeFileBytes(csv, "lat,lon,name,alt,utc_d,utc_t,comment\n50.5,7.25,Kirche,451.5,2014/08/22,01:02:03,am Bach\n"
-                        "-33.5,-0.5,P2,,,,\n");
+    writeFileBytes(csv,
+                   "lat,lon,name,alt,utc_d,utc_t,comment\n50.5,7.25,Kirche,451.5,2014/08/22,01:02:03,am Bach\n"
+                   "-33.5,-0.5,P2,,,,\n");
     std::string babel = dir.file("babel.gpx");
     std::string output;
     ASSERT_TRUE(runCommand("gpsbabel -i unicsv -f '" + csv + "' -o gpx -F '" + babel + "'", output)) << output;
@@ -425,9 +424,8 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead)
     EXPECT_EQ(r[1].Time, 0);
 
     // gpsbabel's GPX 1.1 tracks.
-    ASSERT_TRUE(runCommand("gpsbabel -i unicsv -f '" + csv + "' -x transform,trk=wpt,del -o gpx,gpxver=1.1 -F '" +
-                               babel + "'",
-                           output))
+    ASSERT_TRUE(runCommand(
+        "gpsbabel -i unicsv -f '" + csv + "' -x transform,trk=wpt,del -o gpx,gpxver=1.1 -F '" + babel + "'", output))
         << output;
     ASSERT_EQ(readGpxFile(babel.c_str(), 6, numbers, names), 1) << readFileBytes(babel);
     ASSERT_EQ(pointTable.count, 2);
@@ -445,9 +443,8 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead)
     std::string source = dir.file("in.geojson");
     writeFileBytes(source, geojson);
     std::string gdal = dir.file("gdal.gpx");
-    ASSERT_TRUE(runCommand("ogr2ogr -f GPX -nlt MULTILINESTRING -lco FORCE_GPX_TRACK=YES '" + gdal + "' '" + source +
-                               "'",
-                           output))
+    ASSERT_TRUE(runCommand(
+        "ogr2ogr -f GPX -nlt MULTILINESTRING -lco FORCE_GPX_TRACK=YES '" + gdal + "' '" + source + "'", output))
         << output;
     ASSERT_EQ(readGpxFile(gdal.c_str(), 6, numbers, names), 1) << readFileBytes(gdal);
     ASSERT_EQ(pointTable.count, 7);

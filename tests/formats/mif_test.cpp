@@ -43,8 +43,7 @@ const char kMsgWrongType[] =
 
 // A MIF head declaring the given column lines, with LF line ends as many
 // tools write them.
-std::string mifHead(const std::string& columns, int count)
-{
+std::string mifHead(const std::string& columns, int count) {
     return "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\nCoordSys Earth Projection 1, 104\nColumns " +
            std::to_string(count) + "\n" + columns + "Data\n\n";
 }
@@ -54,18 +53,14 @@ const std::string kRouteColumns =
     "  Display2 Char(3)\n";
 
 class MifTest : public FormatTest {
-protected:
+  protected:
     std::string mif() const { return dir.file("out.mif"); }
     std::string mid() const { return dir.file("out.mid"); }
-    void writePair(const std::string& mifText, const std::string& midText)
-    {
+    void writePair(const std::string& mifText, const std::string& midText) {
         writeFileBytes(mif(), mifText);
         writeFileBytes(mid(), midText);
     }
-    int read(int transferKind)
-    {
-        return readMifFile(mif().c_str(), transferKind, hasNumbers, hasNames);
-    }
+    int read(int transferKind) { return readMifFile(mif().c_str(), transferKind, hasNumbers, hasNames); }
     ScriptedPlatform ui;
     bool hasNumbers = false;
     bool hasNames = false;
@@ -73,10 +68,11 @@ protected:
 
 // ---------------------------------------------------------------- writer
 
-TEST_F(MifTest, WritesPointsByteForByte)
-{
+TEST_F(MifTest, WritesPointsByteForByte) {
     PointRecord invalid = makePoint(7.0, 95.0, 1);
-    PointRecord a = withNames(makePoint(7.5, 50.25), 0, "", 1, "WP1", "Br\xFC" "cke");
+    PointRecord a = withNames(makePoint(7.5, 50.25), 0, "", 1, "WP1",
+                              "Br\xFC"
+                              "cke");
     a.Time = 86400;
     a.Altitude = 123.7f;
     a.HasSymbol = 1;
@@ -93,13 +89,13 @@ TEST_F(MifTest, WritesPointsByteForByte)
     // The invalid first record leaves the start mark for the next valid one;
     // a quote inside a text is doubled.
     EXPECT_EQ(readFileBytes(mid()),
-              "\"0\",\"\",\"1\",\"WP1\",\"1990-01-01 00:00:00\",\"123\",\"Br\xFC" "cke\",\"1\",\"65535\",\"2\",\"255\"\r\n"
+              "\"0\",\"\",\"1\",\"WP1\",\"1990-01-01 00:00:00\",\"123\",\"Br\xFC"
+              "cke\",\"1\",\"65535\",\"2\",\"255\"\r\n"
               "\"4\",\"R\"\"X\",\"2\",\"WP2\",\"\",\"\",\"\",\"0\",\"\",\"\",\"\"\r\n");
     EXPECT_EQ(dir.listing(), "out.mid out.mif ");
 }
 
-TEST_F(MifTest, WritesPolylinesAndSkipsOnePointLines)
-{
+TEST_F(MifTest, WritesPolylinesAndSkipsOnePointLines) {
     PointRecord a = withNames(makePoint(7.0, 50.0, 1), 1, "R1", 1, "A", "Start");
     a.Time = 86400;
     a.HasSymbol = 1;
@@ -125,8 +121,7 @@ TEST_F(MifTest, WritesPolylinesAndSkipsOnePointLines)
               "\"3\",\"R3\",\"0\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 }
 
-TEST_F(MifTest, AltitudeLimitsAndTruncation)
-{
+TEST_F(MifTest, AltitudeLimitsAndTruncation) {
     const float altitudes[] = {-500.0f, 20000.0f, 19999.9f, -499.5f, kNoAltitude, NAN, 0.4f};
     const char* expected[] = {"", "", "19999", "-499", "", "", "0"};
     pointTable.reset();
@@ -144,8 +139,7 @@ TEST_F(MifTest, AltitudeLimitsAndTruncation)
     EXPECT_EQ(rows, expectedRows);
 }
 
-TEST_F(MifTest, TableWithoutValidPointGivesHeaderAndEmptyMid)
-{
+TEST_F(MifTest, TableWithoutValidPointGivesHeaderAndEmptyMid) {
     setTable({makePoint(0.0, 91.0, 1), makePoint(200.0, 0.0)});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
@@ -153,8 +147,7 @@ TEST_F(MifTest, TableWithoutValidPointGivesHeaderAndEmptyMid)
     EXPECT_EQ(readFileBytes(mid()), "");
 }
 
-TEST_F(MifTest, MidNameKeepsTheCaseOfTheExtension)
-{
+TEST_F(MifTest, MidNameKeepsTheCaseOfTheExtension) {
     // Writing: the MID beside the MIF in the same case.
     setTable({makePoint(7.0, 50.0, 1)});
     countLinePoints(PointObjects);
@@ -169,8 +162,7 @@ TEST_F(MifTest, MidNameKeepsTheCaseOfTheExtension)
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
-TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact)
-{
+TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact) {
     writePair("old mif", "old mid");
     setTable({makePoint(7.0, 50.0, 1)});
     // A directory where the MIF file should go: the pair cannot be replaced,
@@ -185,8 +177,7 @@ TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact)
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
-TEST_F(MifTest, PairIsReplacedOnlyWhenBothFilesWereWritten)
-{
+TEST_F(MifTest, PairIsReplacedOnlyWhenBothFilesWereWritten) {
     pointTable.reset();
     for (int i = 0; i < 200; i++)
         pointTable.records[pointTable.count++] = withNames(makePoint(7.0 + i * 0.001, 50.0), 1, "ROUTE", i + 1, "P");
@@ -205,11 +196,9 @@ TEST_F(MifTest, PairIsReplacedOnlyWhenBothFilesWereWritten)
     EXPECT_EQ(dir.listing(), "out.mid out.mif ");
 }
 
-TEST_F(MifTest, OutputIgnoresDecimalCommaLocale)
-{
+TEST_F(MifTest, OutputIgnoresDecimalCommaLocale) {
     GermanNumericLocale german(dir.path);
-    if (!german.active)
-        GTEST_SKIP() << "no locale with a decimal comma available";
+    if (!german.active) GTEST_SKIP() << "no locale with a decimal comma available";
     setTable({withNames(makePoint(7.5, 50.25, 1), 1, "", 1, "A")});
     ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
     EXPECT_NE(readFileBytes(mif()).find("Point 7.50000000 50.25000000\r\n"), std::string::npos);
@@ -220,8 +209,7 @@ TEST_F(MifTest, OutputIgnoresDecimalCommaLocale)
 
 // ---------------------------------------------------------------- reader
 
-TEST_F(MifTest, RoundTripOfPointAttributes)
-{
+TEST_F(MifTest, RoundTripOfPointAttributes) {
     PointRecord a = withNames(makePoint(7.12345678, 50.87654321), 3, "TOUR 1", 7, "KIRCHE", "12:30 AM BACH");
     a.Time = 86400 * 400 + 3723;
     a.Altitude = -12.0f;
@@ -263,8 +251,7 @@ TEST_F(MifTest, RoundTripOfPointAttributes)
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
 }
 
-TEST_F(MifTest, QuotedAndUnquotedFieldsByColumnNumber)
-{
+TEST_F(MifTest, QuotedAndUnquotedFieldsByColumnNumber) {
     std::string head =
         mifHead("  NumberOfRouteOrTrack Smallint\n  NameOfPoint Char(50)\n  NumberOfPoint Smallint\n", 3);
     writePair(head + "Point 7.5 50.1\n    Symbol (33,15790080,14)\nPOINT 7.6   50.2   \r\n",
@@ -284,10 +271,9 @@ TEST_F(MifTest, QuotedAndUnquotedFieldsByColumnNumber)
     EXPECT_FALSE(hasNames);
 }
 
-TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields)
-{
-    std::string head = mifHead(
-        "  NUMKEY Integer\n  name Char(20)\n\n  Time Char(19)\n  Altitude Char(10)\n  Symbol Char(5)\n", 6);
+TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields) {
+    std::string head =
+        mifHead("  NUMKEY Integer\n  name Char(20)\n\n  Time Char(19)\n  Altitude Char(10)\n  Symbol Char(5)\n", 6);
     // Column 3 is the blank line; the rows carry more fields than columns.
     writePair(head + "point 1 2\npoint 3 4\npoint 5 6\n",
               "\"1203\",\"wp-1 \xE4/x\",\"x\",\"2001-02-03 04:05:0\",\"  1e3\",\" 12\",\"9\",\"9\"\n"
@@ -317,11 +303,9 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields)
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
-TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing)
-{
+TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing) {
     std::string columns = "  NameOfPoint Char(5)\n  NameOfPoint Char(5)\n";
-    for (int i = 0; i < 400; i++)
-        columns += "  Other Char(1)\n";
+    for (int i = 0; i < 400; i++) columns += "  Other Char(1)\n";
     columns += "  Comment Char(5)\n";
     writePair(mifHead(columns, 403) + "Point 1 2\n", "\"a\",\"b\",\"c\"\n");
     ASSERT_EQ(read(6), 1);
@@ -329,9 +313,9 @@ TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing)
     EXPECT_STREQ(pointTable.records[0].Comment, "");
 }
 
-TEST_F(MifTest, OtherDelimiterAndDoubledQuotes)
-{
-    std::string head = "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
+TEST_F(MifTest, OtherDelimiterAndDoubledQuotes) {
+    std::string head =
+        "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
     writePair(head + "Point 1 2\nPoint 3 4\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\nx  \"kept\"dropped;\"-\"\n");
     ASSERT_EQ(read(7), 1);
     EXPECT_STREQ(pointTable.records[0].Comment, "AB C 12:30");
@@ -342,12 +326,12 @@ TEST_F(MifTest, OtherDelimiterAndDoubledQuotes)
     EXPECT_STREQ(pointTable.records[1].NameOfRouteOrTrack, "-");
 }
 
-TEST_F(MifTest, PolylinesForTracksJoinSegmentsWithSameNumberAndName)
-{
+TEST_F(MifTest, PolylinesForTracksJoinSegmentsWithSameNumberAndName) {
     std::string mifText = mifHead(kRouteColumns, 5) +
                           "Pline 3\n1 10\n2 20\n3 30\n    Pen (2,54,37008)\nPline 2\n4 40\n5 50   \n"
                           "Pline 2\n6 60\n7 70\n";
-    std::string midText = "\"1\",\"Weg\",\"c\xE4 1\",\"4\",\"9\"\n\"1\",\"WEG\",\"\",\"\",\"\"\n\"\",\"\",\"\",\"\",\"\"\n";
+    std::string midText =
+        "\"1\",\"Weg\",\"c\xE4 1\",\"4\",\"9\"\n\"1\",\"WEG\",\"\",\"\",\"\"\n\"\",\"\",\"\",\"\",\"\"\n";
     writePair(mifText, midText);
     ASSERT_EQ(read(6), 1);
     ASSERT_EQ(pointTable.count, 7);
@@ -379,8 +363,7 @@ TEST_F(MifTest, PolylinesForTracksJoinSegmentsWithSameNumberAndName)
     EXPECT_TRUE(hasNames);
 }
 
-TEST_F(MifTest, PolylinesForRoutesAreSeparateAndNamedFromInitials)
-{
+TEST_F(MifTest, PolylinesForRoutesAreSeparateAndNamedFromInitials) {
     std::string mifText = mifHead("  Time Char(19)\n", 1) + "Pline 2\n1 1\n2 2\nPline 2\n3 3\n4 4\nPline 1\n5 5\n";
     writePair(mifText, "\"\"\n\"\"\n\"\"\n");
     ui.queueInitials("kz");
@@ -408,8 +391,7 @@ TEST_F(MifTest, PolylinesForRoutesAreSeparateAndNamedFromInitials)
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
 }
 
-TEST_F(MifTest, SameNumberAndNameAreTwoRoutesForWaypointUpload)
-{
+TEST_F(MifTest, SameNumberAndNameAreTwoRoutesForWaypointUpload) {
     writePair(mifHead(kRouteColumns, 5) + "Pline 2\n1 1\n2 2\nPline 2\n3 3\n4 4\n",
               "\"5\",\"A\",\"\",\"\",\"\"\n\"5\",\"A\",\"\",\"\",\"\"\n");
     ui.queueInitials("AA");
@@ -420,8 +402,7 @@ TEST_F(MifTest, SameNumberAndNameAreTwoRoutesForWaypointUpload)
     EXPECT_STREQ(pointTable.records[2].NameOfPoint, "AB0001");
 }
 
-TEST_F(MifTest, SectionsOfAPolylineAreSegmentsOfOneTrackOrRoutesOfTheirOwn)
-{
+TEST_F(MifTest, SectionsOfAPolylineAreSegmentsOfOneTrackOrRoutesOfTheirOwn) {
     // The form ogr2ogr writes for every track: the count of sections, each
     // led by its vertex count; one MID row for the object.
     writePair(mifHead("  name Char(254)\n", 1) +
@@ -455,8 +436,7 @@ TEST_F(MifTest, SectionsOfAPolylineAreSegmentsOfOneTrackOrRoutesOfTheirOwn)
     EXPECT_STREQ(r[5].NameOfPoint, "KD0001");
 }
 
-TEST_F(MifTest, OtherFormsOfPointLineAndPline)
-{
+TEST_F(MifTest, OtherFormsOfPointLineAndPline) {
     // CR line ends, tabs, "Line" with two vertices, a Pline count on the
     // next line, style clauses after the objects, and a MID row with a NUL.
     writePair(std::string("Version 300\rColumns 1\r  Name\tChar(20)\rData\r") +
@@ -485,8 +465,7 @@ TEST_F(MifTest, OtherFormsOfPointLineAndPline)
     EXPECT_STREQ(r[7].NameOfRouteOrTrack, "S");
 }
 
-TEST_F(MifTest, ReaderMessages)
-{
+TEST_F(MifTest, ReaderMessages) {
     struct Case {
         const char* name;
         std::string mifText;
@@ -531,8 +510,7 @@ TEST_F(MifTest, ReaderMessages)
     }
 }
 
-TEST_F(MifTest, LinesUpToTheirLimitAreRead)
-{
+TEST_F(MifTest, LinesUpToTheirLimitAreRead) {
     const std::string head = mifHead("  NameOfPoint Char(50)\n", 1);
     // 299 characters before CR LF, and a row of 299 characters.
     std::string pointLine = "Point 1 2" + std::string(290, ' ');
@@ -543,18 +521,15 @@ TEST_F(MifTest, LinesUpToTheirLimitAreRead)
     EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'A'));
 }
 
-TEST_F(MifTest, OpenFailures)
-{
+TEST_F(MifTest, OpenFailures) {
     EXPECT_EQ(read(7), 0);
     writeFileBytes(mif(), "Version 300\n");
     EXPECT_EQ(read(7), 0);
-    EXPECT_EQ(ui.boxTexts(),
-              (std::vector<std::string>{"Fehler beim Öffnen der MIF-Eingabedatei.",
-                                        "Fehler beim Öffnen der MID-Eingabedatei."}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Öffnen der MIF-Eingabedatei.",
+                                                       "Fehler beim Öffnen der MID-Eingabedatei."}));
 }
 
-TEST_F(MifTest, PointCapacity)
-{
+TEST_F(MifTest, PointCapacity) {
     std::string mifText = mifHead("", 0);
     std::string midText;
     for (int i = 0; i < kMaxPoints + 1; i++) {
@@ -574,8 +549,7 @@ TEST_F(MifTest, PointCapacity)
     EXPECT_EQ(pointTable.count, kMaxPoints);
 }
 
-TEST_F(MifTest, CutFilesExtraNumbersCoordSysAndByteOrderMark)
-{
+TEST_F(MifTest, CutFilesExtraNumbersCoordSysAndByteOrderMark) {
     // Every cut of a written MIF file (its MID whole) is refused or keeps
     // all its points.
     setTable({makePoint(7.5, 50.111, 1), makePoint(8.25, 51.0), makePoint(9.0, 49.5, 1), makePoint(9.5, 49.25)});
@@ -586,8 +560,7 @@ TEST_F(MifTest, CutFilesExtraNumbersCoordSysAndByteOrderMark)
         const std::string full = readFileBytes(mif());
         for (size_t cut = 1; cut <= full.size(); cut++) {
             writeFileBytes(mif(), full.substr(0, cut));
-            if (read(6) == 0)
-                continue;
+            if (read(6) == 0) continue;
             SCOPED_TRACE("kind " + std::to_string(objectKind) + " cut at " + std::to_string(cut));
             ASSERT_EQ(pointTable.count, (int)original.size());
             for (size_t i = 0; i < original.size(); i++) {
@@ -618,14 +591,13 @@ TEST_F(MifTest, CutFilesExtraNumbersCoordSysAndByteOrderMark)
     }
 }
 
-TEST_F(MifTest, PolylineRoundTrip)
-{
+TEST_F(MifTest, PolylineRoundTrip) {
     PointRecord a = withNames(makePoint(7.0, 50.0, 1), 2, "ROUTE A", 1, "X", "KOMMENTAR");
     a.HasSymbol = 1;
     a.Display1 = 3;
     a.Display2 = 4;
-    setTable({a, makePoint(7.5, 50.5), makePoint(8.0, 51.0),
-              withNames(makePoint(1.0, 2.0, 1), 9, "B", 1, "Y"), makePoint(1.5, 2.5)});
+    setTable({a, makePoint(7.5, 50.5), makePoint(8.0, 51.0), withNames(makePoint(1.0, 2.0, 1), 9, "B", 1, "Y"),
+              makePoint(1.5, 2.5)});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
     ui.queueInitials("AA");

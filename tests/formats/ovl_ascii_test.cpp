@@ -16,17 +16,16 @@ const char kQuestion[] =
     "tiert werden? \n  \n(Vorausgesetzt Ihr GPS-Gerät kann mehrere 'Track \nLogs' speichern.) \n  \n"
     "(Bei 'NEIN' werden mehrere Linien-Objekte als ver- \nschiedene Segmente des gleichen 'Tracks' behandelt.) ";
 
-std::string closing(int symbols, const char* lat, const char* lon)
-{
+std::string closing(int symbols, const char* lat, const char* lon) {
     return "[Overlay]\r\nSymbols=" + std::to_string(symbols) +
-           "\r\n[MapLage]\r\nMapName=L\xE4nder\xFC" "bersicht\r\nDimmFc=100\r\nZoomFc=100\r\nCenterLat=" + lat +
-           "\r\nCenterLong=" + lon +
+           "\r\n[MapLage]\r\nMapName=L\xE4nder\xFC"
+           "bersicht\r\nDimmFc=100\r\nZoomFc=100\r\nCenterLat=" +
+           lat + "\r\nCenterLong=" + lon +
            "\r\nRefColor=255\r\nRefRad=58\r\nRefLine=6\r\nRefOn=1\r\nRefVisib=1\r\nRefOnCenter=1\r\nRefLat=" + lat +
            "\r\nRefLong=" + lon + "\r\n";
 }
 
-std::string pointSection(int n, const char* x, const char* y)
-{
+std::string pointSection(int n, const char* x, const char* y) {
     return "[Symbol " + std::to_string(n) +
            "]\r\nTyp=6\r\nWidth=12\r\nHeight=12\r\nCol=1\r\nZoom=1\r\nSize=2\r\nArea=2\r\nXKoord=" + x +
            "\r\nYKoord=" + y + "\r\n";
@@ -39,28 +38,22 @@ const char kTwoLines[] =
     "[Overlay]\nSymbols=2\n[MapLage]\nCenterLat=12.0\n";
 
 class OvlAsciiTest : public FormatTest {
-protected:
+  protected:
     std::string file() const { return dir.file("a.ovl"); }
-    int read(int transferKind, bool ask)
-    {
-        return readOvlAsciiFile(file().c_str(), transferKind, separateTracks, ask);
-    }
+    int read(int transferKind, bool ask) { return readOvlAsciiFile(file().c_str(), transferKind, separateTracks, ask); }
     ScriptedPlatform ui;
     int separateTracks = 7;
 };
 
-TEST_F(OvlAsciiTest, WritesPointSymbolsByteForByte)
-{
+TEST_F(OvlAsciiTest, WritesPointSymbolsByteForByte) {
     setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0), makePoint(0.0, 100.0), makePoint(9.0, 49.0)});
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
-    EXPECT_EQ(readFileBytes(file()), pointSection(1, "7.50000000", "50.00000000") +
-                                         pointSection(2, "8.00000000", "51.00000000") +
-                                         pointSection(3, "9.00000000", "49.00000000") +
-                                         closing(3, "50.00000000", "8.25000000"));
+    EXPECT_EQ(readFileBytes(file()),
+              pointSection(1, "7.50000000", "50.00000000") + pointSection(2, "8.00000000", "51.00000000") +
+                  pointSection(3, "9.00000000", "49.00000000") + closing(3, "50.00000000", "8.25000000"));
 }
 
-TEST_F(OvlAsciiTest, WritesLinesAndCountsOnlyWrittenSections)
-{
+TEST_F(OvlAsciiTest, WritesLinesAndCountsOnlyWrittenSections) {
     setTable({makePoint(1.0, 10.0, 1), makePoint(2.0, 11.0), makePoint(50.0, 60.0, 1), makePoint(3.0, 12.0, 1),
               makePoint(-4.0, -13.0), makePoint(5.0, 14.0)});
     countLinePoints(LineObjects);
@@ -74,8 +67,7 @@ TEST_F(OvlAsciiTest, WritesLinesAndCountsOnlyWrittenSections)
                   closing(2, "23.50000000", "23.00000000"));
 }
 
-TEST_F(OvlAsciiTest, EmptyTableGivesClosingSectionsThatTheReaderRefuses)
-{
+TEST_F(OvlAsciiTest, EmptyTableGivesClosingSectionsThatTheReaderRefuses) {
     setTable({makePoint(0.0, -90.5)});
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
     EXPECT_EQ(readFileBytes(file()), closing(0, "0.00000000", "0.00000000"));
@@ -83,8 +75,7 @@ TEST_F(OvlAsciiTest, EmptyTableGivesClosingSectionsThatTheReaderRefuses)
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgNoOvl});
 }
 
-TEST_F(OvlAsciiTest, FailedWriteKeepsTheEarlierFile)
-{
+TEST_F(OvlAsciiTest, FailedWriteKeepsTheEarlierFile) {
     EXPECT_EQ(writeOvlAsciiFile(dir.file("none/a.ovl").c_str(), PointObjects), 0);
     writeFileBytes(file(), "earlier");
     setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0)});
@@ -98,8 +89,7 @@ TEST_F(OvlAsciiTest, FailedWriteKeepsTheEarlierFile)
     EXPECT_TRUE(ui.events().empty());
 }
 
-TEST_F(OvlAsciiTest, RoutesFromTwoLines)
-{
+TEST_F(OvlAsciiTest, RoutesFromTwoLines) {
     writeFileBytes(file(), kTwoLines);
     ui.queueInitials("KB");
     ASSERT_EQ(read(7, false), 1);
@@ -135,8 +125,7 @@ TEST_F(OvlAsciiTest, RoutesFromTwoLines)
     EXPECT_STREQ(pointTable.records[4].NameOfPoint, "AB0002");
 }
 
-TEST_F(OvlAsciiTest, TracksAsSegmentsOrSeparateTracks)
-{
+TEST_F(OvlAsciiTest, TracksAsSegmentsOrSeparateTracks) {
     writeFileBytes(file(), kTwoLines);
     const int segments[] = {1, 0, 0, 1, 0};
 
@@ -173,10 +162,10 @@ TEST_F(OvlAsciiTest, TracksAsSegmentsOrSeparateTracks)
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::YesNo)[0]->text, kQuestion);
 }
 
-TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase)
-{
-    writeFileBytes(file(), "[symbol 1]\r\ntyp=6\r\nxkoord=7.5\r\nykoord=50.5\r\n[Symbol 2]\r\nXKoord= 8.25 \r\n"
-                           "YKoord=+51\r\n[Overlay]\r\nSymbols=2\r\n");
+TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase) {
+    writeFileBytes(file(),
+                   "[symbol 1]\r\ntyp=6\r\nxkoord=7.5\r\nykoord=50.5\r\n[Symbol 2]\r\nXKoord= 8.25 \r\n"
+                   "YKoord=+51\r\n[Overlay]\r\nSymbols=2\r\n");
     ui.queueInitials("AA");
     ASSERT_EQ(read(7, false), 1);
     ASSERT_EQ(pointTable.count, 2);
@@ -190,15 +179,13 @@ TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase)
     EXPECT_STREQ(pointTable.records[1].NameOfPoint, "AA0002");
 }
 
-TEST_F(OvlAsciiTest, TrailingXWithoutYIsRefused)
-{
+TEST_F(OvlAsciiTest, TrailingXWithoutYIsRefused) {
     writeFileBytes(file(), "[Symbol 1]\nXKoord=1\nYKoord=2\nXKoord=3\n");
     ASSERT_EQ(read(6, false), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgRead});
 }
 
-TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused)
-{
+TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused) {
     // Every cut of a written file is refused or keeps all its points.
     setTable({makePoint(7.5, 50.111, 1), makePoint(8.25, 51.0), makePoint(9.0, 49.5, 1), makePoint(9.5, 49.25)});
     for (int objectKind : {PointObjects, LineObjects}) {
@@ -208,8 +195,7 @@ TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused)
         const std::string full = readFileBytes(file());
         for (size_t cut = 1; cut <= full.size(); cut++) {
             writeFileBytes(file(), full.substr(0, cut));
-            if (read(6, false) == 0)
-                continue;
+            if (read(6, false) == 0) continue;
             SCOPED_TRACE("kind " + std::to_string(objectKind) + " cut at " + std::to_string(cut));
             ASSERT_EQ(pointTable.count, (int)original.size());
             for (size_t i = 0; i < original.size(); i++) {
@@ -235,15 +221,16 @@ TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused)
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.second});
     }
     for (int type : {1, 4})
-        EXPECT_EQ((writeFileBytes(file(), "[Symbol 1]\nTyp=" + std::to_string(type) + "\nPunkte=0\n[Overlay]\nSymbols=1\n"),
-                   read(6, false)), 0);
+        EXPECT_EQ(
+            (writeFileBytes(file(), "[Symbol 1]\nTyp=" + std::to_string(type) + "\nPunkte=0\n[Overlay]\nSymbols=1\n"),
+             read(6, false)),
+            0);
     // A byte-order mark before the first section is skipped.
     writeFileBytes(file(), "\xEF\xBB\xBF[Symbol 1]\nXKoord=1\nYKoord=2\n[Overlay]\nSymbols=1\n");
     EXPECT_EQ(read(6, false), 1);
 }
 
-TEST_F(OvlAsciiTest, ReaderMessages)
-{
+TEST_F(OvlAsciiTest, ReaderMessages) {
     struct Case {
         const char* name;
         std::string text;
@@ -275,15 +262,14 @@ TEST_F(OvlAsciiTest, ReaderMessages)
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der OVL-Eingabedatei."});
 }
 
-TEST_F(OvlAsciiTest, LineOf299CharactersIsRead)
-{
-    writeFileBytes(file(), "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
+TEST_F(OvlAsciiTest, LineOf299CharactersIsRead) {
+    writeFileBytes(file(),
+                   "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
     EXPECT_EQ(read(6, false), 1);
     EXPECT_EQ(pointTable.count, 1);
 }
 
-TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable)
-{
+TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable) {
     std::string text = "[Symbol 1]\nTyp=3\nPunkte=20000\n";
     for (int i = 0; i < kMaxPoints; i++)
         text += "XKoord" + std::to_string(i) + "=1\nYKoord" + std::to_string(i) + "=2\n";
@@ -307,26 +293,21 @@ TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable)
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
 }
 
-TEST_F(OvlAsciiTest, DecimalCommaLocaleChangesNothing)
-{
+TEST_F(OvlAsciiTest, DecimalCommaLocaleChangesNothing) {
     GermanNumericLocale german(dir.path);
-    if (!german.active)
-        GTEST_SKIP() << "no locale with a decimal comma available";
+    if (!german.active) GTEST_SKIP() << "no locale with a decimal comma available";
     setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0), makePoint(0.0, 100.0), makePoint(9.0, 49.0)});
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
-    EXPECT_EQ(readFileBytes(file()), pointSection(1, "7.50000000", "50.00000000") +
-                                         pointSection(2, "8.00000000", "51.00000000") +
-                                         pointSection(3, "9.00000000", "49.00000000") +
-                                         closing(3, "50.00000000", "8.25000000"));
+    EXPECT_EQ(readFileBytes(file()),
+              pointSection(1, "7.50000000", "50.00000000") + pointSection(2, "8.00000000", "51.00000000") +
+                  pointSection(3, "9.00000000", "49.00000000") + closing(3, "50.00000000", "8.25000000"));
     ASSERT_EQ(read(6, false), 1);
     EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.5);
     EXPECT_DOUBLE_EQ(pointTable.records[2].Latitude, 49.0);
 }
 
-TEST_F(OvlAsciiTest, RoundTripOfLines)
-{
-    setTable({makePoint(7.12345678, 50.5, 1), makePoint(7.2, 50.6), makePoint(8.0, 51.0, 1),
-              makePoint(8.1, 51.1)});
+TEST_F(OvlAsciiTest, RoundTripOfLines) {
+    setTable({makePoint(7.12345678, 50.5, 1), makePoint(7.2, 50.6), makePoint(8.0, 51.0, 1), makePoint(8.1, 51.1)});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), LineObjects), 1);
     ui.queueYesNo(true);

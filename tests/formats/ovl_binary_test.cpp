@@ -13,8 +13,7 @@ const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
 const char kMsgNoBinary[] = "Dies ist keine gültige OVL-BINÄR-Datei.";
 const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 
-std::string invalidObject(int type, int flag)
-{
+std::string invalidObject(int type, int flag) {
     return "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: " + std::to_string(type) +
            "  Objekttyp: " + std::to_string(flag) +
            " \n(Hier sind nur PUNKT-/KREIS- oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \n"
@@ -22,15 +21,13 @@ std::string invalidObject(int type, int flag)
 }
 
 class OvlBinaryTest : public FormatTest {
-protected:
+  protected:
     std::string file() const { return dir.file("b.ovl"); }
-    int read(int transferKind)
-    {
+    int read(int transferKind) {
         kind = -1;
         return readOvlBinaryFile(file().c_str(), transferKind, kind, hasNumbers, hasNames);
     }
-    int readBytes(const std::string& bytes, int transferKind)
-    {
+    int readBytes(const std::string& bytes, int transferKind) {
         writeFileBytes(file(), bytes);
         return read(transferKind);
     }
@@ -42,23 +39,20 @@ protected:
 
 // ---------------------------------------------------------------- writer
 
-TEST_F(OvlBinaryTest, WritesOneRouteAsLineObject)
-{
+TEST_F(OvlBinaryTest, WritesOneRouteAsLineObject) {
     setTable({withNames(makePoint(7.0, 50.0, 1), 1, "R", 1, "A"), withNames(makePoint(8.0, 52.0), 1, "R", 2, "B"),
               makePoint(8.5, 91.0), withNames(makePoint(9.0, 51.0), 1, "R", 3, "C")});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeOvlBinaryFile(file().c_str(), LineObjects), 1);
     std::string expected = v2Header(8.0, 51.0) + le16(3) + le16(1) + le16(1) + le16(16) + le32(9) +
-                           std::string("1\r\nR\r\n\r\n", 9) + le16(5) + le16(4) + le16(1) + le16(3) +
-                           leDouble(7.0) + leDouble(50.0) + leDouble(8.0) + leDouble(52.0) + leDouble(9.0) +
-                           leDouble(51.0);
+                           std::string("1\r\nR\r\n\r\n", 9) + le16(5) + le16(4) + le16(1) + le16(3) + leDouble(7.0) +
+                           leDouble(50.0) + leDouble(8.0) + leDouble(52.0) + leDouble(9.0) + leDouble(51.0);
     std::string written = readFileBytes(file());
     EXPECT_EQ(written.size(), 169u + 20u + 9u + 48u);
     EXPECT_EQ(written, expected);
 }
 
-TEST_F(OvlBinaryTest, LineTextCarriesTimeAndDisplayAndSkipsShortLines)
-{
+TEST_F(OvlBinaryTest, LineTextCarriesTimeAndDisplayAndSkipsShortLines) {
     PointRecord single = withNames(makePoint(1.0, 1.0, 1), 5, "EINZELN", 1, "");
     PointRecord a = withNames(makePoint(2.0, 2.0, 1), 6, " WEG ", 1, "", "  Notiz ");
     a.Time = 86400;
@@ -78,8 +72,7 @@ TEST_F(OvlBinaryTest, LineTextCarriesTimeAndDisplayAndSkipsShortLines)
     EXPECT_STREQ(pointTable.records[1].Comment, "Notiz");
 }
 
-TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts)
-{
+TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts) {
     PointRecord p1 = withNames(makePoint(7.5, 50.5), 2, "R", 4, "P1");
     p1.NewSegment = 1;
     PointRecord p2 = withNames(makePoint(8.5, 49.5), 0, "", 5, "WP", "");
@@ -89,15 +82,17 @@ TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts)
     p2.Symbol = 18;
     p2.Display1 = 1;
     p2.Display2 = 2;
-    PointRecord p3 = withNames(makePoint(8.0, 50.0), 0, "", 6, "X", "K\xFC" "hl");
+    PointRecord p3 = withNames(makePoint(8.0, 50.0), 0, "", 6, "X",
+                               "K\xFC"
+                               "hl");
     p3.Time = 86400;
     p3.Altitude = 20000.0f;
     setTable({p1, p2, p3});
     ASSERT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 1);
 
     auto pointRecord = [](const char* text, size_t length, double lon, double lat) {
-        return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) +
-               '\0' + le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);
+        return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) + '\0' +
+               le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);
     };
     const char t1[] = "4* / P1\r\n2 / R\r\n\r\n";
     const char t2[] = "5 / WP\r\n0 / \r\n1990-01-01 01:01:01\r\n123 /18/1/2";
@@ -109,8 +104,7 @@ TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts)
     EXPECT_EQ(readFileBytes(file()).size(), 169u + (40 + 19) + (40 + sizeof t2) + (40 + sizeof t3));
 }
 
-TEST_F(OvlBinaryTest, EmptyTableAndFailedWrite)
-{
+TEST_F(OvlBinaryTest, EmptyTableAndFailedWrite) {
     setTable({makePoint(0.0, 95.0)});
     ASSERT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 1);
     EXPECT_EQ(readFileBytes(file()), v2Header(0.0, 0.0));
@@ -130,8 +124,7 @@ TEST_F(OvlBinaryTest, EmptyTableAndFailedWrite)
 
 // ---------------------------------------------------------------- reader
 
-TEST_F(OvlBinaryTest, ReadsThePointTextBack)
-{
+TEST_F(OvlBinaryTest, ReadsThePointTextBack) {
     ASSERT_EQ(readBytes(v2Header(0, 0) + v2Point("4* / P1\r\n2 / R\r\n\r\n", 7.5, 50.5), 7), 1);
     ASSERT_EQ(pointTable.count, 1);
     const PointRecord& r = pointTable.records[0];
@@ -152,12 +145,10 @@ TEST_F(OvlBinaryTest, ReadsThePointTextBack)
     EXPECT_TRUE(ui.events().empty());
 }
 
-TEST_F(OvlBinaryTest, CompactFormAndAttributes)
-{
+TEST_F(OvlBinaryTest, CompactFormAndAttributes) {
     std::string bytes = v2Header(0, 0) + v2Point("1203\r\nkirche \xE4\r\n\r\n1", 1, 2) +
                         v2Point("  7 / wp/ 9\r\nx / -- \r\n2001-02-03 04:05:06\r\n-12 /300/4/5", 3, 4) +
-                        v2Point("8\r\n3\r\nam See 1990-01-01\r\n- 7/x/1", 5, 6) +
-                        v2Point("120\r\n\r\n\r\n0", 7, 8);
+                        v2Point("8\r\n3\r\nam See 1990-01-01\r\n- 7/x/1", 5, 6) + v2Point("120\r\n\r\n\r\n0", 7, 8);
     ASSERT_EQ(readBytes(bytes, 6), 1);
     ASSERT_EQ(pointTable.count, 4);
     const PointRecord* r = pointTable.records;
@@ -194,8 +185,7 @@ TEST_F(OvlBinaryTest, CompactFormAndAttributes)
     EXPECT_FALSE(hasNames);  // "-- " is no name
 }
 
-TEST_F(OvlBinaryTest, TimeNeedsYearAndDashes)
-{
+TEST_F(OvlBinaryTest, TimeNeedsYearAndDashes) {
     std::string bytes = v2Header(0, 0) + v2Point("1\r\n0\r\n1990-01-01 00:00:00\r\n", 1, 2) +
                         v2Point("1\r\n0\r\n2049-12-31 23:59:59\r\n", 1, 2) +
                         v2Point("1\r\n0\r\n2001:01-01 00:00:00\r\n", 1, 2);
@@ -205,8 +195,7 @@ TEST_F(OvlBinaryTest, TimeNeedsYearAndDashes)
     EXPECT_EQ(pointTable.records[2].Time, 0);
 }
 
-TEST_F(OvlBinaryTest, RoundTripOfPoints)
-{
+TEST_F(OvlBinaryTest, RoundTripOfPoints) {
     PointRecord a = withNames(makePoint(7.123456789012, 50.5, 1), 3, "TOUR", 12, "HAUS", "12:30 TREFF");
     a.Altitude = 512.0f;
     a.HasSymbol = 1;
@@ -238,8 +227,7 @@ TEST_F(OvlBinaryTest, RoundTripOfPoints)
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
 }
 
-TEST_F(OvlBinaryTest, PointsWithoutText)
-{
+TEST_F(OvlBinaryTest, PointsWithoutText) {
     std::string bytes = v2Header(0, 0) + v2Point(nullptr, 1, 2) + v2Point(nullptr, 3, 4) + v2Point("", 5, 6);
     ui.queueInitials("XY");
     ASSERT_EQ(readBytes(bytes, 7), 1);
@@ -262,8 +250,7 @@ TEST_F(OvlBinaryTest, PointsWithoutText)
     }
 }
 
-TEST_F(OvlBinaryTest, LineObjectsForTracksAndRoutes)
-{
+TEST_F(OvlBinaryTest, LineObjectsForTracksAndRoutes) {
     std::string bytes = v2Header(0, 0) + v2Line("4\r\nweg\r\nnotiz\r\n /3/9", {{1, 1}, {2, 2}}) +
                         v2Line("4\r\nWEG\r\n\r\n", {{3, 3}}) + v2Line(nullptr, {{4, 4}, {5, 5}}) +
                         v2Line(nullptr, {{6, 6}});
@@ -304,8 +291,7 @@ TEST_F(OvlBinaryTest, LineObjectsForTracksAndRoutes)
     EXPECT_EQ(r[5].NumberOfRouteOrTrack, 4);
 }
 
-TEST_F(OvlBinaryTest, Version3And4Files)
-{
+TEST_F(OvlBinaryTest, Version3And4Files) {
     for (int version : {3, 4}) {
         SCOPED_TRACE(version);
         std::string bytes = v34Header(version) + v34Point("1 / a\r\n2 / b\r\n\r\n", 7.25, 50.75) +
@@ -335,8 +321,7 @@ TEST_F(OvlBinaryTest, Version3And4Files)
     }
 }
 
-TEST_F(OvlBinaryTest, InvalidObjects)
-{
+TEST_F(OvlBinaryTest, InvalidObjects) {
     struct Case {
         const char* name;
         std::string bytes;
@@ -362,8 +347,7 @@ TEST_F(OvlBinaryTest, InvalidObjects)
     }
 }
 
-TEST_F(OvlBinaryTest, HeaderAndLengthMessages)
-{
+TEST_F(OvlBinaryTest, HeaderAndLengthMessages) {
     std::string tooLong = v2Header(0, 0) + le16(6) + le16(1) + le16(1) + le16(16) + le32(200) + "abc";
     // A head with k = 0, the text flag 16 at index 0, then the length 70000.
     std::string v3Huge = v34Header(3) + std::string(22, '\0') + le16(0) + std::string("\x10\0", 2) + le32(70000) +
@@ -395,8 +379,7 @@ TEST_F(OvlBinaryTest, HeaderAndLengthMessages)
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der OVL-Eingabedatei."});
 }
 
-TEST_F(OvlBinaryTest, Version2LengthUsesLow16Bits)
-{
+TEST_F(OvlBinaryTest, Version2LengthUsesLow16Bits) {
     std::string bytes = v2Header(0, 0) + le16(6) + le16(1) + le16(1) + le16(16) + le32(0x00050003) +
                         std::string("5\r\0", 3) + le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) +
                         leDouble(1.5) + leDouble(2.5);
@@ -406,8 +389,7 @@ TEST_F(OvlBinaryTest, Version2LengthUsesLow16Bits)
     EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 2.5);
 }
 
-TEST_F(OvlBinaryTest, FileEndingInsideAnObjectIsRefused)
-{
+TEST_F(OvlBinaryTest, FileEndingInsideAnObjectIsRefused) {
     // Every cut of these files inside an object is refused; a cut between
     // objects keeps the objects before it whole.
     const std::string files[] = {
@@ -422,8 +404,7 @@ TEST_F(OvlBinaryTest, FileEndingInsideAnObjectIsRefused)
             SCOPED_TRACE("cut at " + std::to_string(cut));
             if (result == 1) {
                 EXPECT_TRUE(cut == header || pointTable.count > 0);
-                for (int i = 0; i < pointTable.count; i++)
-                    EXPECT_NE(pointTable.records[i].Longitude, 0.0);
+                for (int i = 0; i < pointTable.count; i++) EXPECT_NE(pointTable.records[i].Longitude, 0.0);
             } else {
                 EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgRead});
             }
@@ -435,14 +416,12 @@ TEST_F(OvlBinaryTest, FileEndingInsideAnObjectIsRefused)
     ui.clearEvents();
     EXPECT_EQ(readBytes(full.substr(0, full.size() - 4), 6), 0);
     std::string claims = v2Start(3, nullptr) + le16(5) + le16(4) + le16(1) + le16(65535);
-    for (int i = 0; i < 4; i++)
-        claims += leDouble(1) + leDouble(2);
+    for (int i = 0; i < 4; i++) claims += leDouble(1) + leDouble(2);
     EXPECT_EQ(readBytes(v2Header(0, 0) + claims, 6), 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kMsgRead, kMsgRead}));
 }
 
-TEST_F(OvlBinaryTest, CapacityMessageOnlyForAPointBeyondAFullTable)
-{
+TEST_F(OvlBinaryTest, CapacityMessageOnlyForAPointBeyondAFullTable) {
     std::vector<std::pair<double, double>> many(kMaxPoints, {1.0, 2.0});
     ASSERT_EQ(readBytes(v2Header(0, 0) + v2Line(nullptr, many), 6), 1);
     EXPECT_EQ(pointTable.count, kMaxPoints);
@@ -464,8 +443,8 @@ TEST_F(OvlBinaryTest, CapacityMessageOnlyForAPointBeyondAFullTable)
     // every version: nothing is stored beyond the table.
     many.resize(kMaxPoints);
     for (int version : {2, 4}) {
-        const std::string start = version == 2 ? v2Header(0, 0) + v2Line(nullptr, many)
-                                               : v34Header(4) + v34Line(3, nullptr, many);
+        const std::string start =
+            version == 2 ? v2Header(0, 0) + v2Line(nullptr, many) : v34Header(4) + v34Line(3, nullptr, many);
         ui.clearEvents();
         EXPECT_EQ(readBytes(start + (version == 2 ? v2Line(nullptr, {}) : v34Line(3, nullptr, {})), 6), 1);
         EXPECT_EQ(pointTable.count, kMaxPoints);
@@ -475,8 +454,7 @@ TEST_F(OvlBinaryTest, CapacityMessageOnlyForAPointBeyondAFullTable)
     }
 }
 
-TEST_F(OvlBinaryTest, ReadTextLineIsBounded)
-{
+TEST_F(OvlBinaryTest, ReadTextLineIsBounded) {
     const char text[] = "abcdef\r\nxy\rz\n\r\nend";
     const char* end = text + strlen(text);
     char line[4];

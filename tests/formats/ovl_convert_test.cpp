@@ -22,15 +22,15 @@ const char kMsgNoObject[] = "OVL-Datei enthält kein gültiges Punkt- oder Linie
 const char kMsgWritten[] = "Neue OVL-Datei mit editierbaren \n\"Objektdaten\" wurde geschrieben. ";
 
 class OvlConvertTest : public FormatTest {
-protected:
+  protected:
     std::string input() const { return dir.file("in.ovl"); }
     std::string output() const { return dir.file("out.ovl"); }
     ScriptedPlatform ui;
 };
 
-TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm)
-{
-    writeFileBytes(input(), v34Header(4) + v34Point(nullptr, 7.0, 50.0) + v34Point("3 / Turm\r\n1 / R\r\n\r\n", 9.0, 52.0));
+TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm) {
+    writeFileBytes(input(),
+                   v34Header(4) + v34Point(nullptr, 7.0, 50.0) + v34Point("3 / Turm\r\n1 / R\r\n\r\n", 9.0, 52.0));
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());
     ui.queueSaveFile(output());
@@ -59,15 +59,14 @@ TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm)
     const char t1[] = "1* / \r\n0 / \r\n\r\n";
     const char t2[] = "3 / TURM\r\n1 / R\r\n\r\n";
     auto point = [](const char* text, size_t length, double lon, double lat) {
-        return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) +
-               '\0' + le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);
+        return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) + '\0' +
+               le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);
     };
     EXPECT_EQ(readFileBytes(output()),
               v2Header(8.0, 51.0) + point(t1, sizeof t1 - 1, 7.0, 50.0) + point(t2, sizeof t2 - 1, 9.0, 52.0));
 }
 
-TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced)
-{
+TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced) {
     writeFileBytes(input(), v34Header(3) + v34Line(3, nullptr, {{1, 2}, {3, 4}, {5, 6}}) +
                                 v34Line(23, "7\r\nB\r\n\r\n", {{7, 8}}) + v34Line(3, nullptr, {{9, 10}, {11, 12}}));
     ui.queueOkCancel(true);
@@ -89,8 +88,7 @@ TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced)
     EXPECT_EQ(readFileBytes(input()).substr(0, 22), "DOMGVCRD Ovlfile V2.0:");
 }
 
-TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry)
-{
+TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry) {
     for (bool pointFirst : {false, true}) {
         const std::string line1 = v34Line(3, nullptr, {{1, 2}, {3, 4}});
         const std::string point = v34Point(nullptr, 5, 6);
@@ -107,15 +105,13 @@ TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry)
         bool numbers = false, names = false;
         ASSERT_EQ(readOvlBinaryFile(output().c_str(), 157, kind, numbers, names, &objects), 1);
         std::string shape;
-        for (const OvlObject& o : objects)
-            shape += (o.kind == LineObjects ? "L" : "P") + std::to_string(o.count);
+        for (const OvlObject& o : objects) shape += (o.kind == LineObjects ? "L" : "P") + std::to_string(o.count);
         EXPECT_EQ(shape, pointFirst ? "P1L2" : "L2P1L3");
         EXPECT_DOUBLE_EQ(pointTable.records[pointTable.count - 1].Latitude, pointFirst ? 4.0 : 12.0);
     }
 }
 
-TEST_F(OvlConvertTest, AnEmptyLineAfterAFullTable)
-{
+TEST_F(OvlConvertTest, AnEmptyLineAfterAFullTable) {
     std::vector<std::pair<double, double>> many(kMaxPoints, {1.0, 2.0});
     writeFileBytes(input(), v34Header(3) + v34Line(3, nullptr, many) + v34Line(3, nullptr, {}));
     ui.queueOkCancel(true);
@@ -125,8 +121,7 @@ TEST_F(OvlConvertTest, AnEmptyLineAfterAFullTable)
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgWritten});
 }
 
-TEST_F(OvlConvertTest, CancelEndsTheCommandSilently)
-{
+TEST_F(OvlConvertTest, CancelEndsTheCommandSilently) {
     writeFileBytes(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
     ui.queueOkCancel(false);
     convertOvlFile();
@@ -150,11 +145,10 @@ TEST_F(OvlConvertTest, CancelEndsTheCommandSilently)
     EXPECT_FALSE(fileExists(output()));
 }
 
-TEST_F(OvlConvertTest, NoWritableObjectGivesMessageAndNoSaveDialog)
-{
+TEST_F(OvlConvertTest, NoWritableObjectGivesMessageAndNoSaveDialog) {
     const std::string files[] = {
-        v34Header(3),                                                       // no object at all
-        v34Header(3) + v34Point(nullptr, 250.0, 50.0),                      // invalid positions only
+        v34Header(3),                                   // no object at all
+        v34Header(3) + v34Point(nullptr, 250.0, 50.0),  // invalid positions only
         v34Header(4) + v34Line(3, nullptr, {{1, 1}}) + v34Line(3, nullptr, {{1, 1}, {2, 95}}),  // no line of 2
     };
     for (const std::string& bytes : files) {
@@ -168,8 +162,7 @@ TEST_F(OvlConvertTest, NoWritableObjectGivesMessageAndNoSaveDialog)
     }
 }
 
-TEST_F(OvlConvertTest, ReaderAndWriterFailures)
-{
+TEST_F(OvlConvertTest, ReaderAndWriterFailures) {
     writeFileBytes(input(), "not an overlay at all, just text");
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());

@@ -285,8 +285,7 @@ std::string arrayText(const SimProfile& p) {
 
 std::string expectedDescription(const SimProfile& p) {
     char head[128];
-    snprintf(head, sizeof head, "%s\r\n(%d / %.2f)\r\n", p.description.c_str(), (int)p.productId,
-             p.version / 100.0);
+    snprintf(head, sizeof head, "%s\r\n(%d / %.2f)\r\n", p.description.c_str(), (int)p.productId, p.version / 100.0);
     if (p.sendsArray) return head + std::string("\r\nProtokolle:") + arrayText(p);
     return head + std::string(kNoProtocols);
 }

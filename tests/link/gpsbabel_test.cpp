@@ -31,42 +31,36 @@ namespace {
 bool haveGpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
 
 struct TempDir {
-    TempDir()
-    {
+    TempDir() {
         char pattern[] = "/tmp/wegmate-gpsbabel-XXXXXX";
         path = mkdtemp(pattern) ? pattern : "";
     }
-    ~TempDir()
-    {
+    ~TempDir() {
         if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
     }
     std::string path;
 };
 
-int runGpsbabel(const std::string& args)
-{
+int runGpsbabel(const std::string& args) {
     std::string command = "timeout 120 gpsbabel " + args + " >/dev/null 2>&1";
     return std::system(command.c_str());
 }
 
-std::string readFile(const std::string& path)
-{
+std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-std::string trimmed(std::string s)
-{
+std::string trimmed(std::string s) {
     while (!s.empty() && s.back() == ' ') s.pop_back();
     return s;
 }
 
 // Windows-1252 as the receiver and the MID file hold it, for the letters
 // the test uses (Latin-1 range).
-std::string latin1ToUtf8(const std::string& text)
-{
+std::string latin1ToUtf8(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
         if (c < 0x80) {
@@ -79,8 +73,7 @@ std::string latin1ToUtf8(const std::string& text)
     return out;
 }
 
-std::string utf8ToLatin1(const std::string& text)
-{
+std::string utf8ToLatin1(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); i++) {
         unsigned char c = (unsigned char)text[i];
@@ -98,8 +91,7 @@ std::string cut(const std::string& text, size_t n) { return latin1ToUtf8(utf8ToL
 
 // ------------------------------------------------------------------ GPX
 
-std::string unescapeXml(std::string s)
-{
+std::string unescapeXml(std::string s) {
     const std::pair<const char*, const char*> entities[] = {
         {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
     for (const auto& [from, to] : entities)
@@ -108,8 +100,7 @@ std::string unescapeXml(std::string s)
     return s;
 }
 
-double attribute(const std::string& tag, const char* key)
-{
+double attribute(const std::string& tag, const char* key) {
     std::string k = std::string(" ") + key + "=\"";
     size_t at = tag.find(k);
     if (at == std::string::npos) return NAN;
@@ -118,8 +109,7 @@ double attribute(const std::string& tag, const char* key)
 
 // The text of the first <name> element directly in block (before any child
 // block of the kinds given).
-std::string element(const std::string& block, const char* name, const char* stopAt = nullptr)
-{
+std::string element(const std::string& block, const char* name, const char* stopAt = nullptr) {
     std::string head = block;
     if (stopAt) {
         size_t stop = block.find(std::string("<") + stopAt, 1);
@@ -133,14 +123,12 @@ std::string element(const std::string& block, const char* name, const char* stop
     return unescapeXml(head.substr(a + open.size(), b - a - open.size()));
 }
 
-bool hasElement(const std::string& block, const char* name)
-{
+bool hasElement(const std::string& block, const char* name) {
     return block.find(std::string("<") + name + ">") != std::string::npos;
 }
 
 // Every <tag ...>...</tag> (or <tag .../>) block in order.
-std::vector<std::string> blocks(const std::string& text, const char* tag)
-{
+std::vector<std::string> blocks(const std::string& text, const char* tag) {
     std::vector<std::string> out;
     std::string open = std::string("<") + tag;
     std::string close = std::string("</") + tag + ">";
@@ -183,8 +171,7 @@ struct Line {
     std::vector<Point> points;
 };
 
-Point gpxPoint(const std::string& block)
-{
+Point gpxPoint(const std::string& block) {
     Point p;
     std::string head = block.substr(0, block.find('>'));
     p.lat = attribute(head, "lat");
@@ -199,15 +186,13 @@ Point gpxPoint(const std::string& block)
     return p;
 }
 
-std::vector<Point> gpxWaypoints(const std::string& file)
-{
+std::vector<Point> gpxWaypoints(const std::string& file) {
     std::vector<Point> out;
     for (const std::string& b : blocks(readFile(file), "wpt")) out.push_back(gpxPoint(b));
     return out;
 }
 
-std::vector<Line> gpxRoutes(const std::string& file)
-{
+std::vector<Line> gpxRoutes(const std::string& file) {
     std::vector<Line> out;
     for (const std::string& r : blocks(readFile(file), "rte")) {
         Line line;
@@ -219,8 +204,7 @@ std::vector<Line> gpxRoutes(const std::string& file)
     return out;
 }
 
-std::vector<Line> gpxTracks(const std::string& file)
-{
+std::vector<Line> gpxTracks(const std::string& file) {
     std::vector<Line> out;
     for (const std::string& t : blocks(readFile(file), "trk")) {
         Line line;
@@ -248,8 +232,7 @@ struct Row {
     int group() const { return std::atoi(columns[0].c_str()); }
 };
 
-std::vector<std::string> splitCsv(const std::string& line)
-{
+std::vector<std::string> splitCsv(const std::string& line) {
     std::vector<std::string> out;
     std::string field;
     bool quoted = false;
@@ -278,8 +261,7 @@ std::vector<std::string> splitCsv(const std::string& line)
 }
 
 // The point objects of a MIF/MID pair that Wegmate wrote.
-std::vector<Row> readPointFile(const std::string& mif)
-{
+std::vector<Row> readPointFile(const std::string& mif) {
     std::vector<Row> rows;
     std::istringstream mid(readFile(mif.substr(0, mif.size() - 4) + ".mid"));
     std::string line;
@@ -302,8 +284,7 @@ std::vector<Row> readPointFile(const std::string& mif)
 
 enum { ColGroup, ColGroupName, ColNumber, ColName, ColTime, ColAltitude, ColComment, ColNewSegment, ColSymbol };
 
-Point rowPoint(const Row& r)
-{
+Point rowPoint(const Row& r) {
     Point p;
     p.lat = r.lat;
     p.lon = r.lon;
@@ -319,8 +300,7 @@ Point rowPoint(const Row& r)
 
 // Routes or tracks of the point file: a new line where the route or track
 // number changes.
-std::vector<Line> rowLines(const std::vector<Row>& rows)
-{
+std::vector<Line> rowLines(const std::vector<Row>& rows) {
     std::vector<Line> out;
     int group = -1;
     for (const Row& r : rows) {
@@ -335,14 +315,12 @@ std::vector<Line> rowLines(const std::vector<Row>& rows)
 
 // ------------------------------------------------------------ formats
 
-bool d100Family(const SimProfile& p)
-{
+bool d100Family(const SimProfile& p) {
     return p.waypointFormat != SimWaypointFormat::D108 && p.waypointFormat != SimWaypointFormat::D109 &&
            p.waypointFormat != SimWaypointFormat::D110;
 }
 bool waypointAltitude(const SimProfile& p) { return !d100Family(p); }
-bool shortFormat(const SimProfile& p)
-{
+bool shortFormat(const SimProfile& p) {
     return p.waypointFormat == SimWaypointFormat::D105 || p.waypointFormat == SimWaypointFormat::D106;
 }
 // D105 and D106 carry no comment. gpsbabel 1.8 reads their positions and
@@ -360,8 +338,7 @@ bool segmentFlag(const SimProfile& p) { return p.trackPointFormat <= SimTrackPoi
 
 // gpsbabel's names of the symbol numbers the test uses. D103 (and receivers
 // reporting it) number their symbols in a short list of their own.
-std::string symbolName(const SimProfile& p, int number)
-{
+std::string symbolName(const SimProfile& p, int number) {
     static const std::map<int, std::string> standard = {{8, "Gas Station"}, {9, "Horn"}, {10, "Residence"}};
     static const std::map<int, std::string> d103 = {{8, "exit"}, {9, "skull"}, {10, "flag"}};
     const auto& table = p.waypointFormat == SimWaypointFormat::D103 ? d103 : standard;
@@ -378,8 +355,7 @@ enum PointKind { Waypoint, RoutePoint, TrackPoint };
 // route points only a name, and a waypoint without comment its name as
 // comment.
 void expectSamePoint(const SimProfile& profile, const Point& wegmate, const Point& babel, PointKind kind,
-                     size_t nameLength, double tolerance)
-{
+                     size_t nameLength, double tolerance) {
     EXPECT_NEAR(babel.lat, wegmate.lat, tolerance);
     EXPECT_NEAR(babel.lon, wegmate.lon, tolerance);
     if (kind == RoutePoint) {
@@ -413,16 +389,14 @@ void expectSamePoint(const SimProfile& profile, const Point& wegmate, const Poin
     }
 }
 
-std::vector<size_t> sizes(const std::vector<Line>& lines)
-{
+std::vector<size_t> sizes(const std::vector<Line>& lines) {
     std::vector<size_t> out;
     for (const Line& l : lines) out.push_back(l.points.size());
     return out;
 }
 
 // Segment lengths of every line in turn.
-std::vector<size_t> segments(const std::vector<Line>& lines)
-{
+std::vector<size_t> segments(const std::vector<Line>& lines) {
     std::vector<size_t> out;
     for (const Line& l : lines)
         for (size_t i = 0; i < l.points.size(); i++) {
@@ -432,8 +406,7 @@ std::vector<size_t> segments(const std::vector<Line>& lines)
     return out;
 }
 
-std::vector<Point> allPoints(const std::vector<Line>& lines)
-{
+std::vector<Point> allPoints(const std::vector<Line>& lines) {
     std::vector<Point> out;
     for (const Line& l : lines) out.insert(out.end(), l.points.begin(), l.points.end());
     return out;
@@ -441,8 +414,7 @@ std::vector<Point> allPoints(const std::vector<Line>& lines)
 
 // The receiver's data for the downloads: names, comments, symbols,
 // altitudes and times that each format carries, Latin-1 letters included.
-void fillReceiver(Simulator& sim, const SimProfile& p)
-{
+void fillReceiver(Simulator& sim, const SimProfile& p) {
     auto waypoint = [](const char* name, const char* comment, double lat, double lon, float alt, uint32_t time,
                        uint16_t symbol) {
         SimWaypoint w;
@@ -458,8 +430,8 @@ void fillReceiver(Simulator& sim, const SimProfile& p)
     const bool shortNames = d100Family(p);
     sim.waypoints = {waypoint("ALPHA1", "Erster Punkt", 50.1234567, 8.7654321, 123.0f, 1000000000u, 8),
                      waypoint("B2", "", -33.8, 151.2, 1e25f, 0, 9),
-                     waypoint(shortNames ? "DELTA4" : "Delta vier am Hang", "Gr\xfcn am See, 2 km", 0.5, -0.25,
-                              -12.0f, 1000086400u, 10)};
+                     waypoint(shortNames ? "DELTA4" : "Delta vier am Hang", "Gr\xfcn am See, 2 km", 0.5, -0.25, -12.0f,
+                              1000086400u, 10)};
     sim.routes.clear();
     for (int r = 1; r <= 2; r++) {
         SimRoute route;
@@ -467,8 +439,9 @@ void fillReceiver(Simulator& sim, const SimProfile& p)
         route.name = r == 1 ? "TOUR A" : "TOUR B";
         for (int i = 0; i < 4 - r; i++) {
             std::string name = "R" + std::to_string(r) + "P" + std::to_string(i + 1);
-            route.points.push_back(waypoint(name.c_str(), ("Route " + std::to_string(r)).c_str(), 49 + r * 0.1 + i * 0.01,
-                                            9 - r * 0.1 + i * 0.02, (float)(200 + i), 0, (uint16_t)(8 + i)));
+            route.points.push_back(waypoint(name.c_str(), ("Route " + std::to_string(r)).c_str(),
+                                            49 + r * 0.1 + i * 0.01, 9 - r * 0.1 + i * 0.02, (float)(200 + i), 0,
+                                            (uint16_t)(8 + i)));
         }
         sim.routes.push_back(route);
     }
@@ -492,8 +465,7 @@ void fillReceiver(Simulator& sim, const SimProfile& p)
 }
 
 // gpsbabel needs a protocol array, or a product id it knows.
-std::vector<std::string> peerProfiles()
-{
+std::vector<std::string> peerProfiles() {
     std::vector<std::string> out;
     for (const std::string& name : simProfileNames())
         if (findSimProfile(name)->sendsArray || name == "d100") out.push_back(name);
@@ -501,9 +473,8 @@ std::vector<std::string> peerProfiles()
 }
 
 class GpsbabelPeer : public ::testing::TestWithParam<std::string> {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         if (!haveGpsbabel()) GTEST_SKIP() << "gpsbabel is not installed: the independent check is skipped";
         ASSERT_FALSE(dir.path.empty());
         profile = *findSimProfile(GetParam());
@@ -515,8 +486,7 @@ protected:
     // Every client gets a pty of its own, as if the cable were plugged in
     // anew: what a client left unread on the line (the ACK of its last
     // packet) does not reach the next one.
-    std::string freshLine(Simulator& sim)
-    {
+    std::string freshLine(Simulator& sim) {
         sim.stop();
         const std::string tty = sim.startPty();
         EXPECT_FALSE(tty.empty());
@@ -525,16 +495,14 @@ protected:
     }
 
     // gpsbabel with "TTY" in args standing for the simulator's line.
-    int gpsbabel(Simulator& sim, std::string args)
-    {
+    int gpsbabel(Simulator& sim, std::string args) {
         args.replace(args.find("TTY"), 3, freshLine(sim));
         return runGpsbabel(args);
     }
 
     // Wegmate downloads waypoints (kind 7), routes (4) or tracks (6) from the
     // simulator into a MIF file of points.
-    std::vector<Row> wegmateDownload(Simulator& sim, int kind, const std::string& name)
-    {
+    std::vector<Row> wegmateDownload(Simulator& sim, int kind, const std::string& name) {
         const std::string file = dir.path + "/" + name + ".mif";
         freshLine(sim);
         ScriptedPlatform ui;
@@ -554,8 +522,7 @@ protected:
     SimProfile profile;
 };
 
-TEST(GpsbabelProfiles, NameEveryFormatAndProtocol)
-{
+TEST(GpsbabelProfiles, NameEveryFormatAndProtocol) {
     std::set<std::string> named;
     for (const std::string& name : simProfileNames())
         for (const SimProtocol& p : findSimProfile(name)->protocols) {
@@ -563,16 +530,15 @@ TEST(GpsbabelProfiles, NameEveryFormatAndProtocol)
             std::snprintf(text, sizeof text, "%c%03d", p.tag, p.number);
             if (findSimProfile(name)->sendsArray) named.insert(text);
         }
-    for (const char* wanted : {"D100", "D101", "D102", "D103", "D104", "D105", "D106", "D107", "D108", "D109", "D110", "A200",
-                               "A201", "D200", "D201", "D202", "D210", "A300", "A301", "A302", "D300", "D301",
-                               "D302", "D303", "D304", "D310", "D311", "D312"})
+    for (const char* wanted : {"D100", "D101", "D102", "D103", "D104", "D105", "D106", "D107", "D108", "D109",
+                               "D110", "A200", "A201", "D200", "D201", "D202", "D210", "A300", "A301", "A302",
+                               "D300", "D301", "D302", "D303", "D304", "D310", "D311", "D312"})
         EXPECT_EQ(named.count(wanted), 1u) << wanted;
 }
 
 // Both clients download the same receiver: every field the record format
 // carries agrees, and so do the routes, track logs and segments.
-TEST_P(GpsbabelPeer, DownloadsAgreeWithWegmate)
-{
+TEST_P(GpsbabelPeer, DownloadsAgreeWithWegmate) {
     Simulator sim(profile);
     fillReceiver(sim, profile);
     const std::string w = dir.path + "/w.gpx", r = dir.path + "/r.gpx", t = dir.path + "/t.gpx";
@@ -645,8 +611,7 @@ TEST_P(GpsbabelPeer, DownloadsAgreeWithWegmate)
 
 // A MIF/MID pair of points as another program would write it.
 void writeMif(const std::string& mif, const std::vector<std::vector<std::string>>& rows,
-              const std::vector<std::pair<double, double>>& latLon)
-{
+              const std::vector<std::pair<double, double>>& latLon) {
     std::ofstream m(mif, std::ios::binary);
     m << "Version 300\r\nCharset \"WindowsLatin1\"\r\nDelimiter \",\"\r\nCoordSys Earth Projection 1, 104\r\n"
          "Columns 11\r\n  NumberOfRouteOrTrack Smallint\r\n  NameOfRouteOrTrack Char(50)\r\n"
@@ -668,14 +633,14 @@ void writeMif(const std::string& mif, const std::vector<std::vector<std::string>
 // Wegmate uploads a file; gpsbabel reads the bytes the receiver kept: what
 // the file held, names cut to the format's identifier, comments to its
 // comment field.
-TEST_P(GpsbabelPeer, ReadsWhatWegmateUploaded)
-{
+TEST_P(GpsbabelPeer, ReadsWhatWegmateUploaded) {
     const bool shortNames = d100Family(profile);
     // Waypoints and routes: number, route name, point number, name, time,
     // altitude, comment, new segment, symbol, display codes.
     const std::string wf = dir.path + "/w.mif", rf = dir.path + "/r.mif", tf = dir.path + "/t.mif";
     writeMif(wf,
-             {{"0", "", "1", "HUETTE AM SEE", "2021-09-08 01:46:40", "1234", "Offen 10:00 bis 18:00, außer montags und am ersten Mai", "1", "10", "0", "0"},
+             {{"0", "", "1", "HUETTE AM SEE", "2021-09-08 01:46:40", "1234",
+               "Offen 10:00 bis 18:00, außer montags und am ersten Mai", "1", "10", "0", "0"},
               {"0", "", "2", "P2", "", "", "", "0", "9", "0", "0"},
               {"0", "", "3", "GIPFELKREUZ", "2001-01-01 12:00:00", "2962", "kurz", "0", "8", "0", "0"}},
              {{47.4211, 10.9853}, {-12.5, -77.125}, {47.421111, 10.986111}});
@@ -787,8 +752,7 @@ TEST_P(GpsbabelPeer, ReadsWhatWegmateUploaded)
 
 // gpsbabel uploads a GPX file; Wegmate reads the bytes the receiver kept
 // and writes what the GPX file held.
-TEST_P(GpsbabelPeer, WegmateReadsWhatGpsbabelUploaded)
-{
+TEST_P(GpsbabelPeer, WegmateReadsWhatGpsbabelUploaded) {
     const std::string in = dir.path + "/in.gpx";
     {
         std::ofstream f(in);

@@ -56,7 +56,9 @@ struct PtyPair {
         }
         return out;
     }
-    void writeMaster(const Bytes& bytes) { ASSERT_EQ(write(master, bytes.data(), bytes.size()), (ssize_t)bytes.size()); }
+    void writeMaster(const Bytes& bytes) {
+        ASSERT_EQ(write(master, bytes.data(), bytes.size()), (ssize_t)bytes.size());
+    }
     int master = -1;
     int slave = -1;
     std::string path;
@@ -85,8 +87,10 @@ TEST(SerialMapping, OverrideSymlinkAndDefault) {
     unlink(link.c_str());
     rmdir(config.c_str());
     rmdir(dir.c_str());
-    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(SerialOpen, FailuresShowTheInitialisationMessage) {
@@ -213,10 +217,14 @@ TEST(SerialPty, ExclusiveWhileOpen) {
 // an earlier program left with DTR and RTS low.
 int modemBits = 0;
 int fakeModemControl(int, unsigned long request, int* bits) {
-    if (request == TIOCMBIS) modemBits |= *bits;
-    else if (request == TIOCMBIC) modemBits &= ~*bits;
-    else if (request == TIOCMSET) modemBits = *bits;
-    else if (request == TIOCMGET) *bits = modemBits;
+    if (request == TIOCMBIS)
+        modemBits |= *bits;
+    else if (request == TIOCMBIC)
+        modemBits &= ~*bits;
+    else if (request == TIOCMSET)
+        modemBits = *bits;
+    else if (request == TIOCMGET)
+        *bits = modemBits;
     return 0;
 }
 

@@ -225,7 +225,9 @@ TEST(SimulatorUpload, TransferCompleteWrittenJustBeforeStop) {
 TEST(SimulatorData, SaveLoadRoundTripAndMalformedFiles) {
     Simulator a(*findSimProfile("etrex"));
     a.generate(3, 2, 2, 1, 5);
-    a.waypoints[0].name = "Stra\xDF" "e";  // Windows-1252 bytes kept
+    a.waypoints[0].name =
+        "Stra\xDF"
+        "e";  // Windows-1252 bytes kept
     a.waypoints[0].altitude = 1e25f;
     char dir[] = "/tmp/wegmate-sim-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
@@ -234,7 +236,9 @@ TEST(SimulatorData, SaveLoadRoundTripAndMalformedFiles) {
     Simulator b(*findSimProfile("d100"));
     ASSERT_TRUE(b.load(path));
     ASSERT_EQ(b.waypoints.size(), 3u);
-    EXPECT_EQ(b.waypoints[0].name, "Stra\xDF" "e");
+    EXPECT_EQ(b.waypoints[0].name,
+              "Stra\xDF"
+              "e");
     EXPECT_EQ(b.waypoints[0].altitude, 1e25f);
     EXPECT_EQ(b.waypoints[2].comment, "Punkt 3");
     EXPECT_DOUBLE_EQ(b.waypoints[1].lat, a.waypoints[1].lat);

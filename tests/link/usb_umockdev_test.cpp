@@ -75,11 +75,11 @@ struct Receiver {
     }
 };
 
-#define PLUG_IN(receiver)                                                                      \
-    do {                                                                                       \
-        if (!UsbdevfsReceiver::available())                                                    \
-            GTEST_SKIP() << "umockdev cannot run here: the test needs umockdev-wrapper";       \
-        ASSERT_TRUE((receiver).plugIn()) << (receiver).usb->error();                           \
+#define PLUG_IN(receiver) \
+    do { \
+        if (!UsbdevfsReceiver::available()) \
+            GTEST_SKIP() << "umockdev cannot run here: the test needs umockdev-wrapper"; \
+        ASSERT_TRUE((receiver).plugIn()) << (receiver).usb->error(); \
     } while (0)
 
 // Downloads all waypoints into a MIF file of points; returns its path.

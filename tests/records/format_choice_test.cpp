@@ -9,8 +9,7 @@ namespace {
 const char* kEtrex = "A100\r\nA201\r\nA301\r\nD108\r\nD202\r\nD210\r\nD301\r\nD310\r\n";
 const char* kFallback = "A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n____\r\nD300\r\n____\r\n";
 
-TEST(ProtocolSubstring, CaseSensitiveAndNullSafe)
-{
+TEST(ProtocolSubstring, CaseSensitiveAndNullSafe) {
     EXPECT_TRUE(hasProtocol(kEtrex, "D108"));
     EXPECT_TRUE(hasProtocol(kEtrex, "A301"));
     EXPECT_FALSE(hasProtocol(kEtrex, "d108"));
@@ -21,8 +20,7 @@ TEST(ProtocolSubstring, CaseSensitiveAndNullSafe)
     EXPECT_TRUE(hasProtocol("\r\nD10\r\n8", "D10"));
 }
 
-TEST(DownloadFormats, WaypointOrder)
-{
+TEST(DownloadFormats, WaypointOrder) {
     EXPECT_EQ(downloadWaypointFormat(nullptr), WaypointFormat::D100);
     EXPECT_EQ(downloadWaypointFormat("\r\nD105\r\nD106"), WaypointFormat::D105);
     EXPECT_EQ(downloadWaypointFormat("\r\nD111"), WaypointFormat::D100);
@@ -40,16 +38,14 @@ TEST(DownloadFormats, WaypointOrder)
     EXPECT_EQ(downloadWaypointFormat("\r\nD107"), WaypointFormat::D107);
 }
 
-TEST(DownloadFormats, RouteHeaderOrder)
-{
+TEST(DownloadFormats, RouteHeaderOrder) {
     EXPECT_EQ(downloadRouteHeaderFormat(nullptr), RouteHeaderFormat::D200);
     EXPECT_EQ(downloadRouteHeaderFormat("\r\nD200"), RouteHeaderFormat::D200);
     EXPECT_EQ(downloadRouteHeaderFormat(kFallback), RouteHeaderFormat::D201);
     EXPECT_EQ(downloadRouteHeaderFormat("\r\nD201\r\nD202"), RouteHeaderFormat::D202);
 }
 
-TEST(DownloadFormats, TrackHeaderOrder)
-{
+TEST(DownloadFormats, TrackHeaderOrder) {
     EXPECT_EQ(downloadTrackHeaderFormat(nullptr), TrackHeaderFormat::None);
     EXPECT_EQ(downloadTrackHeaderFormat(kFallback), TrackHeaderFormat::None);
     EXPECT_EQ(downloadTrackHeaderFormat(kEtrex), TrackHeaderFormat::D310);
@@ -57,8 +53,7 @@ TEST(DownloadFormats, TrackHeaderOrder)
     EXPECT_EQ(downloadTrackHeaderFormat("\r\nD310\r\nD311\r\nD312"), TrackHeaderFormat::D311);
 }
 
-TEST(DownloadFormats, TrackPointOrder)
-{
+TEST(DownloadFormats, TrackPointOrder) {
     EXPECT_EQ(downloadTrackPointFormat(nullptr), TrackPointFormat::D300);
     EXPECT_EQ(downloadTrackPointFormat(kFallback), TrackPointFormat::D300);
     EXPECT_EQ(downloadTrackPointFormat("\r\nD304\r\nD303\r\nD302\r\nD301"), TrackPointFormat::D301);
@@ -67,8 +62,7 @@ TEST(DownloadFormats, TrackPointOrder)
     EXPECT_EQ(downloadTrackPointFormat("\r\nD304"), TrackPointFormat::D304);
 }
 
-TEST(UploadFormats, Waypoint)
-{
+TEST(UploadFormats, Waypoint) {
     EXPECT_EQ(uploadWaypointFormat(nullptr), WaypointFormat::D100);
     EXPECT_EQ(uploadWaypointFormat("\r\nD106"), WaypointFormat::D106);
     EXPECT_EQ(uploadWaypointFormat("\r\nD101\r\nD110"), WaypointFormat::D110);
@@ -77,8 +71,7 @@ TEST(UploadFormats, Waypoint)
     EXPECT_EQ(uploadWaypointFormat("\r\nD109\r\nD108"), WaypointFormat::D108);
 }
 
-TEST(UploadFormats, RouteHeader)
-{
+TEST(UploadFormats, RouteHeader) {
     EXPECT_EQ(uploadRouteHeaderFormat("\r\nD200\r\nD202"), RouteHeaderFormat::D202);
     EXPECT_EQ(uploadRouteHeaderFormat("\r\nD200"), RouteHeaderFormat::D200);
     EXPECT_EQ(uploadRouteHeaderFormat("\r\nD200\r\nD201"), RouteHeaderFormat::D201);
@@ -88,8 +81,7 @@ TEST(UploadFormats, RouteHeader)
     EXPECT_EQ(uploadRouteHeaderFormat("\r\nA100"), RouteHeaderFormat::D201);
 }
 
-TEST(UploadFormats, TrackHeaderAndPoint)
-{
+TEST(UploadFormats, TrackHeaderAndPoint) {
     EXPECT_EQ(uploadTrackHeaderFormat("\r\nD310\r\nD311"), TrackHeaderFormat::D311);
     EXPECT_EQ(uploadTrackHeaderFormat("\r\nD312"), TrackHeaderFormat::D310);
     EXPECT_EQ(uploadTrackHeaderFormat(nullptr), TrackHeaderFormat::D310);

@@ -16,8 +16,7 @@
 
 namespace {
 
-std::vector<std::string> filesIn(const std::string& dir)
-{
+std::vector<std::string> filesIn(const std::string& dir) {
     std::vector<std::string> files;
     if (DIR* d = opendir(dir.c_str())) {
         while (dirent* e = readdir(d)) {
@@ -30,8 +29,7 @@ std::vector<std::string> filesIn(const std::string& dir)
     return files;
 }
 
-std::vector<uint8_t> readAll(const std::string& path)
-{
+std::vector<uint8_t> readAll(const std::string& path) {
     std::vector<uint8_t> bytes;
     FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return bytes;
@@ -42,8 +40,7 @@ std::vector<uint8_t> readAll(const std::string& path)
     return bytes;
 }
 
-void replay(const char* target, int (*entry)(const uint8_t*, size_t))
-{
+void replay(const char* target, int (*entry)(const uint8_t*, size_t)) {
     std::vector<std::string> corpus = filesIn(std::string(WEGMATE_FUZZ_DIR) + "/corpus/" + target);
     std::vector<std::string> regressions = filesIn(std::string(WEGMATE_FUZZ_DIR) + "/regressions/" + target);
     ASSERT_FALSE(corpus.empty()) << "no seed corpus for " << target;

@@ -9,23 +9,20 @@
 
 namespace {
 
-Bytes routeHeader(const PointRecord& r, RouteHeaderFormat f)
-{
+Bytes routeHeader(const PointRecord& r, RouteHeaderFormat f) {
     uint8_t out[255];
     int n = encodeRouteHeader(r, f, out);
     return Bytes(out, out + n);
 }
 
-Bytes trackHeader(const PointRecord& r, TrackHeaderFormat f, bool separate)
-{
+Bytes trackHeader(const PointRecord& r, TrackHeaderFormat f, bool separate) {
     uint8_t out[255];
     std::memset(out, 0xEE, sizeof out);
     int n = encodeTrackHeader(r, f, separate, out);
     return Bytes(out, out + n);
 }
 
-Bytes trackPoint(const PointRecord& r, TrackPointFormat f)
-{
+Bytes trackPoint(const PointRecord& r, TrackPointFormat f) {
     uint8_t out[255];
     std::memset(out, 0xEE, sizeof out);
     int n = encodeTrackPoint(r, f, out);
@@ -33,15 +30,13 @@ Bytes trackPoint(const PointRecord& r, TrackPointFormat f)
     return Bytes(out, out + n);
 }
 
-RouteHeader garbageRoute()
-{
+RouteHeader garbageRoute() {
     RouteHeader h;
     std::memset(&h, 0x5A, sizeof h);
     return h;
 }
 
-TrackHeader garbageTrack()
-{
+TrackHeader garbageTrack() {
     TrackHeader h;
     std::memset(&h, 0x5A, sizeof h);
     return h;
@@ -49,8 +44,7 @@ TrackHeader garbageTrack()
 
 // ---- route headers -----------------------------------------------------
 
-TEST(RouteHeaderDecode, D200NumberOnly)
-{
+TEST(RouteHeaderDecode, D200NumberOnly) {
     Bytes b = {0xC8, 'X', 'Y'};
     RouteHeader h = garbageRoute();
     decodeRouteHeader(b.data(), (int)b.size(), RouteHeaderFormat::D200, 4, h);
@@ -58,8 +52,7 @@ TEST(RouteHeaderDecode, D200NumberOnly)
     EXPECT_STREQ(h.name, "");
 }
 
-TEST(RouteHeaderDecode, D201NameCutAt20)
-{
+TEST(RouteHeaderDecode, D201NameCutAt20) {
     Bytes b(21, 0);
     b[0] = 7;
     putText(b, 1, "ABCDEFGHIJKLMNOPQRST", false);
@@ -74,8 +67,7 @@ TEST(RouteHeaderDecode, D201NameCutAt20)
     EXPECT_STREQ(h.name, "Alpen");
 }
 
-TEST(RouteHeaderDecode, D202NumberIsTheHeaderCount)
-{
+TEST(RouteHeaderDecode, D202NumberIsTheHeaderCount) {
     Bytes b;
     putText(b, 0, "Heimweg", true);
     RouteHeader h = garbageRoute();
@@ -89,13 +81,11 @@ TEST(RouteHeaderDecode, D202NumberIsTheHeaderCount)
     EXPECT_EQ(std::string(h.name), std::string(50, 'r'));
 }
 
-TEST(RouteHeaderEncode, AllFormatsExact)
-{
+TEST(RouteHeaderEncode, AllFormatsExact) {
     PointRecord r = sampleRecord();
     r.NumberOfRouteOrTrack = 0x1207;  // low 8 bits: 7
     EXPECT_EQ(routeHeader(r, RouteHeaderFormat::D200), Bytes{0x07});
-    EXPECT_EQ(routeHeader(r, RouteHeaderFormat::D201),
-              hexBytes("07 574547 00000000000000000000000000000000 00"));
+    EXPECT_EQ(routeHeader(r, RouteHeaderFormat::D201), hexBytes("07 574547 00000000000000000000000000000000 00"));
     EXPECT_EQ(routeHeader(r, RouteHeaderFormat::D202), hexBytes("574547 00"));
 
     // 25 characters: D201 keeps 20 without a terminator.
@@ -108,8 +98,7 @@ TEST(RouteHeaderEncode, AllFormatsExact)
     EXPECT_EQ(d202.back(), 0);
 }
 
-TEST(RouteHeaderEncode, D202UnnamedRoute)
-{
+TEST(RouteHeaderEncode, D202UnnamedRoute) {
     PointRecord r = sampleRecord();
     r.NameOfRouteOrTrack[0] = 0;
     r.NumberOfRouteOrTrack = 7;
@@ -122,8 +111,7 @@ TEST(RouteHeaderEncode, D202UnnamedRoute)
     EXPECT_EQ(routeHeader(r, RouteHeaderFormat::D201), hexBytes("7B 0000000000000000000000000000000000000000"));
 }
 
-TEST(RouteLinkEncode, D210Exact)
-{
+TEST(RouteLinkEncode, D210Exact) {
     uint8_t out[255];
     std::memset(out, 0xEE, sizeof out);
     int n = encodeRouteLink(out);
@@ -131,26 +119,25 @@ TEST(RouteLinkEncode, D210Exact)
     EXPECT_EQ(Bytes(out, out + n), hexBytes("0000 000000000000 FFFFFFFFFFFFFFFFFFFFFFFF 00"));
 }
 
-TEST(RouteHeaderRoundTrip, NamesSurvive)
-{
+TEST(RouteHeaderRoundTrip, NamesSurvive) {
     PointRecord r = sampleRecord();
-    std::strcpy(r.NameOfRouteOrTrack, "Zugspitze \xFC" "ber Reintal");
+    std::strcpy(r.NameOfRouteOrTrack,
+                "Zugspitze \xFC"
+                "ber Reintal");
     r.NumberOfRouteOrTrack = 12;
     for (RouteHeaderFormat f : {RouteHeaderFormat::D201, RouteHeaderFormat::D202}) {
         Bytes b = routeHeader(r, f);
         RouteHeader h = garbageRoute();
         decodeRouteHeader(b.data(), (int)b.size(), f, 5, h);
         EXPECT_EQ(h.number, f == RouteHeaderFormat::D201 ? 12 : 5);
-        EXPECT_EQ(std::string(h.name), f == RouteHeaderFormat::D201
-                                           ? std::string(r.NameOfRouteOrTrack).substr(0, 20)
-                                           : std::string(r.NameOfRouteOrTrack));
+        EXPECT_EQ(std::string(h.name), f == RouteHeaderFormat::D201 ? std::string(r.NameOfRouteOrTrack).substr(0, 20)
+                                                                    : std::string(r.NameOfRouteOrTrack));
     }
 }
 
 // ---- track headers -----------------------------------------------------
 
-TEST(TrackHeaderDecode, D310AndD312TakeNameAndColours)
-{
+TEST(TrackHeaderDecode, D310AndD312TakeNameAndColours) {
     Bytes b = {1, 4};
     putText(b, 2, "ACTIVE LOG", true);
     for (TrackHeaderFormat f : {TrackHeaderFormat::D310, TrackHeaderFormat::D312}) {
@@ -174,8 +161,7 @@ TEST(TrackHeaderDecode, D310AndD312TakeNameAndColours)
     EXPECT_EQ(std::string(h.name), std::string(50, 't'));
 }
 
-TEST(TrackHeaderDecode, D311NameFromIndex)
-{
+TEST(TrackHeaderDecode, D311NameFromIndex) {
     TrackHeader h = garbageTrack();
     Bytes b = {0x05, 0x00};
     decodeTrackHeader(b.data(), 2, TrackHeaderFormat::D311, h);
@@ -191,8 +177,7 @@ TEST(TrackHeaderDecode, D311NameFromIndex)
     EXPECT_STREQ(h.name, "TRK123");
 }
 
-TEST(TrackHeaderEncode, D311IndexRule)
-{
+TEST(TrackHeaderEncode, D311IndexRule) {
     PointRecord r = sampleRecord();
     r.NumberOfRouteOrTrack = 0x12345;
     std::strcpy(r.NameOfRouteOrTrack, "TRK12");
@@ -212,8 +197,7 @@ TEST(TrackHeaderEncode, D311IndexRule)
     EXPECT_EQ(trackHeader(r, TrackHeaderFormat::D311, false), hexBytes("4523"));
 }
 
-TEST(TrackHeaderEncode, D310LayoutExact)
-{
+TEST(TrackHeaderEncode, D310LayoutExact) {
     PointRecord r = sampleRecord();  // track "WEG", display 2, colour 5
     EXPECT_EQ(trackHeader(r, TrackHeaderFormat::D310, false), hexBytes("02 05 574547 00"));
     EXPECT_EQ(trackHeader(r, TrackHeaderFormat::D312, true), hexBytes("02 05 574547 00"));
@@ -230,10 +214,11 @@ TEST(TrackHeaderEncode, D310LayoutExact)
     EXPECT_EQ(trackHeader(r, TrackHeaderFormat::D310, false).size(), 53u);
 }
 
-TEST(TrackHeaderRoundTrip, D310)
-{
+TEST(TrackHeaderRoundTrip, D310) {
     PointRecord r = sampleRecord();
-    std::strcpy(r.NameOfRouteOrTrack, "Rundweg S\xFC" "d");
+    std::strcpy(r.NameOfRouteOrTrack,
+                "Rundweg S\xFC"
+                "d");
     Bytes b = trackHeader(r, TrackHeaderFormat::D310, true);
     TrackHeader h = garbageTrack();
     decodeTrackHeader(b.data(), (int)b.size(), TrackHeaderFormat::D310, h);
@@ -245,8 +230,7 @@ TEST(TrackHeaderRoundTrip, D310)
 
 // ---- track points ------------------------------------------------------
 
-Bytes trackPointBytes(uint32_t lat, uint32_t lon, uint32_t time, float alt, int flagAt, uint8_t flag, int size)
-{
+Bytes trackPointBytes(uint32_t lat, uint32_t lon, uint32_t time, float alt, int flagAt, uint8_t flag, int size) {
     Bytes b(size, 0);
     putU32(b, 0, lat);
     putU32(b, 4, lon);
@@ -257,14 +241,11 @@ Bytes trackPointBytes(uint32_t lat, uint32_t lon, uint32_t time, float alt, int 
     return b;
 }
 
-TEST(TrackPointDecode, FieldsAndNewSegmentFlag)
-{
+TEST(TrackPointDecode, FieldsAndNewSegmentFlag) {
     struct Case {
         TrackPointFormat format;
         int flagAt, size;
-    } cases[] = {{TrackPointFormat::D300, 12, 13},
-                 {TrackPointFormat::D301, 20, 21},
-                 {TrackPointFormat::D302, 24, 25}};
+    } cases[] = {{TrackPointFormat::D300, 12, 13}, {TrackPointFormat::D301, 20, 21}, {TrackPointFormat::D302, 24, 25}};
     for (const Case& c : cases) {
         SCOPED_TRACE((int)c.format);
         for (uint8_t flag : {0, 1, 0x80}) {
@@ -285,8 +266,7 @@ TEST(TrackPointDecode, FieldsAndNewSegmentFlag)
     }
 }
 
-TEST(TrackPointDecode, D303D304GapMarkers)
-{
+TEST(TrackPointDecode, D303D304GapMarkers) {
     for (TrackPointFormat f : {TrackPointFormat::D303, TrackPointFormat::D304}) {
         SCOPED_TRACE((int)f);
         int size = f == TrackPointFormat::D303 ? 17 : 23;
@@ -313,30 +293,25 @@ TEST(TrackPointDecode, D303D304GapMarkers)
     EXPECT_FALSE(decodeTrackPoint(gap.data(), 21, TrackPointFormat::D301, r).gapMarker);
 }
 
-TEST(TrackPointEncode, AllLayoutsExact)
-{
+TEST(TrackPointEncode, AllLayoutsExact) {
     PointRecord r = sampleRecord();
     r.NewSegment = 1;
     const std::string common = "B0055B00 50FAA4FF 04030201";
     EXPECT_EQ(trackPoint(r, TrackPointFormat::D300), hexBytes((common + "01").c_str()));
     EXPECT_EQ(trackPoint(r, TrackPointFormat::D301), hexBytes((common + "0000C842 51590469 01").c_str()));
-    EXPECT_EQ(trackPoint(r, TrackPointFormat::D302),
-              hexBytes((common + "0000C842 51590469 51590469 01").c_str()));
+    EXPECT_EQ(trackPoint(r, TrackPointFormat::D302), hexBytes((common + "0000C842 51590469 51590469 01").c_str()));
     EXPECT_EQ(trackPoint(r, TrackPointFormat::D303), hexBytes((common + "0000C842 00").c_str()));
-    EXPECT_EQ(trackPoint(r, TrackPointFormat::D304),
-              hexBytes((common + "0000C842 00000000 00 00 00").c_str()));
+    EXPECT_EQ(trackPoint(r, TrackPointFormat::D304), hexBytes((common + "0000C842 00000000 00 00 00").c_str()));
     r.NewSegment = 0;
     EXPECT_EQ(trackPoint(r, TrackPointFormat::D300), hexBytes((common + "00").c_str()));
     EXPECT_EQ(trackPoint(r, TrackPointFormat::D302).back(), 0);
     // No time, no altitude.
     r.Time = 0;
     r.Altitude = kNoAltitude;
-    EXPECT_EQ(trackPoint(r, TrackPointFormat::D301),
-              hexBytes("B0055B00 50FAA4FF 00000000 51590469 51590469 00"));
+    EXPECT_EQ(trackPoint(r, TrackPointFormat::D301), hexBytes("B0055B00 50FAA4FF 00000000 51590469 51590469 00"));
 }
 
-TEST(TrackPointRoundTrip, AllLayouts)
-{
+TEST(TrackPointRoundTrip, AllLayouts) {
     PointRecord r = sampleRecord();
     r.Latitude = -33.856784;
     r.Longitude = 151.215297;
@@ -357,8 +332,7 @@ TEST(TrackPointRoundTrip, AllLayouts)
                 EXPECT_EQ(floatBits(d.Altitude), 0x69045951u);
             else
                 EXPECT_EQ(d.Altitude, 58.25f);
-            bool hasFlag = f == TrackPointFormat::D300 || f == TrackPointFormat::D301 ||
-                           f == TrackPointFormat::D302;
+            bool hasFlag = f == TrackPointFormat::D300 || f == TrackPointFormat::D301 || f == TrackPointFormat::D302;
             EXPECT_EQ(info.newSegment, hasFlag && segment == 1);
             EXPECT_FALSE(info.gapMarker);
         }

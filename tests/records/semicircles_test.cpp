@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(Semicircles, ToDegreesIsExactScaling)
-{
+TEST(Semicircles, ToDegreesIsExactScaling) {
     EXPECT_EQ(semicirclesToDegrees(0), 0.0);
     EXPECT_EQ(semicirclesToDegrees(INT32_MIN), -180.0);
     EXPECT_EQ(semicirclesToDegrees(0x40000000), 90.0);
@@ -19,8 +18,7 @@ TEST(Semicircles, ToDegreesIsExactScaling)
     EXPECT_EQ(semicirclesToDegrees(-5965232), -5965232.0 * 180.0 / 2147483648.0);
 }
 
-TEST(Semicircles, FromDegreesTruncatesTowardZero)
-{
+TEST(Semicircles, FromDegreesTruncatesTowardZero) {
     EXPECT_EQ(degreesToSemicircles(0.0), 0);
     EXPECT_EQ(degreesToSemicircles(-0.5), -5965232);
     EXPECT_EQ(degreesToSemicircles(0.5), 5965232);
@@ -37,16 +35,14 @@ TEST(Semicircles, FromDegreesTruncatesTowardZero)
     EXPECT_EQ(degreesToSemicircles(-10.0), -119304647);
 }
 
-TEST(Semicircles, FromDegreesBeyondRangeKeepsLow32Bits)
-{
+TEST(Semicircles, FromDegreesBeyondRangeKeepsLow32Bits) {
     // 360 degrees = 2^32 -> 0; 270 degrees = 3 * 2^30 -> 0xC0000000.
     EXPECT_EQ(degreesToSemicircles(360.0), 0);
     EXPECT_EQ((uint32_t)degreesToSemicircles(270.0), 0xC0000000u);
     EXPECT_EQ((uint32_t)degreesToSemicircles(-270.0), 0x40000000u);
 }
 
-TEST(Semicircles, FromDegreesNonFiniteAndHugeGiveZero)
-{
+TEST(Semicircles, FromDegreesNonFiniteAndHugeGiveZero) {
     EXPECT_EQ(degreesToSemicircles(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_EQ(degreesToSemicircles(std::numeric_limits<double>::infinity()), 0);
     EXPECT_EQ(degreesToSemicircles(-std::numeric_limits<double>::infinity()), 0);
@@ -55,8 +51,7 @@ TEST(Semicircles, FromDegreesNonFiniteAndHugeGiveZero)
     EXPECT_EQ(degreesToSemicircles(std::numeric_limits<double>::max()), 0);
 }
 
-TEST(Semicircles, RoundTripStaysWithinOneSemicircle)
-{
+TEST(Semicircles, RoundTripStaysWithinOneSemicircle) {
     for (int32_t s : {0, 1, -1, 5965232, -5965232, 0x3FFFFFFF, -0x40000000, INT32_MAX, INT32_MIN + 1}) {
         int32_t back = degreesToSemicircles(semicirclesToDegrees(s));
         EXPECT_LE(std::llabs((long long)back - (long long)s), 1) << s;

@@ -14,8 +14,7 @@
 namespace {
 
 // Exactly n bytes on the heap (nullptr for 0).
-std::unique_ptr<uint8_t[]> exactCopy(const Bytes& b, size_t n)
-{
+std::unique_ptr<uint8_t[]> exactCopy(const Bytes& b, size_t n) {
     if (n == 0) return nullptr;
     std::unique_ptr<uint8_t[]> p(new uint8_t[n]);
     std::memcpy(p.get(), b.data(), n);
@@ -23,15 +22,13 @@ std::unique_ptr<uint8_t[]> exactCopy(const Bytes& b, size_t n)
 }
 
 // The full 255-byte buffer with everything from n on zeroed.
-Bytes zeroPadded(const Bytes& b, size_t n)
-{
+Bytes zeroPadded(const Bytes& b, size_t n) {
     Bytes z(255, 0);
     std::memcpy(z.data(), b.data(), std::min(n, b.size()));
     return z;
 }
 
-void expectSamePoint(const PointRecord& a, const PointRecord& b)
-{
+void expectSamePoint(const PointRecord& a, const PointRecord& b) {
     EXPECT_STREQ(a.NameOfPoint, b.NameOfPoint);
     EXPECT_STREQ(a.Comment, b.Comment);
     EXPECT_EQ(a.Latitude, b.Latitude);
@@ -45,30 +42,28 @@ void expectSamePoint(const PointRecord& a, const PointRecord& b)
 }
 
 // A record with no NUL anywhere, the worst case for the variable strings.
-Bytes noNulRecord()
-{
+Bytes noNulRecord() {
     Bytes b(255);
     for (int i = 0; i < 255; i++) b[i] = (uint8_t)(0x21 + (i * 7) % 0xDE);
     return b;
 }
 
-Bytes encodedWaypoint(WaypointFormat f)
-{
+Bytes encodedWaypoint(WaypointFormat f) {
     PointRecord r = sampleRecord();
     std::strcpy(r.NameOfPoint, "Zwischenziel am Bach");
-    std::strcpy(r.Comment, "Quelle und Br\xFC" "cke");
+    std::strcpy(r.Comment,
+                "Quelle und Br\xFC"
+                "cke");
     uint8_t out[255];
     int n = encodeWaypoint(r, f, out);
     return Bytes(out, out + n);
 }
 
-const WaypointFormat kWaypointFormats[] = {
-    WaypointFormat::D100, WaypointFormat::D101, WaypointFormat::D102, WaypointFormat::D103,
-    WaypointFormat::D104, WaypointFormat::D107, WaypointFormat::D108, WaypointFormat::D109,
-    WaypointFormat::D110};
+const WaypointFormat kWaypointFormats[] = {WaypointFormat::D100, WaypointFormat::D101, WaypointFormat::D102,
+                                           WaypointFormat::D103, WaypointFormat::D104, WaypointFormat::D107,
+                                           WaypointFormat::D108, WaypointFormat::D109, WaypointFormat::D110};
 
-TEST(TruncatedRecords, WaypointsReadNoFurtherThanSize)
-{
+TEST(TruncatedRecords, WaypointsReadNoFurtherThanSize) {
     for (WaypointFormat f : kWaypointFormats) {
         for (const Bytes& full : {encodedWaypoint(f), noNulRecord()}) {
             for (size_t n = 0; n <= full.size(); n++) {
@@ -88,8 +83,7 @@ TEST(TruncatedRecords, WaypointsReadNoFurtherThanSize)
     }
 }
 
-TEST(TruncatedRecords, VariableStringsEndAtThePacketEnd)
-{
+TEST(TruncatedRecords, VariableStringsEndAtThePacketEnd) {
     Bytes full = encodedWaypoint(WaypointFormat::D108);
     // Cut inside the identifier "Zwischenziel am Bach" at offset 48.
     auto cut = exactCopy(full, 48 + 5);
@@ -119,8 +113,7 @@ TEST(TruncatedRecords, VariableStringsEndAtThePacketEnd)
     EXPECT_EQ(r.Latitude, 0.0);
 }
 
-TEST(TruncatedRecords, RouteHeaders)
-{
+TEST(TruncatedRecords, RouteHeaders) {
     Bytes d201 = {9};
     putText(d201, 1, "Zwanzig Zeichen Name", false);
     Bytes d202;
@@ -151,12 +144,11 @@ TEST(TruncatedRecords, RouteHeaders)
     EXPECT_STREQ(h.name, "Zwanz");
 }
 
-TEST(TruncatedRecords, TrackHeaders)
-{
+TEST(TruncatedRecords, TrackHeaders) {
     Bytes d310 = {1, 3};
     putText(d310, 2, "ACTIVE LOG", true);
-    for (TrackHeaderFormat f : {TrackHeaderFormat::D310, TrackHeaderFormat::D311, TrackHeaderFormat::D312,
-                                TrackHeaderFormat::None}) {
+    for (TrackHeaderFormat f :
+         {TrackHeaderFormat::D310, TrackHeaderFormat::D311, TrackHeaderFormat::D312, TrackHeaderFormat::None}) {
         for (const Bytes& full : {d310, noNulRecord()}) {
             for (size_t n = 0; n <= full.size(); n++) {
                 SCOPED_TRACE(testing::Message() << "format " << (int)f << " size " << n);
@@ -182,8 +174,7 @@ TEST(TruncatedRecords, TrackHeaders)
     EXPECT_EQ(h.display2, 3);
 }
 
-TEST(TruncatedRecords, TrackPoints)
-{
+TEST(TruncatedRecords, TrackPoints) {
     PointRecord src = sampleRecord();
     src.NewSegment = 1;
     for (TrackPointFormat f : {TrackPointFormat::D300, TrackPointFormat::D301, TrackPointFormat::D302,

@@ -10,22 +10,19 @@
 
 namespace {
 
-PointRecord garbageRecord()
-{
+PointRecord garbageRecord() {
     PointRecord r;
     std::memset(&r, 0x5A, sizeof r);
     return r;
 }
 
-PointRecord decoded(const Bytes& b, WaypointFormat f)
-{
+PointRecord decoded(const Bytes& b, WaypointFormat f) {
     PointRecord r = garbageRecord();
     decodeWaypoint(b.data(), (int)b.size(), f, r);
     return r;
 }
 
-Bytes encoded(const PointRecord& r, WaypointFormat f)
-{
+Bytes encoded(const PointRecord& r, WaypointFormat f) {
     uint8_t out[255];
     std::memset(out, 0xEE, sizeof out);
     int n = encodeWaypoint(r, f, out);
@@ -38,8 +35,7 @@ Bytes encoded(const PointRecord& r, WaypointFormat f)
 // A D100-family record of 65 bytes: ident "ABCDEF" directly followed by the
 // latitude, a comment of 40 characters directly followed by byte 58, and
 // distinct values in bytes 58..64.
-Bytes d100FamilyRecord()
-{
+Bytes d100FamilyRecord() {
     Bytes b(65, 0);
     putText(b, 0, "ABCDEF", false);
     putU32(b, 6, 0x40000000);   // 90 degrees
@@ -56,11 +52,10 @@ Bytes d100FamilyRecord()
     return b;
 }
 
-TEST(WaypointDecode, D100FamilyCutsIdentAndCommentAtTheirWidth)
-{
+TEST(WaypointDecode, D100FamilyCutsIdentAndCommentAtTheirWidth) {
     Bytes b = d100FamilyRecord();
-    for (WaypointFormat f : {WaypointFormat::D100, WaypointFormat::D101, WaypointFormat::D102,
-                             WaypointFormat::D103, WaypointFormat::D104, WaypointFormat::D107}) {
+    for (WaypointFormat f : {WaypointFormat::D100, WaypointFormat::D101, WaypointFormat::D102, WaypointFormat::D103,
+                             WaypointFormat::D104, WaypointFormat::D107}) {
         PointRecord r = decoded(b, f);
         EXPECT_STREQ(r.NameOfPoint, "ABCDEF");
         EXPECT_STREQ(r.Comment, "Ein Kommentar von genau vierzig Zeichen.");
@@ -71,16 +66,15 @@ TEST(WaypointDecode, D100FamilyCutsIdentAndCommentAtTheirWidth)
     }
 }
 
-TEST(WaypointDecode, D100FamilySymbolFields)
-{
+TEST(WaypointDecode, D100FamilySymbolFields) {
     Bytes b = d100FamilyRecord();
     struct Case {
         WaypointFormat format;
         int hasSymbol, symbol, display1, display2;
     } cases[] = {
-        {WaypointFormat::D100, 0, 0, 0, 0},       {WaypointFormat::D101, 1, 0x34, 0, 0},
-        {WaypointFormat::D102, 1, 0x1234, 0, 0},  {WaypointFormat::D103, 1, 8, 2, 0},
-        {WaypointFormat::D104, 1, 0x1234, 5, 0},  {WaypointFormat::D107, 1, 8, 2, 5},
+        {WaypointFormat::D100, 0, 0, 0, 0},      {WaypointFormat::D101, 1, 0x34, 0, 0},
+        {WaypointFormat::D102, 1, 0x1234, 0, 0}, {WaypointFormat::D103, 1, 8, 2, 0},
+        {WaypointFormat::D104, 1, 0x1234, 5, 0}, {WaypointFormat::D107, 1, 8, 2, 5},
     };
     for (const Case& c : cases) {
         PointRecord r = decoded(b, c.format);
@@ -92,18 +86,26 @@ TEST(WaypointDecode, D100FamilySymbolFields)
     }
 }
 
-TEST(WaypointDecode, D100ShortIdentAndCp1252Bytes)
-{
+TEST(WaypointDecode, D100ShortIdentAndCp1252Bytes) {
     Bytes b = d100FamilyRecord();
-    putText(b, 0, "M\xFC" "n", true);  // "Mün", NUL, then 'E','F'
-    putText(b, 18, "Stra\xDF" "e", true);
+    putText(b, 0,
+            "M\xFC"
+            "n",
+            true);  // "Mün", NUL, then 'E','F'
+    putText(b, 18,
+            "Stra\xDF"
+            "e",
+            true);
     PointRecord r = decoded(b, WaypointFormat::D100);
-    EXPECT_STREQ(r.NameOfPoint, "M\xFC" "n");
-    EXPECT_STREQ(r.Comment, "Stra\xDF" "e");
+    EXPECT_STREQ(r.NameOfPoint,
+                 "M\xFC"
+                 "n");
+    EXPECT_STREQ(r.Comment,
+                 "Stra\xDF"
+                 "e");
 }
 
-TEST(WaypointDecode, D103Symbol8With40CharComment)
-{
+TEST(WaypointDecode, D103Symbol8With40CharComment) {
     Bytes b(60, ' ');
     putText(b, 0, "WP0001", false);
     putU32(b, 6, 0);
@@ -120,8 +122,7 @@ TEST(WaypointDecode, D103Symbol8With40CharComment)
 }
 
 // D108 with ident "HAUS" and comment "Kirche".
-Bytes d108Record()
-{
+Bytes d108Record() {
     Bytes b(48, 0);
     b[1] = 0x05;  // colour
     b[2] = 0x02;  // display
@@ -139,8 +140,7 @@ Bytes d108Record()
     return b;
 }
 
-TEST(WaypointDecode, D108Fields)
-{
+TEST(WaypointDecode, D108Fields) {
     PointRecord r = decoded(d108Record(), WaypointFormat::D108);
     EXPECT_STREQ(r.NameOfPoint, "HAUS");
     EXPECT_STREQ(r.Comment, "Kirche");
@@ -154,8 +154,7 @@ TEST(WaypointDecode, D108Fields)
     EXPECT_EQ(r.Time, 0);
 }
 
-TEST(WaypointDecode, D108LongIdentKeeps50AndFindsCommentAfterIt)
-{
+TEST(WaypointDecode, D108LongIdentKeeps50AndFindsCommentAfterIt) {
     Bytes b = d108Record();
     b.resize(48);
     std::string ident;
@@ -168,8 +167,7 @@ TEST(WaypointDecode, D108LongIdentKeeps50AndFindsCommentAfterIt)
     EXPECT_EQ(std::string(r.Comment), std::string(50, 'c'));
 }
 
-TEST(WaypointDecode, D108EmptyIdentAndComment)
-{
+TEST(WaypointDecode, D108EmptyIdentAndComment) {
     Bytes b = d108Record();
     b.resize(48);
     putU32(b, 48, 0);
@@ -178,8 +176,7 @@ TEST(WaypointDecode, D108EmptyIdentAndComment)
     EXPECT_STREQ(r.Comment, "");
 }
 
-TEST(WaypointDecode, D109DisplayColourByteSplits)
-{
+TEST(WaypointDecode, D109DisplayColourByteSplits) {
     Bytes b = d108Record();
     b.resize(48);
     b[0] = 1;
@@ -202,8 +199,7 @@ TEST(WaypointDecode, D109DisplayColourByteSplits)
     EXPECT_EQ(r.Display2, 7);
 }
 
-Bytes d110Record(uint32_t time)
-{
+Bytes d110Record(uint32_t time) {
     Bytes b = d108Record();
     b.resize(48);
     b[0] = 1;
@@ -220,8 +216,7 @@ Bytes d110Record(uint32_t time)
     return b;
 }
 
-TEST(WaypointDecode, D110TimeAndStrings)
-{
+TEST(WaypointDecode, D110TimeAndStrings) {
     PointRecord r = decoded(d110Record(0x2A3B4C5D), WaypointFormat::D110);
     EXPECT_EQ(r.Time, 0x2A3B4C5D);
     EXPECT_STREQ(r.NameOfPoint, "Gipfel");
@@ -236,8 +231,7 @@ TEST(WaypointDecode, D110TimeAndStrings)
     EXPECT_EQ((uint32_t)decoded(d110Record(0x80000000), WaypointFormat::D110).Time, 0x80000000u);
 }
 
-TEST(WaypointDecode, OversizedSizeIsClampedToThePacket)
-{
+TEST(WaypointDecode, OversizedSizeIsClampedToThePacket) {
     // A size beyond 255 (or below 0) never makes the decoder read more
     // than the 255 bytes a packet can hold.
     uint8_t data[255];
@@ -256,13 +250,12 @@ TEST(WaypointDecode, OversizedSizeIsClampedToThePacket)
 const char* kSub = "000000000000 FFFFFFFFFFFFFFFFFFFFFFFF";
 const char* kPos = "B0055B00 50FAA4FF";  // 0.5, -0.5
 
-
-TEST(WaypointEncode, D108Exact)
-{
+TEST(WaypointEncode, D108Exact) {
     PointRecord r = sampleRecord();
     Bytes expect = hexBytes((std::string("00 05 02 60 3412 ") + kSub + kPos +
                              "0000C842 51590469 00000000 20202020"
-                             "48415553 00 4B6972636865 00 00000000").c_str());
+                             "48415553 00 4B6972636865 00 00000000")
+                                .c_str());
     EXPECT_EQ(encoded(r, WaypointFormat::D108), expect);
     EXPECT_EQ(expect.size(), 48u + 4 + 6 + 6);
 
@@ -274,12 +267,12 @@ TEST(WaypointEncode, D108Exact)
     EXPECT_EQ(encoded(r, WaypointFormat::D108), expect);
 }
 
-TEST(WaypointEncode, D109Exact)
-{
+TEST(WaypointEncode, D109Exact) {
     PointRecord r = sampleRecord();
     Bytes expect = hexBytes((std::string("01 00 A2 70 3412 ") + kSub + kPos +
                              "0000C842 51590469 00000000 20202020 FFFFFFFF"
-                             "48415553 00 4B6972636865 00 00000000").c_str());
+                             "48415553 00 4B6972636865 00 00000000")
+                                .c_str());
     EXPECT_EQ(encoded(r, WaypointFormat::D109), expect);
     r.HasSymbol = 0;
     expect[2] = 0x1F;
@@ -288,13 +281,13 @@ TEST(WaypointEncode, D109Exact)
     EXPECT_EQ(encoded(r, WaypointFormat::D109), expect);
 }
 
-TEST(WaypointEncode, D110Exact)
-{
+TEST(WaypointEncode, D110Exact) {
     PointRecord r = sampleRecord();
     Bytes expect = hexBytes((std::string("01 00 A2 80 3412 ") + kSub + kPos +
                              "0000C842 51590469 00000000 20202020 FFFFFFFF"
                              "51590469 04030201 0000"
-                             "48415553 00 4B6972636865 00 00000000").c_str());
+                             "48415553 00 4B6972636865 00 00000000")
+                                .c_str());
     EXPECT_EQ(encoded(r, WaypointFormat::D110), expect);
     EXPECT_EQ(expect.size(), 78u);
     r.HasSymbol = 0;
@@ -304,8 +297,7 @@ TEST(WaypointEncode, D110Exact)
     EXPECT_EQ(encoded(r, WaypointFormat::D110), expect);
 }
 
-TEST(WaypointEncode, D108FamilyEmptyAndFullLengthStrings)
-{
+TEST(WaypointEncode, D108FamilyEmptyAndFullLengthStrings) {
     PointRecord r = sampleRecord();
     r.NameOfPoint[0] = 0;
     r.Comment[0] = 0;
@@ -324,8 +316,7 @@ TEST(WaypointEncode, D108FamilyEmptyAndFullLengthStrings)
     EXPECT_EQ(b[62 + 101], 0);
 }
 
-TEST(WaypointEncode, UnterminatedTableTextIsBoundedTo50)
-{
+TEST(WaypointEncode, UnterminatedTableTextIsBoundedTo50) {
     PointRecord r = sampleRecord();
     std::memset(r.NameOfPoint, 'N', sizeof r.NameOfPoint);  // no NUL at all
     std::memset(r.Comment, 'C', sizeof r.Comment);
@@ -333,8 +324,7 @@ TEST(WaypointEncode, UnterminatedTableTextIsBoundedTo50)
     EXPECT_EQ(b.size(), 48u + 50 + 50 + 6);
 }
 
-std::string d100Base(const char* ident6, const char* comment40)
-{
+std::string d100Base(const char* ident6, const char* comment40) {
     std::string s;
     for (int i = 0; i < 6; i++) {
         char h[3];
@@ -351,8 +341,7 @@ std::string d100Base(const char* ident6, const char* comment40)
     return s;
 }
 
-TEST(WaypointEncode, D100FamilyExact)
-{
+TEST(WaypointEncode, D100FamilyExact) {
     PointRecord r = sampleRecord();
     std::string base = d100Base("HAUS  ", "Kirche                                  ");
     struct Case {
@@ -381,8 +370,7 @@ TEST(WaypointEncode, D100FamilyExact)
     }
 }
 
-TEST(WaypointEncode, D100FamilyCutsLongTexts)
-{
+TEST(WaypointEncode, D100FamilyCutsLongTexts) {
     PointRecord r = sampleRecord();
     std::strcpy(r.NameOfPoint, "ABCDEFGHIJ");
     std::strcpy(r.Comment, "0123456789012345678901234567890123456789XYZ");
@@ -392,8 +380,7 @@ TEST(WaypointEncode, D100FamilyCutsLongTexts)
 
 // ---- round trips -------------------------------------------------------
 
-TEST(WaypointRoundTrip, D108FamilyKeepsEveryField)
-{
+TEST(WaypointRoundTrip, D108FamilyKeepsEveryField) {
     PointRecord r = sampleRecord();
     r.Latitude = 48.137154;
     r.Longitude = 11.576124;
@@ -410,7 +397,7 @@ TEST(WaypointRoundTrip, D108FamilyKeepsEveryField)
         PointRecord d = decoded(b, f);
         EXPECT_STREQ(d.NameOfPoint, r.NameOfPoint);
         EXPECT_STREQ(d.Comment, r.Comment);
-        EXPECT_EQ(degreesToSemicircles(d.Latitude), degreesToSemicircles(r.Latitude) );
+        EXPECT_EQ(degreesToSemicircles(d.Latitude), degreesToSemicircles(r.Latitude));
         EXPECT_NEAR(d.Latitude, r.Latitude, 1e-7);
         EXPECT_NEAR(d.Longitude, r.Longitude, 1e-7);
         EXPECT_EQ(d.Altitude, r.Altitude);
@@ -422,12 +409,11 @@ TEST(WaypointRoundTrip, D108FamilyKeepsEveryField)
     }
 }
 
-TEST(WaypointRoundTrip, D100FamilyKeepsPaddedTexts)
-{
+TEST(WaypointRoundTrip, D100FamilyKeepsPaddedTexts) {
     PointRecord r = sampleRecord();
     r.Symbol = 0x0107;
-    for (WaypointFormat f : {WaypointFormat::D100, WaypointFormat::D101, WaypointFormat::D102,
-                             WaypointFormat::D103, WaypointFormat::D104, WaypointFormat::D107}) {
+    for (WaypointFormat f : {WaypointFormat::D100, WaypointFormat::D101, WaypointFormat::D102, WaypointFormat::D103,
+                             WaypointFormat::D104, WaypointFormat::D107}) {
         SCOPED_TRACE((int)f);
         PointRecord d = decoded(encoded(r, f), f);
         // The receiver's fixed fields carry the blank padding back.
@@ -454,8 +440,7 @@ namespace {
 
 // D105 {lat, lon, smbl, ident} and D106 {class, subclass[13], lat, lon, smbl,
 // ident, link ident}: variable identifiers, no comment or altitude.
-TEST(WaypointRecords, D105AndD106)
-{
+TEST(WaypointRecords, D105AndD106) {
     Bytes d105 = hexBytes("00000040 000000C0 3412 4C616E6765732D5A69656C00");
     PointRecord r = decoded(d105, WaypointFormat::D105);
     EXPECT_DOUBLE_EQ(r.Latitude, 90.0);

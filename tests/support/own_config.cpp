@@ -10,8 +10,7 @@
 namespace {
 
 struct OwnConfigDirectory {
-    OwnConfigDirectory()
-    {
+    OwnConfigDirectory() {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/wegmate-test-home-XXXXXX";
         if (!mkdtemp(pattern.data())) std::abort();
@@ -19,8 +18,7 @@ struct OwnConfigDirectory {
         setenv("HOME", path.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (path + "/.config").c_str(), 1);
     }
-    ~OwnConfigDirectory()
-    {
+    ~OwnConfigDirectory() {
         // Only the process that made it removes it (not a forked child).
         if (getpid() == owner) std::system(("rm -rf '" + path + "'").c_str());
     }

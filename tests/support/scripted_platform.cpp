@@ -59,19 +59,16 @@ bool question(ScriptedEvent::Kind kind, const char* title, const char* text) {
 }
 
 bool askYesNoScripted(const char* title, const char* text) {
-    if (self().questionHoldMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(self().questionHoldMs));
+    if (self().questionHoldMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(self().questionHoldMs));
     return question(ScriptedEvent::YesNo, title, text);
 }
 
-bool askOkCancelScripted(const char* title, const char* text) {
-    return question(ScriptedEvent::OkCancel, title, text);
-}
+bool askOkCancelScripted(const char* title, const char* text) { return question(ScriptedEvent::OkCancel, title, text); }
 
 // Both file dialogs take answers queued as OpenFile or SaveFile by kind;
 // queueCancelFile() serves either.
-bool fileDialog(ScriptedEvent::Kind kind, const char* title, FileFilter filter,
-                const char* defaultExtension, std::string& fileName) {
+bool fileDialog(ScriptedEvent::Kind kind, const char* title, FileFilter filter, const char* defaultExtension,
+                std::string& fileName) {
     ScriptedEvent event = makeEvent(kind, title, fileName.c_str());
     event.filter = filter;
     if (defaultExtension) event.extra = defaultExtension;
@@ -104,8 +101,7 @@ bool chooseOpenScripted(const char* title, FileFilter filter, std::string& fileN
     return fileDialog(ScriptedEvent::OpenFile, title, filter, nullptr, fileName);
 }
 
-bool chooseSaveScripted(const char* title, FileFilter filter, const char* defaultExtension,
-                        std::string& fileName) {
+bool chooseSaveScripted(const char* title, FileFilter filter, const char* defaultExtension, std::string& fileName) {
     return fileDialog(ScriptedEvent::SaveFile, title, filter, defaultExtension, fileName);
 }
 
@@ -156,8 +152,7 @@ bool initialsScripted(const InitialsDialog& dialog, std::string& entry) {
     for (;;) {
         ScriptedPlatform::Answer answer;
         if (!ui.takeAnswer(ScriptedEvent::InitialsDialog,
-                           std::string("\"") + (dialog.title ? dialog.title : "") + "\" (preset \"" +
-                               preset + "\")",
+                           std::string("\"") + (dialog.title ? dialog.title : "") + "\" (preset \"" + preset + "\")",
                            answer)) {
             // The real dialog cannot be cancelled; the test has already failed.
             ui.events_[eventIndex].answer = false;
@@ -250,10 +245,9 @@ void deviceInfoScripted(const char* title, const char* text) {
 }
 
 const Platform scriptedTable = {
-    recordBox, askYesNoScripted, askOkCancelScripted, chooseOpenScripted, chooseSaveScripted,
-    statusScripted, pumpScripted, repaintScripted, waitCursorScripted, beepScripted,
-    pauseScripted, initialsScripted, routeTrackIdScripted, trackSelectScripted,
-    deviceInfoScripted,
+    recordBox,      askYesNoScripted, askOkCancelScripted,  chooseOpenScripted,  chooseSaveScripted,
+    statusScripted, pumpScripted,     repaintScripted,      waitCursorScripted,  beepScripted,
+    pauseScripted,  initialsScripted, routeTrackIdScripted, trackSelectScripted, deviceInfoScripted,
 };
 
 }  // namespace
@@ -325,8 +319,7 @@ std::vector<std::string> ScriptedPlatform::boxTexts() const {
 std::vector<std::string> ScriptedPlatform::questionTexts() const {
     std::vector<std::string> result;
     for (const ScriptedEvent& event : events_) {
-        if (event.kind == ScriptedEvent::YesNo || event.kind == ScriptedEvent::OkCancel)
-            result.push_back(event.text);
+        if (event.kind == ScriptedEvent::YesNo || event.kind == ScriptedEvent::OkCancel) result.push_back(event.text);
     }
     return result;
 }

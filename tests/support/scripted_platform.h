@@ -18,18 +18,30 @@
 
 struct ScriptedEvent {
     enum Kind {
-        Box, YesNo, OkCancel, OpenFile, SaveFile, Status, Pump, Repaint,
-        WaitCursor, Beep, Pause, InitialsDialog, RouteTrackIdDialog,
-        TrackSelectDialog, DeviceInfoDialog
+        Box,
+        YesNo,
+        OkCancel,
+        OpenFile,
+        SaveFile,
+        Status,
+        Pump,
+        Repaint,
+        WaitCursor,
+        Beep,
+        Pause,
+        InitialsDialog,
+        RouteTrackIdDialog,
+        TrackSelectDialog,
+        DeviceInfoDialog
     };
     Kind kind;
     std::string title;
-    std::string text;          // box/question text, status text, dialog explanation
-                               // (GETINITIALSDLG: its label), file preset
+    std::string text;  // box/question text, status text, dialog explanation
+                       // (GETINITIALSDLG: its label), file preset
     BoxIcon icon = BoxIcon::Warning;
-    bool answer = false;       // what the question / dialog was answered
-    int number = 0;            // pause ms, wait cursor on (1/0), dialog maxLength, selected index
-    std::string extra;         // default extension, chosen file, entered dialog text
+    bool answer = false;  // what the question / dialog was answered
+    int number = 0;       // pause ms, wait cursor on (1/0), dialog maxLength, selected index
+    std::string extra;    // default extension, chosen file, entered dialog text
     FileFilter filter = FileFilter::Overlay;
     // Track list of TRACKSELDLG; the eight lines of GETINITIALSDLG; for
     // ROUTETRACKNAMEDLG the preset and "narrow" or "wide" (the field).
@@ -37,7 +49,7 @@ struct ScriptedEvent {
 };
 
 class ScriptedPlatform {
-public:
+  public:
     ScriptedPlatform();   // installs itself (only one at a time)
     ~ScriptedPlatform();  // installs the silent default again
     ScriptedPlatform(const ScriptedPlatform&) = delete;
@@ -48,7 +60,7 @@ public:
     void queueOkCancel(bool ok);
     void queueOpenFile(const std::string& path);  // confirm with this path
     void queueSaveFile(const std::string& path);
-    void queueCancelFile();                        // cancel the next file dialog
+    void queueCancelFile();  // cancel the next file dialog
     // One entry per OK press: an entry the dialog's check refuses produces the
     // error box and consumes the next queued initials entry.
     void queueInitials(const std::string& entry);

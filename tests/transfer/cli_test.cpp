@@ -20,8 +20,7 @@ struct CliRun {
     std::string err;
 };
 
-CliRun runCli(const std::string& arguments)
-{
+CliRun runCli(const std::string& arguments) {
     const std::string errFile = tempFile("cli.err");
     const std::string command = std::string(WEGMATE_CLI_PATH) + " " + arguments + " 2>" + errFile;
     CliRun run;
@@ -38,8 +37,7 @@ CliRun runCli(const std::string& arguments)
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-TEST(Cli, DownloadAndUploadAgainstTheSimulator)
-{
+TEST(Cli, DownloadAndUploadAgainstTheSimulator) {
     const std::string mif = tempFile("cli.mif");
     CliRun down = runCli("download tracks --port sim --format mif --objects points -o " + mif);
     EXPECT_EQ(down.status, 0) << down.err;
@@ -55,8 +53,7 @@ TEST(Cli, DownloadAndUploadAgainstTheSimulator)
     EXPECT_FALSE(contains(down.err + up.err, "Punkte/s")) << down.err;
 }
 
-TEST(Cli, ProgressBarOnATerminal)
-{
+TEST(Cli, ProgressBarOnATerminal) {
     long done = 0, total = 0;
     ASSERT_TRUE(progressCounts("  Status:   00012 (00010) von  00240  Track-Punkten empfangen.", done, total));
     EXPECT_EQ(done, 12);
@@ -87,8 +84,7 @@ TEST(Cli, ProgressBarOnATerminal)
     EXPECT_TRUE(contains(screen, " Punkte/s  noch 0:00")) << screen;
 }
 
-TEST(Cli, HelpAndVersion)
-{
+TEST(Cli, HelpAndVersion) {
     CliRun help = runCli("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(contains(help.out, "wegmate-cli download")) << help.out;
@@ -98,8 +94,7 @@ TEST(Cli, HelpAndVersion)
     EXPECT_EQ(runCli("").status, 1);
 }
 
-TEST(Cli, TrackOptionChoosesOneTrackAndTheIdOptionNamesIt)
-{
+TEST(Cli, TrackOptionChoosesOneTrackAndTheIdOptionNamesIt) {
     const std::string ovl = tempFile("cli.ovl");
     CliRun down = runCli("download tracks --port sim-usb --format ovl-ascii --objects points --track 2 -o " + ovl);
     EXPECT_EQ(down.status, 0) << down.err;
@@ -116,8 +111,7 @@ TEST(Cli, TrackOptionChoosesOneTrackAndTheIdOptionNamesIt)
     EXPECT_TRUE(contains(named.out, "(0120 Punkte)"));
 }
 
-TEST(Cli, ErrorsGiveExitStatusOne)
-{
+TEST(Cli, ErrorsGiveExitStatusOne) {
     const std::string missing = tempFile("missing.mif");
     CliRun up = runCli("upload waypoints --port sim-usb --format mif " + missing);
     EXPECT_EQ(up.status, 1);
@@ -136,8 +130,7 @@ TEST(Cli, ErrorsGiveExitStatusOne)
     EXPECT_EQ(usage.status, 1);
 }
 
-TEST(Cli, WaypointsAsRoutesWithInitialsAndConversion)
-{
+TEST(Cli, WaypointsAsRoutesWithInitialsAndConversion) {
     const std::string ovl = tempFile("routes.ovl");
     CliRun down = runCli("download routes --port sim-usb --format ovl-binary --objects lines -o " + ovl);
     EXPECT_EQ(down.status, 0) << down.err;
@@ -156,8 +149,7 @@ TEST(Cli, WaypointsAsRoutesWithInitialsAndConversion)
     EXPECT_TRUE(fileExists(converted));
 }
 
-TEST(Cli, ConvertsBetweenAnyTwoFileTypes)
-{
+TEST(Cli, ConvertsBetweenAnyTwoFileTypes) {
     const std::string mif = tempFile("conv.mif");
     CliRun down = runCli("download tracks --port sim-usb --format mif --objects lines -o " + mif);
     ASSERT_EQ(down.status, 0) << down.err;
@@ -197,21 +189,24 @@ TEST(Cli, ConvertsBetweenAnyTwoFileTypes)
 
 // A conversion writes what it can, says what it left out (exit status 2) and
 // keeps names and comments; when nothing remains it writes nothing.
-TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo)
-{
+TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
     const std::string gpx = tempFile("short.gpx");
-    writeFile(gpx, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                   "<gpx version=\"1.1\" creator=\"x\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-                   "<wpt lat=\"50.1\" lon=\"8.1\"><name>H\xC3\xA4ndelstra\xC3\x9F" "e  </name>"
-                   "<cmt>\xD0\x9F\xD1\x80\xD0\xB8: offen, 12-18 Uhr (Mo.)</cmt></wpt>\n"
-                   "<rte><rtept lat=\"50.2\" lon=\"8.2\"/><rtept lat=\"50.3\" lon=\"8.3\"/></rte>\n"
-                   "<rte><rtept lat=\"50.4\" lon=\"8.4\"/></rte>\n"
-                   "<trk><trkseg><trkpt lat=\"50.2\" lon=\"8.2\"/></trkseg></trk>\n</gpx>\n");
+    writeFile(gpx,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<gpx version=\"1.1\" creator=\"x\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<wpt lat=\"50.1\" lon=\"8.1\"><name>H\xC3\xA4ndelstra\xC3\x9F"
+              "e  </name>"
+              "<cmt>\xD0\x9F\xD1\x80\xD0\xB8: offen, 12-18 Uhr (Mo.)</cmt></wpt>\n"
+              "<rte><rtept lat=\"50.2\" lon=\"8.2\"/><rtept lat=\"50.3\" lon=\"8.3\"/></rte>\n"
+              "<rte><rtept lat=\"50.4\" lon=\"8.4\"/></rte>\n"
+              "<trk><trkseg><trkpt lat=\"50.2\" lon=\"8.2\"/></trkseg></trk>\n</gpx>\n");
     const std::string mif = tempFile("short.mif");
     const std::string mid = mif.substr(0, mif.size() - 3) + "mid";
     CliRun points = runCli("convert --from gpx --to mif --objects points --initials AB " + gpx + " " + mif);
     EXPECT_EQ(points.status, 0) << points.err;
-    EXPECT_TRUE(contains(readFile(mid), "\"H\xE4ndelstra\xDF" "e\",\"\",\"\",\"???: offen, 12-18 Uhr (Mo.)\""))
+    EXPECT_TRUE(contains(readFile(mid),
+                         "\"H\xE4ndelstra\xDF"
+                         "e\",\"\",\"\",\"???: offen, 12-18 Uhr (Mo.)\""))
         << readFile(mid);
 
     // Lines: the waypoint and the one-point route are left out, and counted.
@@ -235,10 +230,10 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo)
 
 // An upload that leaves points out has done its work, with a warning: exit
 // status 2, not the error status 1.
-TEST(Cli, PartialUploadHasItsOwnExitStatus)
-{
-    const std::string header = "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
-                               "CoordSys Earth Projection 1, 104\nColumns 1\n  NameOfPoint Char(50)\nData\n\n";
+TEST(Cli, PartialUploadHasItsOwnExitStatus) {
+    const std::string header =
+        "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
+        "CoordSys Earth Projection 1, 104\nColumns 1\n  NameOfPoint Char(50)\nData\n\n";
     const std::string mif = tempFile("partial.mif");
     writeFile(mif, header + "Point 8.1 50.1\nPoint 190.0 50.2\n");
     writeFile(mif.substr(0, mif.size() - 3) + "mid", "\"EINS\"\n\"ZWEI\"\n");
@@ -250,8 +245,7 @@ TEST(Cli, PartialUploadHasItsOwnExitStatus)
 
 // Options are parsed strictly; the trace never overwrites the user's files;
 // what is no file name is refused.
-TEST(Cli, OptionsAndOutputNamesAreChecked)
-{
+TEST(Cli, OptionsAndOutputNamesAreChecked) {
     const std::string gpx = tempFile("user.gpx");
     writeFile(gpx, "<gpx/>");
     const std::string fresh = tempFile("fresh.gpx");
@@ -275,13 +269,13 @@ TEST(Cli, OptionsAndOutputNamesAreChecked)
     const std::string ovl = tempFile("id.ovl");
     ASSERT_EQ(runCli("download tracks --port sim-usb --format ovl-ascii --objects points --track 2 -o " + ovl).status,
               0);
-    CliRun named = runCli("upload tracks --port sim-usb --format ovl-ascii --id \"$(printf 'Heim\\tweg\\303\\244')\" " + ovl);
+    CliRun named =
+        runCli("upload tracks --port sim-usb --format ovl-ascii --id \"$(printf 'Heim\\tweg\\303\\244')\" " + ovl);
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_TRUE(contains(named.err, "'HEIMWEG' (--id)")) << named.err;
 }
 
-TEST(Cli, MainJobScriptFallsBackToTheSimulator)
-{
+TEST(Cli, MainJobScriptFallsBackToTheSimulator) {
     const std::string dir = tempFile("job");
     const std::string build = std::string(WEGMATE_CLI_PATH).substr(0, std::string(WEGMATE_CLI_PATH).rfind("/cli/"));
     const std::string command = "mkdir -p " + dir + " && cd " + dir + " && " + WEGMATE_SOURCE_DIR +

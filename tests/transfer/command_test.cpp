@@ -18,8 +18,7 @@ const char* const kPrematureEnd = "Übertragungsfehler. \nDer Datentransfer wurd
 
 class CommandOnLink : public ::testing::TestWithParam<SimLink> {};
 
-TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError)
-{
+TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Usb);
     session.sim->faults.usbAbsent = true;
@@ -31,16 +30,14 @@ TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError)
     EXPECT_FALSE(transferBusy);
 }
 
-TEST(Command, UnknownPortOrCommandDoesNothing)
-{
+TEST(Command, UnknownPortOrCommandDoesNothing) {
     ScriptedPlatform ui;
     runCommand(DownloadWaypoints, 10, MapInfoMif, PointObjects);  // 9 is the Garmin drive
     runCommand(7, 1, MapInfoMif, PointObjects);
     EXPECT_TRUE(ui.events().empty());
 }
 
-TEST_P(CommandOnLink, DownloadRunsBusyBetweenWaitAndReady)
-{
+TEST_P(CommandOnLink, DownloadRunsBusyBetweenWaitAndReady) {
     ScriptedPlatform ui;
     SimSession session("etrex", GetParam());
     session.sim->generate(4, 0, 0, 0, 0);
@@ -73,8 +70,7 @@ TEST_P(CommandOnLink, DownloadRunsBusyBetweenWaitAndReady)
     EXPECT_EQ(pointTable.count, 4);
 }
 
-TEST_P(CommandOnLink, TrackUploadWithAsciiOverlayOpensTheOverlayDialog)
-{
+TEST_P(CommandOnLink, TrackUploadWithAsciiOverlayOpensTheOverlayDialog) {
     ScriptedPlatform ui;
     SimSession session("etrex", GetParam());
     session.start();
@@ -89,8 +85,7 @@ TEST_P(CommandOnLink, TrackUploadWithAsciiOverlayOpensTheOverlayDialog)
     EXPECT_EQ(ui.lastStatus(), "  Status:   Bereit.");
 }
 
-TEST_P(CommandOnLink, DeviceInfoShowsTheReceiverWithoutFileDialog)
-{
+TEST_P(CommandOnLink, DeviceInfoShowsTheReceiverWithoutFileDialog) {
     ScriptedPlatform ui;
     SimSession session("etrex", GetParam());
     session.start();
@@ -102,8 +97,7 @@ TEST_P(CommandOnLink, DeviceInfoShowsTheReceiverWithoutFileDialog)
 }
 
 // After a transfer that failed, the link is closed and can be opened again.
-TEST_P(CommandOnLink, LinkIsClosedAfterAFailedTransfer)
-{
+TEST_P(CommandOnLink, LinkIsClosedAfterAFailedTransfer) {
     ScriptedPlatform ui;
     SimSession session("etrex", GetParam());
     session.sim->generate(5, 0, 0, 0, 0);
@@ -121,8 +115,7 @@ TEST_P(CommandOnLink, LinkIsClosedAfterAFailedTransfer)
 }
 
 // A second command dispatched while one runs is refused with a beep.
-TEST_P(CommandOnLink, SecondCommandWhileBusyIsRefused)
-{
+TEST_P(CommandOnLink, SecondCommandWhileBusyIsRefused) {
     ScriptedPlatform ui;
     SimSession session("etrex", GetParam());
     session.sim->generate(2, 0, 0, 0, 0);
@@ -142,8 +135,7 @@ TEST_P(CommandOnLink, SecondCommandWhileBusyIsRefused)
 
 // A USB receiver that ignores the product request: nothing is sent to it,
 // and what it would send is not written, since its formats are unknown.
-TEST(Command, UsbReceiverThatNeverIdentifiedItselfIsNotServedBlind)
-{
+TEST(Command, UsbReceiverThatNeverIdentifiedItselfIsNotServedBlind) {
     for (bool upload : {true, false}) {
         ScriptedPlatform ui;
         clearProtocolSet();

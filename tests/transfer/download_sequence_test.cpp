@@ -14,8 +14,9 @@
 
 namespace {
 
-const char* const kEtrexProtocols = "\r\nP000\r\nL001\r\nA010\r\nA100\r\nD108\r\nA201\r\nD202\r\nD108\r\nD210"
-                                    "\r\nA301\r\nD310\r\nD301";
+const char* const kEtrexProtocols =
+    "\r\nP000\r\nL001\r\nA010\r\nA100\r\nD108\r\nA201\r\nD202\r\nD108\r\nD210"
+    "\r\nA301\r\nD310\r\nD301";
 const char* const kRouteQuestion =
     "Nur die Wegpunkte abrufen, die ROUTE(N) zugeordnet sind? \n  \n"
     "(Bei 'Nein' werden alle vorhandenen Wegpunkte übertragen, \n"
@@ -33,8 +34,7 @@ struct DevicePacket {
 
 // A receiver that acknowledges the transfer command and then sends the
 // given packets in one go (it ignores the program's acknowledgements).
-void answerCommandWith(FakeSerialPeer& peer, std::vector<DevicePacket> packets)
-{
+void answerCommandWith(FakeSerialPeer& peer, std::vector<DevicePacket> packets) {
     peer.onFrame = [packets](const HostFrame& frame, FakeSerialPeer& p) {
         if (frame.id != 10) return;
         p.sendAck(10);
@@ -42,25 +42,22 @@ void answerCommandWith(FakeSerialPeer& peer, std::vector<DevicePacket> packets)
     };
 }
 
-std::vector<uint8_t> ackedIds(const FakeSerialPeer& peer)
-{
+std::vector<uint8_t> ackedIds(const FakeSerialPeer& peer) {
     std::vector<uint8_t> ids;
     for (const HostFrame& frame : peer.frames)
         if (frame.id == 6) ids.push_back(frame.data.at(0));
     return ids;
 }
 
-std::vector<int> pauses(const ScriptedPlatform& ui)
-{
+std::vector<int> pauses(const ScriptedPlatform& ui) {
     std::vector<int> result;
     for (const ScriptedEvent* event : ui.eventsOf(ScriptedEvent::Pause)) result.push_back(event->number);
     return result;
 }
 
 class DownloadSerial : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         setProtocolSet(kEtrexProtocols);
         pointTable.reset();
         file = tempFile("download.mif");
@@ -70,8 +67,7 @@ protected:
     std::string file;
 };
 
-TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten)
-{
+TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(3)},
@@ -124,8 +120,7 @@ TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten)
 
 // A point without valid position is kept out of the file with a box, and
 // the success count still names every point received.
-TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted)
-{
+TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(3)},
@@ -144,8 +139,7 @@ TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted)
     EXPECT_EQ(mid.find("NIRGENDS"), std::string::npos);
 }
 
-TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute)
-{
+TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute) {
     setProtocolSet("\r\nA100\r\nD108\r\nA201\r\nD201");
     ui.queueSaveFile(file);
     ui.queueYesNo(true);
@@ -190,8 +184,7 @@ TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute)
                   "Übertragung erfolgreich beendet (00003 Punkte)."}));
 }
 
-TEST_F(DownloadSerial, SilentReceiverGetsTheCommandFiveTimesWithPauses)
-{
+TEST_F(DownloadSerial, SilentReceiverGetsTheCommandFiveTimesWithPauses) {
     writeFile(file, "alter Inhalt");
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
@@ -204,8 +197,7 @@ TEST_F(DownloadSerial, SilentReceiverGetsTheCommandFiveTimesWithPauses)
     EXPECT_EQ(readFile(file), "alter Inhalt");
 }
 
-TEST_F(DownloadSerial, AnythingButAnAckToTheCommandIsAFailedAttempt)
-{
+TEST_F(DownloadSerial, AnythingButAnAckToTheCommandIsAFailedAttempt) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     peer.onFrame = [](const HostFrame& frame, FakeSerialPeer& p) {
@@ -217,20 +209,18 @@ TEST_F(DownloadSerial, AnythingButAnAckToTheCommandIsAFailedAttempt)
     EXPECT_FALSE(fileExists(file));
 }
 
-TEST_F(DownloadSerial, FirstPacketOtherThanRecordsNamesTheProtocolSetting)
-{
+TEST_F(DownloadSerial, FirstPacketOtherThanRecordsNamesTheProtocolSetting) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{35, waypointRecord(WaypointFormat::D108, "X", 1, 1)}});
     downloadFromDevice(1, 7, MapInfoMif, PointObjects);
-    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{
-                                 "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
-                                 "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist."}));
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{"Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
+                                        "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist."}));
     EXPECT_FALSE(fileExists(file));
 }
 
-TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile)
-{
+TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile) {
     writeFile(file, "alter Inhalt");
     // Fewer records than announced.
     ui.queueSaveFile(file);
@@ -258,8 +248,7 @@ TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile)
     EXPECT_FALSE(fileExists(file.substr(0, file.size() - 1) + "d"));
 }
 
-TEST_F(DownloadSerial, SilenceInTheMiddleIsReportedAndWritesNothing)
-{
+TEST_F(DownloadSerial, SilenceInTheMiddleIsReportedAndWritesNothing) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(3)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}});
@@ -269,8 +258,7 @@ TEST_F(DownloadSerial, SilenceInTheMiddleIsReportedAndWritesNothing)
     EXPECT_FALSE(fileExists(file));
 }
 
-TEST_F(DownloadSerial, AcksAndNaksOfTheReceiverAreNeitherCountedNorAcknowledged)
-{
+TEST_F(DownloadSerial, AcksAndNaksOfTheReceiverAreNeitherCountedNorAcknowledged) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(1)},
@@ -284,8 +272,7 @@ TEST_F(DownloadSerial, AcksAndNaksOfTheReceiverAreNeitherCountedNorAcknowledged)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00001 Punkte)."}));
 }
 
-TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
-{
+TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged) {
     ui.queueSaveFile(file);
     ui.queueYesNo(true);   // only one track
     ui.queueYesNo(false);  // not track 1
@@ -295,8 +282,8 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
     for (int t = 0; t < 3; t++) {
         packets.push_back({99, trackHeaderD310(names[t], 1, (uint8_t)(t + 2))});
         for (int i = 0; i < 2; i++)
-            packets.push_back({34, trackPointRecord(TrackPointFormat::D301, 50 + t, 7 + i * 0.01, 1000 + i,
-                                                    100.5f + t, i == 0)});
+            packets.push_back(
+                {34, trackPointRecord(TrackPointFormat::D301, 50 + t, 7 + i * 0.01, 1000 + i, 100.5f + t, i == 0)});
     }
     packets.push_back({12, u16Bytes(9)});
     answerCommandWith(peer, packets);
@@ -338,8 +325,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00002 Punkte)."}));
 }
 
-TEST_F(DownloadSerial, NoToEveryOfferedTrackGivesNoFile)
-{
+TEST_F(DownloadSerial, NoToEveryOfferedTrackGivesNoFile) {
     ui.queueSaveFile(file);
     ui.queueYesNo(true);
     ui.queueYesNo(false);
@@ -356,8 +342,7 @@ TEST_F(DownloadSerial, NoToEveryOfferedTrackGivesNoFile)
     EXPECT_FALSE(fileExists(file));
 }
 
-TEST_F(DownloadSerial, AllTracksWithStatusOfStoredPoints)
-{
+TEST_F(DownloadSerial, AllTracksWithStatusOfStoredPoints) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(5)},
@@ -380,8 +365,7 @@ TEST_F(DownloadSerial, AllTracksWithStatusOfStoredPoints)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00003 Punkte)."}));
 }
 
-TEST_F(DownloadSerial, A300TrackIsOneUnnamedTrackSegmentedByTheReceiverFlag)
-{
+TEST_F(DownloadSerial, A300TrackIsOneUnnamedTrackSegmentedByTheReceiverFlag) {
     setProtocolSet("A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n____\r\nD300\r\n____\r\n");
     ui.queueSaveFile(file);
     answerCommandWith(peer, {{27, u16Bytes(4)},
@@ -405,8 +389,7 @@ TEST_F(DownloadSerial, A300TrackIsOneUnnamedTrackSegmentedByTheReceiverFlag)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00004 Punkte)."}));
 }
 
-TEST_F(DownloadSerial, D303GapMarkersAreDroppedAndTwoInARowStartASegment)
-{
+TEST_F(DownloadSerial, D303GapMarkersAreDroppedAndTwoInARowStartASegment) {
     setProtocolSet("\r\nA100\r\nD108\r\nA301\r\nD310\r\nD303");
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
@@ -429,8 +412,7 @@ TEST_F(DownloadSerial, D303GapMarkersAreDroppedAndTwoInARowStartASegment)
     EXPECT_EQ(ui.lastStatus(), "  Status:   00003  von  00006  Track-Punkten empfangen.");
 }
 
-TEST_F(DownloadSerial, D311HeadersNameTheTracksByIndex)
-{
+TEST_F(DownloadSerial, D311HeadersNameTheTracksByIndex) {
     setProtocolSet("\r\nA100\r\nD108\r\nA301\r\nD311\r\nD301");
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
@@ -446,8 +428,7 @@ TEST_F(DownloadSerial, D311HeadersNameTheTracksByIndex)
 
 // The table holds 20000 points: a log of exactly that many is written, one
 // more point stops the download without a file.
-TEST_F(DownloadSerial, TableCapacityOfTwentyThousandPoints)
-{
+TEST_F(DownloadSerial, TableCapacityOfTwentyThousandPoints) {
     for (int total : {kMaxPoints, kMaxPoints + 1}) {
         ui.clearEvents();
         peer.reset();
@@ -473,31 +454,28 @@ TEST_F(DownloadSerial, TableCapacityOfTwentyThousandPoints)
     }
 }
 
-TEST_F(DownloadSerial, WriterFailureIsReported)
-{
+TEST_F(DownloadSerial, WriterFailureIsReported) {
     ui.queueSaveFile("/nonexistent-directory/x.mif");
     ui.queueYesNo(false);
-    answerCommandWith(peer, {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
-                             {12, u16Bytes(1)}});
+    answerCommandWith(peer,
+                      {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}, {12, u16Bytes(1)}});
     downloadFromDevice(1, 7, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Öffnen oder Schreiben der Ausgabedatei."}));
 }
 
-TEST_F(DownloadSerial, AcknowledgementThatCannotBeSentEndsTheDownload)
-{
+TEST_F(DownloadSerial, AcknowledgementThatCannotBeSentEndsTheDownload) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
-    answerCommandWith(peer, {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
-                             {12, u16Bytes(1)}});
+    answerCommandWith(peer,
+                      {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}, {12, u16Bytes(1)}});
     peer.failWritesOfId = 6;
     downloadFromDevice(1, 7, MapInfoMif, PointObjects);
-    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.",
-                                                       "Übertragungsfehler."}));
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", "Übertragungsfehler."}));
     EXPECT_FALSE(fileExists(file));
 }
 
-TEST_F(DownloadSerial, CancelledFileDialogEndsSilently)
-{
+TEST_F(DownloadSerial, CancelledFileDialogEndsSilently) {
     ui.queueCancelFile();
     downloadFromDevice(1, 7, MapInfoMif, PointObjects);
     EXPECT_TRUE(peer.frames.empty());

@@ -6,8 +6,7 @@ namespace {
 
 FakeSerialPeer* current = nullptr;
 
-uint32_t fakeNow()
-{
+uint32_t fakeNow() {
     // Every look at the clock costs a millisecond, so that a loop that
     // waits for the clock always ends.
     return current->clockMs++;
@@ -19,33 +18,28 @@ const LinkIo fakeIo = {fakeNow, fakeRead, fakeWrite};
 
 }  // namespace
 
-FakeSerialPeer::FakeSerialPeer()
-{
+FakeSerialPeer::FakeSerialPeer() {
     current = this;
     installLinkIo(&fakeIo);
 }
 
-FakeSerialPeer::~FakeSerialPeer()
-{
+FakeSerialPeer::~FakeSerialPeer() {
     installLinkIo(nullptr);
     current = nullptr;
 }
 
-void FakeSerialPeer::reset()
-{
+void FakeSerialPeer::reset() {
     frames.clear();
     written.clear();
     toHost_.clear();
     state_ = 0;
 }
 
-void FakeSerialPeer::sendBytes(const std::vector<uint8_t>& bytes)
-{
+void FakeSerialPeer::sendBytes(const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) toHost_.push_back(b);
 }
 
-void FakeSerialPeer::send(uint8_t id, const std::vector<uint8_t>& data)
-{
+void FakeSerialPeer::send(uint8_t id, const std::vector<uint8_t>& data) {
     unsigned sum = id + (unsigned)data.size();
     for (uint8_t b : data) sum += b;
     const uint8_t checksum = (uint8_t)(0x100 - (sum & 0xFF));
@@ -63,8 +57,7 @@ void FakeSerialPeer::send(uint8_t id, const std::vector<uint8_t>& data)
     toHost_.push_back(3);
 }
 
-int FakeSerialPeer::readByte(uint8_t* byte)
-{
+int FakeSerialPeer::readByte(uint8_t* byte) {
     if (toHost_.empty()) {
         clockMs += 3000;  // the transport's read time-out
         return 0;
@@ -74,19 +67,16 @@ int FakeSerialPeer::readByte(uint8_t* byte)
     return 1;
 }
 
-int FakeSerialPeer::writeByte(uint8_t byte)
-{
+int FakeSerialPeer::writeByte(uint8_t byte) {
     // The id is the second byte of a frame: refuse the frame from there on.
-    if (failWritesOfId >= 0 && ((state_ == 1 && byte == failWritesOfId) ||
-                                (state_ >= 2 && frameId_ == failWritesOfId)))
+    if (failWritesOfId >= 0 && ((state_ == 1 && byte == failWritesOfId) || (state_ >= 2 && frameId_ == failWritesOfId)))
         return 0;
     written.push_back(byte);
     parse(byte);
     return 1;
 }
 
-void FakeSerialPeer::parse(uint8_t byte)
-{
+void FakeSerialPeer::parse(uint8_t byte) {
     switch (state_) {
     case 0:
         if (byte == 16) state_ = 1;
@@ -109,9 +99,7 @@ void FakeSerialPeer::parse(uint8_t byte)
     case 5:  // the second byte of a stuffed checksum
         state_ = 3;
         break;
-    case 3:
-        state_ = byte == 16 ? 4 : 0;
-        break;
+    case 3: state_ = byte == 16 ? 4 : 0; break;
     case 4:
         state_ = 0;
         if (byte == 3) {
@@ -125,30 +113,26 @@ void FakeSerialPeer::parse(uint8_t byte)
     }
 }
 
-std::vector<HostFrame> FakeSerialPeer::framesWithoutAcks() const
-{
+std::vector<HostFrame> FakeSerialPeer::framesWithoutAcks() const {
     std::vector<HostFrame> result;
     for (const HostFrame& f : frames)
         if (f.id != 6) result.push_back(f);
     return result;
 }
 
-std::vector<uint8_t> FakeSerialPeer::frameIds() const
-{
+std::vector<uint8_t> FakeSerialPeer::frameIds() const {
     std::vector<uint8_t> ids;
     for (const HostFrame& f : frames) ids.push_back(f.id);
     return ids;
 }
 
-int FakeSerialPeer::count(uint8_t id) const
-{
+int FakeSerialPeer::count(uint8_t id) const {
     int n = 0;
     for (const HostFrame& f : frames)
         if (f.id == id) n++;
     return n;
 }
 
-void ackEverything(const HostFrame& frame, FakeSerialPeer& peer)
-{
+void ackEverything(const HostFrame& frame, FakeSerialPeer& peer) {
     if (frame.id != 6 && frame.id != 21) peer.sendAck(frame.id);
 }

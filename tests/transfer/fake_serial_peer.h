@@ -16,7 +16,7 @@ struct HostFrame {
 };
 
 class FakeSerialPeer {
-public:
+  public:
     FakeSerialPeer();   // installs itself as the link's serial I/O and clock
     ~FakeSerialPeer();  // restores the real ones
     FakeSerialPeer(const FakeSerialPeer&) = delete;
@@ -51,7 +51,7 @@ public:
     int readByte(uint8_t* byte);
     int writeByte(uint8_t byte);
 
-private:
+  private:
     void parse(uint8_t byte);
     std::deque<uint8_t> toHost_;
     int state_ = 0;

@@ -15,13 +15,11 @@
 
 namespace {
 
-bool toolInstalled(const char* tool)
-{
+bool toolInstalled(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-std::vector<size_t> trackSizes(const SimUploadLog& log)
-{
+std::vector<size_t> trackSizes(const SimUploadLog& log) {
     std::vector<size_t> sizes;
     for (const SimTrack& t : log.tracks) sizes.push_back(t.points.size());
     return sizes;
@@ -42,15 +40,14 @@ const char kGpx[] =
     "</trkseg></trk>\n"
     "</gpx>\n";
 
-TEST(FileUpload, Ogr2ogrMifOfGpxTracksAndWaypointsUploadsEveryPoint)
-{
+TEST(FileUpload, Ogr2ogrMifOfGpxTracksAndWaypointsUploadsEveryPoint) {
     if (!toolInstalled("ogr2ogr")) GTEST_SKIP() << "ogr2ogr not installed";
     const std::string gpx = tempFile("tour.gpx");
     writeFile(gpx, kGpx);
     const std::string tracks = tempFile("tracks.mif"), waypoints = tempFile("waypoints.mif");
     for (const auto& [mif, layer] : {std::pair{tracks, "tracks"}, std::pair{waypoints, "waypoints"}}) {
-        const std::string command = "ogr2ogr -f 'MapInfo File' -dsco FORMAT=MIF '" + mif + "' '" + gpx + "' " +
-                                    layer + " >/dev/null 2>&1";
+        const std::string command =
+            "ogr2ogr -f 'MapInfo File' -dsco FORMAT=MIF '" + mif + "' '" + gpx + "' " + layer + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
@@ -89,8 +86,7 @@ TEST(FileUpload, Ogr2ogrMifOfGpxTracksAndWaypointsUploadsEveryPoint)
 
 // A MIF of point objects with the given "Point" coordinates and names.
 std::string pointMif(const std::string& name, const std::vector<std::pair<std::string, std::string>>& points,
-                     bool coordSys = true)
-{
+                     bool coordSys = true) {
     std::string mif = std::string("Version 300\nDelimiter \",\"\n") +
                       (coordSys ? "CoordSys Earth Projection 1, 104\n" : "") +
                       "Columns 1\n  NameOfPoint Char(50)\nData\n\n";
@@ -105,13 +101,10 @@ std::string pointMif(const std::string& name, const std::vector<std::pair<std::s
     return path;
 }
 
-TEST(FileUpload, PositionsOutsideTheGlobeAreLeftOutAndAFileWithoutAnyIsRefused)
-{
-    const std::string mixed = pointMif("mixed.mif", {{"7 95", "NORD"},
-                                                     {"200 50", "OST"},
-                                                     {"nan nan", "NAN"},
-                                                     {"-180 -90", "ECKE"},
-                                                     {"7.5 50.5", "HAUS"}});
+TEST(FileUpload, PositionsOutsideTheGlobeAreLeftOutAndAFileWithoutAnyIsRefused) {
+    const std::string mixed =
+        pointMif("mixed.mif",
+                 {{"7 95", "NORD"}, {"200 50", "OST"}, {"nan nan", "NAN"}, {"-180 -90", "ECKE"}, {"7.5 50.5", "HAUS"}});
     // Gauss-Krueger coordinates in a file without CoordSys line.
     const std::string projected =
         pointMif("projected.mif", {{"3500000 5500000", "GK1"}, {"3501000 5501000", "GK2"}}, false);
@@ -153,8 +146,7 @@ TEST(FileUpload, PositionsOutsideTheGlobeAreLeftOutAndAFileWithoutAnyIsRefused)
     EXPECT_EQ(log.transfers, 1);
 }
 
-TEST(FileUpload, NamesAreMadeUniqueAsTheReceiverKeepsThem)
-{
+TEST(FileUpload, NamesAreMadeUniqueAsTheReceiverKeepsThem) {
     const std::string file =
         pointMif("names.mif", {{"7 50", "KIRCHTURM"}, {"7.1 50.1", "KIRCHTURM1"}, {"7.2 50.2", "KIRCHTURM2"}});
     SimSession target("d100", SimLink::Usb);

@@ -28,8 +28,7 @@ struct RoundTrip {
     int objectKind;
 };
 
-std::string describe(const RoundTrip& c)
-{
+std::string describe(const RoundTrip& c) {
     const char* kinds[] = {"waypoints", "routes", "tracks"};
     const char* files[] = {"", "mif", "ovlascii", "ovlbinary", "gpx"};
     return c.profile + "_" + linkName(c.link) + "_" + kinds[c.kind] + "_" + files[c.fileKind] + "_" +
@@ -40,8 +39,7 @@ std::string caseName(const ::testing::TestParamInfo<RoundTrip>& info) { return d
 
 void PrintTo(const RoundTrip& c, std::ostream* out) { *out << describe(c); }
 
-std::vector<RoundTrip> allCases()
-{
+std::vector<RoundTrip> allCases() {
     std::vector<RoundTrip> cases;
     for (const std::string& profile : simProfileNames())
         for (SimLink link : {SimLink::Usb, SimLink::Serial}) {
@@ -70,8 +68,7 @@ struct Flat {
     bool newSegment;
 };
 
-bool hasAltitude(const SimProfile& p, Kind kind)
-{
+bool hasAltitude(const SimProfile& p, Kind kind) {
     if (kind == Tracks) return p.trackPointFormat != SimTrackPointFormat::D300;
     return p.waypointFormat == SimWaypointFormat::D108 || p.waypointFormat == SimWaypointFormat::D109 ||
            p.waypointFormat == SimWaypointFormat::D110;
@@ -79,8 +76,7 @@ bool hasAltitude(const SimProfile& p, Kind kind)
 
 bool trackLogs(const SimProfile& p) { return p.trackHeaderFormat != SimTrackHeaderFormat::None; }
 
-std::string upper(std::string text)
-{
+std::string upper(std::string text) {
     for (char& c : text) c = (char)std::toupper((unsigned char)c);
     return text;
 }
@@ -89,32 +85,28 @@ Flat flat(const SimWaypoint& w) { return {w.lat, w.lon, w.name, w.comment, w.alt
 Flat flat(const SimTrackPoint& p) { return {p.lat, p.lon, "", "", p.altitude, p.time, 0, p.newSegment}; }
 
 template <typename Group>
-std::vector<Flat> flatten(const std::vector<Group>& groups)
-{
+std::vector<Flat> flatten(const std::vector<Group>& groups) {
     std::vector<Flat> out;
     for (const Group& g : groups)
         for (const auto& p : g.points) out.push_back(flat(p));
     return out;
 }
 
-std::vector<Flat> flatten(const std::vector<SimWaypoint>& points)
-{
+std::vector<Flat> flatten(const std::vector<SimWaypoint>& points) {
     std::vector<Flat> out;
     for (const SimWaypoint& w : points) out.push_back(flat(w));
     return out;
 }
 
 template <typename Group>
-std::vector<size_t> sizes(const std::vector<Group>& groups)
-{
+std::vector<size_t> sizes(const std::vector<Group>& groups) {
     std::vector<size_t> out;
     for (const Group& g : groups) out.push_back(g.points.size());
     return out;
 }
 
 template <typename Group>
-std::vector<std::string> names(const std::vector<Group>& groups)
-{
+std::vector<std::string> names(const std::vector<Group>& groups) {
     std::vector<std::string> out;
     for (const Group& g : groups) out.push_back(g.name);
     return out;
@@ -122,15 +114,13 @@ std::vector<std::string> names(const std::vector<Group>& groups)
 
 class RoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
 
-TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
-{
+TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints) {
     const RoundTrip c = GetParam();
     const SimProfile& profile = *findSimProfile(c.profile);
     const bool points = c.objectKind == PointObjects;
     const bool ascii = c.fileKind == OvlAscii;
     const bool gpx = c.fileKind == Gpx;
-    const std::string file =
-        tempFile(c.fileKind == MapInfoMif ? "trip.mif" : gpx ? "trip.gpx" : "trip.ovl");
+    const std::string file = tempFile(c.fileKind == MapInfoMif ? "trip.mif" : gpx ? "trip.gpx" : "trip.ovl");
 
     // The first receiver and the download.
     SimSession source(c.profile, c.link);
@@ -216,7 +206,8 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
             }
             // D105 and D106 carry no comment.
             if (mifPoints && profile.waypointFormat != SimWaypointFormat::D103 &&
-                profile.waypointFormat != SimWaypointFormat::D105 && profile.waypointFormat != SimWaypointFormat::D106) {
+                profile.waypointFormat != SimWaypointFormat::D105 &&
+                profile.waypointFormat != SimWaypointFormat::D106) {
                 EXPECT_EQ(upper(after[i].comment), upper(before[i].comment));
             }
         }
@@ -225,8 +216,8 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
         }
         // Times: track points always; waypoints where the format has one
         // and the file does not give the comment's place to it.
-        const bool times = c.kind == Tracks ? attributes
-                                            : mifPoints && profile.waypointFormat == SimWaypointFormat::D110;
+        const bool times =
+            c.kind == Tracks ? attributes : mifPoints && profile.waypointFormat == SimWaypointFormat::D110;
         if (times) {
             EXPECT_EQ(after[i].time, before[i].time);
         }
@@ -263,8 +254,7 @@ TEST_P(RoundTripTest, SecondReceiverHoldsTheSamePoints)
 // A GPX file as other programs write it, with two tracks, the first of two
 // segments, and a waypoint beside them: a track upload sends every track
 // point, as separate track logs with their segments.
-TEST(GpxUpload, SeveralTracksWithSegmentsReachTheReceiver)
-{
+TEST(GpxUpload, SeveralTracksWithSegmentsReachTheReceiver) {
     const std::string file = tempFile("several.gpx");
     writeFile(file,
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

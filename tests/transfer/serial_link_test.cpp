@@ -32,8 +32,7 @@ struct CliOutput {
     std::string err;
 };
 
-CliOutput runCli(const std::string& arguments)
-{
+CliOutput runCli(const std::string& arguments) {
     const std::string errFile = tempFile("serial-cli.err");
     const std::string command = std::string(WEGMATE_CLI_PATH) + " " + arguments + " 2>" + errFile;
     CliOutput run;
@@ -49,8 +48,7 @@ CliOutput runCli(const std::string& arguments)
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-TEST(SerialLink, SecondProgramIsRefusedThePort)
-{
+TEST(SerialLink, SecondProgramIsRefusedThePort) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Serial);
     session.start();
@@ -70,8 +68,7 @@ TEST(SerialLink, SecondProgramIsRefusedThePort)
 // The front end holds the pump for longer than the receiver waits for an
 // ACK: the receiver sends the next packet again, and both copies are in the
 // line when the download reads on.
-TEST(SerialLink, PacketRepeatedAfterLateAckIsCountedOnce)
-{
+TEST(SerialLink, PacketRepeatedAfterLateAckIsCountedOnce) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Serial);
     session.sim->generate(0, 0, 0, 1, 30);
@@ -105,8 +102,7 @@ TEST(SerialLink, PacketRepeatedAfterLateAckIsCountedOnce)
 
 // The single-track question comes before the ACK of the first track header
 // and stays open longer than the receiver waits: the header comes again.
-TEST(SerialLink, HeaderRepeatedWhileTheQuestionWasOpenIsCountedOnce)
-{
+TEST(SerialLink, HeaderRepeatedWhileTheQuestionWasOpenIsCountedOnce) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Serial);
     session.sim->generate(0, 0, 0, 2, 10);
@@ -128,8 +124,7 @@ TEST(SerialLink, HeaderRepeatedWhileTheQuestionWasOpenIsCountedOnce)
 
 // --trace FILE: the opening and closing of the link and every packet in
 // both directions, with time stamp, link, id, size and the bytes.
-TEST(LinkTrace, EveryPacketOfACommandOnBothLinks)
-{
+TEST(LinkTrace, EveryPacketOfACommandOnBothLinks) {
     for (const char* port : {"sim", "sim-usb"}) {
         SCOPED_TRACE(port);
         const std::string trace = tempFile("link.trace");

@@ -22,14 +22,12 @@ const char* const kUsbTrackQuestion =
     "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?\n"
     "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
 
-int commandsSent(const Simulator& sim)
-{
+int commandsSent(const Simulator& sim) {
     const std::vector<uint8_t> ids = sim.hostPacketIds();
     return (int)std::count(ids.begin(), ids.end(), (uint8_t)10);
 }
 
-TEST(SimDownloadUsb, TrackListOffersTheNamesAndTheChosenTrackIsFetched)
-{
+TEST(SimDownloadUsb, TrackListOffersTheNamesAndTheChosenTrackIsFetched) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Usb);
     session.sim->generate(0, 0, 0, 3, 40);
@@ -72,8 +70,7 @@ TEST(SimDownloadUsb, TrackListOffersTheNamesAndTheChosenTrackIsFetched)
 
 // What the receiver still has on the bulk pipe after the transfer's end is
 // read away, so the next command starts on an empty pipe.
-TEST(SimDownloadUsb, BulkPipeIsEmptyAfterTheDownload)
-{
+TEST(SimDownloadUsb, BulkPipeIsEmptyAfterTheDownload) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Usb);
     session.sim->generate(3, 0, 0, 0, 0);
@@ -88,8 +85,7 @@ TEST(SimDownloadUsb, BulkPipeIsEmptyAfterTheDownload)
     closeLink();
 }
 
-TEST(SimDownloadUsb, CancelledTrackListEndsWithoutFile)
-{
+TEST(SimDownloadUsb, CancelledTrackListEndsWithoutFile) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Usb);
     session.sim->generate(0, 0, 0, 2, 5);
@@ -105,8 +101,7 @@ TEST(SimDownloadUsb, CancelledTrackListEndsWithoutFile)
     EXPECT_EQ(ui.lastStatus(), "  Status:   Bereit.");
 }
 
-TEST(SimDownloadUsb, TrackListShowsTheFirst300)
-{
+TEST(SimDownloadUsb, TrackListShowsTheFirst300) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Usb);
     session.sim->generate(0, 0, 0, 302, 1);
@@ -124,8 +119,7 @@ TEST(SimDownloadUsb, TrackListShowsTheFirst300)
 }
 
 // On USB the upload sends every packet once and reads no reply.
-TEST(SimUploadUsb, RecordsPacketOnceAndNoAcknowledgements)
-{
+TEST(SimUploadUsb, RecordsPacketOnceAndNoAcknowledgements) {
     ScriptedPlatform ui;
     pointTable.reset();
     for (int i = 0; i < 3; i++) {
@@ -154,8 +148,7 @@ TEST(SimUploadUsb, RecordsPacketOnceAndNoAcknowledgements)
 
 class SimDownload : public ::testing::TestWithParam<SimLink> {};
 
-TEST_P(SimDownload, SerialOrUsbSingleTrackFetchesOnlyThatTrack)
-{
+TEST_P(SimDownload, SerialOrUsbSingleTrackFetchesOnlyThatTrack) {
     ScriptedPlatform ui;
     // Serial: a receiver with a protocol array; one without costs a 3 s wait.
     SimSession session(GetParam() == SimLink::Serial ? "etrex" : "gps76", GetParam());
@@ -174,12 +167,10 @@ TEST_P(SimDownload, SerialOrUsbSingleTrackFetchesOnlyThatTrack)
     ASSERT_EQ(pointTable.count, 10);
     EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 3);
     EXPECT_STREQ(pointTable.records[9].NameOfRouteOrTrack, "TRACK03");
-    EXPECT_EQ(ui.boxTexts(),
-              (std::vector<std::string>{"Übertragung erfolgreich beendet (00010 Punkte)."}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00010 Punkte)."}));
 }
 
-TEST_P(SimDownload, EarlyEndAndWrongCountsLeaveTheOldFile)
-{
+TEST_P(SimDownload, EarlyEndAndWrongCountsLeaveTheOldFile) {
     for (int variant = 0; variant < 3; variant++) {
         ScriptedPlatform ui;
         SimSession session("etrex", GetParam());
@@ -198,8 +189,7 @@ TEST_P(SimDownload, EarlyEndAndWrongCountsLeaveTheOldFile)
     }
 }
 
-TEST_P(SimDownload, RoutesOfEveryProfileAreNumberedWithinTheirRoutes)
-{
+TEST_P(SimDownload, RoutesOfEveryProfileAreNumberedWithinTheirRoutes) {
     for (const std::string& profile : simProfileNames()) {
         // The receivers without a protocol array cost a 3 s wait on serial;
         // the round trips cover them there.
@@ -219,8 +209,7 @@ TEST_P(SimDownload, RoutesOfEveryProfileAreNumberedWithinTheirRoutes)
             EXPECT_EQ(pointTable.records[i].NewSegment, i % 3 == 0 ? 1 : 0) << profile;
         }
         EXPECT_NE(pointTable.records[0].NumberOfRouteOrTrack, pointTable.records[3].NumberOfRouteOrTrack);
-        EXPECT_EQ(ui.boxTexts(),
-                  (std::vector<std::string>{"Übertragung erfolgreich beendet (00006 Punkte)."}))
+        EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00006 Punkte)."}))
             << profile;
     }
 }

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-SimSession::SimSession(const std::string& profileName, SimLink linkKind) : link(linkKind)
-{
+SimSession::SimSession(const std::string& profileName, SimLink linkKind) : link(linkKind) {
     const SimProfile* profile = findSimProfile(profileName);
     EXPECT_NE(profile, nullptr) << profileName;
     sim = std::make_unique<Simulator>(profile ? *profile : *findSimProfile("etrex"));
@@ -15,8 +14,7 @@ SimSession::SimSession(const std::string& profileName, SimLink linkKind) : link(
 
 SimSession::~SimSession() { stop(); }
 
-void SimSession::start()
-{
+void SimSession::start() {
     if (link == SimLink::Usb) {
         driver = sim->usbDriver();
         installUsbDriver(&driver);
@@ -28,8 +26,7 @@ void SimSession::start()
     serving = true;
 }
 
-void SimSession::stop()
-{
+void SimSession::stop() {
     if (!serving) return;
     serving = false;
     if (link == SimLink::Usb) {
@@ -41,4 +38,3 @@ void SimSession::stop()
 }
 
 const char* linkName(SimLink link) { return link == SimLink::Usb ? "usb" : "serial"; }
-

@@ -12,14 +12,10 @@
 
 #include "formats/mif.h"
 
-std::vector<uint8_t> u16Bytes(int value)
-{
-    return {(uint8_t)(value & 0xFF), (uint8_t)((value >> 8) & 0xFF)};
-}
+std::vector<uint8_t> u16Bytes(int value) { return {(uint8_t)(value & 0xFF), (uint8_t)((value >> 8) & 0xFF)}; }
 
 std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, double lat, double lon,
-                                    const char* comment)
-{
+                                    const char* comment) {
     PointRecord record = {};
     copyName(record.NameOfPoint, name);
     copyName(record.Comment, comment);
@@ -31,9 +27,8 @@ std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, dou
     return std::vector<uint8_t>(out, out + size);
 }
 
-std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, double lon, int32_t time,
-                                      float altitude, bool newSegment)
-{
+std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, double lon, int32_t time, float altitude,
+                                      bool newSegment) {
     PointRecord record = {};
     record.Latitude = lat;
     record.Longitude = lon;
@@ -45,23 +40,20 @@ std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, doubl
     return std::vector<uint8_t>(out, out + size);
 }
 
-std::vector<uint8_t> gapMarker()
-{
+std::vector<uint8_t> gapMarker() {
     std::vector<uint8_t> data(17, 0);
     for (int i = 0; i < 8; i++) data[i] = (i % 4 == 3) ? 0x7F : 0xFF;
     return data;
 }
 
-std::vector<uint8_t> trackHeaderD310(const char* name, uint8_t display, uint8_t color)
-{
+std::vector<uint8_t> trackHeaderD310(const char* name, uint8_t display, uint8_t color) {
     std::vector<uint8_t> data = {display, color};
     for (const char* p = name; *p; p++) data.push_back((uint8_t)*p);
     data.push_back(0);
     return data;
 }
 
-std::string tempFile(const std::string& name)
-{
+std::string tempFile(const std::string& name) {
     static std::atomic<int> counter{0};
     const std::string path = ::testing::TempDir() + "wegmate_transfer_" + std::to_string(getpid()) + "_" +
                              std::to_string(counter++) + "_" + name;
@@ -69,28 +61,24 @@ std::string tempFile(const std::string& name)
     return path;
 }
 
-bool fileExists(const std::string& path)
-{
+bool fileExists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
 }
 
-std::string readFile(const std::string& path)
-{
+std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
 }
 
-void writeFile(const std::string& path, const std::string& content)
-{
+void writeFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary);
     out << content;
 }
 
-PointRecord makePoint(int route, int point, const char* name, double lat, double lon)
-{
+PointRecord makePoint(int route, int point, const char* name, double lat, double lon) {
     PointRecord record = {};
     record.NumberOfRouteOrTrack = route;
     record.NumberOfPoint = point;
@@ -101,8 +89,7 @@ PointRecord makePoint(int route, int point, const char* name, double lat, double
     return record;
 }
 
-std::string writeTableAsMif(const std::string& name, int objectKind)
-{
+std::string writeTableAsMif(const std::string& name, int objectKind) {
     const std::string path = tempFile(name);
     countLinePoints(objectKind);
     EXPECT_EQ(writeMifFile(path.c_str(), objectKind), 1);

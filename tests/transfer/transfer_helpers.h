@@ -12,8 +12,8 @@
 std::vector<uint8_t> u16Bytes(int value);
 std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, double lat, double lon,
                                     const char* comment = "");
-std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, double lon, int32_t time,
-                                      float altitude, bool newSegment);
+std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, double lon, int32_t time, float altitude,
+                                      bool newSegment);
 std::vector<uint8_t> gapMarker();  // D303/D304 latitude and longitude 0x7FFFFFFF
 std::vector<uint8_t> trackHeaderD310(const char* name, uint8_t display = 1, uint8_t color = 0);
 

@@ -19,8 +19,9 @@
 
 namespace {
 
-const char* const kEtrexProtocols = "\r\nP000\r\nL001\r\nA010\r\nA100\r\nD108\r\nA201\r\nD202\r\nD108\r\nD210"
-                                    "\r\nA301\r\nD310\r\nD301";
+const char* const kEtrexProtocols =
+    "\r\nP000\r\nL001\r\nA010\r\nA100\r\nD108\r\nA201\r\nD202\r\nD108\r\nD210"
+    "\r\nA301\r\nD310\r\nD301";
 const char* const kA300Protocols = "A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n____\r\nD300\r\n____\r\n";
 const char* const kTransferError = "Übertragungsfehler.";
 const char* const kProtocolError =
@@ -33,33 +34,24 @@ const char* const kSeparateQuestion =
     "auf Basis der Track-Nummern und / oder Track-Namen? \n"
     "(Vorausgesetzt Ihr GPS-Gerät kann mehrere Track-Logs \nspeichern.) \n";
 
-std::vector<uint8_t> ids(const std::vector<HostFrame>& frames)
-{
+std::vector<uint8_t> ids(const std::vector<HostFrame>& frames) {
     std::vector<uint8_t> result;
     for (const HostFrame& f : frames) result.push_back(f.id);
     return result;
 }
 
-std::vector<int> pauses(const ScriptedPlatform& ui)
-{
+std::vector<int> pauses(const ScriptedPlatform& ui) {
     std::vector<int> result;
     for (const ScriptedEvent* event : ui.eventsOf(ScriptedEvent::Pause)) result.push_back(event->number);
     return result;
 }
 
-int u16At(const HostFrame& frame)
-{
-    return frame.data.at(0) | (frame.data.at(1) << 8);
-}
+int u16At(const HostFrame& frame) { return frame.data.at(0) | (frame.data.at(1) << 8); }
 
 // The ident of a D310 track header (from byte 2).
-std::string trackIdent(const HostFrame& frame)
-{
-    return std::string(frame.data.begin() + 2, frame.data.end() - 1);
-}
+std::string trackIdent(const HostFrame& frame) { return std::string(frame.data.begin() + 2, frame.data.end() - 1); }
 
-std::vector<std::string> trackIdents(const std::vector<HostFrame>& frames)
-{
+std::vector<std::string> trackIdents(const std::vector<HostFrame>& frames) {
     std::vector<std::string> result;
     for (const HostFrame& f : frames)
         if (f.id == 99) result.push_back(trackIdent(f));
@@ -67,9 +59,8 @@ std::vector<std::string> trackIdents(const std::vector<HostFrame>& frames)
 }
 
 class UploadSerial : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         setProtocolSet(kEtrexProtocols);
         savedSettings = settings;
         pointTable.reset();
@@ -79,8 +70,7 @@ protected:
 
     void add(const PointRecord& record) { pointTable.records[pointTable.count++] = record; }
     // n points of group (number, name), numbered from 1.
-    void addGroup(int number, const char* name, int n, double lat)
-    {
+    void addGroup(int number, const char* name, int n, double lat) {
         for (int i = 0; i < n; i++) {
             char pointName[16];
             std::snprintf(pointName, sizeof pointName, "P%02d%03d", number, i + 1);
@@ -97,8 +87,7 @@ protected:
     Settings savedSettings;
 };
 
-TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete)
-{
+TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
     add(makePoint(0, 1, "HAUS", 50.5, 7.25));
     add(makePoint(0, 2, "KIRCHE", 50.6, 7.5));
     add(makePoint(0, 3, "BRUECKE", -33.9, 151.2));
@@ -127,23 +116,20 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0003 Punkte)."}));
 }
 
-TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported)
-{
+TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {
     add(makePoint(0, 1, "HAUS", 50.5, 7.25));
     add(makePoint(0, 2, "HAUS", 50.6, 7.5));
     const std::string file = writeTableAsMif("dup.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
     uploadToDevice(1, 7, MapInfoMif);
-    EXPECT_EQ(ui.boxTexts(),
-              (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte).",
-                                        "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher "
-                                        "Bezeichnungen in Input-Datei."}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte).",
+                                                       "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher "
+                                                       "Bezeichnungen in Input-Datei."}));
     EXPECT_STREQ(pointTable.records[1].NameOfPoint, "HAUS01");
 }
 
-TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder)
-{
+TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder) {
     addGroup(1, "NORD", 3, 50.0);
     addGroup(2, "SUED", 2, 48.0);
     const std::string file = writeTableAsMif("routes.mif", PointObjects);
@@ -162,8 +148,7 @@ TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0005 Punkte)."}));
 }
 
-TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes)
-{
+TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes) {
     setProtocolSet("A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n");
     addGroup(1, "", 3, 50.0);
     addGroup(2, "", 2, 48.0);
@@ -183,8 +168,7 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes)
 // one route, by number where the route format has a number (preset "01",
 // narrow field) and by name otherwise (preset "ROUTE"). A file that names
 // its routes is not asked.
-TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds)
-{
+TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds) {
     for (int i = 0; i < 3; i++) add(makePoint(0, i + 1, i == 1 ? "MITTE" : i ? "ZIEL" : "START", 50 + i * 0.01, 7));
     const std::string plain = writeTableAsMif("noids.mif", PointObjects);
     // No numbers in the file: the number column left empty.
@@ -238,8 +222,7 @@ TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds)
     EXPECT_EQ(std::string((const char*)frames[1].data.data()), "RUNDE");
 }
 
-TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne)
-{
+TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne) {
     PointRecord a = makePoint(1, 1, "A1", 50.0, 7.0);
     copyName(a.NameOfRouteOrTrack, "ALPHA");
     PointRecord b = makePoint(1, 2, "A2", 50.1, 7.1);
@@ -258,8 +241,7 @@ TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne)
     EXPECT_EQ(std::string(frames[5].data.begin(), frames[5].data.end()), std::string("BETA\0", 5));
 }
 
-TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit)
-{
+TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit) {
     settings.maxRoutePoints = 250;
     addGroup(1, "WALK", 600, 50.0);
     const std::string file = writeTableAsMif("walk.mif", PointObjects);
@@ -285,8 +267,7 @@ TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit)
 }
 
 // Routes and separate track logs alike.
-TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent)
-{
+TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent) {
     add(makePoint(1, 4, "A", 50.0, 7.0));
     add(makePoint(1, 4, "B", 50.1, 7.1));
     const std::string file = writeTableAsMif("dupnum.mif", PointObjects);
@@ -308,8 +289,7 @@ TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent)
 
 // NAKs to the same point: ten are answered by sending it again, the
 // eleventh ends the upload; an ACK starts the count anew.
-TEST_F(UploadSerial, NakRepetitionUpToTenTimes)
-{
+TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
     {
         add(makePoint(0, 1, "HAUS", 50.5, 7.25));
         add(makePoint(0, 2, "HOF", 50.6, 7.5));
@@ -362,8 +342,7 @@ TEST_F(UploadSerial, NakRepetitionUpToTenTimes)
     }
 }
 
-TEST_F(UploadSerial, UnexpectedRepliesAndSilence)
-{
+TEST_F(UploadSerial, UnexpectedRepliesAndSilence) {
     addGroup(1, "NORD", 2, 50.0);
     const std::string file = writeTableAsMif("reply.mif", PointObjects);
     struct Case {
@@ -396,8 +375,7 @@ TEST_F(UploadSerial, UnexpectedRepliesAndSilence)
     }
 }
 
-TEST_F(UploadSerial, UnacknowledgedRecordsPacketIsTriedFiveTimes)
-{
+TEST_F(UploadSerial, UnacknowledgedRecordsPacketIsTriedFiveTimes) {
     add(makePoint(0, 1, "HAUS", 50.5, 7.25));
     const std::string file = writeTableAsMif("silent.mif", PointObjects);
     peer.onFrame = nullptr;
@@ -409,8 +387,7 @@ TEST_F(UploadSerial, UnacknowledgedRecordsPacketIsTriedFiveTimes)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."}));
 }
 
-TEST_F(UploadSerial, A300ReceiverGetsNoTrackHeader)
-{
+TEST_F(UploadSerial, A300ReceiverGetsNoTrackHeader) {
     setProtocolSet(kA300Protocols);
     addGroup(1, "", 3, 50.0);
     addGroup(2, "", 2, 51.0);
@@ -429,8 +406,7 @@ TEST_F(UploadSerial, A300ReceiverGetsNoTrackHeader)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0005 Punkte)."}));
 }
 
-TEST_F(UploadSerial, OneTrackLogFromAFileWithoutIdsAsksForTheName)
-{
+TEST_F(UploadSerial, OneTrackLogFromAFileWithoutIdsAsksForTheName) {
     for (int i = 0; i < 4; i++) add(makePoint(0, i + 1, "", 50.0 + i * 0.01, 7.0));
     pointTable.records[0].NewSegment = 1;
     const std::string file = tempFile("track.ovl");
@@ -455,8 +431,7 @@ TEST_F(UploadSerial, OneTrackLogFromAFileWithoutIdsAsksForTheName)
     }
 }
 
-TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers)
-{
+TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers) {
     addGroup(5, "", 2, 50.0);
     addGroup(7, "", 2, 51.0);
     addGroup(9, "", 2, 52.0);
@@ -485,8 +460,7 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers)
     EXPECT_EQ(trackIdents(one), (std::vector<std::string>{"TRACK"}));
 }
 
-TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers)
-{
+TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers) {
     setProtocolSet("\r\nA100\r\nD108\r\nA301\r\nD311\r\nD301");
     addGroup(3, "TRK12", 2, 50.0);
     addGroup(4, "TRK1", 2, 51.0);
@@ -500,8 +474,7 @@ TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers)
     EXPECT_EQ(indexes, (std::vector<int>{12, 4}));
 }
 
-TEST_F(UploadSerial, OverlongTrackIsSplitIntoSeparateLogsWithoutAsking)
-{
+TEST_F(UploadSerial, OverlongTrackIsSplitIntoSeparateLogsWithoutAsking) {
     settings.maxTrackPoints = 500;
     addGroup(1, "ACTIVE LOG", 1200, 50.0);
     const std::string file = writeTableAsMif("long.mif", PointObjects);
@@ -519,8 +492,7 @@ TEST_F(UploadSerial, OverlongTrackIsSplitIntoSeparateLogsWithoutAsking)
     EXPECT_EQ(boxes[1]->text, "Übertragung erfolgreich beendet (1200 Punkte).");
 }
 
-TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload)
-{
+TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload) {
     addGroup(1, "EINS", 2, 50.0);
     const std::string file = writeTableAsMif("hdrnak.mif", PointObjects);
     peer.onFrame = [](const HostFrame& frame, FakeSerialPeer& p) {
@@ -536,8 +508,7 @@ TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kTransferError}));
 }
 
-TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload)
-{
+TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload) {
     add(makePoint(0, 1, "HAUS", 50.5, 7.25));
     add(makePoint(0, 2, "HOF", 50.6, 7.5));
     const std::string file = writeTableAsMif("nosend.mif", PointObjects);
@@ -550,8 +521,7 @@ TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload)
 }
 
 // A transfer-complete packet that cannot be sent is no success.
-TEST_F(UploadSerial, FailedTransferCompleteIsReportedAsError)
-{
+TEST_F(UploadSerial, FailedTransferCompleteIsReportedAsError) {
     add(makePoint(0, 1, "HAUS", 50.5, 7.25));
     const std::string file = writeTableAsMif("end.mif", PointObjects);
     peer.failWritesOfId = 12;

@@ -31,14 +31,14 @@ QByteArray parameterBytes(std::initializer_list<int32_t> fields) {
 class ApplicationTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void parameterFileRoundTrip();
     void defaultsWithoutParameterFile();
     void longFileRewrittenWithTwentyBytes();
     void secondStartRaisesTheFirst();
 
-private:
+  private:
     QString parameterFile() const { return config_->path() + QStringLiteral("/wegmate/Wegmate.par"); }
     void writeParameterFile(const QByteArray& bytes) {
         QDir().mkpath(config_->path() + QStringLiteral("/wegmate"));
@@ -94,8 +94,8 @@ void ApplicationTest::parameterFileRoundTrip() {
     });
     QCOMPARE(result, 0);
     QVERIFY2(script.finished(), qPrintable(script.describe()));
-    QCOMPARE(shown, QStringList({QStringLiteral("COM 3"), QStringLiteral("MapInfo MIF"),
-                                 QStringLiteral("Punkt / Symbol")}));
+    QCOMPARE(shown,
+             QStringList({QStringLiteral("COM 3"), QStringLiteral("MapInfo MIF"), QStringLiteral("Punkt / Symbol")}));
     QCOMPARE(readParameterFile(), parameterBytes({5, 0, 1, 300, 2222}));
 }
 

@@ -25,8 +25,8 @@
 namespace {
 
 const QString kErrorTitle = QStringLiteral("FEHLER");
-const QString kSettingsError = QString::fromUtf8(
-    "Die Anzahl von Punkten in einer Route oder in \neiner Track-Aufz. muss größer als '0' sein. \n");
+const QString kSettingsError =
+    QString::fromUtf8("Die Anzahl von Punkten in einer Route oder in \neiner Track-Aufz. muss größer als '0' sein. \n");
 
 const char* initialsCheck(const std::string& entry) {
     auto ok = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
@@ -34,15 +34,14 @@ const char* initialsCheck(const std::string& entry) {
     return "Als Eingabe werden hier genau zwei Zeichen \naus den Bereichen 'A' - 'Z' oder '0' - '9' \nerwartet!";
 }
 
-const std::vector<const char*> kInitialsLines = {
-    "Falls in der einzulesenden Datei die Wegpunkte nicht mit Namen",
-    "versehen wurden oder werden können (insbes. ASCII-OVL-Dateien),",
-    "so werden eindeutige Bezeichnungen automatisch vom Programm ",
-    "erzeugt. Um dabei eventuell bereits im GPS-Gerät gespeicherte",
-    "Wegpunkte mit gleichem Namen nicht zu überschreiben, können ",
-    "Sie hier die ersten beiden Zeichen dieser automatischen     ",
-    "Punktbezeichnungen definieren.                              ",
-    "Verwenden Sie dazu Zeichen zwischen '0' und '9' oder 'A' und 'Z'."};
+const std::vector<const char*> kInitialsLines = {"Falls in der einzulesenden Datei die Wegpunkte nicht mit Namen",
+                                                 "versehen wurden oder werden können (insbes. ASCII-OVL-Dateien),",
+                                                 "so werden eindeutige Bezeichnungen automatisch vom Programm ",
+                                                 "erzeugt. Um dabei eventuell bereits im GPS-Gerät gespeicherte",
+                                                 "Wegpunkte mit gleichem Namen nicht zu überschreiben, können ",
+                                                 "Sie hier die ersten beiden Zeichen dieser automatischen     ",
+                                                 "Punktbezeichnungen definieren.                              ",
+                                                 "Verwenden Sie dazu Zeichen zwischen '0' und '9' oder 'A' und 'Z'."};
 
 const InitialsDialog kInitials = {" Wegmate -- Wegpunktbezeichnungen", &kInitialsLines,
                                   "Anfangszeichen automatischer Punktnamen ", 2, &initialsCheck};
@@ -74,7 +73,7 @@ void checkLabelsFit(QWidget* dialog) {
 class DialogsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void init() { settings = Settings{}; }
 
@@ -103,7 +102,7 @@ private slots:
     void saveDialogAsksBeforeOverwriting();
     void saveDialogExtensionFollowsTheCaseOfTheName();
 
-private:
+  private:
     QTemporaryDir config_;
 };
 
@@ -262,10 +261,10 @@ void DialogsTest::initialsDialogCannotBeCancelled() {
 }
 
 void DialogsTest::routeTrackIdNumberAndNameMode() {
-    const RouteTrackIdDialog numberMode = {" Wegmate -- Routen-/Track-ID",
-                                           "Sofern Ihr GPS-Gerät ... eine Nummer ...", 3, true};
-    const RouteTrackIdDialog nameMode = {" Wegmate -- Routen-/Track-ID",
-                                         "Sofern Ihr GPS-Gerät ... einen Namen ...", 50, false};
+    const RouteTrackIdDialog numberMode = {" Wegmate -- Routen-/Track-ID", "Sofern Ihr GPS-Gerät ... eine Nummer ...",
+                                           3, true};
+    const RouteTrackIdDialog nameMode = {" Wegmate -- Routen-/Track-ID", "Sofern Ihr GPS-Gerät ... einen Namen ...", 50,
+                                         false};
     ModalScript script;
     int narrowWidth = 0;
     script.on(QStringLiteral(" Wegmate -- Routen-/Track-ID"), [&narrowWidth](QWidget* window) {
@@ -303,9 +302,8 @@ void DialogsTest::routeTrackIdNumberAndNameMode() {
 void DialogsTest::routeTrackIdCancelEmptiesTheEntry() {
     const RouteTrackIdDialog nameMode = {" Wegmate -- Routen-/Track-ID", "Text", 50, false};
     ModalScript script;
-    script.on(QStringLiteral(" Wegmate -- Routen-/Track-ID"), [](QWidget* window) {
-        qobject_cast<ui::RouteTrackIdDialogWindow*>(window)->cancelButton()->click();
-    });
+    script.on(QStringLiteral(" Wegmate -- Routen-/Track-ID"),
+              [](QWidget* window) { qobject_cast<ui::RouteTrackIdDialogWindow*>(window)->cancelButton()->click(); });
     script.on(QStringLiteral(" Wegmate -- Routen-/Track-ID"), [](QWidget* window) { window->close(); });
     std::string entry = "ACTIVE LOG";
     QVERIFY(!platform().routeTrackIdDialog(nameMode, entry));
@@ -347,8 +345,7 @@ void DialogsTest::trackSelectNeedsASelection() {
 }
 
 void DialogsTest::trackSelectCancel() {
-    TrackSelectDialog dialog = {" Wegmate -- Auswahl Track-Aufzeichnung", "Prompt", "Fehler", "Titel",
-                                {"A", "B"}};
+    TrackSelectDialog dialog = {" Wegmate -- Auswahl Track-Aufzeichnung", "Prompt", "Fehler", "Titel", {"A", "B"}};
     ModalScript script;
     script.on(QStringLiteral(" Wegmate -- Auswahl Track-Aufzeichnung"), [](QWidget* window) {
         auto* dialog = qobject_cast<ui::TrackSelectDialogWindow*>(window);
@@ -391,7 +388,8 @@ void checkReadOnlyView(ui::ReadOnlyText* view, const QString& expected) {
 
 void DialogsTest::deviceInfoIsReadOnlyAndCopyable() {
     const char* text = "eTrex Legend Software Version 3.10\r\n(179 / 3.10)\r\n\r\nProtokolle:\r\nP000\r\nL001\r\nA010";
-    const QString expected = QStringLiteral("eTrex Legend Software Version 3.10\n(179 / 3.10)\n\nProtokolle:\nP000\nL001\nA010");
+    const QString expected =
+        QStringLiteral("eTrex Legend Software Version 3.10\n(179 / 3.10)\n\nProtokolle:\nP000\nL001\nA010");
     ModalScript script;
     script.on(QString::fromUtf8(" Wegmate -- Angeschlossenes Gerät"), [&expected](QWidget* window) {
         auto* dialog = qobject_cast<ui::DeviceInfoDialogWindow*>(window);
@@ -426,11 +424,14 @@ void DialogsTest::helpTextHeadingsInOrder() {
     QCOMPARE(lines[1], QStringLiteral("W E G M A T E   Version 1.5.2"));
     QCOMPARE(lines[2], QString());
     QCOMPARE(lines[3], QString::fromUtf8("(Datenformat in Version 1.3.0 geändert.)"));
-    const QStringList headings = {
-        QStringLiteral("VERWENDUNGSZWECK UND EINSATZBEREICH"), QStringLiteral("ANWENDUNG"),
-        QString::fromUtf8("GERÄTESPEZIFISCHE BESCHRÄNKUNGEN"), QStringLiteral("GRAPHISCHE OBJEKTE"),
-        QStringLiteral("ATTRIBUTDATEN"), QStringLiteral("TOP50-/TOP200-OVERLAY-DATEIEN"),
-        QStringLiteral("MAPINFO-MIF-DATEIEN"), QStringLiteral("PROBLEMBEHANDLUNG")};
+    const QStringList headings = {QStringLiteral("VERWENDUNGSZWECK UND EINSATZBEREICH"),
+                                  QStringLiteral("ANWENDUNG"),
+                                  QString::fromUtf8("GERÄTESPEZIFISCHE BESCHRÄNKUNGEN"),
+                                  QStringLiteral("GRAPHISCHE OBJEKTE"),
+                                  QStringLiteral("ATTRIBUTDATEN"),
+                                  QStringLiteral("TOP50-/TOP200-OVERLAY-DATEIEN"),
+                                  QStringLiteral("MAPINFO-MIF-DATEIEN"),
+                                  QStringLiteral("PROBLEMBEHANDLUNG")};
     int last = -1;
     for (const QString& heading : headings) {
         const int at = lines.indexOf(heading);
@@ -481,9 +482,8 @@ void DialogsTest::boxesHaveTheirTitlesIconsAndButtons() {
     QVERIFY(!askOkCancel(" Wegmate  --  OVL-3/4-Konvertierung", "Umwandeln?"));
     QVERIFY(!askYesNo("Frage", "Esc?"));
     QVERIFY2(script.finished(), qPrintable(script.describe()));
-    QCOMPARE(icons, (QList<QMessageBox::Icon>{QMessageBox::Warning, QMessageBox::Information,
-                                              QMessageBox::Question, QMessageBox::Question,
-                                              QMessageBox::Question, QMessageBox::Question}));
+    QCOMPARE(icons, (QList<QMessageBox::Icon>{QMessageBox::Warning, QMessageBox::Information, QMessageBox::Question,
+                                              QMessageBox::Question, QMessageBox::Question, QMessageBox::Question}));
     QCOMPARE(script.boxTexts().first(), QStringLiteral("Fehler beim Initialisieren der USB-Verbindung."));
 }
 
@@ -522,26 +522,24 @@ void DialogsTest::fileDialogsFiltersAndSuffix() {
     QFile(existing).open(QIODevice::WriteOnly);
 
     ModalScript script;
-    script.on(QString::fromUtf8("Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät"),
-              [&dir, &existing](QWidget* window) {
-                  auto* dialog = qobject_cast<QFileDialog*>(window);
-                  QCOMPARE(dialog->nameFilters(),
-                           QStringList({QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"),
-                                        QStringLiteral("Alle Dateien (*)")}));
-                  QCOMPARE(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
-                  // What the user sees in the filter list.
-                  auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-                  QVERIFY(types);
-                  QCOMPARE(types->itemText(0), QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"));
-                  QCOMPARE(types->itemText(1), QStringLiteral("Alle Dateien   (*.*)"));
-                  // A file that does not exist is not accepted.
-                  ModalScript::enterFileName(dialog, dir.filePath(QStringLiteral("fehlt.ovl")));
-                  QVERIFY(dialog->isVisible());
-                  ModalScript::enterFileName(dialog, existing);
-              });
+    script.on(QString::fromUtf8("Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät"), [&dir,
+                                                                                           &existing](QWidget* window) {
+        auto* dialog = qobject_cast<QFileDialog*>(window);
+        QCOMPARE(dialog->nameFilters(),
+                 QStringList({QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien (*)")}));
+        QCOMPARE(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
+        // What the user sees in the filter list.
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types);
+        QCOMPARE(types->itemText(0), QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"));
+        QCOMPARE(types->itemText(1), QStringLiteral("Alle Dateien   (*.*)"));
+        // A file that does not exist is not accepted.
+        ModalScript::enterFileName(dialog, dir.filePath(QStringLiteral("fehlt.ovl")));
+        QVERIFY(dialog->isVisible());
+        ModalScript::enterFileName(dialog, existing);
+    });
     // The dialog's own note that the file is not there.
-    script.onBox(QString::fromUtf8("Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät"),
-                 QStringLiteral("OK"));
+    script.onBox(QString::fromUtf8("Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät"), QStringLiteral("OK"));
     script.on(QStringLiteral("Wegmate  --  MIF-Datei schreiben"), [&dir](QWidget* window) {
         auto* dialog = qobject_cast<QFileDialog*>(window);
         QCOMPARE(dialog->nameFilters().first(), QStringLiteral("MapInfo-MIF-Dateien (*.mif)"));
@@ -553,9 +551,9 @@ void DialogsTest::fileDialogsFiltersAndSuffix() {
     script.onFile(QStringLiteral("Wegmate  --  OVL-Datei schreiben"), QString());
 
     std::string name = (dir.path() + QStringLiteral("/*.ovl")).toStdString();
-    QVERIFY2(platform().chooseFileToOpen("Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät",
-                                         FileFilter::Overlay, name),
-             qPrintable(script.describe()));
+    QVERIFY2(
+        platform().chooseFileToOpen("Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, name),
+        qPrintable(script.describe()));
     QCOMPARE(QString::fromStdString(name), existing);
     name = "*.mif";
     QVERIFY(platform().chooseFileToSave("Wegmate  --  MIF-Datei schreiben", FileFilter::MapInfo, "mif", name));

@@ -30,12 +30,12 @@ const QString kTrees = QStringLiteral(WEGMATE_SOURCE_DIR "/tests/drive/trees");
 
 class DrivePortTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void drivesAreListedAndChosen() {
         ui::MainWindow window(kRecorder);
         QComboBox* port = window.portChoice();
-        ui::addGarminDrives(port, {kTrees + "/etrex30", QStringLiteral("/proc"), kTrees + "/older",
-                                   kTrees + "/sdcard"});
+        ui::addGarminDrives(port,
+                            {kTrees + "/etrex30", QStringLiteral("/proc"), kTrees + "/older", kTrees + "/sdcard"});
         QCOMPARE(port->count(), 12);
         QCOMPARE(port->itemText(8), QStringLiteral("COM 8"));
         QCOMPARE(port->itemText(9), QStringLiteral("Garmin-Laufwerk (eTrex 30)"));

@@ -60,7 +60,7 @@ const ui::MainWindowActions kRecorder = {&recordCommand, &recordConversion};
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -79,7 +79,7 @@ private slots:
     void infoBoxGrowsWithALongerLine();
     void shortHelpOpensOnce();
 
-private:
+  private:
     QTemporaryDir config_;
     std::unique_ptr<ui::MainWindow> window_;
 };
@@ -197,9 +197,8 @@ void MainWindowTest::settingsStayAvailableWhileBusy() {
     transferBusy = true;
     const int before = ui::beepCount();
     ModalScript script;
-    script.on(QStringLiteral(" Wegmate -- Einstellungen"), [](QWidget* dialog) {
-        QVERIFY(ModalScript::clickButton(dialog, QStringLiteral("Abbrechen")));
-    });
+    script.on(QStringLiteral(" Wegmate -- Einstellungen"),
+              [](QWidget* dialog) { QVERIFY(ModalScript::clickButton(dialog, QStringLiteral("Abbrechen"))); });
     window_->action(55)->trigger();
     QVERIFY2(script.finished(), qPrintable(script.describe()));
     QCOMPARE(ui::beepCount(), before);
@@ -292,8 +291,7 @@ void MainWindowTest::geometryFollowsTheBaseUnits() {
 void MainWindowTest::statusLineThroughThePlatform() {
     QCOMPARE(window_->statusLine()->text(), QStringLiteral("  Status:   Bereit."));
     setStatusLine("  Status:   00003  von  00010  Wegpunkten empfangen.");
-    QCOMPARE(window_->statusLine()->text(),
-             QStringLiteral("  Status:   00003  von  00010  Wegpunkten empfangen."));
+    QCOMPARE(window_->statusLine()->text(), QStringLiteral("  Status:   00003  von  00010  Wegpunkten empfangen."));
     setStatusLine(kStatusReady);
     QCOMPARE(window_->statusLine()->text(), QStringLiteral("  Status:   Bereit."));
 }
@@ -331,8 +329,7 @@ void MainWindowTest::infoBoxGrowsWithALongerLine() {
     const ui::DialogUnits units = ui::systemDialogUnits();
     const int margin = int((units.baseX + units.baseY) * 0.8);
     const QFontMetrics metrics(ui::semiBoldTextFont());
-    const int textWidth =
-        metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, text).width();
+    const int textWidth = metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, text).width();
     const int textHeight =
         metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, text).height();
     QCOMPARE(withoutIcon.width(), textWidth + int(margin * 2.4));

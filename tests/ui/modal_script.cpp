@@ -22,7 +22,7 @@ namespace {
 const char* const kHandled = "modalScriptHandled";
 const char* const kHandledAt = "modalScriptHandledAt";
 const char* const kStuck = "modalScriptStuck";
-}
+}  // namespace
 
 ModalScript::ModalScript() : timer_(new QTimer(this)) {
     connect(timer_, &QTimer::timeout, this, &ModalScript::poll);
@@ -31,9 +31,7 @@ ModalScript::ModalScript() : timer_(new QTimer(this)) {
 
 ModalScript::~ModalScript() { timer_->stop(); }
 
-void ModalScript::on(const QString& title, Handler handler) {
-    handlers_[title].push_back(std::move(handler));
-}
+void ModalScript::on(const QString& title, Handler handler) { handlers_[title].push_back(std::move(handler)); }
 
 void ModalScript::onBox(const QString& title, const QString& buttonText) {
     on(title, [buttonText](QWidget* window) {
@@ -83,8 +81,7 @@ QString ModalScript::describe() const {
     for (const auto& entry : handlers_)
         if (!entry.second.empty()) open << entry.first;
     return QStringLiteral("seen: [%1] unexpected: [%2] unanswered: [%3]")
-        .arg(log_.join(QStringLiteral("; ")), unexpected_.join(QStringLiteral("; ")),
-             open.join(QStringLiteral("; ")));
+        .arg(log_.join(QStringLiteral("; ")), unexpected_.join(QStringLiteral("; ")), open.join(QStringLiteral("; ")));
 }
 
 bool ModalScript::clickButton(QWidget* window, const QString& text) {
@@ -110,9 +107,8 @@ void ModalScript::screenshot(const QString& name) {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QProcess::execute(QStringLiteral("import"),
-                      {QStringLiteral("-window"), QStringLiteral("root"),
-                       QDir(directory).filePath(file + QStringLiteral(".png"))});
+    QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                 QDir(directory).filePath(file + QStringLiteral(".png"))});
 }
 
 void ModalScript::poll() {

@@ -24,7 +24,7 @@ class QTimer;
 
 class ModalScript : public QObject {
     Q_OBJECT
-public:
+  public:
     using Handler = std::function<void(QWidget*)>;
 
     ModalScript();
@@ -56,7 +56,7 @@ public:
     // A file name for a screenshot, when WEGMATE_SHOT_DIR is set.
     static void screenshot(const QString& name);
 
-private:
+  private:
     void poll();
 
     QTimer* timer_;

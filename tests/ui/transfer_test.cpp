@@ -33,7 +33,7 @@ const QString kRouteMode = QStringLiteral("Wegmate  --  Wegpunktmodus");
 class TransferTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -47,7 +47,7 @@ private slots:
     void usbWithoutReceiver();
     void ovlConversionFromTheMenu();
 
-private:
+  private:
     void choose(int port, int fileType, int objectType) {
         window_->portChoice()->setCurrentIndex(port);
         window_->fileTypeChoice()->setCurrentIndex(fileType);
@@ -119,8 +119,7 @@ void TransferTest::downloadAndUploadWaypointsOverSerial() {
         QTest::mouseClick(window_->button(104), Qt::LeftButton);
         QVERIFY2(script.finished(), qPrintable(script.describe()));
         QCOMPARE(script.boxTexts().size(), 2);  // the route question and the result
-        QCOMPARE(script.boxTexts().last(),
-                 QString::fromUtf8("Übertragung erfolgreich beendet (00005 Punkte)."));
+        QCOMPARE(script.boxTexts().last(), QString::fromUtf8("Übertragung erfolgreich beendet (00005 Punkte)."));
         // The status line was updated, and painted, while the records came in.
         bool counted = false;
         for (const QString& status : script.statusTexts())
@@ -139,8 +138,7 @@ void TransferTest::downloadAndUploadWaypointsOverSerial() {
         QTest::mouseClick(window_->button(105), Qt::LeftButton);
         QVERIFY2(script.finished(), qPrintable(script.describe()));
         QCOMPARE(script.boxTexts().size(), 2);
-        QCOMPARE(script.boxTexts().last(),
-                 QString::fromUtf8("Übertragung erfolgreich beendet (0005 Punkte)."));
+        QCOMPARE(script.boxTexts().last(), QString::fromUtf8("Übertragung erfolgreich beendet (0005 Punkte)."));
     }
     const SimUploadLog log = serial_->uploadLog();
     QCOMPARE(log.transfers, 1);
@@ -245,12 +243,10 @@ void TransferTest::singleTrackOverUsbThenUploadWithTrackName() {
         script.onBox(kInfoTitle, QStringLiteral("OK"));
         window_->button(106)->click();
         QVERIFY2(script.finished(), qPrintable(script.describe()));
-        QCOMPARE(script.boxTexts().last(),
-                 QString::fromUtf8("Übertragung erfolgreich beendet (00020 Punkte)."));
+        QCOMPARE(script.boxTexts().last(), QString::fromUtf8("Übertragung erfolgreich beendet (00020 Punkte)."));
     }
     installUsbDriver(nullptr);
-    QCOMPARE(listed, QStringList({QStringLiteral("TRACK01"), QStringLiteral("TRACK02"),
-                                  QStringLiteral("TRACK03")}));
+    QCOMPARE(listed, QStringList({QStringLiteral("TRACK01"), QStringLiteral("TRACK02"), QStringLiteral("TRACK03")}));
     QVERIFY(QFile::exists(ovl));
 
     // Back to the receiver on COM 1 with that one track; the overlay has no
