@@ -2,6 +2,7 @@
 // type, the writer of another.
 
 #include "commands/convert.h"
+#include "transfers/messages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,14 +19,6 @@
 
 namespace {
 
-const char* const kNoValidPositionError =
-    "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
-    "Ausgabedatei erzeugt werden. \n";
-const char* const kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
-const char* const kShortLineError =
-    "Kann kein Linienobjekt aus einer Route, \neiner Track-Aufzeichnung oder einem Abschnitt \n"
-    "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
-    "Einer oder mehrere Punkte werden verworfen.";
 const char* const kWaypointsLeftOut =
     "%d Wegpunkte ohne Routen- und Punktnummer sind keine \nLinienobjekte und werden ausgelassen.";
 const char* const kNothingLeftError = "Es bleibt nichts zum Schreiben übrig. Es wird keine \nAusgabedatei erzeugt.";

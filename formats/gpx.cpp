@@ -628,6 +628,20 @@ void keepSources(const bool (&keep)[SourceCount]) {
     pointTable.count = kept;
 }
 
+// The parser of one file: namespaces resolved, no entity declarations, no
+// external or parameter entities.
+bool createParser(GpxReader& reader) {
+    reader.parser = XML_ParserCreateNS(nullptr, ' ');
+    if (!reader.parser) return false;
+    XML_SetUserData(reader.parser, &reader);
+    XML_SetElementHandler(reader.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(reader.parser, onText);
+    XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
+    XML_SetUnknownEncodingHandler(reader.parser, onUnknownEncoding, nullptr);
+    XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    return true;
+}
+
 int parseFile(GpxReader& reader, FILE* file) {
     for (;;) {
         const int chunk = 1 << 16;
@@ -723,18 +737,11 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
     }
     GpxReader reader;
     reader.transferKind = transferKind;
-    reader.parser = XML_ParserCreateNS(nullptr, ' ');
-    if (!reader.parser) {
+    if (!createParser(reader)) {
         fclose(file);
         showError(kMsgRead);
         return 0;
     }
-    XML_SetUserData(reader.parser, &reader);
-    XML_SetElementHandler(reader.parser, onStart, onEnd);
-    XML_SetCharacterDataHandler(reader.parser, onText);
-    XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
-    XML_SetUnknownEncodingHandler(reader.parser, onUnknownEncoding, nullptr);
-    XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
     pointTable.reset();
     pointTable.records[0].NewSegment = 1;
     int ok = parseFile(reader, file);
@@ -779,18 +786,11 @@ int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tra
     reader.wanted[FromRoute] = routes;
     reader.wanted[FromTrack] = tracks;
     if (capacityMessage) reader.capacityMessage = capacityMessage;
-    reader.parser = XML_ParserCreateNS(nullptr, ' ');
-    if (!reader.parser) {
+    if (!createParser(reader)) {
         fclose(file);
         showError(kMsgRead);
         return 0;
     }
-    XML_SetUserData(reader.parser, &reader);
-    XML_SetElementHandler(reader.parser, onStart, onEnd);
-    XML_SetCharacterDataHandler(reader.parser, onText);
-    XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
-    XML_SetUnknownEncodingHandler(reader.parser, onUnknownEncoding, nullptr);
-    XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
     const int first = pointTable.count;
     const int ok = parseFile(reader, file);
     XML_ParserFree(reader.parser);

@@ -4,6 +4,7 @@
 // the positions and the writer of the chosen file type.
 
 #include "transfers/download.h"
+#include "transfers/messages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -43,24 +44,7 @@ const char* const kTrackChoiceUsbQuestion =
 const char* const kTrackChoiceSerialQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
 const char* const kTrackOfferTitle = "Wegmate  --  Track-Aufz. auswählen";
 
-const char* const kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
-const char* const kNoAnswerError = "GPS-Gerät antwortet nicht.";
-const char* const kTransferError = "Übertragungsfehler.";
-const char* const kProtocolError =
-    "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
-    "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
 const char* const kPrematureEndError = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
-const char* const kNoValidPositionError =
-    "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
-    "Ausgabedatei erzeugt werden. \n";
-const char* const kSomeInvalidError =
-    "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen Positionsdaten. Diese \n"
-    "Punkte sind daher nicht in der Ausgabedatei \nenthalten.";
-const char* const kShortLineError =
-    "Kann kein Linienobjekt aus einer Route, \neiner Track-Aufzeichnung oder einem Abschnitt \n"
-    "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
-    "Einer oder mehrere Punkte werden verworfen.";
-const char* const kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
 
 constexpr int kTrackListSlots = 300;
 

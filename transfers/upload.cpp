@@ -3,6 +3,7 @@
 // the records packet and every record with its handshake.
 
 #include "transfers/upload.h"
+#include "transfers/messages.h"
 
 #include <cmath>
 #include <cstdio>
@@ -39,12 +40,6 @@ const char* const kSeparateTracksQuestion =
 const char* const kDuplicateError =
     "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
     "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal vorkommen.) ";
-const char* const kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
-const char* const kNoAnswerError = "GPS-Gerät antwortet nicht.";
-const char* const kTransferError = "Übertragungsfehler.";
-const char* const kProtocolError =
-    "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
-    "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
 const char* const kNoSendablePositionError =
     "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
     "Länge -180 bis 180 Grad). Es wird nichts gesendet.";

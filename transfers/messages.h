@@ -1,0 +1,21 @@
+#pragma once
+// The messages that the download, the upload and the conversion between two
+// files share: one text in one place.
+
+inline constexpr const char* kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
+inline constexpr const char* kNoAnswerError = "GPS-Gerät antwortet nicht.";
+inline constexpr const char* kTransferError = "Übertragungsfehler.";
+inline constexpr const char* kProtocolError =
+    "Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
+    "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist.";
+inline constexpr const char* kNoValidPositionError =
+    "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
+    "Ausgabedatei erzeugt werden. \n";
+inline constexpr const char* kSomeInvalidError =
+    "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen Positionsdaten. Diese \n"
+    "Punkte sind daher nicht in der Ausgabedatei \nenthalten.";
+inline constexpr const char* kShortLineError =
+    "Kann kein Linienobjekt aus einer Route, \neiner Track-Aufzeichnung oder einem Abschnitt \n"
+    "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
+    "Einer oder mehrere Punkte werden verworfen.";
+inline constexpr const char* kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
