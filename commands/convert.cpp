@@ -23,12 +23,6 @@ const char* const kWaypointsLeftOut =
     "%d Wegpunkte ohne Routen- und Punktnummer sind keine \nLinienobjekte und werden ausgelassen.";
 const char* const kNothingLeftError = "Es bleibt nichts zum Schreiben übrig. Es wird keine \nAusgabedatei erzeugt.";
 
-// While a conversion reads its input, the readers keep names and comments.
-struct KeepFileTextsWhileReading {
-    KeepFileTextsWhileReading() { setKeepFileTexts(true); }
-    ~KeepFileTextsWhileReading() { setKeepFileTexts(false); }
-};
-
 void trimTrailingBlanks(char (&field)[kNameSize]) {
     size_t end = strnlen(field, kNameSize - 1);
     while (end > 0 && field[end - 1] == ' ') end--;

@@ -12,6 +12,11 @@ void filterComment(char* text);  // as filterIdent, also keeps ':'
 // the end are dropped. Off by default.
 void setKeepFileTexts(bool keep);
 bool keepFileTexts();
+// Keeps file texts for the life of the object.
+struct KeepFileTextsWhileReading {
+    KeepFileTextsWhileReading() { setKeepFileTexts(true); }
+    ~KeepFileTextsWhileReading() { setKeepFileTexts(false); }
+};
 bool startsWithDigit(const char* text);
 bool hasSignificantChar(const char* text);
 void advanceNameInitials(char& first, char& second);

@@ -3,6 +3,7 @@
 // upload is one new GPX file in its input location.
 
 #include "transfers/drive_transfer.h"
+#include "model/helpers.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -233,8 +234,14 @@ void uploadToDrive(int transferKind, int fileKind) {
         showError(kMsgReadOnly);
         return;
     }
+    // These receivers take names and comments in mixed case with umlauts:
+    // the file's texts go over as they are, not cut to the serial units'
+    // character set.
     bool carriesIds = false;
-    if (!readUploadFile(transferKind, fileKind, carriesIds)) return;
+    {
+        KeepFileTextsWhileReading keepTexts;
+        if (!readUploadFile(transferKind, fileKind, carriesIds)) return;
+    }
 
     // Waypoints as they are, or as routes; track logs as tracks. The
     // receivers take names of any length: only repeated names change.
