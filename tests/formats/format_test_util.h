@@ -58,6 +58,23 @@ inline void writeFileBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), (std::streamsize)bytes.size());
 }
 
+// Cuts the file at path after every byte: each cut is refused by read (0) or
+// read back with all the positions of original, in order.
+template <class Read>
+void expectEveryCutRefusedOrWhole(const std::string& path, const std::vector<PointRecord>& original, Read read) {
+    const std::string full = readFileBytes(path);
+    for (size_t cut = 1; cut <= full.size(); cut++) {
+        writeFileBytes(path, full.substr(0, cut));
+        if (read() == 0) continue;
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        ASSERT_EQ(pointTable.count, (int)original.size());
+        for (size_t i = 0; i < original.size(); i++) {
+            EXPECT_EQ(pointTable.records[i].Longitude, original[i].Longitude);
+            EXPECT_EQ(pointTable.records[i].Latitude, original[i].Latitude);
+        }
+    }
+}
+
 inline bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 // A record with a valid position and no attributes.

@@ -192,17 +192,8 @@ TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused) {
         countLinePoints(objectKind);
         std::vector<PointRecord> original(pointTable.records, pointTable.records + pointTable.count);
         ASSERT_EQ(writeOvlAsciiFile(file().c_str(), objectKind), 1);
-        const std::string full = readFileBytes(file());
-        for (size_t cut = 1; cut <= full.size(); cut++) {
-            writeFileBytes(file(), full.substr(0, cut));
-            if (read(6, false) == 0) continue;
-            SCOPED_TRACE("kind " + std::to_string(objectKind) + " cut at " + std::to_string(cut));
-            ASSERT_EQ(pointTable.count, (int)original.size());
-            for (size_t i = 0; i < original.size(); i++) {
-                EXPECT_EQ(pointTable.records[i].Longitude, original[i].Longitude);
-                EXPECT_EQ(pointTable.records[i].Latitude, original[i].Latitude);
-            }
-        }
+        SCOPED_TRACE("kind " + std::to_string(objectKind));
+        expectEveryCutRefusedOrWhole(file(), original, [&] { return read(6, false); });
         setTable({original[0], original[1], original[2], original[3]});
     }
     // A line that declares more points than it has, and text, area and
