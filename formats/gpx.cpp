@@ -183,6 +183,11 @@ enum Tag : uint8_t {
 
 bool isPointTag(Tag tag) { return tag == TagWpt || tag == TagRtept || tag == TagTrkpt; }
 
+// The elements whose character data the reader takes.
+bool isTextTag(Tag tag) {
+    return tag == TagName || tag == TagCmt || tag == TagEle || tag == TagTime || tag == TagNumber;
+}
+
 constexpr size_t kMaxText = 1024;  // longer text is cut; names keep 50 characters
 
 struct GpxReader {
@@ -297,9 +302,22 @@ bool parseDecimal(std::string_view text, double& value) {
 // UTF-8 text in Windows-1252, trimmed, through one of the identifier filters,
 // into a name field.
 void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(char*)) {
-    std::string text = utf8ToCp1252(std::string(trimmed(utf8)));
-    filter(text.data());
-    copyName(field, text.c_str());
+    utf8 = trimmed(utf8);
+    // Plain ASCII, as most names are, is the same in both encodings.
+    bool ascii = true;
+    for (char c : utf8) ascii &= (unsigned char)c < 0x80;
+    char plain[kMaxText + 1];
+    std::string converted;
+    char* text = plain;
+    if (ascii && utf8.size() <= kMaxText) {
+        memcpy(plain, utf8.data(), utf8.size());
+        plain[utf8.size()] = '\0';
+    } else {
+        converted = utf8ToCp1252(std::string(utf8));
+        text = converted.data();
+    }
+    filter(text);
+    copyName(field, text);
 }
 
 bool digitsAt(std::string_view s, size_t at, size_t count, int& value) {
@@ -503,6 +521,15 @@ void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes) {
     }
 }
 
+void XMLCALL onText(void* data, const XML_Char* text, int length) {
+    GpxReader& reader = *static_cast<GpxReader*>(data);
+    if (reader.tags.empty()) return;
+    Tag tag = reader.tags.back();
+    if (!isTextTag(tag)) return;
+    size_t room = kMaxText - reader.text.size();
+    reader.text.append(text, (size_t)length < room ? (size_t)length : room);
+}
+
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     GpxReader& reader = *static_cast<GpxReader*>(data);
     std::string_view space, local;
@@ -519,6 +546,7 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
     }
     reader.tags.push_back(tag);
     reader.text.clear();
+    if (isTextTag(tag)) XML_SetCharacterDataHandler(reader.parser, onText);
     switch (tag) {
     case TagWpt:
     case TagRtept:
@@ -543,6 +571,9 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
     if (reader.tags.empty()) return;
     const Tag tag = reader.tags.back();
     reader.tags.pop_back();
+    // Character data matters only inside the text elements; between the
+    // others expat need not call back for every run of blanks.
+    if (isTextTag(tag)) XML_SetCharacterDataHandler(reader.parser, nullptr);
     const Tag parent = reader.tags.empty() ? TagOther : reader.tags.back();
     PointRecord& r = pointTable.records[pointTable.count < kMaxPoints ? pointTable.count : 0];
     const bool inPoint = isPointTag(parent) && reader.pointOpen;
@@ -585,15 +616,6 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
     reader.text.clear();
 }
 
-void XMLCALL onText(void* data, const XML_Char* text, int length) {
-    GpxReader& reader = *static_cast<GpxReader*>(data);
-    if (reader.tags.empty()) return;
-    Tag tag = reader.tags.back();
-    if (tag != TagName && tag != TagCmt && tag != TagEle && tag != TagTime && tag != TagNumber) return;
-    size_t room = kMaxText - reader.text.size();
-    reader.text.append(text, (size_t)length < room ? (size_t)length : room);
-}
-
 // Entities are not needed in GPX; a file that declares any is refused, so
 // that no expansion can grow.
 void XMLCALL onEntityDeclaration(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
@@ -629,13 +651,13 @@ void keepSources(const bool (&keep)[SourceCount]) {
 }
 
 // The parser of one file: namespaces resolved, no entity declarations, no
-// external or parameter entities.
+// external or parameter entities; character data is asked for only inside
+// the text elements.
 bool createParser(GpxReader& reader) {
     reader.parser = XML_ParserCreateNS(nullptr, ' ');
     if (!reader.parser) return false;
     XML_SetUserData(reader.parser, &reader);
     XML_SetElementHandler(reader.parser, onStart, onEnd);
-    XML_SetCharacterDataHandler(reader.parser, onText);
     XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
     XML_SetUnknownEncodingHandler(reader.parser, onUnknownEncoding, nullptr);
     XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
