@@ -24,9 +24,12 @@ TempDir::~TempDir() {
     if (!path.empty()) fs::remove_all(path, ignored);
 }
 
-std::string TempDir::listing() const {
+std::string TempDir::listing() const { return dirListing(path); }
+
+std::string dirListing(const std::string& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(dir, error)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     std::string all;
     for (const auto& n : names) all += n + " ";
@@ -53,6 +56,8 @@ std::string readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), (std::streamsize)bytes.size());
+    out.close();
+    if (!out) ADD_FAILURE() << "cannot write " << path;
 }
 
 bool fileExists(const std::string& path) {

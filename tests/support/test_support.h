@@ -22,18 +22,21 @@ struct TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     std::string file(const std::string& name) const { return path + "/" + name; }
-    // The names of the entries, sorted, each followed by a blank.
-    std::string listing() const;
+    std::string listing() const;  // see dirListing()
     int entries() const;
 
     std::string path;
 };
+
+// The names of the entries of a directory, sorted, each followed by a blank.
+std::string dirListing(const std::string& dir);
 
 // A fresh path in the process's temporary directory (nothing there yet).
 std::string tempFile(const std::string& name);
 
 // The whole file as bytes ("" when it cannot be read).
 std::string readFile(const std::string& path);
+// A failed write is a test failure.
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 long long fileSize(const std::string& path);  // -1 when there is none

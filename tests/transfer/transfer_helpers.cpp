@@ -10,12 +10,7 @@ std::vector<uint8_t> u16Bytes(int value) { return {(uint8_t)(value & 0xFF), (uin
 
 std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, double lat, double lon,
                                     const char* comment) {
-    PointRecord record = {};
-    copyName(record.NameOfPoint, name);
-    copyName(record.Comment, comment);
-    record.Latitude = lat;
-    record.Longitude = lon;
-    record.Altitude = kNoAltitude;
+    const PointRecord record = makePoint({.name = name, .comment = comment, .lat = lat, .lon = lon});
     uint8_t out[255];
     const int size = encodeWaypoint(record, format, out);
     return std::vector<uint8_t>(out, out + size);
@@ -23,12 +18,8 @@ std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, dou
 
 std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, double lon, int32_t time, float altitude,
                                       bool newSegment) {
-    PointRecord record = {};
-    record.Latitude = lat;
-    record.Longitude = lon;
-    record.Time = time;
-    record.Altitude = altitude;
-    record.NewSegment = newSegment ? 1 : 0;
+    const PointRecord record =
+        makePoint({.lat = lat, .lon = lon, .newSegment = newSegment ? 1 : 0, .time = time, .altitude = altitude});
     uint8_t out[255];
     const int size = encodeTrackPoint(record, format, out);
     return std::vector<uint8_t>(out, out + size);
