@@ -12,7 +12,7 @@
 #include "formats/ovl_ascii.h"
 #include "link/protocol_set.h"
 #include "tests/support/scripted_platform.h"
-#include "tests/transfer/fake_serial_peer.h"
+#include "tests/support/fake_serial_peer.h"
 #include "tests/transfer/transfer_helpers.h"
 #include "model/point_table.h"
 #include "transfers/upload.h"
@@ -84,7 +84,7 @@ class UploadSerial : public ::testing::Test {
     }
 
     ScriptedPlatform ui;
-    FakeSerialPeer peer;
+    FakeSerialPeer peer{{.startMs = 1000, .lookMs = 1, .byteReadMs = 0}};
     Settings savedSettings;
 };
 
