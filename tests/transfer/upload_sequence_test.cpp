@@ -74,13 +74,24 @@ class UploadSerial : public ::testing::Test {
         for (int i = 0; i < n; i++) {
             char pointName[16];
             std::snprintf(pointName, sizeof pointName, "P%02d%03d", number, i + 1);
-            PointRecord r = makePoint(
-                {.route = number, .number = i + 1, .name = pointName, .lat = lat + i * 0.001, .lon = 7.0 + i * 0.001});
-            copyName(r.NameOfRouteOrTrack, name);
-            r.NewSegment = i == 0;
-            r.Time = 1000 + i;
-            add(r);
+            add(makePoint({.route = number,
+                           .routeName = name,
+                           .number = i + 1,
+                           .name = pointName,
+                           .lat = lat + i * 0.001,
+                           .lon = 7.0 + i * 0.001,
+                           .newSegment = i == 0,
+                           .time = 1000 + i}));
         }
+    }
+
+    // The table as a MIF file, offered in the open dialog; the first question
+    // (route mode, separate tracks) answered with yes.
+    std::string offerTable(const std::string& name, bool yes) {
+        const std::string file = writeTableAsMif(name, PointObjects);
+        ui.queueOpenFile(file);
+        ui.queueYesNo(yes);
+        return file;
     }
 
     ScriptedPlatform ui;
@@ -92,9 +103,7 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
     add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
     add(makePoint({.number = 2, .name = "KIRCHE", .lat = 50.6, .lon = 7.5}));
     add(makePoint({.number = 3, .name = "BRUECKE", .lat = -33.9, .lon = 151.2}));
-    const std::string file = writeTableAsMif("wpt.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(false);
+    offerTable("wpt.mif", false);
 
     uploadToDevice(1, 7, MapInfoMif);
 
@@ -120,9 +129,7 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
 TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {
     add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
     add(makePoint({.number = 2, .name = "HAUS", .lat = 50.6, .lon = 7.5}));
-    const std::string file = writeTableAsMif("dup.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(false);
+    offerTable("dup.mif", false);
     uploadToDevice(1, 7, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte).",
                                                        "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher "
@@ -133,9 +140,7 @@ TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {
 TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder) {
     addGroup(1, "NORD", 3, 50.0);
     addGroup(2, "SUED", 2, 48.0);
-    const std::string file = writeTableAsMif("routes.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("routes.mif", true);
 
     uploadToDevice(1, 7, MapInfoMif);
 
@@ -153,9 +158,7 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes) {
     setProtocolSet("A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n");
     addGroup(1, "", 3, 50.0);
     addGroup(2, "", 2, 48.0);
-    const std::string file = writeTableAsMif("routes200.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    const std::string file = offerTable("routes200.mif", true);
     uploadToDevice(1, 7, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 30, 30, 29, 30, 30, 12}));
@@ -238,9 +241,7 @@ TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne) {
     add(a);
     add(b);
     add(c);
-    const std::string file = writeTableAsMif("groups.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("groups.mif", true);
     uploadToDevice(1, 7, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 29, 30, 12}));
@@ -251,9 +252,7 @@ TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne) {
 TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit) {
     settings.maxRoutePoints = 250;
     addGroup(1, "WALK", 600, 50.0);
-    const std::string file = writeTableAsMif("walk.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("walk.mif", true);
     ui.recordAllStatus = false;
     uploadToDevice(1, 7, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
@@ -442,9 +441,7 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers) {
     addGroup(5, "", 2, 50.0);
     addGroup(7, "", 2, 51.0);
     addGroup(9, "", 2, 52.0);
-    const std::string file = writeTableAsMif("sep.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    const std::string file = offerTable("sep.mif", true);
     uploadToDevice(1, 6, MapInfoMif);
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
     ASSERT_EQ(questions.size(), 1u);
@@ -471,9 +468,7 @@ TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers) {
     setProtocolSet("\r\nA100\r\nD108\r\nA301\r\nD311\r\nD301");
     addGroup(3, "TRK12", 2, 50.0);
     addGroup(4, "TRK1", 2, 51.0);
-    const std::string file = writeTableAsMif("d311.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("d311.mif", true);
     uploadToDevice(1, 6, MapInfoMif);
     std::vector<int> indexes;
     for (const HostFrame& f : peer.framesWithoutAcks())
