@@ -166,13 +166,8 @@ TEST(SimulatorUpload, AcknowledgedAndStored) {
     Simulator sim(*findSimProfile("etrex"));
     SimLink link(sim);
     uint8_t out[255];
-    PointRecord rec;
-    memset(&rec, 0, sizeof rec);
-    copyName(rec.NameOfPoint, "HOME");
-    copyName(rec.Comment, "Haus am See");
-    rec.Latitude = 50.5;
-    rec.Longitude = -8.25;
-    rec.Altitude = 123.5f;
+    PointRecord rec =
+        makePoint({.name = "HOME", .comment = "Haus am See", .lat = 50.5, .lon = -8.25, .altitude = 123.5f});
     rec.Symbol = 10;
     rec.HasSymbol = 1;
     uint8_t count[2] = {1, 0};
@@ -426,11 +421,7 @@ TEST(SimulatorUsb, DownloadUploadAndFaults) {
     uint8_t count[255] = {1, 0};
     p.build(27, 2, count);
     ASSERT_EQ(p.send(0, 1), 1);
-    PointRecord rec;
-    memset(&rec, 0, sizeof rec);
-    copyName(rec.NameOfPoint, "USB1");
-    rec.Latitude = 1.5;
-    rec.Longitude = 2.5;
+    const PointRecord rec = makePoint({.name = "USB1", .lat = 1.5, .lon = 2.5, .altitude = 0});
     uint8_t out[255];
     int n = encodeWaypoint(rec, WaypointFormat::D110, out);
     p.build(35, (uint8_t)n, out);
