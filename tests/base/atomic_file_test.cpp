@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -13,44 +13,31 @@ namespace {
 
 class AtomicFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("wegmate-atomic-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { ASSERT_FALSE(temp.path.empty()); }
+    int entries() const { return temp.entries(); }
 
-    static void put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-    static std::string get(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    int entries() const { return (int)std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
-
-    fs::path dir;
+    TempDir temp{"atomic"};
+    const fs::path dir = temp.path;
 };
 
 TEST_F(AtomicFileTest, CommitReplacesTheFileAndLeavesNothingElse) {
-    put(dir / "a.mif", "old");
+    writeFile(dir / "a.mif", "old");
     AtomicFile f;
     ASSERT_EQ(atomicOpen(f, (dir / "a.mif").c_str()), 1);
     ASSERT_EQ(atomicPuts(f, "new content\r\n"), 1);
-    EXPECT_EQ(get(dir / "a.mif"), "old");  // untouched until the commit
+    EXPECT_EQ(readFile(dir / "a.mif"), "old");  // untouched until the commit
     ASSERT_EQ(atomicCommit(f), 1);
-    EXPECT_EQ(get(dir / "a.mif"), "new content\r\n");
+    EXPECT_EQ(readFile(dir / "a.mif"), "new content\r\n");
     EXPECT_EQ(entries(), 1);
 }
 
 TEST_F(AtomicFileTest, AbortKeepsTheOldFile) {
-    put(dir / "a.ovl", "old");
+    writeFile(dir / "a.ovl", "old");
     AtomicFile f;
     ASSERT_EQ(atomicOpen(f, (dir / "a.ovl").c_str()), 1);
     atomicPuts(f, "half");
     atomicAbort(f);
-    EXPECT_EQ(get(dir / "a.ovl"), "old");
+    EXPECT_EQ(readFile(dir / "a.ovl"), "old");
     EXPECT_EQ(entries(), 1);
 }
 
@@ -61,7 +48,7 @@ TEST_F(AtomicFileTest, OpenFailsInAMissingDirectory) {
 }
 
 TEST_F(AtomicFileTest, PairIsRolledBackWhenTheSecondRenameFails) {
-    put(dir / "a.mif", "old mif");
+    writeFile(dir / "a.mif", "old mif");
     // A non-empty directory under the second name makes its rename fail
     // after the first file has already been replaced.
     fs::create_directories(dir / "a.mid" / "x");
@@ -72,7 +59,7 @@ TEST_F(AtomicFileTest, PairIsRolledBackWhenTheSecondRenameFails) {
     atomicPuts(mid, "new mid");
     AtomicFile* both[] = {&mif, &mid};
     EXPECT_EQ(atomicCommitAll(both, 2), 0);
-    EXPECT_EQ(get(dir / "a.mif"), "old mif");
+    EXPECT_EQ(readFile(dir / "a.mif"), "old mif");
     EXPECT_TRUE(fs::is_directory(dir / "a.mid"));
     EXPECT_EQ(entries(), 2);  // no temporary or backup file left
 }
@@ -89,7 +76,7 @@ TEST_F(AtomicFileTest, NewPairIsRemovedAgainWhenTheSecondRenameFails) {
 }
 
 TEST_F(AtomicFileTest, PairCommitsBothFiles) {
-    put(dir / "c.mif", "old");
+    writeFile(dir / "c.mif", "old");
     AtomicFile mif, mid;
     ASSERT_EQ(atomicOpen(mif, (dir / "c.mif").c_str()), 1);
     ASSERT_EQ(atomicOpen(mid, (dir / "c.mid").c_str()), 1);
@@ -97,8 +84,8 @@ TEST_F(AtomicFileTest, PairCommitsBothFiles) {
     atomicPuts(mid, "D");
     AtomicFile* both[] = {&mif, &mid};
     EXPECT_EQ(atomicCommitAll(both, 2), 1);
-    EXPECT_EQ(get(dir / "c.mif"), "M");
-    EXPECT_EQ(get(dir / "c.mid"), "D");
+    EXPECT_EQ(readFile(dir / "c.mif"), "M");
+    EXPECT_EQ(readFile(dir / "c.mid"), "D");
     EXPECT_EQ(entries(), 2);
 }
 
@@ -116,7 +103,7 @@ TEST_F(AtomicFileTest, DevicesAndFifosAreRefusedAndLinksStay) {
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
 
     fs::create_directory(dir / "data");
-    put(dir / "data" / "real.gpx", "old");
+    writeFile(dir / "data" / "real.gpx", "old");
     fs::create_symlink("data/real.gpx", dir / "link.gpx");
     fs::create_symlink("data/new.gpx", dir / "dangling.gpx");
     for (const char* name : {"link.gpx", "dangling.gpx"}) {
@@ -125,10 +112,10 @@ TEST_F(AtomicFileTest, DevicesAndFifosAreRefusedAndLinksStay) {
         ASSERT_EQ(atomicPuts(f, "new"), 1);
         ASSERT_EQ(atomicCommit(f), 1);
         EXPECT_TRUE(fs::is_symlink(dir / name));
-        EXPECT_EQ(get(dir / name), "new");
+        EXPECT_EQ(readFile(dir / name), "new");
     }
-    EXPECT_EQ(get(dir / "data" / "real.gpx"), "new");
-    EXPECT_EQ(get(dir / "data" / "new.gpx"), "new");
+    EXPECT_EQ(readFile(dir / "data" / "real.gpx"), "new");
+    EXPECT_EQ(readFile(dir / "data" / "new.gpx"), "new");
     EXPECT_EQ(entries(), 4);  // fifo, data and the two links
 }
 

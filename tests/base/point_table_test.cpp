@@ -5,34 +5,21 @@
 #include <limits>
 
 #include "model/point_table.h"
-
-namespace {
-
-PointRecord makePoint(double lat, double lon, int newSegment) {
-    PointRecord r{};
-    r.Latitude = lat;
-    r.Longitude = lon;
-    r.NewSegment = newSegment;
-    r.LinePointCount = -7;
-    r.Altitude = kNoAltitude;
-    return r;
-}
-
-}  // namespace
+#include "tests/support/test_support.h"
 
 TEST(PointTable, ValidPositionBounds) {
-    EXPECT_TRUE(isValidPosition(makePoint(90.0, 0.0, 0)));
-    EXPECT_TRUE(isValidPosition(makePoint(-90.0, 0.0, 0)));
-    EXPECT_TRUE(isValidPosition(makePoint(0.0, 199.999, 0)));
-    EXPECT_TRUE(isValidPosition(makePoint(0.0, -199.999, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(90.0001, 0.0, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(-90.0001, 0.0, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(0.0, 200.0, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(0.0, -200.0, 0)));
+    EXPECT_TRUE(isValidPosition(makePoint({.lat = 90.0})));
+    EXPECT_TRUE(isValidPosition(makePoint({.lat = -90.0})));
+    EXPECT_TRUE(isValidPosition(makePoint({.lon = 199.999})));
+    EXPECT_TRUE(isValidPosition(makePoint({.lon = -199.999})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lat = 90.0001})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lat = -90.0001})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lon = 200.0})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lon = -200.0})));
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(isValidPosition(makePoint(nan, 0.0, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(0.0, nan, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(0.0, std::numeric_limits<double>::infinity(), 0)));
+    EXPECT_FALSE(isValidPosition(makePoint({.lat = nan})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lon = nan})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lon = std::numeric_limits<double>::infinity()})));
 }
 
 TEST(PointTable, NoAltitudeHasItsBitPattern) {
@@ -43,7 +30,7 @@ TEST(PointTable, NoAltitudeHasItsBitPattern) {
 
 TEST(PointTable, CountLinePointsSinglePointLine) {
     pointTable.reset();
-    pointTable.records[pointTable.count++] = makePoint(50.0, 8.0, 1);
+    pointTable.records[pointTable.count++] = makePoint({.lat = 50.0, .lon = 8.0, .newSegment = 1});
     LinePointResult lines = countLinePoints(LineObjects);
     EXPECT_EQ(lines.valid, 1);
     EXPECT_TRUE(lines.shortLine);
@@ -55,10 +42,11 @@ TEST(PointTable, CountLinePointsSinglePointLine) {
 
 TEST(PointTable, CountLinePointsSkipsInvalidRecordsAndTheirSegmentMarks) {
     pointTable.reset();
-    pointTable.records[pointTable.count++] = makePoint(50.0, 8.0, 1);
-    pointTable.records[pointTable.count++] = makePoint(50.1, 8.1, 0);
-    pointTable.records[pointTable.count++] = makePoint(95.0, 8.2, 1);
-    pointTable.records[pointTable.count++] = makePoint(50.3, 8.3, 0);
+    pointTable.records[pointTable.count++] = makePoint({.lat = 50.0, .lon = 8.0, .newSegment = 1});
+    pointTable.records[pointTable.count++] = makePoint({.lat = 50.1, .lon = 8.1});
+    pointTable.records[pointTable.count++] =
+        makePoint({.lat = 95.0, .lon = 8.2, .newSegment = 1, .linePointCount = -7});
+    pointTable.records[pointTable.count++] = makePoint({.lat = 50.3, .lon = 8.3});
     LinePointResult lines = countLinePoints(LineObjects);
     EXPECT_EQ(lines.valid, 3);
     EXPECT_FALSE(lines.shortLine);
@@ -71,7 +59,7 @@ TEST(PointTable, CountLinePointsSkipsInvalidRecordsAndTheirSegmentMarks) {
 TEST(PointTable, CountLinePointsSeveralLines) {
     pointTable.reset();
     const int marks[] = {1, 0, 0, 1, 1, 0};
-    for (int m : marks) pointTable.records[pointTable.count++] = makePoint(1.0, 2.0, m);
+    for (int m : marks) pointTable.records[pointTable.count++] = makePoint({.lat = 1.0, .lon = 2.0, .newSegment = m});
     LinePointResult lines = countLinePoints(LineObjects);
     EXPECT_EQ(lines.valid, 6);
     EXPECT_TRUE(lines.shortLine);  // the line of record 3 has one point
@@ -103,7 +91,7 @@ TEST(PointTable, SortOrdersByRouteThenPointNumber) {
     pointTable.reset();
     const int keys[][2] = {{2, 1}, {1, 3}, {-1, 5}, {1, 1}, {2, -4}, {0, 0}};
     for (auto& k : keys) {
-        PointRecord r = makePoint(0, 0, 0);
+        PointRecord r = makePoint({});
         r.NumberOfRouteOrTrack = k[0];
         r.NumberOfPoint = k[1];
         pointTable.records[pointTable.count++] = r;
@@ -124,7 +112,7 @@ TEST(PointTable, SortMovesEqualKeysLikeTheExchangeSort) {
     const int keys[] = {1, 0, 1, 0};
     const char* names[] = {"A", "B", "C", "D"};
     for (int i = 0; i < 4; ++i) {
-        PointRecord r = makePoint(0, 0, 0);
+        PointRecord r = makePoint({});
         r.NumberOfPoint = keys[i];
         copyName(r.NameOfPoint, names[i]);
         pointTable.records[pointTable.count++] = r;

@@ -10,17 +10,18 @@
 #include <vector>
 
 #include "platform/settings.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
 const char kLimitError[] =
     "Die Anzahl von Punkten in einer Route oder in \neiner Track-Aufz. muss größer als '0' sein. \n";
 
-std::vector<unsigned char> fieldsBytes(const std::vector<int32_t>& fields) {
-    std::vector<unsigned char> bytes;
+std::string fieldsBytes(const std::vector<int32_t>& fields) {
+    std::string bytes;
     for (int32_t f : fields) {
         const uint32_t v = static_cast<uint32_t>(f);
-        for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<unsigned char>(v >> (8 * k)));
+        for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<char>(v >> (8 * k)));
     }
     return bytes;
 }
@@ -28,33 +29,12 @@ std::vector<unsigned char> fieldsBytes(const std::vector<int32_t>& fields) {
 class SettingsFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/wegmate-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        path = dir + "/Wegmate.par";
+        ASSERT_FALSE(dir.empty());
         settings = Settings{};
     }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(system(command.c_str()), 0);
-    }
-    void writeFile(const std::vector<unsigned char>& bytes) {
-        FILE* f = fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-        fclose(f);
-    }
-    std::vector<unsigned char> readFile(const std::string& file) {
-        std::vector<unsigned char> bytes;
-        FILE* f = fopen(file.c_str(), "rb");
-        if (!f) return bytes;
-        int c;
-        while ((c = fgetc(f)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
-        fclose(f);
-        return bytes;
-    }
-    std::string dir;
-    std::string path;
+    TempDir temp{"settings"};
+    const std::string dir = temp.path;
+    const std::string path = dir + "/Wegmate.par";
 };
 
 }  // namespace
@@ -73,7 +53,7 @@ TEST_F(SettingsFile, MissingFileGivesDefaults) {
 }
 
 TEST_F(SettingsFile, LoadReadsLittleEndianFields) {
-    writeFile(fieldsBytes({3, 1, 1, 500, 123456}));
+    writeFile(path, fieldsBytes({3, 1, 1, 500, 123456}));
     Settings record;
     EXPECT_EQ(record.load(path.c_str()), 1);
     EXPECT_EQ(record.portIndex, 3);
@@ -84,9 +64,9 @@ TEST_F(SettingsFile, LoadReadsLittleEndianFields) {
 }
 
 TEST_F(SettingsFile, NineteenBytesGiveAllDefaults) {
-    std::vector<unsigned char> bytes = fieldsBytes({3, 1, 1, 500, 600});
+    std::string bytes = fieldsBytes({3, 1, 1, 500, 600});
     bytes.pop_back();
-    writeFile(bytes);
+    writeFile(path, bytes);
     Settings record;
     record.portIndex = 7;
     EXPECT_EQ(record.load(path.c_str()), 0);
@@ -100,8 +80,8 @@ TEST_F(SettingsFile, NineteenBytesGiveAllDefaults) {
 }
 
 TEST_F(SettingsFile, TwentyFourBytesAreRewrittenAsTwenty) {
-    std::vector<unsigned char> bytes = fieldsBytes({4, 0, 1, 99, 777, 12345});
-    writeFile(bytes);
+    std::string bytes = fieldsBytes({4, 0, 1, 99, 777, 12345});
+    writeFile(path, bytes);
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 4);
     EXPECT_EQ(settings.fileTypeIndex, 0);
@@ -114,10 +94,10 @@ TEST_F(SettingsFile, TwentyFourBytesAreRewrittenAsTwenty) {
 
 TEST_F(SettingsFile, RangeChecksApplyFieldByField) {
     // 9 is the Garmin drive: the first index beyond it falls back.
-    writeFile(fieldsBytes({9, 1, 0, 250, 20000}));
+    writeFile(path, fieldsBytes({9, 1, 0, 250, 20000}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 9);
-    writeFile(fieldsBytes({10, 1, 0, 0, -5}));
+    writeFile(path, fieldsBytes({10, 1, 0, 0, -5}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 0);
     EXPECT_EQ(settings.fileTypeIndex, 1);
@@ -125,7 +105,7 @@ TEST_F(SettingsFile, RangeChecksApplyFieldByField) {
     EXPECT_EQ(settings.maxRoutePoints, 250);
     EXPECT_EQ(settings.maxTrackPoints, -5);  // negative stays
 
-    writeFile(fieldsBytes({-1, 4, 2, -7, 0}));
+    writeFile(path, fieldsBytes({-1, 4, 2, -7, 0}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 0);
     EXPECT_EQ(settings.fileTypeIndex, 2);
@@ -133,14 +113,14 @@ TEST_F(SettingsFile, RangeChecksApplyFieldByField) {
     EXPECT_EQ(settings.maxRoutePoints, -7);
     EXPECT_EQ(settings.maxTrackPoints, 20000);
 
-    writeFile(fieldsBytes({8, -1, -1, 1, 1}));
+    writeFile(path, fieldsBytes({8, -1, -1, 1, 1}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 8);
     EXPECT_EQ(settings.fileTypeIndex, 2);
     EXPECT_EQ(settings.objectTypeIndex, 0);
 
     // Index 3, GPX, is a file type of its own.
-    writeFile(fieldsBytes({1, 3, 1, 1, 1}));
+    writeFile(path, fieldsBytes({1, 3, 1, 1, 1}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.fileTypeIndex, 3);
 }
@@ -155,12 +135,12 @@ TEST_F(SettingsFile, SaveCreatesTheDirectory) {
     EXPECT_EQ(settings.save(nullptr), 0);
 
     // A path below a regular file cannot be created.
-    writeFile(fieldsBytes({1, 1, 1, 1, 1}));
+    writeFile(path, fieldsBytes({1, 1, 1, 1, 1}));
     EXPECT_EQ(settings.save((path + "/Wegmate.par").c_str()), 0);
 }
 
 TEST_F(SettingsFile, FailedSaveLeavesTheOldFile) {
-    writeFile(fieldsBytes({1, 1, 1, 1, 1}));
+    writeFile(path, fieldsBytes({1, 1, 1, 1, 1}));
     // Writes beyond 10 bytes fail (also for root): the save must not leave a
     // cut file behind.
     struct rlimit old;
@@ -176,13 +156,7 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFile) {
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(readFile(path), fieldsBytes({1, 1, 1, 1, 1}));
-    std::string command = "ls '" + dir + "' | wc -l";
-    FILE* listing = popen(command.c_str(), "r");
-    ASSERT_NE(listing, nullptr);
-    int files = 0;
-    EXPECT_EQ(fscanf(listing, "%d", &files), 1);
-    pclose(listing);
-    EXPECT_EQ(files, 1);  // no temporary file left
+    EXPECT_EQ(temp.entries(), 1);  // no temporary file left
 }
 
 TEST_F(SettingsFile, ParameterFileBesideTheProgramWhenItExists) {
@@ -193,7 +167,7 @@ TEST_F(SettingsFile, ParameterFileBesideTheProgramWhenItExists) {
     setenv("XDG_CONFIG_HOME", (dir + "/xdg").c_str(), 1);
     EXPECT_EQ(configDirectory(), dir + "/xdg/wegmate");
     EXPECT_EQ(parameterFilePath(dir), dir + "/xdg/wegmate/Wegmate.par");
-    writeFile(fieldsBytes({0, 0, 0, 1, 1}));
+    writeFile(path, fieldsBytes({0, 0, 0, 1, 1}));
     EXPECT_EQ(parameterFilePath(dir), dir + "/Wegmate.par");
     EXPECT_EQ(parameterFilePath(dir + "/"), dir + "/Wegmate.par");
 

@@ -8,20 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "commands/command.h"
 #include "link/drive.h"
 #include "model/point_table.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -29,22 +25,11 @@ namespace {
 
 const std::string kTrees = WEGMATE_SOURCE_DIR "/tests/drive/trees";
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A fresh copy of a tree below a directory of this test, whose name holds a
 // blank (the mount table writes it as \040).
 std::string copyTree(const std::string& tree, const std::string& as) {
-    const fs::path base = fs::temp_directory_path() / ("wegmate-drive-" + std::to_string(getpid()));
-    const fs::path target = base / as;
+    static const TempDir copies("drive");  // goes when the tests end
+    const fs::path target = fs::path(copies.path) / as;
     fs::remove_all(target);
     fs::create_directories(target.parent_path());
     fs::copy(kTrees + "/" + tree, target, fs::copy_options::recursive);
@@ -55,29 +40,6 @@ std::string escapeMount(const std::string& path) {
     std::string out;
     for (char c : path) out += c == ' ' ? std::string("\\040") : std::string(1, c);
     return out;
-}
-
-struct Shell {
-    int status = -1;
-    std::string out;
-};
-
-Shell run(const std::string& command) {
-    Shell result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-    const int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
-}
-
-Shell cli(const std::string& arguments) { return run(std::string(WEGMATE_CLI_PATH) + " " + arguments); }
-
-bool toolInstalled(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 std::vector<std::string> newUploads(const std::string& dir) {
@@ -164,7 +126,7 @@ TEST(DriveMounts, FoundThroughTheMountTableWithEscapesAndReadOnly) {
     EXPECT_TRUE(drives[1].readOnly);
 
     // Two receivers: --port drive names them and does nothing.
-    Shell several = run("WEGMATE_MOUNT_TABLE=" + table + " " WEGMATE_CLI_PATH " info --port drive");
+    ShellRun several = runShell("WEGMATE_MOUNT_TABLE=" + table + " " WEGMATE_CLI_PATH " info --port drive");
     EXPECT_EQ(several.status, 1);
     EXPECT_TRUE(contains(several.out, "Mehrere Garmin-Laufwerke gefunden:")) << several.out;
     EXPECT_TRUE(contains(several.out, etrex + " (eTrex 30)")) << several.out;
@@ -172,14 +134,15 @@ TEST(DriveMounts, FoundThroughTheMountTableWithEscapesAndReadOnly) {
     // The read-only one refuses an upload and keeps its files as they are.
     writeFile(table, "/dev/sdc1 " + escapeMount(card) + " vfat ro,nosuid,nodev 0 0\n");
     const std::string input = copyTree("etrex30", "input") + "/Garmin/GPX/Waypoints_01-NOV-26.gpx";
-    Shell refused = run("WEGMATE_MOUNT_TABLE=" + table +
-                        " " WEGMATE_CLI_PATH " upload waypoints --port drive --format gpx " + "'" + input + "'");
+    ShellRun refused =
+        runShell("WEGMATE_MOUNT_TABLE=" + table + " " WEGMATE_CLI_PATH " upload waypoints --port drive --format gpx " +
+                 "'" + input + "'");
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(contains(refused.out, "Das Garmin-Laufwerk ist nur lesbar eingehängt.")) << refused.out;
     EXPECT_TRUE(newUploads(card + "/GARMIN/GPX").empty());
 
     writeFile(table, "proc /proc proc rw 0 0\n");
-    Shell none = run("WEGMATE_MOUNT_TABLE=" + table + " " WEGMATE_CLI_PATH " info --port drive");
+    ShellRun none = runShell("WEGMATE_MOUNT_TABLE=" + table + " " WEGMATE_CLI_PATH " info --port drive");
     EXPECT_EQ(none.status, 1);
     EXPECT_TRUE(contains(none.out, "Kein Garmin-Laufwerk gefunden.")) << none.out;
 }
@@ -296,11 +259,13 @@ TEST(DriveCli, DownloadAndUploadEveryFileType) {
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.format);
         const std::string file = root + "/../cli-tracks." + kind.extension;
-        Shell down = cli("download tracks --port 'drive:" + root + "' --format " + kind.format +
-                         " --objects lines -o '" + file + "'");
+        ShellRun down = runCli("download tracks --port 'drive:" + root + "' --format " + kind.format +
+                                   " --objects lines -o '" + file + "'",
+                               Stderr::IntoOut);
         ASSERT_EQ(down.status, 0) << down.out;
         EXPECT_TRUE(contains(down.out, "(00008 Punkte)")) << down.out;
-        Shell up = cli("upload tracks --port 'drive:" + target + "' --format " + kind.format + " '" + file + "'");
+        ShellRun up = runCli("upload tracks --port 'drive:" + target + "' --format " + kind.format + " '" + file + "'",
+                             Stderr::IntoOut);
         ASSERT_EQ(up.status, 0) << up.out;
         EXPECT_TRUE(contains(up.out, "Datei: Garmin/GPX/Wegmate_")) << up.out;
         EXPECT_EQ((int)newUploads(gpxDir).size(), ++uploads);
@@ -312,26 +277,27 @@ TEST(DriveCli, DownloadAndUploadEveryFileType) {
         SCOPED_TRACE(upload);
         EXPECT_TRUE(contains(readFile(upload), "<gpx version=\"1.1\""));
         if (toolInstalled("gpsbabel")) {
-            Shell babel = run("gpsbabel -t -i gpx -f '" + upload + "' -o unicsv -F -");
+            ShellRun babel = runShell("gpsbabel -t -i gpx -f '" + upload + "' -o unicsv -F -");
             EXPECT_EQ(babel.status, 0) << babel.out;
             EXPECT_TRUE(contains(babel.out, "\n1,47.582310,10.738540")) << babel.out;
             EXPECT_TRUE(contains(babel.out, "\n8,47.565555,10.756666")) << babel.out;
         }
         if (toolInstalled("ogrinfo")) {
-            Shell ogr = run("ogrinfo -ro -so -al '" + upload + "' track_points");
+            ShellRun ogr = runShell("ogrinfo -ro -so -al '" + upload + "' track_points");
             EXPECT_EQ(ogr.status, 0) << ogr.out;
             EXPECT_TRUE(contains(ogr.out, "Feature Count: 8")) << ogr.out;
         }
     }
     // Waypoints from a waypoint file go in as waypoints under a name of their own.
-    Shell up = cli("upload waypoints --port 'drive:" + target + "' --format gpx '" + root +
-                   "/Garmin/GPX/Waypoints_01-NOV-26.gpx'");
+    ShellRun up = runCli(
+        "upload waypoints --port 'drive:" + target + "' --format gpx '" + root + "/Garmin/GPX/Waypoints_01-NOV-26.gpx'",
+        Stderr::IntoOut);
     ASSERT_EQ(up.status, 0) << up.out;
     ASSERT_EQ((int)newUploads(gpxDir).size(), 5);
     if (toolInstalled("gpsbabel")) {
         for (const std::string& upload : newUploads(gpxDir)) {
             if (!contains(readFile(upload), "<wpt")) continue;
-            Shell babel = run("gpsbabel -i gpx -f '" + upload + "' -o unicsv -F -");
+            ShellRun babel = runShell("gpsbabel -i gpx -f '" + upload + "' -o unicsv -F -");
             EXPECT_TRUE(contains(babel.out, "\"Parkplatz Schwangau\",808.0")) << babel.out;
         }
     }
@@ -348,24 +314,15 @@ TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles) {
                 "        <Location><Path>Garmin/NewFiles</Path><FileExtension>GPX</FileExtension></Location>\n"
                 "        <TransferDirection>InputToUnit</TransferDirection>");
     writeFile(root + "/Garmin/GarminDevice.xml", xml);
-    Shell up = cli("upload waypoints --port 'drive:" + root + "' --format gpx '" + kTrees +
-                   "/sdcard/GARMIN/GPX/Waypoints_15-OCT-26.gpx'");
+    ShellRun up = runCli("upload waypoints --port 'drive:" + root + "' --format gpx '" + kTrees +
+                             "/sdcard/GARMIN/GPX/Waypoints_15-OCT-26.gpx'",
+                         Stderr::IntoOut);
     ASSERT_EQ(up.status, 0) << up.out;
     EXPECT_TRUE(contains(up.out, "Datei: Garmin/NewFiles/Wegmate_")) << up.out;
     ASSERT_EQ(newUploads(root + "/Garmin/NewFiles").size(), 1u);
     EXPECT_TRUE(newUploads(root + "/Garmin/GPX").empty());
     EXPECT_TRUE(contains(readFile(newUploads(root + "/Garmin/NewFiles")[0]), "<name>Marienplatz</name>"));
 }
-
-// The copies of the trees go when the tests end.
-class RemoveCopies : public ::testing::Environment {
-  public:
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(fs::temp_directory_path() / ("wegmate-drive-" + std::to_string(getpid())), ignored);
-    }
-};
-const ::testing::Environment* const removeCopies = ::testing::AddGlobalTestEnvironment(new RemoveCopies);
 
 // A vfat image as a receiver's: where the machine allows a loop mount, it is
 // found through the system's mount table.
@@ -375,14 +332,14 @@ TEST(DriveVfat, LoopMountedImageIsFound) {
     const std::string image = base + "/etrex.img";
     const std::string mountPoint = base + "/mnt";
     fs::create_directories(mountPoint);
-    ASSERT_EQ(run("mkfs.vfat -n ETREX30 -C '" + image + "' 4096").status, 0);
-    ASSERT_EQ(run("mcopy -s -i '" + image + "' '" + base + "/tree/Garmin' ::/").status, 0);
-    Shell listing = run("mdir -i '" + image + "' ::/Garmin");
+    ASSERT_EQ(runShell("mkfs.vfat -n ETREX30 -C '" + image + "' 4096").status, 0);
+    ASSERT_EQ(runShell("mcopy -s -i '" + image + "' '" + base + "/tree/Garmin' ::/").status, 0);
+    ShellRun listing = runShell("mdir -i '" + image + "' ::/Garmin");
     EXPECT_TRUE(contains(listing.out, "GarminDevice")) << listing.out;
-    if (run("mount -o loop '" + image + "' '" + mountPoint + "'").status != 0)
+    if (runShell("mount -o loop '" + image + "' '" + mountPoint + "'").status != 0)
         GTEST_SKIP() << "this machine refuses a loop mount; the mount table is tested with a file of its own";
     const std::vector<DriveDevice> drives = findGarminDrives();
-    run("umount '" + mountPoint + "'");
+    runShell("umount '" + mountPoint + "'");
     bool found = false;
     for (const DriveDevice& drive : drives) found = found || drive.mountPoint == mountPoint;
     EXPECT_TRUE(found);

@@ -47,6 +47,8 @@
 #include "link/usb.h"
 #include "sim/simulator.h"
 #include "model/point_table.h"
+#include "tests/support/scripted_platform.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -182,57 +184,21 @@ bool recovers(const Case& c) {
 
 // ---------------------------------------------------------------- front end
 
-struct Ui {
-    std::vector<std::string> boxes;
-    std::vector<std::string> statuses;
-    std::string lastStatus;
-    bool routes = false;
-    std::string openFile;
-    std::string saveFile;
+// The scripted front end answers every question with its standing answers;
+// the pumps between packets are counted here, and may pull the receiver.
+struct PumpWatch {
     int pumps = 0;
     int busyPumps = 0;
     int goneAtPump = -1;
     Simulator* sim = nullptr;
 };
-Ui* ui = nullptr;
 
-void box(const char*, const char* text, BoxIcon) { ui->boxes.push_back(text); }
-bool yesNo(const char* title, const char*) {
-    // Route mode when routes are wanted; every other question: No (all
-    // tracks, one track log).
-    return std::strcmp(title, "Wegmate  --  Wegpunktmodus") == 0 && ui->routes;
+void watchPump(void* context) {
+    PumpWatch& watch = *static_cast<PumpWatch*>(context);
+    watch.pumps++;
+    if (transferBusy) watch.busyPumps++;
+    if (watch.goneAtPump >= 0 && watch.pumps == watch.goneAtPump && watch.sim) watch.sim->stop();
 }
-bool okCancel(const char*, const char*) { return false; }
-bool openFile(const char*, FileFilter, std::string& fileName) {
-    fileName = ui->openFile;
-    return true;
-}
-bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
-    fileName = ui->saveFile;
-    return true;
-}
-void status(const char* text) {
-    ui->lastStatus = text;
-    if (ui->statuses.empty() || ui->statuses.back() != text) ui->statuses.push_back(text);
-}
-void pump() {
-    ui->pumps++;
-    if (transferBusy) ui->busyPumps++;
-    if (ui->goneAtPump >= 0 && ui->pumps == ui->goneAtPump && ui->sim) ui->sim->stop();
-}
-void nothing() {}
-void cursor(bool) {}
-void pause(int) {}
-bool initials(const InitialsDialog&, std::string& entry) {
-    entry = "KB";
-    return true;
-}
-bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
-bool trackSelect(const TrackSelectDialog&, int&) { return false; }
-void deviceInfo(const char*, const char*) {}
-
-const Platform faultPlatform = {box,    yesNo,   okCancel, openFile, saveFile,     status,      pump,      nothing,
-                                cursor, nothing, pause,    initials, routeTrackId, trackSelect, deviceInfo};
 
 // ---------------------------------------------------------------- serial line on a fake clock
 
@@ -384,34 +350,6 @@ int pointsOf(const Simulator& sim, Kind kind) {
     return n;
 }
 
-std::string makeDir() {
-    char pattern[] = "/tmp/wegmate-faults-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "";
-}
-
-std::set<std::string> listDir(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.insert(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void removeDir(const std::string& dir) {
-    for (const std::string& name : listDir(dir)) std::remove((dir + "/" + name).c_str());
-    rmdir(dir.c_str());
-}
-
 // A point as the receiver stored it, for the prefix comparison of uploads.
 struct Stored {
     std::string name;
@@ -469,14 +407,17 @@ struct Injection {
 
 Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const std::string& output,
                 const Injection& inj) {
-    Ui front;
-    front.routes = c.kind == Kind::Routes;
-    front.openFile = input;
-    front.saveFile = output;
-    front.goneAtPump = inj.goneAtPump;
-    front.sim = &sim;
-    ui = &front;
-    installPlatform(&faultPlatform);
+    // Route mode when routes are wanted; every other question: No (all
+    // tracks, one track log).
+    const bool routes = c.kind == Kind::Routes;
+    ScriptedPlatform front(
+        {.yesNo = [routes](const std::string& title) { return title == "Wegmate  --  Wegpunktmodus" && routes; },
+         .openFile = input,
+         .saveFile = output,
+         .initials = "KB"});
+    PumpWatch watch{.goneAtPump = inj.goneAtPump, .sim = &sim};
+    front.onPump = watchPump;
+    front.onPumpContext = &watch;
     clearProtocolSet();  // as at program start: nothing known of the receiver yet
 
     SerialLine serial;
@@ -507,12 +448,13 @@ Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const s
                port, MapInfoMif, PointObjects);
 
     Outcome out;
-    out.boxes = front.boxes;
-    out.lastStatus = front.lastStatus;
-    out.statuses = front.statuses;
+    out.boxes = front.boxTexts();
+    out.lastStatus = front.lastStatus();
+    for (const std::string& status : front.statusTexts())
+        if (out.statuses.empty() || out.statuses.back() != status) out.statuses.push_back(status);
     out.busyAfter = transferBusy;
     out.linkOpenAfter = serialPortOpen() || usbLinkOpen();
-    out.busyPumps = front.busyPumps;
+    out.busyPumps = watch.busyPumps;
     if (c.link == Link::Serial) {
         installLinkIo(nullptr);
         sim.stop();
@@ -527,8 +469,6 @@ Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const s
         cable = nullptr;
     }
     out.log = sim.uploadLog();
-    installPlatform(nullptr);
-    ui = nullptr;
     return out;
 }
 
@@ -605,7 +545,8 @@ class FaultMatrix : public ::testing::TestWithParam<Case> {
 TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage) {
     const Case c = GetParam();
     ASSERT_EQ(notApplicable(c), nullptr);
-    const std::string dir = makeDir();
+    TempDir temp("faults");
+    const std::string dir = temp.path;
     ASSERT_FALSE(dir.empty());
     const std::string inputDir = dir + "/in";
     const std::string outputDir = dir + "/out";
@@ -720,10 +661,10 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage) {
     // A file of the same name is already there (downloads).
     const std::string before = "earlier content of the output file\r\n";
     if (!c.upload) {
-        std::ofstream(output, std::ios::binary) << before;
-        std::ofstream(outputMid, std::ios::binary) << before;
+        writeFile(output, before);
+        writeFile(outputMid, before);
     }
-    const std::set<std::string> filesBefore = listDir(outputDir);
+    const std::string filesBefore = dirListing(outputDir);
 
     const Outcome out = runOnce(c, *sim, input, output, inj);
     const std::vector<std::string> expected = expectedBoxes(c, points);
@@ -741,10 +682,10 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage) {
     std::string fileState;
     std::string stored;
     if (!c.upload) {
-        const bool same = slurp(output) == before && slurp(outputMid) == before;
-        const bool newFiles = listDir(outputDir) != filesBefore;
+        const bool same = readFile(output) == before && readFile(outputMid) == before;
+        const bool newFiles = dirListing(outputDir) != filesBefore;
         if (recovers(c)) {
-            EXPECT_NE(slurp(output), before) << "the download did not write its file";
+            EXPECT_NE(readFile(output), before) << "the download did not write its file";
             fileState = "written";
         } else {
             EXPECT_TRUE(same) << "a failed download changed the existing file";
@@ -776,9 +717,6 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage) {
         out.boxes == expected && out.lastStatus == "  Status:   Bereit." && !out.busyAfter && !out.linkOpenAfter;
     appendTableLine(c, caseName(c) + "\t" + (ok ? "ok" : "MISMATCH") + "\t" + oneLine(out.boxes) + "\t" +
                            out.lastStatus + "\t" + (out.linkOpenAfter ? "link open" : "closed") + "\t" + fileState);
-    removeDir(outputDir);
-    removeDir(inputDir);
-    rmdir(dir.c_str());
 }
 
 // A receiver that does not answer the device query leaves no protocol list
@@ -789,7 +727,8 @@ TEST_P(FaultMatrix, EndsWithTheDocumentedMessageAndLeavesNoDamage) {
 TEST(UnansweredDeviceQuery, UsbUploadIsNotStarted) {
     for (Kind kind : {Kind::Waypoints, Kind::Tracks}) {
         SCOPED_TRACE(kindName(kind));
-        const std::string dir = makeDir();
+        TempDir temp("faults");
+        const std::string dir = temp.path;
         ASSERT_FALSE(dir.empty());
         Simulator source(*findSimProfile("etrex"));
         generate(source, kind);
@@ -807,14 +746,14 @@ TEST(UnansweredDeviceQuery, UsbUploadIsNotStarted) {
         EXPECT_TRUE(out.log.packets.empty()) << "records went to a receiver that never identified itself";
         EXPECT_EQ(out.lastStatus, "  Status:   Bereit.");
         EXPECT_FALSE(out.linkOpenAfter);
-        removeDir(dir);
     }
 }
 
 // A USB receiver that ignores the product request but serves the transfer
 // command: its D108 waypoints would be read in the D100 layout.
 TEST(UnansweredDeviceQuery, UsbDownloadWritesNoFile) {
-    const std::string dir = makeDir();
+    TempDir temp("faults");
+    const std::string dir = temp.path;
     ASSERT_FALSE(dir.empty());
     Simulator sim(*findSimProfile("etrex"));
     generate(sim, Kind::Waypoints);
@@ -824,10 +763,9 @@ TEST(UnansweredDeviceQuery, UsbDownloadWritesNoFile) {
     const Outcome out =
         runOnce({Link::Usb, false, Kind::Waypoints, Fault::SilenceBeforeProductData}, sim, "", output, {});
     EXPECT_EQ(out.boxes, (std::vector<std::string>{kUsbRead, kConnect}));
-    EXPECT_TRUE(listDir(dir).empty()) << "a file was written from records in guessed layouts";
+    EXPECT_EQ(temp.entries(), 0) << "a file was written from records in guessed layouts";
     EXPECT_EQ(out.lastStatus, "  Status:   Bereit.");
     EXPECT_FALSE(out.linkOpenAfter);
-    removeDir(dir);
 }
 
 std::vector<Case> allCombinations() {

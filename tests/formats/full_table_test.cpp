@@ -20,7 +20,8 @@ TEST_F(FullTableTest, WrittenFilesOfAFullTableReadBack) {
             SCOPED_TRACE("file kind " + std::to_string(fileKind) + ", object kind " + std::to_string(objectKind));
             pointTable.reset();
             for (int i = 0; i < kMaxPoints; i++)
-                pointTable.records[pointTable.count++] = makePoint(7.0 + i * 1e-5, 50.0, i % 1000 == 0);
+                pointTable.records[pointTable.count++] =
+                    makePoint({.lat = 50.0, .lon = 7.0 + i * 1e-5, .newSegment = i % 1000 == 0});
             countLinePoints(objectKind);
             const std::string name = dir.file(fileKind == MapInfoMif ? "full.mif" : "full.ovl");
             int written = 0, read = 0;

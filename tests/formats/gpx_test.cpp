@@ -16,7 +16,7 @@ class GpxTest : public FormatTest {
 
     int read(const std::string& content, int transferKind) {
         std::string file = dir.file("in.gpx");
-        writeFileBytes(file, content);
+        writeFile(file, content);
         numbers = names = false;
         return readGpxFile(file.c_str(), transferKind, numbers, names);
     }
@@ -115,20 +115,29 @@ TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments) {
 // Every attribute of the table survives our own file, for the point and the
 // line objects.
 TEST_F(GpxTest, OwnFilesReadBack) {
-    PointRecord a = withNames(makePoint(7.123456789, 50.987654321, 1), 3, "TOUR", 1, "KIRCHE", "12:30 A&B");
+    PointRecord a = makePoint({.route = 3,
+                               .routeName = "TOUR",
+                               .number = 1,
+                               .name = "KIRCHE",
+                               .comment = "12:30 A&B",
+                               .lat = 50.987654321,
+                               .lon = 7.123456789,
+                               .newSegment = 1});
     a.Time = 86400 * 9000 + 3723;
     a.Altitude = 451.5f;
     a.HasSymbol = 1;
     a.Symbol = 8213;
     a.Display1 = 1;
     a.Display2 = 2;
-    PointRecord b = withNames(makePoint(-0.000000015, -33.5), 3, "TOUR", 2, "B<2>", "");
-    PointRecord c = withNames(makePoint(179.99999999, 89.99999999, 1), 4, "", 7, "NORD");
-    setTable({a, b, makePoint(5.0, 95.0), c});
+    PointRecord b =
+        makePoint({.route = 3, .routeName = "TOUR", .number = 2, .name = "B<2>", .lat = -33.5, .lon = -0.000000015});
+    PointRecord c =
+        makePoint({.route = 4, .number = 7, .name = "NORD", .lat = 89.99999999, .lon = 179.99999999, .newSegment = 1});
+    setTable({a, b, makePoint({.lat = 95.0, .lon = 5.0}), c});
     std::string file = dir.file("own.gpx");
     ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, 7), 1);
     PointRecord want[] = {a, b, c};
-    ASSERT_EQ(readGpxFile(file.c_str(), 7, numbers, names), 1) << readFileBytes(file);
+    ASSERT_EQ(readGpxFile(file.c_str(), 7, numbers, names), 1) << readFile(file);
     ASSERT_EQ(pointTable.count, 3);
     for (int i = 0; i < 3; i++) {
         SCOPED_TRACE(i);
@@ -150,14 +159,17 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     EXPECT_TRUE(numbers);
 
     // Three tracks, the first of two segments; GPX keeps the one-point track.
-    setTable({withNames(makePoint(1, 1, 1), 1, "A", 1, ""), makePoint(1.1, 1.1), makePoint(1.2, 1.2, 1),
-              makePoint(1.3, 1.3), withNames(makePoint(9, 9, 1), 2, "", 1, ""),
-              withNames(makePoint(2, 2, 1), 3, "B", 1, ""), makePoint(2.1, 2.1)});
+    setTable({makePoint({.route = 1, .routeName = "A", .number = 1, .lat = 1, .lon = 1, .newSegment = 1}),
+              makePoint({.lat = 1.1, .lon = 1.1}), makePoint({.lat = 1.2, .lon = 1.2, .newSegment = 1}),
+              makePoint({.lat = 1.3, .lon = 1.3}),
+              makePoint({.route = 2, .number = 1, .lat = 9, .lon = 9, .newSegment = 1}),
+              makePoint({.route = 3, .routeName = "B", .number = 1, .lat = 2, .lon = 2, .newSegment = 1}),
+              makePoint({.lat = 2.1, .lon = 2.1})});
     for (int i = 1; i < 4; i++) pointTable.records[i].NumberOfRouteOrTrack = 1;
     pointTable.records[6].NumberOfRouteOrTrack = 3;
     countLinePoints(LineObjects);
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
-    std::string gpx = readFileBytes(file);
+    std::string gpx = readFile(file);
     ASSERT_EQ(readGpxFile(file.c_str(), 6, numbers, names), 1) << gpx;
     ASSERT_EQ(pointTable.count, 7) << gpx;
     const int track[] = {1, 1, 1, 1, 2, 3, 3};
@@ -173,10 +185,11 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     EXPECT_DOUBLE_EQ(pointTable.records[3].Longitude, 1.3);
 
     // The same lines as routes: every line is a route of its own.
-    setTable({makePoint(1, 1, 1), makePoint(1.1, 1.1), makePoint(1.2, 1.2, 1), makePoint(1.3, 1.3)});
+    setTable({makePoint({.lat = 1, .lon = 1, .newSegment = 1}), makePoint({.lat = 1.1, .lon = 1.1}),
+              makePoint({.lat = 1.2, .lon = 1.2, .newSegment = 1}), makePoint({.lat = 1.3, .lon = 1.3})});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 7), 1);
-    gpx = readFileBytes(file);
+    gpx = readFile(file);
     EXPECT_EQ(gpx.find("<trk"), std::string::npos);
     ui.queueInitials("AA");
     ASSERT_EQ(readGpxFile(file.c_str(), 7, numbers, names), 1) << gpx;
@@ -274,17 +287,19 @@ TEST_F(GpxTest, CapacityCountsOnlyThePointsTheTransferKeeps) {
 // Every number is an xsd:decimal (no exponent), and a track segment of one
 // point stays one; gpsbabel, an independent reader, sees the same.
 TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay) {
-    PointRecord a = withNames(makePoint(8.2, 50.2, 1), 1, "T", 1, "A");
+    PointRecord a =
+        makePoint({.route = 1, .routeName = "T", .number = 1, .name = "A", .lat = 50.2, .lon = 8.2, .newSegment = 1});
     a.Altitude = 5e-6f;
-    PointRecord b = withNames(makePoint(8.3, 50.3, 1), 2, "U", 1, "B");
+    PointRecord b =
+        makePoint({.route = 2, .routeName = "U", .number = 1, .name = "B", .lat = 50.3, .lon = 8.3, .newSegment = 1});
     b.Altitude = -1.25e-7f;
-    PointRecord c = withNames(makePoint(8.4, 50.4, 0), 2, "U", 2, "C");
+    PointRecord c = makePoint({.route = 2, .routeName = "U", .number = 2, .name = "C", .lat = 50.4, .lon = 8.4});
     c.Altitude = 19999.5f;
     setTable({a, b, c});
     countLinePoints(LineObjects);
     const std::string file = dir.file("out.gpx");
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
-    const std::string text = readFileBytes(file);
+    const std::string text = readFile(file);
     EXPECT_NE(text.find("<ele>0.000005</ele>"), std::string::npos) << text;
     EXPECT_NE(text.find("<ele>-0.000000125</ele>"), std::string::npos) << text;
     EXPECT_NE(text.find("<ele>19999.5</ele>"), std::string::npos) << text;
@@ -294,7 +309,7 @@ TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay) {
     EXPECT_EQ(segments, 2u) << text;
     if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
     std::string out;
-    ASSERT_TRUE(runCommand("gpsbabel -t -i gpx -f " + file + " -o unicsv,fields=lat+lon+ele -F -", out)) << out;
+    ASSERT_TRUE(runShell("gpsbabel -t -i gpx -f " + file + " -o unicsv,fields=lat+lon+ele -F -", out)) << out;
     EXPECT_NE(out.find("1,50.200000,8.200000,\"A\",0.0"), std::string::npos) << out;
     EXPECT_NE(out.find("2,50.300000,8.300000,\"B\""), std::string::npos) << out;
 }

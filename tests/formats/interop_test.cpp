@@ -63,28 +63,50 @@ class InteropTest : public FormatTest {
 
     // Three points with every attribute the writer knows, in two routes.
     void fillPoints() {
-        PointRecord a = withNames(makePoint(7.123456789, 50.987654321, 1), 1, "TOUR", 1, "KIRCHE",
-                                  "Br\xFC"
-                                  "cke");
+        PointRecord a = makePoint({.route = 1,
+                                   .routeName = "TOUR",
+                                   .number = 1,
+                                   .name = "KIRCHE",
+                                   .comment = "Br\xFC"
+                                              "cke",
+                                   .lat = 50.987654321,
+                                   .lon = 7.123456789,
+                                   .newSegment = 1});
         a.Time = 86400 * 9000 + 3723;
         a.Altitude = 451.6f;
         a.HasSymbol = 1;
         a.Symbol = 8213;
         a.Display1 = 1;
         a.Display2 = 2;
-        PointRecord b = withNames(makePoint(-0.000000015, -33.5), 1, "TOUR", 2, "P,2", "a \"b\"");
-        PointRecord c = withNames(makePoint(179.99999999, 89.99999999, 1), 2, "", 1, "NORD");
-        setTable({a, b, makePoint(5.0, 95.0), c});
+        PointRecord b = makePoint({.route = 1,
+                                   .routeName = "TOUR",
+                                   .number = 2,
+                                   .name = "P,2",
+                                   .comment = "a \"b\"",
+                                   .lat = -33.5,
+                                   .lon = -0.000000015});
+        PointRecord c = makePoint(
+            {.route = 2, .number = 1, .name = "NORD", .lat = 89.99999999, .lon = 179.99999999, .newSegment = 1});
+        setTable({a, b, makePoint({.lat = 95.0, .lon = 5.0}), c});
     }
 
     void fillLines() {
-        PointRecord a = withNames(makePoint(7.5, 50.25, 1), 1, "WEG EINS", 1, "", "Start");
+        PointRecord a = makePoint({.route = 1,
+                                   .routeName = "WEG EINS",
+                                   .number = 1,
+                                   .comment = "Start",
+                                   .lat = 50.25,
+                                   .lon = 7.5,
+                                   .newSegment = 1});
         a.Time = 86400 * 9000;
         a.HasSymbol = 1;
         a.Display1 = 4;
         a.Display2 = 9;
-        setTable({a, makePoint(7.51234567, 50.26), makePoint(7.52, 50.27), makePoint(1.0, 1.0, 1),
-                  withNames(makePoint(-8.25, -40.125, 1), 2, "ZWEI", 1, ""), makePoint(-8.3, -40.2)});
+        setTable(
+            {a, makePoint({.lat = 50.26, .lon = 7.51234567}), makePoint({.lat = 50.27, .lon = 7.52}),
+             makePoint({.lat = 1.0, .lon = 1.0, .newSegment = 1}),
+             makePoint({.route = 2, .routeName = "ZWEI", .number = 1, .lat = -40.125, .lon = -8.25, .newSegment = 1}),
+             makePoint({.lat = -40.2, .lon = -8.3})});
         countLinePoints(LineObjects);
     }
 };
@@ -106,7 +128,7 @@ TEST_F(InteropTest, OgrinfoReadsOurPointPairs) {
     for (const char* name : {"POINTS.MIF", "points.mif"}) {
         std::string mif = dir.file(name);
         ASSERT_EQ(writeMifFile(mif.c_str(), PointObjects), 1);
-        ASSERT_TRUE(runCommand("ogrinfo -al -q '" + mif + "'", output)) << output;
+        ASSERT_TRUE(runShell("ogrinfo -al -q '" + mif + "'", output)) << output;
         ASSERT_EQ(parseOgrinfo(output).size(), 3u) << output;
     }
     std::vector<Feature> features = parseOgrinfo(output);
@@ -149,7 +171,7 @@ TEST_F(InteropTest, OgrinfoReadsOurPolylinePairs) {
     std::string mif = dir.file("LINES.MIF");
     ASSERT_EQ(writeMifFile(mif.c_str(), LineObjects), 1);
     std::string output;
-    ASSERT_TRUE(runCommand("ogrinfo -al -q '" + mif + "'", output)) << output;
+    ASSERT_TRUE(runShell("ogrinfo -al -q '" + mif + "'", output)) << output;
     std::vector<Feature> features = parseOgrinfo(output);
     ASSERT_EQ(features.size(), 2u) << output;
     EXPECT_EQ(features[0].geometry, "LINESTRING");
@@ -189,14 +211,14 @@ TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead) {
         "\"NewSegment\":\"\",\"Symbol\":\"\",\"Display1\":\"5\",\"Display2\":\"6\"},"
         "\"geometry\":{\"type\":\"LineString\",\"coordinates\":[[8.5,51.25],[8.75,51.5],[9.0,51.75]]}}]}";
     std::string source = dir.file("in.geojson");
-    writeFileBytes(source, geojson);
+    writeFile(source, geojson);
     std::string mif = dir.file("gdal.mif");
     std::string output;
-    ASSERT_TRUE(runCommand("ogr2ogr -f 'MapInfo File' -dsco FORMAT=MIF '" + mif + "' '" + source + "'", output))
+    ASSERT_TRUE(runShell("ogr2ogr -f 'MapInfo File' -dsco FORMAT=MIF '" + mif + "' '" + source + "'", output))
         << output;
     bool numbers = false, names = false;
     ui.queueInitials("GD");
-    ASSERT_EQ(readMifFile(mif.c_str(), 7, numbers, names), 1) << readFileBytes(mif);
+    ASSERT_EQ(readMifFile(mif.c_str(), 7, numbers, names), 1) << readFile(mif);
     EXPECT_TRUE(ui.boxTexts().empty());
     ASSERT_EQ(pointTable.count, 5);
     const PointRecord* r = pointTable.records;
@@ -243,13 +265,13 @@ TEST_F(InteropTest, GpsbabelReadsOurAsciiOverlays) {
     fillPoints();
     ASSERT_EQ(writeOvlAsciiFile(file.c_str(), PointObjects), 1);
     std::string gpx;
-    ASSERT_TRUE(runCommand("gpsbabel -i ggv_ovl -f '" + file + "' -o gpx -F -", gpx)) << gpx;
+    ASSERT_TRUE(runShell("gpsbabel -i ggv_ovl -f '" + file + "' -o gpx -F -", gpx)) << gpx;
     expectNear(gpxPositions(gpx), {{7.123456789, 50.987654321}, {-0.000000015, -33.5}, {179.99999999, 89.99999999}},
                1e-8);
 
     fillLines();
     ASSERT_EQ(writeOvlAsciiFile(file.c_str(), LineObjects), 1);
-    ASSERT_TRUE(runCommand("gpsbabel -i ggv_ovl -f '" + file + "' -o gpx -F -", gpx)) << gpx;
+    ASSERT_TRUE(runShell("gpsbabel -i ggv_ovl -f '" + file + "' -o gpx -F -", gpx)) << gpx;
     expectNear(gpxPositions(gpx), {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}, {-8.25, -40.125}, {-8.3, -40.2}},
                1e-8);
 }
@@ -265,12 +287,12 @@ TEST_F(InteropTest, AsciiOverlayWrittenByGpsbabelIsRead) {
         "</trkseg></trk>\n</gpx>\n";
     std::string gpx = dir.file("in.gpx");
     std::string ovl = dir.file("babel.ovl");
-    writeFileBytes(gpx, gpxText);
+    writeFile(gpx, gpxText);
     std::string output;
-    ASSERT_TRUE(runCommand("gpsbabel -i gpx -f '" + gpx + "' -o ggv_ovl -F '" + ovl + "'", output)) << output;
+    ASSERT_TRUE(runShell("gpsbabel -i gpx -f '" + gpx + "' -o ggv_ovl -F '" + ovl + "'", output)) << output;
     int separate = 0;
     ui.queueYesNo(true);
-    ASSERT_EQ(readOvlAsciiFile(ovl.c_str(), 6, separate, true), 1) << readFileBytes(ovl);
+    ASSERT_EQ(readOvlAsciiFile(ovl.c_str(), 6, separate, true), 1) << readFile(ovl);
     EXPECT_TRUE(ui.boxTexts().empty());
     ASSERT_EQ(pointTable.count, 6);
     // gpsbabel puts the tracks first, then the waypoints.
@@ -292,7 +314,7 @@ TEST_F(InteropTest, GpsbabelReadsTheLinesOfOurBinaryOverlays) {
     std::string file = dir.file("lines.ovl");
     ASSERT_EQ(writeOvlBinaryFile(file.c_str(), LineObjects), 1);
     std::string gpx;
-    ASSERT_TRUE(runCommand("gpsbabel -i ggv_bin -f '" + file + "' -o gpx -F -", gpx)) << gpx;
+    ASSERT_TRUE(runShell("gpsbabel -i ggv_bin -f '" + file + "' -o gpx -F -", gpx)) << gpx;
     // Our doubles go over unchanged; GPX prints nine decimals.
     expectNear(gpxPositions(gpx), {{7.5, 50.25}, {7.51234567, 50.26}, {7.52, 50.27}, {-8.25, -40.125}, {-8.3, -40.2}},
                1e-8);
@@ -302,7 +324,7 @@ TEST_F(InteropTest, GpsbabelReadsTheLinesOfOurBinaryOverlays) {
 // The features of one layer of a GPX file, as ogrinfo sees them.
 std::vector<Feature> ogrLayer(const std::string& file, const std::string& layer) {
     std::string output;
-    EXPECT_TRUE(runCommand("ogrinfo -q '" + file + "' " + layer, output)) << output;
+    EXPECT_TRUE(runShell("ogrinfo -q '" + file + "' " + layer, output)) << output;
     return parseOgrinfo(output);
 }
 
@@ -314,15 +336,17 @@ size_t occurrences(const std::string& text, const std::string& what) {
 
 TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes) {
     if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel")) GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
-    PointRecord a = withNames(makePoint(7.5, 50.25, 1), 1, "WEG EINS", 1, "");
+    PointRecord a =
+        makePoint({.route = 1, .routeName = "WEG EINS", .number = 1, .lat = 50.25, .lon = 7.5, .newSegment = 1});
     a.Time = 86400 * 9000 + 3723;
     a.Altitude = 451.5f;
-    PointRecord b = withNames(makePoint(7.512345678, 50.26), 1, "WEG EINS", 2, "");
+    PointRecord b = makePoint({.route = 1, .routeName = "WEG EINS", .number = 2, .lat = 50.26, .lon = 7.512345678});
     b.Altitude = -12.25f;
-    setTable({a, b, makePoint(5.0, 95.0), withNames(makePoint(7.52, 50.27, 1), 1, "WEG EINS", 3, ""),
-              withNames(makePoint(7.53, 50.28), 1, "WEG EINS", 4, ""),
-              withNames(makePoint(-8.25, -40.125, 1), 2, "ZWEI", 1, ""),
-              withNames(makePoint(-8.3, -40.2), 2, "", 2, "")});
+    setTable({a, b, makePoint({.lat = 95.0, .lon = 5.0}),
+              makePoint({.route = 1, .routeName = "WEG EINS", .number = 3, .lat = 50.27, .lon = 7.52, .newSegment = 1}),
+              makePoint({.route = 1, .routeName = "WEG EINS", .number = 4, .lat = 50.28, .lon = 7.53}),
+              makePoint({.route = 2, .routeName = "ZWEI", .number = 1, .lat = -40.125, .lon = -8.25, .newSegment = 1}),
+              makePoint({.route = 2, .number = 2, .lat = -40.2, .lon = -8.3})});
     countLinePoints(LineObjects);
     std::string file = dir.file("tracks.gpx");
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
@@ -330,7 +354,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes) {
                                                               {7.53, 50.28}, {-8.25, -40.125},     {-8.3, -40.2}};
 
     std::vector<Feature> points = ogrLayer(file, "track_points");
-    ASSERT_EQ(points.size(), 6u) << readFileBytes(file);
+    ASSERT_EQ(points.size(), 6u) << readFile(file);
     std::vector<std::pair<double, double>> got;
     for (const Feature& f : points) got.push_back(f.coordinates.at(0));
     expectNear(got, positions, 1e-9);
@@ -353,7 +377,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes) {
     EXPECT_EQ(tracks[1].fields["number"], "2");
 
     std::string gpx;
-    ASSERT_TRUE(runCommand("gpsbabel -i gpx -f '" + file + "' -o gpx -F -", gpx)) << gpx;
+    ASSERT_TRUE(runShell("gpsbabel -i gpx -f '" + file + "' -o gpx -F -", gpx)) << gpx;
     expectNear(gpxPositions(gpx), positions, 1e-9);
     EXPECT_EQ(occurrences(gpx, "<trk>"), 2u) << gpx;
     EXPECT_EQ(occurrences(gpx, "<trkseg>"), 3u) << gpx;
@@ -364,7 +388,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes) {
     // The same table for a route download: each line a route of its own.
     ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 7), 1);
     std::vector<Feature> routes = ogrLayer(file, "routes");
-    ASSERT_EQ(routes.size(), 3u) << readFileBytes(file);
+    ASSERT_EQ(routes.size(), 3u) << readFile(file);
     EXPECT_EQ(routes[1].fields["name"], "WEG EINS");
     EXPECT_EQ(routes[2].fields["number"], "2");
     EXPECT_EQ(ogrLayer(file, "route_points").size(), 6u);
@@ -376,7 +400,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints) {
     std::string file = dir.file("points.gpx");
     ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, 7), 1);
     std::vector<Feature> points = ogrLayer(file, "waypoints");
-    ASSERT_EQ(points.size(), 3u) << readFileBytes(file);
+    ASSERT_EQ(points.size(), 3u) << readFile(file);
     expectNear({points[0].coordinates[0], points[1].coordinates[0], points[2].coordinates[0]},
                {{7.123456789, 50.987654321}, {-0.000000015, -33.5}, {179.99999999, 89.99999999}}, 1e-9);
     EXPECT_EQ(points[0].fields["name"], "KIRCHE");
@@ -390,7 +414,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints) {
     EXPECT_EQ(points[2].fields["name"], "NORD");
 
     std::string csv;
-    ASSERT_TRUE(runCommand("gpsbabel -i gpx -f '" + file + "' -o unicsv,utc=0 -F -", csv)) << csv;
+    ASSERT_TRUE(runShell("gpsbabel -i gpx -f '" + file + "' -o unicsv,utc=0 -F -", csv)) << csv;
     EXPECT_NE(csv.find("1,50.987654,7.123457,\"KIRCHE\",451.6,\"" +
                        cp1252ToUtf8("Br\xFC"
                                     "cke") +
@@ -404,13 +428,13 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead) {
     if (!toolInstalled("ogr2ogr") || !toolInstalled("gpsbabel")) GTEST_SKIP() << "ogr2ogr or gpsbabel not installed";
     bool numbers = false, names = false;
     std::string csv = dir.file("in.csv");
-    writeFileBytes(csv,
-                   "lat,lon,name,alt,utc_d,utc_t,comment\n50.5,7.25,Kirche,451.5,2014/08/22,01:02:03,am Bach\n"
-                   "-33.5,-0.5,P2,,,,\n");
+    writeFile(csv,
+              "lat,lon,name,alt,utc_d,utc_t,comment\n50.5,7.25,Kirche,451.5,2014/08/22,01:02:03,am Bach\n"
+              "-33.5,-0.5,P2,,,,\n");
     std::string babel = dir.file("babel.gpx");
     std::string output;
-    ASSERT_TRUE(runCommand("gpsbabel -i unicsv -f '" + csv + "' -o gpx -F '" + babel + "'", output)) << output;
-    ASSERT_EQ(readGpxFile(babel.c_str(), 7, numbers, names), 1) << readFileBytes(babel);
+    ASSERT_TRUE(runShell("gpsbabel -i unicsv -f '" + csv + "' -o gpx -F '" + babel + "'", output)) << output;
+    ASSERT_EQ(readGpxFile(babel.c_str(), 7, numbers, names), 1) << readFile(babel);
     ASSERT_EQ(pointTable.count, 2);
     const PointRecord* r = pointTable.records;
     EXPECT_DOUBLE_EQ(r[0].Latitude, 50.5);
@@ -424,10 +448,10 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead) {
     EXPECT_EQ(r[1].Time, 0);
 
     // gpsbabel's GPX 1.1 tracks.
-    ASSERT_TRUE(runCommand(
+    ASSERT_TRUE(runShell(
         "gpsbabel -i unicsv -f '" + csv + "' -x transform,trk=wpt,del -o gpx,gpxver=1.1 -F '" + babel + "'", output))
         << output;
-    ASSERT_EQ(readGpxFile(babel.c_str(), 6, numbers, names), 1) << readFileBytes(babel);
+    ASSERT_EQ(readGpxFile(babel.c_str(), 6, numbers, names), 1) << readFile(babel);
     ASSERT_EQ(pointTable.count, 2);
     EXPECT_EQ(r[0].NumberOfRouteOrTrack, 1);
     EXPECT_EQ(r[1].NumberOfPoint, 2);
@@ -441,12 +465,12 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead) {
         "{\"type\":\"Feature\",\"properties\":{\"name\":\"Zwei\"},\"geometry\":{\"type\":\"LineString\","
         "\"coordinates\":[[1,2],[3,4]]}}]}";
     std::string source = dir.file("in.geojson");
-    writeFileBytes(source, geojson);
+    writeFile(source, geojson);
     std::string gdal = dir.file("gdal.gpx");
-    ASSERT_TRUE(runCommand(
-        "ogr2ogr -f GPX -nlt MULTILINESTRING -lco FORCE_GPX_TRACK=YES '" + gdal + "' '" + source + "'", output))
+    ASSERT_TRUE(runShell("ogr2ogr -f GPX -nlt MULTILINESTRING -lco FORCE_GPX_TRACK=YES '" + gdal + "' '" + source + "'",
+                         output))
         << output;
-    ASSERT_EQ(readGpxFile(gdal.c_str(), 6, numbers, names), 1) << readFileBytes(gdal);
+    ASSERT_EQ(readGpxFile(gdal.c_str(), 6, numbers, names), 1) << readFile(gdal);
     ASSERT_EQ(pointTable.count, 7);
     const int track[] = {1, 1, 1, 1, 1, 2, 2};
     const int point[] = {1, 2, 3, 4, 5, 1, 2};

@@ -57,8 +57,8 @@ class MifTest : public FormatTest {
     std::string mif() const { return dir.file("out.mif"); }
     std::string mid() const { return dir.file("out.mid"); }
     void writePair(const std::string& mifText, const std::string& midText) {
-        writeFileBytes(mif(), mifText);
-        writeFileBytes(mid(), midText);
+        writeFile(mif(), mifText);
+        writeFile(mid(), midText);
     }
     int read(int transferKind) { return readMifFile(mif().c_str(), transferKind, hasNumbers, hasNames); }
     ScriptedPlatform ui;
@@ -69,26 +69,30 @@ class MifTest : public FormatTest {
 // ---------------------------------------------------------------- writer
 
 TEST_F(MifTest, WritesPointsByteForByte) {
-    PointRecord invalid = makePoint(7.0, 95.0, 1);
-    PointRecord a = withNames(makePoint(7.5, 50.25), 0, "", 1, "WP1",
-                              "Br\xFC"
-                              "cke");
+    PointRecord invalid = makePoint({.lat = 95.0, .lon = 7.0, .newSegment = 1});
+    PointRecord a = makePoint({.number = 1,
+                               .name = "WP1",
+                               .comment = "Br\xFC"
+                                          "cke",
+                               .lat = 50.25,
+                               .lon = 7.5});
     a.Time = 86400;
     a.Altitude = 123.7f;
     a.HasSymbol = 1;
     a.Symbol = 65535;
     a.Display1 = 2;
     a.Display2 = 255;
-    PointRecord b = withNames(makePoint(-0.125, -33.5), 4, "R\"X", 2, "WP2");
+    PointRecord b =
+        makePoint({.route = 4, .routeName = "R\"X", .number = 2, .name = "WP2", .lat = -33.5, .lon = -0.125});
     setTable({invalid, a, b});
     ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
 
-    EXPECT_EQ(readFileBytes(mif()), kHeader +
-                                        "Point 7.50000000 50.25000000\r\n    Symbol (33,15790080,14)\r\n"
-                                        "Point -0.12500000 -33.50000000\r\n    Symbol (33,15790080,14)\r\n");
+    EXPECT_EQ(readFile(mif()), kHeader +
+                                   "Point 7.50000000 50.25000000\r\n    Symbol (33,15790080,14)\r\n"
+                                   "Point -0.12500000 -33.50000000\r\n    Symbol (33,15790080,14)\r\n");
     // The invalid first record leaves the start mark for the next valid one;
     // a quote inside a text is doubled.
-    EXPECT_EQ(readFileBytes(mid()),
+    EXPECT_EQ(readFile(mid()),
               "\"0\",\"\",\"1\",\"WP1\",\"1990-01-01 00:00:00\",\"123\",\"Br\xFC"
               "cke\",\"1\",\"65535\",\"2\",\"255\"\r\n"
               "\"4\",\"R\"\"X\",\"2\",\"WP2\",\"\",\"\",\"\",\"0\",\"\",\"\",\"\"\r\n");
@@ -96,27 +100,37 @@ TEST_F(MifTest, WritesPointsByteForByte) {
 }
 
 TEST_F(MifTest, WritesPolylinesAndSkipsOnePointLines) {
-    PointRecord a = withNames(makePoint(7.0, 50.0, 1), 1, "R1", 1, "A", "Start");
+    PointRecord a = makePoint({.route = 1,
+                               .routeName = "R1",
+                               .number = 1,
+                               .name = "A",
+                               .comment = "Start",
+                               .lat = 50.0,
+                               .lon = 7.0,
+                               .newSegment = 1});
     a.Time = 86400;
     a.HasSymbol = 1;
     a.Display1 = 5;
     a.Display2 = 6;
     a.Altitude = 300.0f;
-    PointRecord b = withNames(makePoint(7.1, 50.1), 1, "R1", 2, "B", "other");
-    PointRecord single = withNames(makePoint(8.0, 51.0, 1), 2, "R2", 1, "C");
-    PointRecord invalid = makePoint(300.0, 51.0);
-    PointRecord c = withNames(makePoint(9.0, 52.0, 1), 3, "R3", 1, "D");
-    PointRecord d = withNames(makePoint(9.5, 52.5), 3, "R3", 2, "E");
+    PointRecord b = makePoint(
+        {.route = 1, .routeName = "R1", .number = 2, .name = "B", .comment = "other", .lat = 50.1, .lon = 7.1});
+    PointRecord single =
+        makePoint({.route = 2, .routeName = "R2", .number = 1, .name = "C", .lat = 51.0, .lon = 8.0, .newSegment = 1});
+    PointRecord invalid = makePoint({.lat = 51.0, .lon = 300.0});
+    PointRecord c =
+        makePoint({.route = 3, .routeName = "R3", .number = 1, .name = "D", .lat = 52.0, .lon = 9.0, .newSegment = 1});
+    PointRecord d = makePoint({.route = 3, .routeName = "R3", .number = 2, .name = "E", .lat = 52.5, .lon = 9.5});
     setTable({a, b, single, invalid, c, d});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
 
-    EXPECT_EQ(readFileBytes(mif()), kHeader +
-                                        "Pline 2\r\n7.00000000 50.00000000\r\n7.10000000 50.10000000\r\n"
-                                        "    Pen (2,54,37008)\r\n"
-                                        "Pline 2\r\n9.00000000 52.00000000\r\n9.50000000 52.50000000\r\n"
-                                        "    Pen (2,54,37008)\r\n");
-    EXPECT_EQ(readFileBytes(mid()),
+    EXPECT_EQ(readFile(mif()), kHeader +
+                                   "Pline 2\r\n7.00000000 50.00000000\r\n7.10000000 50.10000000\r\n"
+                                   "    Pen (2,54,37008)\r\n"
+                                   "Pline 2\r\n9.00000000 52.00000000\r\n9.50000000 52.50000000\r\n"
+                                   "    Pen (2,54,37008)\r\n");
+    EXPECT_EQ(readFile(mid()),
               "\"1\",\"R1\",\"0\",\"\",\"1990-01-01 00:00:00\",\"\",\"Start\",\"\",\"\",\"5\",\"6\"\r\n"
               "\"3\",\"R3\",\"0\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 }
@@ -126,12 +140,12 @@ TEST_F(MifTest, AltitudeLimitsAndTruncation) {
     const char* expected[] = {"", "", "19999", "-499", "", "", "0"};
     pointTable.reset();
     for (float altitude : altitudes) {
-        PointRecord r = makePoint(1.0, 2.0);
+        PointRecord r = makePoint({.lat = 2.0, .lon = 1.0});
         r.Altitude = altitude;
         pointTable.records[pointTable.count++] = r;
     }
     ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
-    std::string rows = readFileBytes(mid());
+    std::string rows = readFile(mid());
     std::string expectedRows;
     for (int i = 0; i < 7; i++)
         expectedRows += std::string("\"0\",\"\",\"0\",\"\",\"\",\"") + expected[i] + "\",\"\",\"" +
@@ -140,16 +154,16 @@ TEST_F(MifTest, AltitudeLimitsAndTruncation) {
 }
 
 TEST_F(MifTest, TableWithoutValidPointGivesHeaderAndEmptyMid) {
-    setTable({makePoint(0.0, 91.0, 1), makePoint(200.0, 0.0)});
+    setTable({makePoint({.lat = 91.0, .newSegment = 1}), makePoint({.lon = 200.0})});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
-    EXPECT_EQ(readFileBytes(mif()), kHeader);
-    EXPECT_EQ(readFileBytes(mid()), "");
+    EXPECT_EQ(readFile(mif()), kHeader);
+    EXPECT_EQ(readFile(mid()), "");
 }
 
 TEST_F(MifTest, MidNameKeepsTheCaseOfTheExtension) {
     // Writing: the MID beside the MIF in the same case.
-    setTable({makePoint(7.0, 50.0, 1)});
+    setTable({makePoint({.lat = 50.0, .lon = 7.0, .newSegment = 1})});
     countLinePoints(PointObjects);
     ASSERT_EQ(writeMifFile(dir.file("OUT.MIF").c_str(), PointObjects), 1);
     ASSERT_EQ(writeMifFile(dir.file("low.mif").c_str(), PointObjects), 1);
@@ -164,13 +178,13 @@ TEST_F(MifTest, MidNameKeepsTheCaseOfTheExtension) {
 
 TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact) {
     writePair("old mif", "old mid");
-    setTable({makePoint(7.0, 50.0, 1)});
+    setTable({makePoint({.lat = 50.0, .lon = 7.0, .newSegment = 1})});
     // A directory where the MIF file should go: the pair cannot be replaced,
     // and the MID file written beside it must not replace the old one either.
     std::filesystem::remove(mif());
     std::filesystem::create_directory(mif());
     EXPECT_EQ(writeMifFile(mif().c_str(), PointObjects), 0);
-    EXPECT_EQ(readFileBytes(mid()), "old mid");
+    EXPECT_EQ(readFile(mid()), "old mid");
     EXPECT_EQ(dir.listing(), "out.mid out.mif ");  // no temporary file left
 
     EXPECT_EQ(writeMifFile(dir.file("missing/x.mif").c_str(), PointObjects), 0);
@@ -180,7 +194,8 @@ TEST_F(MifTest, FailedWriteLeavesEarlierPairIntact) {
 TEST_F(MifTest, PairIsReplacedOnlyWhenBothFilesWereWritten) {
     pointTable.reset();
     for (int i = 0; i < 200; i++)
-        pointTable.records[pointTable.count++] = withNames(makePoint(7.0 + i * 0.001, 50.0), 1, "ROUTE", i + 1, "P");
+        pointTable.records[pointTable.count++] = makePoint(
+            {.route = 1, .routeName = "ROUTE", .number = i + 1, .name = "P", .lat = 50.0, .lon = 7.0 + i * 0.001});
     ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
     long long mifSize = fileSize(mif()), midSize = fileSize(mid());
     ASSERT_NE(mifSize, midSize);
@@ -191,17 +206,17 @@ TEST_F(MifTest, PairIsReplacedOnlyWhenBothFilesWereWritten) {
         ASSERT_TRUE(limit.active);
         EXPECT_EQ(writeMifFile(mif().c_str(), PointObjects), 0);
     }
-    EXPECT_EQ(readFileBytes(mif()), "old mif");
-    EXPECT_EQ(readFileBytes(mid()), "old mid");
+    EXPECT_EQ(readFile(mif()), "old mif");
+    EXPECT_EQ(readFile(mid()), "old mid");
     EXPECT_EQ(dir.listing(), "out.mid out.mif ");
 }
 
 TEST_F(MifTest, OutputIgnoresDecimalCommaLocale) {
     GermanNumericLocale german(dir.path);
     if (!german.active) GTEST_SKIP() << "no locale with a decimal comma available";
-    setTable({withNames(makePoint(7.5, 50.25, 1), 1, "", 1, "A")});
+    setTable({makePoint({.route = 1, .number = 1, .name = "A", .lat = 50.25, .lon = 7.5, .newSegment = 1})});
     ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
-    EXPECT_NE(readFileBytes(mif()).find("Point 7.50000000 50.25000000\r\n"), std::string::npos);
+    EXPECT_NE(readFile(mif()).find("Point 7.50000000 50.25000000\r\n"), std::string::npos);
     ASSERT_EQ(read(7), 1);
     EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 7.5);
     EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 50.25);
@@ -210,14 +225,20 @@ TEST_F(MifTest, OutputIgnoresDecimalCommaLocale) {
 // ---------------------------------------------------------------- reader
 
 TEST_F(MifTest, RoundTripOfPointAttributes) {
-    PointRecord a = withNames(makePoint(7.12345678, 50.87654321), 3, "TOUR 1", 7, "KIRCHE", "12:30 AM BACH");
+    PointRecord a = makePoint({.route = 3,
+                               .routeName = "TOUR 1",
+                               .number = 7,
+                               .name = "KIRCHE",
+                               .comment = "12:30 AM BACH",
+                               .lat = 50.87654321,
+                               .lon = 7.12345678});
     a.Time = 86400 * 400 + 3723;
     a.Altitude = -12.0f;
     a.HasSymbol = 1;
     a.Symbol = 8213;
     a.Display1 = 1;
     a.Display2 = 2;
-    PointRecord b = withNames(makePoint(-71.5, -33.25, 1), 4, "", 1, "P2");
+    PointRecord b = makePoint({.route = 4, .number = 1, .name = "P2", .lat = -33.25, .lon = -71.5, .newSegment = 1});
     setTable({a, b});
     ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
     pointTable.reset();
@@ -523,7 +544,7 @@ TEST_F(MifTest, LinesUpToTheirLimitAreRead) {
 
 TEST_F(MifTest, OpenFailures) {
     EXPECT_EQ(read(7), 0);
-    writeFileBytes(mif(), "Version 300\n");
+    writeFile(mif(), "Version 300\n");
     EXPECT_EQ(read(7), 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Öffnen der MIF-Eingabedatei.",
                                                        "Fehler beim Öffnen der MID-Eingabedatei."}));
@@ -552,7 +573,8 @@ TEST_F(MifTest, PointCapacity) {
 TEST_F(MifTest, CutFilesExtraNumbersCoordSysAndByteOrderMark) {
     // Every cut of a written MIF file (its MID whole) is refused or keeps
     // all its points.
-    setTable({makePoint(7.5, 50.111, 1), makePoint(8.25, 51.0), makePoint(9.0, 49.5, 1), makePoint(9.5, 49.25)});
+    setTable({makePoint({.lat = 50.111, .lon = 7.5, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.25}),
+              makePoint({.lat = 49.5, .lon = 9.0, .newSegment = 1}), makePoint({.lat = 49.25, .lon = 9.5})});
     for (int objectKind : {PointObjects, LineObjects}) {
         countLinePoints(objectKind);
         std::vector<PointRecord> original(pointTable.records, pointTable.records + pointTable.count);
@@ -583,12 +605,21 @@ TEST_F(MifTest, CutFilesExtraNumbersCoordSysAndByteOrderMark) {
 }
 
 TEST_F(MifTest, PolylineRoundTrip) {
-    PointRecord a = withNames(makePoint(7.0, 50.0, 1), 2, "ROUTE A", 1, "X", "KOMMENTAR");
+    PointRecord a = makePoint({.route = 2,
+                               .routeName = "ROUTE A",
+                               .number = 1,
+                               .name = "X",
+                               .comment = "KOMMENTAR",
+                               .lat = 50.0,
+                               .lon = 7.0,
+                               .newSegment = 1});
     a.HasSymbol = 1;
     a.Display1 = 3;
     a.Display2 = 4;
-    setTable({a, makePoint(7.5, 50.5), makePoint(8.0, 51.0), withNames(makePoint(1.0, 2.0, 1), 9, "B", 1, "Y"),
-              makePoint(1.5, 2.5)});
+    setTable(
+        {a, makePoint({.lat = 50.5, .lon = 7.5}), makePoint({.lat = 51.0, .lon = 8.0}),
+         makePoint({.route = 9, .routeName = "B", .number = 1, .name = "Y", .lat = 2.0, .lon = 1.0, .newSegment = 1}),
+         makePoint({.lat = 2.5, .lon = 1.5})});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeMifFile(mif().c_str(), LineObjects), 1);
     ui.queueInitials("AA");

@@ -46,19 +46,22 @@ class OvlAsciiTest : public FormatTest {
 };
 
 TEST_F(OvlAsciiTest, WritesPointSymbolsByteForByte) {
-    setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0), makePoint(0.0, 100.0), makePoint(9.0, 49.0)});
+    setTable({makePoint({.lat = 50.0, .lon = 7.5, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.0}),
+              makePoint({.lat = 100.0}), makePoint({.lat = 49.0, .lon = 9.0})});
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
-    EXPECT_EQ(readFileBytes(file()),
+    EXPECT_EQ(readFile(file()),
               pointSection(1, "7.50000000", "50.00000000") + pointSection(2, "8.00000000", "51.00000000") +
                   pointSection(3, "9.00000000", "49.00000000") + closing(3, "50.00000000", "8.25000000"));
 }
 
 TEST_F(OvlAsciiTest, WritesLinesAndCountsOnlyWrittenSections) {
-    setTable({makePoint(1.0, 10.0, 1), makePoint(2.0, 11.0), makePoint(50.0, 60.0, 1), makePoint(3.0, 12.0, 1),
-              makePoint(-4.0, -13.0), makePoint(5.0, 14.0)});
+    setTable({makePoint({.lat = 10.0, .lon = 1.0, .newSegment = 1}), makePoint({.lat = 11.0, .lon = 2.0}),
+              makePoint({.lat = 60.0, .lon = 50.0, .newSegment = 1}),
+              makePoint({.lat = 12.0, .lon = 3.0, .newSegment = 1}), makePoint({.lat = -13.0, .lon = -4.0}),
+              makePoint({.lat = 14.0, .lon = 5.0})});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), LineObjects), 1);
-    EXPECT_EQ(readFileBytes(file()),
+    EXPECT_EQ(readFile(file()),
               "[Symbol 1]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=2\r\n"
               "XKoord0=1.00000000\r\nYKoord0=10.00000000\r\nXKoord1=2.00000000\r\nYKoord1=11.00000000\r\n"
               "[Symbol 2]\r\nTyp=3\r\nCol=5\r\nZoom=1\r\nSize=4\r\nArt=1\r\nPunkte=3\r\n"
@@ -68,29 +71,29 @@ TEST_F(OvlAsciiTest, WritesLinesAndCountsOnlyWrittenSections) {
 }
 
 TEST_F(OvlAsciiTest, EmptyTableGivesClosingSectionsThatTheReaderRefuses) {
-    setTable({makePoint(0.0, -90.5)});
+    setTable({makePoint({.lat = -90.5})});
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
-    EXPECT_EQ(readFileBytes(file()), closing(0, "0.00000000", "0.00000000"));
+    EXPECT_EQ(readFile(file()), closing(0, "0.00000000", "0.00000000"));
     EXPECT_EQ(read(6, false), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgNoOvl});
 }
 
 TEST_F(OvlAsciiTest, FailedWriteKeepsTheEarlierFile) {
     EXPECT_EQ(writeOvlAsciiFile(dir.file("none/a.ovl").c_str(), PointObjects), 0);
-    writeFileBytes(file(), "earlier");
-    setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0)});
+    writeFile(file(), "earlier");
+    setTable({makePoint({.lat = 50.0, .lon = 7.5, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.0})});
     {
         FileSizeLimit limit(200);
         ASSERT_TRUE(limit.active);
         EXPECT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 0);
     }
-    EXPECT_EQ(readFileBytes(file()), "earlier");
+    EXPECT_EQ(readFile(file()), "earlier");
     EXPECT_EQ(dir.listing(), "a.ovl ");
     EXPECT_TRUE(ui.events().empty());
 }
 
 TEST_F(OvlAsciiTest, RoutesFromTwoLines) {
-    writeFileBytes(file(), kTwoLines);
+    writeFile(file(), kTwoLines);
     ui.queueInitials("KB");
     ASSERT_EQ(read(7, false), 1);
     ASSERT_EQ(pointTable.count, 5);
@@ -126,7 +129,7 @@ TEST_F(OvlAsciiTest, RoutesFromTwoLines) {
 }
 
 TEST_F(OvlAsciiTest, TracksAsSegmentsOrSeparateTracks) {
-    writeFileBytes(file(), kTwoLines);
+    writeFile(file(), kTwoLines);
     const int segments[] = {1, 0, 0, 1, 0};
 
     // No question allowed: one track with two segments.
@@ -163,9 +166,9 @@ TEST_F(OvlAsciiTest, TracksAsSegmentsOrSeparateTracks) {
 }
 
 TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase) {
-    writeFileBytes(file(),
-                   "[symbol 1]\r\ntyp=6\r\nxkoord=7.5\r\nykoord=50.5\r\n[Symbol 2]\r\nXKoord= 8.25 \r\n"
-                   "YKoord=+51\r\n[Overlay]\r\nSymbols=2\r\n");
+    writeFile(file(),
+              "[symbol 1]\r\ntyp=6\r\nxkoord=7.5\r\nykoord=50.5\r\n[Symbol 2]\r\nXKoord= 8.25 \r\n"
+              "YKoord=+51\r\n[Overlay]\r\nSymbols=2\r\n");
     ui.queueInitials("AA");
     ASSERT_EQ(read(7, false), 1);
     ASSERT_EQ(pointTable.count, 2);
@@ -180,14 +183,15 @@ TEST_F(OvlAsciiTest, PointSymbolsAreNumberedThroughTheFileInAnyCase) {
 }
 
 TEST_F(OvlAsciiTest, TrailingXWithoutYIsRefused) {
-    writeFileBytes(file(), "[Symbol 1]\nXKoord=1\nYKoord=2\nXKoord=3\n");
+    writeFile(file(), "[Symbol 1]\nXKoord=1\nYKoord=2\nXKoord=3\n");
     ASSERT_EQ(read(6, false), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgRead});
 }
 
 TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused) {
     // Every cut of a written file is refused or keeps all its points.
-    setTable({makePoint(7.5, 50.111, 1), makePoint(8.25, 51.0), makePoint(9.0, 49.5, 1), makePoint(9.5, 49.25)});
+    setTable({makePoint({.lat = 50.111, .lon = 7.5, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.25}),
+              makePoint({.lat = 49.5, .lon = 9.0, .newSegment = 1}), makePoint({.lat = 49.25, .lon = 9.5})});
     for (int objectKind : {PointObjects, LineObjects}) {
         countLinePoints(objectKind);
         std::vector<PointRecord> original(pointTable.records, pointTable.records + pointTable.count);
@@ -206,18 +210,17 @@ TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused) {
          "einer Datenbank.)"},
     };
     for (const auto& c : cases) {
-        writeFileBytes(file(), c.first);
+        writeFile(file(), c.first);
         ui.clearEvents();
         EXPECT_EQ(read(6, false), 0);
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.second});
     }
     for (int type : {1, 4})
-        EXPECT_EQ(
-            (writeFileBytes(file(), "[Symbol 1]\nTyp=" + std::to_string(type) + "\nPunkte=0\n[Overlay]\nSymbols=1\n"),
-             read(6, false)),
-            0);
+        EXPECT_EQ((writeFile(file(), "[Symbol 1]\nTyp=" + std::to_string(type) + "\nPunkte=0\n[Overlay]\nSymbols=1\n"),
+                   read(6, false)),
+                  0);
     // A byte-order mark before the first section is skipped.
-    writeFileBytes(file(), "\xEF\xBB\xBF[Symbol 1]\nXKoord=1\nYKoord=2\n[Overlay]\nSymbols=1\n");
+    writeFile(file(), "\xEF\xBB\xBF[Symbol 1]\nXKoord=1\nYKoord=2\n[Overlay]\nSymbols=1\n");
     EXPECT_EQ(read(6, false), 1);
 }
 
@@ -240,7 +243,7 @@ TEST_F(OvlAsciiTest, ReaderMessages) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        writeFileBytes(file(), c.text);
+        writeFile(file(), c.text);
         ui.clearEvents();
         EXPECT_EQ(read(6, false), 0);
         ASSERT_EQ(ui.boxTexts().size(), 1u);
@@ -254,8 +257,7 @@ TEST_F(OvlAsciiTest, ReaderMessages) {
 }
 
 TEST_F(OvlAsciiTest, LineOf299CharactersIsRead) {
-    writeFileBytes(file(),
-                   "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
+    writeFile(file(), "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
     EXPECT_EQ(read(6, false), 1);
     EXPECT_EQ(pointTable.count, 1);
 }
@@ -264,22 +266,22 @@ TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable) {
     std::string text = "[Symbol 1]\nTyp=3\nPunkte=20000\n";
     for (int i = 0; i < kMaxPoints; i++)
         text += "XKoord" + std::to_string(i) + "=1\nYKoord" + std::to_string(i) + "=2\n";
-    writeFileBytes(file(), text + "[Overlay]\nSymbols=1\n");
+    writeFile(file(), text + "[Overlay]\nSymbols=1\n");
     ASSERT_EQ(read(6, false), 1);
     EXPECT_EQ(pointTable.count, kMaxPoints);
     EXPECT_TRUE(ui.boxTexts().empty());
 
-    writeFileBytes(file(), text + "XKoord=1\nYKoord=2\n");
+    writeFile(file(), text + "XKoord=1\nYKoord=2\n");
     EXPECT_EQ(read(6, false), 0);
     EXPECT_EQ(pointTable.count, kMaxPoints);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
 
     // A further line after the full table: an empty one is read, one with a
     // point is refused before anything is stored.
-    writeFileBytes(file(), text + "[Symbol 2]\nTyp=3\nPunkte=0\n[Overlay]\nSymbols=2\n");
+    writeFile(file(), text + "[Symbol 2]\nTyp=3\nPunkte=0\n[Overlay]\nSymbols=2\n");
     EXPECT_EQ(read(6, false), 1);
     ui.clearEvents();
-    writeFileBytes(file(), text + "[Symbol 2]\nTyp=3\nPunkte=1\nXKoord0=1\nYKoord0=2\n[Overlay]\nSymbols=2\n");
+    writeFile(file(), text + "[Symbol 2]\nTyp=3\nPunkte=1\nXKoord0=1\nYKoord0=2\n[Overlay]\nSymbols=2\n");
     EXPECT_EQ(read(6, false), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgCapacity});
 }
@@ -287,9 +289,10 @@ TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable) {
 TEST_F(OvlAsciiTest, DecimalCommaLocaleChangesNothing) {
     GermanNumericLocale german(dir.path);
     if (!german.active) GTEST_SKIP() << "no locale with a decimal comma available";
-    setTable({makePoint(7.5, 50.0, 1), makePoint(8.0, 51.0), makePoint(0.0, 100.0), makePoint(9.0, 49.0)});
+    setTable({makePoint({.lat = 50.0, .lon = 7.5, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.0}),
+              makePoint({.lat = 100.0}), makePoint({.lat = 49.0, .lon = 9.0})});
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), PointObjects), 1);
-    EXPECT_EQ(readFileBytes(file()),
+    EXPECT_EQ(readFile(file()),
               pointSection(1, "7.50000000", "50.00000000") + pointSection(2, "8.00000000", "51.00000000") +
                   pointSection(3, "9.00000000", "49.00000000") + closing(3, "50.00000000", "8.25000000"));
     ASSERT_EQ(read(6, false), 1);
@@ -298,7 +301,8 @@ TEST_F(OvlAsciiTest, DecimalCommaLocaleChangesNothing) {
 }
 
 TEST_F(OvlAsciiTest, RoundTripOfLines) {
-    setTable({makePoint(7.12345678, 50.5, 1), makePoint(7.2, 50.6), makePoint(8.0, 51.0, 1), makePoint(8.1, 51.1)});
+    setTable({makePoint({.lat = 50.5, .lon = 7.12345678, .newSegment = 1}), makePoint({.lat = 50.6, .lon = 7.2}),
+              makePoint({.lat = 51.0, .lon = 8.0, .newSegment = 1}), makePoint({.lat = 51.1, .lon = 8.1})});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeOvlAsciiFile(file().c_str(), LineObjects), 1);
     ui.queueYesNo(true);

@@ -28,7 +28,7 @@ class OvlBinaryTest : public FormatTest {
         return readOvlBinaryFile(file().c_str(), transferKind, kind, hasNumbers, hasNames);
     }
     int readBytes(const std::string& bytes, int transferKind) {
-        writeFileBytes(file(), bytes);
+        writeFile(file(), bytes);
         return read(transferKind);
     }
     ScriptedPlatform ui;
@@ -40,51 +40,64 @@ class OvlBinaryTest : public FormatTest {
 // ---------------------------------------------------------------- writer
 
 TEST_F(OvlBinaryTest, WritesOneRouteAsLineObject) {
-    setTable({withNames(makePoint(7.0, 50.0, 1), 1, "R", 1, "A"), withNames(makePoint(8.0, 52.0), 1, "R", 2, "B"),
-              makePoint(8.5, 91.0), withNames(makePoint(9.0, 51.0), 1, "R", 3, "C")});
+    setTable(
+        {makePoint({.route = 1, .routeName = "R", .number = 1, .name = "A", .lat = 50.0, .lon = 7.0, .newSegment = 1}),
+         makePoint({.route = 1, .routeName = "R", .number = 2, .name = "B", .lat = 52.0, .lon = 8.0}),
+         makePoint({.lat = 91.0, .lon = 8.5}),
+         makePoint({.route = 1, .routeName = "R", .number = 3, .name = "C", .lat = 51.0, .lon = 9.0})});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeOvlBinaryFile(file().c_str(), LineObjects), 1);
     std::string expected = v2Header(8.0, 51.0) + le16(3) + le16(1) + le16(1) + le16(16) + le32(9) +
                            std::string("1\r\nR\r\n\r\n", 9) + le16(5) + le16(4) + le16(1) + le16(3) + leDouble(7.0) +
                            leDouble(50.0) + leDouble(8.0) + leDouble(52.0) + leDouble(9.0) + leDouble(51.0);
-    std::string written = readFileBytes(file());
+    std::string written = readFile(file());
     EXPECT_EQ(written.size(), 169u + 20u + 9u + 48u);
     EXPECT_EQ(written, expected);
 }
 
 TEST_F(OvlBinaryTest, LineTextCarriesTimeAndDisplayAndSkipsShortLines) {
-    PointRecord single = withNames(makePoint(1.0, 1.0, 1), 5, "EINZELN", 1, "");
-    PointRecord a = withNames(makePoint(2.0, 2.0, 1), 6, " WEG ", 1, "", "  Notiz ");
+    PointRecord single =
+        makePoint({.route = 5, .routeName = "EINZELN", .number = 1, .lat = 1.0, .lon = 1.0, .newSegment = 1});
+    PointRecord a = makePoint({.route = 6,
+                               .routeName = " WEG ",
+                               .number = 1,
+                               .comment = "  Notiz ",
+                               .lat = 2.0,
+                               .lon = 2.0,
+                               .newSegment = 1});
     a.Time = 86400;
     a.HasSymbol = 1;
     a.Display1 = 7;
     a.Display2 = 8;
-    setTable({single, a, makePoint(3.0, 3.0)});
+    setTable({single, a, makePoint({.lat = 3.0, .lon = 3.0})});
     countLinePoints(LineObjects);
     ASSERT_EQ(writeOvlBinaryFile(file().c_str(), LineObjects), 1);
     const char text[] = "6\r\nWEG\r\nNotiz\r\n1990-01-01 00:00:00 /7/8";
     std::string expected = v2Header(2.0, 2.0) + le16(3) + le16(1) + le16(1) + le16(16) + le32(sizeof text) +
                            std::string(text, sizeof text) + le16(5) + le16(4) + le16(1) + le16(2) + leDouble(2.0) +
                            leDouble(2.0) + leDouble(3.0) + leDouble(3.0);
-    EXPECT_EQ(readFileBytes(file()), expected);
+    EXPECT_EQ(readFile(file()), expected);
     // The writer trims the texts in the table.
     EXPECT_STREQ(pointTable.records[1].NameOfRouteOrTrack, "WEG");
     EXPECT_STREQ(pointTable.records[1].Comment, "Notiz");
 }
 
 TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts) {
-    PointRecord p1 = withNames(makePoint(7.5, 50.5), 2, "R", 4, "P1");
+    PointRecord p1 = makePoint({.route = 2, .routeName = "R", .number = 4, .name = "P1", .lat = 50.5, .lon = 7.5});
     p1.NewSegment = 1;
-    PointRecord p2 = withNames(makePoint(8.5, 49.5), 0, "", 5, "WP", "");
+    PointRecord p2 = makePoint({.number = 5, .name = "WP", .lat = 49.5, .lon = 8.5});
     p2.Time = 86400 + 3661;
     p2.Altitude = 123.9f;
     p2.HasSymbol = 1;
     p2.Symbol = 18;
     p2.Display1 = 1;
     p2.Display2 = 2;
-    PointRecord p3 = withNames(makePoint(8.0, 50.0), 0, "", 6, "X",
-                               "K\xFC"
-                               "hl");
+    PointRecord p3 = makePoint({.number = 6,
+                                .name = "X",
+                                .comment = "K\xFC"
+                                           "hl",
+                                .lat = 50.0,
+                                .lon = 8.0});
     p3.Time = 86400;
     p3.Altitude = 20000.0f;
     setTable({p1, p2, p3});
@@ -100,25 +113,25 @@ TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts) {
     ASSERT_EQ(sizeof t1 - 1, 18u);
     std::string expected = v2Header(8.0, 50.0) + pointRecord(t1, sizeof t1 - 1, 7.5, 50.5) +
                            pointRecord(t2, sizeof t2 - 1, 8.5, 49.5) + pointRecord(t3, sizeof t3 - 1, 8.0, 50.0);
-    EXPECT_EQ(readFileBytes(file()), expected);
-    EXPECT_EQ(readFileBytes(file()).size(), 169u + (40 + 19) + (40 + sizeof t2) + (40 + sizeof t3));
+    EXPECT_EQ(readFile(file()), expected);
+    EXPECT_EQ(readFile(file()).size(), 169u + (40 + 19) + (40 + sizeof t2) + (40 + sizeof t3));
 }
 
 TEST_F(OvlBinaryTest, EmptyTableAndFailedWrite) {
-    setTable({makePoint(0.0, 95.0)});
+    setTable({makePoint({.lat = 95.0})});
     ASSERT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 1);
-    EXPECT_EQ(readFileBytes(file()), v2Header(0.0, 0.0));
+    EXPECT_EQ(readFile(file()), v2Header(0.0, 0.0));
     EXPECT_EQ(writeOvlBinaryFile(dir.file("none/b.ovl").c_str(), PointObjects), 0);
     EXPECT_EQ(dir.listing(), "b.ovl ");
 
     // A write that falls short leaves the earlier file in place.
-    setTable({makePoint(7.0, 50.0, 1), makePoint(8.0, 51.0)});
+    setTable({makePoint({.lat = 50.0, .lon = 7.0, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.0})});
     {
         FileSizeLimit limit(200);
         ASSERT_TRUE(limit.active);
         EXPECT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 0);
     }
-    EXPECT_EQ(readFileBytes(file()), v2Header(0.0, 0.0));
+    EXPECT_EQ(readFile(file()), v2Header(0.0, 0.0));
     EXPECT_EQ(dir.listing(), "b.ovl ");
 }
 
@@ -196,13 +209,20 @@ TEST_F(OvlBinaryTest, TimeNeedsYearAndDashes) {
 }
 
 TEST_F(OvlBinaryTest, RoundTripOfPoints) {
-    PointRecord a = withNames(makePoint(7.123456789012, 50.5, 1), 3, "TOUR", 12, "HAUS", "12:30 TREFF");
+    PointRecord a = makePoint({.route = 3,
+                               .routeName = "TOUR",
+                               .number = 12,
+                               .name = "HAUS",
+                               .comment = "12:30 TREFF",
+                               .lat = 50.5,
+                               .lon = 7.123456789012,
+                               .newSegment = 1});
     a.Altitude = 512.0f;
     a.HasSymbol = 1;
     a.Symbol = 8200;
     a.Display1 = 2;
     a.Display2 = 1;
-    PointRecord b = withNames(makePoint(-7.5, -50.5), 3, "TOUR", 13, "");
+    PointRecord b = makePoint({.route = 3, .routeName = "TOUR", .number = 13, .lat = -50.5, .lon = -7.5});
     b.Time = 86400 * 3000 + 59;
     setTable({a, b});
     ASSERT_EQ(writeOvlBinaryFile(file().c_str(), PointObjects), 1);

@@ -29,8 +29,7 @@ class OvlConvertTest : public FormatTest {
 };
 
 TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm) {
-    writeFileBytes(input(),
-                   v34Header(4) + v34Point(nullptr, 7.0, 50.0) + v34Point("3 / Turm\r\n1 / R\r\n\r\n", 9.0, 52.0));
+    writeFile(input(), v34Header(4) + v34Point(nullptr, 7.0, 50.0) + v34Point("3 / Turm\r\n1 / R\r\n\r\n", 9.0, 52.0));
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());
     ui.queueSaveFile(output());
@@ -62,13 +61,13 @@ TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm) {
         return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) + '\0' +
                le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);
     };
-    EXPECT_EQ(readFileBytes(output()),
+    EXPECT_EQ(readFile(output()),
               v2Header(8.0, 51.0) + point(t1, sizeof t1 - 1, 7.0, 50.0) + point(t2, sizeof t2 - 1, 9.0, 52.0));
 }
 
 TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced) {
-    writeFileBytes(input(), v34Header(3) + v34Line(3, nullptr, {{1, 2}, {3, 4}, {5, 6}}) +
-                                v34Line(23, "7\r\nB\r\n\r\n", {{7, 8}}) + v34Line(3, nullptr, {{9, 10}, {11, 12}}));
+    writeFile(input(), v34Header(3) + v34Line(3, nullptr, {{1, 2}, {3, 4}, {5, 6}}) +
+                           v34Line(23, "7\r\nB\r\n\r\n", {{7, 8}}) + v34Line(3, nullptr, {{9, 10}, {11, 12}}));
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());
     ui.queueSaveFile(input());
@@ -85,7 +84,7 @@ TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced) {
     EXPECT_EQ(pointTable.records[3].NumberOfRouteOrTrack, 3);
     EXPECT_EQ(pointTable.records[3].NewSegment, 1);
     EXPECT_DOUBLE_EQ(pointTable.records[4].Latitude, 12.0);
-    EXPECT_EQ(readFileBytes(input()).substr(0, 22), "DOMGVCRD Ovlfile V2.0:");
+    EXPECT_EQ(readFile(input()).substr(0, 22), "DOMGVCRD Ovlfile V2.0:");
 }
 
 TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry) {
@@ -93,7 +92,7 @@ TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry) {
         const std::string line1 = v34Line(3, nullptr, {{1, 2}, {3, 4}});
         const std::string point = v34Point(nullptr, 5, 6);
         const std::string line2 = v34Line(3, nullptr, {{7, 8}, {9, 10}, {11, 12}});
-        writeFileBytes(input(), v34Header(3) + (pointFirst ? point + line1 : line1 + point + line2));
+        writeFile(input(), v34Header(3) + (pointFirst ? point + line1 : line1 + point + line2));
         ui.clearEvents();
         ui.queueOkCancel(true);
         ui.queueOpenFile(input());
@@ -113,7 +112,7 @@ TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry) {
 
 TEST_F(OvlConvertTest, AnEmptyLineAfterAFullTable) {
     std::vector<std::pair<double, double>> many(kMaxPoints, {1.0, 2.0});
-    writeFileBytes(input(), v34Header(3) + v34Line(3, nullptr, many) + v34Line(3, nullptr, {}));
+    writeFile(input(), v34Header(3) + v34Line(3, nullptr, many) + v34Line(3, nullptr, {}));
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());
     ui.queueSaveFile(output());
@@ -122,7 +121,7 @@ TEST_F(OvlConvertTest, AnEmptyLineAfterAFullTable) {
 }
 
 TEST_F(OvlConvertTest, CancelEndsTheCommandSilently) {
-    writeFileBytes(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
+    writeFile(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
     ui.queueOkCancel(false);
     convertOvlFile();
     EXPECT_EQ(ui.events().size(), 1u);
@@ -152,7 +151,7 @@ TEST_F(OvlConvertTest, NoWritableObjectGivesMessageAndNoSaveDialog) {
         v34Header(4) + v34Line(3, nullptr, {{1, 1}}) + v34Line(3, nullptr, {{1, 1}, {2, 95}}),  // no line of 2
     };
     for (const std::string& bytes : files) {
-        writeFileBytes(input(), bytes);
+        writeFile(input(), bytes);
         ui.clearEvents();
         ui.queueOkCancel(true);
         ui.queueOpenFile(input());
@@ -163,13 +162,13 @@ TEST_F(OvlConvertTest, NoWritableObjectGivesMessageAndNoSaveDialog) {
 }
 
 TEST_F(OvlConvertTest, ReaderAndWriterFailures) {
-    writeFileBytes(input(), "not an overlay at all, just text");
+    writeFile(input(), "not an overlay at all, just text");
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());
     convertOvlFile();
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Dies ist keine gültige OVL-BINÄR-Datei."});
 
-    writeFileBytes(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
+    writeFile(input(), v34Header(3) + v34Point(nullptr, 7.0, 50.0));
     ui.clearEvents();
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());

@@ -59,7 +59,7 @@ const Bytes kRequest = {16, 254, 0, 2, 16, 3};
 
 std::string fallbackFor(const std::string& name) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     line.feed(concat({ackFrame(254), frame(255, productData(1, 100, name))}));
     EXPECT_EQ(queryDeviceInfo(1, 0), 1);
     return protocolSet() ? protocolSet() : "(none)";
@@ -67,7 +67,7 @@ std::string fallbackFor(const std::string& name) {
 
 TEST(DeviceInfoScripted, ArrayBuiltSetAndDescription) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     line.feed(concat({ackFrame(254), frame(255, productData(1, 250, "eTrex Vista Software Version 2.50")),
                       frame(253, protocolArray({{'P', 0}, {'L', 1}, {'A', 10}, {'A', 1}, {'D', 108}}))}));
     ASSERT_EQ(queryDeviceInfo(1, 1), 1);
@@ -87,7 +87,7 @@ TEST(DeviceInfoScripted, ArrayBuiltSetAndDescription) {
 
 TEST(DeviceInfoScripted, ArrayOfSize80HasTwentySixEntries) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     std::vector<std::pair<char, int>> entries;
     for (int i = 0; i < 26; i++) entries.push_back({'D', 100 + i});
     Bytes array = protocolArray(entries);
@@ -106,7 +106,7 @@ TEST(DeviceInfoScripted, ArrayOfSize80HasTwentySixEntries) {
 
 TEST(DeviceInfoScripted, LongAndNegativeProtocolNumbers) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     std::vector<std::pair<char, int>> entries;
     for (int i = 0; i < 40; i++) entries.push_back({'D', i % 2 ? 12345 : -32768});
     line.feed(concat({ackFrame(254), frame(255, productData(5, 300, "GPS III")), frame(253, protocolArray(entries))}));
@@ -121,7 +121,7 @@ TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
     {
         // The array comes after packets 248 (any number of them), which are
         // not acknowledged.
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(concat({ackFrame(254), frame(255, productData(695, 350, "GPSMAP 60CSx")), frame(248, {'X', 0}),
                           frame(248, {'Y', 0}), frame(248, {'Z', 0}), frame(253, protocolArray({{'A', 100}}))}));
         ASSERT_EQ(queryDeviceInfo(1, 0), 1);
@@ -130,11 +130,11 @@ TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
     }
     {
         // The array arrives within the second second after 248.
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(concat({ackFrame(254), frame(255, productData(695, 350, "GPSMAP 60CSx")), frame(248, {0})}));
         // An empty read of 0.6 s, then the array: within the 1.0 s of the
         // second read.
-        line.emptyReadAdvanceMs = 600;
+        line.clock.emptyReadMs = 600;
         line.feedSilence(1);
         line.feed(frame(253, protocolArray({{'D', 110}})));
         ASSERT_EQ(queryDeviceInfo(1, 0), 1);
@@ -144,7 +144,7 @@ TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
     }
     {
         // Nothing after 248: the ACK carries 0 and the fallback list is used.
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(concat({ackFrame(254), frame(255, productData(695, 350, "GPSMAP 60CSx")), frame(248, {0})}));
         ASSERT_EQ(queryDeviceInfo(1, 0), 1);
         EXPECT_EQ(line.written, concat({kRequest, ackFrame(255), ackFrame(0)}));
@@ -166,7 +166,7 @@ TEST(DeviceInfoScripted, FallbackListsByName) {
 
 TEST(DeviceInfoScripted, FallbackDescriptionAndAck) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     // An unrelated packet instead of the array: acknowledged with its id.
     line.feed(concat({ackFrame(254), frame(255, productData(77, 460, "GPS 12XL")), frame(14, {1, 2})}));
     ASSERT_EQ(queryDeviceInfo(1, 1), 1);
@@ -179,7 +179,7 @@ TEST(DeviceInfoScripted, FallbackDescriptionAndAck) {
 
 TEST(DeviceInfoScripted, DescriptionReadOnlyFromThePacket) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     // Product data without a terminating NUL: the text ends with the packet.
     Bytes data = productData(9, 1, "Unit");
     data.pop_back();
@@ -191,13 +191,13 @@ TEST(DeviceInfoScripted, DescriptionReadOnlyFromThePacket) {
 TEST(DeviceInfoScripted, NoConnection) {
     ScriptedPlatform ui;
     {
-        FakeLine line;
+        FakeSerialPeer line;
         EXPECT_EQ(queryDeviceInfo(1, 0), 0);
         EXPECT_EQ(line.written, concat({kRequest, kRequest, kRequest}));
     }
     EXPECT_TRUE(ui.boxTexts().empty());
     {
-        FakeLine line;
+        FakeSerialPeer line;
         EXPECT_EQ(queryDeviceInfo(1, 1), 0);
     }
     EXPECT_EQ(ui.boxTexts(), Texts{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."});
@@ -206,14 +206,14 @@ TEST(DeviceInfoScripted, NoConnection) {
 TEST(DeviceInfoScripted, AckButNoProductData) {
     ScriptedPlatform ui;
     {
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(ackFrame(254));
         EXPECT_EQ(queryDeviceInfo(1, 0), 0);
     }
     EXPECT_EQ(ui.boxTexts(), Texts{"Fehler beim Einlesen vom seriellen Anschluss."});
     ui.clearEvents();
     {
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(ackFrame(254));
         EXPECT_EQ(queryDeviceInfo(1, 1), 0);
     }
@@ -223,7 +223,7 @@ TEST(DeviceInfoScripted, AckButNoProductData) {
 TEST(DeviceInfoScripted, NotProductDataKeepsOldSet) {
     ScriptedPlatform ui;
     setProtocolSet("\r\nA100\r\nD108");
-    FakeLine line;
+    FakeSerialPeer line;
     line.feed(concat({ackFrame(254), frame(253, protocolArray({{'A', 200}}))}));
     EXPECT_EQ(queryDeviceInfo(1, 1), 0);
     EXPECT_EQ(ui.boxTexts(), Texts{"GPS-Gerät sendet keine Produktdaten."});
@@ -234,7 +234,7 @@ TEST(DeviceInfoScripted, FailedAcks) {
     ScriptedPlatform ui;
     {
         // The ACK of the product data cannot be written.
-        FakeLine line;
+        FakeSerialPeer line;
         line.failWritesFrom = 6;
         line.feed(concat({ackFrame(254), frame(255, productData(1, 1, "X"))}));
         setProtocolSet("\r\nOLD1");
@@ -245,7 +245,7 @@ TEST(DeviceInfoScripted, FailedAcks) {
     ui.clearEvents();
     {
         // The ACK of the array fails: the set built from it stays.
-        FakeLine line;
+        FakeSerialPeer line;
         line.failWritesFrom = 6 + 8;
         line.feed(concat({ackFrame(254), frame(255, productData(1, 1, "X")), frame(253, protocolArray({{'A', 301}}))}));
         EXPECT_EQ(queryDeviceInfo(1, 0), 0);
@@ -255,7 +255,7 @@ TEST(DeviceInfoScripted, FailedAcks) {
     ui.clearEvents();
     {
         // ... and when no array came, no set is left at all.
-        FakeLine line;
+        FakeSerialPeer line;
         line.failWritesFrom = 6 + 8;
         line.feed(concat({ackFrame(254), frame(255, productData(1, 1, "eTrex")), frame(14, {0})}));
         EXPECT_EQ(queryDeviceInfo(1, 1), 0);

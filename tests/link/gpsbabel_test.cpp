@@ -24,33 +24,14 @@
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/test_support.h"
 #include "model/point_table.h"
 
 namespace {
 
-bool haveGpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
-
-struct TempDir {
-    TempDir() {
-        char pattern[] = "/tmp/wegmate-gpsbabel-XXXXXX";
-        path = mkdtemp(pattern) ? pattern : "";
-    }
-    ~TempDir() {
-        if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
-    }
-    std::string path;
-};
-
 int runGpsbabel(const std::string& args) {
     std::string command = "timeout 120 gpsbabel " + args + " >/dev/null 2>&1";
     return std::system(command.c_str());
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::string trimmed(std::string s) {
@@ -475,7 +456,7 @@ std::vector<std::string> peerProfiles() {
 class GpsbabelPeer : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
-        if (!haveGpsbabel()) GTEST_SKIP() << "gpsbabel is not installed: the independent check is skipped";
+        if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel is not installed: the independent check is skipped";
         ASSERT_FALSE(dir.path.empty());
         profile = *findSimProfile(GetParam());
     }
@@ -518,7 +499,7 @@ class GpsbabelPeer : public ::testing::TestWithParam<std::string> {
         return readPointFile(file);
     }
 
-    TempDir dir;
+    TempDir dir{"gpsbabel"};
     SimProfile profile;
 };
 

@@ -2,35 +2,6 @@
 
 namespace {
 
-FakeLine* line = nullptr;
-
-uint32_t fakeNow() { return line->now; }
-
-int fakeRead(uint8_t* byte) {
-    if (line->incoming.empty() || line->incoming.front() < 0) {
-        if (!line->incoming.empty()) line->incoming.pop_front();
-        line->now += line->emptyReadAdvanceMs;
-        line->emptyReads++;
-        return 0;
-    }
-    *byte = (uint8_t)line->incoming.front();
-    line->incoming.pop_front();
-    line->now += 1;
-    return 1;
-}
-
-int fakeWrite(uint8_t byte) {
-    int call = line->writeCalls++;
-    if ((line->failWritesFrom >= 0 && call >= line->failWritesFrom) || call < line->failFirstWrites) {
-        line->now += (uint32_t)line->failedWriteAdvanceMs;
-        return 0;
-    }
-    line->written.push_back(byte);
-    return 1;
-}
-
-const LinkIo fakeIo = {fakeNow, fakeRead, fakeWrite};
-
 ScriptedUsb* usb = nullptr;
 
 int usbOpen(void*) { return usb->openOk; }
@@ -67,50 +38,6 @@ int usbWrite(void*, const uint8_t* buffer, int length) {
 }
 
 }  // namespace
-
-FakeLine::FakeLine() {
-    line = this;
-    installLinkIo(&fakeIo);
-}
-
-FakeLine::~FakeLine() {
-    installLinkIo(nullptr);
-    line = nullptr;
-}
-
-void FakeLine::feed(const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) incoming.push_back(b);
-}
-
-void FakeLine::feedSilence(int reads) {
-    for (int i = 0; i < reads; i++) incoming.push_back(-1);
-}
-
-std::vector<uint8_t> FakeLine::takeWritten() {
-    std::vector<uint8_t> w = written;
-    written.clear();
-    return w;
-}
-
-std::vector<uint8_t> frame(uint8_t id, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> out = {16, id};
-    unsigned sum = id + (unsigned)data.size();
-    auto stuffed = [&](uint8_t b) {
-        out.push_back(b);
-        if (b == 16) out.push_back(16);
-    };
-    stuffed((uint8_t)data.size());
-    for (uint8_t b : data) {
-        stuffed(b);
-        sum += b;
-    }
-    stuffed((uint8_t)(0x100 - (sum & 0xFF)));
-    out.push_back(16);
-    out.push_back(3);
-    return out;
-}
-
-std::vector<uint8_t> ackFrame(uint8_t id) { return frame(6, {id, 0}); }
 
 ScriptedUsb::ScriptedUsb() {
     usb = this;

@@ -1,5 +1,5 @@
 #pragma once
-// A scripted serial line on a fake clock, and a scripted USB driver.
+// A scripted USB driver; the serial side is the shared fake receiver.
 
 #include <cstdint>
 #include <deque>
@@ -8,38 +8,7 @@
 
 #include "link/link_clock.h"
 #include "link/transport.h"
-
-// Serial bytes on a fake clock. An empty read (queue empty, or a -1 entry)
-// advances the clock by the transport's 3000 ms; a byte read advances it by
-// 1 ms. Installed for the lifetime of the object.
-struct FakeLine {
-    FakeLine();
-    ~FakeLine();
-    FakeLine(const FakeLine&) = delete;
-    FakeLine& operator=(const FakeLine&) = delete;
-
-    void feed(const std::vector<uint8_t>& bytes);
-    void feedSilence(int reads = 1);  // empty reads
-    std::vector<uint8_t> takeWritten();
-
-    std::deque<int> incoming;
-    std::vector<uint8_t> written;
-    uint32_t now = 100000;
-    uint32_t startMs = 100000;
-    int emptyReads = 0;
-    uint32_t emptyReadAdvanceMs = 3000;  // the clock advance of an empty read
-    // Writes: the 0-based indexes of write calls that fail, and the clock
-    // advance of a failed write.
-    int failWritesFrom = -1;  // every write from this call on fails
-    int failFirstWrites = 0;  // the first calls fail
-    int writeCalls = 0;
-    int failedWriteAdvanceMs = 1000;
-    uint32_t elapsed() const { return now - startMs; }
-};
-
-// A framed serial packet (DLE stuffing, checksum) as the receiver sends it.
-std::vector<uint8_t> frame(uint8_t id, const std::vector<uint8_t>& data);
-std::vector<uint8_t> ackFrame(uint8_t id);
+#include "tests/support/fake_serial_peer.h"
 
 // USB driver that plays back scripted chunks.
 struct ScriptedUsb {

@@ -22,7 +22,7 @@ Packet built(uint8_t id, const Bytes& data) {
 }
 
 Bytes sent(uint8_t id, const Bytes& data) {
-    FakeLine line;
+    FakeSerialPeer line;
     Packet p = built(id, data);
     EXPECT_EQ(p.send(1, 1), 1);
     return line.takeWritten();
@@ -63,7 +63,7 @@ TEST(PacketBuild, ChecksumAndFullCopy) {
 
 TEST(PacketReceive, StuffedChecksumAndData) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     line.feed(Bytes{16, 10, 2, 228, 0, 16, 16, 16, 3});
     line.feed(Bytes{16, 27, 2, 16, 16, 0, 211, 16, 3});
     Packet p;
@@ -83,24 +83,24 @@ TEST(PacketReceive, SilentFailuresOfFraming) {
     ScriptedPlatform ui;
     Packet p;
     {
-        FakeLine line;  // stray byte before the leading DLE: consumed, no search
+        FakeSerialPeer line;  // stray byte before the leading DLE: consumed, no search
         line.feed(Bytes{0x55});
         line.feed(frame(35, {1}));
         EXPECT_EQ(p.receive(1, 1, 5.0), 0);
         EXPECT_EQ(line.incoming.size(), frame(35, {1}).size());
     }
     {
-        FakeLine line;  // closing DLE wrong
+        FakeSerialPeer line;  // closing DLE wrong
         line.feed(Bytes{16, 6, 2, 35, 0, 213, 17, 3});
         EXPECT_EQ(p.receive(1, 1, 5.0), 0);
     }
     {
-        FakeLine line;  // ETX wrong
+        FakeSerialPeer line;  // ETX wrong
         line.feed(Bytes{16, 6, 2, 35, 0, 213, 16, 4});
         EXPECT_EQ(p.receive(1, 1, 5.0), 0);
     }
     {
-        FakeLine line;  // stuffing partner wrong
+        FakeSerialPeer line;  // stuffing partner wrong
         line.feed(Bytes{16, 27, 2, 16, 17, 0, 211, 16, 3});
         EXPECT_EQ(p.receive(1, 1, 5.0), 0);
     }
@@ -111,13 +111,13 @@ TEST(PacketReceive, ChecksumErrorReportedOnlyWhenAsked) {
     ScriptedPlatform ui;
     Packet p;
     {
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(Bytes{16, 6, 2, 35, 0, 214, 16, 3});
         EXPECT_EQ(p.receive(1, 0, 5.0), 0);
     }
     EXPECT_TRUE(ui.boxTexts().empty());
     {
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(Bytes{16, 6, 2, 35, 0, 214, 16, 3});
         EXPECT_EQ(p.receive(1, 1, 5.0), 0);
     }
@@ -129,7 +129,7 @@ TEST(PacketReceive, ChecksumErrorReportedOnlyWhenAsked) {
 
 TEST(PacketReceive, SilentReceiverTimesOutAfterSecondEmptyRead) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     Packet p;
     EXPECT_EQ(p.receive(1, 1, 5.0), 0);
     EXPECT_EQ(line.emptyReads, 2);
@@ -150,7 +150,7 @@ TEST(PacketReceive, SilentReceiverTimesOutAfterSecondEmptyRead) {
 
 TEST(PacketReceive, DeadlineCountsFromStartOfCall) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     // One empty read (3 s), then the packet: within 5 s, accepted.
     line.feedSilence(1);
     line.feed(ackFrame(35));
@@ -167,7 +167,7 @@ TEST(PacketReceive, DeadlineCountsFromStartOfCall) {
 
 TEST(PacketReceive, StuffingPartnerBoundIsOneSecond) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     line.feed(Bytes{16, 27, 2, 16});
     line.feedSilence(1);
     line.feed(Bytes{16, 0, 211, 16, 3});
@@ -180,7 +180,7 @@ TEST(PacketSend, WriteRetriesUntilFiveSeconds) {
     ScriptedPlatform ui;
     Packet p = built(254, {});
     {
-        FakeLine line;
+        FakeSerialPeer line;
         line.failWritesFrom = 0;  // every write fails, 1 s each
         EXPECT_EQ(p.send(1, 1), 0);
         EXPECT_EQ(line.writeCalls, 6);  // fails once more than 5.0 s have passed
@@ -188,14 +188,14 @@ TEST(PacketSend, WriteRetriesUntilFiveSeconds) {
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss."}));
     ui.clearEvents();
     {
-        FakeLine line;
+        FakeSerialPeer line;
         line.failWritesFrom = 0;
         EXPECT_EQ(p.send(1, 0), 0);
     }
     EXPECT_TRUE(ui.boxTexts().empty());
     {
         // The doubled byte of a stuffed pair: DLE, id, size 2, 16 | 16 ...
-        FakeLine line;
+        FakeSerialPeer line;
         Packet q = built(27, {16, 0});
         line.failWritesFrom = 4;
         EXPECT_EQ(q.send(1, 1), 0);
@@ -206,7 +206,7 @@ TEST(PacketSend, WriteRetriesUntilFiveSeconds) {
 
 TEST(PacketSend, FailedWritesAreRepeated) {
     ScriptedPlatform ui;
-    FakeLine line;
+    FakeSerialPeer line;
     line.failFirstWrites = 4;  // 4 s of failures: still within the 5.0 s
     Packet p = built(254, {});
     EXPECT_EQ(p.send(1, 1), 1);
@@ -216,7 +216,7 @@ TEST(PacketSend, FailedWritesAreRepeated) {
 }
 
 TEST(AckRule, SendAckBytes) {
-    FakeLine line;
+    FakeSerialPeer line;
     EXPECT_EQ(sendAck(1, 255), 1);
     EXPECT_EQ(line.written, (Bytes{16, 6, 2, 255, 0, 249, 16, 3}));
 }
@@ -224,7 +224,7 @@ TEST(AckRule, SendAckBytes) {
 TEST(OpeningExchange, AttemptsPausesAndSuccess) {
     ScriptedPlatform ui;
     {
-        FakeLine line;
+        FakeSerialPeer line;
         Packet p = built(254, {});
         EXPECT_EQ(openingExchange(1, p, 3, 200), 0);
         // Three requests on the wire.
@@ -246,7 +246,7 @@ TEST(OpeningExchange, AttemptsPausesAndSuccess) {
     ui.clearEvents();
     {
         // A NAK is no acceptance; the ACK of the second attempt is.
-        FakeLine line;
+        FakeSerialPeer line;
         line.feed(frame(21, {254, 0}));
         line.feed(ackFrame(254));
         Packet p = built(10, {7, 0});

@@ -20,16 +20,11 @@
 #include "link/transport.h"
 #include "tests/link/link_fakes.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string makeTempDir() {
-    char pattern[] = "/tmp/wegmate-link-XXXXXX";
-    char* dir = mkdtemp(pattern);
-    return dir ? dir : "";
-}
 
 // A pty pair for one test; the test plays the receiver on the master.
 struct PtyPair {
@@ -65,7 +60,8 @@ struct PtyPair {
 };
 
 TEST(SerialMapping, OverrideSymlinkAndDefault) {
-    std::string dir = makeTempDir();
+    TempDir temp("link");
+    const std::string dir = temp.path;
     ASSERT_FALSE(dir.empty());
     const char* old = getenv("XDG_CONFIG_HOME");
     std::string saved = old ? old : "";
@@ -84,9 +80,6 @@ TEST(SerialMapping, OverrideSymlinkAndDefault) {
     setSerialDeviceOverride(3, "");
     EXPECT_EQ(serialDevicePath(3), link);
 
-    unlink(link.c_str());
-    rmdir(config.c_str());
-    rmdir(dir.c_str());
     if (old)
         setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else
@@ -98,17 +91,13 @@ TEST(SerialOpen, FailuresShowTheInitialisationMessage) {
     setSerialDeviceOverride(2, "/nonexistent/tty");
     EXPECT_EQ(openSerialPort(2), 0);
     // A plain file is no serial port: its settings cannot be applied.
-    std::string dir = makeTempDir();
-    std::string file = dir + "/plain";
-    int fd = open(file.c_str(), O_CREAT | O_WRONLY, 0600);
-    ASSERT_GE(fd, 0);
-    close(fd);
+    TempDir dir("link");
+    const std::string file = dir.file("plain");
+    writeFile(file, "");
     setSerialDeviceOverride(2, file);
     EXPECT_EQ(openSerialPort(2), 0);
     EXPECT_EQ(serialPortOpen(), 0);
     setSerialDeviceOverride(2, "");
-    unlink(file.c_str());
-    rmdir(dir.c_str());
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Initialisieren der seriellen Schnittstelle.",
                                                        "Fehler beim Initialisieren der seriellen Schnittstelle."}));
 }

@@ -21,6 +21,7 @@
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/test_support.h"
 #include "records/record_formats.h"
 
 extern char** environ;
@@ -165,13 +166,8 @@ TEST(SimulatorUpload, AcknowledgedAndStored) {
     Simulator sim(*findSimProfile("etrex"));
     SimLink link(sim);
     uint8_t out[255];
-    PointRecord rec;
-    memset(&rec, 0, sizeof rec);
-    copyName(rec.NameOfPoint, "HOME");
-    copyName(rec.Comment, "Haus am See");
-    rec.Latitude = 50.5;
-    rec.Longitude = -8.25;
-    rec.Altitude = 123.5f;
+    PointRecord rec =
+        makePoint({.name = "HOME", .comment = "Haus am See", .lat = 50.5, .lon = -8.25, .altitude = 123.5f});
     rec.Symbol = 10;
     rec.HasSymbol = 1;
     uint8_t count[2] = {1, 0};
@@ -229,9 +225,8 @@ TEST(SimulatorData, SaveLoadRoundTripAndMalformedFiles) {
         "Stra\xDF"
         "e";  // Windows-1252 bytes kept
     a.waypoints[0].altitude = 1e25f;
-    char dir[] = "/tmp/wegmate-sim-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/data.txt";
+    TempDir dir("sim");
+    const std::string path = dir.file("data.txt");
     ASSERT_TRUE(a.save(path));
     Simulator b(*findSimProfile("d100"));
     ASSERT_TRUE(b.load(path));
@@ -251,21 +246,13 @@ TEST(SimulatorData, SaveLoadRoundTripAndMalformedFiles) {
     EXPECT_TRUE(b.tracks[0].points[0].newSegment);
     EXPECT_FALSE(b.tracks[0].points[1].newSegment);
 
-    std::string bad = std::string(dir) + "/bad.txt";
-    FILE* f = fopen(bad.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fputs("# comment\nP\tX\t\t1\t2\t3\t0\t0\t0\t0\n", f);  // route point without route
-    fclose(f);
+    const std::string bad = dir.file("bad.txt");
+    writeFile(bad, "# comment\nP\tX\t\t1\t2\t3\t0\t0\t0\t0\n");  // route point without route
     EXPECT_FALSE(b.load(bad));
     EXPECT_EQ(b.waypoints.size(), 3u);  // unchanged
-    f = fopen(bad.c_str(), "w");
-    fputs("W\tX\t\tnorth\t2\t3\t0\t0\t0\t0\n", f);
-    fclose(f);
+    writeFile(bad, "W\tX\t\tnorth\t2\t3\t0\t0\t0\t0\n");
     EXPECT_FALSE(b.load(bad));
-    EXPECT_FALSE(b.load(std::string(dir) + "/missing.txt"));
-    unlink(path.c_str());
-    unlink(bad.c_str());
-    rmdir(dir);
+    EXPECT_FALSE(b.load(dir.file("missing.txt")));
 }
 
 TEST(SimulatorFaults, NakBurstMakesTheOpeningRetry) {
@@ -434,11 +421,7 @@ TEST(SimulatorUsb, DownloadUploadAndFaults) {
     uint8_t count[255] = {1, 0};
     p.build(27, 2, count);
     ASSERT_EQ(p.send(0, 1), 1);
-    PointRecord rec;
-    memset(&rec, 0, sizeof rec);
-    copyName(rec.NameOfPoint, "USB1");
-    rec.Latitude = 1.5;
-    rec.Longitude = 2.5;
+    const PointRecord rec = makePoint({.name = "USB1", .lat = 1.5, .lon = 2.5, .altitude = 0});
     uint8_t out[255];
     int n = encodeWaypoint(rec, WaypointFormat::D110, out);
     p.build(35, (uint8_t)n, out);
@@ -465,9 +448,8 @@ TEST(SimulatorUsb, DownloadUploadAndFaults) {
 // ---------------------------------------------------------------- program
 
 TEST(SimulatorProgram, ServesAPtyLinkedToAPath) {
-    char dir[] = "/tmp/wegmate-simprog-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string linkPath = std::string(dir) + "/com1";
+    TempDir dir("simprog");
+    const std::string linkPath = dir.file("com1");
     int pipeFd[2];
     ASSERT_EQ(pipe(pipeFd), 0);
     posix_spawn_file_actions_t actions;
@@ -511,7 +493,6 @@ TEST(SimulatorProgram, ServesAPtyLinkedToAPath) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(access(linkPath.c_str(), F_OK), 0);  // the link is removed
-    rmdir(dir);
 }
 
 }  // namespace

@@ -276,7 +276,7 @@ TEST(UsbRead, FailedReadShowsMessageWhateverReportErrorsSays) {
 
 TEST(UsbRead, EndlessProtocolLayerTrafficIsBounded) {
     ScriptedPlatform ui;
-    FakeLine clock;
+    FakeSerialPeer clock;
     ScriptedUsb usb;
     openScripted(usb);
     usb.clockMs = &clock.now;

@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include "sim/simulator.h"
 #include "sim/usbdevfs_receiver.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/test_support.h"
 #include "model/point_table.h"
 
 namespace {
@@ -30,23 +30,6 @@ const char* const kInitError = "Fehler beim Initialisieren der USB-Verbindung.";
 const char* const kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
 const char* const kNoAnswer = "GPS-Gerät antwortet nicht.";
 
-std::string tempPath(const std::string& name) {
-    std::string path = ::testing::TempDir() + "wegmate_usb_" + std::to_string(getpid()) + "_" + name;
-    std::remove(path.c_str());
-    std::string mid = path.substr(0, path.size() - 4) + ".mid";
-    std::remove(mid.c_str());
-    return path;
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
 struct Position {
     double lon, lat;
 };
@@ -54,7 +37,7 @@ struct Position {
 // The "Point lon lat" lines of a MIF file.
 std::vector<Position> mifPoints(const std::string& path) {
     std::vector<Position> out;
-    std::istringstream in(readText(path));
+    std::istringstream in(readFile(path));
     std::string line;
     while (std::getline(in, line)) {
         Position p;
@@ -84,7 +67,7 @@ struct Receiver {
 
 // Downloads all waypoints into a MIF file of points; returns its path.
 std::string downloadWaypoints(ScriptedPlatform& ui, const std::string& name) {
-    const std::string file = tempPath(name);
+    const std::string file = tempFile(name);
     ui.queueSaveFile(file);
     ui.queueYesNo(false);  // all waypoints, not only those of routes
     runCommand(DownloadWaypoints, 0, MapInfoMif, PointObjects);
@@ -92,14 +75,14 @@ std::string downloadWaypoints(ScriptedPlatform& ui, const std::string& name) {
 }
 
 void expectWaypointsWritten(const Simulator& sim, const std::string& file) {
-    ASSERT_TRUE(exists(file));
+    ASSERT_TRUE(fileExists(file));
     std::vector<Position> points = mifPoints(file);
     ASSERT_EQ(points.size(), sim.waypoints.size());
     for (size_t i = 0; i < points.size(); i++) {
         EXPECT_NEAR(points[i].lat, sim.waypoints[i].lat, 1e-6) << i;
         EXPECT_NEAR(points[i].lon, sim.waypoints[i].lon, 1e-6) << i;
     }
-    const std::string mid = readText(file.substr(0, file.size() - 4) + ".mid");
+    const std::string mid = readFile(file.substr(0, file.size() - 4) + ".mid");
     for (const SimWaypoint& w : sim.waypoints) EXPECT_NE(mid.find(w.name), std::string::npos) << w.name;
 }
 
@@ -256,12 +239,12 @@ TEST(UsbReceiver, PulledOutMidTransfer) {
     r.sim.generate(0, 0, 0, 1, 200);
     PLUG_IN(r);
     r.sim.faults.usbUnplugAfterReads = 120;
-    const std::string file = tempPath("pulled.mif");
+    const std::string file = tempFile("pulled.mif");
     ui.queueSaveFile(file);
     ui.queueYesNo(false);  // not a single track
     runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (Texts{kReadError}));
-    EXPECT_FALSE(exists(file));
+    EXPECT_FALSE(fileExists(file));
     EXPECT_FALSE(r.usb->claimed());
 }
 

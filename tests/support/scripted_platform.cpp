@@ -53,7 +53,11 @@ bool question(ScriptedEvent::Kind kind, const char* title, const char* text) {
     event.icon = BoxIcon::Question;
     ScriptedPlatform::Answer answer;
     std::string what = std::string("\"") + (title ? title : "") + "\": \"" + (text ? text : "") + "\"";
-    event.answer = self().takeAnswer(kind, what, answer) && answer.ok;
+    const auto& standing = self().standing_.yesNo;
+    if (kind == ScriptedEvent::YesNo && standing && self().answers_.empty())
+        event.answer = standing(title ? title : "");
+    else
+        event.answer = self().takeAnswer(kind, what, answer) && answer.ok;
     self().events_.push_back(event);
     return event.answer;
 }
@@ -80,6 +84,11 @@ bool fileDialog(ScriptedEvent::Kind kind, const char* title, FileFilter filter, 
         answer = ui.answers_.front();
         ui.answers_.pop_front();
         ok = answer.ok;
+    } else if (const std::string& standing =
+                   kind == ScriptedEvent::OpenFile ? ui.standing_.openFile : ui.standing_.saveFile;
+               ui.answers_.empty() && !standing.empty()) {
+        answer.text = standing;
+        ok = true;
     } else if (!ui.answers_.empty() && ui.answers_.front().index == -2) {
         // A cancel queued for whichever file dialog comes next.
         ui.answers_.pop_front();
@@ -151,9 +160,13 @@ bool initialsScripted(const InitialsDialog& dialog, std::string& entry) {
     ui.events_.push_back(event);
     for (;;) {
         ScriptedPlatform::Answer answer;
-        if (!ui.takeAnswer(ScriptedEvent::InitialsDialog,
-                           std::string("\"") + (dialog.title ? dialog.title : "") + "\" (preset \"" + preset + "\")",
-                           answer)) {
+        const bool standing = ui.answers_.empty() && !ui.standing_.initials.empty();
+        if (standing) {
+            answer.text = ui.standing_.initials;
+        } else if (!ui.takeAnswer(
+                       ScriptedEvent::InitialsDialog,
+                       std::string("\"") + (dialog.title ? dialog.title : "") + "\" (preset \"" + preset + "\")",
+                       answer)) {
             // The real dialog cannot be cancelled; the test has already failed.
             ui.events_[eventIndex].answer = false;
             return false;
@@ -165,7 +178,9 @@ bool initialsScripted(const InitialsDialog& dialog, std::string& entry) {
         const char* refusal = dialog.check ? dialog.check(typed) : nullptr;
         if (refusal) {
             recordBox("FEHLER", refusal, BoxIcon::Warning);
-            continue;
+            if (!standing) continue;
+            ADD_FAILURE() << "the standing initials \"" << typed << "\" are refused";
+            return false;
         }
         entry = typed;
         ui.events_[eventIndex].answer = true;
@@ -252,7 +267,7 @@ const Platform scriptedTable = {
 
 }  // namespace
 
-ScriptedPlatform::ScriptedPlatform() {
+ScriptedPlatform::ScriptedPlatform(Standing standing) : standing_(std::move(standing)) {
     if (current) ADD_FAILURE() << "a second ScriptedPlatform was created while one is installed";
     current = this;
     installPlatform(&scriptedTable);

@@ -9,8 +9,13 @@
 //   ui.queueSaveFile("/tmp/x.mif");
 //   downloadFromDevice(...);
 //   EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"..."});
+//
+// Runs that ask many questions in an order of no interest to the test take
+// standing answers instead, used whenever nothing is queued:
+//   ScriptedPlatform ui({.yesNo = [](const std::string&) { return false; }, .saveFile = out});
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,8 +55,17 @@ struct ScriptedEvent {
 
 class ScriptedPlatform {
   public:
-    ScriptedPlatform();   // installs itself (only one at a time)
-    ~ScriptedPlatform();  // installs the silent default again
+    // Answers for questions and dialogs that find no queued answer; what is
+    // left empty is a test failure there.
+    struct Standing {
+        std::function<bool(const std::string& title)> yesNo;
+        std::string openFile;  // every open-file dialog confirmed with it
+        std::string saveFile;
+        std::string initials;  // entered in the initials dialog
+    };
+
+    explicit ScriptedPlatform(Standing standing = {});  // installs itself (only one at a time)
+    ~ScriptedPlatform();                                // installs the silent default again
     ScriptedPlatform(const ScriptedPlatform&) = delete;
     ScriptedPlatform& operator=(const ScriptedPlatform&) = delete;
 
@@ -102,4 +116,5 @@ class ScriptedPlatform {
     std::vector<ScriptedEvent> events_;
     std::deque<Answer> answers_;
     std::string lastStatus_;
+    Standing standing_;
 };

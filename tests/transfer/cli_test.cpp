@@ -2,7 +2,6 @@
 // boxes are printed with their German texts, the exit status reports errors.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
@@ -14,38 +13,15 @@
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::string& arguments) {
-    const std::string errFile = tempFile("cli.err");
-    const std::string command = std::string(WEGMATE_CLI_PATH) + " " + arguments + " 2>" + errFile;
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[512];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.err = readFile(errFile);
-    return run;
-}
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST(Cli, DownloadAndUploadAgainstTheSimulator) {
     const std::string mif = tempFile("cli.mif");
-    CliRun down = runCli("download tracks --port sim --format mif --objects points -o " + mif);
+    ShellRun down = runCli("download tracks --port sim --format mif --objects points -o " + mif);
     EXPECT_EQ(down.status, 0) << down.err;
     EXPECT_TRUE(contains(down.out, "Wegmate-INFO: Übertragung erfolgreich beendet (00240 Punkte)."));
     EXPECT_TRUE(contains(down.err, "Track-Aufzeichnung abrufen? -> Nein (ohne --track)"));
     EXPECT_TRUE(fileExists(mif));
 
-    CliRun up = runCli("upload tracks --port sim-usb --format mif --separate-tracks " + mif);
+    ShellRun up = runCli("upload tracks --port sim-usb --format mif --separate-tracks " + mif);
     EXPECT_EQ(up.status, 0) << up.err;
     EXPECT_TRUE(contains(up.out, "Wegmate-INFO: Übertragung erfolgreich beendet (0240 Punkte)."));
     EXPECT_TRUE(contains(up.err, "-> Ja (--separate-tracks)"));
@@ -85,10 +61,10 @@ TEST(Cli, ProgressBarOnATerminal) {
 }
 
 TEST(Cli, HelpAndVersion) {
-    CliRun help = runCli("--help");
+    ShellRun help = runCli("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(contains(help.out, "wegmate-cli download")) << help.out;
-    CliRun version = runCli("--version");
+    ShellRun version = runCli("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(contains(version.out, "wegmate-cli 1.")) << version.out;
     EXPECT_EQ(runCli("").status, 1);
@@ -96,16 +72,16 @@ TEST(Cli, HelpAndVersion) {
 
 TEST(Cli, TrackOptionChoosesOneTrackAndTheIdOptionNamesIt) {
     const std::string ovl = tempFile("cli.ovl");
-    CliRun down = runCli("download tracks --port sim-usb --format ovl-ascii --objects points --track 2 -o " + ovl);
+    ShellRun down = runCli("download tracks --port sim-usb --format ovl-ascii --objects points --track 2 -o " + ovl);
     EXPECT_EQ(down.status, 0) << down.err;
     EXPECT_TRUE(contains(down.out, "(00120 Punkte)"));
     EXPECT_TRUE(contains(down.err, "TRACK02"));
 
     // Without --id the name dialog is cancelled, and stderr says so.
-    CliRun up = runCli("upload tracks --port sim-usb --format ovl-ascii " + ovl);
+    ShellRun up = runCli("upload tracks --port sim-usb --format ovl-ascii " + ovl);
     EXPECT_EQ(up.status, 0) << up.err;
     EXPECT_TRUE(contains(up.err, "abgebrochen (ohne --id"));
-    CliRun named = runCli("upload tracks --port sim-usb --format ovl-ascii --id HEIMWEG " + ovl);
+    ShellRun named = runCli("upload tracks --port sim-usb --format ovl-ascii --id HEIMWEG " + ovl);
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_TRUE(contains(named.err, "'HEIMWEG' (--id)"));
     EXPECT_TRUE(contains(named.out, "(0120 Punkte)"));
@@ -113,37 +89,37 @@ TEST(Cli, TrackOptionChoosesOneTrackAndTheIdOptionNamesIt) {
 
 TEST(Cli, ErrorsGiveExitStatusOne) {
     const std::string missing = tempFile("missing.mif");
-    CliRun up = runCli("upload waypoints --port sim-usb --format mif " + missing);
+    ShellRun up = runCli("upload waypoints --port sim-usb --format mif " + missing);
     EXPECT_EQ(up.status, 1);
     EXPECT_TRUE(contains(up.err, "FEHLER: Datei nicht gefunden"));
 
     const std::string out = tempFile("five.mif");
-    CliRun down = runCli("download tracks --port sim-usb --format mif --objects lines --track 5 -o " + out);
+    ShellRun down = runCli("download tracks --port sim-usb --format mif --objects lines --track 5 -o " + out);
     EXPECT_EQ(down.status, 1);
     EXPECT_FALSE(fileExists(out));
 
-    CliRun initials = runCli("upload waypoints --port sim-usb --format mif --initials A- " + out);
+    ShellRun initials = runCli("upload waypoints --port sim-usb --format mif --initials A- " + out);
     EXPECT_EQ(initials.status, 1);
     EXPECT_TRUE(contains(initials.err, "FEHLER: Als Eingabe werden hier genau zwei Zeichen"));
 
-    CliRun usage = runCli("download planets --port sim -o " + out);
+    ShellRun usage = runCli("download planets --port sim -o " + out);
     EXPECT_EQ(usage.status, 1);
 }
 
 TEST(Cli, WaypointsAsRoutesWithInitialsAndConversion) {
     const std::string ovl = tempFile("routes.ovl");
-    CliRun down = runCli("download routes --port sim-usb --format ovl-binary --objects lines -o " + ovl);
+    ShellRun down = runCli("download routes --port sim-usb --format ovl-binary --objects lines -o " + ovl);
     EXPECT_EQ(down.status, 0) << down.err;
     EXPECT_TRUE(contains(down.err, "ROUTE(N) zugeordnet sind?"));
     EXPECT_TRUE(contains(down.err, "-> Ja (--as-routes)"));
 
-    CliRun up = runCli("upload waypoints --port sim-usb --format ovl-binary --as-routes --initials XY " + ovl);
+    ShellRun up = runCli("upload waypoints --port sim-usb --format ovl-binary --as-routes --initials XY " + ovl);
     EXPECT_EQ(up.status, 0) << up.err;
     EXPECT_TRUE(contains(up.err, "XY (--initials)"));
     EXPECT_TRUE(contains(up.out, "(0010 Punkte)"));
 
     const std::string converted = tempFile("converted.ovl");
-    CliRun convert = runCli("convert " + ovl + " " + converted);
+    ShellRun convert = runCli("convert " + ovl + " " + converted);
     EXPECT_EQ(convert.status, 0) << convert.err;
     EXPECT_TRUE(contains(convert.out, "Neue OVL-Datei mit editierbaren"));
     EXPECT_TRUE(fileExists(converted));
@@ -151,12 +127,12 @@ TEST(Cli, WaypointsAsRoutesWithInitialsAndConversion) {
 
 TEST(Cli, ConvertsBetweenAnyTwoFileTypes) {
     const std::string mif = tempFile("conv.mif");
-    CliRun down = runCli("download tracks --port sim-usb --format mif --objects lines -o " + mif);
+    ShellRun down = runCli("download tracks --port sim-usb --format mif --objects lines -o " + mif);
     ASSERT_EQ(down.status, 0) << down.err;
 
     // Two track logs of 120 points each become two trk of one segment.
     const std::string gpx = tempFile("conv");
-    CliRun toGpx = runCli("convert --from mif --to gpx --tracks " + mif + " " + gpx);
+    ShellRun toGpx = runCli("convert --from mif --to gpx --tracks " + mif + " " + gpx);
     EXPECT_EQ(toGpx.status, 0) << toGpx.err;
     EXPECT_TRUE(contains(toGpx.out, "Umwandlung erfolgreich beendet (00240 Punkte).")) << toGpx.out;
     const std::string text = readFile(gpx + ".gpx");
@@ -168,21 +144,21 @@ TEST(Cli, ConvertsBetweenAnyTwoFileTypes) {
 
     // And back, as points of an ASCII overlay.
     const std::string ovl = tempFile("conv.ovl");
-    CliRun toOvl = runCli("convert --from gpx --to ovl-ascii --objects points --tracks " + gpx + ".gpx " + ovl);
+    ShellRun toOvl = runCli("convert --from gpx --to ovl-ascii --objects points --tracks " + gpx + ".gpx " + ovl);
     EXPECT_EQ(toOvl.status, 0) << toOvl.err;
     EXPECT_TRUE(contains(readFile(ovl), "Symbols=240"));
 
     // Routes straight from the receiver as GPX, the extension added.
     const std::string routes = tempFile("routes");
-    CliRun rte = runCli("download routes --port sim-usb --format gpx --objects lines -o " + routes);
+    ShellRun rte = runCli("download routes --port sim-usb --format gpx --objects lines -o " + routes);
     EXPECT_EQ(rte.status, 0) << rte.err;
     const std::string routeText = readFile(routes + ".gpx");
     EXPECT_TRUE(contains(routeText, "<rte>\n    <name>")) << routeText.substr(0, 1000);
     EXPECT_FALSE(contains(routeText, "<trk>"));
 
-    CliRun unknown = runCli("convert --from gpx --to kml " + gpx + ".gpx " + ovl);
+    ShellRun unknown = runCli("convert --from gpx --to kml " + gpx + ".gpx " + ovl);
     EXPECT_EQ(unknown.status, 1);
-    CliRun broken = runCli("convert --from gpx --to mif " + ovl + " " + mif);
+    ShellRun broken = runCli("convert --from gpx --to mif " + ovl + " " + mif);
     EXPECT_EQ(broken.status, 1);
     EXPECT_TRUE(contains(broken.err, "FEHLER: Keine gültige GPX-Datei!")) << broken.err;
 }
@@ -202,7 +178,7 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
               "<trk><trkseg><trkpt lat=\"50.2\" lon=\"8.2\"/></trkseg></trk>\n</gpx>\n");
     const std::string mif = tempFile("short.mif");
     const std::string mid = mif.substr(0, mif.size() - 3) + "mid";
-    CliRun points = runCli("convert --from gpx --to mif --objects points --initials AB " + gpx + " " + mif);
+    ShellRun points = runCli("convert --from gpx --to mif --objects points --initials AB " + gpx + " " + mif);
     EXPECT_EQ(points.status, 0) << points.err;
     EXPECT_TRUE(contains(readFile(mid),
                          "\"H\xE4ndelstra\xDF"
@@ -210,7 +186,7 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
         << readFile(mid);
 
     // Lines: the waypoint and the one-point route are left out, and counted.
-    CliRun lines = runCli("convert --from gpx --to mif --objects lines --initials AB " + gpx + " " + mif);
+    ShellRun lines = runCli("convert --from gpx --to mif --objects lines --initials AB " + gpx + " " + mif);
     EXPECT_EQ(lines.status, 2) << lines.err;
     EXPECT_TRUE(contains(lines.err, "Wegmate-WARNUNG: 1 Wegpunkte ohne Routen- und Punktnummer")) << lines.err;
     EXPECT_TRUE(contains(lines.err, "Wegmate-WARNUNG: Kann kein Linienobjekt aus einer Route")) << lines.err;
@@ -218,12 +194,12 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
 
     // Only short track segments: an error, and the old file stays; GPX keeps them.
     writeFile(mif, "alt");
-    CliRun none = runCli("convert --from gpx --to mif --tracks " + gpx + " " + mif);
+    ShellRun none = runCli("convert --from gpx --to mif --tracks " + gpx + " " + mif);
     EXPECT_EQ(none.status, 1);
     EXPECT_TRUE(contains(none.err, "FEHLER: Es bleibt nichts zum Schreiben"));
     EXPECT_EQ(readFile(mif), "alt");
     const std::string again = tempFile("again.gpx");
-    CliRun gpxToGpx = runCli("convert --from gpx --to gpx --tracks " + gpx + " " + again);
+    ShellRun gpxToGpx = runCli("convert --from gpx --to gpx --tracks " + gpx + " " + again);
     EXPECT_EQ(gpxToGpx.status, 0) << gpxToGpx.err;
     EXPECT_TRUE(contains(readFile(again), "<trkseg>\n      <trkpt lat=\"50.200000000\""));
 }
@@ -237,7 +213,7 @@ TEST(Cli, PartialUploadHasItsOwnExitStatus) {
     const std::string mif = tempFile("partial.mif");
     writeFile(mif, header + "Point 8.1 50.1\nPoint 190.0 50.2\n");
     writeFile(mif.substr(0, mif.size() - 3) + "mid", "\"EINS\"\n\"ZWEI\"\n");
-    CliRun up = runCli("upload waypoints --port sim-usb --format mif " + mif);
+    ShellRun up = runCli("upload waypoints --port sim-usb --format mif " + mif);
     EXPECT_EQ(up.status, 2) << up.err << up.out;
     EXPECT_TRUE(contains(up.err, "Wegmate-WARNUNG: 1 der eingelesenen Punkte ohne")) << up.err;
     EXPECT_TRUE(contains(up.out, "(0001 Punkte)")) << up.out;
@@ -250,26 +226,27 @@ TEST(Cli, OptionsAndOutputNamesAreChecked) {
     writeFile(gpx, "<gpx/>");
     const std::string fresh = tempFile("fresh.gpx");
     for (const std::string& name : {gpx, fresh}) {
-        CliRun run = runCli("download tracks --port sim --format gpx --objects points -o " + name + " --trace " + name);
+        ShellRun run =
+            runCli("download tracks --port sim --format gpx --objects points -o " + name + " --trace " + name);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(contains(run.err, "ist eine Ein- oder Ausgabedatei")) << run.err;
     }
     EXPECT_FALSE(fileExists(fresh));
     EXPECT_EQ(readFile(gpx), "<gpx/>");
     for (const char* track : {"4294967297", "1x", "2.9", "-1"}) {
-        CliRun run = runCli(std::string("download tracks --port sim --format gpx --track ") + track + " -o " + gpx);
+        ShellRun run = runCli(std::string("download tracks --port sim --format gpx --track ") + track + " -o " + gpx);
         EXPECT_EQ(run.status, 1) << track;
         EXPECT_TRUE(contains(run.err, "--track braucht eine ganze Zahl ab 1")) << run.err;
     }
     EXPECT_EQ(runCli("convert --from gpx --to gpx " + gpx + " ''").status, 1);
-    CliRun full = runCli("convert --from gpx --to gpx " + gpx + " /dev/full");
+    ShellRun full = runCli("convert --from gpx --to gpx " + gpx + " /dev/full");
     EXPECT_EQ(full.status, 1);
     EXPECT_FALSE(fileExists("/dev/full.gpx"));
 
     const std::string ovl = tempFile("id.ovl");
     ASSERT_EQ(runCli("download tracks --port sim-usb --format ovl-ascii --objects points --track 2 -o " + ovl).status,
               0);
-    CliRun named =
+    ShellRun named =
         runCli("upload tracks --port sim-usb --format ovl-ascii --id \"$(printf 'Heim\\tweg\\303\\244')\" " + ovl);
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_TRUE(contains(named.err, "'HEIMWEG' (--id)")) << named.err;

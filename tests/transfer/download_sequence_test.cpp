@@ -7,7 +7,7 @@
 
 #include "link/protocol_set.h"
 #include "tests/support/scripted_platform.h"
-#include "tests/transfer/fake_serial_peer.h"
+#include "tests/support/fake_serial_peer.h"
 #include "tests/transfer/transfer_helpers.h"
 #include "transfers/download.h"
 #include "model/point_table.h"
@@ -63,7 +63,7 @@ class DownloadSerial : public ::testing::Test {
         file = tempFile("download.mif");
     }
     ScriptedPlatform ui;
-    FakeSerialPeer peer;
+    FakeSerialPeer peer{{.startMs = 1000, .lookMs = 1, .byteReadMs = 0}};
     std::string file;
 };
 

@@ -15,10 +15,6 @@
 
 namespace {
 
-bool toolInstalled(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 std::vector<size_t> trackSizes(const SimUploadLog& log) {
     std::vector<size_t> sizes;
     for (const SimTrack& t : log.tracks) sizes.push_back(t.points.size());

@@ -4,7 +4,6 @@
 // and the link trace that wegmate-cli writes with --trace.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,39 +26,18 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-struct CliOutput {
-    std::string out;
-    std::string err;
-};
-
-CliOutput runCli(const std::string& arguments) {
-    const std::string errFile = tempFile("serial-cli.err");
-    const std::string command = std::string(WEGMATE_CLI_PATH) + " " + arguments + " 2>" + errFile;
-    CliOutput run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[512];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    pclose(pipe);
-    run.err = readFile(errFile);
-    return run;
-}
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST(SerialLink, SecondProgramIsRefusedThePort) {
     ScriptedPlatform ui;
     SimSession session("etrex", SimLink::Serial);
     session.start();
     const std::string tty = session.sim->ptyPath();
     ASSERT_EQ(openSerialPort(1), 1);
-    CliOutput second = runCli("info --port " + tty);
+    ShellRun second = runCli("info --port " + tty);
     EXPECT_TRUE(contains(second.err, "Fehler beim Initialisieren der seriellen Schnittstelle.")) << second.err;
     EXPECT_EQ(session.sim->productRequests(), 0);
     closeLink();
     // Once the port is free again the other program gets it.
-    CliOutput later = runCli("info --port " + tty);
+    ShellRun later = runCli("info --port " + tty);
     EXPECT_FALSE(contains(later.err, "Fehler beim Initialisieren")) << later.err;
     EXPECT_EQ(session.sim->productRequests(), 1);
     EXPECT_TRUE(ui.boxTexts().empty());

@@ -123,7 +123,12 @@ TEST(SimUploadUsb, RecordsPacketOnceAndNoAcknowledgements) {
     ScriptedPlatform ui;
     pointTable.reset();
     for (int i = 0; i < 3; i++) {
-        PointRecord r = makePoint(0, i + 1, i == 0 ? "EINS" : i == 1 ? "ZWEI" : "DREI", 50 + i * 0.1, 8.0);
+        PointRecord r = makePoint({.number = i + 1,
+                                   .name = i == 0   ? "EINS"
+                                           : i == 1 ? "ZWEI"
+                                                    : "DREI",
+                                   .lat = 50 + i * 0.1,
+                                   .lon = 8.0});
         r.NewSegment = i == 0;
         pointTable.records[pointTable.count++] = r;
     }

@@ -1,14 +1,8 @@
 #include "tests/transfer/transfer_helpers.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "formats/mif.h"
 
@@ -16,12 +10,7 @@ std::vector<uint8_t> u16Bytes(int value) { return {(uint8_t)(value & 0xFF), (uin
 
 std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, double lat, double lon,
                                     const char* comment) {
-    PointRecord record = {};
-    copyName(record.NameOfPoint, name);
-    copyName(record.Comment, comment);
-    record.Latitude = lat;
-    record.Longitude = lon;
-    record.Altitude = kNoAltitude;
+    const PointRecord record = makePoint({.name = name, .comment = comment, .lat = lat, .lon = lon});
     uint8_t out[255];
     const int size = encodeWaypoint(record, format, out);
     return std::vector<uint8_t>(out, out + size);
@@ -29,12 +18,8 @@ std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, dou
 
 std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, double lon, int32_t time, float altitude,
                                       bool newSegment) {
-    PointRecord record = {};
-    record.Latitude = lat;
-    record.Longitude = lon;
-    record.Time = time;
-    record.Altitude = altitude;
-    record.NewSegment = newSegment ? 1 : 0;
+    const PointRecord record =
+        makePoint({.lat = lat, .lon = lon, .newSegment = newSegment ? 1 : 0, .time = time, .altitude = altitude});
     uint8_t out[255];
     const int size = encodeTrackPoint(record, format, out);
     return std::vector<uint8_t>(out, out + size);
@@ -51,42 +36,6 @@ std::vector<uint8_t> trackHeaderD310(const char* name, uint8_t display, uint8_t 
     for (const char* p = name; *p; p++) data.push_back((uint8_t)*p);
     data.push_back(0);
     return data;
-}
-
-std::string tempFile(const std::string& name) {
-    static std::atomic<int> counter{0};
-    const std::string path = ::testing::TempDir() + "wegmate_transfer_" + std::to_string(getpid()) + "_" +
-                             std::to_string(counter++) + "_" + name;
-    std::remove(path.c_str());
-    return path;
-}
-
-bool fileExists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
-PointRecord makePoint(int route, int point, const char* name, double lat, double lon) {
-    PointRecord record = {};
-    record.NumberOfRouteOrTrack = route;
-    record.NumberOfPoint = point;
-    copyName(record.NameOfPoint, name);
-    record.Latitude = lat;
-    record.Longitude = lon;
-    record.Altitude = kNoAltitude;
-    return record;
 }
 
 std::string writeTableAsMif(const std::string& name, int objectKind) {

@@ -1,6 +1,6 @@
 #pragma once
-// Small helpers shared by the transfer tests: receiver records built with
-// the program's own encoders, temporary files and file checks.
+// Helpers of the transfer tests beside the shared ones: receiver records
+// built with the program's own encoders and a table written as MIF.
 
 #include <cstdint>
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "model/point_table.h"
 #include "records/record_formats.h"
+#include "tests/support/test_support.h"
 
 std::vector<uint8_t> u16Bytes(int value);
 std::vector<uint8_t> waypointRecord(WaypointFormat format, const char* name, double lat, double lon,
@@ -17,13 +18,5 @@ std::vector<uint8_t> trackPointRecord(TrackPointFormat format, double lat, doubl
 std::vector<uint8_t> gapMarker();  // D303/D304 latitude and longitude 0x7FFFFFFF
 std::vector<uint8_t> trackHeaderD310(const char* name, uint8_t display = 1, uint8_t color = 0);
 
-// A fresh path in the test's temporary directory (nothing there yet).
-std::string tempFile(const std::string& name);
-bool fileExists(const std::string& path);
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& content);
-
-// Fills the table with records (number, point, name, lat, lon...) for files.
-PointRecord makePoint(int route, int point, const char* name, double lat, double lon);
 // Writes the table as a MIF pair of points (the MIF writer of the program).
 std::string writeTableAsMif(const std::string& name, int objectKind);

@@ -12,7 +12,7 @@
 #include "formats/ovl_ascii.h"
 #include "link/protocol_set.h"
 #include "tests/support/scripted_platform.h"
-#include "tests/transfer/fake_serial_peer.h"
+#include "tests/support/fake_serial_peer.h"
 #include "tests/transfer/transfer_helpers.h"
 #include "model/point_table.h"
 #include "transfers/upload.h"
@@ -74,26 +74,36 @@ class UploadSerial : public ::testing::Test {
         for (int i = 0; i < n; i++) {
             char pointName[16];
             std::snprintf(pointName, sizeof pointName, "P%02d%03d", number, i + 1);
-            PointRecord r = makePoint(number, i + 1, pointName, lat + i * 0.001, 7.0 + i * 0.001);
-            copyName(r.NameOfRouteOrTrack, name);
-            r.NewSegment = i == 0;
-            r.Time = 1000 + i;
-            add(r);
+            add(makePoint({.route = number,
+                           .routeName = name,
+                           .number = i + 1,
+                           .name = pointName,
+                           .lat = lat + i * 0.001,
+                           .lon = 7.0 + i * 0.001,
+                           .newSegment = i == 0,
+                           .time = 1000 + i}));
         }
     }
 
+    // The table as a MIF file, offered in the open dialog; the first question
+    // (route mode, separate tracks) answered with yes.
+    std::string offerTable(const std::string& name, bool yes) {
+        const std::string file = writeTableAsMif(name, PointObjects);
+        ui.queueOpenFile(file);
+        ui.queueYesNo(yes);
+        return file;
+    }
+
     ScriptedPlatform ui;
-    FakeSerialPeer peer;
+    FakeSerialPeer peer{{.startMs = 1000, .lookMs = 1, .byteReadMs = 0}};
     Settings savedSettings;
 };
 
 TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
-    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
-    add(makePoint(0, 2, "KIRCHE", 50.6, 7.5));
-    add(makePoint(0, 3, "BRUECKE", -33.9, 151.2));
-    const std::string file = writeTableAsMif("wpt.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(false);
+    add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
+    add(makePoint({.number = 2, .name = "KIRCHE", .lat = 50.6, .lon = 7.5}));
+    add(makePoint({.number = 3, .name = "BRUECKE", .lat = -33.9, .lon = 151.2}));
+    offerTable("wpt.mif", false);
 
     uploadToDevice(1, 7, MapInfoMif);
 
@@ -117,11 +127,9 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
 }
 
 TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {
-    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
-    add(makePoint(0, 2, "HAUS", 50.6, 7.5));
-    const std::string file = writeTableAsMif("dup.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(false);
+    add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
+    add(makePoint({.number = 2, .name = "HAUS", .lat = 50.6, .lon = 7.5}));
+    offerTable("dup.mif", false);
     uploadToDevice(1, 7, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte).",
                                                        "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher "
@@ -132,9 +140,7 @@ TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {
 TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder) {
     addGroup(1, "NORD", 3, 50.0);
     addGroup(2, "SUED", 2, 48.0);
-    const std::string file = writeTableAsMif("routes.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("routes.mif", true);
 
     uploadToDevice(1, 7, MapInfoMif);
 
@@ -152,9 +158,7 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes) {
     setProtocolSet("A100\r\nA200\r\nA300\r\nD103\r\nD201\r\n");
     addGroup(1, "", 3, 50.0);
     addGroup(2, "", 2, 48.0);
-    const std::string file = writeTableAsMif("routes200.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    const std::string file = offerTable("routes200.mif", true);
     uploadToDevice(1, 7, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 30, 30, 29, 30, 30, 12}));
@@ -169,7 +173,13 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes) {
 // narrow field) and by name otherwise (preset "ROUTE"). A file that names
 // its routes is not asked.
 TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds) {
-    for (int i = 0; i < 3; i++) add(makePoint(0, i + 1, i == 1 ? "MITTE" : i ? "ZIEL" : "START", 50 + i * 0.01, 7));
+    for (int i = 0; i < 3; i++)
+        add(makePoint({.number = i + 1,
+                       .name = i == 1 ? "MITTE"
+                               : i    ? "ZIEL"
+                                      : "START",
+                       .lat = 50 + i * 0.01,
+                       .lon = 7}));
     const std::string plain = writeTableAsMif("noids.mif", PointObjects);
     // No numbers in the file: the number column left empty.
     std::string mid = readFile(plain.substr(0, plain.size() - 1) + "d");
@@ -223,17 +233,15 @@ TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds) {
 }
 
 TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne) {
-    PointRecord a = makePoint(1, 1, "A1", 50.0, 7.0);
+    PointRecord a = makePoint({.route = 1, .number = 1, .name = "A1", .lat = 50.0, .lon = 7.0});
     copyName(a.NameOfRouteOrTrack, "ALPHA");
-    PointRecord b = makePoint(1, 2, "A2", 50.1, 7.1);
-    PointRecord c = makePoint(1, 3, "B1", 50.2, 7.2);
+    PointRecord b = makePoint({.route = 1, .number = 2, .name = "A2", .lat = 50.1, .lon = 7.1});
+    PointRecord c = makePoint({.route = 1, .number = 3, .name = "B1", .lat = 50.2, .lon = 7.2});
     copyName(c.NameOfRouteOrTrack, "BETA");
     add(a);
     add(b);
     add(c);
-    const std::string file = writeTableAsMif("groups.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("groups.mif", true);
     uploadToDevice(1, 7, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 29, 30, 12}));
@@ -244,9 +252,7 @@ TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne) {
 TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit) {
     settings.maxRoutePoints = 250;
     addGroup(1, "WALK", 600, 50.0);
-    const std::string file = writeTableAsMif("walk.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("walk.mif", true);
     ui.recordAllStatus = false;
     uploadToDevice(1, 7, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
@@ -268,8 +274,8 @@ TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit) {
 
 // Routes and separate track logs alike.
 TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent) {
-    add(makePoint(1, 4, "A", 50.0, 7.0));
-    add(makePoint(1, 4, "B", 50.1, 7.1));
+    add(makePoint({.route = 1, .number = 4, .name = "A", .lat = 50.0, .lon = 7.0}));
+    add(makePoint({.route = 1, .number = 4, .name = "B", .lat = 50.1, .lon = 7.1}));
     const std::string file = writeTableAsMif("dupnum.mif", PointObjects);
     for (int kind : {7, 6}) {
         SCOPED_TRACE(kind);
@@ -291,8 +297,8 @@ TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent) {
 // eleventh ends the upload; an ACK starts the count anew.
 TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
     {
-        add(makePoint(0, 1, "HAUS", 50.5, 7.25));
-        add(makePoint(0, 2, "HOF", 50.6, 7.5));
+        add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
+        add(makePoint({.number = 2, .name = "HOF", .lat = 50.6, .lon = 7.5}));
         const std::string file = writeTableAsMif("nak2.mif", PointObjects);
         int naks = 0;
         peer.onFrame = [&naks](const HostFrame& frame, FakeSerialPeer& p) {
@@ -310,8 +316,8 @@ TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
         pointTable.reset();
     }
 
-    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
-    add(makePoint(0, 2, "HOF", 50.6, 7.5));
+    add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
+    add(makePoint({.number = 2, .name = "HOF", .lat = 50.6, .lon = 7.5}));
     const std::string file = writeTableAsMif("nak.mif", PointObjects);
     for (int naks : {10, 11}) {
         ui.clearEvents();
@@ -376,7 +382,7 @@ TEST_F(UploadSerial, UnexpectedRepliesAndSilence) {
 }
 
 TEST_F(UploadSerial, UnacknowledgedRecordsPacketIsTriedFiveTimes) {
-    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
     const std::string file = writeTableAsMif("silent.mif", PointObjects);
     peer.onFrame = nullptr;
     ui.queueOpenFile(file);
@@ -407,7 +413,7 @@ TEST_F(UploadSerial, A300ReceiverGetsNoTrackHeader) {
 }
 
 TEST_F(UploadSerial, OneTrackLogFromAFileWithoutIdsAsksForTheName) {
-    for (int i = 0; i < 4; i++) add(makePoint(0, i + 1, "", 50.0 + i * 0.01, 7.0));
+    for (int i = 0; i < 4; i++) add(makePoint({.number = i + 1, .lat = 50.0 + i * 0.01, .lon = 7.0}));
     pointTable.records[0].NewSegment = 1;
     const std::string file = tempFile("track.ovl");
     countLinePoints(PointObjects);
@@ -435,9 +441,7 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers) {
     addGroup(5, "", 2, 50.0);
     addGroup(7, "", 2, 51.0);
     addGroup(9, "", 2, 52.0);
-    const std::string file = writeTableAsMif("sep.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    const std::string file = offerTable("sep.mif", true);
     uploadToDevice(1, 6, MapInfoMif);
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
     ASSERT_EQ(questions.size(), 1u);
@@ -464,9 +468,7 @@ TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers) {
     setProtocolSet("\r\nA100\r\nD108\r\nA301\r\nD311\r\nD301");
     addGroup(3, "TRK12", 2, 50.0);
     addGroup(4, "TRK1", 2, 51.0);
-    const std::string file = writeTableAsMif("d311.mif", PointObjects);
-    ui.queueOpenFile(file);
-    ui.queueYesNo(true);
+    offerTable("d311.mif", true);
     uploadToDevice(1, 6, MapInfoMif);
     std::vector<int> indexes;
     for (const HostFrame& f : peer.framesWithoutAcks())
@@ -509,8 +511,8 @@ TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload) {
 }
 
 TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload) {
-    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
-    add(makePoint(0, 2, "HOF", 50.6, 7.5));
+    add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
+    add(makePoint({.number = 2, .name = "HOF", .lat = 50.6, .lon = 7.5}));
     const std::string file = writeTableAsMif("nosend.mif", PointObjects);
     peer.failWritesOfId = 35;
     ui.queueOpenFile(file);
@@ -522,7 +524,7 @@ TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload) {
 
 // A transfer-complete packet that cannot be sent is no success.
 TEST_F(UploadSerial, FailedTransferCompleteIsReportedAsError) {
-    add(makePoint(0, 1, "HAUS", 50.5, 7.25));
+    add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
     const std::string file = writeTableAsMif("end.mif", PointObjects);
     peer.failWritesOfId = 12;
     ui.queueOpenFile(file);

@@ -54,6 +54,15 @@ class TransferTest : public QObject {
         window_->objectTypeChoice()->setCurrentIndex(objectType);
     }
     QString path(const char* name) const { return files_.filePath(QString::fromLatin1(name)); }
+    // The serial receiver's waypoints, not as routes, into the chosen file type.
+    void downloadWaypointsInto(const QString& file) {
+        ModalScript script;
+        script.onFile(QStringLiteral("Wegmate  --  OVL-Datei schreiben"), file);
+        script.onBox(kRouteMode, QStringLiteral("&Nein"));
+        script.onBox(kInfoTitle, QStringLiteral("OK"));
+        window_->button(104)->click();
+        QVERIFY2(script.finished(), qPrintable(script.describe()));
+    }
 
     QTemporaryDir config_;
     QTemporaryDir files_;
@@ -185,14 +194,7 @@ void TransferTest::busyDuringARealTransfer() {
 void TransferTest::uploadFromAsciiOverlayAsksForInitials() {
     choose(1, 1, 1);  // COM 1, TOP50-OVL-ASCII, points
     const QString ovl = path("punkte.ovl");
-    {
-        ModalScript script;
-        script.onFile(QStringLiteral("Wegmate  --  OVL-Datei schreiben"), ovl);
-        script.onBox(kRouteMode, QStringLiteral("&Nein"));
-        script.onBox(kInfoTitle, QStringLiteral("OK"));
-        window_->button(104)->click();
-        QVERIFY2(script.finished(), qPrintable(script.describe()));
-    }
+    downloadWaypointsInto(ovl);
     QVERIFY(QFile::exists(ovl));
     ModalScript script;
     script.onFile(QString::fromUtf8("Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät"), ovl);
@@ -292,14 +294,7 @@ void TransferTest::usbWithoutReceiver() {
 void TransferTest::ovlConversionFromTheMenu() {
     choose(1, 2, 1);  // COM 1, TOP50-OVL-Binär, points
     const QString ovl = path("binaer.ovl");
-    {
-        ModalScript script;
-        script.onFile(QStringLiteral("Wegmate  --  OVL-Datei schreiben"), ovl);
-        script.onBox(kRouteMode, QStringLiteral("&Nein"));
-        script.onBox(kInfoTitle, QStringLiteral("OK"));
-        window_->button(104)->click();
-        QVERIFY2(script.finished(), qPrintable(script.describe()));
-    }
+    downloadWaypointsInto(ovl);
     QVERIFY(QFile::exists(ovl));
 
     // The conversion needs no receiver. Its save dialog offers the input's

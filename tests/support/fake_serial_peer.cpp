@@ -1,4 +1,4 @@
-#include "tests/transfer/fake_serial_peer.h"
+#include "tests/support/fake_serial_peer.h"
 
 #include "link/link_clock.h"
 
@@ -6,11 +6,7 @@ namespace {
 
 FakeSerialPeer* current = nullptr;
 
-uint32_t fakeNow() {
-    // Every look at the clock costs a millisecond, so that a loop that
-    // waits for the clock always ends.
-    return current->clockMs++;
-}
+uint32_t fakeNow() { return current->look(); }
 int fakeRead(uint8_t* byte) { return current->readByte(byte); }
 int fakeWrite(uint8_t byte) { return current->writeByte(byte); }
 
@@ -18,7 +14,27 @@ const LinkIo fakeIo = {fakeNow, fakeRead, fakeWrite};
 
 }  // namespace
 
-FakeSerialPeer::FakeSerialPeer() {
+std::vector<uint8_t> frame(uint8_t id, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out = {16, id};
+    unsigned sum = id + (unsigned)data.size();
+    auto stuffed = [&](uint8_t b) {
+        out.push_back(b);
+        if (b == 16) out.push_back(16);
+    };
+    stuffed((uint8_t)data.size());
+    for (uint8_t b : data) {
+        stuffed(b);
+        sum += b;
+    }
+    stuffed((uint8_t)(0x100 - (sum & 0xFF)));
+    out.push_back(16);
+    out.push_back(3);
+    return out;
+}
+
+std::vector<uint8_t> ackFrame(uint8_t id) { return frame(6, {id, 0}); }
+
+FakeSerialPeer::FakeSerialPeer(FakeClock clock) : now(clock.startMs), startMs(clock.startMs), clock(clock) {
     current = this;
     installLinkIo(&fakeIo);
 }
@@ -28,46 +44,52 @@ FakeSerialPeer::~FakeSerialPeer() {
     current = nullptr;
 }
 
+void FakeSerialPeer::feed(const std::vector<uint8_t>& bytes) {
+    for (uint8_t b : bytes) incoming.push_back(b);
+}
+
+void FakeSerialPeer::feedSilence(int reads) {
+    for (int i = 0; i < reads; i++) incoming.push_back(-1);
+}
+
 void FakeSerialPeer::reset() {
     frames.clear();
     written.clear();
-    toHost_.clear();
+    incoming.clear();
     state_ = 0;
 }
 
-void FakeSerialPeer::sendBytes(const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) toHost_.push_back(b);
+std::vector<uint8_t> FakeSerialPeer::takeWritten() {
+    std::vector<uint8_t> w = written;
+    written.clear();
+    return w;
 }
 
-void FakeSerialPeer::send(uint8_t id, const std::vector<uint8_t>& data) {
-    unsigned sum = id + (unsigned)data.size();
-    for (uint8_t b : data) sum += b;
-    const uint8_t checksum = (uint8_t)(0x100 - (sum & 0xFF));
-    std::vector<uint8_t> body;
-    body.push_back((uint8_t)data.size());
-    body.insert(body.end(), data.begin(), data.end());
-    body.push_back(checksum);
-    toHost_.push_back(16);
-    toHost_.push_back(id);
-    for (uint8_t b : body) {
-        toHost_.push_back(b);
-        if (b == 16) toHost_.push_back(16);
-    }
-    toHost_.push_back(16);
-    toHost_.push_back(3);
+uint32_t FakeSerialPeer::look() {
+    const uint32_t seen = now;
+    now += clock.lookMs;
+    return seen;
 }
 
 int FakeSerialPeer::readByte(uint8_t* byte) {
-    if (toHost_.empty()) {
-        clockMs += 3000;  // the transport's read time-out
+    if (incoming.empty() || incoming.front() < 0) {
+        if (!incoming.empty()) incoming.pop_front();
+        now += clock.emptyReadMs;
+        emptyReads++;
         return 0;
     }
-    *byte = toHost_.front();
-    toHost_.pop_front();
+    *byte = (uint8_t)incoming.front();
+    incoming.pop_front();
+    now += clock.byteReadMs;
     return 1;
 }
 
 int FakeSerialPeer::writeByte(uint8_t byte) {
+    const int call = writeCalls++;
+    if ((failWritesFrom >= 0 && call >= failWritesFrom) || call < failFirstWrites) {
+        now += (uint32_t)failedWriteAdvanceMs;
+        return 0;
+    }
     // The id is the second byte of a frame: refuse the frame from there on.
     if (failWritesOfId >= 0 && ((state_ == 1 && byte == failWritesOfId) || (state_ >= 2 && frameId_ == failWritesOfId)))
         return 0;
