@@ -24,7 +24,7 @@ TEST(SilentPlatform, AnswersNoAndCancels) {
     InitialsDialog initials{"t", &lines, "l", 2, nullptr};
     std::string entry = "AA";
     EXPECT_FALSE(platform().initialsDialog(initials, entry));
-    RouteTrackIdDialog id{"t", "e", 3, true};
+    RouteTrackIdDialog id{"t", "e", 3, true, nullptr};
     EXPECT_FALSE(platform().routeTrackIdDialog(id, entry));
     TrackSelectDialog select{"t", "p", "n", "nt", {"A"}};
     int index = 7;
@@ -91,7 +91,7 @@ void askWithWrongAnswer() {
 
 void idDialogWithoutAnswer() {
     ScriptedPlatform ui;
-    RouteTrackIdDialog id{" Wegmate -- Routen-/Track-ID", "e", 3, true};
+    RouteTrackIdDialog id{" Wegmate -- Routen-/Track-ID", "e", 3, true, nullptr};
     std::string entry = "01";
     EXPECT_FALSE(platform().routeTrackIdDialog(id, entry));
     EXPECT_EQ(entry, "01");
