@@ -286,7 +286,7 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields) {
     EXPECT_EQ(r[0].NumberOfPoint, 3);
     EXPECT_STREQ(r[0].NameOfPoint, "WP-1 X");
     EXPECT_EQ(r[0].Time, 0);  // 18 characters
-    EXPECT_EQ(r[0].Altitude, 1.0f);
+    EXPECT_EQ(r[0].Altitude, 1000.0f);
     EXPECT_EQ(r[0].HasSymbol, 1);
     EXPECT_EQ(r[0].Symbol, 12);
     EXPECT_EQ(r[1].NumberOfRouteOrTrack, 0);
@@ -299,7 +299,9 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields) {
     EXPECT_EQ(r[2].NumberOfPoint, INT_MAX % 100);
     EXPECT_EQ(r[2].Time, parseTime("2001-02-03 04:05:06"));
     EXPECT_EQ(r[2].Altitude, kNoAltitude);
-    EXPECT_EQ(r[2].Symbol, (uint16_t)70000);
+    EXPECT_EQ(r[2].HasSymbol, 0);  // 70000 is no 16-bit symbol
+    // The two short or long times, "abc", "- 5" and 70000 are left empty.
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 5);
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 

@@ -188,11 +188,19 @@ TEST_F(OvlBinaryTest, CompactFormAndAttributes) {
 TEST_F(OvlBinaryTest, TimeNeedsYearAndDashes) {
     std::string bytes = v2Header(0, 0) + v2Point("1\r\n0\r\n1990-01-01 00:00:00\r\n", 1, 2) +
                         v2Point("1\r\n0\r\n2049-12-31 23:59:59\r\n", 1, 2) +
-                        v2Point("1\r\n0\r\n2001:01-01 00:00:00\r\n", 1, 2);
+                        v2Point("1\r\n0\r\n2001:01-01 00:00:00\r\n", 1, 2) +
+                        v2Point("1\r\n0\r\n2026-02-30 12:00:00\r\n", 1, 2) +
+                        v2Point("1\r\n0\r\n2051-01-01 00:00:00\r\n", 1, 2);
     ASSERT_EQ(readBytes(bytes, 6), 1);
-    EXPECT_EQ(pointTable.records[0].Time, 0);
+    EXPECT_EQ(pointTable.records[0].Time, 86400);
     EXPECT_EQ(pointTable.records[1].Time, parseTime("2049-12-31 23:59:59"));
     EXPECT_EQ(pointTable.records[2].Time, 0);
+    // A time text of a day that does not exist or a year the receiver has
+    // not is left empty and counted; the comment keeps the text.
+    EXPECT_EQ(pointTable.records[3].Time, 0);
+    EXPECT_EQ(pointTable.records[4].Time, 0);
+    EXPECT_STREQ(pointTable.records[3].Comment, "2026-02-30 12:00:00");
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 2);
 }
 
 TEST_F(OvlBinaryTest, RoundTripOfPoints) {
