@@ -612,3 +612,19 @@ TEST_F(MifTest, PolylineRoundTrip) {
 }
 
 }  // namespace
+
+// A polyline's display values that do not fit a byte are refused: the line
+// keeps no display values, and both are counted (the second has no place
+// without the first).
+TEST_F(MifTest, PolylineDisplayValuesWithoutRoomStayAbsent) {
+    writePair(mifHead("  Display1 Char(3)\n  Display2 Char(3)\n", 2) + "Pline 2\n1 2\n3 4\nPline 2\n5 6\n7 8\n",
+              "\"300\",\"2\"\n\"255\",\"257\"\n");
+    ASSERT_EQ(read(6), 1);
+    ASSERT_EQ(pointTable.count, 4);
+    EXPECT_EQ(pointTable.records[0].HasSymbol, 0);
+    EXPECT_EQ(pointTable.records[1].HasSymbol, 0);
+    EXPECT_EQ(pointTable.records[2].HasSymbol, 1);
+    EXPECT_EQ(pointTable.records[2].Display1, 255);
+    EXPECT_EQ(pointTable.records[2].Display2, 0);  // as for an empty value: not 257 cut to 1
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 2 + 1);
+}
