@@ -441,7 +441,7 @@ void applyLineField(MifReader& reader, int field, char* value) {
         uint8_t display = 0;
         const FieldText got = counted(displayFromText(value, display));
         if (got == FieldText::Taken) reader.displaysTaken++;
-        if (got != FieldText::Refused) reader.display2 = display;
+        reader.display2 = display;  // 0 for a blank or refused value, as for an empty one
         break;
     }
     }
