@@ -87,6 +87,7 @@ int convertBetweenFileKinds(int fromKind, int toKind, int objectKind, int transf
         KeepFileTextsWhileReading keepTexts;
         if (!readFileOfKind(fromKind, input, transferKind)) return 0;
     }
+    warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     for (int i = 0; i < pointTable.count; i++) {
         PointRecord& r = pointTable.records[i];
         trimTrailingBlanks(r.NameOfPoint);

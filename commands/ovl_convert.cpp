@@ -11,6 +11,7 @@
 #include "formats/format_helpers.h"
 #include "formats/ovl_binary.h"
 #include "model/point_table.h"
+#include "transfers/messages.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ void convertOvlFile() {
     bool hasNumbers = false, hasNames = false;
     std::vector<OvlObject> objects;
     if (!readOvlBinaryFile(fileName.c_str(), 157, objectKindFound, hasNumbers, hasNames, &objects)) return;
+    warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     // Every object keeps its kind. Objects whose positions are all invalid,
     // or lines shorter than two points, would leave an overlay without
     // objects.

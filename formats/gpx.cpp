@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 #include "formats/format_helpers.h"
+#include "model/field_values.h"
 #include "model/helpers.h"
 #include "formats/reading.h"
 #include "model/names.h"
@@ -220,6 +221,18 @@ struct GpxReader {
 };
 
 uint8_t recordSource[kMaxPoints];
+// Values of each record that its fields could not hold; only the records
+// kept in the end count.
+uint8_t recordFieldsLeftEmpty[kMaxPoints];
+
+void leaveEmpty(int record, int fields) {
+    const int sum = recordFieldsLeftEmpty[record] + fields;
+    recordFieldsLeftEmpty[record] = (uint8_t)(sum < 255 ? sum : 255);
+}
+
+void noteRefused(int record, FieldText result) {
+    if (result == FieldText::Refused) leaveEmpty(record, 1);
+}
 
 void stop(GpxReader& reader, const char* format) {
     if (!reader.error.empty()) return;
@@ -340,17 +353,24 @@ long long daysFromCivil(int year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+int monthLength(int year, int month) {
+    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return lengths[month - 1] + (month == 2 ? isLeapYear(year) : 0);
+}
+
 // ISO 8601 date and time (YYYY-MM-DDThh:mm:ss, fraction, Z or offset; no
-// zone is taken as UTC) in receiver seconds; 0 for anything else and for
-// times the receiver cannot hold.
-int32_t parseIsoTime(std::string_view s) {
+// zone is taken as UTC) in receiver seconds. false for anything else: a day
+// or clock time that does not exist, a time outside the receiver's years
+// 1990..2050.
+bool parseIsoTime(std::string_view s, int32_t& time) {
     s = trimmed(s);
     int year, month, day, hour, minute, second;
     if (!digitsAt(s, 0, 4, year) || s.size() < 19 || s[4] != '-' || !digitsAt(s, 5, 2, month) || s[7] != '-' ||
         !digitsAt(s, 8, 2, day) || (s[10] != 'T' && s[10] != 't' && s[10] != ' ') || !digitsAt(s, 11, 2, hour) ||
         s[13] != ':' || !digitsAt(s, 14, 2, minute) || s[16] != ':' || !digitsAt(s, 17, 2, second))
-        return 0;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return 0;
+        return false;
+    if (month < 1 || month > 12 || day < 1 || day > monthLength(year, month) || hour > 23 || minute > 59 || second > 59)
+        return false;
     size_t p = 19;
     if (p < s.size() && s[p] == '.') {
         p++;
@@ -361,20 +381,44 @@ int32_t parseIsoTime(std::string_view s) {
         p++;
     } else if (p < s.size() && (s[p] == '+' || s[p] == '-')) {
         int hours, minutes;
-        if (!digitsAt(s, p + 1, 2, hours)) return 0;
+        if (!digitsAt(s, p + 1, 2, hours)) return false;
         size_t m = p + 3;
         if (m < s.size() && s[m] == ':') m++;
-        if (!digitsAt(s, m, 2, minutes) || hours > 23 || minutes > 59) return 0;
+        if (!digitsAt(s, m, 2, minutes) || hours > 23 || minutes > 59) return false;
         offset = (hours * 3600LL + minutes * 60LL) * (s[p] == '-' ? -1 : 1);
         p = m + 2;
     }
-    if (p != s.size()) return 0;
+    if (p != s.size()) return false;
     // The receiver's years, as in the other file formats.
-    if (year < 1990 || year > 2050) return 0;
+    if (year < 1990 || year > 2050) return false;
     long long local = (daysFromCivil(year, month, day) - daysFromCivil(1989, 12, 31)) * 86400LL + hour * 3600LL +
                       minute * 60LL + second;
     long long utc = local - offset;
-    return utc > 0 && utc < 0x7FFFFFFF ? (int32_t)utc : 0;
+    if (utc <= 0 || utc >= 0x7FFFFFFF) return false;
+    time = (int32_t)utc;
+    return true;
+}
+
+// A value of a GPX element or attribute for a field: nothing, taken, or
+// refused (counted for the open point).
+FieldText gpxTime(std::string_view text, int32_t& time) {
+    if (trimmed(text).empty()) return FieldText::Blank;
+    return parseIsoTime(text, time) ? FieldText::Taken : FieldText::Refused;
+}
+
+// A decimal number (GPX writes fixed notation, other programs an exponent
+// as well) that takes up the whole text, in the altitude range.
+FieldText gpxElevation(std::string_view text, float& altitude) {
+    text = trimmed(text);
+    if (text.empty()) return FieldText::Blank;
+    if (text[0] == '+') text.remove_prefix(1);
+    double value = 0.0;
+    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value) ||
+        !isAltitudeInRange(value))
+        return FieldText::Refused;
+    altitude = (float)value;
+    return FieldText::Taken;
 }
 
 const char* attribute(const char** attributes, const char* name) {
@@ -403,6 +447,7 @@ void dropUnkeptSources(GpxReader& reader) {
             continue;
         }
         pointTable.records[kept] = pointTable.records[i];
+        recordFieldsLeftEmpty[kept] = recordFieldsLeftEmpty[i];
         recordSource[kept++] = recordSource[i];
     }
     pointTable.count = kept;
@@ -443,6 +488,7 @@ void startPoint(GpxReader& reader, Tag tag, const char** attributes) {
     r.Altitude = kNoAltitude;
     Source source = tag == TagWpt ? FromWaypoint : tag == TagRtept ? FromRoute : FromTrack;
     recordSource[pointTable.count] = source;
+    recordFieldsLeftEmpty[pointTable.count] = 0;
     if (tag != TagWpt) {
         r.NewSegment = reader.segmentStart ? 1 : 0;
         reader.segmentStart = false;
@@ -512,13 +558,23 @@ void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes) {
         if (const char* v = attribute(attributes, "number")) r.NumberOfPoint = decimalValue(v);
         if (const char* v = attribute(attributes, "newSegment")) r.NewSegment = trimmed(v).substr(0, 1) == "1" ? 1 : 0;
     }
+    const int record = pointTable.count;
     const char* symbol = attribute(attributes, "symbol");
-    if (symbol && startsWithDigit(symbol)) {
-        r.HasSymbol = 1;
-        r.Symbol = (uint16_t)decimalValue(symbol);
-        if (const char* v = attribute(attributes, "display1")) r.Display1 = (uint8_t)decimalValue(v);
-        if (const char* v = attribute(attributes, "display2")) r.Display2 = (uint8_t)decimalValue(v);
+    if (symbol) {
+        const FieldText got = symbolFromText(symbol, r.Symbol);
+        noteRefused(record, got);
+        if (got == FieldText::Taken) r.HasSymbol = 1;
     }
+    int displaysTaken = 0;
+    for (const char* name : {"display1", "display2"}) {
+        const char* v = attribute(attributes, name);
+        if (!v) continue;
+        const FieldText got = displayFromText(v, name[7] == '1' ? r.Display1 : r.Display2);
+        noteRefused(record, got);
+        if (got == FieldText::Taken) displaysTaken++;
+    }
+    // Display values without a symbol have no place in the record.
+    if (!r.HasSymbol) leaveEmpty(record, displaysTaken);
 }
 
 void XMLCALL onText(void* data, const XML_Char* text, int length) {
@@ -595,13 +651,11 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
     case TagCmt:
         if (inPoint) takeText(r.Comment, reader.text, filterComment);
         break;
-    case TagEle: {
-        double altitude;
-        if (inPoint && parseDecimal(reader.text, altitude) && std::fabs(altitude) < 1e7) r.Altitude = (float)altitude;
+    case TagEle:
+        if (inPoint) noteRefused(pointTable.count, gpxElevation(reader.text, r.Altitude));
         break;
-    }
     case TagTime:
-        if (inPoint) r.Time = parseIsoTime(reader.text);
+        if (inPoint) noteRefused(pointTable.count, gpxTime(reader.text, r.Time));
         break;
     case TagNumber: {
         std::string number(trimmed(reader.text));
@@ -646,8 +700,16 @@ int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 void keepSources(const bool (&keep)[SourceCount]) {
     int kept = 0;
     for (int i = 0; i < pointTable.count; i++)
-        if (keep[recordSource[i]]) pointTable.records[kept++] = pointTable.records[i];
+        if (keep[recordSource[i]]) {
+            recordFieldsLeftEmpty[kept] = recordFieldsLeftEmpty[i];
+            pointTable.records[kept++] = pointTable.records[i];
+        }
     pointTable.count = kept;
+}
+
+// The values left empty in the records from first on.
+void countFieldsLeftEmpty(int first) {
+    for (int i = first; i < pointTable.count; i++) pointTable.fieldsLeftEmpty += recordFieldsLeftEmpty[i];
 }
 
 // The parser of one file: namespaces resolved, no entity declarations, no
@@ -782,6 +844,7 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
         keep[FromTrack] = true;
     }
     keepSources(keep);
+    countFieldsLeftEmpty(0);
     if (pointTable.count == 0) {
         showError(kMsgNoObjects);
         return 0;
@@ -821,5 +884,6 @@ int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tra
         pointTable.count = first;
         return 0;
     }
+    countFieldsLeftEmpty(first);
     return 1;
 }

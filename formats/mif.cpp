@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "formats/format_helpers.h"
+#include "model/field_values.h"
 #include "model/helpers.h"
 #include "formats/reading.h"
 #include "model/names.h"
@@ -289,6 +290,9 @@ struct MifReader {
     int displayFlag = 0;
     int display1 = 0;
     int display2 = 0;
+    // Display values the current row gave; they are lost when the row ends
+    // without a symbol (points) or a display flag (lines).
+    int displaysTaken = 0;
     int previousNumber = 0;
     char previousName[kNameSize] = "";
     int objectCount = 0;
@@ -376,15 +380,8 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
         if (hasSignificantChar(r.NameOfRouteOrTrack)) *reader.hasNames = true;
         break;
     }
-    case ColTime:
-        if (strlen(value) == 19) r.Time = parseTime(value);
-        break;
-    case ColAltitude: {
-        const char* v = skipBlanks(value);
-        if ((*v >= '0' && *v <= '9') || (v[0] == '-' && v[1] >= '0' && v[1] <= '9'))
-            r.Altitude = (float)decimalValue(v);
-        break;
-    }
+    case ColTime: counted(timeFromText(value, r.Time)); break;
+    case ColAltitude: counted(altitudeFromText(value, true, r.Altitude)); break;
     case ColComment: {
         char text[kLineBufferSize];
         strcpy(text, value);
@@ -393,16 +390,15 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
         break;
     }
     case ColNewSegment: r.NewSegment = *skipBlanks(value) == '1' ? 1 : 0; break;
-    case ColSymbol: {
-        const char* v = skipBlanks(value);
-        if (*v >= '0' && *v <= '9') {
-            r.HasSymbol = 1;
-            r.Symbol = (uint16_t)decimalValue(v);
-        }
+    case ColSymbol:
+        if (counted(symbolFromText(value, r.Symbol)) == FieldText::Taken) r.HasSymbol = 1;
         break;
-    }
-    case ColDisplay1: r.Display1 = (uint8_t)decimalValue(value); break;
-    case ColDisplay2: r.Display2 = (uint8_t)decimalValue(value); break;
+    case ColDisplay1:
+        if (counted(displayFromText(value, r.Display1)) == FieldText::Taken) reader.displaysTaken++;
+        break;
+    case ColDisplay2:
+        if (counted(displayFromText(value, r.Display2)) == FieldText::Taken) reader.displaysTaken++;
+        break;
     }
 }
 
@@ -434,14 +430,20 @@ void applyLineField(MifReader& reader, int field, char* value) {
         break;
     }
     case ColDisplay1: {
-        const char* v = skipBlanks(value);
-        if (*v >= '0' && *v <= '9') {
+        uint8_t display = 0;
+        if (counted(displayFromText(value, display)) == FieldText::Taken) {
             reader.displayFlag = 1;
-            reader.display1 = decimalValue(v);
+            reader.display1 = display;
         }
         break;
     }
-    case ColDisplay2: reader.display2 = decimalValue(value); break;
+    case ColDisplay2: {
+        uint8_t display = 0;
+        const FieldText got = counted(displayFromText(value, display));
+        if (got == FieldText::Taken) reader.displaysTaken++;
+        reader.display2 = display;  // 0 for a blank or refused value, as for an empty one
+        break;
+    }
     }
 }
 
@@ -478,8 +480,11 @@ int readPointObject(MifReader& reader, const char* line) {
     r.Altitude = kNoAltitude;
     char row[kLineBufferSize];
     if (!readMidRow(reader, row)) return 0;
+    reader.displaysTaken = 0;
     if (strlen(row) > 2)
         splitRow(row, reader.delimiter, [&](int field, char* value) { applyPointField(reader, r, field, value); });
+    // Display values without a symbol have no place in the record.
+    if (!r.HasSymbol) pointTable.fieldsLeftEmpty += reader.displaysTaken;
     pointTable.count++;
     presetNextSegment();
     return 1;
@@ -499,8 +504,11 @@ int startPolylineObject(MifReader& reader) {
 
     char row[kLineBufferSize];
     if (!readMidRow(reader, row)) return 0;
+    reader.displaysTaken = 0;
     if (strlen(row) > 2)
         splitRow(row, reader.delimiter, [&](int field, char* value) { applyLineField(reader, field, value); });
+    // The second display value of a line without the first is not kept.
+    if (!reader.displayFlag) pointTable.fieldsLeftEmpty += reader.displaysTaken;
     return 1;
 }
 

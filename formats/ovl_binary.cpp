@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "formats/format_helpers.h"
+#include "model/field_values.h"
 #include "model/helpers.h"
 #include "formats/reading.h"
 #include "model/names.h"
@@ -255,10 +256,10 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     text = readTextLine(line, text, end, sizeof line);
     filterComment(line);
     copyName(r.Comment, line);
-    if (strlen(r.Comment) == 19 && r.Comment[4] == '-' && r.Comment[7] == '-') {
-        int year = decimalValue(r.Comment);
-        if (year >= 1991 && year <= 2049) r.Time = parseTime(r.Comment);
-    }
+    // A comment in the time form is a time; one of a day or clock time that
+    // does not exist, or of a year outside 1990..2050, leaves the time empty.
+    if (strlen(r.Comment) == 19 && isDigit(r.Comment[0]) && r.Comment[4] == '-' && r.Comment[7] == '-')
+        counted(timeFromText(r.Comment, r.Time));
     // Line 4: altitude and symbol, or the start mark (compact form).
     readTextLine(line, text, end, sizeof line);
     trimLine(line);
@@ -272,14 +273,13 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
             *slash = '\0';
             parts[i] = slash + 1;
         }
-        if (parts[3]) r.Display2 = (uint8_t)decimalValue(parts[3]);
-        if (parts[2]) r.Display1 = (uint8_t)decimalValue(parts[2]);
-        if (parts[1] && startsWithDigit(parts[1])) {
-            r.HasSymbol = 1;
-            r.Symbol = (uint16_t)decimalValue(parts[1]);
-        }
-        const char* a = parts[0];
-        if (isDigit(a[0]) || (a[0] == '-' && isDigit(a[1]))) r.Altitude = (float)decimalValue(a);
+        int displaysTaken = 0;
+        if (parts[3] && counted(displayFromText(parts[3], r.Display2)) == FieldText::Taken) displaysTaken++;
+        if (parts[2] && counted(displayFromText(parts[2], r.Display1)) == FieldText::Taken) displaysTaken++;
+        if (parts[1] && counted(symbolFromText(parts[1], r.Symbol)) == FieldText::Taken) r.HasSymbol = 1;
+        // Display values without a symbol have no place in the record.
+        if (!r.HasSymbol) pointTable.fieldsLeftEmpty += displaysTaken;
+        counted(altitudeFromText(parts[0], true, r.Altitude));
     }
     trimLine(r.NameOfPoint);
     if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind)) nameAutomatically(r);
@@ -356,14 +356,14 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     if (char* first = strchr(line, '/')) {
         char* between = first + 1;
         char* second = strchr(between, '/');
+        bool display2Taken = false;
         if (second) {
             *second = '\0';
-            display2 = (uint8_t)decimalValue(second + 1);
+            display2Taken = counted(displayFromText(second + 1, display2)) == FieldText::Taken;
         }
-        if (startsWithDigit(between)) {
-            hasSymbol = 1;
-            display1 = (uint8_t)decimalValue(between);
-        }
+        if (counted(displayFromText(between, display1)) == FieldText::Taken) hasSymbol = 1;
+        // The second display value of a line without the first is not kept.
+        if (!hasSymbol && display2Taken) pointTable.fieldsLeftEmpty++;
     }
     reader.lastLineNumber = number;
     strcpy(reader.lastLineName, name);

@@ -8,7 +8,10 @@
 
 PointTable pointTable;
 
-void PointTable::reset() { count = 0; }
+void PointTable::reset() {
+    count = 0;
+    fieldsLeftEmpty = 0;
+}
 
 bool isValidPosition(const PointRecord& record) {
     // Written so that NaN fails every comparison and so the test.

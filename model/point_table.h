@@ -31,8 +31,11 @@ struct PointRecord {
 struct PointTable {
     PointRecord records[kMaxPoints];
     int count = 0;
+    // Values of the file last read that their fields could not hold and
+    // that were left empty instead (model/field_values.h).
+    int fieldsLeftEmpty = 0;
 
-    void reset();  // count = 0
+    void reset();  // count = 0, fieldsLeftEmpty = 0
 };
 
 // The one static table of the program.

@@ -49,28 +49,42 @@ void formatTime(int32_t seconds, char* text) {
     text[19] = '\0';
 }
 
-int32_t parseTime(const char* text) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (!text) return -1;
-    sscanf(text, "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second);
-    if (year < 1990 || year > 2050) return -1;
-    int64_t days = day - 1;
-    for (int m = 1; m < month; ++m) {
-        switch (m) {
-        case 1:
-        case 3:
-        case 5:
-        case 7:
-        case 8:
-        case 10:
-        case 12: days += 31; break;
-        case 2: days += 28 + isLeapYear(year); break;
-        default: days += 30; break;
-        }
+namespace {
+
+// count digits at text[at]; false for any other character.
+bool digitsAt(const char* text, int at, int count, int& value) {
+    value = 0;
+    for (int i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
     }
+    return true;
+}
+
+int monthLength(int year, int month) {
+    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return lengths[month - 1] + (month == 2 ? isLeapYear(year) : 0);
+}
+
+}  // namespace
+
+int32_t parseTime(const char* text) {
+    if (!text) return -1;
+    // Exactly the text form: a date that does not exist is refused, never
+    // moved to another day.
+    int year, month, day, hour, minute, second;
+    if (strnlen(text, 20) < 19 || !digitsAt(text, 0, 4, year) || text[4] != '-' || !digitsAt(text, 5, 2, month) ||
+        text[7] != '-' || !digitsAt(text, 8, 2, day) || text[10] != ' ' || !digitsAt(text, 11, 2, hour) ||
+        text[13] != ':' || !digitsAt(text, 14, 2, minute) || text[16] != ':' || !digitsAt(text, 17, 2, second))
+        return -1;
+    if (year < 1990 || year > 2050) return -1;
+    if (month < 1 || month > 12 || day < 1 || day > monthLength(year, month) || hour > 23 || minute > 59 || second > 59)
+        return -1;
+    int64_t days = day - 1;
+    for (int m = 1; m < month; ++m) days += monthLength(year, m);
     for (int y = 1990; y < year; ++y) days += 365 + isLeapYear(y);
     days += 1;  // 1989-12-31
     const int64_t result =
         days * 86400 + static_cast<int64_t>(hour) * 3600 + static_cast<int64_t>(minute) * 60 + second;
-    return static_cast<int32_t>(static_cast<uint32_t>(result));
+    return static_cast<int32_t>(result);
 }

@@ -7,5 +7,7 @@ int isLeapYear(int year);
 // "%04d-%02d-%02d %02d:%02d:%02d", or "" for 0, 0x7FFFFFFF and 0xFFFFFFFF.
 // text must hold at least 20 bytes.
 void formatTime(int32_t seconds, char* text);
-// Seconds, or -1 when the year lies outside 1990..2050.
+// Seconds of text in the form above (characters after the 19th are not
+// read), or -1 for any other text: a year outside 1990..2050, a month,
+// day or clock time that does not exist (month 13, 30 February, 24:00:00).
 int32_t parseTime(const char* text);

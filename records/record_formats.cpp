@@ -352,10 +352,42 @@ TrackPointInfo decodeTrackPoint(const uint8_t* data, int size, TrackPointFormat 
 
 int waypointIdentifierLength(WaypointFormat format) { return isD100Family(format) ? 6 : kNameSize - 1; }
 
+namespace {
+
+bool hasByteSymbol(WaypointFormat format) {
+    return format == WaypointFormat::D101 || format == WaypointFormat::D103 || format == WaypointFormat::D107;
+}
+
+bool hasDisplayColourByte(WaypointFormat format) {
+    return format == WaypointFormat::D109 || format == WaypointFormat::D110;
+}
+
+// dspl_color of D109 and D110: the colour in the low five bits, the display
+// attribute in the three above; a part that does not fit is sent as absent
+// (colour 0x1F, display 0).
+uint8_t displayColourByte(const PointRecord& record) {
+    if (!record.HasSymbol) return 0x1F;
+    const unsigned colour = record.Display1 < 32 ? record.Display1 : 0x1F;
+    const unsigned display = record.Display2 < 8 ? record.Display2 : 0;
+    return (uint8_t)(display * 32 + colour);
+}
+
+}  // namespace
+
+int waypointFieldsNotCarried(const PointRecord& record, WaypointFormat format) {
+    if (!record.HasSymbol) return 0;
+    int fields = 0;
+    if (hasByteSymbol(format) && record.Symbol > 255) fields++;
+    if (hasDisplayColourByte(format)) fields += (record.Display1 >= 32 ? 1 : 0) + (record.Display2 >= 8 ? 1 : 0);
+    return fields;
+}
+
 int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* out) {
     std::memset(out, 0, kPacketCapacity);
     const bool own = record.HasSymbol != 0;
-    const uint16_t symbol = own ? record.Symbol : kDefaultSymbol;
+    // A symbol number the one-byte field cannot hold goes as absent, not cut
+    // to another symbol.
+    const uint16_t symbol = own && !(hasByteSymbol(format) && record.Symbol > 255) ? record.Symbol : kDefaultSymbol;
 
     if (isD100Family(format)) {
         writeBlankPadded(out, 0, record.NameOfPoint, 6);
@@ -411,7 +443,7 @@ int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* ou
     } else {
         out[0] = 1;  // dtyp
         out[1] = 0;  // wpt_class
-        out[2] = own ? (uint8_t)(record.Display2 * 32 + record.Display1) : 0x1F;
+        out[2] = displayColourByte(record);
         out[3] = format == WaypointFormat::D109 ? 0x70 : 0x80;
         stringOffset = format == WaypointFormat::D109 ? 52 : 62;
     }
@@ -425,7 +457,8 @@ int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* ou
     if (format != WaypointFormat::D108) writeU32(out, 48, 0xFFFFFFFFu);  // ete
     if (format == WaypointFormat::D110) {
         writeFloat(out, 52, kNoAltitude);  // temp
-        writeI32(out, 56, record.Time);
+        // No time is the format's 0xFFFFFFFF, as the download reads it.
+        writeU32(out, 56, record.Time == 0 ? 0xFFFFFFFFu : (uint32_t)record.Time);
         writeU16(out, 60, 0);  // wpt_cat
     }
     int offset = writeTerminated(out, stringOffset, record.NameOfPoint);

@@ -75,7 +75,15 @@ TrackPointInfo decodeTrackPoint(const uint8_t* data, int size, TrackPointFormat 
 
 // Upload encoders: write the packet data into out (255 bytes) and return
 // its size. Names are taken as the table holds them (at most 50 characters).
+// A symbol or display value that the format has no room for is sent as
+// absent (the value of HasSymbol 0), never cut; D110 sends no time (0) as
+// 0xFFFFFFFF.
 int encodeWaypoint(const PointRecord& record, WaypointFormat format, uint8_t* out);
+// How many values of the record encodeWaypoint sends as absent: a symbol
+// above 255 in the one-byte field of D101, D103 and D107; a colour
+// (Display1) above 31 or a display attribute (Display2) above 7 in the
+// dspl_color byte of D109 and D110.
+int waypointFieldsNotCarried(const PointRecord& record, WaypointFormat format);
 int encodeRouteHeader(const PointRecord& record, RouteHeaderFormat format, uint8_t* out);
 int encodeRouteLink(uint8_t* out);  // D210, 21 bytes
 // separateTracks selects "TRK%02d" (true) or "TRACK" (false) for an empty

@@ -21,6 +21,7 @@
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "link/transport.h"
+#include "model/field_values.h"
 #include "model/point_table.h"
 #include "records/record_formats.h"
 
@@ -377,6 +378,18 @@ bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
     return selected >= 0 && selected < (int)dialog.names.size();
 }
 
+// Altitudes that the file will not hold: the writers write only those in
+// the altitude range (an ASCII overlay holds no altitude at all).
+static int altitudesNotWritten(int fileKind) {
+    if (fileKind == OvlAscii) return 0;
+    int count = 0;
+    for (int i = 0; i < pointTable.count; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (isValidPosition(r) && r.Altitude != kNoAltitude && !isAltitudeInRange(r.Altitude)) count++;
+    }
+    return count;
+}
+
 void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind) {
     LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0) {
@@ -384,6 +397,7 @@ void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind
         return;
     }
     if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
+    warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty + altitudesNotWritten(fileKind));
     // GPX holds a route or track segment of one point.
     if (lines.shortLine && fileKind != Gpx) showWarning(kShortLineError);
     if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {

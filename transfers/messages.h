@@ -2,6 +2,10 @@
 // The messages that the download, the upload and the conversion between two
 // files share: one text in one place.
 
+#include <cstdio>
+
+#include "platform/platform.h"
+
 inline constexpr const char* kConnectError = "Fehler beim Aufbau der Verbindung zum GPS-Gerät.";
 inline constexpr const char* kNoAnswerError = "GPS-Gerät antwortet nicht.";
 inline constexpr const char* kTransferError = "Übertragungsfehler.";
@@ -19,3 +23,15 @@ inline constexpr const char* kShortLineError =
     "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
     "Einer oder mehrere Punkte werden verworfen.";
 inline constexpr const char* kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
+// Values of the file read that their fields could not hold (an altitude
+// out of range, a date that does not exist, a symbol or display number too
+// large): the fields stay empty, and one warning gives their number.
+inline constexpr const char* kFieldsLeftEmptyWarning =
+    "%d Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \noder Anzeige) sind ungültig und bleiben leer.";
+
+inline void warnFieldsLeftEmpty(int count) {
+    if (count <= 0) return;
+    char text[160];
+    std::snprintf(text, sizeof text, kFieldsLeftEmptyWarning, count);
+    showWarning(text);
+}

@@ -270,6 +270,14 @@ bool prepareUpload(const std::string& fileName, int transferKind, const InputFil
     FileFacts facts;
     if (!readInputFile(fileName, transferKind, kind, facts)) return false;
     if (!dropUnsendablePositions()) return false;
+    // The file's values that the table could not hold, and those that the
+    // receiver's waypoint format has no room for.
+    int leftEmpty = pointTable.fieldsLeftEmpty;
+    if (!plan.tracks) {
+        const WaypointFormat format = uploadWaypointFormat(protocolSet());
+        for (int i = 0; i < pointTable.count; i++) leftEmpty += waypointFieldsNotCarried(pointTable.records[i], format);
+    }
+    warnFieldsLeftEmpty(leftEmpty);
 
     if (!plan.tracks) {
         makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
@@ -395,6 +403,7 @@ bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds
     FileFacts facts;
     if (!readInputFile(fileName, transferKind, kind, facts)) return false;
     if (!dropUnsendablePositions()) return false;
+    warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     carriesRouteOrTrackIds = kind.carriesRouteOrTrackIds;
     return true;
 }

@@ -61,11 +61,15 @@ TEST(Times, YearOutsideRangeGivesMinusOne) {
     EXPECT_EQ(format(parseTime("2051-01-01 00:00:00")), "");
 }
 
-TEST(Times, MonthAndClockFieldsAreTakenAsTheyStand) {
-    // Month 13 counts as 30 days after December.
-    EXPECT_EQ(parseTime("1990-13-01 00:00:00"), parseTime("1990-12-01 00:00:00") + (31 + 0) * 86400);
-    EXPECT_EQ(parseTime("1990-01-01 25:00:00"), 86400 + 25 * 3600);
-    EXPECT_EQ(parseTime("1990-01-32 00:00:00"), parseTime("1990-02-01 00:00:00"));
+TEST(Times, DatesAndClockTimesThatDoNotExistGiveMinusOne) {
+    // Refused, never moved to another day or hour.
+    for (const char* text : {"1990-13-01 00:00:00", "1990-00-10 00:00:00", "2026-02-30 12:00:00", "2023-02-29 12:00:00",
+                             "2026-04-31 12:00:00", "1990-01-32 00:00:00", "1990-01-00 00:00:00", "1990-01-01 24:00:00",
+                             "1990-01-01 25:00:00", "1990-01-01 00:60:00", "1990-01-01 00:00:60", "1990-01-01  0:00:00",
+                             "1990-1-01 00:00:00x", "+990-01-01 00:00:00", "1990/01/01 00:00:00"})
+        EXPECT_EQ(parseTime(text), -1) << text;
+    EXPECT_EQ(format(parseTime("2024-02-29 23:59:59")), "2024-02-29 23:59:59");
+    EXPECT_EQ(format(parseTime("2026-04-30 00:00:00")), "2026-04-30 00:00:00");
 }
 
 TEST(Times, EveryDayRoundTrips) {

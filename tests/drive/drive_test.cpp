@@ -324,6 +324,33 @@ TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles) {
     EXPECT_TRUE(contains(readFile(newUploads(root + "/Garmin/NewFiles")[0]), "<name>Marienplatz</name>"));
 }
 
+// A drive upload leaves the file's values that no field holds out of the
+// new file, says how many in one line and ends with exit status 2.
+TEST(DriveCli, ValuesWithoutRoomAreLeftOutOfTheUploadAndCounted) {
+    const std::string root = copyTree("older", "values");
+    const std::string gpx = root + "/../values.gpx";
+    writeFile(gpx,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<gpx version=\"1.1\" creator=\"x\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<wpt lat=\"47.5\" lon=\"10.7\"><ele>25000</ele><time>2026-02-30T10:00:00Z</time>"
+              "<name>Hoch</name></wpt>\n"
+              "<wpt lat=\"47.6\" lon=\"10.8\"><ele>808</ele><time>2026-02-28T10:00:00Z</time>"
+              "<name>Tal</name></wpt>\n</gpx>\n");
+    ShellRun up = runCli("upload waypoints --port 'drive:" + root + "' --format gpx '" + gpx + "'", Stderr::IntoOut);
+    EXPECT_EQ(up.status, 2) << up.out;
+    EXPECT_TRUE(contains(up.out,
+                         "Wegmate-WARNUNG: 2 Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \noder Anzeige) "
+                         "sind ungültig und bleiben leer.\n"))
+        << up.out;
+    const std::vector<std::string> uploads = newUploads(root + "/Garmin/GPX");
+    ASSERT_EQ(uploads.size(), 1u);
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
+    ShellRun babel = runShell("gpsbabel -i gpx -f '" + uploads[0] + "' -o unicsv -F -");
+    EXPECT_TRUE(contains(babel.out, "\"Hoch\",,,\r\n")) << babel.out;
+    EXPECT_TRUE(contains(babel.out, "\"Tal\",808.0,2026/02/28,10:00:00\r\n")) << babel.out;
+}
+
+
 // A vfat image as a receiver's: where the machine allows a loop mount, it is
 // found through the system's mount table.
 TEST(DriveVfat, LoopMountedImageIsFound) {

@@ -315,3 +315,47 @@ TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay) {
 }
 
 }  // namespace
+
+// Values that their fields cannot hold stay absent and are counted, only for
+// the points the reading keeps: the track point read before the waypoints
+// is dropped with its values.
+TEST_F(GpxTest, ValuesWithoutRoomStayAbsentAndAreCounted) {
+    const char file[] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"x\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
+        "xmlns:w=\"urn:x-wegmate:gpx:1\">\n"
+        " <trk><trkseg><trkpt lat=\"5\" lon=\"5\"><ele>99999</ele></trkpt></trkseg></trk>\n"
+        " <wpt lat=\"1\" lon=\"1\"><ele>20000</ele><time>2026-02-30T10:00:00Z</time>"
+        "<extensions><w:point symbol=\"70000\" display1=\"1\" display2=\"2\"/></extensions></wpt>\n"
+        " <wpt lat=\"2\" lon=\"2\"><ele>5e-06</ele><time>2026-02-28T23:59:60Z</time>"
+        "<extensions><w:point symbol=\"7\" display1=\"300\" display2=\"-1\"/></extensions></wpt>\n"
+        " <wpt lat=\"3\" lon=\"3\"><ele>-499.5</ele><time>2050-12-31T23:59:59Z</time>"
+        "<extensions><w:point symbol=\"65535\" display1=\"255\" display2=\"0\"/></extensions></wpt>\n"
+        " <wpt lat=\"4\" lon=\"4\"><ele>1e39</ele><time>2051-01-01T00:00:00Z</time></wpt>\n"
+        "</gpx>\n";
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(file, 7), 1);
+    ASSERT_EQ(pointTable.count, 4);
+    const PointRecord* r = pointTable.records;
+    // 20000, 30 February, 70000 and with it both display values.
+    EXPECT_EQ(r[0].Altitude, kNoAltitude);
+    EXPECT_EQ(r[0].Time, 0);
+    EXPECT_EQ(r[0].HasSymbol, 0);
+    // 23:59:60 and the display values 300 and -1; the tiny elevation is one.
+    EXPECT_FLOAT_EQ(r[1].Altitude, 5e-06f);
+    EXPECT_EQ(r[1].Time, 0);
+    EXPECT_EQ(r[1].HasSymbol, 1);
+    EXPECT_EQ(r[1].Symbol, 7);
+    EXPECT_EQ(r[1].Display1, 0);
+    EXPECT_EQ(r[1].Display2, 0);
+    // The edges of every range are taken.
+    EXPECT_FLOAT_EQ(r[2].Altitude, -499.5f);
+    EXPECT_EQ(r[2].Time, parseTime("2050-12-31 23:59:59"));
+    EXPECT_EQ(r[2].Symbol, 65535);
+    EXPECT_EQ(r[2].Display1, 255);
+    // An elevation beyond float and a year beyond 2050.
+    EXPECT_EQ(r[3].Altitude, kNoAltitude);
+    EXPECT_EQ(r[3].Time, 0);
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 5 + 3 + 2);
+    EXPECT_TRUE(ui.boxTexts().empty());
+}

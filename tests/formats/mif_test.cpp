@@ -307,7 +307,7 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields) {
     EXPECT_EQ(r[0].NumberOfPoint, 3);
     EXPECT_STREQ(r[0].NameOfPoint, "WP-1 X");
     EXPECT_EQ(r[0].Time, 0);  // 18 characters
-    EXPECT_EQ(r[0].Altitude, 1.0f);
+    EXPECT_EQ(r[0].Altitude, 1000.0f);
     EXPECT_EQ(r[0].HasSymbol, 1);
     EXPECT_EQ(r[0].Symbol, 12);
     EXPECT_EQ(r[1].NumberOfRouteOrTrack, 0);
@@ -320,7 +320,9 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields) {
     EXPECT_EQ(r[2].NumberOfPoint, INT_MAX % 100);
     EXPECT_EQ(r[2].Time, parseTime("2001-02-03 04:05:06"));
     EXPECT_EQ(r[2].Altitude, kNoAltitude);
-    EXPECT_EQ(r[2].Symbol, (uint16_t)70000);
+    EXPECT_EQ(r[2].HasSymbol, 0);  // 70000 is no 16-bit symbol
+    // The two short or long times, "abc", "- 5" and 70000 are left empty.
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 5);
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
@@ -641,3 +643,19 @@ TEST_F(MifTest, PolylineRoundTrip) {
 }
 
 }  // namespace
+
+// A polyline's display values that do not fit a byte are refused: the line
+// keeps no display values, and both are counted (the second has no place
+// without the first).
+TEST_F(MifTest, PolylineDisplayValuesWithoutRoomStayAbsent) {
+    writePair(mifHead("  Display1 Char(3)\n  Display2 Char(3)\n", 2) + "Pline 2\n1 2\n3 4\nPline 2\n5 6\n7 8\n",
+              "\"300\",\"2\"\n\"255\",\"257\"\n");
+    ASSERT_EQ(read(6), 1);
+    ASSERT_EQ(pointTable.count, 4);
+    EXPECT_EQ(pointTable.records[0].HasSymbol, 0);
+    EXPECT_EQ(pointTable.records[1].HasSymbol, 0);
+    EXPECT_EQ(pointTable.records[2].HasSymbol, 1);
+    EXPECT_EQ(pointTable.records[2].Display1, 255);
+    EXPECT_EQ(pointTable.records[2].Display2, 0);  // as for an empty value: not 257 cut to 1
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 2 + 1);
+}

@@ -199,13 +199,46 @@ TEST_F(OvlBinaryTest, CompactFormAndAttributes) {
 }
 
 TEST_F(OvlBinaryTest, TimeNeedsYearAndDashes) {
-    std::string bytes = v2Header(0, 0) + v2Point("1\r\n0\r\n1990-01-01 00:00:00\r\n", 1, 2) +
-                        v2Point("1\r\n0\r\n2049-12-31 23:59:59\r\n", 1, 2) +
-                        v2Point("1\r\n0\r\n2001:01-01 00:00:00\r\n", 1, 2);
+    std::string bytes =
+        v2Header(0, 0) + v2Point("1\r\n0\r\n1990-01-01 00:00:00\r\n", 1, 2) +
+        v2Point("1\r\n0\r\n2049-12-31 23:59:59\r\n", 1, 2) + v2Point("1\r\n0\r\n2001:01-01 00:00:00\r\n", 1, 2) +
+        v2Point("1\r\n0\r\n2026-02-30 12:00:00\r\n", 1, 2) + v2Point("1\r\n0\r\n2051-01-01 00:00:00\r\n", 1, 2);
     ASSERT_EQ(readBytes(bytes, 6), 1);
-    EXPECT_EQ(pointTable.records[0].Time, 0);
+    EXPECT_EQ(pointTable.records[0].Time, 86400);
     EXPECT_EQ(pointTable.records[1].Time, parseTime("2049-12-31 23:59:59"));
     EXPECT_EQ(pointTable.records[2].Time, 0);
+    // A time text of a day that does not exist or a year the receiver has
+    // not is left empty and counted; the comment keeps the text.
+    EXPECT_EQ(pointTable.records[3].Time, 0);
+    EXPECT_EQ(pointTable.records[4].Time, 0);
+    EXPECT_STREQ(pointTable.records[3].Comment, "2026-02-30 12:00:00");
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 2);
+}
+
+// The fourth text line: an altitude, symbol or display value that its field
+// cannot hold stays absent and is counted, never wrapped.
+TEST_F(OvlBinaryTest, ValuesWithoutRoomInTheFourthLineStayAbsent) {
+    std::string bytes = v2Header(0, 0) + v2Point("1 / A\r\n0\r\n\r\n25000 /999999/3/4", 1, 2) +
+                        v2Point("2 / B\r\n0\r\n\r\n-500 /12/-1/257", 1, 2) +
+                        v2Point("3 / C\r\n0\r\n\r\n19999 /65535/255/0", 1, 2) +
+                        v2Line("4\r\nWEG\r\n\r\n /300/2", {{1, 1}, {2, 2}});
+    ASSERT_EQ(readBytes(bytes, 6), 1);
+    const PointRecord* r = pointTable.records;
+    EXPECT_EQ(r[0].Altitude, kNoAltitude);
+    EXPECT_EQ(r[0].HasSymbol, 0);  // 999999 is no symbol (not 16959)
+    EXPECT_EQ(r[1].Altitude, kNoAltitude);
+    EXPECT_EQ(r[1].HasSymbol, 1);
+    EXPECT_EQ(r[1].Symbol, 12);
+    EXPECT_EQ(r[1].Display1, 0);  // not 255
+    EXPECT_EQ(r[1].Display2, 0);  // not 1: as an empty value leaves it
+    EXPECT_EQ(r[2].Altitude, 19999.0f);
+    EXPECT_EQ(r[2].Symbol, 65535);
+    EXPECT_EQ(r[2].Display1, 255);
+    // The line's colour 300 is refused, and with it the colour beside it.
+    EXPECT_EQ(r[3].HasSymbol, 0);
+    // A: altitude, symbol and its two display values; B: altitude and both
+    // display values; the line: both values.
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 4 + 3 + 2);
 }
 
 TEST_F(OvlBinaryTest, RoundTripOfPoints) {

@@ -179,3 +179,26 @@ TEST_F(OvlConvertTest, ReaderAndWriterFailures) {
 }
 
 }  // namespace
+
+// Values that the point fields cannot hold leave the converted text without
+// them, and one warning before the save dialog counts them.
+TEST_F(OvlConvertTest, ValuesWithoutRoomAreLeftOutOfTheTextAndCounted) {
+    writeFile(input(),
+                   v34Header(4) + v34Point("1 / A\r\n0\r\n2026-02-30 12:00:00\r\n25000 /999999/1/2", 7.0, 50.0));
+    ui.queueOkCancel(true);
+    ui.queueOpenFile(input());
+    ui.queueSaveFile(output());
+    convertOvlFile();
+
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"5 Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \n"
+                                                       "oder Anzeige) sind ungültig und bleiben leer.",
+                                                       kMsgWritten}));
+    ASSERT_EQ(ui.events().size(), 5u);
+    EXPECT_EQ(ui.events()[2].title, "Wegmate-WARNUNG");
+    EXPECT_EQ(ui.events()[3].kind, ScriptedEvent::SaveFile);
+    // The comment keeps the text of the day that does not exist; the fourth
+    // line holds no altitude and no symbol.
+    const char text[] = "1* / A\r\n0 / \r\n2026-02-30 12:00:00\r\n";
+    const std::string bytes = readFile(output());
+    EXPECT_NE(bytes.find(std::string(text, sizeof text)), std::string::npos);  // with its NUL
+}

@@ -297,6 +297,56 @@ TEST(WaypointEncode, D110Exact) {
     EXPECT_EQ(encoded(r, WaypointFormat::D110), expect);
 }
 
+// Values a format has no room for go as absent, and are counted as such:
+// a symbol above 255 in a one-byte field, a colour above 31 or a display
+// above 7 in the dspl_color byte; D110 sends no time as 0xFFFFFFFF.
+TEST(WaypointEncode, ValuesWithoutRoomGoAsAbsent) {
+    struct Case {
+        WaypointFormat format;
+        uint16_t symbol;
+        uint8_t display1, display2;
+        int symbolAt;  // offset of the symbol (one byte or two), -1 = none
+        unsigned symbolSent;
+        int displayAt;  // offset of the display byte checked, -1 = none
+        unsigned displaySent;
+        int notCarried;
+    } cases[] = {
+        {WaypointFormat::D101, 255, 0, 0, 62, 255, -1, 0, 0},
+        {WaypointFormat::D101, 256, 0, 0, 62, 178, -1, 0, 1},
+        {WaypointFormat::D103, 300, 4, 0, 58, 178, 59, 4, 1},
+        {WaypointFormat::D107, 999, 1, 250, 58, 178, 64, 250, 1},
+        {WaypointFormat::D102, 65535, 0, 0, 62, 65535, -1, 0, 0},
+        {WaypointFormat::D109, 600, 31, 7, 4, 600, 2, 0xFF, 0},
+        {WaypointFormat::D109, 600, 32, 7, 4, 600, 2, 0xFF, 1},   // colour absent: 0x1F
+        {WaypointFormat::D110, 600, 3, 255, 4, 600, 2, 0x03, 1},  // display absent: 0
+        {WaypointFormat::D110, 600, 255, 8, 4, 600, 2, 0x1F, 2},
+        {WaypointFormat::D108, 600, 255, 255, 4, 600, 1, 255, 0},  // colour byte of its own
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (int)c.format << " symbol " << c.symbol << " displays " << (int)c.display1
+                                          << "/" << (int)c.display2);
+        PointRecord r = sampleRecord();
+        r.Symbol = c.symbol;
+        r.Display1 = c.display1;
+        r.Display2 = c.display2;
+        Bytes b = encoded(r, c.format);
+        const bool wide =
+            c.format != WaypointFormat::D101 && c.format != WaypointFormat::D103 && c.format != WaypointFormat::D107;
+        EXPECT_EQ(b[c.symbolAt] + (wide ? b[c.symbolAt + 1] * 256u : 0u), c.symbolSent);
+        if (c.displayAt >= 0) {
+            EXPECT_EQ(b[c.displayAt], c.displaySent);
+        }
+        EXPECT_EQ(waypointFieldsNotCarried(r, c.format), c.notCarried);
+        r.HasSymbol = 0;
+        EXPECT_EQ(waypointFieldsNotCarried(r, c.format), 0);
+    }
+    PointRecord r = sampleRecord();
+    r.Time = 0;
+    const Bytes noTime = encoded(r, WaypointFormat::D110);
+    EXPECT_EQ(Bytes(noTime.begin() + 56, noTime.begin() + 60), Bytes(4, 0xFF));
+    EXPECT_EQ(decoded(encoded(r, WaypointFormat::D110), WaypointFormat::D110).Time, 0);
+}
+
 TEST(WaypointEncode, D108FamilyEmptyAndFullLengthStrings) {
     PointRecord r = sampleRecord();
     r.NameOfPoint[0] = 0;
@@ -350,11 +400,13 @@ TEST(WaypointEncode, D100FamilyExact) {
         const char* defaults;
     } cases[] = {
         {WaypointFormat::D100, "", ""},
-        {WaypointFormat::D101, "00000000 34", "00000000 B2"},
+        // Symbol 0x1234 does not fit the one-byte fields: they get the
+        // absent value 178, not the low byte 0x34.
+        {WaypointFormat::D101, "00000000 B2", "00000000 B2"},
         {WaypointFormat::D102, "00000000 3412", "00000000 B200"},
-        {WaypointFormat::D103, "34 02", "B2 00"},
+        {WaypointFormat::D103, "B2 02", "B2 00"},
         {WaypointFormat::D104, "00000000 3412 02", "00000000 B200 03"},
-        {WaypointFormat::D107, "34 02 00000000 05", "B2 00 00000000 00"},
+        {WaypointFormat::D107, "B2 02 00000000 05", "B2 00 00000000 00"},
     };
     const size_t sizes[] = {58, 63, 64, 60, 65, 65};
     int i = 0;
@@ -424,9 +476,9 @@ TEST(WaypointRoundTrip, D100FamilyKeepsPaddedTexts) {
         EXPECT_EQ(floatBits(d.Altitude), 0x69045951u);
     }
     EXPECT_EQ(decoded(encoded(r, WaypointFormat::D102), WaypointFormat::D102).Symbol, 0x0107);
-    EXPECT_EQ(decoded(encoded(r, WaypointFormat::D101), WaypointFormat::D101).Symbol, 0x07);
+    EXPECT_EQ(decoded(encoded(r, WaypointFormat::D101), WaypointFormat::D101).Symbol, 178);
     PointRecord d107 = decoded(encoded(r, WaypointFormat::D107), WaypointFormat::D107);
-    EXPECT_EQ(d107.Symbol, 0x07);
+    EXPECT_EQ(d107.Symbol, 178);
     EXPECT_EQ(d107.Display1, 2);
     EXPECT_EQ(d107.Display2, 5);
     PointRecord d104 = decoded(encoded(r, WaypointFormat::D104), WaypointFormat::D104);

@@ -204,6 +204,76 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
     EXPECT_TRUE(contains(readFile(again), "<trkseg>\n      <trkpt lat=\"50.200000000\""));
 }
 
+// The output of another program run through the shell, or "" when it does
+// not run.
+std::string peerOutput(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return out;
+    char buffer[512];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    return pclose(pipe) == 0 ? out : std::string();
+}
+
+// Values that their fields cannot hold are left empty in the output, with
+// one warning that counts them and exit status 2; gpsbabel reads the GPX and
+// ogrinfo the MIF pair that the conversion wrote.
+TEST(Cli, ConvertLeavesValuesWithoutRoomEmptyAndCountsThem) {
+    const std::string mif = tempFile("values.mif");
+    writeFile(mif,
+              "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\nCoordSys Earth Projection 1, 104\n"
+              "Columns 6\n  NameOfPoint Char(50)\n  Altitude Char(10)\n  Time Char(19)\n  Symbol Char(5)\n"
+              "  Display1 Char(3)\n  Display2 Char(3)\nData\n\nPoint 8.1 50.1\nPoint 8.2 50.2\nPoint 8.3 50.3\n");
+    writeFile(mif.substr(0, mif.size() - 3) + "mid",
+              "\"EINS\",\"25000\",\"2026-13-01 10:00:00\",\"8\",\"-1\",\"1\"\n"
+              "\"ZWEI\",\"120\",\"2026-02-30 10:00:00\",\"999999\",\"3\",\"1\"\n"
+              "\"DREI\",\"-12\",\"2026-02-28 10:00:00\",\"17\",\"2\",\"256\"\n");
+    // EINS: altitude, time, display -1; ZWEI: time, symbol and with it both
+    // display values; DREI: display 256.
+    const std::string warning =
+        "Wegmate-WARNUNG: 8 Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \noder Anzeige) sind ungültig "
+        "und bleiben leer.\n";
+
+    const std::string gpx = tempFile("values.gpx");
+    ShellRun toGpx = runCli("convert --from mif --to gpx --objects points " + mif + " " + gpx);
+    EXPECT_EQ(toGpx.status, 2) << toGpx.err;
+    EXPECT_EQ(toGpx.err, warning);
+    EXPECT_EQ(toGpx.out, "Wegmate-INFO: Umwandlung erfolgreich beendet (00003 Punkte).\n");
+    const std::string text = readFile(gpx);
+    EXPECT_FALSE(contains(text, "16959")) << text;
+    EXPECT_FALSE(contains(text, "255")) << text;
+    EXPECT_TRUE(contains(text, "symbol=\"8\" display1=\"0\" display2=\"1\"")) << text;
+    const std::string babel = peerOutput("gpsbabel -i gpx -f '" + gpx + "' -o unicsv -F -");
+    if (!babel.empty()) {
+        EXPECT_EQ(babel,
+                  "No,Latitude,Longitude,Name,Altitude,Date,Time\r\n"
+                  "1,50.100000,8.100000,\"EINS\",,,\r\n"
+                  "2,50.200000,8.200000,\"ZWEI\",120.0,,\r\n"
+                  "3,50.300000,8.300000,\"DREI\",-12.0,2026/02/28,10:00:00\r\n");
+    }
+
+    const std::string again = tempFile("again.mif");
+    ShellRun toMif = runCli("convert --from mif --to mif --objects points " + mif + " " + again);
+    EXPECT_EQ(toMif.status, 2) << toMif.err;
+    EXPECT_EQ(toMif.err, warning);
+    std::string ogr = peerOutput("ogrinfo -al -q '" + again + "'");
+    if (ogr.empty() || babel.empty()) GTEST_SKIP() << "gpsbabel or ogrinfo not installed";
+    // Altitude, time, symbol and display of every feature, in order.
+    std::string fields;
+    for (size_t at = 0; (at = ogr.find("\n  ", at)) != std::string::npos; at++) {
+        const size_t end = ogr.find('\n', at + 1);
+        const std::string line = ogr.substr(at + 3, end - at - 3);
+        for (const char* name : {"Time (String) =", "Altitude (String) =", "Symbol (String) =", "Display1 (String) =",
+                                 "Display2 (String) ="})
+            if (line.rfind(name, 0) == 0) fields += "[" + line.substr(std::string(name).size()) + "]";
+    }
+    EXPECT_EQ(fields,
+              "[ ][ ][ 8][ 0][ 1]"
+              "[ ][ 120][ ][ ][ ]"
+              "[ 2026-02-28 10:00:00][ -12][ 17][ 2][ 0]");
+}
+
 // An upload that leaves points out has done its work, with a warning: exit
 // status 2, not the error status 1.
 TEST(Cli, PartialUploadHasItsOwnExitStatus) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "link/protocol_set.h"
@@ -137,6 +138,26 @@ TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
     EXPECT_NE(mid.find("\"HAUS\""), std::string::npos);
     EXPECT_NE(mid.find("\"HOF\""), std::string::npos);
     EXPECT_EQ(mid.find("NIRGENDS"), std::string::npos);
+}
+
+// An altitude of the receiver that the file cannot hold (the writers take
+// -500 to 20000 metres) is left empty, and the warning counts it; the
+// receiver's own "no altitude" is no such value.
+TEST_F(DownloadSerial, AltitudesTheFileCannotHoldAreCounted) {
+    std::vector<uint8_t> high = waypointRecord(WaypointFormat::D108, "GIPFEL", 50.5, 7.25);
+    const uint8_t bits[] = {0x00, 0x50, 0xC3, 0x46};  // 25000.0f
+    std::copy(bits, bits + 4, high.begin() + 32);
+    ui.queueSaveFile(file);
+    ui.queueYesNo(false);
+    answerCommandWith(peer, {{27, u16Bytes(2)},
+                             {35, high},
+                             {35, waypointRecord(WaypointFormat::D108, "TAL", 50.6, 7.5)},
+                             {12, u16Bytes(7)}});
+    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"1 Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \n"
+                                                       "oder Anzeige) sind ungültig und bleiben leer.",
+                                                       "Übertragung erfolgreich beendet (00002 Punkte)."}));
+    EXPECT_NE(readFile(file.substr(0, file.size() - 1) + "d").find("\"GIPFEL\",\"\",\"\",\"\""), std::string::npos);
 }
 
 TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute) {

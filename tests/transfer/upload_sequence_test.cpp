@@ -81,7 +81,7 @@ class UploadSerial : public ::testing::Test {
                            .lat = lat + i * 0.001,
                            .lon = 7.0 + i * 0.001,
                            .newSegment = i == 0,
-                           .time = 1000 + i}));
+                           .time = 86400 + 1000 + i}));  // 1990-01-01 00:16:40 on
         }
     }
 
@@ -124,6 +124,51 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
                                                           "  Status:   0002  von  0003  Wegpunkten gesendet.",
                                                           "  Status:   0003  von  0003  Wegpunkten gesendet."}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0003 Punkte)."}));
+}
+
+// Values of a foreign file that neither the table nor the receiver's format
+// can hold reach the receiver as absent values, never wrapped or moved to
+// another date, and one warning counts them before anything is sent.
+TEST_F(UploadSerial, ValuesWithoutRoomArriveAsAbsentAndAreCounted) {
+    setProtocolSet("A100\r\nD110\r\n");
+    const std::string mif = tempFile("values.mif");
+    writeFile(mif,
+              "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\nCoordSys Earth Projection 1, 104\n"
+              "Columns 6\n  NameOfPoint Char(50)\n  Altitude Char(10)\n  Time Char(19)\n  Symbol Char(5)\n"
+              "  Display1 Char(3)\n  Display2 Char(3)\nData\n\nPoint 8.1 50.1\nPoint 8.2 50.2\n");
+    writeFile(mif.substr(0, mif.size() - 3) + "mid",
+              "\"EINS\",\"25000\",\"2026-13-01 10:00:00\",\"8\",\"40\",\"1\"\n"
+              "\"ZWEI\",\"120\",\"2026-02-28 10:00:00\",\"999999\",\"3\",\"1\"\n");
+    ui.queueOpenFile(mif);
+    ui.queueYesNo(false);
+
+    uploadToDevice(1, 7, MapInfoMif);
+
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    ASSERT_EQ(ids(frames), (std::vector<uint8_t>{27, 35, 35, 12}));
+    auto bytes = [](const HostFrame& f, size_t at, size_t n) {
+        return std::vector<uint8_t>(f.data.begin() + (long)at, f.data.begin() + (long)(at + n));
+    };
+    const HostFrame& eins = frames[1];
+    const HostFrame& zwei = frames[2];
+    // EINS: altitude 25000 goes as 1e25, month 13 as no time (0xFFFFFFFF),
+    // colour 40 as the absent colour 0x1F beside display 1; symbol 8 stays.
+    EXPECT_EQ(bytes(eins, 32, 4), (std::vector<uint8_t>{0x51, 0x59, 0x04, 0x69}));
+    EXPECT_EQ(bytes(eins, 56, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(eins.data.at(2), 1 * 32 + 0x1F);
+    EXPECT_EQ(bytes(eins, 4, 2), (std::vector<uint8_t>{8, 0}));
+    // ZWEI: symbol 999999 is no symbol (the absent 178, not 16959), so its
+    // display values have no place either; altitude and time arrive.
+    EXPECT_EQ(bytes(zwei, 4, 2), (std::vector<uint8_t>{178, 0}));
+    EXPECT_EQ(zwei.data.at(2), 0x1F);
+    EXPECT_EQ(bytes(zwei, 32, 4), (std::vector<uint8_t>{0x00, 0x00, 0xF0, 0x42}));  // 120.0f
+    const uint32_t time = 1141207200u;  // 2026-02-28 10:00:00 UTC, seconds since 1989-12-31
+    EXPECT_EQ(bytes(zwei, 56, 4), (std::vector<uint8_t>{(uint8_t)time, (uint8_t)(time >> 8), (uint8_t)(time >> 16),
+                                                        (uint8_t)(time >> 24)}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"6 Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \n"
+                                                       "oder Anzeige) sind ungültig und bleiben leer.",
+                                                       "Übertragung erfolgreich beendet (0002 Punkte)."}));
+    EXPECT_EQ(ui.eventsOf(ScriptedEvent::Box)[0]->title, "Wegmate-WARNUNG");
 }
 
 TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {

@@ -1,0 +1,88 @@
+// The ranges of the point fields and the reading of their text values.
+
+#include "model/field_values.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "model/point_table.h"
+#include "model/times.h"
+
+namespace {
+
+const char* skipBlanks(const char* text) {
+    while (*text == ' ' || *text == '\t') text++;
+    return text;
+}
+
+bool isBlankText(const char* text) {
+    for (; *text; text++)
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') return false;
+    return true;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits at text as an unsigned number up to limit; false for no digits or
+// a larger number.
+bool unsignedUpTo(const char* text, unsigned long limit, unsigned long& value) {
+    if (!isDigit(*text)) return false;
+    value = 0;
+    for (; isDigit(*text); text++) {
+        value = value * 10 + (unsigned long)(*text - '0');
+        if (value > limit) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool isAltitudeInRange(double metres) { return metres > -500.0 && metres < 20000.0; }
+
+FieldText altitudeFromText(const char* text, bool wholeMetres, float& altitude) {
+    if (isBlankText(text)) return FieldText::Blank;
+    const char* v = skipBlanks(text);
+    if (!isDigit(v[0]) && !(v[0] == '-' && isDigit(v[1]))) return FieldText::Refused;
+    double value = 0.0;
+    const std::from_chars_result r = std::from_chars(v, v + strlen(v), value, std::chars_format::general);
+    // A number beyond the range of double is out of range as well.
+    if (r.ec != std::errc() || !std::isfinite(value) || !isAltitudeInRange(value)) return FieldText::Refused;
+    altitude = wholeMetres ? (float)(int)value : (float)value;
+    return FieldText::Taken;
+}
+
+FieldText symbolFromText(const char* text, uint16_t& symbol) {
+    if (isBlankText(text)) return FieldText::Blank;
+    unsigned long value;
+    if (!unsignedUpTo(skipBlanks(text), 65535, value)) return FieldText::Refused;
+    symbol = (uint16_t)value;
+    return FieldText::Taken;
+}
+
+FieldText displayFromText(const char* text, uint8_t& display) {
+    if (isBlankText(text)) return FieldText::Blank;
+    unsigned long value;
+    if (!unsignedUpTo(skipBlanks(text), 255, value)) return FieldText::Refused;
+    display = (uint8_t)value;
+    return FieldText::Taken;
+}
+
+FieldText timeFromText(const char* text, int32_t& time) {
+    if (isBlankText(text)) return FieldText::Blank;
+    const char* v = skipBlanks(text);
+    size_t length = strlen(v);
+    while (length > 0 &&
+           (v[length - 1] == ' ' || v[length - 1] == '\t' || v[length - 1] == '\r' || v[length - 1] == '\n'))
+        length--;
+    if (length != 19) return FieldText::Refused;
+    const int32_t seconds = parseTime(v);
+    if (seconds < 0) return FieldText::Refused;
+    time = seconds;
+    return FieldText::Taken;
+}
+
+FieldText counted(FieldText result) {
+    if (result == FieldText::Refused) pointTable.fieldsLeftEmpty++;
+    return result;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Values from files narrowed into the fields of a PointRecord. A value that
+// its field cannot hold is neither wrapped nor cut nor moved to another
+// date: the field stays empty (its absent value), and the reader counts it
+// in pointTable.fieldsLeftEmpty, so that the user learns how many there were.
+
+#include <cstdint>
+
+// The range of altitudes in metres that every writer writes and the upload
+// sends: above -500 and below 20000. Beyond it a value is no altitude a
+// receiver records (the absent marker 1e25 among them).
+bool isAltitudeInRange(double metres);
+
+// What a text value gave its field.
+enum class FieldText {
+    Blank,   // nothing but blanks: the field stays absent, nothing to count
+    Taken,   // the field holds the value
+    Refused  // a value the field cannot hold: the field stays absent
+};
+
+// After leading blanks, a decimal number (a fraction or an exponent
+// included; any text after the number is not read) in the altitude range.
+// The MIF and overlay files hold whole metres: wholeMetres cuts the
+// fraction off.
+FieldText altitudeFromText(const char* text, bool wholeMetres, float& altitude);
+// After leading blanks, digits giving 0 to 65535.
+FieldText symbolFromText(const char* text, uint16_t& symbol);
+// After leading blanks, digits giving 0 to 255.
+FieldText displayFromText(const char* text, uint8_t& display);
+// "YYYY-MM-DD hh:mm:ss" with blanks around it, of a date and clock time that
+// exist, from 1990 to 2050 (parseTime).
+FieldText timeFromText(const char* text, int32_t& time);
+
+// Adds one to pointTable.fieldsLeftEmpty for Refused; returns result.
+FieldText counted(FieldText result);
