@@ -37,7 +37,6 @@ const char kMsgRead[] = "Fehler beim Lesen der GPX-Eingabedatei.";
 const char kMsgNotGpx[] = "Keine gültige GPX-Datei!";
 const char kMsgMalformed[] = "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile %lu).";
 const char kMsgEntities[] = "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen.";
-const char kMsgPosition[] = "Ungültige Positionsangabe in GPX-Datei (Zeile %lu).";
 const char kMsgNoObjects[] = "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks.";
 const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 
@@ -410,14 +409,14 @@ void startPoint(GpxReader& reader, Tag tag, const char** attributes) {
         stop(reader, reader.capacityMessage);
         return;
     }
+    // A point without a valid position is kept for now and left out with
+    // the others at the end, when the kinds that the transfer takes are
+    // known.
     const char* latText = attribute(attributes, "lat");
     const char* lonText = attribute(attributes, "lon");
     double latitude, longitude;
-    if (!latText || !lonText || !parseDecimal(latText, latitude) || !parseDecimal(lonText, longitude) ||
-        latitude < -90.0 || latitude > 90.0 || longitude < -180.0 || longitude > 180.0) {
-        stop(reader, kMsgPosition);
-        return;
-    }
+    if (!latText || !lonText || !parseDecimal(latText, latitude) || !parseDecimal(lonText, longitude))
+        latitude = longitude = NAN;
     PointRecord& r = pointTable.records[pointTable.count];
     memset(&r, 0, sizeof r);
     r.Latitude = latitude;
@@ -764,6 +763,7 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
         showError(kMsgNoObjects);
         return 0;
     }
+    if (!leaveOutInvalidPositions()) return 0;
     pointTable.records[0].NewSegment = 1;
     if (pointTable.count < kMaxPoints) pointTable.records[pointTable.count].NewSegment = 0;
     for (int s = 0; s < SourceCount; s++) {

@@ -817,5 +817,5 @@ int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrack
     int ok = readPair(reader);
     fclose(reader.mif);
     fclose(reader.mid);
-    return ok;
+    return ok && leaveOutInvalidPositions();
 }

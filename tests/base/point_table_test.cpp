@@ -23,12 +23,12 @@ PointRecord makePoint(double lat, double lon, int newSegment) {
 TEST(PointTable, ValidPositionBounds) {
     EXPECT_TRUE(isValidPosition(makePoint(90.0, 0.0, 0)));
     EXPECT_TRUE(isValidPosition(makePoint(-90.0, 0.0, 0)));
-    EXPECT_TRUE(isValidPosition(makePoint(0.0, 199.999, 0)));
-    EXPECT_TRUE(isValidPosition(makePoint(0.0, -199.999, 0)));
+    EXPECT_TRUE(isValidPosition(makePoint(0.0, 180.0, 0)));
+    EXPECT_TRUE(isValidPosition(makePoint(0.0, -180.0, 0)));
     EXPECT_FALSE(isValidPosition(makePoint(90.0001, 0.0, 0)));
     EXPECT_FALSE(isValidPosition(makePoint(-90.0001, 0.0, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(0.0, 200.0, 0)));
-    EXPECT_FALSE(isValidPosition(makePoint(0.0, -200.0, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(0.0, 180.0001, 0)));
+    EXPECT_FALSE(isValidPosition(makePoint(0.0, -180.0001, 0)));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_FALSE(isValidPosition(makePoint(nan, 0.0, 0)));
     EXPECT_FALSE(isValidPosition(makePoint(0.0, nan, 0)));

@@ -75,6 +75,16 @@ void expectEveryCutRefusedOrWhole(const std::string& path, const std::vector<Poi
     }
 }
 
+// The readers' count of the points they leave out for their position, and
+// their error for a file without any valid position.
+inline std::string positionsLeftOut(int n) {
+    return std::to_string(n) +
+           " der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \nLänge -180 bis 180 "
+           "Grad) werden ausgelassen.";
+}
+inline const char kNoValidPosition[] =
+    "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \nLänge -180 bis 180 Grad).";
+
 inline bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 // A record with a valid position and no attributes.

@@ -521,6 +521,33 @@ TEST_F(MifTest, LinesUpToTheirLimitAreRead) {
     EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'A'));
 }
 
+// Points outside the globe leave the table with one count; a polyline's
+// start passes to its first valid vertex. A file without any valid point is
+// refused.
+TEST_F(MifTest, PositionsOutsideTheGlobeAreLeftOutAndCounted) {
+    writePair(mifHead(kRouteColumns, 5) +
+                  "Point 180 -90\nPoint 190 50\nPoint -180.0001 0\nPline 3\n7 95\n7.5 50\n8 51\nPoint -180 90\n",
+              "\n\n\n\"1\",\"R\"\n\n");
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7), 1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(3)});
+    EXPECT_EQ(ui.events().back().title, "Wegmate-WARNUNG");
+    ASSERT_EQ(pointTable.count, 4);
+    const PointRecord* r = pointTable.records;
+    EXPECT_DOUBLE_EQ(r[0].Longitude, 180.0);
+    EXPECT_DOUBLE_EQ(r[1].Longitude, 7.5);
+    EXPECT_EQ(r[1].NewSegment, 1);
+    EXPECT_STREQ(r[1].NameOfRouteOrTrack, "R");
+    EXPECT_EQ(r[2].NewSegment, 0);
+    EXPECT_DOUBLE_EQ(r[3].Longitude, -180.0);
+
+    writePair(mifHead(kRouteColumns, 5) + "Point 190 50\n", "\n");
+    ui.clearEvents();
+    EXPECT_EQ(read(7), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kNoValidPosition});
+    EXPECT_EQ(ui.events().back().title, "FEHLER");
+}
+
 TEST_F(MifTest, OpenFailures) {
     EXPECT_EQ(read(7), 0);
     writeFileBytes(mif(), "Version 300\n");
