@@ -470,9 +470,12 @@ TEST_F(MifTest, ReaderMessages) {
         const char* name;
         std::string mifText;
         std::string midText;
-        const char* message;
+        std::string message;
     };
     const std::string head = mifHead("  NameOfPoint Char(50)\n", 1);
+    auto kMsgExtra = [](int line) {
+        return "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile " + std::to_string(line) + ").";
+    };
     const Case cases[] = {
         {"not a MIF file", "Columns 1\nPoint 1 2\n", "\"a\"\n", kMsgNoMif},
         {"empty MIF file", "", "", kMsgNoMif},
@@ -494,6 +497,16 @@ TEST_F(MifTest, ReaderMessages) {
         {"section without count", head + "Pline Multiple 1\n1 1\n", "\"\"\n", kMsgMissing},
         {"line with three numbers", head + "Line 1 1 2\n", "\"\"\n", kMsgMissing},
         {"header without objects", head, "", kMsgNoMif},
+        // The head takes lines 1 to 8. A count must agree with the vertices
+        // that follow it; a MID row must close its quotes.
+        {"more vertices than the count", head + "Pline 2\n1 1\n2 2\n3 3\n4 4\n", "\"\"\n", kMsgExtra(12)},
+        {"count too small before a point", head + "Pline 1\n1 1\n\n2 2\nPoint 3 3\n", "\"\"\n\"\"\n", kMsgExtra(12)},
+        {"line with a further vertex", head + "Line 1 1 2 2\n3 3\n", "\"\"\n", kMsgExtra(10)},
+        {"section with more vertices", head + "Pline Multiple 2\n  1\n1 1\n2 2\n  1\n3 3\n", "\"\"\n", kMsgExtra(12)},
+        {"unclosed quote", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n\"b,c\n",
+         "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 2)."},
+        {"unclosed quote after a NUL", head + "Point 1 1\n", std::string("x\0,\"b\n", 6),
+         "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 1)."},
         // A line is all its bytes: a NUL does not end it early.
         {"NUL in a long MID row", head + "Point 1 1\nPoint 2 2\n",
          std::string("\"A\"\0", 4) + std::string(297, 'x') + "\"B\"\n", kMsgMidRead},
