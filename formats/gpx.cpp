@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -39,6 +41,16 @@ const char kMsgMalformed[] = "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeil
 const char kMsgEntities[] = "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen.";
 const char kMsgNoObjects[] = "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks.";
 const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgTooLarge[] =
+    "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und wird "
+    "nicht gelesen (Zeile %lu).";
+
+// The longest attribute value or run of text a file may hold.
+constexpr size_t kMaxTokenBytes = 1 << 20;
+// What the parser itself may hold at once: a few times the longest token,
+// with its input buffer. A longer name, comment or attribute than
+// kMaxTokenBytes exhausts it before the handlers see it.
+constexpr size_t kParserMemory = 16 << 20;
 
 // ---------------------------------------------------------------- writing
 
@@ -191,6 +203,7 @@ struct GpxReader {
     bool sawRoot = false;
     std::vector<Tag> tags;  // the open elements
     std::string text;       // character data of the open leaf element
+    size_t textRun = 0;     // bytes of the current run of character data
     // The open rte or trk.
     int lineFirst = 0;    // its first record
     int lineNumber = -1;  // from its number element, -1 = none
@@ -516,8 +529,14 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
             return;
         }
     }
+    for (int i = 0; attributes[i]; i += 2)
+        if (strlen(attributes[i + 1]) > kMaxTokenBytes) {
+            stop(reader, kMsgTooLarge);
+            return;
+        }
     reader.tags.push_back(tag);
     reader.text.clear();
+    reader.textRun = 0;
     switch (tag) {
     case TagWpt:
     case TagRtept:
@@ -582,10 +601,16 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
     default: break;
     }
     reader.text.clear();
+    reader.textRun = 0;
 }
 
 void XMLCALL onText(void* data, const XML_Char* text, int length) {
     GpxReader& reader = *static_cast<GpxReader*>(data);
+    reader.textRun += (size_t)length;
+    if (reader.textRun > kMaxTokenBytes) {
+        stop(reader, kMsgTooLarge);
+        return;
+    }
     if (reader.tags.empty()) return;
     Tag tag = reader.tags.back();
     if (tag != TagName && tag != TagCmt && tag != TagEle && tag != TagTime && tag != TagNumber) return;
@@ -627,10 +652,48 @@ void keepSources(const bool (&keep)[SourceCount]) {
     pointTable.count = kept;
 }
 
+// The parser's memory, counted and held to kParserMemory: one parser at a
+// time.
+size_t parserMemory = 0;
+constexpr size_t kBlockHead = alignof(std::max_align_t);
+
+void* parserMalloc(size_t size) {
+    if (size > kParserMemory - parserMemory) return nullptr;
+    unsigned char* block = static_cast<unsigned char*>(malloc(size + kBlockHead));
+    if (!block) return nullptr;
+    memcpy(block, &size, sizeof size);
+    parserMemory += size;
+    return block + kBlockHead;
+}
+
+void parserFree(void* pointer) {
+    if (!pointer) return;
+    unsigned char* block = static_cast<unsigned char*>(pointer) - kBlockHead;
+    size_t size;
+    memcpy(&size, block, sizeof size);
+    parserMemory -= size;
+    free(block);
+}
+
+void* parserRealloc(void* pointer, size_t size) {
+    if (!pointer) return parserMalloc(size);
+    unsigned char* block = static_cast<unsigned char*>(pointer) - kBlockHead;
+    size_t old;
+    memcpy(&old, block, sizeof old);
+    if (size > old && size - old > kParserMemory - parserMemory) return nullptr;
+    unsigned char* grown = static_cast<unsigned char*>(realloc(block, size + kBlockHead));
+    if (!grown) return nullptr;
+    memcpy(grown, &size, sizeof size);
+    parserMemory = parserMemory - old + size;
+    return grown + kBlockHead;
+}
+
+const XML_Memory_Handling_Suite kParserMemorySuite = {parserMalloc, parserRealloc, parserFree};
+
 // The parser of one file: namespaces resolved, no entity declarations, no
-// external or parameter entities.
+// external or parameter entities, its memory bounded.
 bool createParser(GpxReader& reader) {
-    reader.parser = XML_ParserCreateNS(nullptr, ' ');
+    reader.parser = XML_ParserCreate_MM(nullptr, &kParserMemorySuite, " ");
     if (!reader.parser) return false;
     XML_SetUserData(reader.parser, &reader);
     XML_SetElementHandler(reader.parser, onStart, onEnd);
@@ -646,7 +709,8 @@ int parseFile(GpxReader& reader, FILE* file) {
         const int chunk = 1 << 16;
         void* buffer = XML_GetBuffer(reader.parser, chunk);
         if (!buffer) {
-            showError(kMsgRead);
+            if (XML_GetErrorCode(reader.parser) == XML_ERROR_NO_MEMORY) stop(reader, kMsgTooLarge);
+            showError(reader.error.empty() ? kMsgRead : reader.error.c_str());
             return 0;
         }
         size_t got = fread(buffer, 1, chunk, file);
@@ -657,7 +721,9 @@ int parseFile(GpxReader& reader, FILE* file) {
         const bool last = got < (size_t)chunk;
         if (XML_ParseBuffer(reader.parser, (int)got, last) != XML_STATUS_OK) {
             if (reader.error.empty()) {
-                if (!reader.sawRoot)
+                if (XML_GetErrorCode(reader.parser) == XML_ERROR_NO_MEMORY)
+                    stop(reader, kMsgTooLarge);
+                else if (!reader.sawRoot)
                     reader.error = kMsgNotGpx;
                 else
                     stop(reader, kMsgMalformed);

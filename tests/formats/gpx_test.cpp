@@ -215,6 +215,11 @@ TEST_F(GpxTest, PointsWithoutValidPositionAreLeftOutAndCounted) {
 }
 
 TEST_F(GpxTest, RefusedFilesAreNamed) {
+    auto tooLarge = [](int line) {
+        return "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und "
+               "wird nicht gelesen (Zeile " +
+               std::to_string(line) + ").";
+    };
     struct Case {
         const char* name;
         std::string content;
@@ -245,6 +250,16 @@ TEST_F(GpxTest, RefusedFilesAreNamed) {
         {"no object", "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"><metadata/><rte/></gpx>",
          "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks."},
         {"too many points", many, "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten."},
+        // A single attribute or text beyond 1 MB, even in an element that is
+        // not read, and a token so long that the parser's memory ends.
+        {"long attribute", "<gpx>\n<wpt lat=\"1\" lon=\"2\" x=\"" + std::string((1 << 20) + 1, 'a') + "\"/></gpx>",
+         tooLarge(2)},
+        {"long text",
+         "<gpx>\n<wpt lat=\"1\" lon=\"2\"><desc>" + std::string(1 << 19, 'a') + "&amp;" + std::string(1 << 19, 'a') +
+             "</desc></wpt></gpx>",
+         tooLarge(2)},
+        {"huge comment", "<gpx>\n<wpt lat=\"1\" lon=\"2\"/><!--" + std::string(40 << 20, 'a') + "--></gpx>",
+         tooLarge(2)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -252,6 +267,14 @@ TEST_F(GpxTest, RefusedFilesAreNamed) {
         EXPECT_EQ(read(c.content, 7), 0);
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.message});
     }
+    // 1 MB itself is read.
+    ui.clearEvents();
+    EXPECT_EQ(read("<gpx><wpt lat=\"1\" lon=\"2\" x=\"" + std::string(1 << 20, 'a') + "\"><desc>" +
+                       std::string(1 << 20, 'a') + "</desc><name>" + std::string(1 << 20, 'b') + "</name></wpt></gpx>",
+                   7),
+              1);
+    EXPECT_TRUE(ui.boxTexts().empty());
+    EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'B'));
     ui.clearEvents();
     EXPECT_EQ(readGpxFile(dir.file("missing.gpx").c_str(), 7, numbers, names), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der GPX-Eingabedatei."});
