@@ -529,14 +529,15 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
             return;
         }
     }
+    // Pushed first: the end of an empty element still comes after a stop.
+    reader.tags.push_back(tag);
+    reader.text.clear();
+    reader.textRun = 0;
     for (int i = 0; attributes[i]; i += 2)
         if (strlen(attributes[i + 1]) > kMaxTokenBytes) {
             stop(reader, kMsgTooLarge);
             return;
         }
-    reader.tags.push_back(tag);
-    reader.text.clear();
-    reader.textRun = 0;
     switch (tag) {
     case TagWpt:
     case TagRtept:
