@@ -4,7 +4,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+
+#include "platform/platform.h"
 
 void formatCoordinate(char* out, size_t size, double value) {
     std::to_chars_result r = std::to_chars(out, out + size - 1, value, std::chars_format::fixed, 8);
@@ -37,6 +40,20 @@ Centre centreOfValidPositions() {
         any = true;
     }
     return {(minLon + maxLon) / 2, (minLat + maxLat) / 2};
+}
+
+int leaveOutInvalidPositions(int first, bool noneIsError) {
+    const int dropped = dropInvalidPositions(first);
+    if (dropped == 0) return 1;
+    if (pointTable.count == first) {
+        if (!noneIsError) return 1;
+        showError(kNoValidPositionInFileError);
+        return 0;
+    }
+    char text[256];
+    snprintf(text, sizeof text, kPositionsLeftOutWarning, dropped);
+    showWarning(text);
+    return 1;
 }
 
 void put16(unsigned char* p, unsigned value) {

@@ -24,6 +24,21 @@ struct Centre {
 };
 Centre centreOfValidPositions();
 
+// The messages of the readers about positions outside the globe.
+inline constexpr const char* kPositionsLeftOutWarning =
+    "%d der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
+    "Länge -180 bis 180 Grad) werden ausgelassen.";
+inline constexpr const char* kNoValidPositionInFileError =
+    "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
+    "Länge -180 bis 180 Grad).";
+
+// The end of every file reader: the records from first on whose position
+// is not valid (isValidPosition) leave the table, with one warning that
+// counts them. When records were read and none of them is valid, that is
+// an error (0 after the message) unless noneIsError is false: then the
+// table is left empty for the caller to report. 1 otherwise.
+int leaveOutInvalidPositions(int first = 0, bool noneIsError = true);
+
 // Little-endian fields.
 void put16(unsigned char* p, unsigned value);
 void put32(unsigned char* p, uint32_t value);

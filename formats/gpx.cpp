@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -38,9 +40,18 @@ const char kMsgRead[] = "Fehler beim Lesen der GPX-Eingabedatei.";
 const char kMsgNotGpx[] = "Keine gültige GPX-Datei!";
 const char kMsgMalformed[] = "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile %lu).";
 const char kMsgEntities[] = "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen.";
-const char kMsgPosition[] = "Ungültige Positionsangabe in GPX-Datei (Zeile %lu).";
 const char kMsgNoObjects[] = "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks.";
 const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgTooLarge[] =
+    "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und wird "
+    "nicht gelesen (Zeile %lu).";
+
+// The longest attribute value or run of text a file may hold.
+constexpr size_t kMaxTokenBytes = 1 << 20;
+// What the parser itself may hold at once: a few times the longest token,
+// with its input buffer. A longer name, comment or attribute than
+// kMaxTokenBytes exhausts it before the handlers see it.
+constexpr size_t kParserMemory = 16 << 20;
 
 // ---------------------------------------------------------------- writing
 
@@ -198,6 +209,7 @@ struct GpxReader {
     bool sawRoot = false;
     std::vector<Tag> tags;  // the open elements
     std::string text;       // character data of the open leaf element
+    size_t textRun = 0;     // bytes of the current run of character data
     // The open rte or trk.
     int lineFirst = 0;    // its first record
     int lineNumber = -1;  // from its number element, -1 = none
@@ -473,14 +485,14 @@ void startPoint(GpxReader& reader, Tag tag, const char** attributes) {
         stop(reader, reader.capacityMessage);
         return;
     }
+    // A point without a valid position is kept for now and left out with
+    // the others at the end, when the kinds that the transfer takes are
+    // known.
     const char* latText = attribute(attributes, "lat");
     const char* lonText = attribute(attributes, "lon");
     double latitude, longitude;
-    if (!latText || !lonText || !parseDecimal(latText, latitude) || !parseDecimal(lonText, longitude) ||
-        latitude < -90.0 || latitude > 90.0 || longitude < -180.0 || longitude > 180.0) {
-        stop(reader, kMsgPosition);
-        return;
-    }
+    if (!latText || !lonText || !parseDecimal(latText, latitude) || !parseDecimal(lonText, longitude))
+        latitude = longitude = NAN;
     PointRecord& r = pointTable.records[pointTable.count];
     memset(&r, 0, sizeof r);
     r.Latitude = latitude;
@@ -577,15 +589,6 @@ void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes) {
     if (!r.HasSymbol) leaveEmpty(record, displaysTaken);
 }
 
-void XMLCALL onText(void* data, const XML_Char* text, int length) {
-    GpxReader& reader = *static_cast<GpxReader*>(data);
-    if (reader.tags.empty()) return;
-    Tag tag = reader.tags.back();
-    if (!isTextTag(tag)) return;
-    size_t room = kMaxText - reader.text.size();
-    reader.text.append(text, (size_t)length < room ? (size_t)length : room);
-}
-
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     GpxReader& reader = *static_cast<GpxReader*>(data);
     std::string_view space, local;
@@ -600,9 +603,15 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
             return;
         }
     }
+    // Pushed first: the end of an empty element still comes after a stop.
     reader.tags.push_back(tag);
     reader.text.clear();
-    if (isTextTag(tag)) XML_SetCharacterDataHandler(reader.parser, onText);
+    reader.textRun = 0;
+    for (int i = 0; attributes[i]; i += 2)
+        if (strlen(attributes[i + 1]) > kMaxTokenBytes) {
+            stop(reader, kMsgTooLarge);
+            return;
+        }
     switch (tag) {
     case TagWpt:
     case TagRtept:
@@ -627,9 +636,6 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
     if (reader.tags.empty()) return;
     const Tag tag = reader.tags.back();
     reader.tags.pop_back();
-    // Character data matters only inside the text elements; between the
-    // others expat need not call back for every run of blanks.
-    if (isTextTag(tag)) XML_SetCharacterDataHandler(reader.parser, nullptr);
     const Tag parent = reader.tags.empty() ? TagOther : reader.tags.back();
     PointRecord& r = pointTable.records[pointTable.count < kMaxPoints ? pointTable.count : 0];
     const bool inPoint = isPointTag(parent) && reader.pointOpen;
@@ -668,6 +674,21 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
     default: break;
     }
     reader.text.clear();
+    reader.textRun = 0;
+}
+
+void XMLCALL onText(void* data, const XML_Char* text, int length) {
+    GpxReader& reader = *static_cast<GpxReader*>(data);
+    reader.textRun += (size_t)length;
+    if (reader.textRun > kMaxTokenBytes) {
+        stop(reader, kMsgTooLarge);
+        return;
+    }
+    if (reader.tags.empty()) return;
+    Tag tag = reader.tags.back();
+    if (!isTextTag(tag)) return;
+    size_t room = kMaxText - reader.text.size();
+    reader.text.append(text, (size_t)length < room ? (size_t)length : room);
 }
 
 // Entities are not needed in GPX; a file that declares any is refused, so
@@ -712,14 +733,52 @@ void countFieldsLeftEmpty(int first) {
     for (int i = first; i < pointTable.count; i++) pointTable.fieldsLeftEmpty += recordFieldsLeftEmpty[i];
 }
 
+// The parser's memory, counted and held to kParserMemory: one parser at a
+// time.
+size_t parserMemory = 0;
+constexpr size_t kBlockHead = alignof(std::max_align_t);
+
+void* parserMalloc(size_t size) {
+    if (size > kParserMemory - parserMemory) return nullptr;
+    unsigned char* block = static_cast<unsigned char*>(malloc(size + kBlockHead));
+    if (!block) return nullptr;
+    memcpy(block, &size, sizeof size);
+    parserMemory += size;
+    return block + kBlockHead;
+}
+
+void parserFree(void* pointer) {
+    if (!pointer) return;
+    unsigned char* block = static_cast<unsigned char*>(pointer) - kBlockHead;
+    size_t size;
+    memcpy(&size, block, sizeof size);
+    parserMemory -= size;
+    free(block);
+}
+
+void* parserRealloc(void* pointer, size_t size) {
+    if (!pointer) return parserMalloc(size);
+    unsigned char* block = static_cast<unsigned char*>(pointer) - kBlockHead;
+    size_t old;
+    memcpy(&old, block, sizeof old);
+    if (size > old && size - old > kParserMemory - parserMemory) return nullptr;
+    unsigned char* grown = static_cast<unsigned char*>(realloc(block, size + kBlockHead));
+    if (!grown) return nullptr;
+    memcpy(grown, &size, sizeof size);
+    parserMemory = parserMemory - old + size;
+    return grown + kBlockHead;
+}
+
+const XML_Memory_Handling_Suite kParserMemorySuite = {parserMalloc, parserRealloc, parserFree};
+
 // The parser of one file: namespaces resolved, no entity declarations, no
-// external or parameter entities; character data is asked for only inside
-// the text elements.
+// external or parameter entities, its memory bounded.
 bool createParser(GpxReader& reader) {
-    reader.parser = XML_ParserCreateNS(nullptr, ' ');
+    reader.parser = XML_ParserCreate_MM(nullptr, &kParserMemorySuite, " ");
     if (!reader.parser) return false;
     XML_SetUserData(reader.parser, &reader);
     XML_SetElementHandler(reader.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(reader.parser, onText);
     XML_SetEntityDeclHandler(reader.parser, onEntityDeclaration);
     XML_SetUnknownEncodingHandler(reader.parser, onUnknownEncoding, nullptr);
     XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
@@ -731,7 +790,8 @@ int parseFile(GpxReader& reader, FILE* file) {
         const int chunk = 1 << 16;
         void* buffer = XML_GetBuffer(reader.parser, chunk);
         if (!buffer) {
-            showError(kMsgRead);
+            if (XML_GetErrorCode(reader.parser) == XML_ERROR_NO_MEMORY) stop(reader, kMsgTooLarge);
+            showError(reader.error.empty() ? kMsgRead : reader.error.c_str());
             return 0;
         }
         size_t got = fread(buffer, 1, chunk, file);
@@ -742,7 +802,9 @@ int parseFile(GpxReader& reader, FILE* file) {
         const bool last = got < (size_t)chunk;
         if (XML_ParseBuffer(reader.parser, (int)got, last) != XML_STATUS_OK) {
             if (reader.error.empty()) {
-                if (!reader.sawRoot)
+                if (XML_GetErrorCode(reader.parser) == XML_ERROR_NO_MEMORY)
+                    stop(reader, kMsgTooLarge);
+                else if (!reader.sawRoot)
                     reader.error = kMsgNotGpx;
                 else
                     stop(reader, kMsgMalformed);
@@ -849,6 +911,7 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
         showError(kMsgNoObjects);
         return 0;
     }
+    if (!leaveOutInvalidPositions()) return 0;
     pointTable.records[0].NewSegment = 1;
     if (pointTable.count < kMaxPoints) pointTable.records[pointTable.count].NewSegment = 0;
     for (int s = 0; s < SourceCount; s++) {

@@ -29,6 +29,8 @@ const char kMsgMidRead[] = "Konnte aus MID-Datei nicht lesen.";
 const char kMsgWrongType[] =
     "MIF-Datei enthielt Objekte falschen Typs.\nVerwenden Sie nur Objekte vom Type 'Punkt' oder 'Polylinie'!";
 const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
+const char kMsgExtraVertices[] = "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile %d).";
+const char kMsgUnclosedQuote[] = "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile %d).";
 
 // ---------------------------------------------------------------- writing
 
@@ -227,6 +229,36 @@ int countValue(const char* text) {
     return decimalValue(text);
 }
 
+// A line that holds a count and nothing else; -1 for any other line.
+int countLineValue(const char* text) {
+    const int value = countValue(text);
+    if (value < 0) return -1;
+    while (isBlankOrTab(*text)) text++;
+    while (*text >= '0' && *text <= '9') text++;
+    while (isBlankOrTab(*text) || *text == '\r' || *text == '\n') text++;
+    return *text ? -1 : value;
+}
+
+// A line of one or more numbers and nothing else: a vertex, or a count.
+bool isNumbersLine(const char* line) {
+    int tokens = 0;
+    for (const char* p = line;;) {
+        while (isBlankOrTab(*p)) p++;
+        if (!*p || *p == '\r' || *p == '\n') break;
+        const char* begin = p;
+        while (*p && !isBlankOrTab(*p) && *p != '\r' && *p != '\n') p++;
+        double value;
+        if (!parseDecimalNumber(begin, p, value)) return false;
+        tokens++;
+    }
+    return tokens > 0;
+}
+
+bool isBlankLine(const char* line) {
+    while (isBlankOrTab(*line) || *line == '\r' || *line == '\n') line++;
+    return *line == '\0';
+}
+
 // The column names the reader knows.
 enum Column {
     ColNumKey,
@@ -267,7 +299,13 @@ struct MifReader {
     int transferKind = 0;
     bool* hasNumbers = nullptr;
     bool* hasNames = nullptr;
-    char delimiter = ',';
+    // A MIF file without a Delimiter clause has tab-separated MID rows.
+    char delimiter = '\t';
+    int mifLine = 0;  // number of the MIF line being treated
+    int midLine = 0;  // number of the last MID row read
+    // The vertices of a polyline object have all come: a further coordinate
+    // line means that its count was too small.
+    bool afterPolyline = false;
     int columnOf[ColumnCount] = {};  // column number of each known name, 0 = none
     // The known name of every field number a row can reach, -1 = none.
     signed char nameOfField[kLineBufferSize + 1];
@@ -303,23 +341,26 @@ struct MifReader {
     bool lineUnended = false;
 };
 
-// Splits a trimmed MID row and calls apply(columnNumber, value) for every
-// field. Values are at most as long as the row.
+// Splits a trimmed MID row of length bytes (a NUL byte is part of the row,
+// and ends the text of its value) and calls apply(columnNumber, value) for
+// every field. Values are at most as long as the row. false when a quoted
+// value is still open at the end of the row: its fields would be shifted.
 template <typename Apply>
-void splitRow(const char* row, char delimiter, Apply apply) {
+bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
     char value[kLineBufferSize];
     int field = 1;
     const char* p = row;
+    const char* const end = row + length;
     for (;;) {
         size_t n = 0;
         bool quoted = false, closed = false;
-        for (; *p && !(!quoted && *p == delimiter); p++) {
+        for (; p < end && !(!quoted && *p == delimiter); p++) {
             if (closed) continue;  // between the closing quote and the delimiter
             if (*p == '"') {
                 if (!quoted) {
                     quoted = true;  // the value begins after the quote
                     n = 0;
-                } else if (p[1] == '"') {
+                } else if (p + 1 < end && p[1] == '"') {
                     value[n++] = '"';  // a doubled quote stands for one
                     p++;
                 } else {
@@ -330,12 +371,14 @@ void splitRow(const char* row, char delimiter, Apply apply) {
             }
             value[n++] = *p;
         }
+        if (quoted) return false;
         value[n] = '\0';
         apply(field, value);
-        if (!*p) break;
+        if (p >= end) break;
         p++;  // the delimiter
         field++;
     }
+    return true;
 }
 
 // The known column of a field number, or -1.
@@ -451,14 +494,43 @@ void presetNextSegment() {
     if (pointTable.count < kMaxPoints) pointTable.records[pointTable.count].NewSegment = 0;
 }
 
-// Reads the MID row of an object: 1, or 0 after the message.
-int readMidRow(MifReader& reader, char* row) {
-    if (readLine(reader.mid, row) != 1) {
+// The row without its line end and without blanks and tabs at both ends,
+// unless the delimiter is one of them: then an empty first or last field
+// stays. Returns the new length.
+size_t trimRow(char* row, size_t length, char delimiter) {
+    while (length > 0 && (row[length - 1] == '\r' || row[length - 1] == '\n')) length--;
+    auto trimmed = [delimiter](char c) { return isBlankOrTab(c) && c != delimiter; };
+    size_t begin = 0;
+    while (begin < length && trimmed(row[begin])) begin++;
+    while (length > begin && trimmed(row[length - 1])) length--;
+    memmove(row, row + begin, length - begin);
+    length -= begin;
+    row[length] = '\0';
+    return length;
+}
+
+// Reads the MID row of an object and applies its fields with apply: 1, or
+// 0 after the message. A row of two characters or fewer gives no
+// attributes; every row must close its quotes.
+template <typename Apply>
+int readMidRow(MifReader& reader, Apply apply) {
+    char row[kLineBufferSize];
+    size_t length;
+    if (readLine(reader.mid, row, &length) != 1) {
         showError(kMsgMidRead);
         return 0;
     }
-    trimLine(row);
-    return 1;
+    reader.midLine++;
+    length = trimRow(row, length, reader.delimiter);
+    const bool applies = length > 2;
+    if (splitRow(row, length, reader.delimiter, [&](int field, char* value) {
+            if (applies) apply(field, value);
+        }))
+        return 1;
+    char message[160];
+    snprintf(message, sizeof message, kMsgUnclosedQuote, reader.midLine);
+    showError(message);
+    return 0;
 }
 
 int readPointObject(MifReader& reader, const char* line) {
@@ -478,11 +550,8 @@ int readPointObject(MifReader& reader, const char* line) {
     r.Longitude = longitude;
     r.Latitude = latitude;
     r.Altitude = kNoAltitude;
-    char row[kLineBufferSize];
-    if (!readMidRow(reader, row)) return 0;
     reader.displaysTaken = 0;
-    if (strlen(row) > 2)
-        splitRow(row, reader.delimiter, [&](int field, char* value) { applyPointField(reader, r, field, value); });
+    if (!readMidRow(reader, [&](int field, char* value) { applyPointField(reader, r, field, value); })) return 0;
     // Display values without a symbol have no place in the record.
     if (!r.HasSymbol) pointTable.fieldsLeftEmpty += reader.displaysTaken;
     pointTable.count++;
@@ -502,11 +571,8 @@ int startPolylineObject(MifReader& reader) {
     reader.lineComment[0] = '\0';
     reader.displayFlag = 0;
 
-    char row[kLineBufferSize];
-    if (!readMidRow(reader, row)) return 0;
     reader.displaysTaken = 0;
-    if (strlen(row) > 2)
-        splitRow(row, reader.delimiter, [&](int field, char* value) { applyLineField(reader, field, value); });
+    if (!readMidRow(reader, [&](int field, char* value) { applyLineField(reader, field, value); })) return 0;
     // The second display value of a line without the first is not kept.
     if (!reader.displayFlag) pointTable.fieldsLeftEmpty += reader.displaysTaken;
     return 1;
@@ -537,6 +603,7 @@ void startSection(MifReader& reader, int vertices, bool laterSection) {
     reader.previousNumber = reader.lineNumber;
     strcpy(reader.previousName, reader.lineName);
     reader.pendingVertices = vertices;
+    reader.afterPolyline = vertices == 0 && reader.pendingSections == 0;
 }
 
 int addVertex(MifReader& reader, double longitude, double latitude) {
@@ -599,10 +666,20 @@ int readLineObject(MifReader& reader, const char* rest) {
     return addVertex(reader, values[0], values[1]) && addVertex(reader, values[2], values[3]);
 }
 
+int showExtraVertices(const MifReader& reader) {
+    char message[160];
+    snprintf(message, sizeof message, kMsgExtraVertices, reader.mifLine);
+    showError(message);
+    return 0;
+}
+
 // The vertex count that leads the next section of the current object.
 int readSectionCount(MifReader& reader, const char* line) {
-    const int vertices = countValue(line);
+    const int vertices = countLineValue(line);
     if (vertices < 0) {
+        // A coordinate line after a section: its count was too small.
+        double values[2];
+        if (reader.sectionIsLater && parseOnlyNumbers(line, values, 2)) return showExtraVertices(reader);
         showError(kMsgMissingVertices);
         return 0;
     }
@@ -619,12 +696,13 @@ int readVertex(MifReader& reader, const char* line) {
         return 0;
     }
     reader.pendingVertices--;
+    reader.afterPolyline = reader.pendingVertices == 0 && reader.pendingSections == 0;
     return addVertex(reader, longitude, latitude);
 }
 
-// Treats one MIF line (converted to upper case). 1 to go on, 0 after a
-// message.
-int readMifLine(MifReader& reader, char* line, bool firstLine) {
+// Treats one MIF line (converted to upper case; raw is the line as the file
+// has it). 1 to go on, 0 after a message.
+int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) {
     if (firstLine && !startsWith(line, "VERSIO")) {
         showError(kMsgNoMif);
         return 0;
@@ -634,7 +712,7 @@ int readMifLine(MifReader& reader, char* line, bool firstLine) {
         return 1;
     }
     if (startsWith(line, "DELIMITER")) {
-        const char* quote = strchr(line, '"');
+        const char* quote = strchr(raw, '"');
         if (quote && quote[1] && quote[1] != '\r' && quote[1] != '\n') reader.delimiter = quote[1];
         return 1;
     }
@@ -653,6 +731,10 @@ int readMifLine(MifReader& reader, char* line, bool firstLine) {
     }
     if (reader.pendingVertices > 0) return readVertex(reader, line);
     if (reader.pendingSections > 0) return readSectionCount(reader, line);
+    if (reader.afterPolyline) {
+        if (isNumbersLine(line)) return showExtraVertices(reader);
+        if (!isBlankLine(line)) reader.afterPolyline = false;
+    }
     if (startsWith(line, "COORDSYS")) {
         if (!isLatLongWgs84(line + 8)) {
             showError(kMsgCoordSys);
@@ -674,11 +756,12 @@ int readMifLine(MifReader& reader, char* line, bool firstLine) {
 }
 
 int readPair(MifReader& reader) {
-    char line[kLineBufferSize];
+    char line[kLineBufferSize], raw[kLineBufferSize];
     bool firstLine = true;
     for (;;) {
         int got = readLine(reader.mif, line);
         if (got == 0) break;
+        reader.mifLine++;
         if (got < 0) {
             showError(kMsgNoMif);
             return 0;
@@ -686,8 +769,9 @@ int readPair(MifReader& reader) {
         if (firstLine) skipByteOrderMark(line);
         const size_t length = strlen(line);
         reader.lineUnended = length == 0 || (line[length - 1] != '\n' && line[length - 1] != '\r');
+        memcpy(raw, line, length + 1);
         toUpperAscii(line);
-        if (!readMifLine(reader, line, firstLine)) return 0;
+        if (!readMifLine(reader, line, raw, firstLine)) return 0;
         firstLine = false;
     }
     if (firstLine) {
@@ -825,5 +909,5 @@ int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrack
     int ok = readPair(reader);
     fclose(reader.mif);
     fclose(reader.mid);
-    return ok;
+    return ok && leaveOutInvalidPositions();
 }

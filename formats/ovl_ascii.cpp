@@ -276,5 +276,5 @@ int readOvlAsciiFile(const char* fileName, int transferKind, int& separateTracks
     reader.separateTracks = &separateTracks;
     int ok = readLines(reader);
     fclose(reader.file);
-    return ok;
+    return ok && leaveOutInvalidPositions();
 }

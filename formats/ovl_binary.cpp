@@ -653,5 +653,19 @@ int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFou
         ok = readObjects(reader);
     }
     fclose(reader.file);
-    return ok;
+    if (!ok) return 0;
+    if (objects) {
+        // The objects keep their kinds and their valid records.
+        int first = 0;
+        for (OvlObject& object : *objects) {
+            int valid = 0;
+            for (int i = object.first; i < object.first + object.count; i++)
+                if (isValidPosition(pointTable.records[i])) valid++;
+            object.first = first;
+            object.count = valid;
+            first += valid;
+        }
+    }
+    // The conversion reports a file without a valid object itself.
+    return leaveOutInvalidPositions(0, transferKind != 157);
 }

@@ -3,7 +3,8 @@
 #include <climits>
 #include <cstring>
 
-int readLine(FILE* file, char* buffer) {
+int readLine(FILE* file, char* buffer, size_t* lineLength) {
+    if (lineLength) *lineLength = 0;
     int c = getc_unlocked(file);
     if (c == EOF) return 0;
     size_t length = 0;
@@ -26,6 +27,7 @@ int readLine(FILE* file, char* buffer) {
         buffer[length++] = '\n';
     }
     buffer[length] = '\0';
+    if (lineLength) *lineLength = length;
     return tooLong ? -1 : 1;
 }
 

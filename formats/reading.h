@@ -12,8 +12,9 @@ constexpr int kLineBufferSize = kMaxLineLength + 3;
 // (kLineBufferSize bytes). A line is every byte up to its line end, NUL
 // bytes included; the text functions see it up to its first NUL.
 // 1: a line; 0: end of file; -1: a line longer than kMaxLineLength (it is
-// consumed entirely).
-int readLine(FILE* file, char* buffer);
+// consumed entirely). length, when given, receives the number of bytes in
+// the buffer, line end included.
+int readLine(FILE* file, char* buffer, size_t* length = nullptr);
 
 // Removes a UTF-8 byte-order mark at the start of a file's first line.
 void skipByteOrderMark(char* line);

@@ -14,8 +14,29 @@ void PointTable::reset() {
 }
 
 bool isValidPosition(const PointRecord& record) {
-    // Written so that NaN fails every comparison and so the test.
-    return record.Latitude >= -90.0 && record.Latitude <= 90.0 && record.Longitude > -200.0 && record.Longitude < 200.0;
+    // Written so that NaN fails every comparison and so the test; an
+    // infinity lies outside the ranges.
+    return record.Latitude >= -90.0 && record.Latitude <= 90.0 && record.Longitude >= -180.0 &&
+           record.Longitude <= 180.0;
+}
+
+int dropInvalidPositions(int first) {
+    int kept = first;
+    bool segmentStart = false;
+    for (int i = first; i < pointTable.count; i++) {
+        const PointRecord& record = pointTable.records[i];
+        if (!isValidPosition(record)) {
+            if (record.NewSegment) segmentStart = true;
+            continue;
+        }
+        if (kept != i) pointTable.records[kept] = record;
+        if (segmentStart) pointTable.records[kept].NewSegment = 1;
+        segmentStart = false;
+        kept++;
+    }
+    const int dropped = pointTable.count - kept;
+    pointTable.count = kept;
+    return dropped;
 }
 
 LinePointResult countLinePoints(int objectKind) {

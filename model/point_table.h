@@ -41,8 +41,16 @@ struct PointTable {
 // The one static table of the program.
 extern PointTable pointTable;
 
-// Latitude in [-90, 90], longitude in (-200, 200); NaN is invalid.
+// The one rule for a position that readers keep, writers write and the
+// receiver takes: both coordinates finite, latitude in [-90, 90] and
+// longitude in [-180, 180].
 bool isValidPosition(const PointRecord& record);
+
+// Leaves the records from first to the end of the table whose position is
+// not valid out of the table, keeping the order of the others. The segment
+// start of a left-out record passes to the next record kept. Returns the
+// number left out.
+int dropInvalidPositions(int first = 0);
 
 struct LinePointResult {
     int valid;       // records with a valid position

@@ -40,12 +40,6 @@ const char* const kSeparateTracksQuestion =
 const char* const kDuplicateError =
     "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
     "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal vorkommen.) ";
-const char* const kNoSendablePositionError =
-    "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
-    "Länge -180 bis 180 Grad). Es wird nichts gesendet.";
-const char* const kUnsendablePositionsError =
-    "%d der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
-    "Länge -180 bis 180 Grad) werden nicht gesendet.";
 const char* const kNamesChangedInfo =
     "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher Bezeichnungen in Input-Datei.";
 
@@ -198,44 +192,6 @@ void terminateNames(PointRecord& record) {
     record.Comment[kNameSize - 1] = 0;
 }
 
-// A position the receiver's semicircles hold: finite, latitude within
-// +-90 and longitude within +-180 degrees.
-bool isSendablePosition(const PointRecord& record) {
-    return std::isfinite(record.Latitude) && std::isfinite(record.Longitude) && std::fabs(record.Latitude) <= 90.0 &&
-           std::fabs(record.Longitude) <= 180.0;
-}
-
-// Leaves the records with an unsendable position out of the table, before
-// anything is asked or sent; a left-out segment start passes its mark on.
-// false, after the message, when no record is left.
-bool dropUnsendablePositions() {
-    int kept = 0;
-    bool segmentStart = false;
-    for (int i = 0; i < pointTable.count; i++) {
-        const PointRecord& record = pointTable.records[i];
-        if (!isSendablePosition(record)) {
-            if (record.NewSegment) segmentStart = true;
-            continue;
-        }
-        if (kept != i) pointTable.records[kept] = record;
-        if (segmentStart) pointTable.records[kept].NewSegment = 1;
-        segmentStart = false;
-        kept++;
-    }
-    const int dropped = pointTable.count - kept;
-    pointTable.count = kept;
-    if (kept == 0) {
-        showError(kNoSendablePositionError);
-        return false;
-    }
-    if (dropped > 0) {
-        char text[256];
-        std::snprintf(text, sizeof text, kUnsendablePositionsError, dropped);
-        showWarning(text);
-    }
-    return true;
-}
-
 // Whether a track upload goes into several track logs: the reader's answer,
 // over-long groups that must be split, or the question for files that carry
 // numbers or names.
@@ -268,8 +224,9 @@ bool prepareUpload(const std::string& fileName, int transferKind, const InputFil
     plan.tracks = transferKind == 6;
     plan.trackLogs = hasTrackLogProtocol();
     FileFacts facts;
+    // The readers have left out every record whose position the receiver
+    // cannot hold.
     if (!readInputFile(fileName, transferKind, kind, facts)) return false;
-    if (!dropUnsendablePositions()) return false;
     // The file's values that the table could not hold, and those that the
     // receiver's waypoint format has no room for.
     int leftEmpty = pointTable.fieldsLeftEmpty;
@@ -401,8 +358,9 @@ bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds
     platform().repaintMainWindow();
     resetNamingState();
     FileFacts facts;
+    // The readers have left out every record whose position the receiver
+    // cannot hold.
     if (!readInputFile(fileName, transferKind, kind, facts)) return false;
-    if (!dropUnsendablePositions()) return false;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     carriesRouteOrTrackIds = kind.carriesRouteOrTrackIds;
     return true;

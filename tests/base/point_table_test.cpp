@@ -10,12 +10,12 @@
 TEST(PointTable, ValidPositionBounds) {
     EXPECT_TRUE(isValidPosition(makePoint({.lat = 90.0})));
     EXPECT_TRUE(isValidPosition(makePoint({.lat = -90.0})));
-    EXPECT_TRUE(isValidPosition(makePoint({.lon = 199.999})));
-    EXPECT_TRUE(isValidPosition(makePoint({.lon = -199.999})));
+    EXPECT_TRUE(isValidPosition(makePoint({.lon = 180.0})));
+    EXPECT_TRUE(isValidPosition(makePoint({.lon = -180.0})));
     EXPECT_FALSE(isValidPosition(makePoint({.lat = 90.0001})));
     EXPECT_FALSE(isValidPosition(makePoint({.lat = -90.0001})));
-    EXPECT_FALSE(isValidPosition(makePoint({.lon = 200.0})));
-    EXPECT_FALSE(isValidPosition(makePoint({.lon = -200.0})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lon = 180.0001})));
+    EXPECT_FALSE(isValidPosition(makePoint({.lon = -180.0001})));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_FALSE(isValidPosition(makePoint({.lat = nan})));
     EXPECT_FALSE(isValidPosition(makePoint({.lon = nan})));

@@ -35,6 +35,16 @@ void expectEveryCutRefusedOrWhole(const std::string& path, const std::vector<Poi
     }
 }
 
+// The readers' count of the points they leave out for their position, and
+// their error for a file without any valid position.
+inline std::string positionsLeftOut(int n) {
+    return std::to_string(n) +
+           " der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \nLänge -180 bis 180 "
+           "Grad) werden ausgelassen.";
+}
+inline const char kNoValidPosition[] =
+    "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \nLänge -180 bis 180 Grad).";
+
 // Resets the naming state an upload starts with.
 class FormatTest : public ::testing::Test {
   protected:

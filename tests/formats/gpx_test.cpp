@@ -198,7 +198,41 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     EXPECT_STREQ(pointTable.records[2].NameOfPoint, "AB0001");
 }
 
+// A point outside the globe, or without a position, is left out of the
+// objects the transfer takes, and counted once; a segment keeps its start.
+TEST_F(GpxTest, PointsWithoutValidPositionAreLeftOutAndCounted) {
+    const std::string file =
+        "<gpx>\n<wpt lat=\"90.5\" lon=\"2\"/><wpt lat=\"-90\" lon=\"180\"/><wpt lat=\"1\" lon=\"-180.0001\"/>\n"
+        "<trk><trkseg><trkpt lat=\"1\"/><trkpt lat=\"1\" lon=\"7,5\"/><trkpt lat=\"2\" lon=\"190\"/>"
+        "<trkpt lat=\"50\" lon=\"8\"/><trkpt lat=\"51\" lon=\"-180\"/></trkseg>"
+        "<trkseg><trkpt lat=\"52\" lon=\"9\"/><trkpt lat=\"nan\" lon=\"9\"/></trkseg></trk>\n</gpx>\n";
+    ASSERT_EQ(read(file, 6), 1);
+    // Only the track counts for a track upload: 4 of its 7 points are invalid.
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(4)});
+    EXPECT_EQ(ui.events().back().title, "Wegmate-WARNUNG");
+    ASSERT_EQ(pointTable.count, 3);
+    const PointRecord* r = pointTable.records;
+    EXPECT_DOUBLE_EQ(r[0].Longitude, 8.0);
+    EXPECT_EQ(r[0].NewSegment, 1);
+    EXPECT_DOUBLE_EQ(r[1].Longitude, -180.0);
+    EXPECT_EQ(r[1].NewSegment, 0);
+    EXPECT_DOUBLE_EQ(r[2].Longitude, 9.0);
+    EXPECT_EQ(r[2].NewSegment, 1);
+
+    ui.clearEvents();
+    ASSERT_EQ(read(file, 7), 1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(2)});
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, -90.0);
+    EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+}
+
 TEST_F(GpxTest, RefusedFilesAreNamed) {
+    auto tooLarge = [](int line) {
+        return "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und "
+               "wird nicht gelesen (Zeile " +
+               std::to_string(line) + ").";
+    };
     struct Case {
         const char* name;
         std::string content;
@@ -225,15 +259,20 @@ TEST_F(GpxTest, RefusedFilesAreNamed) {
          "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [<!ENTITY x SYSTEM \"/etc/passwd\">]>\n"
          "<gpx><wpt lat=\"1\" lon=\"2\"><name>&x;</name></wpt></gpx>",
          "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen."},
-        {"latitude out of range", "<gpx>\n<wpt lat=\"1\" lon=\"2\"/>\n<wpt lat=\"90.5\" lon=\"2\"/></gpx>",
-         "Ungültige Positionsangabe in GPX-Datei (Zeile 3)."},
-        {"longitude missing", "<gpx><trk><trkseg><trkpt lat=\"1\"/></trkseg></trk></gpx>",
-         "Ungültige Positionsangabe in GPX-Datei (Zeile 1)."},
-        {"longitude no number", "<gpx><rte><rtept lat=\"1\" lon=\"7,5\"/></rte></gpx>",
-         "Ungültige Positionsangabe in GPX-Datei (Zeile 1)."},
+        {"no valid position", "<gpx><wpt lat=\"1\" lon=\"7,5\"/><wpt lat=\"90.5\" lon=\"2\"/></gpx>", kNoValidPosition},
         {"no object", "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"><metadata/><rte/></gpx>",
          "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks."},
         {"too many points", many, "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten."},
+        // A single attribute or text beyond 1 MB, even in an element that is
+        // not read, and a token so long that the parser's memory ends.
+        {"long attribute", "<gpx>\n<wpt lat=\"1\" lon=\"2\" x=\"" + std::string((1 << 20) + 1, 'a') + "\"/></gpx>",
+         tooLarge(2)},
+        {"long text",
+         "<gpx>\n<wpt lat=\"1\" lon=\"2\"><desc>" + std::string(1 << 19, 'a') + "&amp;" + std::string(1 << 19, 'a') +
+             "</desc></wpt></gpx>",
+         tooLarge(2)},
+        {"huge comment", "<gpx>\n<wpt lat=\"1\" lon=\"2\"/><!--" + std::string(40 << 20, 'a') + "--></gpx>",
+         tooLarge(2)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -241,6 +280,14 @@ TEST_F(GpxTest, RefusedFilesAreNamed) {
         EXPECT_EQ(read(c.content, 7), 0);
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.message});
     }
+    // 1 MB itself is read.
+    ui.clearEvents();
+    EXPECT_EQ(read("<gpx><wpt lat=\"1\" lon=\"2\" x=\"" + std::string(1 << 20, 'a') + "\"><desc>" +
+                       std::string(1 << 20, 'a') + "</desc><name>" + std::string(1 << 20, 'b') + "</name></wpt></gpx>",
+                   7),
+              1);
+    EXPECT_TRUE(ui.boxTexts().empty());
+    EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'B'));
     ui.clearEvents();
     EXPECT_EQ(readGpxFile(dir.file("missing.gpx").c_str(), 7, numbers, names), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der GPX-Eingabedatei."});

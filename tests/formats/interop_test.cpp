@@ -259,6 +259,46 @@ TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead) {
     EXPECT_TRUE(names);
 }
 
+// The MID rows are split at the delimiter of the MIF head, a tab without a
+// Delimiter clause, and a tab or blank delimiter keeps an empty first or
+// last field: as GDAL reads them.
+TEST_F(InteropTest, MidFieldsAsOgrinfoSplitsThem) {
+    if (!toolInstalled("ogrinfo")) GTEST_SKIP() << "ogrinfo not installed";
+    const std::string columns =
+        "CoordSys Earth Projection 1, 104\nColumns 3\n  NameOfPoint Char(20)\n  Comment Char(20)\n"
+        "  NumberOfPoint Smallint\nData\n\nPoint 7.5 50.5\nPoint 8 51\n";
+    const struct {
+        const char* delimiterLine;
+        const char* rows;
+    } pairs[] = {
+        {"Delimiter \";\"\n", "\"HAUS\";\"KOM\";5\n\"A;B\";;6\n"},
+        {"", "\"HAUS\"\t\"KOM\"\t5\n\"WEG\"\t\"\"\t6\n"},
+        {"Delimiter \"\t\"\n", "\t\"KOM\"\t5\n\"HAUS\"\t\t6\t\n"},
+    };
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.delimiterLine);
+        const std::string mif = dir.file("delimiter.mif");
+        writeFile(mif, std::string("Version 300\n") + pair.delimiterLine + columns);
+        writeFile(dir.file("delimiter.mid"), pair.rows);
+        std::string output;
+        ASSERT_TRUE(runShell("ogrinfo -al -q '" + mif + "'", output)) << output;
+        const std::vector<Feature> features = parseOgrinfo(output);
+        bool numbers = false, names = false;
+        ui.clearEvents();
+        ASSERT_EQ(readMifFile(mif.c_str(), 6, numbers, names), 1);
+        ASSERT_EQ(features.size(), 2u) << output;
+        ASSERT_EQ(pointTable.count, 2);
+        for (int i = 0; i < 2; i++) {
+            SCOPED_TRACE(i);
+            std::string name = features[i].fields.at("NameOfPoint");
+            name.erase(std::remove(name.begin(), name.end(), ';'), name.end());  // the name filter drops it
+            EXPECT_EQ(pointTable.records[i].NameOfPoint, name);
+            EXPECT_EQ(pointTable.records[i].Comment, features[i].fields.at("Comment"));
+            EXPECT_EQ(std::to_string(pointTable.records[i].NumberOfPoint), features[i].fields.at("NumberOfPoint"));
+        }
+    }
+}
+
 TEST_F(InteropTest, GpsbabelReadsOurAsciiOverlays) {
     if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
     std::string file = dir.file("points.ovl");

@@ -493,9 +493,12 @@ TEST_F(MifTest, ReaderMessages) {
         const char* name;
         std::string mifText;
         std::string midText;
-        const char* message;
+        std::string message;
     };
     const std::string head = mifHead("  NameOfPoint Char(50)\n", 1);
+    auto kMsgExtra = [](int line) {
+        return "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile " + std::to_string(line) + ").";
+    };
     const Case cases[] = {
         {"not a MIF file", "Columns 1\nPoint 1 2\n", "\"a\"\n", kMsgNoMif},
         {"empty MIF file", "", "", kMsgNoMif},
@@ -517,6 +520,16 @@ TEST_F(MifTest, ReaderMessages) {
         {"section without count", head + "Pline Multiple 1\n1 1\n", "\"\"\n", kMsgMissing},
         {"line with three numbers", head + "Line 1 1 2\n", "\"\"\n", kMsgMissing},
         {"header without objects", head, "", kMsgNoMif},
+        // The head takes lines 1 to 8. A count must agree with the vertices
+        // that follow it; a MID row must close its quotes.
+        {"more vertices than the count", head + "Pline 2\n1 1\n2 2\n3 3\n4 4\n", "\"\"\n", kMsgExtra(12)},
+        {"count too small before a point", head + "Pline 1\n1 1\n\n2 2\nPoint 3 3\n", "\"\"\n\"\"\n", kMsgExtra(12)},
+        {"line with a further vertex", head + "Line 1 1 2 2\n3 3\n", "\"\"\n", kMsgExtra(10)},
+        {"section with more vertices", head + "Pline Multiple 2\n  1\n1 1\n2 2\n  1\n3 3\n", "\"\"\n", kMsgExtra(12)},
+        {"unclosed quote", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n\"b,c\n",
+         "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 2)."},
+        {"unclosed quote after a NUL", head + "Point 1 1\n", std::string("x\0,\"b\n", 6),
+         "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 1)."},
         // A line is all its bytes: a NUL does not end it early.
         {"NUL in a long MID row", head + "Point 1 1\nPoint 2 2\n",
          std::string("\"A\"\0", 4) + std::string(297, 'x') + "\"B\"\n", kMsgMidRead},
@@ -542,6 +555,33 @@ TEST_F(MifTest, LinesUpToTheirLimitAreRead) {
     ASSERT_EQ(read(6), 1);
     EXPECT_EQ(pointTable.count, 1);
     EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'A'));
+}
+
+// Points outside the globe leave the table with one count; a polyline's
+// start passes to its first valid vertex. A file without any valid point is
+// refused.
+TEST_F(MifTest, PositionsOutsideTheGlobeAreLeftOutAndCounted) {
+    writePair(mifHead(kRouteColumns, 5) +
+                  "Point 180 -90\nPoint 190 50\nPoint -180.0001 0\nPline 3\n7 95\n7.5 50\n8 51\nPoint -180 90\n",
+              "\n\n\n\"1\",\"R\"\n\n");
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7), 1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(3)});
+    EXPECT_EQ(ui.events().back().title, "Wegmate-WARNUNG");
+    ASSERT_EQ(pointTable.count, 4);
+    const PointRecord* r = pointTable.records;
+    EXPECT_DOUBLE_EQ(r[0].Longitude, 180.0);
+    EXPECT_DOUBLE_EQ(r[1].Longitude, 7.5);
+    EXPECT_EQ(r[1].NewSegment, 1);
+    EXPECT_STREQ(r[1].NameOfRouteOrTrack, "R");
+    EXPECT_EQ(r[2].NewSegment, 0);
+    EXPECT_DOUBLE_EQ(r[3].Longitude, -180.0);
+
+    writePair(mifHead(kRouteColumns, 5) + "Point 190 50\n", "\n");
+    ui.clearEvents();
+    EXPECT_EQ(read(7), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kNoValidPosition});
+    EXPECT_EQ(ui.events().back().title, "FEHLER");
 }
 
 TEST_F(MifTest, OpenFailures) {

@@ -188,6 +188,22 @@ TEST_F(OvlAsciiTest, TrailingXWithoutYIsRefused) {
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgRead});
 }
 
+TEST_F(OvlAsciiTest, PositionsOutsideTheGlobeAreLeftOutAndCounted) {
+    writeFile(file(),
+                   "[Symbol 1]\nTyp=6\nXKoord=190\nYKoord=50\n[Symbol 2]\nTyp=3\nPunkte=2\nXKoord0=8\nYKoord0=51\n"
+                   "XKoord1=-180\nYKoord1=-90\n[Overlay]\nSymbols=2\n");
+    ASSERT_EQ(read(6, false), 1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(1)});
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 8.0);
+    EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+
+    writeFile(file(), "[Symbol 1]\nTyp=6\nXKoord=7\nYKoord=-91\n[Overlay]\nSymbols=1\n");
+    ui.clearEvents();
+    EXPECT_EQ(read(6, false), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kNoValidPosition});
+}
+
 TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused) {
     // Every cut of a written file is refused or keeps all its points.
     setTable({makePoint({.lat = 50.111, .lon = 7.5, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.25}),

@@ -303,6 +303,18 @@ TEST_F(OvlBinaryTest, PointsWithoutText) {
     }
 }
 
+TEST_F(OvlBinaryTest, PositionsOutsideTheGlobeAreLeftOutAndCounted) {
+    const std::string bytes = v2Header(0, 0) + v2Point(nullptr, 190, 50) + v2Line(nullptr, {{7, 95}, {8, 51}, {9, 52}});
+    ASSERT_EQ(readBytes(bytes, 6), 1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(2)});
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 8.0);
+    EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+    ui.clearEvents();
+    EXPECT_EQ(readBytes(v2Header(0, 0) + v2Point(nullptr, 180.5, 50), 6), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kNoValidPosition});
+}
+
 TEST_F(OvlBinaryTest, LineObjectsForTracksAndRoutes) {
     std::string bytes = v2Header(0, 0) + v2Line("4\r\nweg\r\nnotiz\r\n /3/9", {{1, 1}, {2, 2}}) +
                         v2Line("4\r\nWEG\r\n\r\n", {{3, 3}}) + v2Line(nullptr, {{4, 4}, {5, 5}}) +

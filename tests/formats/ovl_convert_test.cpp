@@ -156,7 +156,10 @@ TEST_F(OvlConvertTest, NoWritableObjectGivesMessageAndNoSaveDialog) {
         ui.queueOkCancel(true);
         ui.queueOpenFile(input());
         convertOvlFile();
-        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgNoObject});
+        std::vector<std::string> expected{kMsgNoObject};
+        // The reader counts the one position it leaves out of a line.
+        if (&bytes == &files[2]) expected.insert(expected.begin(), positionsLeftOut(1));
+        EXPECT_EQ(ui.boxTexts(), expected);
         EXPECT_TRUE(ui.eventsOf(ScriptedEvent::SaveFile).empty());
     }
 }

@@ -274,9 +274,9 @@ TEST(Cli, ConvertLeavesValuesWithoutRoomEmptyAndCountsThem) {
               "[ 2026-02-28 10:00:00][ -12][ 17][ 2][ 0]");
 }
 
-// An upload that leaves points out has done its work, with a warning: exit
-// status 2, not the error status 1.
-TEST(Cli, PartialUploadHasItsOwnExitStatus) {
+// An upload or a conversion that leaves points out has done its work, with a
+// warning: exit status 2, not the error status 1.
+TEST(Cli, PartialUploadAndConversionHaveTheirOwnExitStatus) {
     const std::string header =
         "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
         "CoordSys Earth Projection 1, 104\nColumns 1\n  NameOfPoint Char(50)\nData\n\n";
@@ -287,6 +287,13 @@ TEST(Cli, PartialUploadHasItsOwnExitStatus) {
     EXPECT_EQ(up.status, 2) << up.err << up.out;
     EXPECT_TRUE(contains(up.err, "Wegmate-WARNUNG: 1 der eingelesenen Punkte ohne")) << up.err;
     EXPECT_TRUE(contains(up.out, "(0001 Punkte)")) << up.out;
+
+    const std::string gpx = tempFile("partial.gpx");
+    ShellRun convert = runCli("convert --from mif --to gpx --objects points " + mif + " " + gpx);
+    EXPECT_EQ(convert.status, 2) << convert.err << convert.out;
+    EXPECT_TRUE(contains(convert.err, "Wegmate-WARNUNG: 1 der eingelesenen Punkte ohne")) << convert.err;
+    EXPECT_TRUE(contains(convert.out, "(00001 Punkte)")) << convert.out;
+    EXPECT_FALSE(contains(readFile(gpx), "lon=\"190")) << readFile(gpx);
 }
 
 // Options are parsed strictly; the trace never overwrites the user's files;

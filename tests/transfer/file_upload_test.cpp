@@ -116,7 +116,7 @@ TEST(FileUpload, PositionsOutsideTheGlobeAreLeftOutAndAFileWithoutAnyIsRefused) 
         runCommand(UploadWaypoints, target.port, MapInfoMif, PointObjects);
         EXPECT_EQ(ui.boxTexts(),
                   (std::vector<std::string>{"3 der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 "
-                                            "bis 90 Grad, \nLänge -180 bis 180 Grad) werden nicht gesendet.",
+                                            "bis 90 Grad, \nLänge -180 bis 180 Grad) werden ausgelassen.",
                                             "Übertragung erfolgreich beendet (0002 Punkte)."}));
     }
     SimUploadLog log = target.sim->uploadLog();
@@ -133,7 +133,7 @@ TEST(FileUpload, PositionsOutsideTheGlobeAreLeftOutAndAFileWithoutAnyIsRefused) 
         runCommand(UploadWaypoints, target.port, MapInfoMif, PointObjects);
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Keiner der eingelesenen Punkte hat gültige \n"
                                                           "Positionsdaten (Breite -90 bis 90 Grad, \n"
-                                                          "Länge -180 bis 180 Grad). Es wird nichts gesendet."});
+                                                          "Länge -180 bis 180 Grad)."});
         EXPECT_FALSE(ui.answersLeft());
     }
     target.stop();
