@@ -38,6 +38,7 @@
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "commands/convert.h"
+#include "formats/file_formats.h"
 #include "cli/cli_platform.h"
 #include "model/helpers.h"
 #include "model/names.h"
@@ -119,18 +120,24 @@ struct Options {
     CliAnswers answers;
 };
 
-int parseFileKind(const std::string& format) {
-    if (format == "mif") return MapInfoMif;
-    if (format == "ovl-ascii") return OvlAscii;
-    if (format == "ovl-binary") return OvlBinary;
-    if (format == "gpx") return Gpx;
-    return 0;
+// The file type of a --format, --from or --to name, or nullptr.
+const FileFormat* parseFileFormat(const std::string& name) { return findFileFormat(name); }
+
+// The default extension of a --format name; an unknown name is taken as the
+// binary overlay, as everywhere else.
+const char* defaultExtension(const std::string& name) {
+    const FileFormat* format = parseFileFormat(name);
+    return (format ? *format : fileFormat(OvlBinary)).extension;
 }
 
-int parseObjectKind(const std::string& objects) {
-    if (objects == "lines") return LineObjects;
-    if (objects == "points") return PointObjects;
-    return 0;
+bool parseObjectKind(const std::string& objects, ObjectKind& kind) {
+    if (objects == "lines")
+        kind = LineObjects;
+    else if (objects == "points")
+        kind = PointObjects;
+    else
+        return false;
+    return true;
 }
 
 // The built-in simulator, when the port names it.
@@ -318,7 +325,7 @@ int main(int argc, char** argv) {
     loadSettings(argv[0]);
     if (options.command == "convert" && !options.from.empty() && options.files.size() == 2) {
         if (options.files[1].empty()) return usage("leerer Name der Ausgabedatei");
-        options.files[1] = withDefaultExtension(options.files[1], defaultExtension(parseFileKind(options.to)));
+        options.files[1] = withDefaultExtension(options.files[1], defaultExtension(options.to));
     }
     if (options.command == "download" && options.output.empty() && options.files.empty())
         return usage("download braucht -o DATEI (nicht leer)");
@@ -326,7 +333,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> userFiles = options.files;
         if (!options.output.empty()) {
             userFiles.push_back(options.output);
-            userFiles.push_back(withDefaultExtension(options.output, defaultExtension(parseFileKind(options.format))));
+            userFiles.push_back(withDefaultExtension(options.output, defaultExtension(options.format)));
         }
         for (const std::string& file : userFiles) {
             if (!file.empty() && sameFile(options.trace, file)) {
@@ -342,15 +349,17 @@ int main(int argc, char** argv) {
     }
 
     if (options.command == "convert" && (!options.from.empty() || !options.to.empty())) {
-        const int fromKind = parseFileKind(options.from);
-        const int toKind = parseFileKind(options.to);
-        const int objectKind = parseObjectKind(options.objects);
-        if (!fromKind || !toKind) return usage("convert braucht --from FORMAT und --to FORMAT");
-        if (!objectKind) return usage("unbekanntes --objects");
+        const FileFormat* from = parseFileFormat(options.from);
+        const FileFormat* to = parseFileFormat(options.to);
+        ObjectKind objectKind = LineObjects;
+        if (!from || !to) return usage("convert braucht --from FORMAT und --to FORMAT");
+        if (!parseObjectKind(options.objects, objectKind)) return usage("unbekanntes --objects");
         if (options.files.size() != 2) return usage("convert braucht EINGABE und AUSGABE");
         const std::string output = options.files[1];
         installCliPlatform(options.answers);
-        convertBetweenFileKinds(fromKind, toKind, objectKind, options.tracks ? 6 : 7, options.files[0], output);
+        convertBetweenFileKinds(from->kind, to->kind, objectKind,
+                                options.tracks ? TransferKind::Tracks : TransferKind::Waypoints, options.files[0],
+                                output);
         return finish(0);
     }
     if (options.command == "convert") {
@@ -363,17 +372,17 @@ int main(int argc, char** argv) {
         return finish(0);
     }
 
-    int command = 0;
-    int fileKind = 0;
-    int objectKind = 0;
+    TransferCommand command = DeviceInfo;
+    FileKind fileKind = MapInfoMif;
+    ObjectKind objectKind = LineObjects;
     if (options.command == "info") {
         if (!options.files.empty()) return usage("info nimmt keine Datei");
         command = DeviceInfo;
     } else if (options.command == "download") {
-        fileKind = parseFileKind(options.format);
-        objectKind = parseObjectKind(options.objects);
-        if (!fileKind) return usage("unbekanntes --format");
-        if (!objectKind) return usage("unbekanntes --objects");
+        const FileFormat* format = parseFileFormat(options.format);
+        if (!format) return usage("unbekanntes --format");
+        fileKind = format->kind;
+        if (!parseObjectKind(options.objects, objectKind)) return usage("unbekanntes --objects");
         if (options.output.empty() || !options.files.empty()) return usage("download braucht -o DATEI");
         if (options.kind == "waypoints") {
             command = DownloadWaypoints;
@@ -388,8 +397,9 @@ int main(int argc, char** argv) {
         }
         options.answers.saveFile = options.output;
     } else if (options.command == "upload") {
-        fileKind = parseFileKind(options.format);
-        if (!fileKind) return usage("unbekanntes --format");
+        const FileFormat* format = parseFileFormat(options.format);
+        if (!format) return usage("unbekanntes --format");
+        fileKind = format->kind;
         if (options.files.size() != 1) return usage("upload braucht genau eine DATEI");
         if (options.kind == "waypoints")
             command = UploadWaypoints;

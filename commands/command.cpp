@@ -20,7 +20,7 @@ namespace {
 
 // The drive link: no packets, no protocol list; the device's description
 // comes from its GarminDevice.xml.
-int runDriveCommand(int command, int fileKind, int objectKind) {
+int runDriveCommand(TransferCommand command, FileKind fileKind, ObjectKind objectKind) {
     if (!openDrive()) return 0;
     setStatusLine(kStatusWait);
     transferBusy = true;
@@ -29,8 +29,8 @@ int runDriveCommand(int command, int fileKind, int objectKind) {
         platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät", driveDescriptionText(openedDrive()).c_str());
         break;
     case UploadWaypoints:
-    case UploadTracks: uploadToDrive(command == UploadWaypoints ? 7 : 6, fileKind); break;
-    default: downloadFromDrive(command == DownloadWaypoints ? 7 : 6, fileKind, objectKind); break;
+    case UploadTracks: uploadToDrive(transferKindOf(command), fileKind); break;
+    default: downloadFromDrive(transferKindOf(command), fileKind, objectKind); break;
     }
     transferBusy = false;
     setStatusLine(kStatusReady);
@@ -39,7 +39,7 @@ int runDriveCommand(int command, int fileKind, int objectKind) {
 
 }  // namespace
 
-int runCommand(int command, int portNumber, int fileKind, int objectKind) {
+int runCommand(TransferCommand command, int portNumber, FileKind fileKind, ObjectKind objectKind) {
     // One command at a time, even when a front end dispatches a second one
     // from its event pump while a transfer runs.
     if (transferBusy) {
@@ -76,10 +76,10 @@ int runCommand(int command, int portNumber, int fileKind, int objectKind) {
         // layouts, and on USB an upload reads no reply at all.
         if (!queryDeviceInfo(portNumber, 0))
             showError("Fehler beim Aufbau der Verbindung zum GPS-Gerät.");
-        else if (command == UploadWaypoints || command == UploadTracks)
-            uploadToDevice(portNumber, command == UploadWaypoints ? 7 : 6, fileKind);
+        else if (isUpload(command))
+            uploadToDevice(portNumber, transferKindOf(command), fileKind);
         else
-            downloadFromDevice(portNumber, command == DownloadWaypoints ? 7 : 6, fileKind, objectKind);
+            downloadFromDevice(portNumber, transferKindOf(command), fileKind, objectKind);
         break;
     }
 

@@ -13,10 +13,7 @@
 
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
-#include "formats/gpx.h"
-#include "formats/mif.h"
-#include "formats/ovl_ascii.h"
-#include "formats/ovl_binary.h"
+#include "formats/file_formats.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
@@ -93,7 +90,7 @@ int chooseSingleTrackOnUsb(DownloadState& state) {
     platform().setWaitCursor(true);
 
     uint8_t data[255] = {};
-    data[0] = 6;
+    data[0] = (uint8_t)transferKindCode(TransferKind::Tracks);
     Packet packet;
     packet.build(kPidCommand, 2, data);
     packet.send(0, 0);
@@ -334,31 +331,12 @@ int receiveRecords(int portNumber, DownloadState& state) {
     }
 }
 
-int writeOutputFile(const std::string& fileName, int fileKind, int objectKind, int transferKind) {
-    switch (fileKind) {
-    case MapInfoMif: return writeMifFile(fileName.c_str(), objectKind);
-    case Gpx: return writeGpxFile(fileName.c_str(), objectKind, transferKind);
-    case OvlAscii: return writeOvlAsciiFile(fileName.c_str(), objectKind);
-    default: return writeOvlBinaryFile(fileName.c_str(), objectKind);
-    }
-}
-
 }  // namespace
 
-bool chooseDownloadFile(int fileKind, std::string& fileName) {
-    const bool mif = fileKind == MapInfoMif;
-    const bool gpx = fileKind == Gpx;
-    fileName = mif ? "*.mif" : gpx ? "*.gpx" : "*.ovl";
-    return platform().chooseFileToSave(mif   ? "Wegmate  --  MIF-Datei schreiben"
-                                       : gpx ? "Wegmate  --  GPX-Datei schreiben"
-                                             : "Wegmate  --  OVL-Datei schreiben",
-                                       mif   ? FileFilter::MapInfo
-                                       : gpx ? FileFilter::Gpx
-                                             : FileFilter::Overlay,
-                                       mif   ? "mif"
-                                       : gpx ? "gpx"
-                                             : "ovl",
-                                       fileName);
+bool chooseDownloadFile(FileKind fileKind, std::string& fileName) {
+    const FileFormat& format = fileFormat(fileKind);
+    fileName = format.pattern;
+    return platform().chooseFileToSave(format.saveTitle, format.filter, format.extension, fileName);
 }
 
 bool askDownloadRouteMode() { return askYesNo(kRouteModeTitle, kRouteModeQuestion); }
@@ -377,16 +355,17 @@ bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
     return selected >= 0 && selected < (int)dialog.names.size();
 }
 
-void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind) {
+void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
+                       TransferKind transferKind) {
+    const FileFormat& format = fileFormat(fileKind);
     LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0) {
         showError(kNoValidPositionError);
         return;
     }
     if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
-    // GPX holds a route or track segment of one point.
-    if (lines.shortLine && fileKind != Gpx) showWarning(kShortLineError);
-    if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {
+    if (lines.shortLine && !format.keepsShortLines) showWarning(kShortLineError);
+    if (format.write(fileName.c_str(), objectKind, transferKind)) {
         char text[96];
         std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
         showInfo(text);
@@ -395,7 +374,7 @@ void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind
     }
 }
 
-void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind) {
+void downloadFromDevice(int portNumber, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
     // 1. Output file.
     std::string fileName;
     if (!chooseDownloadFile(fileKind, fileName)) return;
@@ -408,20 +387,20 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
     std::memset(&state, 0, sizeof state);
 
     // 3. Routes or all waypoints.
-    int command = transferKind;
-    if (transferKind == 7 && askDownloadRouteMode()) {
+    uint8_t command = (uint8_t)transferKindCode(transferKind);
+    if (transferKind == TransferKind::Waypoints && askDownloadRouteMode()) {
         state.routeMode = true;
-        command = 4;
+        command = kRouteTransferCommand;
     }
 
     // 4. Single track on USB.
-    if (transferKind == 6 && portNumber == 0 && hasTrackLogProtocol()) {
+    if (transferKind == TransferKind::Tracks && portNumber == 0 && hasTrackLogProtocol()) {
         if (!chooseSingleTrackOnUsb(state)) return;
     }
 
     // 5. Connection.
     uint8_t data[255] = {};
-    data[0] = (uint8_t)command;
+    data[0] = command;
     Packet packet;
     packet.build(kPidCommand, 2, data);
     if (!openingExchange(portNumber, packet, 5, 100)) {

@@ -12,10 +12,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "formats/gpx.h"
-#include "formats/mif.h"
-#include "formats/ovl_ascii.h"
-#include "formats/ovl_binary.h"
+#include "formats/file_formats.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "model/names.h"
@@ -108,59 +105,16 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
 
 bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetContains("A302"); }
 
-// What the upload of one file kind looks like: the open dialog, the route
-// question, whether the file can carry route/track numbers or names (and so
-// the separate-tracks question after reading) and the reader.
-struct InputFileKind {
-    int fileKind;
-    const char* openTitle;
-    FileFilter filter;
-    const char* pattern;
-    bool carriesRouteOrTrackIds;
-};
-
-const InputFileKind kInputFileKinds[] = {
-    {MapInfoMif, "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät", FileFilter::MapInfo, "*.mif", true},
-    {OvlAscii, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", false},
-    {OvlBinary, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", true},
-    {Gpx, "Wegmate  --  GPX-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Gpx, "*.gpx", true},
-};
-
-// Any unknown value is the binary overlay, as on the download side.
-const InputFileKind& inputFileKind(int fileKind) {
-    for (const InputFileKind& kind : kInputFileKinds)
-        if (kind.fileKind == fileKind) return kind;
-    return kInputFileKinds[2];
-}
-
-// What reading a file tells beyond the point table.
-struct FileFacts {
-    bool separateTracksAnswered = false;  // the reader asked and got "yes"
-    bool hasNumbers = false;
-    bool hasNames = false;
-};
-
-int readInputFile(const std::string& fileName, int transferKind, const InputFileKind& kind, FileFacts& facts) {
-    switch (kind.fileKind) {
-    case MapInfoMif: return readMifFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
-    case OvlAscii: {
-        const bool askSeparate = transferKind == 6 && hasTrackLogProtocol();
-        int separateTracks = 0;
-        const int ok = readOvlAsciiFile(fileName.c_str(), transferKind, separateTracks, askSeparate);
-        facts.separateTracksAnswered = separateTracks != 0;
-        return ok;
-    }
-    case Gpx: return readGpxFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
-    default: {
-        int objectKindFound = 0;
-        return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, facts.hasNumbers, facts.hasNames);
-    }
-    }
+// The reader of the file type; a reader that can ask whether several lines
+// are several track logs asks only when the receiver keeps track logs.
+int readInputFile(const std::string& fileName, TransferKind transferKind, const FileFormat& format, ReadFacts& facts) {
+    facts.askSeparateTracks = transferKind == TransferKind::Tracks && hasTrackLogProtocol();
+    return format.read(fileName.c_str(), transferKind, facts);
 }
 
 // How the prepared point table goes to the receiver.
 struct UploadPlan {
-    bool tracks = false;          // track points (transferKind 6), else waypoints
+    bool tracks = false;          // track points, else waypoints
     bool trackLogs = false;       // the receiver takes track logs with headers
     bool routeMode = false;       // waypoints as routes
     bool separateTracks = false;  // one track log per group
@@ -239,10 +193,10 @@ bool dropUnsendablePositions() {
 // Whether a track upload goes into several track logs: the reader's answer,
 // over-long groups that must be split, or the question for files that carry
 // numbers or names.
-bool decideSeparateTracks(const InputFileKind& kind, const FileFacts& facts) {
+bool decideSeparateTracks(const FileFormat& format, const ReadFacts& facts) {
     bool separate = facts.separateTracksAnswered;
-    if (splitRoutesAndTracks(6, true)) separate = true;
-    if (!separate && kind.carriesRouteOrTrackIds && askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
+    if (splitRoutesAndTracks(TransferKind::Tracks, true)) separate = true;
+    if (!separate && format.carriesRouteOrTrackIds && askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
         separate = true;
     return separate;
 }
@@ -262,25 +216,25 @@ const char* commonIdPreset(const UploadPlan& plan) {
 // Reads the file and readies the point table: names, the route question,
 // sorting, separate tracks, splitting and the common id. false after a
 // message (or a cancelled dialog in the reader).
-bool prepareUpload(const std::string& fileName, int transferKind, const InputFileKind& kind, UploadPlan& plan) {
+bool prepareUpload(const std::string& fileName, TransferKind transferKind, const FileFormat& format, UploadPlan& plan) {
     resetNamingState();
 
-    plan.tracks = transferKind == 6;
+    plan.tracks = transferKind == TransferKind::Tracks;
     plan.trackLogs = hasTrackLogProtocol();
-    FileFacts facts;
-    if (!readInputFile(fileName, transferKind, kind, facts)) return false;
+    ReadFacts facts;
+    if (!readInputFile(fileName, transferKind, format, facts)) return false;
     if (!dropUnsendablePositions()) return false;
 
     if (!plan.tracks) {
         makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
         plan.routeMode = askYesNo(kRouteModeTitle,
-                                  kind.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
+                                  format.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
     }
 
     sortPointTable();
 
     if (plan.tracks && plan.trackLogs) {
-        plan.separateTracks = decideSeparateTracks(kind, facts);
+        plan.separateTracks = decideSeparateTracks(format, facts);
         plan.routeOrTrackCount = 1;
     }
 
@@ -386,16 +340,16 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
 
 }  // namespace
 
-bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds) {
-    const InputFileKind& kind = inputFileKind(fileKind);
-    std::string fileName = kind.pattern;
-    if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return false;
+bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds) {
+    const FileFormat& format = fileFormat(fileKind);
+    std::string fileName = format.pattern;
+    if (!platform().chooseFileToOpen(format.openTitle, format.filter, fileName)) return false;
     platform().repaintMainWindow();
     resetNamingState();
-    FileFacts facts;
-    if (!readInputFile(fileName, transferKind, kind, facts)) return false;
+    ReadFacts facts;
+    if (!readInputFile(fileName, transferKind, format, facts)) return false;
     if (!dropUnsendablePositions()) return false;
-    carriesRouteOrTrackIds = kind.carriesRouteOrTrackIds;
+    carriesRouteOrTrackIds = format.carriesRouteOrTrackIds;
     return true;
 }
 
@@ -403,14 +357,14 @@ bool askUploadRouteMode(bool carriesRouteOrTrackIds) {
     return askYesNo(kRouteModeTitle, carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
 }
 
-void uploadToDevice(int portNumber, int transferKind, int fileKind) {
-    const InputFileKind& kind = inputFileKind(fileKind);
-    std::string fileName = kind.pattern;
-    if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return;
+void uploadToDevice(int portNumber, TransferKind transferKind, FileKind fileKind) {
+    const FileFormat& format = fileFormat(fileKind);
+    std::string fileName = format.pattern;
+    if (!platform().chooseFileToOpen(format.openTitle, format.filter, fileName)) return;
     platform().repaintMainWindow();
     pauseMs(500);
 
     UploadPlan plan;
-    if (!prepareUpload(fileName, transferKind, kind, plan)) return;
+    if (!prepareUpload(fileName, transferKind, format, plan)) return;
     sendUpload(portNumber, plan);
 }

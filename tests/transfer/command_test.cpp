@@ -33,7 +33,7 @@ TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError) {
 TEST(Command, UnknownPortOrCommandDoesNothing) {
     ScriptedPlatform ui;
     runCommand(DownloadWaypoints, 10, MapInfoMif, PointObjects);  // 9 is the Garmin drive
-    runCommand(7, 1, MapInfoMif, PointObjects);
+    runCommand(static_cast<TransferCommand>(7), 1, MapInfoMif, PointObjects);
     EXPECT_TRUE(ui.events().empty());
 }
 
@@ -89,7 +89,7 @@ TEST_P(CommandOnLink, DeviceInfoShowsTheReceiverWithoutFileDialog) {
     ScriptedPlatform ui;
     SimSession session("etrex", GetParam());
     session.start();
-    runCommand(DeviceInfo, session.port, 0, 0);
+    runCommand(DeviceInfo, session.port, MapInfoMif, LineObjects);
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::DeviceInfoDialog).size(), 1u);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::SaveFile).empty());
     EXPECT_TRUE(ui.boxTexts().empty());
@@ -125,7 +125,7 @@ TEST_P(CommandOnLink, SecondCommandWhileBusyIsRefused) {
     static int port;
     port = session.port;
     ui.onPump = [](void*) {
-        if (transferBusy) runCommand(DeviceInfo, port, 0, 0);
+        if (transferBusy) runCommand(DeviceInfo, port, MapInfoMif, LineObjects);
     };
     runCommand(DownloadWaypoints, session.port, MapInfoMif, PointObjects);
     EXPECT_FALSE(ui.eventsOf(ScriptedEvent::Beep).empty());

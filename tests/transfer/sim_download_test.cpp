@@ -79,7 +79,7 @@ TEST(SimDownloadUsb, BulkPipeIsEmptyAfterTheDownload) {
     ASSERT_EQ(queryDeviceInfo(0, 0), 1);
     ui.queueSaveFile(tempFile("drain.mif"));
     ui.queueYesNo(false);
-    downloadFromDevice(0, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(0, TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00003 Punkte)."}));
     EXPECT_FALSE(usbBulkPending);
     closeLink();
@@ -132,7 +132,7 @@ TEST(SimUploadUsb, RecordsPacketOnceAndNoAcknowledgements) {
     session.start();
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    runCommand(UploadWaypoints, 0, MapInfoMif, 0);
+    runCommand(UploadWaypoints, 0, MapInfoMif, LineObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0003 Punkte)."}));
     std::vector<uint8_t> ids = session.sim->hostPacketIds();
     ids.erase(std::remove(ids.begin(), ids.end(), (uint8_t)254), ids.end());

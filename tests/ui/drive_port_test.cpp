@@ -16,7 +16,7 @@ namespace {
 int lastPort = -1;
 std::string lastMountPoint;
 
-int recordCommand(int, int port, int, int) {
+int recordCommand(TransferCommand, int port, FileKind, ObjectKind) {
     lastPort = port;
     lastMountPoint = driveMountPoint();
     return 0;
