@@ -144,10 +144,10 @@ bool parseObjectKind(const std::string& objects, ObjectKind& kind) {
 std::unique_ptr<Simulator> simulator;
 UsbDriver simulatorDriver;
 
-// Opens the port the user named; sets portNumber. 0 on a bad name.
-int preparePort(const std::string& port, int& portNumber) {
+// Opens the port the user named; sets chosen. 0 on a bad name.
+int preparePort(const std::string& port, Port& chosen) {
     if (port == "usb") {
-        portNumber = 0;
+        chosen = kUsbPort;
         return 1;
     }
     // A receiver that appears as a drive: the single one mounted, or the
@@ -159,11 +159,11 @@ int preparePort(const std::string& port, int& portNumber) {
         setDriveMountPoint(path);
         // Tests stand a mount table of their own in for the system's.
         if (const char* table = std::getenv("WEGMATE_MOUNT_TABLE")) setMountTablePath(table);
-        portNumber = kDrivePort;
+        chosen = kDrivePort;
         return 1;
     }
     if (port.size() == 4 && port.compare(0, 3, "com") == 0 && port[3] >= '1' && port[3] <= '8') {
-        portNumber = port[3] - '0';
+        chosen = comPort(port[3] - '0');
         return 1;
     }
     if (port.compare(0, 3, "sim") == 0) {
@@ -188,7 +188,7 @@ int preparePort(const std::string& port, int& portNumber) {
         if (usb) {
             simulatorDriver = simulator->usbDriver();
             installUsbDriver(&simulatorDriver);
-            portNumber = 0;
+            chosen = kUsbPort;
             std::fprintf(stderr, "Simulator '%s' am USB-Anschluss\n", profileName.c_str());
         } else {
             const std::string tty = simulator->startPty();
@@ -197,14 +197,14 @@ int preparePort(const std::string& port, int& portNumber) {
                 return 0;
             }
             setSerialDeviceOverride(1, tty);
-            portNumber = 1;
+            chosen = comPort(1);
             std::fprintf(stderr, "Simulator '%s' an %s (als COM1)\n", profileName.c_str(), tty.c_str());
         }
         return 1;
     }
     if (!port.empty() && port[0] == '/') {
         setSerialDeviceOverride(1, port);
-        portNumber = 1;
+        chosen = comPort(1);
         return 1;
     }
     return 0;
@@ -414,11 +414,11 @@ int main(int argc, char** argv) {
     if (options.port.empty()) return usage("--port fehlt");
 
     installCliPlatform(options.answers);
-    int portNumber = 0;
-    if (!preparePort(options.port, portNumber)) {
+    Port port;
+    if (!preparePort(options.port, port)) {
         std::fprintf(stderr, "wegmate-cli: unbekannter Anschluss '%s'\n", options.port.c_str());
         return finish(1);
     }
-    runCommand(command, portNumber, fileKind, objectKind);
+    runCommand(command, port, fileKind, objectKind);
     return finish(0);
 }

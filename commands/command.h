@@ -1,6 +1,7 @@
 #pragma once
 // The command driver: every command that talks to the receiver.
 
+#include "link/link.h"
 #include "model/kinds.h"
 
 // The enumerators are also usable unqualified (DownloadWaypoints).
@@ -26,6 +27,7 @@ extern bool transferBusy;
 extern const char* const kStatusReady;  // "  Status:   Bereit."
 extern const char* const kStatusWait;   // "  Status:   Bitte warten."
 
-// portNumber 0 = USB, 1..8 = COM1..COM8, 9 = the Garmin drive (link/drive.h).
-// fileKind and objectKind are not used by DeviceInfo. Returns 0.
-int runCommand(TransferCommand command, int portNumber, FileKind fileKind, ObjectKind objectKind);
+// Runs the command with the receiver at the port (USB, COM1..COM8 or the
+// Garmin drive of link/drive.h). fileKind and objectKind are not used by
+// DeviceInfo. Returns 0.
+int runCommand(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind);

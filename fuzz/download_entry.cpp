@@ -114,7 +114,7 @@ int fuzzDownload(const uint8_t* data, size_t size) {
 
     installLinkIo(&fuzzIo);
     installPlatform(&fuzzPlatform);
-    downloadFromDevice(1, transferKind, fileKind, objectKind);
+    downloadFromDevice(serialLink(1), transferKind, fileKind, objectKind);
     checkPointTable();
     installPlatform(nullptr);
     installLinkIo(nullptr);

@@ -658,7 +658,7 @@ void serialSeeds() {
         Packet packet;
         packet.build(frame.id, (uint8_t)frame.data.size(), data);
         captured.clear();
-        packet.send(1, 0);
+        packet.send(serialLink(1), 0);
         Bytes seedBytes = {0x03};
         seedBytes.insert(seedBytes.end(), captured.begin(), captured.end());
         seed("serial_packet", frame.name, seedBytes);

@@ -126,7 +126,7 @@ int fuzzUpload(const uint8_t* data, size_t size) {
 
     installLinkIo(&fuzzIo);
     installPlatform(&fuzzPlatform);
-    uploadToDevice(1, transferKind, fileKind);
+    uploadToDevice(serialLink(1), transferKind, fileKind);
     checkPointTable();
     installPlatform(nullptr);
     installLinkIo(nullptr);

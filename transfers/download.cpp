@@ -17,7 +17,6 @@
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
-#include "link/transport.h"
 #include "model/point_table.h"
 #include "records/record_formats.h"
 
@@ -35,26 +34,27 @@ const char* const kRouteModeQuestion =
     "nicht erkennbar sein.)";
 
 const char* const kTrackChoiceTitle = "Wegmate  --  Track-Aufz.-Auswahl";
-const char* const kTrackChoiceUsbQuestion =
+const char* const kTrackChoiceAheadQuestion =
     "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?\n"
     "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
-const char* const kTrackChoiceSerialQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
+const char* const kTrackChoiceQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
 const char* const kTrackOfferTitle = "Wegmate  --  Track-Aufz. auswählen";
 
 const char* const kPrematureEndError = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
 
 constexpr int kTrackListSlots = 300;
 
-// Serial: a receiver that waits this long for an ACK sends its packet again.
+// A receiver that waits this long for an ACK sends its packet again.
 // After an ACK that went out this long after the one before, a packet with
 // the same bytes as the one just acknowledged is that repeat.
 constexpr uint32_t kLateAckMs = 2000;
 
-// Names offered in TRACKSELDLG (USB), at most 50 characters each.
+// Names offered in TRACKSELDLG (a link without acknowledgements), at most 50
+// characters each.
 char trackListNames[kTrackListSlots][kNameSize];
 
 // State of one download, cleared at the start of the receive loop (the
-// single-track choice on USB is made before and survives that).
+// single-track choice made ahead survives that).
 struct DownloadState {
     bool routeMode;
     int remaining;
@@ -82,10 +82,12 @@ bool samePacket(const Packet& a, const Packet& b) {
 
 bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetContains("A302"); }
 
-// The single-track choice on USB: the log is read once for the list of
-// track names, and the user picks one. 0 when the download is to end.
-int chooseSingleTrackOnUsb(DownloadState& state) {
-    if (!askYesNo(kTrackChoiceTitle, kTrackChoiceUsbQuestion)) return 1;
+// The single-track choice on a link without acknowledgements, where the
+// receiver does not wait for an answer between records: the log is read once
+// ahead for the list of track names, and the user picks one. 0 when the
+// download is to end.
+int chooseSingleTrackAhead(const Link& link, DownloadState& state) {
+    if (!askYesNo(kTrackChoiceTitle, kTrackChoiceAheadQuestion)) return 1;
     state.singleTrack = true;
     platform().setWaitCursor(true);
 
@@ -93,13 +95,13 @@ int chooseSingleTrackOnUsb(DownloadState& state) {
     data[0] = (uint8_t)transferKindCode(TransferKind::Tracks);
     Packet packet;
     packet.build(kPidCommand, 2, data);
-    packet.send(0, 0);
+    packet.send(link, 0);
 
     std::memset(trackListNames, 0, sizeof trackListNames);
     const TrackHeaderFormat headerFormat = downloadTrackHeaderFormat(protocolSet());
     int headers = 0;
     for (;;) {
-        if (!packet.receive(0, 1, 5.0)) {
+        if (!packet.receive(link, 1, 5.0)) {
             if (!receiveShowedMessage()) showError(kNoAnswerError);
             break;
         }
@@ -114,7 +116,7 @@ int chooseSingleTrackOnUsb(DownloadState& state) {
         }
         pumpEvents();
     }
-    usbDrainPending();
+    link.finishExchange();
     platform().setWaitCursor(false);
 
     std::vector<std::string> names;
@@ -188,9 +190,10 @@ void showWaypointStatus(const DownloadState& state) {
     setStatusLine(text);
 }
 
-// The questions of the serial single-track choice at a track header.
-void offerTrackOnSerial(DownloadState& state) {
-    if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion);
+// The questions of the single-track choice at a track header, on a link
+// where the receiver waits for each acknowledgement.
+void offerTrackAtHeader(DownloadState& state) {
+    if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion);
     if (state.singleTrack && state.selectedTrack == 0) {
         std::string name = cp1252ToUtf8(state.trackHeader.name);
         char text[160];
@@ -202,7 +205,7 @@ void offerTrackOnSerial(DownloadState& state) {
 
 // The receive loop. 1 when the transfer ended normally with every announced
 // record received.
-int receiveRecords(int portNumber, DownloadState& state) {
+int receiveRecords(const Link& link, DownloadState& state) {
     const char* protocols = protocolSet();
     const WaypointFormat waypointFormat = downloadWaypointFormat(protocols);
     const RouteHeaderFormat routeHeaderFormat = downloadRouteHeaderFormat(protocols);
@@ -215,13 +218,13 @@ int receiveRecords(int portNumber, DownloadState& state) {
     uint32_t lastAckMs = linkIo().nowMs();
     bool firstPacket = true;
     for (;;) {
-        if (!packet.receive(portNumber, 1, 5.0)) {
+        if (!packet.receive(link, 1, 5.0)) {
             if (!receiveShowedMessage()) showError(kNoAnswerError);
             return 0;
         }
-        if (portNumber != 0 && acknowledgedLate && samePacket(packet, acknowledged)) {
+        if (link.acknowledged && acknowledgedLate && samePacket(packet, acknowledged)) {
             // Sent again while its ACK was on the way: acknowledged, not stored.
-            if (!sendAck(portNumber, packet.id)) {
+            if (!sendAck(link, packet.id)) {
                 showError(kTransferError);
                 return 0;
             }
@@ -274,7 +277,7 @@ int receiveRecords(int portNumber, DownloadState& state) {
             state.trackCount++;
             state.pointsInTrack = 0;
             decodeTrackHeader(packet.data, packet.size, trackHeaderFormat, state.trackHeader);
-            if (portNumber != 0) offerTrackOnSerial(state);
+            if (link.acknowledged) offerTrackAtHeader(state);
             break;
         case kPidTrkData: {
             state.remaining--;
@@ -306,8 +309,8 @@ int receiveRecords(int portNumber, DownloadState& state) {
         default: break;
         }
 
-        if (portNumber != 0) {
-            if (!sendAck(portNumber, packet.id)) {
+        if (link.acknowledged) {
+            if (!sendAck(link, packet.id)) {
                 showError(kTransferError);
                 return 0;
             }
@@ -341,7 +344,7 @@ bool chooseDownloadFile(FileKind fileKind, std::string& fileName) {
 
 bool askDownloadRouteMode() { return askYesNo(kRouteModeTitle, kRouteModeQuestion); }
 
-bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion); }
+bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion); }
 
 bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
     TrackSelectDialog dialog;
@@ -374,7 +377,7 @@ void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKin
     }
 }
 
-void downloadFromDevice(int portNumber, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
+void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
     // 1. Output file.
     std::string fileName;
     if (!chooseDownloadFile(fileKind, fileName)) return;
@@ -393,9 +396,9 @@ void downloadFromDevice(int portNumber, TransferKind transferKind, FileKind file
         command = kRouteTransferCommand;
     }
 
-    // 4. Single track on USB.
-    if (transferKind == TransferKind::Tracks && portNumber == 0 && hasTrackLogProtocol()) {
-        if (!chooseSingleTrackOnUsb(state)) return;
+    // 4. Single track, chosen ahead where the receiver does not wait.
+    if (transferKind == TransferKind::Tracks && !link.acknowledged && hasTrackLogProtocol()) {
+        if (!chooseSingleTrackAhead(link, state)) return;
     }
 
     // 5. Connection.
@@ -403,7 +406,7 @@ void downloadFromDevice(int portNumber, TransferKind transferKind, FileKind file
     data[0] = command;
     Packet packet;
     packet.build(kPidCommand, 2, data);
-    if (!openingExchange(portNumber, packet, 5, 100)) {
+    if (!openingExchange(link, packet, 5, 100)) {
         showError(kConnectError);
         return;
     }
@@ -425,9 +428,9 @@ void downloadFromDevice(int portNumber, TransferKind transferKind, FileKind file
     std::memset(&state.trackHeader, 0, sizeof state.trackHeader);
     pointTable.reset();
 
-    // 7. and 8. Receive loop; on USB the rest of the bulk data is dropped.
-    const int complete = receiveRecords(portNumber, state);
-    if (portNumber == 0) usbDrainPending();
+    // 7. and 8. Receive loop; what the receiver still sends is dropped.
+    const int complete = receiveRecords(link, state);
+    link.finishExchange();
     if (!complete) return;
 
     // 9. Check and write.

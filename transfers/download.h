@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "link/link.h"
 #include "model/kinds.h"
 
-void downloadFromDevice(int portNumber, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind);
+void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind);
 
 // The parts every download shares, whichever link it reads from.
 

@@ -56,11 +56,12 @@ enum ReplyRule {
 };
 
 struct UploadState {
-    int portNumber;
+    const Link& link;
     int nakCount;  // NAKs in a row
 };
 
-// Sends one record packet and waits for its acknowledgement (serial). The
+// Sends one record packet and waits for its acknowledgement, on a link that
+// has them. The
 // status text, when given, is shown after the first successful send. A NAK
 // repeats the unchanged packet, up to ten times in a row.
 int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule, const char* statusText) {
@@ -68,7 +69,7 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
     packet.build(id, (uint8_t)size, data);
     bool statusShown = false;
     for (;;) {
-        if (!packet.send(state.portNumber, 1)) {
+        if (!packet.send(state.link, 1)) {
             showError(kTransferError);
             return 0;
         }
@@ -76,13 +77,13 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
             setStatusLine(statusText);
             statusShown = true;
         }
-        if (state.portNumber == 0) {
+        if (!state.link.acknowledged) {
             if (rule != TrackHeaderReply) state.nakCount = 0;
             return 1;
         }
         pauseMs(50);
         Packet reply;
-        if (!reply.receive(state.portNumber, 1, 5.0)) {
+        if (!reply.receive(state.link, 1, 5.0)) {
             if (!receiveShowedMessage()) showError(kNoAnswerError);
             return 0;
         }
@@ -254,7 +255,7 @@ bool prepareUpload(const std::string& fileName, TransferKind transferKind, const
 }
 
 // The records packet, every record with its handshake, and the end.
-void sendUpload(int portNumber, const UploadPlan& plan) {
+void sendUpload(const Link& link, const UploadPlan& plan) {
     const bool tracks = plan.tracks;
     const bool routeMode = plan.routeMode;
     const int points = pointTable.count;
@@ -265,7 +266,7 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
     data[1] = (uint8_t)((records >> 8) & 0xFF);
     Packet packet;
     packet.build(kPidRecords, 2, data);
-    if (!openingExchange(portNumber, packet, 5, 50)) {
+    if (!openingExchange(link, packet, 5, 50)) {
         showError(kConnectError);
         return;
     }
@@ -277,7 +278,7 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
     const TrackPointFormat trackPointFormat = uploadTrackPointFormat(protocols);
     const char* pointWord = tracks ? "Track-Punkten" : "Wegpunkten";
 
-    UploadState state = {portNumber, 0};
+    UploadState state = {link, 0};
     int currentNumber = -1;
     char currentName[kNameSize] = "";
     char status[128];
@@ -327,7 +328,7 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
     data[0] = (uint8_t)(points & 0xFF);
     data[1] = (uint8_t)((points >> 8) & 0xFF);
     packet.build(kPidXferComplete, 2, data);
-    if (!packet.send(portNumber, 1)) {
+    if (!packet.send(link, 1)) {
         // The receiver never learnt that the transfer is complete.
         showError(kTransferError);
         return;
@@ -357,7 +358,7 @@ bool askUploadRouteMode(bool carriesRouteOrTrackIds) {
     return askYesNo(kRouteModeTitle, carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
 }
 
-void uploadToDevice(int portNumber, TransferKind transferKind, FileKind fileKind) {
+void uploadToDevice(const Link& link, TransferKind transferKind, FileKind fileKind) {
     const FileFormat& format = fileFormat(fileKind);
     std::string fileName = format.pattern;
     if (!platform().chooseFileToOpen(format.openTitle, format.filter, fileName)) return;
@@ -366,5 +367,5 @@ void uploadToDevice(int portNumber, TransferKind transferKind, FileKind fileKind
 
     UploadPlan plan;
     if (!prepareUpload(fileName, transferKind, format, plan)) return;
-    sendUpload(portNumber, plan);
+    sendUpload(link, plan);
 }

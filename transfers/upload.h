@@ -1,9 +1,10 @@
 #pragma once
 // Upload of waypoints and routes or of track logs from a file.
 
+#include "link/link.h"
 #include "model/kinds.h"
 
-void uploadToDevice(int portNumber, TransferKind transferKind, FileKind fileKind);
+void uploadToDevice(const Link& link, TransferKind transferKind, FileKind fileKind);
 
 // The parts every upload shares, whichever link it writes to.
 

@@ -132,8 +132,9 @@ QStringList mountedVolumeRoots() {
 void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
     // The entries after "COM 8" are the drives; the one chosen stays chosen
     // while it is there.
-    const QString chosen = portChoice->currentIndex() >= kDrivePort ? portChoice->currentData().toString() : QString();
-    while (portChoice->count() > kDrivePort) portChoice->removeItem(kDrivePort);
+    const QString chosen =
+        portChoice->currentIndex() >= kDrivePortIndex ? portChoice->currentData().toString() : QString();
+    while (portChoice->count() > kDrivePortIndex) portChoice->removeItem(kDrivePortIndex);
     for (const QString& root : roots) {
         DriveDevice device;
         if (!readGarminDevice(root.toStdString(), device).empty()) continue;
@@ -225,8 +226,10 @@ void MainWindow::buildControls() {
         choice(103, 4 * bx, 11 * by, 20 * bx, {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
     addGarminDrives(port_, mountedVolumeRoots());
     // A remembered drive is the first one found, or USB when none is there.
-    const int portIndex = static_cast<int>(settings.portIndex);
-    port_->setCurrentIndex(portIndex == kDrivePort && port_->count() <= kDrivePort ? 0 : qBound(0, portIndex, 8 + 1));
+    const int storedPort = static_cast<int>(settings.portIndex);
+    port_->setCurrentIndex(storedPort == kDrivePortIndex && port_->count() <= kDrivePortIndex
+                               ? 0
+                               : qBound(0, storedPort, kDrivePortIndex));
     fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), fileType_->count() - 1));
     objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
 
@@ -298,17 +301,15 @@ void MainWindow::command(int id) {
             if (focus) focus->setFocus();
         }
     } busyScope(this, id == kCmdDeviceInfo || id == kCmdOvlConversion || transferButtonIndex(id) >= 0);
-    int portNumber = port_->currentIndex();
-    if (portNumber >= kDrivePort) {
-        setDriveMountPoint(port_->currentData().toString().toStdString());
-        portNumber = kDrivePort;
-    }
+    // Every drive entry is the drive port, with its mount point.
+    const Port port = portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
+    if (port == kDrivePort) setDriveMountPoint(port_->currentData().toString().toStdString());
     const FileKind fileKind = fileFormats()[qBound(0, fileType_->currentIndex(), fileType_->count() - 1)].kind;
     const ObjectKind objectKind = objectKindAtIndex(objectType_->currentIndex());
     switch (id) {
     case kCmdInfo: showInfoBox(this, QString::fromUtf8(kInfoText), QStringLiteral(" Wegmate-Info"), 0x40); break;
     case kCmdExit: close(); break;
-    case kCmdDeviceInfo: actions_.runCommand(DeviceInfo, portNumber, fileKind, objectKind); break;
+    case kCmdDeviceInfo: actions_.runCommand(DeviceInfo, port, fileKind, objectKind); break;
     case kCmdShortHelp: openShortHelp(); break;
     case kCmdSettings: {
         SettingsDialog dialog(this);
@@ -320,7 +321,7 @@ void MainWindow::command(int id) {
     case kCmdUploadWaypoints:
     case kCmdDownloadTracks:
     case kCmdUploadTracks:
-        actions_.runCommand(kTransferButtons[transferButtonIndex(id)].command, portNumber, fileKind, objectKind);
+        actions_.runCommand(kTransferButtons[transferButtonIndex(id)].command, port, fileKind, objectKind);
         break;
     default: break;
     }
@@ -342,7 +343,7 @@ void MainWindow::openShortHelp() {
 }
 
 void MainWindow::storeChoices() {
-    settings.portIndex = qMin(port_->currentIndex(), static_cast<int>(kDrivePort));
+    settings.portIndex = qMin(port_->currentIndex(), kDrivePortIndex);
     settings.fileTypeIndex = fileType_->currentIndex();
     settings.objectTypeIndex = objectType_->currentIndex();
 }

@@ -33,7 +33,7 @@ enum CommandId {
 
 // What the commands call; the real core by default, replaceable in tests.
 struct MainWindowActions {
-    int (*runCommand)(TransferCommand command, int portNumber, FileKind fileKind, ObjectKind objectKind);
+    int (*runCommand)(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind);
     void (*convertOvlFile)();
 };
 const MainWindowActions& defaultActions();

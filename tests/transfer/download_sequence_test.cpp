@@ -76,7 +76,7 @@ TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten) {
                              {35, waypointRecord(WaypointFormat::D108, "BRUECKE", -33.9, 151.2)},
                              {12, u16Bytes(7)}});
 
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
 
     const auto saves = ui.eventsOf(ScriptedEvent::SaveFile);
     ASSERT_EQ(saves.size(), 1u);
@@ -128,7 +128,7 @@ TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
                              {35, waypointRecord(WaypointFormat::D108, "NIRGENDS", 95.0, 7.5)},
                              {35, waypointRecord(WaypointFormat::D108, "HOF", 50.6, 7.5)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{
                                  "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen "
                                  "Positionsdaten. Diese \nPunkte sind daher nicht in der Ausgabedatei \nenthalten.",
@@ -158,7 +158,7 @@ TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute) {
                              {30, waypointRecord(WaypointFormat::D108, "B1", 51.0, 8.0)},
                              {12, u16Bytes(4)}});
 
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, LineObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, LineObjects);
 
     EXPECT_EQ(peer.frames.at(0).data, (std::vector<uint8_t>{4, 0}));
     ASSERT_EQ(pointTable.count, 3);
@@ -189,7 +189,7 @@ TEST_F(DownloadSerial, SilentReceiverGetsTheCommandFiveTimesWithPauses) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
 
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
 
     EXPECT_EQ(peer.count(10), 5);
     EXPECT_EQ(pauses(ui), (std::vector<int>{500, 100, 1000, 100, 1000, 100, 1000, 100, 1000, 100}));
@@ -203,7 +203,7 @@ TEST_F(DownloadSerial, AnythingButAnAckToTheCommandIsAFailedAttempt) {
     peer.onFrame = [](const HostFrame& frame, FakeSerialPeer& p) {
         if (frame.id == 10) p.sendNak(10);
     };
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(peer.count(10), 5);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."}));
     EXPECT_FALSE(fileExists(file));
@@ -213,7 +213,7 @@ TEST_F(DownloadSerial, FirstPacketOtherThanRecordsNamesTheProtocolSetting) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{35, waypointRecord(WaypointFormat::D108, "X", 1, 1)}});
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(),
               (std::vector<std::string>{"Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
                                         "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist."}));
@@ -229,7 +229,7 @@ TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile) {
                              {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
                              {35, waypointRecord(WaypointFormat::D108, "B", 2, 2)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kPrematureEnd}));
     EXPECT_EQ(readFile(file), "alter Inhalt");
 
@@ -242,7 +242,7 @@ TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile) {
                              {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
                              {35, waypointRecord(WaypointFormat::D108, "B", 2, 2)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kPrematureEnd}));
     EXPECT_EQ(readFile(file), "alter Inhalt");
     EXPECT_FALSE(fileExists(file.substr(0, file.size() - 1) + "d"));
@@ -252,7 +252,7 @@ TEST_F(DownloadSerial, SilenceInTheMiddleIsReportedAndWritesNothing) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(3)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}});
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     // One box: the read error, no second one that says the same.
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Einlesen vom seriellen Anschluss."}));
     EXPECT_FALSE(fileExists(file));
@@ -267,7 +267,7 @@ TEST_F(DownloadSerial, AcksAndNaksOfTheReceiverAreNeitherCountedNorAcknowledged)
                              {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
                              {77, {1, 2, 3}},
                              {12, u16Bytes(1)}});
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ackedIds(peer), (std::vector<uint8_t>{27, 35, 77, 12}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00001 Punkte)."}));
 }
@@ -296,7 +296,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
         inner(frame, p);
     };
 
-    downloadFromDevice(1, TransferKind::Tracks, MapInfoMif, LineObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
 
     EXPECT_EQ(questionsAtHeaderAck, (std::vector<size_t>{2, 3, 3}));
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
@@ -336,7 +336,7 @@ TEST_F(DownloadSerial, NoToEveryOfferedTrackGivesNoFile) {
                              {99, trackHeaderD310("ZWEI")},
                              {34, trackPointRecord(TrackPointFormat::D301, 50, 7, 0, 1, true)},
                              {12, u16Bytes(2)}});
-    downloadFromDevice(1, TransferKind::Tracks, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     EXPECT_EQ(pointTable.count, 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kNoValidPosition}));
     EXPECT_FALSE(fileExists(file));
@@ -352,7 +352,7 @@ TEST_F(DownloadSerial, AllTracksWithStatusOfStoredPoints) {
                              {99, trackHeaderD310("ZWEI")},
                              {34, trackPointRecord(TrackPointFormat::D301, 51, 7, 0, 1, false)},
                              {12, u16Bytes(2)}});
-    downloadFromDevice(1, TransferKind::Tracks, OvlBinary, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, OvlBinary, PointObjects);
     ASSERT_EQ(pointTable.count, 3);
     EXPECT_EQ(pointTable.records[2].NumberOfRouteOrTrack, 2);
     EXPECT_EQ(pointTable.records[2].NumberOfPoint, 1);
@@ -374,7 +374,7 @@ TEST_F(DownloadSerial, A300TrackIsOneUnnamedTrackSegmentedByTheReceiverFlag) {
                              {34, trackPointRecord(TrackPointFormat::D300, 50.2, 7, 30, 0, true)},
                              {34, trackPointRecord(TrackPointFormat::D300, 50.3, 7, 40, 0, false)},
                              {12, u16Bytes(4)}});
-    downloadFromDevice(1, TransferKind::Tracks, MapInfoMif, LineObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::YesNo).empty());
     ASSERT_EQ(pointTable.count, 4);
     for (int i = 0; i < 4; i++) {
@@ -402,7 +402,7 @@ TEST_F(DownloadSerial, D303GapMarkersAreDroppedAndTwoInARowStartASegment) {
                              {34, gapMarker()},
                              {34, trackPointRecord(TrackPointFormat::D303, 50.2, 7, 0, 1, false)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, TransferKind::Tracks, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     ASSERT_EQ(pointTable.count, 3);
     EXPECT_EQ(pointTable.records[0].NewSegment, 1);
     EXPECT_EQ(pointTable.records[1].NewSegment, 0);
@@ -420,7 +420,7 @@ TEST_F(DownloadSerial, D311HeadersNameTheTracksByIndex) {
                              {99, u16Bytes(7)},
                              {34, trackPointRecord(TrackPointFormat::D301, 50.0, 7, 0, 1, false)},
                              {12, u16Bytes(1)}});
-    downloadFromDevice(1, TransferKind::Tracks, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     ASSERT_EQ(pointTable.count, 1);
     EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "TRK07");
     EXPECT_EQ(pointTable.records[0].HasSymbol, 0);
@@ -441,7 +441,7 @@ TEST_F(DownloadSerial, TableCapacityOfTwentyThousandPoints) {
         packets.push_back({12, u16Bytes(total)});
         answerCommandWith(peer, packets);
         ui.recordAllStatus = false;
-        downloadFromDevice(1, TransferKind::Tracks, MapInfoMif, LineObjects);
+        downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
         if (total == kMaxPoints) {
             EXPECT_EQ(pointTable.count, kMaxPoints);
             EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (20000 Punkte)."}));
@@ -459,7 +459,7 @@ TEST_F(DownloadSerial, WriterFailureIsReported) {
     ui.queueYesNo(false);
     answerCommandWith(peer,
                       {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}, {12, u16Bytes(1)}});
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Öffnen oder Schreiben der Ausgabedatei."}));
 }
 
@@ -469,7 +469,7 @@ TEST_F(DownloadSerial, AcknowledgementThatCannotBeSentEndsTheDownload) {
     answerCommandWith(peer,
                       {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}, {12, u16Bytes(1)}});
     peer.failWritesOfId = 6;
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(),
               (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", "Übertragungsfehler."}));
     EXPECT_FALSE(fileExists(file));
@@ -477,7 +477,7 @@ TEST_F(DownloadSerial, AcknowledgementThatCannotBeSentEndsTheDownload) {
 
 TEST_F(DownloadSerial, CancelledFileDialogEndsSilently) {
     ui.queueCancelFile();
-    downloadFromDevice(1, TransferKind::Waypoints, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_TRUE(peer.frames.empty());
     EXPECT_TRUE(ui.boxTexts().empty());
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::Pause).empty());

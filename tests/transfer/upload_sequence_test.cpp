@@ -95,7 +95,7 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
 
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
 
     const auto opens = ui.eventsOf(ScriptedEvent::OpenFile);
     ASSERT_EQ(opens.size(), 1u);
@@ -122,7 +122,7 @@ TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {
     const std::string file = writeTableAsMif("dup.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte).",
                                                        "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher "
                                                        "Bezeichnungen in Input-Datei."}));
@@ -136,7 +136,7 @@ TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder) {
     ui.queueOpenFile(file);
     ui.queueYesNo(true);
 
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
 
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 98, 30, 29, 30, 98, 30, 12}));
@@ -155,7 +155,7 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes) {
     const std::string file = writeTableAsMif("routes200.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.queueYesNo(true);
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 30, 30, 29, 30, 30, 12}));
     EXPECT_EQ(u16At(frames.front()), 7);
@@ -191,7 +191,7 @@ TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds) {
         ui.queueOpenFile(plain);
         ui.queueYesNo(true);
         ui.queueRouteTrackId(true, c.entry);
-        uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         const auto dialogs = ui.eventsOf(ScriptedEvent::RouteTrackIdDialog);
         ASSERT_EQ(dialogs.size(), 1u);
         EXPECT_EQ(dialogs[0]->items, (std::vector<std::string>{c.preset, c.field}));
@@ -215,7 +215,7 @@ TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds) {
     peer.reset();
     ui.queueOpenFile(plain);
     ui.queueYesNo(true);
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::RouteTrackIdDialog).empty());
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     ASSERT_GE(frames.size(), 2u);
@@ -234,7 +234,7 @@ TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne) {
     const std::string file = writeTableAsMif("groups.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.queueYesNo(true);
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 29, 30, 12}));
     EXPECT_EQ(u16At(frames[0]), 6);
@@ -248,7 +248,7 @@ TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit) {
     ui.queueOpenFile(file);
     ui.queueYesNo(true);
     ui.recordAllStatus = false;
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(u16At(frames[0]), 1200);
     std::vector<std::string> headers;
@@ -277,7 +277,7 @@ TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent) {
         peer.reset();
         ui.queueOpenFile(file);
         ui.queueYesNo(true);  // as routes / as separate track logs
-        uploadToDevice(1, kind, MapInfoMif);
+        uploadToDevice(serialLink(1), kind, MapInfoMif);
         EXPECT_TRUE(peer.frames.empty());
         EXPECT_EQ(ui.boxTexts(),
                   (std::vector<std::string>{
@@ -304,7 +304,7 @@ TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
         };
         ui.queueOpenFile(file);
         ui.queueYesNo(false);
-        uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         EXPECT_EQ(peer.count(35), 22);
         EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte)."}));
         pointTable.reset();
@@ -326,7 +326,7 @@ TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
         };
         ui.queueOpenFile(file);
         ui.queueYesNo(false);
-        uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         const std::vector<HostFrame> frames = peer.framesWithoutAcks();
         if (naks == 10) {
             EXPECT_EQ(peer.count(35), 12);
@@ -368,7 +368,7 @@ TEST_F(UploadSerial, UnexpectedRepliesAndSilence) {
         };
         ui.queueOpenFile(file);
         ui.queueYesNo(true);
-        uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         EXPECT_EQ(ui.boxTexts(), c.boxes) << "reply to packet " << (int)c.answeredId;
         EXPECT_EQ(peer.count(12), 0);
         EXPECT_EQ(ids(peer.framesWithoutAcks()).back(), c.answeredId);
@@ -381,7 +381,7 @@ TEST_F(UploadSerial, UnacknowledgedRecordsPacketIsTriedFiveTimes) {
     peer.onFrame = nullptr;
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ids(peer.frames), (std::vector<uint8_t>{27, 27, 27, 27, 27}));
     EXPECT_EQ(pauses(ui), (std::vector<int>{500, 50, 1000, 50, 1000, 50, 1000, 50, 1000, 50}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."}));
@@ -393,7 +393,7 @@ TEST_F(UploadSerial, A300ReceiverGetsNoTrackHeader) {
     addGroup(2, "", 2, 51.0);
     const std::string file = writeTableAsMif("a300.mif", PointObjects);
     ui.queueOpenFile(file);
-    uploadToDevice(1, TransferKind::Tracks, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 34, 34, 34, 34, 34, 12}));
     EXPECT_EQ(u16At(frames[0]), 5);
@@ -418,7 +418,7 @@ TEST_F(UploadSerial, OneTrackLogFromAFileWithoutIdsAsksForTheName) {
         peer.reset();
         ui.queueOpenFile(file);
         ui.queueRouteTrackId(confirm, "MEIN TRACK");
-        uploadToDevice(1, TransferKind::Tracks, OvlAscii);
+        uploadToDevice(serialLink(1), TransferKind::Tracks, OvlAscii);
         const std::vector<HostFrame> frames = peer.framesWithoutAcks();
         EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 99, 34, 34, 34, 34, 12}));
         EXPECT_EQ(u16At(frames[0]), 5);
@@ -438,7 +438,7 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers) {
     const std::string file = writeTableAsMif("sep.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.queueYesNo(true);
-    uploadToDevice(1, TransferKind::Tracks, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0]->title, "Wegmate  --  Track-Punkt-Zuordnung");
@@ -454,7 +454,7 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers) {
     peer.reset();
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, TransferKind::Tracks, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     const std::vector<HostFrame> one = peer.framesWithoutAcks();
     EXPECT_EQ(ids(one), (std::vector<uint8_t>{27, 99, 34, 34, 34, 34, 34, 34, 12}));
     EXPECT_EQ(trackIdents(one), (std::vector<std::string>{"TRACK"}));
@@ -467,7 +467,7 @@ TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers) {
     const std::string file = writeTableAsMif("d311.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.queueYesNo(true);
-    uploadToDevice(1, TransferKind::Tracks, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     std::vector<int> indexes;
     for (const HostFrame& f : peer.framesWithoutAcks())
         if (f.id == 99) indexes.push_back(u16At(f));
@@ -480,7 +480,7 @@ TEST_F(UploadSerial, OverlongTrackIsSplitIntoSeparateLogsWithoutAsking) {
     const std::string file = writeTableAsMif("long.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.recordAllStatus = false;
-    uploadToDevice(1, TransferKind::Tracks, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     EXPECT_TRUE(ui.questionTexts().empty());
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(u16At(frames[0]), 1203);
@@ -503,7 +503,7 @@ TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload) {
     };
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, TransferKind::Tracks, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     EXPECT_EQ(ids(peer.framesWithoutAcks()), (std::vector<uint8_t>{27, 99}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kTransferError}));
 }
@@ -515,7 +515,7 @@ TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload) {
     peer.failWritesOfId = 35;
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", kTransferError}));
     EXPECT_EQ(ids(peer.framesWithoutAcks()), (std::vector<uint8_t>{27}));
 }
@@ -527,7 +527,7 @@ TEST_F(UploadSerial, FailedTransferCompleteIsReportedAsError) {
     peer.failWritesOfId = 12;
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, TransferKind::Waypoints, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", kTransferError}));
 }
 

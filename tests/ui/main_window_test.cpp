@@ -41,9 +41,10 @@ int conversions = 0;
 // Run inside the recorded command, as if the transfer pumped events.
 std::function<void()> duringCommand;
 
-// The command, file and object kinds by their numbers.
-int recordCommand(TransferCommand command, int port, FileKind fileKind, ObjectKind objectKind) {
-    calls.push_back({static_cast<int>(command), port, static_cast<int>(fileKind), static_cast<int>(objectKind)});
+// The command, port, file and object kinds by their numbers.
+int recordCommand(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind) {
+    calls.push_back(
+        {static_cast<int>(command), portIndex(port), static_cast<int>(fileKind), static_cast<int>(objectKind)});
     if (duringCommand) {
         transferBusy = true;
         duringCommand();
