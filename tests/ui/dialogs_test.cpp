@@ -549,6 +549,13 @@ void DialogsTest::fileDialogsFiltersAndSuffix() {
         ModalScript::enterFileName(dialog, dir.filePath(QStringLiteral("neu")));
     });
     script.onFile(QStringLiteral("Wegmate  --  OVL-Datei schreiben"), QString());
+    script.on(QStringLiteral("Wegmate  --  GPX-Datei schreiben"), [](QWidget* window) {
+        auto* dialog = qobject_cast<QFileDialog*>(window);
+        QCOMPARE(dialog->nameFilters().first(), QStringLiteral("GPX-Dateien (*.gpx)"));
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QCOMPARE(types->itemText(0), QStringLiteral("GPX-Dateien (*.gpx)"));
+        dialog->reject();
+    });
 
     std::string name = (dir.path() + QStringLiteral("/*.ovl")).toStdString();
     QVERIFY2(
@@ -559,6 +566,8 @@ void DialogsTest::fileDialogsFiltersAndSuffix() {
     QVERIFY(platform().chooseFileToSave("Wegmate  --  MIF-Datei schreiben", FileFilter::MapInfo, "mif", name));
     QCOMPARE(QString::fromStdString(name), dir.filePath(QStringLiteral("neu.mif")));
     QVERIFY(!platform().chooseFileToSave("Wegmate  --  OVL-Datei schreiben", FileFilter::Overlay, "ovl", name));
+    name = "*.gpx";
+    QVERIFY(!platform().chooseFileToSave("Wegmate  --  GPX-Datei schreiben", FileFilter::Gpx, "gpx", name));
     QVERIFY2(script.unexpected().isEmpty(), qPrintable(script.describe()));
 }
 
