@@ -60,10 +60,10 @@ struct UploadState {
     int nakCount;  // NAKs in a row
 };
 
-// Sends one record packet and waits for its acknowledgement, on a link that
-// has them. The
-// status text, when given, is shown after the first successful send. A NAK
-// repeats the unchanged packet, up to ten times in a row.
+// Sends one record packet and, on a link that has them, waits for its
+// acknowledgement. The status text, when given, is shown after the first
+// successful send. A NAK repeats the unchanged packet, up to ten times in a
+// row.
 int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule, const char* statusText) {
     Packet packet;
     packet.build(id, (uint8_t)size, data);
