@@ -38,6 +38,7 @@
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "commands/convert.h"
+#include "formats/file_formats.h"
 #include "cli/cli_platform.h"
 #include "model/helpers.h"
 #include "model/names.h"
@@ -119,28 +120,34 @@ struct Options {
     CliAnswers answers;
 };
 
-int parseFileKind(const std::string& format) {
-    if (format == "mif") return MapInfoMif;
-    if (format == "ovl-ascii") return OvlAscii;
-    if (format == "ovl-binary") return OvlBinary;
-    if (format == "gpx") return Gpx;
-    return 0;
+// The file type of a --format, --from or --to name, or nullptr.
+const FileFormat* parseFileFormat(const std::string& name) { return findFileFormat(name); }
+
+// The default extension of a --format name; an unknown name is taken as the
+// binary overlay, as everywhere else.
+const char* defaultExtension(const std::string& name) {
+    const FileFormat* format = parseFileFormat(name);
+    return (format ? *format : fileFormat(OvlBinary)).extension;
 }
 
-int parseObjectKind(const std::string& objects) {
-    if (objects == "lines") return LineObjects;
-    if (objects == "points") return PointObjects;
-    return 0;
+bool parseObjectKind(const std::string& objects, ObjectKind& kind) {
+    if (objects == "lines")
+        kind = LineObjects;
+    else if (objects == "points")
+        kind = PointObjects;
+    else
+        return false;
+    return true;
 }
 
 // The built-in simulator, when the port names it.
 std::unique_ptr<Simulator> simulator;
 UsbDriver simulatorDriver;
 
-// Opens the port the user named; sets portNumber. 0 on a bad name.
-int preparePort(const std::string& port, int& portNumber) {
+// Opens the port the user named; sets chosen. 0 on a bad name.
+int preparePort(const std::string& port, Port& chosen) {
     if (port == "usb") {
-        portNumber = 0;
+        chosen = kUsbPort;
         return 1;
     }
     // A receiver that appears as a drive: the single one mounted, or the
@@ -152,11 +159,11 @@ int preparePort(const std::string& port, int& portNumber) {
         setDriveMountPoint(path);
         // Tests stand a mount table of their own in for the system's.
         if (const char* table = std::getenv("WEGMATE_MOUNT_TABLE")) setMountTablePath(table);
-        portNumber = kDrivePort;
+        chosen = kDrivePort;
         return 1;
     }
     if (port.size() == 4 && port.compare(0, 3, "com") == 0 && port[3] >= '1' && port[3] <= '8') {
-        portNumber = port[3] - '0';
+        chosen = comPort(port[3] - '0');
         return 1;
     }
     if (port.compare(0, 3, "sim") == 0) {
@@ -181,7 +188,7 @@ int preparePort(const std::string& port, int& portNumber) {
         if (usb) {
             simulatorDriver = simulator->usbDriver();
             installUsbDriver(&simulatorDriver);
-            portNumber = 0;
+            chosen = kUsbPort;
             std::fprintf(stderr, "Simulator '%s' am USB-Anschluss\n", profileName.c_str());
         } else {
             const std::string tty = simulator->startPty();
@@ -190,14 +197,14 @@ int preparePort(const std::string& port, int& portNumber) {
                 return 0;
             }
             setSerialDeviceOverride(1, tty);
-            portNumber = 1;
+            chosen = comPort(1);
             std::fprintf(stderr, "Simulator '%s' an %s (als COM1)\n", profileName.c_str(), tty.c_str());
         }
         return 1;
     }
     if (!port.empty() && port[0] == '/') {
         setSerialDeviceOverride(1, port);
-        portNumber = 1;
+        chosen = comPort(1);
         return 1;
     }
     return 0;
@@ -318,7 +325,7 @@ int main(int argc, char** argv) {
     loadSettings(argv[0]);
     if (options.command == "convert" && !options.from.empty() && options.files.size() == 2) {
         if (options.files[1].empty()) return usage("leerer Name der Ausgabedatei");
-        options.files[1] = withDefaultExtension(options.files[1], defaultExtension(parseFileKind(options.to)));
+        options.files[1] = withDefaultExtension(options.files[1], defaultExtension(options.to));
     }
     if (options.command == "download" && options.output.empty() && options.files.empty())
         return usage("download braucht -o DATEI (nicht leer)");
@@ -326,7 +333,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> userFiles = options.files;
         if (!options.output.empty()) {
             userFiles.push_back(options.output);
-            userFiles.push_back(withDefaultExtension(options.output, defaultExtension(parseFileKind(options.format))));
+            userFiles.push_back(withDefaultExtension(options.output, defaultExtension(options.format)));
         }
         for (const std::string& file : userFiles) {
             if (!file.empty() && sameFile(options.trace, file)) {
@@ -342,15 +349,17 @@ int main(int argc, char** argv) {
     }
 
     if (options.command == "convert" && (!options.from.empty() || !options.to.empty())) {
-        const int fromKind = parseFileKind(options.from);
-        const int toKind = parseFileKind(options.to);
-        const int objectKind = parseObjectKind(options.objects);
-        if (!fromKind || !toKind) return usage("convert braucht --from FORMAT und --to FORMAT");
-        if (!objectKind) return usage("unbekanntes --objects");
+        const FileFormat* from = parseFileFormat(options.from);
+        const FileFormat* to = parseFileFormat(options.to);
+        ObjectKind objectKind = LineObjects;
+        if (!from || !to) return usage("convert braucht --from FORMAT und --to FORMAT");
+        if (!parseObjectKind(options.objects, objectKind)) return usage("unbekanntes --objects");
         if (options.files.size() != 2) return usage("convert braucht EINGABE und AUSGABE");
         const std::string output = options.files[1];
         installCliPlatform(options.answers);
-        convertBetweenFileKinds(fromKind, toKind, objectKind, options.tracks ? 6 : 7, options.files[0], output);
+        convertBetweenFileKinds(from->kind, to->kind, objectKind,
+                                options.tracks ? TransferKind::Tracks : TransferKind::Waypoints, options.files[0],
+                                output);
         return finish(0);
     }
     if (options.command == "convert") {
@@ -363,17 +372,17 @@ int main(int argc, char** argv) {
         return finish(0);
     }
 
-    int command = 0;
-    int fileKind = 0;
-    int objectKind = 0;
+    TransferCommand command = DeviceInfo;
+    FileKind fileKind = MapInfoMif;
+    ObjectKind objectKind = LineObjects;
     if (options.command == "info") {
         if (!options.files.empty()) return usage("info nimmt keine Datei");
         command = DeviceInfo;
     } else if (options.command == "download") {
-        fileKind = parseFileKind(options.format);
-        objectKind = parseObjectKind(options.objects);
-        if (!fileKind) return usage("unbekanntes --format");
-        if (!objectKind) return usage("unbekanntes --objects");
+        const FileFormat* format = parseFileFormat(options.format);
+        if (!format) return usage("unbekanntes --format");
+        fileKind = format->kind;
+        if (!parseObjectKind(options.objects, objectKind)) return usage("unbekanntes --objects");
         if (options.output.empty() || !options.files.empty()) return usage("download braucht -o DATEI");
         if (options.kind == "waypoints") {
             command = DownloadWaypoints;
@@ -388,8 +397,9 @@ int main(int argc, char** argv) {
         }
         options.answers.saveFile = options.output;
     } else if (options.command == "upload") {
-        fileKind = parseFileKind(options.format);
-        if (!fileKind) return usage("unbekanntes --format");
+        const FileFormat* format = parseFileFormat(options.format);
+        if (!format) return usage("unbekanntes --format");
+        fileKind = format->kind;
         if (options.files.size() != 1) return usage("upload braucht genau eine DATEI");
         if (options.kind == "waypoints")
             command = UploadWaypoints;
@@ -404,11 +414,11 @@ int main(int argc, char** argv) {
     if (options.port.empty()) return usage("--port fehlt");
 
     installCliPlatform(options.answers);
-    int portNumber = 0;
-    if (!preparePort(options.port, portNumber)) {
+    Port port;
+    if (!preparePort(options.port, port)) {
         std::fprintf(stderr, "wegmate-cli: unbekannter Anschluss '%s'\n", options.port.c_str());
         return finish(1);
     }
-    runCommand(command, portNumber, fileKind, objectKind);
+    runCommand(command, port, fileKind, objectKind);
     return finish(0);
 }

@@ -4,42 +4,14 @@
 #include "commands/command.h"
 
 #include "platform/platform.h"
-#include "link/device_info.h"
-#include "link/drive.h"
-#include "link/transport.h"
-#include "transfers/download.h"
-#include "transfers/drive_transfer.h"
-#include "transfers/upload.h"
+#include "transfers/receiver.h"
 
 bool transferBusy = false;
 
 const char* const kStatusReady = "  Status:   Bereit.";
 const char* const kStatusWait = "  Status:   Bitte warten.";
 
-namespace {
-
-// The drive link: no packets, no protocol list; the device's description
-// comes from its GarminDevice.xml.
-int runDriveCommand(int command, int fileKind, int objectKind) {
-    if (!openDrive()) return 0;
-    setStatusLine(kStatusWait);
-    transferBusy = true;
-    switch (command) {
-    case DeviceInfo:
-        platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät", driveDescriptionText(openedDrive()).c_str());
-        break;
-    case UploadWaypoints:
-    case UploadTracks: uploadToDrive(command == UploadWaypoints ? 7 : 6, fileKind); break;
-    default: downloadFromDrive(command == DownloadWaypoints ? 7 : 6, fileKind, objectKind); break;
-    }
-    transferBusy = false;
-    setStatusLine(kStatusReady);
-    return 0;
-}
-
-}  // namespace
-
-int runCommand(int command, int portNumber, int fileKind, int objectKind) {
+int runCommand(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind) {
     // One command at a time, even when a front end dispatches a second one
     // from its event pump while a transfer runs.
     if (transferBusy) {
@@ -47,44 +19,26 @@ int runCommand(int command, int portNumber, int fileKind, int objectKind) {
         return 0;
     }
     if (command < DownloadWaypoints || command > DeviceInfo) return 0;
-    if (portNumber == kDrivePort) return runDriveCommand(command, fileKind, objectKind);
 
     // Open the link; the status line and the busy flag stay untouched when
     // that fails.
-    if (portNumber >= 1 && portNumber <= 8) {
-        if (!openSerialPort(portNumber)) return 0;
-    } else if (portNumber == 0) {
-        if (!openUsbDevice()) {
-            closeLink();
-            showError("Fehler beim Initialisieren der USB-Verbindung.");
-            return 0;
-        }
-    } else {
-        return 0;
-    }
+    const Receiver& receiver = receiverAt(port);
+    if (!receiver.open(port)) return 0;
 
     setStatusLine(kStatusWait);
     transferBusy = true;
 
-    switch (command) {
-    case DeviceInfo: queryDeviceInfo(portNumber, 1); break;
-    case UploadWaypoints:
-    case UploadTracks:
-    default:
-        // A receiver that did not identify itself gets no transfer in either
-        // direction: its records would be read or written in guessed
-        // layouts, and on USB an upload reads no reply at all.
-        if (!queryDeviceInfo(portNumber, 0))
-            showError("Fehler beim Aufbau der Verbindung zum GPS-Gerät.");
-        else if (command == UploadWaypoints || command == UploadTracks)
-            uploadToDevice(portNumber, command == UploadWaypoints ? 7 : 6, fileKind);
+    if (command == DeviceInfo) {
+        receiver.showDeviceInfo();
+    } else if (receiver.prepareTransfer()) {
+        if (isUpload(command))
+            receiver.upload(transferKindOf(command), fileKind);
         else
-            downloadFromDevice(portNumber, command == DownloadWaypoints ? 7 : 6, fileKind, objectKind);
-        break;
+            receiver.download(transferKindOf(command), fileKind, objectKind);
     }
 
     transferBusy = false;
-    closeLink();
+    receiver.close();
     setStatusLine(kStatusReady);
     return 0;
 }

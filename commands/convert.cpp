@@ -8,11 +8,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "formats/file_formats.h"
 #include "formats/format_helpers.h"
-#include "formats/gpx.h"
-#include "formats/mif.h"
-#include "formats/ovl_ascii.h"
-#include "formats/ovl_binary.h"
 #include "model/helpers.h"
 #include "model/names.h"
 #include "model/point_table.h"
@@ -51,41 +48,18 @@ int dropWaypoints() {
     return dropped;
 }
 
-int readFileOfKind(int fileKind, const std::string& name, int transferKind) {
-    bool numbers = false, names = false;
-    switch (fileKind) {
-    case MapInfoMif: return readMifFile(name.c_str(), transferKind, numbers, names);
-    case OvlAscii: {
-        int separate = 0;
-        return readOvlAsciiFile(name.c_str(), transferKind, separate, transferKind == 6);
-    }
-    case Gpx: return readGpxFile(name.c_str(), transferKind, numbers, names);
-    default: {
-        int objectKindFound = 0;
-        return readOvlBinaryFile(name.c_str(), transferKind, objectKindFound, numbers, names);
-    }
-    }
-}
-
-int writeFileOfKind(int fileKind, const std::string& name, int objectKind, int transferKind) {
-    switch (fileKind) {
-    case MapInfoMif: return writeMifFile(name.c_str(), objectKind);
-    case OvlAscii: return writeOvlAsciiFile(name.c_str(), objectKind);
-    case Gpx: return writeGpxFile(name.c_str(), objectKind, transferKind);
-    default: return writeOvlBinaryFile(name.c_str(), objectKind);
-    }
-}
-
 }  // namespace
 
-const char* defaultExtension(int fileKind) { return fileKind == MapInfoMif ? "mif" : fileKind == Gpx ? "gpx" : "ovl"; }
-
-int convertBetweenFileKinds(int fromKind, int toKind, int objectKind, int transferKind, const std::string& input,
-                            const std::string& output) {
+int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,
+                            const std::string& input, const std::string& output) {
+    const FileFormat& from = fileFormat(fromKind);
+    const FileFormat& to = fileFormat(toKind);
     resetNamingState();
     {
         KeepFileTextsWhileReading keepTexts;
-        if (!readFileOfKind(fromKind, input, transferKind)) return 0;
+        ReadFacts facts;
+        facts.askSeparateTracks = transferKind == TransferKind::Tracks;
+        if (!from.read(input.c_str(), transferKind, facts)) return 0;
     }
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     for (int i = 0; i < pointTable.count; i++) {
@@ -106,16 +80,17 @@ int convertBetweenFileKinds(int fromKind, int toKind, int objectKind, int transf
         showError(kNoValidPositionError);
         return 0;
     }
-    // What the writer will write: a GPX keeps lines of one point.
+    // What the writer will write, lines of one point included where the
+    // file type holds them.
     int written = 0;
     forEachWrittenRecord(
-        objectKind, [&](const PointRecord&, bool) { return ++written > 0; }, toKind == Gpx);
-    if (lines.shortLine && toKind != Gpx) showWarning(kShortLineError);
+        objectKind, [&](const PointRecord&, bool) { return ++written > 0; }, to.keepsShortLines);
+    if (lines.shortLine && !to.keepsShortLines) showWarning(kShortLineError);
     if (written == 0) {
         showError(kNothingLeftError);
         return 0;
     }
-    if (!writeFileOfKind(toKind, output, objectKind, transferKind)) {
+    if (!to.write(output.c_str(), objectKind, transferKind)) {
         showError(kWriteError);
         return 0;
     }

@@ -4,10 +4,10 @@
 
 #include <string>
 
-// 1 when the output was written; reports everything through the platform.
-// transferKind 6 reads the input as track logs, 7 as waypoints and routes.
-int convertBetweenFileKinds(int fromKind, int toKind, int objectKind, int transferKind, const std::string& input,
-                            const std::string& output);
+#include "model/kinds.h"
 
-// The default extension of a file kind ("mif", "ovl", "gpx").
-const char* defaultExtension(int fileKind);
+// 1 when the output was written; reports everything through the platform.
+// transferKind tells whether the input is read as track logs or as waypoints
+// and routes.
+int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,
+                            const std::string& input, const std::string& output);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "formats/file_formats.h"
 #include "formats/format_helpers.h"
 #include "formats/ovl_binary.h"
 #include "model/point_table.h"
@@ -33,13 +34,16 @@ const char kMsgWriteFailed[] = "Fehler beim Öffnen oder Schreiben der Ausgabeda
 
 void convertOvlFile() {
     if (!askOkCancel(kQuestionTitle, kQuestion)) return;
-    std::string fileName = "*.ovl";
-    if (!platform().chooseFileToOpen(kOpenTitle, FileFilter::Overlay, fileName)) return;
+    const FileFormat& overlay = fileFormat(OvlBinary);
+    std::string fileName = overlay.pattern;
+    if (!platform().chooseFileToOpen(kOpenTitle, overlay.filter, fileName)) return;
 
     int objectKindFound = 0;
     bool hasNumbers = false, hasNames = false;
     std::vector<OvlObject> objects;
-    if (!readOvlBinaryFile(fileName.c_str(), 157, objectKindFound, hasNumbers, hasNames, &objects)) return;
+    if (!readOvlBinaryFile(fileName.c_str(), transferKindCode(TransferKind::OvlConversion), objectKindFound, hasNumbers,
+                           hasNames, &objects))
+        return;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     // Every object keeps its kind. Objects whose positions are all invalid,
     // or lines shorter than two points, would leave an overlay without
@@ -56,7 +60,7 @@ void convertOvlFile() {
         return;
     }
 
-    if (!platform().chooseFileToSave(kSaveTitle, FileFilter::Overlay, "ovl", fileName)) return;
+    if (!platform().chooseFileToSave(kSaveTitle, overlay.filter, overlay.extension, fileName)) return;
     if (writeOvlBinaryObjects(fileName.c_str(), objects))
         showBox("Wegmate", kMsgWritten, BoxIcon::Information);
     else

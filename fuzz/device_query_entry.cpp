@@ -56,7 +56,7 @@ int fuzzDeviceQuery(const uint8_t* data, size_t size) {
         pos += length;
     }
     installLinkIo(&fuzzIo);
-    int result = queryDeviceInfo(1, showDialog);
+    int result = queryDeviceInfo(serialLink(1), showDialog);
     FUZZ_CHECK(result == 0 || result == 1);
     FUZZ_CHECK(std::strlen(deviceDescriptionText()) < 1500);
     if (result == 1) FUZZ_CHECK(protocolSet() != nullptr);

@@ -90,10 +90,11 @@ int fuzzDownload(const uint8_t* data, size_t size) {
         setProtocolSet(list);
     else
         clearProtocolSet();
-    static const int transferKinds[] = {7, 6, 7, 6};
-    const int transferKind = transferKinds[data[1] & 3];
-    const int fileKind = 1 + ((data[1] >> 2) & 3) % 3;
-    const int objectKind = (data[1] & 16) ? LineObjects : PointObjects;
+    static const TransferKind transferKinds[] = {TransferKind::Waypoints, TransferKind::Tracks, TransferKind::Waypoints,
+                                                 TransferKind::Tracks};
+    const TransferKind transferKind = transferKinds[data[1] & 3];
+    const FileKind fileKind = static_cast<FileKind>(1 + ((data[1] >> 2) & 3) % 3);
+    const ObjectKind objectKind = (data[1] & 16) ? LineObjects : PointObjects;
     answers = data[1] >> 5;
     outputPath = fuzzScratchDirectory() + (fileKind == MapInfoMif ? "/download.mif" : "/download.ovl");
 
@@ -113,7 +114,7 @@ int fuzzDownload(const uint8_t* data, size_t size) {
 
     installLinkIo(&fuzzIo);
     installPlatform(&fuzzPlatform);
-    downloadFromDevice(1, transferKind, fileKind, objectKind);
+    downloadFromDevice(serialLink(1), transferKind, fileKind, objectKind);
     checkPointTable();
     installPlatform(nullptr);
     installLinkIo(nullptr);

@@ -519,7 +519,7 @@ void downloadSeeds() {
     WEGMATE_FUZZ_HAVE_OVL_BINARY_READER
 // The table of fillTable(kind) as written by the writer of fileKind; MIF as
 // the MIF text, the separator and the MID text.
-Bytes writtenFile(int fileKind, int kind, int objectKind) {
+Bytes writtenFile(FileKind fileKind, int kind, int objectKind) {
     const std::string path = fuzzScratchDirectory() + (fileKind == MapInfoMif ? "/upload.mif" : "/upload.ovl");
     fillTable(kind);
     countLinePoints(objectKind);
@@ -527,7 +527,7 @@ Bytes writtenFile(int fileKind, int kind, int objectKind) {
              : fileKind == OvlAscii ? writeOvlAsciiFile(path.c_str(), objectKind)
                                     : writeOvlBinaryFile(path.c_str(), objectKind);
     if (!ok) {
-        std::fprintf(stderr, "writer %d failed\n", fileKind);
+        std::fprintf(stderr, "writer %d failed\n", static_cast<int>(fileKind));
         std::exit(1);
     }
     Bytes bytes = readFile(path);
@@ -544,7 +544,9 @@ Bytes writtenFile(int fileKind, int kind, int objectKind) {
 void uploadSeeds() {
     struct Case {
         const char* name;
-        int list, kind, fileKind, objectKind;
+        int list, kind;
+        FileKind fileKind;
+        int objectKind;
         uint8_t answers, naks;
     } cases[] = {
         {"waypoints_mif_d108", 1, 7, MapInfoMif, PointObjects, 0, 0},
@@ -560,8 +562,10 @@ void uploadSeeds() {
     };
     for (const Case& c : cases) {
         const int transferKind = c.kind == 6 ? 6 : 7;
-        Bytes seedBytes = {(uint8_t)c.list,
-                           (uint8_t)((transferKind == 6 ? 1 : 0) | ((c.fileKind - 1) << 1) | (c.answers << 3)), c.naks};
+        Bytes seedBytes = {
+            (uint8_t)c.list,
+            (uint8_t)((transferKind == 6 ? 1 : 0) | ((static_cast<int>(c.fileKind) - 1) << 1) | (c.answers << 3)),
+            c.naks};
         Bytes file = writtenFile(c.fileKind, c.kind, c.objectKind);
         seedBytes.insert(seedBytes.end(), file.begin(), file.end());
         seed("upload", c.name, seedBytes);
@@ -654,7 +658,7 @@ void serialSeeds() {
         Packet packet;
         packet.build(frame.id, (uint8_t)frame.data.size(), data);
         captured.clear();
-        packet.send(1, 0);
+        packet.send(serialLink(1), 0);
         Bytes seedBytes = {0x03};
         seedBytes.insert(seedBytes.end(), captured.begin(), captured.end());
         seed("serial_packet", frame.name, seedBytes);

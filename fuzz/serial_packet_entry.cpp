@@ -59,7 +59,7 @@ int fuzzSerialPacket(const uint8_t* data, size_t size) {
         size_t before = streamPos;
         Packet packet;
         std::memset(static_cast<void*>(&packet), 0xA5, sizeof packet);
-        int ok = packet.receive(1, reportErrors, timeout);
+        int ok = packet.receive(serialLink(1), reportErrors, timeout);
         FUZZ_CHECK(ok == 0 || ok == 1);
         FUZZ_CHECK(streamPos > before || streamPos == streamSize);
         if (!ok) continue;
@@ -67,7 +67,7 @@ int fuzzSerialPacket(const uint8_t* data, size_t size) {
         // The same packet through send and receive again.
         echoSize = 0;
         echoOverflow = false;
-        FUZZ_CHECK(packet.send(1, reportErrors) == 1);
+        FUZZ_CHECK(packet.send(serialLink(1), reportErrors) == 1);
         FUZZ_CHECK(!echoOverflow);
         const uint8_t* savedData = streamData;
         size_t savedSize = streamSize, savedPos = streamPos;
@@ -76,7 +76,7 @@ int fuzzSerialPacket(const uint8_t* data, size_t size) {
         streamPos = 0;
         Packet again;
         std::memset(static_cast<void*>(&again), 0x5A, sizeof again);
-        FUZZ_CHECK(again.receive(1, reportErrors, timeout) == 1);
+        FUZZ_CHECK(again.receive(serialLink(1), reportErrors, timeout) == 1);
         FUZZ_CHECK(streamPos == echoSize);
         FUZZ_CHECK(again.id == packet.id && again.size == packet.size);
         FUZZ_CHECK(std::memcmp(again.data, packet.data, packet.size) == 0);

@@ -98,8 +98,8 @@ int fuzzUpload(const uint8_t* data, size_t size) {
         setProtocolSet(list);
     else
         clearProtocolSet();
-    const int transferKind = (data[1] & 1) ? 6 : 7;
-    const int fileKind = 1 + ((data[1] >> 1) & 3) % 3;
+    const TransferKind transferKind = (data[1] & 1) ? TransferKind::Tracks : TransferKind::Waypoints;
+    const FileKind fileKind = static_cast<FileKind>(1 + ((data[1] >> 1) & 3) % 3);
     answers = data[1] >> 3;
     nakPattern = data[2];
     replyCount = 0;
@@ -126,7 +126,7 @@ int fuzzUpload(const uint8_t* data, size_t size) {
 
     installLinkIo(&fuzzIo);
     installPlatform(&fuzzPlatform);
-    uploadToDevice(1, transferKind, fileKind);
+    uploadToDevice(serialLink(1), transferKind, fileKind);
     checkPointTable();
     installPlatform(nullptr);
     installLinkIo(nullptr);

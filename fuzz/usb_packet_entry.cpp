@@ -83,7 +83,7 @@ int fuzzUsbPacket(const uint8_t* data, size_t size) {
     while (streamPos < streamSize && bulkReads <= kMaxBulkReads) {
         Packet packet;
         std::memset(static_cast<void*>(&packet), 0xA5, sizeof packet);
-        int ok = packet.receive(0, 1, 5.0);
+        int ok = packet.receive(usbLink(), 1, 5.0);
         FUZZ_CHECK(ok == 0 || ok == 1);
         if (!ok) continue;
         // A valid packet: its checksum matches its bytes.

@@ -80,22 +80,21 @@ void chooseFallback() {
 
 const char* deviceDescriptionText() { return description; }
 
-int queryDeviceInfo(int portNumber, int showDialog) {
-    const bool serial = portNumber != 0;
+int queryDeviceInfo(const Link& link, int showDialog) {
     uint8_t empty[255] = {};
     Packet p;
     p.build(kPidProductRqst, 0, empty);
-    if (!openingExchange(portNumber, p, 3, 200)) {
+    if (!openingExchange(link, p, 3, 200)) {
         messageIf(showDialog, "Fehler beim Aufbau der Verbindung zum GPS-Gerät.");
         return 0;
     }
-    if (!p.receive(portNumber, 1, 5.0)) {
+    if (!p.receive(link, 1, 5.0)) {
         messageIf(showDialog, "GPS-Gerät antwortet nicht.");
         return 0;
     }
     if (p.id != kPidProductData) {
         messageIf(showDialog, "GPS-Gerät sendet keine Produktdaten.");
-        if (!serial) usbDrainPending();
+        link.finishExchange();
         return 0;
     }
 
@@ -109,7 +108,7 @@ int queryDeviceInfo(int portNumber, int showDialog) {
     name[n] = 0;
     snprintf(description, sizeof description, "%s\r\n(%d / %.2f)\r\n", name, (int)product, version / 100.0);
 
-    if (serial && !sendAck(portNumber, kPidProductData)) {
+    if (link.acknowledged && !sendAck(link, kPidProductData)) {
         messageIf(showDialog, "Übertragungsfehler.");
         return 0;
     }
@@ -118,14 +117,13 @@ int queryDeviceInfo(int portNumber, int showDialog) {
     bool haveArray = false;
     // A receiver without a protocol array simply sends nothing more; that is
     // no failure, not even on USB, where failed reads are otherwise reported.
-    if (receiveOptional(p, portNumber, 1.0)) {
+    if (receiveOptional(p, link, 1.0)) {
         // Any number of extended product data packets may come first, none
         // of them acknowledged; the array may follow within a second of the
         // last one.
         const uint32_t start = linkIo().nowMs();
         while (p.id == kPidExtProductData) {
-            if ((uint32_t)(linkIo().nowMs() - start) > kExtProductLimitMs || !receiveOptional(p, portNumber, 1.0))
-                p.id = 0;
+            if ((uint32_t)(linkIo().nowMs() - start) > kExtProductLimitMs || !receiveOptional(p, link, 1.0)) p.id = 0;
         }
         if (p.id == kPidProtocolArray) {
             appendDescription("\r\nProtokolle:");
@@ -133,7 +131,7 @@ int queryDeviceInfo(int portNumber, int showDialog) {
             if (protocolSet()) appendDescription(protocolSet());
             haveArray = true;
         }
-        if (serial && !sendAck(portNumber, p.id)) {
+        if (link.acknowledged && !sendAck(link, p.id)) {
             messageIf(showDialog, "Übertragungsfehler.");
             return 0;
         }
@@ -148,6 +146,6 @@ int queryDeviceInfo(int portNumber, int showDialog) {
     else
         pauseMs(1000);
 
-    if (!serial) usbDrainPending();
+    link.finishExchange();
     return 1;
 }

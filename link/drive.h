@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-// The port number of the drive link beside 0 = USB and 1..8 = COM1..COM8.
-constexpr int kDrivePort = 9;
+#include "link/link.h"
 
 enum class DriveDirection { InputToUnit, OutputFromUnit, InputOutput, Unknown };
 

@@ -198,7 +198,48 @@ int receiveUsb(Packet& p, bool quietAtEnd = false, unsigned waitMs = kUsbAnswerW
     return 1;
 }
 
+// The two kinds of packet link.
+
+int sendOnUsb(const Link&, const Packet& packet, int) { return sendUsb(packet); }
+
+int receiveOnUsb(const Link&, Packet& packet, int, double) { return receiveUsb(packet); }
+
+// On USB the wait for a packet that may not come is bounded the same way.
+int receiveOptionalOnUsb(const Link&, Packet& packet, double timeoutSeconds) {
+    return receiveUsb(packet, true, (unsigned)(timeoutSeconds * 1000.0));
+}
+
+int sendOnSerial(const Link& link, const Packet& packet, int reportErrors) {
+    return sendSerial(packet, link.comNumber, reportErrors);
+}
+
+int receiveOnSerial(const Link& link, Packet& packet, int reportErrors, double timeoutSeconds) {
+    return receiveSerial(packet, link.comNumber, reportErrors, timeoutSeconds);
+}
+
+int receiveOptionalOnSerial(const Link& link, Packet& packet, double timeoutSeconds) {
+    return receiveSerial(packet, link.comNumber, 0, timeoutSeconds);
+}
+
+void nothingToFinish() {}
+
+const Link kUsbLink = {"USB", 0, false, sendOnUsb, receiveOnUsb, receiveOptionalOnUsb, usbDrainPending};
+
+#define WEGMATE_SERIAL_LINK(n) \
+    { "COM" #n, n, true, sendOnSerial, receiveOnSerial, receiveOptionalOnSerial, nothingToFinish }
+const Link kSerialLinks[] = {WEGMATE_SERIAL_LINK(1), WEGMATE_SERIAL_LINK(2), WEGMATE_SERIAL_LINK(3),
+                             WEGMATE_SERIAL_LINK(4), WEGMATE_SERIAL_LINK(5), WEGMATE_SERIAL_LINK(6),
+                             WEGMATE_SERIAL_LINK(7), WEGMATE_SERIAL_LINK(8)};
+#undef WEGMATE_SERIAL_LINK
+
 }  // namespace
+
+const Link& usbLink() { return kUsbLink; }
+
+const Link& serialLink(int comNumber) {
+    const int count = (int)(sizeof kSerialLinks / sizeof kSerialLinks[0]);
+    return kSerialLinks[(comNumber >= 1 && comNumber <= count ? comNumber : 1) - 1];
+}
 
 int Packet::build(uint8_t newId, uint8_t newSize, const uint8_t* newData) {
     id = newId;
@@ -208,46 +249,40 @@ int Packet::build(uint8_t newId, uint8_t newSize, const uint8_t* newData) {
     return 1;
 }
 
-int Packet::send(int portNumber, int reportErrors) {
-    if (portNumber == 0) return sendUsb(*this);
-    return sendSerial(*this, portNumber, reportErrors);
-}
+int Packet::send(const Link& link, int reportErrors) const { return link.send(link, *this, reportErrors); }
 
-int Packet::receive(int portNumber, int reportErrors, double timeoutSeconds) {
+int Packet::receive(const Link& link, int reportErrors, double timeoutSeconds) {
     receiveMessageShown = false;
-    if (portNumber == 0) return receiveUsb(*this);
-    return receiveSerial(*this, portNumber, reportErrors, timeoutSeconds);
+    return link.receive(link, *this, reportErrors, timeoutSeconds);
 }
 
 bool receiveShowedMessage() { return receiveMessageShown; }
 
-int receiveOptional(Packet& packet, int portNumber, double timeoutSeconds) {
+int receiveOptional(Packet& packet, const Link& link, double timeoutSeconds) {
     receiveMessageShown = false;
-    // On USB the wait for such a packet is bounded the same way.
-    if (portNumber == 0) return receiveUsb(packet, true, (unsigned)(timeoutSeconds * 1000.0));
-    return packet.receive(portNumber, 0, timeoutSeconds);
+    return link.receiveOptional(link, packet, timeoutSeconds);
 }
 
-int sendAck(int portNumber, uint8_t ackedId) {
+int sendAck(const Link& link, uint8_t ackedId) {
     uint8_t data[255] = {};
     data[0] = ackedId;
     data[1] = 0;
     Packet ack;
     ack.build(kPidAck, 2, data);
-    return ack.send(portNumber, 1);
+    return ack.send(link, 1);
 }
 
-int openingExchange(int portNumber, Packet& packet, int attempts, int settleMs) {
+int openingExchange(const Link& link, Packet& packet, int attempts, int settleMs) {
     const Packet request = packet;
     for (int attempt = 1; attempt <= attempts; attempt++) {
         Packet p = request;
-        if (p.send(portNumber, 0)) {
-            if (portNumber == 0) {
+        if (p.send(link, 0)) {
+            if (!link.acknowledged) {
                 packet = p;
                 return 1;
             }
             pauseMs(settleMs);
-            if (p.receive(portNumber, 0, 5.0) && p.id == kPidAck) {
+            if (p.receive(link, 0, 5.0) && p.id == kPidAck) {
                 packet = p;
                 return 1;
             }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "link/link.h"
+
 constexpr uint8_t kPidAck = 6;
 constexpr uint8_t kPidNak = 21;
 constexpr uint8_t kPidCommand = 10;
@@ -28,10 +30,11 @@ struct Packet {
     // Sets id and size, copies 255 bytes from data (the caller's buffer
     // holds 255 bytes), computes the checksum. Returns 1.
     int build(uint8_t id, uint8_t size, const uint8_t* data);
-    // portNumber 0 = USB, 1..8 = serial. 1 on success.
-    int send(int portNumber, int reportErrors);
+    // 1 on success. reportErrors 0 keeps the serial link's messages back
+    // (USB shows its own always).
+    int send(const Link& link, int reportErrors) const;
     // 1 when a complete, valid packet arrived.
-    int receive(int portNumber, int reportErrors, double timeoutSeconds);
+    int receive(const Link& link, int reportErrors, double timeoutSeconds);
 };
 
 // True when the last receive failed with a message of its own (a read
@@ -40,16 +43,17 @@ struct Packet {
 bool receiveShowedMessage();
 
 // Receives a packet that the receiver may or may not send: on serial
-// receive(portNumber, 0, timeoutSeconds); on USB the end of the receiver's
-// data is no error and shows nothing (other USB failures still do).
-int receiveOptional(Packet& packet, int portNumber, double timeoutSeconds);
+// receive(link, 0, timeoutSeconds); on USB the end of the receiver's data is
+// no error and shows nothing (other USB failures still do).
+int receiveOptional(Packet& packet, const Link& link, double timeoutSeconds);
 
 // Sends ACK (id 6, size 2, data {ackedId, 0}) with reportErrors 1.
-int sendAck(int portNumber, uint8_t ackedId);
+int sendAck(const Link& link, uint8_t ackedId);
 
 // The opening exchange: up to `attempts` times send the packet (reportErrors
-// 0); on USB a successful send completes it; on serial pause settleMs and
-// wait 5.0 s for an ACK. Between attempts: pump events, pause 1000 ms.
-// Returns 1 when the opening is complete. Shows nothing: the caller shows
-// "Fehler beim Aufbau der Verbindung zum GPS-Gerät." when it fails.
-int openingExchange(int portNumber, Packet& packet, int attempts, int settleMs);
+// 0); on a link without acknowledgements a successful send completes it,
+// otherwise pause settleMs and wait 5.0 s for an ACK. Between attempts: pump
+// events, pause 1000 ms. Returns 1 when the opening is complete. Shows
+// nothing: the caller shows "Fehler beim Aufbau der Verbindung zum
+// GPS-Gerät." when it fails.
+int openingExchange(const Link& link, Packet& packet, int attempts, int settleMs);

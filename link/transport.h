@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/link.h"  // closeLink
+
 // Serial: opens COM<portNumber> (1..8). COM n is /dev/ttyS<n-1> unless the
 // config directory holds a symlink "com<n>" pointing elsewhere, or an
 // override was set below. 1 on success, 0 after showing the message.
@@ -21,9 +23,6 @@ std::string serialDevicePath(int portNumber);
 // 1 on success, 0 on failure (the caller shows the message).
 int openUsbDevice();
 void usbDrainPending();
-
-// Closes whatever link is open.
-void closeLink();
 
 // USB driver seam: the operations the transport needs of the receiver's USB
 // access layer. The default is libusb; tests and the built-in simulator

@@ -3,12 +3,11 @@
 
 #include <cstdint>
 
+#include "model/kinds.h"
+
 constexpr int kMaxPoints = 20000;
 constexpr int kNameSize = 51;         // 50 characters and the NUL
 constexpr float kNoAltitude = 1e25f;  // bits 0x69045951
-
-enum ObjectKind { LineObjects = 1, PointObjects = 2 };
-enum FileKind { MapInfoMif = 1, OvlAscii = 2, OvlBinary = 3, Gpx = 4 };
 
 struct PointRecord {
     int32_t NumberOfRouteOrTrack;

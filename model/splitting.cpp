@@ -87,8 +87,8 @@ void markNextPart(char (&outputName)[kNameSize], const char* groupName, int part
 
 }  // namespace
 
-int splitRoutesAndTracks(int transferKind, bool checkOnly) {
-    const int limit = transferKind == 6 ? settings.maxTrackPoints : settings.maxRoutePoints;
+int splitRoutesAndTracks(TransferKind transferKind, bool checkOnly) {
+    const int limit = transferKind == TransferKind::Tracks ? settings.maxTrackPoints : settings.maxRoutePoints;
     if (!limitExceeded(limit)) return 0;
     if (checkOnly) return 1;
 

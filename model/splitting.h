@@ -1,13 +1,15 @@
 #pragma once
 
 #include <string>
+
+#include "model/kinds.h"
 // Splitting of over-long routes and track logs before an upload.
 
-// transferKind 6 uses settings.maxTrackPoints, any other settings.maxRoutePoints.
+// Tracks use settings.maxTrackPoints, any other kind settings.maxRoutePoints.
 // Returns 1 when some group has more points than the limit. With checkOnly,
 // or when 0 is returned, the table is untouched; otherwise the groups are
 // split, renumbered and named, and the limit box is shown.
-int splitRoutesAndTracks(int transferKind, bool checkOnly);
+int splitRoutesAndTracks(TransferKind transferKind, bool checkOnly);
 
 // Number of groups in the table by the group rule.
 int countRouteOrTrackGroups();

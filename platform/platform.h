@@ -17,11 +17,13 @@
 
 enum class BoxIcon { Warning, Information, Question };
 
-// The filter lists of the shared open and save dialogs.
+// The filter lists of the shared open and save dialogs: the file type's
+// entry (its text in the table of file types, formats/file_formats.cpp) and
+// "Alle Dateien   (*.*)", "*.*".
 enum class FileFilter {
-    Overlay,  // "TOP50-Overlay-Dateien (*.ovl)", "*.ovl"; "Alle Dateien   (*.*)", "*.*"
-    MapInfo,  // "MapInfo-MIF-Dateien   (*.mif)", "*.mif"; "Alle Dateien   (*.*)", "*.*"
-    Gpx       // "GPX-Dateien           (*.gpx)", "*.gpx"; "Alle Dateien   (*.*)", "*.*"
+    Overlay,  // "TOP50-Overlay-Dateien (*.ovl)", "*.ovl"
+    MapInfo,  // "MapInfo-MIF-Dateien   (*.mif)", "*.mif"
+    Gpx       // "GPX-Dateien (*.gpx)", "*.gpx"
 };
 
 // Check of a dialog entry, run when the user presses OK. Returns nullptr when

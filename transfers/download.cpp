@@ -13,14 +13,10 @@
 
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
-#include "formats/gpx.h"
-#include "formats/mif.h"
-#include "formats/ovl_ascii.h"
-#include "formats/ovl_binary.h"
+#include "formats/file_formats.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
-#include "link/transport.h"
 #include "model/field_values.h"
 #include "model/point_table.h"
 #include "records/record_formats.h"
@@ -39,26 +35,27 @@ const char* const kRouteModeQuestion =
     "nicht erkennbar sein.)";
 
 const char* const kTrackChoiceTitle = "Wegmate  --  Track-Aufz.-Auswahl";
-const char* const kTrackChoiceUsbQuestion =
+const char* const kTrackChoiceAheadQuestion =
     "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?\n"
     "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
-const char* const kTrackChoiceSerialQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
+const char* const kTrackChoiceQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
 const char* const kTrackOfferTitle = "Wegmate  --  Track-Aufz. auswählen";
 
 const char* const kPrematureEndError = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
 
 constexpr int kTrackListSlots = 300;
 
-// Serial: a receiver that waits this long for an ACK sends its packet again.
+// A receiver that waits this long for an ACK sends its packet again.
 // After an ACK that went out this long after the one before, a packet with
 // the same bytes as the one just acknowledged is that repeat.
 constexpr uint32_t kLateAckMs = 2000;
 
-// Names offered in TRACKSELDLG (USB), at most 50 characters each.
+// Names offered in TRACKSELDLG (a link without acknowledgements), at most 50
+// characters each.
 char trackListNames[kTrackListSlots][kNameSize];
 
 // State of one download, cleared at the start of the receive loop (the
-// single-track choice on USB is made before and survives that).
+// single-track choice made ahead survives that).
 struct DownloadState {
     bool routeMode;
     int remaining;
@@ -86,24 +83,26 @@ bool samePacket(const Packet& a, const Packet& b) {
 
 bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetContains("A302"); }
 
-// The single-track choice on USB: the log is read once for the list of
-// track names, and the user picks one. 0 when the download is to end.
-int chooseSingleTrackOnUsb(DownloadState& state) {
-    if (!askYesNo(kTrackChoiceTitle, kTrackChoiceUsbQuestion)) return 1;
+// The single-track choice on a link without acknowledgements, where the
+// receiver does not wait for an answer between records: the log is read once
+// ahead for the list of track names, and the user picks one. 0 when the
+// download is to end.
+int chooseSingleTrackAhead(const Link& link, DownloadState& state) {
+    if (!askYesNo(kTrackChoiceTitle, kTrackChoiceAheadQuestion)) return 1;
     state.singleTrack = true;
     platform().setWaitCursor(true);
 
     uint8_t data[255] = {};
-    data[0] = 6;
+    data[0] = (uint8_t)transferKindCode(TransferKind::Tracks);
     Packet packet;
     packet.build(kPidCommand, 2, data);
-    packet.send(0, 0);
+    packet.send(link, 0);
 
     std::memset(trackListNames, 0, sizeof trackListNames);
     const TrackHeaderFormat headerFormat = downloadTrackHeaderFormat(protocolSet());
     int headers = 0;
     for (;;) {
-        if (!packet.receive(0, 1, 5.0)) {
+        if (!packet.receive(link, 1, 5.0)) {
             if (!receiveShowedMessage()) showError(kNoAnswerError);
             break;
         }
@@ -118,7 +117,7 @@ int chooseSingleTrackOnUsb(DownloadState& state) {
         }
         pumpEvents();
     }
-    usbDrainPending();
+    link.finishExchange();
     platform().setWaitCursor(false);
 
     std::vector<std::string> names;
@@ -192,9 +191,10 @@ void showWaypointStatus(const DownloadState& state) {
     setStatusLine(text);
 }
 
-// The questions of the serial single-track choice at a track header.
-void offerTrackOnSerial(DownloadState& state) {
-    if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion);
+// The questions of the single-track choice at a track header, on a link
+// where the receiver waits for each acknowledgement.
+void offerTrackAtHeader(DownloadState& state) {
+    if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion);
     if (state.singleTrack && state.selectedTrack == 0) {
         std::string name = cp1252ToUtf8(state.trackHeader.name);
         char text[160];
@@ -206,7 +206,7 @@ void offerTrackOnSerial(DownloadState& state) {
 
 // The receive loop. 1 when the transfer ended normally with every announced
 // record received.
-int receiveRecords(int portNumber, DownloadState& state) {
+int receiveRecords(const Link& link, DownloadState& state) {
     const char* protocols = protocolSet();
     const WaypointFormat waypointFormat = downloadWaypointFormat(protocols);
     const RouteHeaderFormat routeHeaderFormat = downloadRouteHeaderFormat(protocols);
@@ -219,13 +219,13 @@ int receiveRecords(int portNumber, DownloadState& state) {
     uint32_t lastAckMs = linkIo().nowMs();
     bool firstPacket = true;
     for (;;) {
-        if (!packet.receive(portNumber, 1, 5.0)) {
+        if (!packet.receive(link, 1, 5.0)) {
             if (!receiveShowedMessage()) showError(kNoAnswerError);
             return 0;
         }
-        if (portNumber != 0 && acknowledgedLate && samePacket(packet, acknowledged)) {
+        if (link.acknowledged && acknowledgedLate && samePacket(packet, acknowledged)) {
             // Sent again while its ACK was on the way: acknowledged, not stored.
-            if (!sendAck(portNumber, packet.id)) {
+            if (!sendAck(link, packet.id)) {
                 showError(kTransferError);
                 return 0;
             }
@@ -278,7 +278,7 @@ int receiveRecords(int portNumber, DownloadState& state) {
             state.trackCount++;
             state.pointsInTrack = 0;
             decodeTrackHeader(packet.data, packet.size, trackHeaderFormat, state.trackHeader);
-            if (portNumber != 0) offerTrackOnSerial(state);
+            if (link.acknowledged) offerTrackAtHeader(state);
             break;
         case kPidTrkData: {
             state.remaining--;
@@ -310,8 +310,8 @@ int receiveRecords(int portNumber, DownloadState& state) {
         default: break;
         }
 
-        if (portNumber != 0) {
-            if (!sendAck(portNumber, packet.id)) {
+        if (link.acknowledged) {
+            if (!sendAck(link, packet.id)) {
                 showError(kTransferError);
                 return 0;
             }
@@ -335,36 +335,17 @@ int receiveRecords(int portNumber, DownloadState& state) {
     }
 }
 
-int writeOutputFile(const std::string& fileName, int fileKind, int objectKind, int transferKind) {
-    switch (fileKind) {
-    case MapInfoMif: return writeMifFile(fileName.c_str(), objectKind);
-    case Gpx: return writeGpxFile(fileName.c_str(), objectKind, transferKind);
-    case OvlAscii: return writeOvlAsciiFile(fileName.c_str(), objectKind);
-    default: return writeOvlBinaryFile(fileName.c_str(), objectKind);
-    }
-}
-
 }  // namespace
 
-bool chooseDownloadFile(int fileKind, std::string& fileName) {
-    const bool mif = fileKind == MapInfoMif;
-    const bool gpx = fileKind == Gpx;
-    fileName = mif ? "*.mif" : gpx ? "*.gpx" : "*.ovl";
-    return platform().chooseFileToSave(mif   ? "Wegmate  --  MIF-Datei schreiben"
-                                       : gpx ? "Wegmate  --  GPX-Datei schreiben"
-                                             : "Wegmate  --  OVL-Datei schreiben",
-                                       mif   ? FileFilter::MapInfo
-                                       : gpx ? FileFilter::Gpx
-                                             : FileFilter::Overlay,
-                                       mif   ? "mif"
-                                       : gpx ? "gpx"
-                                             : "ovl",
-                                       fileName);
+bool chooseDownloadFile(FileKind fileKind, std::string& fileName) {
+    const FileFormat& format = fileFormat(fileKind);
+    fileName = format.pattern;
+    return platform().chooseFileToSave(format.saveTitle, format.filter, format.extension, fileName);
 }
 
 bool askDownloadRouteMode() { return askYesNo(kRouteModeTitle, kRouteModeQuestion); }
 
-bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceSerialQuestion); }
+bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion); }
 
 bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
     TrackSelectDialog dialog;
@@ -380,8 +361,8 @@ bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
 
 // Altitudes that the file will not hold: the writers write only those in
 // the altitude range (an ASCII overlay holds no altitude at all).
-static int altitudesNotWritten(int fileKind) {
-    if (fileKind == OvlAscii) return 0;
+static int altitudesNotWritten(FileKind fileKind) {
+    if (fileKind == FileKind::OvlAscii) return 0;
     int count = 0;
     for (int i = 0; i < pointTable.count; i++) {
         const PointRecord& r = pointTable.records[i];
@@ -390,7 +371,9 @@ static int altitudesNotWritten(int fileKind) {
     return count;
 }
 
-void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind) {
+void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
+                       TransferKind transferKind) {
+    const FileFormat& format = fileFormat(fileKind);
     LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0) {
         showError(kNoValidPositionError);
@@ -398,9 +381,8 @@ void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind
     }
     if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty + altitudesNotWritten(fileKind));
-    // GPX holds a route or track segment of one point.
-    if (lines.shortLine && fileKind != Gpx) showWarning(kShortLineError);
-    if (writeOutputFile(fileName, fileKind, objectKind, transferKind)) {
+    if (lines.shortLine && !format.keepsShortLines) showWarning(kShortLineError);
+    if (format.write(fileName.c_str(), objectKind, transferKind)) {
         char text[96];
         std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
         showInfo(text);
@@ -409,7 +391,7 @@ void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind
     }
 }
 
-void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind) {
+void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
     // 1. Output file.
     std::string fileName;
     if (!chooseDownloadFile(fileKind, fileName)) return;
@@ -422,23 +404,23 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
     std::memset(&state, 0, sizeof state);
 
     // 3. Routes or all waypoints.
-    int command = transferKind;
-    if (transferKind == 7 && askDownloadRouteMode()) {
+    uint8_t command = (uint8_t)transferKindCode(transferKind);
+    if (transferKind == TransferKind::Waypoints && askDownloadRouteMode()) {
         state.routeMode = true;
-        command = 4;
+        command = kRouteTransferCommand;
     }
 
-    // 4. Single track on USB.
-    if (transferKind == 6 && portNumber == 0 && hasTrackLogProtocol()) {
-        if (!chooseSingleTrackOnUsb(state)) return;
+    // 4. Single track, chosen ahead where the receiver does not wait.
+    if (transferKind == TransferKind::Tracks && !link.acknowledged && hasTrackLogProtocol()) {
+        if (!chooseSingleTrackAhead(link, state)) return;
     }
 
     // 5. Connection.
     uint8_t data[255] = {};
-    data[0] = (uint8_t)command;
+    data[0] = command;
     Packet packet;
     packet.build(kPidCommand, 2, data);
-    if (!openingExchange(portNumber, packet, 5, 100)) {
+    if (!openingExchange(link, packet, 5, 100)) {
         showError(kConnectError);
         return;
     }
@@ -460,9 +442,9 @@ void downloadFromDevice(int portNumber, int transferKind, int fileKind, int obje
     std::memset(&state.trackHeader, 0, sizeof state.trackHeader);
     pointTable.reset();
 
-    // 7. and 8. Receive loop; on USB the rest of the bulk data is dropped.
-    const int complete = receiveRecords(portNumber, state);
-    if (portNumber == 0) usbDrainPending();
+    // 7. and 8. Receive loop; what the receiver still sends is dropped.
+    const int complete = receiveRecords(link, state);
+    link.finishExchange();
     if (!complete) return;
 
     // 9. Check and write.

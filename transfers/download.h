@@ -1,17 +1,20 @@
 #pragma once
-// Download of waypoints, routes (transferKind 7) and track logs (6) into a file.
+// Download of waypoints and routes or of track logs into a file.
 
 #include <string>
 #include <vector>
 
-void downloadFromDevice(int portNumber, int transferKind, int fileKind, int objectKind);
+#include "link/link.h"
+#include "model/kinds.h"
+
+void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind);
 
 // The parts every download shares, whichever link it reads from.
 
 // "Maximale Anzahl von Punkten überschritten."
 extern const char* const kCapacityError;
 // The save dialog of the file kind; false when cancelled.
-bool chooseDownloadFile(int fileKind, std::string& fileName);
+bool chooseDownloadFile(FileKind fileKind, std::string& fileName);
 // "Nur die Wegpunkte abrufen, die ROUTE(N) zugeordnet sind? ..."
 bool askDownloadRouteMode();
 // "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?"
@@ -21,4 +24,5 @@ bool askDownloadSingleTrack();
 bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected);
 // Checks the positions and lines of the point table, writes the file of the
 // chosen kind and reports the result.
-void writeDownloadFile(const std::string& fileName, int fileKind, int objectKind, int transferKind);
+void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
+                       TransferKind transferKind);

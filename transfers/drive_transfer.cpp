@@ -22,6 +22,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "formats/file_formats.h"
 #include "formats/gpx.h"
 #include "link/drive.h"
 #include "model/names.h"
@@ -82,13 +83,13 @@ std::vector<std::string> outputFiles(const DriveDevice& drive) {
 // The records read from one file, numbered as a download numbers them:
 // waypoints one after another; routes and track logs with running numbers
 // over all files, points counted within each.
-void numberNewRecords(int first, int transferKind, bool routeMode, int& lineCount) {
+void numberNewRecords(int first, TransferKind transferKind, bool routeMode, int& lineCount) {
     int fileNumber = 0;
     char fileName[kNameSize] = "";
     int pointInLine = 0;
     for (int i = first; i < pointTable.count; i++) {
         PointRecord& r = pointTable.records[i];
-        if (transferKind == 7 && !routeMode) {
+        if (transferKind == TransferKind::Waypoints && !routeMode) {
             r.NumberOfRouteOrTrack = 0;
             r.NameOfRouteOrTrack[0] = 0;
             r.NumberOfPoint = i + 1;
@@ -101,7 +102,7 @@ void numberNewRecords(int first, int transferKind, bool routeMode, int& lineCoun
             lineCount++;
             pointInLine = 0;
             r.NewSegment = 1;
-        } else if (transferKind != 6) {
+        } else if (transferKind != TransferKind::Tracks) {
             r.NewSegment = 0;
         }
         r.NumberOfRouteOrTrack = lineCount;
@@ -178,14 +179,14 @@ std::string newFileName(const std::string& dir, std::time_t now) {
 
 }  // namespace
 
-void downloadFromDrive(int transferKind, int fileKind, int objectKind) {
+void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
     const DriveDevice& drive = openedDrive();
     std::string fileName;
     if (!chooseDownloadFile(fileKind, fileName)) return;
     platform().repaintMainWindow();
 
-    const bool routeMode = transferKind == 7 && askDownloadRouteMode();
-    const bool singleTrack = transferKind == 6 && askDownloadSingleTrack();
+    const bool routeMode = transferKind == TransferKind::Waypoints && askDownloadRouteMode();
+    const bool singleTrack = transferKind == TransferKind::Tracks && askDownloadSingleTrack();
 
     const std::vector<std::string> files = outputFiles(drive);
     if (files.empty()) {
@@ -199,8 +200,8 @@ void downloadFromDrive(int transferKind, int fileKind, int objectKind) {
         const std::string shown = file.substr(drive.mountPoint.size());
         setStatusLine((kStatusPrefix + shown).c_str());
         const int first = pointTable.count;
-        if (!appendGpxObjects(file.c_str(), transferKind == 7 && !routeMode, routeMode, transferKind == 6,
-                              kCapacityError)) {
+        if (!appendGpxObjects(file.c_str(), transferKind == TransferKind::Waypoints && !routeMode, routeMode,
+                              transferKind == TransferKind::Tracks, kCapacityError)) {
             pointTable.reset();
             return;
         }
@@ -214,7 +215,7 @@ void downloadFromDrive(int transferKind, int fileKind, int objectKind) {
         return;
     }
     if (pointTable.count == 0) {
-        showError(transferKind == 6 ? kMsgNoTracks : routeMode ? kMsgNoRoutes : kMsgNoWaypoints);
+        showError(transferKind == TransferKind::Tracks ? kMsgNoTracks : routeMode ? kMsgNoRoutes : kMsgNoWaypoints);
         return;
     }
     if (singleTrack) {
@@ -228,7 +229,7 @@ void downloadFromDrive(int transferKind, int fileKind, int objectKind) {
     writeDownloadFile(fileName, fileKind, objectKind, transferKind);
 }
 
-void uploadToDrive(int transferKind, int fileKind) {
+void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
     const DriveDevice& drive = openedDrive();
     if (isReadOnly(drive)) {
         showError(kMsgReadOnly);
@@ -245,7 +246,7 @@ void uploadToDrive(int transferKind, int fileKind) {
 
     // Waypoints as they are, or as routes; track logs as tracks. The
     // receivers take names of any length: only repeated names change.
-    const bool tracks = transferKind == 6;
+    const bool tracks = transferKind == TransferKind::Tracks;
     bool routeMode = false;
     if (!tracks) {
         makePointNamesUnique(kNameSize - 1);
@@ -266,14 +267,14 @@ void uploadToDrive(int transferKind, int fileKind) {
     const std::string name = newFileName(dir, std::time(nullptr));
     const std::string temp = dir + "/.wegmate-upload.tmp";
     const std::string target = dir + "/" + name;
-    const int objectKind = tracks || routeMode ? LineObjects : PointObjects;
+    const ObjectKind objectKind = tracks || routeMode ? LineObjects : PointObjects;
     if (objectKind == LineObjects) countLinePoints(objectKind);
     setStatusLine((std::string(kStatusPrefix) + name).c_str());
 
     // The file goes out under a temporary name, is synced, takes its name
     // without replacing anything, and the directory is synced: after the
     // success box, unplugging loses nothing.
-    bool ok = writeGpxFile(temp.c_str(), objectKind, transferKind) == 1 && syncPath(temp, false);
+    bool ok = fileFormat(Gpx).write(temp.c_str(), objectKind, transferKind) == 1 && syncPath(temp, false);
     if (ok) {
         ok = renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
         if (!ok && errno == EINVAL && access(target.c_str(), F_OK) != 0)

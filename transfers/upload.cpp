@@ -12,10 +12,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "formats/gpx.h"
-#include "formats/mif.h"
-#include "formats/ovl_ascii.h"
-#include "formats/ovl_binary.h"
+#include "formats/file_formats.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "model/names.h"
@@ -53,19 +50,20 @@ enum ReplyRule {
 };
 
 struct UploadState {
-    int portNumber;
+    const Link& link;
     int nakCount;  // NAKs in a row
 };
 
-// Sends one record packet and waits for its acknowledgement (serial). The
-// status text, when given, is shown after the first successful send. A NAK
-// repeats the unchanged packet, up to ten times in a row.
+// Sends one record packet and, on a link that has them, waits for its
+// acknowledgement. The status text, when given, is shown after the first
+// successful send. A NAK repeats the unchanged packet, up to ten times in a
+// row.
 int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule, const char* statusText) {
     Packet packet;
     packet.build(id, (uint8_t)size, data);
     bool statusShown = false;
     for (;;) {
-        if (!packet.send(state.portNumber, 1)) {
+        if (!packet.send(state.link, 1)) {
             showError(kTransferError);
             return 0;
         }
@@ -73,13 +71,13 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
             setStatusLine(statusText);
             statusShown = true;
         }
-        if (state.portNumber == 0) {
+        if (!state.link.acknowledged) {
             if (rule != TrackHeaderReply) state.nakCount = 0;
             return 1;
         }
         pauseMs(50);
         Packet reply;
-        if (!reply.receive(state.portNumber, 1, 5.0)) {
+        if (!reply.receive(state.link, 1, 5.0)) {
             if (!receiveShowedMessage()) showError(kNoAnswerError);
             return 0;
         }
@@ -102,59 +100,16 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
 
 bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetContains("A302"); }
 
-// What the upload of one file kind looks like: the open dialog, the route
-// question, whether the file can carry route/track numbers or names (and so
-// the separate-tracks question after reading) and the reader.
-struct InputFileKind {
-    int fileKind;
-    const char* openTitle;
-    FileFilter filter;
-    const char* pattern;
-    bool carriesRouteOrTrackIds;
-};
-
-const InputFileKind kInputFileKinds[] = {
-    {MapInfoMif, "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät", FileFilter::MapInfo, "*.mif", true},
-    {OvlAscii, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", false},
-    {OvlBinary, "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Overlay, "*.ovl", true},
-    {Gpx, "Wegmate  --  GPX-Datei öffnen zum Senden an GPS-Gerät", FileFilter::Gpx, "*.gpx", true},
-};
-
-// Any unknown value is the binary overlay, as on the download side.
-const InputFileKind& inputFileKind(int fileKind) {
-    for (const InputFileKind& kind : kInputFileKinds)
-        if (kind.fileKind == fileKind) return kind;
-    return kInputFileKinds[2];
-}
-
-// What reading a file tells beyond the point table.
-struct FileFacts {
-    bool separateTracksAnswered = false;  // the reader asked and got "yes"
-    bool hasNumbers = false;
-    bool hasNames = false;
-};
-
-int readInputFile(const std::string& fileName, int transferKind, const InputFileKind& kind, FileFacts& facts) {
-    switch (kind.fileKind) {
-    case MapInfoMif: return readMifFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
-    case OvlAscii: {
-        const bool askSeparate = transferKind == 6 && hasTrackLogProtocol();
-        int separateTracks = 0;
-        const int ok = readOvlAsciiFile(fileName.c_str(), transferKind, separateTracks, askSeparate);
-        facts.separateTracksAnswered = separateTracks != 0;
-        return ok;
-    }
-    case Gpx: return readGpxFile(fileName.c_str(), transferKind, facts.hasNumbers, facts.hasNames);
-    default: {
-        int objectKindFound = 0;
-        return readOvlBinaryFile(fileName.c_str(), transferKind, objectKindFound, facts.hasNumbers, facts.hasNames);
-    }
-    }
+// The reader of the file type; a reader that can ask whether several lines
+// are several track logs asks only when the receiver keeps track logs.
+int readInputFile(const std::string& fileName, TransferKind transferKind, const FileFormat& format, ReadFacts& facts) {
+    facts.askSeparateTracks = transferKind == TransferKind::Tracks && hasTrackLogProtocol();
+    return format.read(fileName.c_str(), transferKind, facts);
 }
 
 // How the prepared point table goes to the receiver.
 struct UploadPlan {
-    bool tracks = false;          // track points (transferKind 6), else waypoints
+    bool tracks = false;          // track points, else waypoints
     bool trackLogs = false;       // the receiver takes track logs with headers
     bool routeMode = false;       // waypoints as routes
     bool separateTracks = false;  // one track log per group
@@ -195,10 +150,10 @@ void terminateNames(PointRecord& record) {
 // Whether a track upload goes into several track logs: the reader's answer,
 // over-long groups that must be split, or the question for files that carry
 // numbers or names.
-bool decideSeparateTracks(const InputFileKind& kind, const FileFacts& facts) {
+bool decideSeparateTracks(const FileFormat& format, const ReadFacts& facts) {
     bool separate = facts.separateTracksAnswered;
-    if (splitRoutesAndTracks(6, true)) separate = true;
-    if (!separate && kind.carriesRouteOrTrackIds && askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
+    if (splitRoutesAndTracks(TransferKind::Tracks, true)) separate = true;
+    if (!separate && format.carriesRouteOrTrackIds && askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
         separate = true;
     return separate;
 }
@@ -218,34 +173,35 @@ const char* commonIdPreset(const UploadPlan& plan) {
 // Reads the file and readies the point table: names, the route question,
 // sorting, separate tracks, splitting and the common id. false after a
 // message (or a cancelled dialog in the reader).
-bool prepareUpload(const std::string& fileName, int transferKind, const InputFileKind& kind, UploadPlan& plan) {
+bool prepareUpload(const std::string& fileName, TransferKind transferKind, const FileFormat& format, UploadPlan& plan) {
     resetNamingState();
 
-    plan.tracks = transferKind == 6;
+    plan.tracks = transferKind == TransferKind::Tracks;
     plan.trackLogs = hasTrackLogProtocol();
-    FileFacts facts;
+    ReadFacts facts;
     // The readers have left out every record whose position the receiver
     // cannot hold.
-    if (!readInputFile(fileName, transferKind, kind, facts)) return false;
+    if (!readInputFile(fileName, transferKind, format, facts)) return false;
     // The file's values that the table could not hold, and those that the
     // receiver's waypoint format has no room for.
     int leftEmpty = pointTable.fieldsLeftEmpty;
     if (!plan.tracks) {
-        const WaypointFormat format = uploadWaypointFormat(protocolSet());
-        for (int i = 0; i < pointTable.count; i++) leftEmpty += waypointFieldsNotCarried(pointTable.records[i], format);
+        const WaypointFormat waypointFormat = uploadWaypointFormat(protocolSet());
+        for (int i = 0; i < pointTable.count; i++)
+            leftEmpty += waypointFieldsNotCarried(pointTable.records[i], waypointFormat);
     }
     warnFieldsLeftEmpty(leftEmpty);
 
     if (!plan.tracks) {
         makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
         plan.routeMode = askYesNo(kRouteModeTitle,
-                                  kind.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
+                                  format.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
     }
 
     sortPointTable();
 
     if (plan.tracks && plan.trackLogs) {
-        plan.separateTracks = decideSeparateTracks(kind, facts);
+        plan.separateTracks = decideSeparateTracks(format, facts);
         plan.routeOrTrackCount = 1;
     }
 
@@ -265,7 +221,7 @@ bool prepareUpload(const std::string& fileName, int transferKind, const InputFil
 }
 
 // The records packet, every record with its handshake, and the end.
-void sendUpload(int portNumber, const UploadPlan& plan) {
+void sendUpload(const Link& link, const UploadPlan& plan) {
     const bool tracks = plan.tracks;
     const bool routeMode = plan.routeMode;
     const int points = pointTable.count;
@@ -276,7 +232,7 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
     data[1] = (uint8_t)((records >> 8) & 0xFF);
     Packet packet;
     packet.build(kPidRecords, 2, data);
-    if (!openingExchange(portNumber, packet, 5, 50)) {
+    if (!openingExchange(link, packet, 5, 50)) {
         showError(kConnectError);
         return;
     }
@@ -288,7 +244,7 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
     const TrackPointFormat trackPointFormat = uploadTrackPointFormat(protocols);
     const char* pointWord = tracks ? "Track-Punkten" : "Wegpunkten";
 
-    UploadState state = {portNumber, 0};
+    UploadState state = {link, 0};
     int currentNumber = -1;
     char currentName[kNameSize] = "";
     char status[128];
@@ -338,7 +294,7 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
     data[0] = (uint8_t)(points & 0xFF);
     data[1] = (uint8_t)((points >> 8) & 0xFF);
     packet.build(kPidXferComplete, 2, data);
-    if (!packet.send(portNumber, 1)) {
+    if (!packet.send(link, 1)) {
         // The receiver never learnt that the transfer is complete.
         showError(kTransferError);
         return;
@@ -351,18 +307,18 @@ void sendUpload(int portNumber, const UploadPlan& plan) {
 
 }  // namespace
 
-bool readUploadFile(int transferKind, int fileKind, bool& carriesRouteOrTrackIds) {
-    const InputFileKind& kind = inputFileKind(fileKind);
-    std::string fileName = kind.pattern;
-    if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return false;
+bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds) {
+    const FileFormat& format = fileFormat(fileKind);
+    std::string fileName = format.pattern;
+    if (!platform().chooseFileToOpen(format.openTitle, format.filter, fileName)) return false;
     platform().repaintMainWindow();
     resetNamingState();
-    FileFacts facts;
+    ReadFacts facts;
     // The readers have left out every record whose position the receiver
     // cannot hold.
-    if (!readInputFile(fileName, transferKind, kind, facts)) return false;
+    if (!readInputFile(fileName, transferKind, format, facts)) return false;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
-    carriesRouteOrTrackIds = kind.carriesRouteOrTrackIds;
+    carriesRouteOrTrackIds = format.carriesRouteOrTrackIds;
     return true;
 }
 
@@ -370,14 +326,14 @@ bool askUploadRouteMode(bool carriesRouteOrTrackIds) {
     return askYesNo(kRouteModeTitle, carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
 }
 
-void uploadToDevice(int portNumber, int transferKind, int fileKind) {
-    const InputFileKind& kind = inputFileKind(fileKind);
-    std::string fileName = kind.pattern;
-    if (!platform().chooseFileToOpen(kind.openTitle, kind.filter, fileName)) return;
+void uploadToDevice(const Link& link, TransferKind transferKind, FileKind fileKind) {
+    const FileFormat& format = fileFormat(fileKind);
+    std::string fileName = format.pattern;
+    if (!platform().chooseFileToOpen(format.openTitle, format.filter, fileName)) return;
     platform().repaintMainWindow();
     pauseMs(500);
 
     UploadPlan plan;
-    if (!prepareUpload(fileName, transferKind, kind, plan)) return;
-    sendUpload(portNumber, plan);
+    if (!prepareUpload(fileName, transferKind, format, plan)) return;
+    sendUpload(link, plan);
 }

@@ -20,6 +20,7 @@
 #include "commands/command.h"
 #include "platform/settings.h"
 #include "commands/ovl_convert.h"
+#include "formats/file_formats.h"
 #include "link/drive.h"
 #include "ui/boxes.h"
 #include "ui/dialogs.h"
@@ -89,6 +90,25 @@ class PortChoice : public QComboBox {
     }
 };
 
+// The four transfer buttons, in their order in the window.
+const struct {
+    int id;
+    TransferCommand command;
+    double y;
+    const char* text;
+} kTransferButtons[] = {{kCmdDownloadWaypoints, DownloadWaypoints, 2.7, "Wegpunkte / Route(n) holen"},
+                        {kCmdUploadWaypoints, UploadWaypoints, 5.36666667, "Wegpunkte / Route(n) senden"},
+                        {kCmdDownloadTracks, DownloadTracks, 8.0333333333, "Track-Aufzeichnung(en) holen"},
+                        {kCmdUploadTracks, UploadTracks, 10.7, "Track-Aufzeichnung(en) senden"}};
+constexpr int kTransferButtonCount = 4;
+
+// The position of a transfer button's id in kTransferButtons, or -1.
+int transferButtonIndex(int id) {
+    for (int i = 0; i < kTransferButtonCount; ++i)
+        if (kTransferButtons[i].id == id) return i;
+    return -1;
+}
+
 bool refusedWhileBusy(int id) {
     switch (id) {
     // The conversion reads into the point table that a transfer fills or
@@ -112,8 +132,9 @@ QStringList mountedVolumeRoots() {
 void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
     // The entries after "COM 8" are the drives; the one chosen stays chosen
     // while it is there.
-    const QString chosen = portChoice->currentIndex() >= kDrivePort ? portChoice->currentData().toString() : QString();
-    while (portChoice->count() > kDrivePort) portChoice->removeItem(kDrivePort);
+    const QString chosen =
+        portChoice->currentIndex() >= kDrivePortIndex ? portChoice->currentData().toString() : QString();
+    while (portChoice->count() > kDrivePortIndex) portChoice->removeItem(kDrivePortIndex);
     for (const QString& root : roots) {
         DriveDevice device;
         if (!readGarminDevice(root.toStdString(), device).empty()) continue;
@@ -198,27 +219,22 @@ void MainWindow::buildControls() {
                     QStringLiteral("COM 4"), QStringLiteral("COM 5"), QStringLiteral("COM 6"), QStringLiteral("COM 7"),
                     QStringLiteral("COM 8")},
                    new PortChoice(client_));
-    fileType_ = choice(102, 4 * bx, 7 * by, 20 * bx,
-                       {QStringLiteral("MapInfo MIF"), QStringLiteral("TOP50-OVL-ASCII"),
-                        QString::fromUtf8("TOP50-OVL-Binär (Alt)"), QStringLiteral("GPX")});
+    QStringList fileTypes;
+    for (const FileFormat& format : fileFormats()) fileTypes << QString::fromUtf8(format.choiceText);
+    fileType_ = choice(102, 4 * bx, 7 * by, 20 * bx, fileTypes);
     objectType_ =
         choice(103, 4 * bx, 11 * by, 20 * bx, {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
     addGarminDrives(port_, mountedVolumeRoots());
     // A remembered drive is the first one found, or USB when none is there.
-    const int portIndex = static_cast<int>(settings.portIndex);
-    port_->setCurrentIndex(portIndex == kDrivePort && port_->count() <= kDrivePort ? 0 : qBound(0, portIndex, 8 + 1));
-    fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), 3));
+    const int storedPort = static_cast<int>(settings.portIndex);
+    port_->setCurrentIndex(storedPort == kDrivePortIndex && port_->count() <= kDrivePortIndex
+                               ? 0
+                               : qBound(0, storedPort, kDrivePortIndex));
+    fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), fileType_->count() - 1));
     objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
 
-    const struct {
-        int id;
-        double y;
-        const char* text;
-    } buttons[] = {{kCmdDownloadWaypoints, 2.7, "Wegpunkte / Route(n) holen"},
-                   {kCmdUploadWaypoints, 5.36666667, "Wegpunkte / Route(n) senden"},
-                   {kCmdDownloadTracks, 8.0333333333, "Track-Aufzeichnung(en) holen"},
-                   {kCmdUploadTracks, 10.7, "Track-Aufzeichnung(en) senden"}};
-    for (int i = 0; i < 4; ++i) {
+    const auto& buttons = kTransferButtons;
+    for (int i = 0; i < kTransferButtonCount; ++i) {
         auto* button = new QPushButton(QString::fromUtf8(buttons[i].text), client_);
         button->setObjectName(QStringLiteral("button%1").arg(buttons[i].id));
         button->setGeometry(28 * bx, static_cast<int>(buttons[i].y * by), 29 * bx, 2 * by);
@@ -246,8 +262,8 @@ void MainWindow::buildControls() {
 }
 
 QPushButton* MainWindow::button(int id) const {
-    if (id < kCmdDownloadWaypoints || id > kCmdUploadTracks) return nullptr;
-    return buttons_[id - kCmdDownloadWaypoints];
+    const int index = transferButtonIndex(id);
+    return index < 0 ? nullptr : buttons_[index];
 }
 
 QAction* MainWindow::action(int id) const {
@@ -284,19 +300,16 @@ void MainWindow::command(int id) {
             window->showBusy(false);
             if (focus) focus->setFocus();
         }
-    } busyScope(this, id == kCmdDeviceInfo || id == kCmdOvlConversion ||
-                          (id >= kCmdDownloadWaypoints && id <= kCmdUploadTracks));
-    int portNumber = port_->currentIndex();
-    if (portNumber >= kDrivePort) {
-        setDriveMountPoint(port_->currentData().toString().toStdString());
-        portNumber = kDrivePort;
-    }
-    const int fileKind = fileType_->currentIndex() + 1;
-    const int objectKind = objectType_->currentIndex() + 1;
+    } busyScope(this, id == kCmdDeviceInfo || id == kCmdOvlConversion || transferButtonIndex(id) >= 0);
+    // Every drive entry is the drive port, with its mount point.
+    const Port port = portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
+    if (port == kDrivePort) setDriveMountPoint(port_->currentData().toString().toStdString());
+    const FileKind fileKind = fileFormats()[qBound(0, fileType_->currentIndex(), fileType_->count() - 1)].kind;
+    const ObjectKind objectKind = objectKindAtIndex(objectType_->currentIndex());
     switch (id) {
     case kCmdInfo: showInfoBox(this, QString::fromUtf8(kInfoText), QStringLiteral(" Wegmate-Info"), 0x40); break;
     case kCmdExit: close(); break;
-    case kCmdDeviceInfo: actions_.runCommand(DeviceInfo, portNumber, 0, 0); break;
+    case kCmdDeviceInfo: actions_.runCommand(DeviceInfo, port, fileKind, objectKind); break;
     case kCmdShortHelp: openShortHelp(); break;
     case kCmdSettings: {
         SettingsDialog dialog(this);
@@ -307,7 +320,9 @@ void MainWindow::command(int id) {
     case kCmdDownloadWaypoints:
     case kCmdUploadWaypoints:
     case kCmdDownloadTracks:
-    case kCmdUploadTracks: actions_.runCommand(id - kCmdDownloadWaypoints + 1, portNumber, fileKind, objectKind); break;
+    case kCmdUploadTracks:
+        actions_.runCommand(kTransferButtons[transferButtonIndex(id)].command, port, fileKind, objectKind);
+        break;
     default: break;
     }
 }
@@ -328,7 +343,7 @@ void MainWindow::openShortHelp() {
 }
 
 void MainWindow::storeChoices() {
-    settings.portIndex = qMin(port_->currentIndex(), static_cast<int>(kDrivePort));
+    settings.portIndex = qMin(port_->currentIndex(), kDrivePortIndex);
     settings.fileTypeIndex = fileType_->currentIndex();
     settings.objectTypeIndex = objectType_->currentIndex();
 }

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include "commands/command.h"
 #include "ui/dialog_units.h"
 #include "ui/help_window.h"
 
@@ -32,7 +33,7 @@ enum CommandId {
 
 // What the commands call; the real core by default, replaceable in tests.
 struct MainWindowActions {
-    int (*runCommand)(int command, int portNumber, int fileKind, int objectKind);
+    int (*runCommand)(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind);
     void (*convertOvlFile)();
 };
 const MainWindowActions& defaultActions();

@@ -12,6 +12,7 @@
 
 #include <map>
 
+#include "formats/file_formats.h"
 #include "ui/boxes.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -146,18 +147,11 @@ void prepareDialog(QFileDialog& dialog, const QString& title, FileFilter filter)
 
 QStringList nameFilters(FileFilter filter) {
     // "*.*" of the descriptions means every file, with or without a dot.
-    if (filter == FileFilter::MapInfo)
-        return {QStringLiteral("MapInfo-MIF-Dateien (*.mif)"), QStringLiteral("Alle Dateien (*)")};
-    if (filter == FileFilter::Gpx) return {QStringLiteral("GPX-Dateien (*.gpx)"), QStringLiteral("Alle Dateien (*)")};
-    return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien (*)")};
+    return {QString::fromUtf8(fileFormatWithFilter(filter).filterMatch), QStringLiteral("Alle Dateien (*)")};
 }
 
 QStringList filterDescriptions(FileFilter filter) {
-    if (filter == FileFilter::MapInfo)
-        return {QStringLiteral("MapInfo-MIF-Dateien   (*.mif)"), QStringLiteral("Alle Dateien   (*.*)")};
-    if (filter == FileFilter::Gpx)
-        return {QStringLiteral("GPX-Dateien (*.gpx)"), QStringLiteral("Alle Dateien   (*.*)")};
-    return {QStringLiteral("TOP50-Overlay-Dateien (*.ovl)"), QStringLiteral("Alle Dateien   (*.*)")};
+    return {QString::fromUtf8(fileFormatWithFilter(filter).filterText), QStringLiteral("Alle Dateien   (*.*)")};
 }
 
 bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter, std::string& fileName) {

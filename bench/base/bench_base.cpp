@@ -164,7 +164,7 @@ void BM_UploadPreparation(benchmark::State& state) {
         state.ResumeTiming();
         makePointNamesUnique();
         sortPointTable();
-        splitRoutesAndTracks(7, false);
+        splitRoutesAndTracks(TransferKind::Waypoints, false);
         benchmark::DoNotOptimize(countRouteOrTrackGroups());
     }
     state.counters["limitBoxes"] = benchmark::Counter(boxesShown, benchmark::Counter::kAvgIterations);
@@ -184,7 +184,7 @@ void BM_SplitLongTrack(benchmark::State& state) {
         state.PauseTiming();
         loadTable();
         state.ResumeTiming();
-        splitRoutesAndTracks(6, false);
+        splitRoutesAndTracks(TransferKind::Tracks, false);
         benchmark::DoNotOptimize(pointTable.records[n - 1].NumberOfRouteOrTrack);
     }
 }

@@ -80,7 +80,7 @@ void prepare() {
     fillTable();
 }
 
-void writeAndRead(benchmark::State& state, int fileKind) {
+void writeAndRead(benchmark::State& state, FileKind fileKind) {
     prepare();
     const int objectKind = (int)state.range(0);
     std::string name = directory() + (fileKind == MapInfoMif ? "/bench.mif" : "/bench.ovl");
@@ -114,9 +114,11 @@ void BM_Mif(benchmark::State& state) { writeAndRead(state, MapInfoMif); }
 void BM_OvlAscii(benchmark::State& state) { writeAndRead(state, OvlAscii); }
 void BM_OvlBinary(benchmark::State& state) { writeAndRead(state, OvlBinary); }
 
-const char* extensionOf(int fileKind) { return fileKind == MapInfoMif ? ".mif" : fileKind == Gpx ? ".gpx" : ".ovl"; }
+const char* extensionOf(FileKind fileKind) {
+    return fileKind == MapInfoMif ? ".mif" : fileKind == Gpx ? ".gpx" : ".ovl";
+}
 
-int writeFile(int fileKind, const std::string& name, int objectKind) {
+int writeFile(FileKind fileKind, const std::string& name, int objectKind) {
     switch (fileKind) {
     case MapInfoMif: return writeMifFile(name.c_str(), objectKind);
     case Gpx: return writeGpxFile(name.c_str(), objectKind, 6);
@@ -126,10 +128,10 @@ int writeFile(int fileKind, const std::string& name, int objectKind) {
 }
 
 // The writer alone (including the flush to disk of the atomic replacement).
-void writeOnly(benchmark::State& state, int fileKind) {
+void writeOnly(benchmark::State& state, FileKind fileKind) {
     prepare();
     const int objectKind = (int)state.range(0);
-    std::string name = directory() + "/write" + std::to_string(fileKind) + extensionOf(fileKind);
+    std::string name = directory() + "/write" + std::to_string(static_cast<int>(fileKind)) + extensionOf(fileKind);
     countLinePoints(objectKind);
     for (auto _ : state)
         if (!writeFile(fileKind, name, objectKind)) state.SkipWithError("write failed");
@@ -137,10 +139,10 @@ void writeOnly(benchmark::State& state, int fileKind) {
 }
 
 // The reader alone.
-void readOnly(benchmark::State& state, int fileKind) {
+void readOnly(benchmark::State& state, FileKind fileKind) {
     prepare();
     const int objectKind = (int)state.range(0);
-    std::string name = directory() + "/read" + std::to_string(fileKind) + extensionOf(fileKind);
+    std::string name = directory() + "/read" + std::to_string(static_cast<int>(fileKind)) + extensionOf(fileKind);
     countLinePoints(objectKind);
     if (!writeFile(fileKind, name, objectKind)) state.SkipWithError("write failed");
     for (auto _ : state) {

@@ -107,7 +107,7 @@ void runWegmate(Simulator& sim, const std::string& what, int command, int points
     ui.errors = 0;
     ui.lastBox.clear();
     const auto start = std::chrono::steady_clock::now();
-    runCommand(command, 1, MapInfoMif, PointObjects);
+    runCommand(command, comPort(1), MapInfoMif, PointObjects);
     const double seconds = since(start);
     sim.stop();
     const bool upload = command == UploadWaypoints || command == UploadTracks;

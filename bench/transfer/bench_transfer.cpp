@@ -127,10 +127,10 @@ double threadCpuSeconds() {
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // One track download through the command driver; true when it succeeded.
-bool downloadTrack(int portNumber, int points) {
+bool downloadTrack(const Port& port, int points) {
     ui.errors = 0;
     ui.lastBox.clear();
-    runCommand(DownloadTracks, portNumber, MapInfoMif, LineObjects);
+    runCommand(DownloadTracks, port, MapInfoMif, LineObjects);
     return ui.errors == 0 && pointTable.count == points;
 }
 
@@ -179,7 +179,7 @@ void BM_PacedSerialTrackDownload(benchmark::State& state) {
         bytesIn = bytesOut = 0;
         ui.pausedMs = 0;
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = downloadTrack(1, points);
+        const bool ok = downloadTrack(comPort(1), points);
         const double elapsed = seconds(std::chrono::steady_clock::now() - start);
         installLinkIo(nullptr);
         if (coalesce) {
@@ -236,7 +236,7 @@ void BM_UnpacedTrackDownload(benchmark::State& state) {
         }
         const double cpuStart = threadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = downloadTrack(usb ? 0 : 1, points);
+        const bool ok = downloadTrack(usb ? kUsbPort : comPort(1), points);
         const double elapsed = seconds(std::chrono::steady_clock::now() - start);
         cpuTotal += threadCpuSeconds() - cpuStart;
         if (usb)

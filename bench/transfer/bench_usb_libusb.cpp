@@ -81,7 +81,7 @@ void BM_LibusbTrackDownload(benchmark::State& state) {
     for (auto _ : state) {
         errors = 0;
         const auto start = std::chrono::steady_clock::now();
-        runCommand(DownloadTracks, 0, MapInfoMif, LineObjects);
+        runCommand(DownloadTracks, kUsbPort, MapInfoMif, LineObjects);
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(elapsed);
         if (errors != 0 || pointTable.count != points) {

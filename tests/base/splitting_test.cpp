@@ -83,7 +83,7 @@ TEST_F(Splitting, CountsGroups) {
 
 TEST_F(Splitting, WalkOf600PointsBecomesThreeRoutes) {
     appendGroup(1, "WALK", 600);
-    EXPECT_EQ(splitRoutesAndTracks(7, false), 1);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), 1);
     const std::vector<Group> g = groups();
     ASSERT_EQ(g.size(), 3u);
     EXPECT_EQ(g[0].number, 1);
@@ -109,7 +109,7 @@ TEST_F(Splitting, WalkOf600PointsBecomesThreeRoutes) {
 TEST_F(Splitting, ActiveLogPartsAreNamedActlg) {
     settings.maxTrackPoints = 100;
     appendGroup(1, "ACTIVE LOG", 250);
-    EXPECT_EQ(splitRoutesAndTracks(6, false), 1);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Tracks, false), 1);
     const std::vector<Group> g = groups();
     ASSERT_EQ(g.size(), 3u);
     EXPECT_EQ(g[0].name, "ACTIVE LOG");
@@ -122,8 +122,8 @@ TEST_F(Splitting, TrackLimitAppliesOnlyToTracks) {
     settings.maxRoutePoints = 10;
     settings.maxTrackPoints = 1000;
     appendGroup(1, "T", 500);
-    EXPECT_EQ(splitRoutesAndTracks(6, false), 0);
-    EXPECT_EQ(splitRoutesAndTracks(4, true), 1);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Tracks, false), 0);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, true), 1);
     EXPECT_EQ(pointTable.records[499].NumberOfPoint, 500);  // untouched by the check
     EXPECT_TRUE(ui.events().empty());
 }
@@ -131,7 +131,7 @@ TEST_F(Splitting, TrackLimitAppliesOnlyToTracks) {
 TEST_F(Splitting, NameOf49CharactersGetsItsLastTwoReplaced) {
     const std::string name(49, 'N');
     appendGroup(1, name, 251 + 250);
-    EXPECT_EQ(splitRoutesAndTracks(7, false), 1);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), 1);
     const std::vector<Group> g = groups();
     ASSERT_EQ(g.size(), 3u);
     EXPECT_EQ(g[0].name, name);
@@ -143,7 +143,7 @@ TEST_F(Splitting, NameOf49CharactersGetsItsLastTwoReplaced) {
 TEST_F(Splitting, NameOf48CharactersGetsTheSuffixAppended) {
     const std::string name(48, 'M');
     appendGroup(1, name, 300);
-    splitRoutesAndTracks(7, false);
+    splitRoutesAndTracks(TransferKind::Waypoints, false);
     const std::vector<Group> g = groups();
     ASSERT_EQ(g.size(), 2u);
     EXPECT_EQ(g[1].name, name + "_B");
@@ -153,7 +153,7 @@ TEST_F(Splitting, PartsAfterZKeepDistinctNamesOfCapitals) {
     settings.maxRoutePoints = 1;
     appendGroup(1, "W", 800);
     appendGroup(2, std::string(50, 'L'), 800);
-    splitRoutesAndTracks(7, false);
+    splitRoutesAndTracks(TransferKind::Waypoints, false);
     const std::vector<Group> g = groups();
     ASSERT_EQ(g.size(), 1600u);
     EXPECT_EQ(g[25].name, "W_Z");
@@ -174,7 +174,7 @@ TEST_F(Splitting, PartsAfterZKeepDistinctNamesOfCapitals) {
 TEST_F(Splitting, AllGroupsAreRenumbered) {
     appendGroup(4, "", 100);
     appendGroup(9, "", 300);
-    EXPECT_EQ(splitRoutesAndTracks(7, false), 1);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), 1);
     const std::vector<Group> g = groups();
     ASSERT_EQ(g.size(), 3u);
     EXPECT_EQ(g[0].number, 1);
@@ -192,19 +192,19 @@ TEST_F(Splitting, AllGroupsAreRenumbered) {
 TEST_F(Splitting, NoGroupAboveTheLimitLeavesTheTable) {
     appendGroup(4, "A", 250);
     appendGroup(9, "B", 10);
-    EXPECT_EQ(splitRoutesAndTracks(7, false), 0);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), 0);
     EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 4);
     EXPECT_EQ(pointTable.records[250].NumberOfRouteOrTrack, 9);
     EXPECT_TRUE(ui.events().empty());
     pointTable.reset();
-    EXPECT_EQ(splitRoutesAndTracks(7, false), 0);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), 0);
 }
 
 TEST_F(Splitting, RecordsWithoutNameJoinTheirGroupsName) {
     settings.maxRoutePoints = 2;
     appendGroup(1, "R", 1);
     appendGroup(1, "", 2);  // same number, empty name
-    EXPECT_EQ(splitRoutesAndTracks(7, false), 1);
+    EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), 1);
     const std::vector<Group> g = groups();
     ASSERT_EQ(g.size(), 2u);
     EXPECT_EQ(g[0].name, "R");

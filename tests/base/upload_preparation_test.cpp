@@ -74,7 +74,7 @@ TEST(UploadPreparationDifferential, RandomTables) {
         load(input);
         makePointNamesUnique();
         sortPointTable();
-        EXPECT_EQ(splitRoutesAndTracks(7, false), expectedResult);
+        EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), expectedResult);
         ASSERT_EQ(pointTable.count, static_cast<int>(expected.size()));
         for (int k = 0; k < pointTable.count; ++k) {
             ASSERT_EQ(std::memcmp(&pointTable.records[k], &expected[k], sizeof(PointRecord)), 0)

@@ -422,7 +422,7 @@ Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const s
 
     SerialLine serial;
     UsbCable usb;
-    int port = 0;
+    Port port = kUsbPort;
     if (c.link == Link::Serial) {
         const std::string tty = sim.startPty();
         EXPECT_FALSE(tty.empty());
@@ -432,7 +432,7 @@ Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const s
         line = &serial;
         installLinkIo(&fakeLineIo);
         setSerialDeviceOverride(1, tty);
-        port = 1;
+        port = comPort(1);
     } else {
         sim.usbInterruptOnly = true;
         usb.inner = sim.usbDriver();

@@ -17,9 +17,10 @@ class FullTableTest : public FormatTest {
 };
 
 TEST_F(FullTableTest, WrittenFilesOfAFullTableReadBack) {
-    for (int fileKind : {MapInfoMif, OvlAscii, OvlBinary})
+    for (FileKind fileKind : {MapInfoMif, OvlAscii, OvlBinary})
         for (int objectKind : {PointObjects, LineObjects}) {
-            SCOPED_TRACE("file kind " + std::to_string(fileKind) + ", object kind " + std::to_string(objectKind));
+            SCOPED_TRACE("file kind " + std::to_string(static_cast<int>(fileKind)) + ", object kind " +
+                         std::to_string(objectKind));
             pointTable.reset();
             for (int i = 0; i < kMaxPoints; i++)
                 pointTable.records[pointTable.count++] =

@@ -61,7 +61,7 @@ std::string fallbackFor(const std::string& name) {
     ScriptedPlatform ui;
     FakeSerialPeer line;
     line.feed(concat({ackFrame(254), frame(255, productData(1, 100, name))}));
-    EXPECT_EQ(queryDeviceInfo(1, 0), 1);
+    EXPECT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
     return protocolSet() ? protocolSet() : "(none)";
 }
 
@@ -70,7 +70,7 @@ TEST(DeviceInfoScripted, ArrayBuiltSetAndDescription) {
     FakeSerialPeer line;
     line.feed(concat({ackFrame(254), frame(255, productData(1, 250, "eTrex Vista Software Version 2.50")),
                       frame(253, protocolArray({{'P', 0}, {'L', 1}, {'A', 10}, {'A', 1}, {'D', 108}}))}));
-    ASSERT_EQ(queryDeviceInfo(1, 1), 1);
+    ASSERT_EQ(queryDeviceInfo(serialLink(1), 1), 1);
     EXPECT_STREQ(protocolSet(), "\r\nP000\r\nL001\r\nA010\r\nA001\r\nD108");
     EXPECT_STREQ(deviceDescriptionText(),
                  "eTrex Vista Software Version 2.50\r\n(1 / 2.50)\r\n"
@@ -95,7 +95,7 @@ TEST(DeviceInfoScripted, ArrayOfSize80HasTwentySixEntries) {
     array.push_back(7);  // two bytes of a 27th entry: ignored
     ASSERT_EQ(array.size(), 80u);
     line.feed(concat({ackFrame(254), frame(255, productData(5, 300, "GPS III")), frame(253, array)}));
-    ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+    ASSERT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
     std::string set = protocolSet();
     EXPECT_EQ(set.size(), 26u * 6u);
     EXPECT_EQ(set.substr(set.size() - 6), "\r\nD125");
@@ -110,7 +110,7 @@ TEST(DeviceInfoScripted, LongAndNegativeProtocolNumbers) {
     std::vector<std::pair<char, int>> entries;
     for (int i = 0; i < 40; i++) entries.push_back({'D', i % 2 ? 12345 : -32768});
     line.feed(concat({ackFrame(254), frame(255, productData(5, 300, "GPS III")), frame(253, protocolArray(entries))}));
-    ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+    ASSERT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
     std::string expected;
     for (int i = 0; i < 40; i++) expected += i % 2 ? "\r\nD12345" : "\r\nD-32768";
     EXPECT_EQ(std::string(protocolSet()), expected);
@@ -124,7 +124,7 @@ TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
         FakeSerialPeer line;
         line.feed(concat({ackFrame(254), frame(255, productData(695, 350, "GPSMAP 60CSx")), frame(248, {'X', 0}),
                           frame(248, {'Y', 0}), frame(248, {'Z', 0}), frame(253, protocolArray({{'A', 100}}))}));
-        ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+        ASSERT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
         EXPECT_STREQ(protocolSet(), "\r\nA100");
         EXPECT_EQ(line.written, concat({kRequest, ackFrame(255), ackFrame(253)}));
     }
@@ -137,7 +137,7 @@ TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
         line.clock.emptyReadMs = 600;
         line.feedSilence(1);
         line.feed(frame(253, protocolArray({{'D', 110}})));
-        ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+        ASSERT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
         EXPECT_EQ(line.emptyReads, 1);
         EXPECT_STREQ(protocolSet(), "\r\nD110");
         EXPECT_EQ(line.written, concat({kRequest, ackFrame(255), ackFrame(253)}));
@@ -146,7 +146,7 @@ TEST(DeviceInfoScripted, ExtendedProductDataIsSkipped) {
         // Nothing after 248: the ACK carries 0 and the fallback list is used.
         FakeSerialPeer line;
         line.feed(concat({ackFrame(254), frame(255, productData(695, 350, "GPSMAP 60CSx")), frame(248, {0})}));
-        ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+        ASSERT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
         EXPECT_EQ(line.written, concat({kRequest, ackFrame(255), ackFrame(0)}));
         EXPECT_STREQ(protocolSet(), kDefaultList);
     }
@@ -169,7 +169,7 @@ TEST(DeviceInfoScripted, FallbackDescriptionAndAck) {
     FakeSerialPeer line;
     // An unrelated packet instead of the array: acknowledged with its id.
     line.feed(concat({ackFrame(254), frame(255, productData(77, 460, "GPS 12XL")), frame(14, {1, 2})}));
-    ASSERT_EQ(queryDeviceInfo(1, 1), 1);
+    ASSERT_EQ(queryDeviceInfo(serialLink(1), 1), 1);
     EXPECT_EQ(std::string(deviceDescriptionText()), std::string("GPS 12XL\r\n(77 / 4.60)\r\n") + kNoProtocols);
     EXPECT_EQ(line.written, concat({kRequest, ackFrame(255), ackFrame(14)}));
     auto dialogs = ui.eventsOf(ScriptedEvent::DeviceInfoDialog);
@@ -184,7 +184,7 @@ TEST(DeviceInfoScripted, DescriptionReadOnlyFromThePacket) {
     Bytes data = productData(9, 1, "Unit");
     data.pop_back();
     line.feed(concat({ackFrame(254), frame(255, data)}));
-    ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+    ASSERT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
     EXPECT_EQ(std::string(deviceDescriptionText()), std::string("Unit\r\n(9 / 0.01)\r\n") + kNoProtocols);
 }
 
@@ -192,13 +192,13 @@ TEST(DeviceInfoScripted, NoConnection) {
     ScriptedPlatform ui;
     {
         FakeSerialPeer line;
-        EXPECT_EQ(queryDeviceInfo(1, 0), 0);
+        EXPECT_EQ(queryDeviceInfo(serialLink(1), 0), 0);
         EXPECT_EQ(line.written, concat({kRequest, kRequest, kRequest}));
     }
     EXPECT_TRUE(ui.boxTexts().empty());
     {
         FakeSerialPeer line;
-        EXPECT_EQ(queryDeviceInfo(1, 1), 0);
+        EXPECT_EQ(queryDeviceInfo(serialLink(1), 1), 0);
     }
     EXPECT_EQ(ui.boxTexts(), Texts{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."});
 }
@@ -208,14 +208,14 @@ TEST(DeviceInfoScripted, AckButNoProductData) {
     {
         FakeSerialPeer line;
         line.feed(ackFrame(254));
-        EXPECT_EQ(queryDeviceInfo(1, 0), 0);
+        EXPECT_EQ(queryDeviceInfo(serialLink(1), 0), 0);
     }
     EXPECT_EQ(ui.boxTexts(), Texts{"Fehler beim Einlesen vom seriellen Anschluss."});
     ui.clearEvents();
     {
         FakeSerialPeer line;
         line.feed(ackFrame(254));
-        EXPECT_EQ(queryDeviceInfo(1, 1), 0);
+        EXPECT_EQ(queryDeviceInfo(serialLink(1), 1), 0);
     }
     EXPECT_EQ(ui.boxTexts(), (Texts{"Fehler beim Einlesen vom seriellen Anschluss.", "GPS-Gerät antwortet nicht."}));
 }
@@ -225,7 +225,7 @@ TEST(DeviceInfoScripted, NotProductDataKeepsOldSet) {
     setProtocolSet("\r\nA100\r\nD108");
     FakeSerialPeer line;
     line.feed(concat({ackFrame(254), frame(253, protocolArray({{'A', 200}}))}));
-    EXPECT_EQ(queryDeviceInfo(1, 1), 0);
+    EXPECT_EQ(queryDeviceInfo(serialLink(1), 1), 0);
     EXPECT_EQ(ui.boxTexts(), Texts{"GPS-Gerät sendet keine Produktdaten."});
     EXPECT_STREQ(protocolSet(), "\r\nA100\r\nD108");
 }
@@ -238,7 +238,7 @@ TEST(DeviceInfoScripted, FailedAcks) {
         line.failWritesFrom = 6;
         line.feed(concat({ackFrame(254), frame(255, productData(1, 1, "X"))}));
         setProtocolSet("\r\nOLD1");
-        EXPECT_EQ(queryDeviceInfo(1, 1), 0);
+        EXPECT_EQ(queryDeviceInfo(serialLink(1), 1), 0);
         EXPECT_STREQ(protocolSet(), "\r\nOLD1");
     }
     EXPECT_EQ(ui.boxTexts(), (Texts{"Fehler bei Ausgabe zum seriellen Anschluss.", "Übertragungsfehler."}));
@@ -248,7 +248,7 @@ TEST(DeviceInfoScripted, FailedAcks) {
         FakeSerialPeer line;
         line.failWritesFrom = 6 + 8;
         line.feed(concat({ackFrame(254), frame(255, productData(1, 1, "X")), frame(253, protocolArray({{'A', 301}}))}));
-        EXPECT_EQ(queryDeviceInfo(1, 0), 0);
+        EXPECT_EQ(queryDeviceInfo(serialLink(1), 0), 0);
         EXPECT_STREQ(protocolSet(), "\r\nA301");
     }
     EXPECT_EQ(ui.boxTexts(), Texts{"Fehler bei Ausgabe zum seriellen Anschluss."});
@@ -258,7 +258,7 @@ TEST(DeviceInfoScripted, FailedAcks) {
         FakeSerialPeer line;
         line.failWritesFrom = 6 + 8;
         line.feed(concat({ackFrame(254), frame(255, productData(1, 1, "eTrex")), frame(14, {0})}));
-        EXPECT_EQ(queryDeviceInfo(1, 1), 0);
+        EXPECT_EQ(queryDeviceInfo(serialLink(1), 1), 0);
         EXPECT_EQ(protocolSet(), nullptr);
         EXPECT_FALSE(protocolSetContains("A100"));
     }
@@ -306,7 +306,7 @@ TEST(DeviceInfoSimulator, EveryProfileOverSerial) {
         ASSERT_FALSE(tty.empty());
         setSerialDeviceOverride(1, tty);
         ASSERT_EQ(openSerialPort(1), 1);
-        ASSERT_EQ(queryDeviceInfo(1, 1), 1);
+        ASSERT_EQ(queryDeviceInfo(serialLink(1), 1), 1);
         closeLink();
         sim.stop();
         EXPECT_EQ(std::string(deviceDescriptionText()), expectedDescription(sim.profile));
@@ -325,7 +325,7 @@ TEST(DeviceInfoSimulator, EtrexWithoutArrayGetsTheEtrexList) {
     sim.profile.sendsArray = false;
     setSerialDeviceOverride(1, sim.startPty());
     ASSERT_EQ(openSerialPort(1), 1);
-    ASSERT_EQ(queryDeviceInfo(1, 0), 1);
+    ASSERT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
     closeLink();
     setSerialDeviceOverride(1, "");
     EXPECT_STREQ(protocolSet(), kEtrexList);
@@ -340,7 +340,7 @@ TEST(DeviceInfoSimulator, EveryProfileOverUsb) {
         UsbDriver driver = sim.usbDriver();
         installUsbDriver(&driver);
         ASSERT_EQ(openUsbDevice(), 1);
-        ASSERT_EQ(queryDeviceInfo(0, 1), 1);
+        ASSERT_EQ(queryDeviceInfo(usbLink(), 1), 1);
         EXPECT_FALSE(usbBulkPending);
         closeLink();
         installUsbDriver(nullptr);
@@ -364,7 +364,7 @@ TEST(DeviceInfoSimulator, UsbStrayPacketsAndInterruptOnly) {
     UsbDriver driver = sim.usbDriver();
     installUsbDriver(&driver);
     ASSERT_EQ(openUsbDevice(), 1);
-    ASSERT_EQ(queryDeviceInfo(0, 0), 1);
+    ASSERT_EQ(queryDeviceInfo(usbLink(), 0), 1);
     EXPECT_EQ(std::string(protocolSet()), arrayText(sim.profile));
     closeLink();
     installUsbDriver(nullptr);
@@ -378,7 +378,7 @@ TEST(DeviceInfoSimulator, UsbReceiverPulledOut) {
     installUsbDriver(&driver);
     ASSERT_EQ(openUsbDevice(), 1);
     sim.faults.usbUnplugAfterReads = 2;  // session answer and one more read
-    EXPECT_EQ(queryDeviceInfo(0, 1), 0);
+    EXPECT_EQ(queryDeviceInfo(usbLink(), 1), 0);
     closeLink();
     installUsbDriver(nullptr);
     EXPECT_EQ(ui.boxTexts(), (Texts{"Fehler bei Lesen vom USB-Anschluss.", "GPS-Gerät antwortet nicht."}));

@@ -491,7 +491,7 @@ class GpsbabelPeer : public ::testing::TestWithParam<std::string> {
         ui.queueSaveFile(file);
         if (kind != 6) ui.queueYesNo(kind == 4);
         if (kind == 6 && trackLogs()) ui.queueYesNo(false);
-        runCommand(kind == 6 ? DownloadTracks : DownloadWaypoints, 1, MapInfoMif, PointObjects);
+        runCommand(kind == 6 ? DownloadTracks : DownloadWaypoints, comPort(1), MapInfoMif, PointObjects);
         const std::vector<std::string> boxes = ui.boxTexts();
         EXPECT_EQ(boxes.size(), 1u);
         EXPECT_TRUE(!boxes.empty() && boxes[0].rfind("Übertragung erfolgreich beendet", 0) == 0)
@@ -652,7 +652,7 @@ TEST_P(GpsbabelPeer, ReadsWhatWegmateUploaded) {
         ui.queueOpenFile(kind == 7 ? wf : kind == 4 ? rf : tf);
         if (kind != 6) ui.queueYesNo(kind == 4);
         if (kind == 6 && trackLogs()) ui.queueYesNo(true);
-        runCommand(kind == 6 ? UploadTracks : UploadWaypoints, 1, MapInfoMif, LineObjects);
+        runCommand(kind == 6 ? UploadTracks : UploadWaypoints, comPort(1), MapInfoMif, LineObjects);
         const std::vector<std::string> boxes = ui.boxTexts();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].rfind("Übertragung erfolgreich beendet", 0), 0u) << boxes[0];

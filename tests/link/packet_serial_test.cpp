@@ -24,7 +24,7 @@ Packet built(uint8_t id, const Bytes& data) {
 Bytes sent(uint8_t id, const Bytes& data) {
     FakeSerialPeer line;
     Packet p = built(id, data);
-    EXPECT_EQ(p.send(1, 1), 1);
+    EXPECT_EQ(p.send(serialLink(1), 1), 1);
     return line.takeWritten();
 }
 
@@ -67,12 +67,12 @@ TEST(PacketReceive, StuffedChecksumAndData) {
     line.feed(Bytes{16, 10, 2, 228, 0, 16, 16, 16, 3});
     line.feed(Bytes{16, 27, 2, 16, 16, 0, 211, 16, 3});
     Packet p;
-    ASSERT_EQ(p.receive(1, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(serialLink(1), 1, 5.0), 1);
     EXPECT_EQ(p.id, 10);
     EXPECT_EQ(p.size, 2);
     EXPECT_EQ(p.data[0], 228);
     EXPECT_EQ(p.checksum, 16);
-    ASSERT_EQ(p.receive(1, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(serialLink(1), 1, 5.0), 1);
     EXPECT_EQ(p.id, 27);
     EXPECT_EQ(p.data[0], 16);
     EXPECT_EQ(p.data[1], 0);
@@ -86,23 +86,23 @@ TEST(PacketReceive, SilentFailuresOfFraming) {
         FakeSerialPeer line;  // stray byte before the leading DLE: consumed, no search
         line.feed(Bytes{0x55});
         line.feed(frame(35, {1}));
-        EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+        EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
         EXPECT_EQ(line.incoming.size(), frame(35, {1}).size());
     }
     {
         FakeSerialPeer line;  // closing DLE wrong
         line.feed(Bytes{16, 6, 2, 35, 0, 213, 17, 3});
-        EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+        EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
     }
     {
         FakeSerialPeer line;  // ETX wrong
         line.feed(Bytes{16, 6, 2, 35, 0, 213, 16, 4});
-        EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+        EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
     }
     {
         FakeSerialPeer line;  // stuffing partner wrong
         line.feed(Bytes{16, 27, 2, 16, 17, 0, 211, 16, 3});
-        EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+        EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
     }
     EXPECT_TRUE(ui.boxTexts().empty());
 }
@@ -113,13 +113,13 @@ TEST(PacketReceive, ChecksumErrorReportedOnlyWhenAsked) {
     {
         FakeSerialPeer line;
         line.feed(Bytes{16, 6, 2, 35, 0, 214, 16, 3});
-        EXPECT_EQ(p.receive(1, 0, 5.0), 0);
+        EXPECT_EQ(p.receive(serialLink(1), 0, 5.0), 0);
     }
     EXPECT_TRUE(ui.boxTexts().empty());
     {
         FakeSerialPeer line;
         line.feed(Bytes{16, 6, 2, 35, 0, 214, 16, 3});
-        EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+        EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
     }
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Prüfsummenfehler in empfangenem Datenpacket."}));
     ASSERT_EQ(ui.events().size(), 1u);
@@ -131,7 +131,7 @@ TEST(PacketReceive, SilentReceiverTimesOutAfterSecondEmptyRead) {
     ScriptedPlatform ui;
     FakeSerialPeer line;
     Packet p;
-    EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+    EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
     EXPECT_EQ(line.emptyReads, 2);
     EXPECT_EQ(line.elapsed(), 6000u);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Einlesen vom seriellen Anschluss."}));
@@ -139,12 +139,12 @@ TEST(PacketReceive, SilentReceiverTimesOutAfterSecondEmptyRead) {
     ui.clearEvents();
     line.emptyReads = 0;
     line.startMs = line.now;
-    EXPECT_EQ(p.receive(1, 1, 1.0), 0);
+    EXPECT_EQ(p.receive(serialLink(1), 1, 1.0), 0);
     EXPECT_EQ(line.emptyReads, 1);
     EXPECT_EQ(line.elapsed(), 3000u);
 
     ui.clearEvents();
-    EXPECT_EQ(p.receive(1, 0, 5.0), 0);
+    EXPECT_EQ(p.receive(serialLink(1), 0, 5.0), 0);
     EXPECT_TRUE(ui.boxTexts().empty());
 }
 
@@ -155,13 +155,13 @@ TEST(PacketReceive, DeadlineCountsFromStartOfCall) {
     line.feedSilence(1);
     line.feed(ackFrame(35));
     Packet p;
-    EXPECT_EQ(p.receive(1, 1, 5.0), 1);
+    EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 1);
     // Two empty reads in the middle of a packet: 6 s > 5 s.
     Bytes ack = ackFrame(35);
     line.feed(Bytes(ack.begin(), ack.begin() + 3));
     line.feedSilence(2);
     line.feed(Bytes(ack.begin() + 3, ack.end()));
-    EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+    EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Einlesen vom seriellen Anschluss."}));
 }
 
@@ -172,7 +172,7 @@ TEST(PacketReceive, StuffingPartnerBoundIsOneSecond) {
     line.feedSilence(1);
     line.feed(Bytes{16, 0, 211, 16, 3});
     Packet p;
-    EXPECT_EQ(p.receive(1, 1, 5.0), 0);
+    EXPECT_EQ(p.receive(serialLink(1), 1, 5.0), 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Einlesen (DLE) vom seriellen Anschluss."}));
 }
 
@@ -182,7 +182,7 @@ TEST(PacketSend, WriteRetriesUntilFiveSeconds) {
     {
         FakeSerialPeer line;
         line.failWritesFrom = 0;  // every write fails, 1 s each
-        EXPECT_EQ(p.send(1, 1), 0);
+        EXPECT_EQ(p.send(serialLink(1), 1), 0);
         EXPECT_EQ(line.writeCalls, 6);  // fails once more than 5.0 s have passed
     }
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss."}));
@@ -190,7 +190,7 @@ TEST(PacketSend, WriteRetriesUntilFiveSeconds) {
     {
         FakeSerialPeer line;
         line.failWritesFrom = 0;
-        EXPECT_EQ(p.send(1, 0), 0);
+        EXPECT_EQ(p.send(serialLink(1), 0), 0);
     }
     EXPECT_TRUE(ui.boxTexts().empty());
     {
@@ -198,7 +198,7 @@ TEST(PacketSend, WriteRetriesUntilFiveSeconds) {
         FakeSerialPeer line;
         Packet q = built(27, {16, 0});
         line.failWritesFrom = 4;
-        EXPECT_EQ(q.send(1, 1), 0);
+        EXPECT_EQ(q.send(serialLink(1), 1), 0);
         EXPECT_EQ(line.written, (Bytes{16, 27, 2, 16}));
     }
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe (DLE) zum seriellen Anschluss."}));
@@ -209,7 +209,7 @@ TEST(PacketSend, FailedWritesAreRepeated) {
     FakeSerialPeer line;
     line.failFirstWrites = 4;  // 4 s of failures: still within the 5.0 s
     Packet p = built(254, {});
-    EXPECT_EQ(p.send(1, 1), 1);
+    EXPECT_EQ(p.send(serialLink(1), 1), 1);
     EXPECT_EQ(line.writeCalls, 10);
     EXPECT_EQ(line.written, (Bytes{16, 254, 0, 2, 16, 3}));
     EXPECT_TRUE(ui.boxTexts().empty());
@@ -217,7 +217,7 @@ TEST(PacketSend, FailedWritesAreRepeated) {
 
 TEST(AckRule, SendAckBytes) {
     FakeSerialPeer line;
-    EXPECT_EQ(sendAck(1, 255), 1);
+    EXPECT_EQ(sendAck(serialLink(1), 255), 1);
     EXPECT_EQ(line.written, (Bytes{16, 6, 2, 255, 0, 249, 16, 3}));
 }
 
@@ -226,7 +226,7 @@ TEST(OpeningExchange, AttemptsPausesAndSuccess) {
     {
         FakeSerialPeer line;
         Packet p = built(254, {});
-        EXPECT_EQ(openingExchange(1, p, 3, 200), 0);
+        EXPECT_EQ(openingExchange(serialLink(1), p, 3, 200), 0);
         // Three requests on the wire.
         Bytes one = {16, 254, 0, 2, 16, 3};
         Bytes three;
@@ -250,7 +250,7 @@ TEST(OpeningExchange, AttemptsPausesAndSuccess) {
         line.feed(frame(21, {254, 0}));
         line.feed(ackFrame(254));
         Packet p = built(10, {7, 0});
-        EXPECT_EQ(openingExchange(1, p, 5, 100), 1);
+        EXPECT_EQ(openingExchange(serialLink(1), p, 5, 100), 1);
         EXPECT_EQ(line.written.size(), 2u * 8u);
         EXPECT_EQ(p.id, 6);
     }

@@ -138,16 +138,16 @@ TEST(SerialPty, RawLineSettingsAndWireBytes) {
     uint8_t data[255] = {};
     Packet p;
     p.build(254, 0, data);
-    ASSERT_EQ(p.send(1, 1), 1);
+    ASSERT_EQ(p.send(serialLink(1), 1), 1);
     EXPECT_EQ(pty.readMaster(6), (Bytes{16, 254, 0, 2, 16, 3}));
     data[0] = 16;
     p.build(27, 2, data);
-    ASSERT_EQ(p.send(1, 1), 1);
+    ASSERT_EQ(p.send(serialLink(1), 1), 1);
     EXPECT_EQ(pty.readMaster(9), (Bytes{16, 27, 2, 16, 16, 0, 211, 16, 3}));
 
     // Bytes 0x0D, 0x11 and 0x13 pass unchanged (no CR mapping, no XON/XOFF).
     pty.writeMaster(frame(35, {0x0D, 0x11, 0x13, 0x0A, 16}));
-    ASSERT_EQ(p.receive(1, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(serialLink(1), 1, 5.0), 1);
     EXPECT_EQ(p.id, 35);
     ASSERT_EQ(p.size, 5);
     EXPECT_EQ(p.data[0], 0x0D);

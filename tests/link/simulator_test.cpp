@@ -43,11 +43,11 @@ Received download(int command) {
     data[0] = (uint8_t)command;
     Packet p;
     p.build(10, 2, data);
-    if (!openingExchange(1, p, 5, 100)) return r;
+    if (!openingExchange(serialLink(1), p, 5, 100)) return r;
     for (int guard = 0; guard < 100000; guard++) {
-        if (!p.receive(1, 1, 5.0)) return r;
+        if (!p.receive(serialLink(1), 1, 5.0)) return r;
         r.packets.push_back(SimPacket{p.id, std::vector<uint8_t>(p.data, p.data + p.size)});
-        if (p.id != 6 && p.id != 21 && !sendAck(1, p.id)) return r;
+        if (p.id != 6 && p.id != 21 && !sendAck(serialLink(1), p.id)) return r;
         if (p.id == 12) {
             r.complete = true;
             return r;
@@ -62,8 +62,8 @@ int sendAndAnswer(uint8_t id, const uint8_t* data, int size) {
     if (size > 0) memcpy(buffer, data, (size_t)size);
     Packet p;
     p.build(id, (uint8_t)size, buffer);
-    if (!p.send(1, 1)) return 0;
-    if (!p.receive(1, 1, 5.0)) return 0;
+    if (!p.send(serialLink(1), 1)) return 0;
+    if (!p.receive(serialLink(1), 1, 5.0)) return 0;
     return p.id;
 }
 
@@ -206,9 +206,9 @@ TEST(SimulatorUpload, TransferCompleteWrittenJustBeforeStop) {
     uint8_t count[255] = {0, 0};
     Packet p;
     p.build(27, 2, count);
-    ASSERT_EQ(p.send(1, 1), 1);
+    ASSERT_EQ(p.send(serialLink(1), 1), 1);
     p.build(12, 2, count);
-    ASSERT_EQ(p.send(1, 1), 1);
+    ASSERT_EQ(p.send(serialLink(1), 1), 1);
     closeLink();
     sim.stop();
     setSerialDeviceOverride(1, "");
@@ -328,7 +328,7 @@ TEST(SimulatorFaults, UnansweredProductRequest) {
     sim.faults.silenceStage = SimStage::ProductRequest;
     sim.faults.silenceMs = 3000;  // the first attempt goes unanswered
     SimLink link(sim);
-    ASSERT_EQ(queryDeviceInfo(1, 1), 1);
+    ASSERT_EQ(queryDeviceInfo(serialLink(1), 1), 1);
     std::vector<uint8_t> ids = sim.hostPacketIds();
     EXPECT_EQ(std::count(ids.begin(), ids.end(), 254), 2);
     EXPECT_EQ(sim.productRequests(), 1);
@@ -409,9 +409,9 @@ TEST(SimulatorUsb, DownloadUploadAndFaults) {
     uint8_t data[255] = {7, 0};
     Packet p;
     p.build(10, 2, data);
-    ASSERT_EQ(openingExchange(0, p, 5, 100), 1);
+    ASSERT_EQ(openingExchange(usbLink(), p, 5, 100), 1);
     std::vector<uint8_t> ids;
-    while (p.receive(0, 1, 5.0)) {
+    while (p.receive(usbLink(), 1, 5.0)) {
         ids.push_back(p.id);
         if (p.id == 12) break;
     }
@@ -420,14 +420,14 @@ TEST(SimulatorUsb, DownloadUploadAndFaults) {
     // Upload: no answers on USB, the simulator stores what came.
     uint8_t count[255] = {1, 0};
     p.build(27, 2, count);
-    ASSERT_EQ(p.send(0, 1), 1);
+    ASSERT_EQ(p.send(usbLink(), 1), 1);
     const PointRecord rec = makePoint({.name = "USB1", .lat = 1.5, .lon = 2.5, .altitude = 0});
     uint8_t out[255];
     int n = encodeWaypoint(rec, WaypointFormat::D110, out);
     p.build(35, (uint8_t)n, out);
-    ASSERT_EQ(p.send(0, 1), 1);
+    ASSERT_EQ(p.send(usbLink(), 1), 1);
     p.build(12, 2, count);
-    ASSERT_EQ(p.send(0, 1), 1);
+    ASSERT_EQ(p.send(usbLink(), 1), 1);
     SimUploadLog log = sim.uploadLog();
     ASSERT_EQ(log.waypoints.size(), 1u);
     EXPECT_EQ(log.waypoints[0].name, "USB1");
@@ -435,10 +435,10 @@ TEST(SimulatorUsb, DownloadUploadAndFaults) {
     // Pulled out in the middle of a track download.
     data[0] = 6;
     p.build(10, 2, data);
-    ASSERT_EQ(openingExchange(0, p, 5, 100), 1);
+    ASSERT_EQ(openingExchange(usbLink(), p, 5, 100), 1);
     sim.faults.usbUnplugAfterReads = 0;
     int got = 0;
-    while (p.receive(0, 1, 5.0)) got++;
+    while (p.receive(usbLink(), 1, 5.0)) got++;
     EXPECT_EQ(got, 0);
     closeLink();
     installUsbDriver(nullptr);
@@ -479,7 +479,7 @@ TEST(SimulatorProgram, ServesAPtyLinkedToAPath) {
     ScriptedPlatform ui;
     setSerialDeviceOverride(1, linkPath);
     ASSERT_EQ(openSerialPort(1), 1);
-    EXPECT_EQ(queryDeviceInfo(1, 0), 1);
+    EXPECT_EQ(queryDeviceInfo(serialLink(1), 0), 1);
     Received r = download(7);
     closeLink();
     setSerialDeviceOverride(1, "");

@@ -123,7 +123,7 @@ TEST(UsbRead, InterruptChunksOf64AndShortChunkEnds) {
     EXPECT_EQ(usb.interrupt[1].size(), 12u);
     int before = usb.interruptCalls;
     Packet p;
-    ASSERT_EQ(p.receive(0, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 1, 5.0), 1);
     EXPECT_EQ(usb.interruptCalls - before, 2);
     EXPECT_EQ(p.id, 35);
     EXPECT_EQ(p.size, 64);
@@ -140,17 +140,17 @@ TEST(UsbRead, InterruptChunksOf64AndShortChunkEnds) {
     usb.interrupt.push_back(ScriptedUsb::packet(20, 38, Bytes(52, 8)));
     usb.queueInterruptPacket(ScriptedUsb::packet(20, 39, {6}));
     before = usb.interruptCalls;
-    ASSERT_EQ(p.receive(0, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 1, 5.0), 1);
     EXPECT_EQ(usb.interruptCalls - before, 1);
     EXPECT_EQ(p.id, 36);
     EXPECT_EQ(p.size, 52);
-    ASSERT_EQ(p.receive(0, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 1, 5.0), 1);
     EXPECT_EQ(p.id, 37);
     EXPECT_EQ(p.size, 1);
-    ASSERT_EQ(p.receive(0, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 1, 5.0), 1);
     EXPECT_EQ(p.id, 38);
     EXPECT_EQ(p.size, 52);
-    ASSERT_EQ(p.receive(0, 1, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 1, 5.0), 1);
     EXPECT_EQ(p.id, 39);
     EXPECT_EQ(p.data[0], 6);
     EXPECT_TRUE(ui.boxTexts().empty());
@@ -168,15 +168,15 @@ TEST(UsbRead, DataAvailableSwitchesToBulkUntilEmptyRead) {
     usb.interrupt.push_back(ScriptedUsb::packet(20, 12, {7, 0}));
 
     Packet p;
-    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 0, 5.0), 1);
     EXPECT_EQ(p.id, 27);
     EXPECT_TRUE(usbBulkPending);
-    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 0, 5.0), 1);
     EXPECT_EQ(p.id, 35);
     EXPECT_EQ(p.size, 3);
     // The bulk burst ends while a packet is still expected: the read goes
     // on at the interrupt pipe.
-    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 0, 5.0), 1);
     EXPECT_EQ(p.id, 12);
     EXPECT_FALSE(usbBulkPending);
     // A burst per packet; then one whose end meets a silent interrupt pipe.
@@ -185,11 +185,11 @@ TEST(UsbRead, DataAvailableSwitchesToBulkUntilEmptyRead) {
         usb.bulk.push_back(ScriptedUsb::packet(20, id, {5}));
         usb.bulk.push_back({});
     }
-    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
-    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 0, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 0, 5.0), 1);
     EXPECT_EQ(p.id, 34);
     EXPECT_TRUE(ui.boxTexts().empty());
-    EXPECT_EQ(p.receive(0, 0, 5.0), 0);
+    EXPECT_EQ(p.receive(usbLink(), 0, 5.0), 0);
     EXPECT_FALSE(usbBulkPending);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
 }
@@ -207,10 +207,10 @@ TEST(UsbRead, BulkReadHoldingMoreThanOnePacket) {
     usb.bulk.push_back(joined);
     usb.bulk.push_back({});
     Packet p;
-    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 0, 5.0), 1);
     EXPECT_EQ(p.id, 255);
     EXPECT_EQ(p.size, 52);
-    ASSERT_EQ(p.receive(0, 0, 5.0), 1);
+    ASSERT_EQ(p.receive(usbLink(), 0, 5.0), 1);
     EXPECT_EQ(p.id, 253);
     EXPECT_EQ(p.size, 3);
     EXPECT_EQ(p.data[1], 100);
@@ -249,7 +249,7 @@ TEST(UsbRead, OversizedPacketsAreRefused) {
     // dataSize 256 announced.
     usb.queueInterruptPacket(ScriptedUsb::packet(20, 35, Bytes(256, 1)));
     Packet p;
-    EXPECT_EQ(p.receive(0, 0, 5.0), 0);
+    EXPECT_EQ(p.receive(usbLink(), 0, 5.0), 0);
     // More than 268 bytes by interrupt: cut, dataSize becomes 256.
     Bytes big = ScriptedUsb::packet(20, 35, Bytes(200, 2));
     big[8] = 0x2C;  // 300 announced
@@ -270,7 +270,7 @@ TEST(UsbRead, FailedReadShowsMessageWhateverReportErrorsSays) {
     openScripted(usb);
     usb.interrupt.push_back(kFail);
     Packet p;
-    EXPECT_EQ(p.receive(0, 0, 5.0), 0);
+    EXPECT_EQ(p.receive(usbLink(), 0, 5.0), 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
 }
 
@@ -284,7 +284,7 @@ TEST(UsbRead, EndlessProtocolLayerTrafficIsBounded) {
     for (int i = 0; i < 30; i++) usb.interrupt.push_back(ScriptedUsb::packet(0, 77, {}));
     usb.interrupt.push_back(ScriptedUsb::packet(20, 35, {}));
     Packet p;
-    EXPECT_EQ(p.receive(0, 0, 5.0), 0);
+    EXPECT_EQ(p.receive(usbLink(), 0, 5.0), 0);
     EXPECT_EQ(usb.interruptCalls, 1 + 11);  // session answer, then 11 s of strays
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
 }
@@ -297,30 +297,30 @@ TEST(UsbWrite, ApplicationPacketAndZeroLengthRule) {
     data[0] = 7;
     Packet p;
     p.build(10, 2, data);
-    ASSERT_EQ(p.send(0, 0), 1);
+    ASSERT_EQ(p.send(usbLink(), 0), 1);
     ASSERT_EQ(usb.writes.size(), 1u);
     EXPECT_EQ(usb.writes[0], (Bytes{20, 0, 0, 0, 10, 0, 0, 0, 2, 0, 0, 0, 7, 0}));
 
     usb.writes.clear();
     p.build(35, 52, data);  // 64 bytes: a zero-length write follows
-    ASSERT_EQ(p.send(0, 0), 1);
+    ASSERT_EQ(p.send(usbLink(), 0), 1);
     ASSERT_EQ(usb.writes.size(), 2u);
     EXPECT_EQ(usb.writes[0].size(), 64u);
     EXPECT_TRUE(usb.writes[1].empty());
 
     usb.writes.clear();
     p.build(35, 51, data);  // 63 bytes: none
-    ASSERT_EQ(p.send(0, 0), 1);
+    ASSERT_EQ(p.send(usbLink(), 0), 1);
     EXPECT_EQ(usb.writes.size(), 1u);
 
     usb.writes.clear();
     p.build(35, 116, data);  // 128 bytes: a multiple as well
-    ASSERT_EQ(p.send(0, 0), 1);
+    ASSERT_EQ(p.send(usbLink(), 0), 1);
     EXPECT_EQ(usb.writes.size(), 2u);
 
     usb.writes.clear();
     usb.failWritesFrom = 0;
-    EXPECT_EQ(p.send(0, 0), 0);
+    EXPECT_EQ(p.send(usbLink(), 0), 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum USB-Anschluss."}));
 }
 
@@ -331,12 +331,12 @@ TEST(UsbOpeningExchange, SuccessfulSendIsEnough) {
     uint8_t data[255] = {};
     Packet p;
     p.build(254, 0, data);
-    EXPECT_EQ(openingExchange(0, p, 3, 200), 1);
+    EXPECT_EQ(openingExchange(usbLink(), p, 3, 200), 1);
     EXPECT_EQ(usb.writes.size(), 1u);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::Pause).empty());
     usb.failWritesFrom = 0;
     usb.writes.clear();
-    EXPECT_EQ(openingExchange(0, p, 3, 200), 0);
+    EXPECT_EQ(openingExchange(usbLink(), p, 3, 200), 0);
     EXPECT_EQ(usb.writes.size(), 3u);
     // The USB send shows its message on every attempt.
     EXPECT_EQ(ui.boxTexts().size(), 3u);

@@ -70,7 +70,7 @@ std::string downloadWaypoints(ScriptedPlatform& ui, const std::string& name) {
     const std::string file = tempFile(name);
     ui.queueSaveFile(file);
     ui.queueYesNo(false);  // all waypoints, not only those of routes
-    runCommand(DownloadWaypoints, 0, MapInfoMif, PointObjects);
+    runCommand(DownloadWaypoints, kUsbPort, MapInfoMif, PointObjects);
     return file;
 }
 
@@ -209,7 +209,7 @@ TEST(UsbReceiver, Silence) {
         Receiver r(*findSimProfile("etrex"));
         r.sim.faults.usbLostStartSessions = 1000;
         PLUG_IN(r);
-        runCommand(DownloadWaypoints, 0, MapInfoMif, PointObjects);
+        runCommand(DownloadWaypoints, kUsbPort, MapInfoMif, PointObjects);
         EXPECT_EQ(ui.boxTexts(), (Texts{kReadError, kInitError}));
         EXPECT_TRUE(ui.eventsOf(ScriptedEvent::SaveFile).empty());
         int startSessions = 0;
@@ -224,7 +224,7 @@ TEST(UsbReceiver, Silence) {
         r.sim.faults.silenceStage = SimStage::ProductRequest;
         r.sim.faults.silenceMs = 600000;
         PLUG_IN(r);
-        runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+        runCommand(DownloadTracks, kUsbPort, MapInfoMif, PointObjects);
         EXPECT_EQ(ui.boxTexts(), (Texts{kReadError, kConnectError}));
         EXPECT_TRUE(ui.eventsOf(ScriptedEvent::SaveFile).empty());
         EXPECT_TRUE(r.usb->driverBound());
@@ -242,7 +242,7 @@ TEST(UsbReceiver, PulledOutMidTransfer) {
     const std::string file = tempFile("pulled.mif");
     ui.queueSaveFile(file);
     ui.queueYesNo(false);  // not a single track
-    runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+    runCommand(DownloadTracks, kUsbPort, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (Texts{kReadError}));
     EXPECT_FALSE(fileExists(file));
     EXPECT_FALSE(r.usb->claimed());

@@ -23,7 +23,7 @@ TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError) {
     SimSession session("etrex", SimLink::Usb);
     session.sim->faults.usbAbsent = true;
     session.start();
-    runCommand(DownloadWaypoints, 0, MapInfoMif, PointObjects);
+    runCommand(DownloadWaypoints, kUsbPort, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Initialisieren der USB-Verbindung."}));
     EXPECT_TRUE(ui.statusTexts().empty());
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::SaveFile).empty());
@@ -32,8 +32,8 @@ TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError) {
 
 TEST(Command, UnknownPortOrCommandDoesNothing) {
     ScriptedPlatform ui;
-    runCommand(DownloadWaypoints, 10, MapInfoMif, PointObjects);  // 9 is the Garmin drive
-    runCommand(7, 1, MapInfoMif, PointObjects);
+    runCommand(DownloadWaypoints, portAtIndex(10), MapInfoMif, PointObjects);  // 9 is the Garmin drive
+    runCommand(static_cast<TransferCommand>(7), comPort(1), MapInfoMif, PointObjects);
     EXPECT_TRUE(ui.events().empty());
 }
 
@@ -89,7 +89,7 @@ TEST_P(CommandOnLink, DeviceInfoShowsTheReceiverWithoutFileDialog) {
     ScriptedPlatform ui;
     SimSession session("etrex", GetParam());
     session.start();
-    runCommand(DeviceInfo, session.port, 0, 0);
+    runCommand(DeviceInfo, session.port, MapInfoMif, LineObjects);
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::DeviceInfoDialog).size(), 1u);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::SaveFile).empty());
     EXPECT_TRUE(ui.boxTexts().empty());
@@ -122,10 +122,10 @@ TEST_P(CommandOnLink, SecondCommandWhileBusyIsRefused) {
     session.start();
     ui.queueSaveFile(tempFile("busy.mif"));
     ui.queueYesNo(false);
-    static int port;
+    static Port port;
     port = session.port;
     ui.onPump = [](void*) {
-        if (transferBusy) runCommand(DeviceInfo, port, 0, 0);
+        if (transferBusy) runCommand(DeviceInfo, port, MapInfoMif, LineObjects);
     };
     runCommand(DownloadWaypoints, session.port, MapInfoMif, PointObjects);
     EXPECT_FALSE(ui.eventsOf(ScriptedEvent::Beep).empty());
@@ -150,7 +150,7 @@ TEST(Command, UsbReceiverThatNeverIdentifiedItselfIsNotServedBlind) {
             ui.queueSaveFile(file);
             ui.queueYesNo(false);
         }
-        runCommand(upload ? UploadWaypoints : DownloadWaypoints, 0, MapInfoMif, PointObjects);
+        runCommand(upload ? UploadWaypoints : DownloadWaypoints, kUsbPort, MapInfoMif, PointObjects);
         const std::vector<std::string> boxes = ui.boxTexts();
         ASSERT_FALSE(boxes.empty());
         EXPECT_EQ(boxes.front(), "Fehler bei Lesen vom USB-Anschluss.");

@@ -77,7 +77,7 @@ TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten) {
                              {35, waypointRecord(WaypointFormat::D108, "BRUECKE", -33.9, 151.2)},
                              {12, u16Bytes(7)}});
 
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
 
     const auto saves = ui.eventsOf(ScriptedEvent::SaveFile);
     ASSERT_EQ(saves.size(), 1u);
@@ -129,7 +129,7 @@ TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
                              {35, waypointRecord(WaypointFormat::D108, "NIRGENDS", 95.0, 7.5)},
                              {35, waypointRecord(WaypointFormat::D108, "HOF", 50.6, 7.5)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{
                                  "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen "
                                  "Positionsdaten. Diese \nPunkte sind daher nicht in der Ausgabedatei \nenthalten.",
@@ -153,7 +153,7 @@ TEST_F(DownloadSerial, AltitudesTheFileCannotHoldAreCounted) {
                              {35, high},
                              {35, waypointRecord(WaypointFormat::D108, "TAL", 50.6, 7.5)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"1 Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \n"
                                                        "oder Anzeige) sind ungültig und bleiben leer.",
                                                        "Übertragung erfolgreich beendet (00002 Punkte)."}));
@@ -179,7 +179,7 @@ TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute) {
                              {30, waypointRecord(WaypointFormat::D108, "B1", 51.0, 8.0)},
                              {12, u16Bytes(4)}});
 
-    downloadFromDevice(1, 7, MapInfoMif, LineObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, LineObjects);
 
     EXPECT_EQ(peer.frames.at(0).data, (std::vector<uint8_t>{4, 0}));
     ASSERT_EQ(pointTable.count, 3);
@@ -210,7 +210,7 @@ TEST_F(DownloadSerial, SilentReceiverGetsTheCommandFiveTimesWithPauses) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
 
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
 
     EXPECT_EQ(peer.count(10), 5);
     EXPECT_EQ(pauses(ui), (std::vector<int>{500, 100, 1000, 100, 1000, 100, 1000, 100, 1000, 100}));
@@ -224,7 +224,7 @@ TEST_F(DownloadSerial, AnythingButAnAckToTheCommandIsAFailedAttempt) {
     peer.onFrame = [](const HostFrame& frame, FakeSerialPeer& p) {
         if (frame.id == 10) p.sendNak(10);
     };
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(peer.count(10), 5);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."}));
     EXPECT_FALSE(fileExists(file));
@@ -234,7 +234,7 @@ TEST_F(DownloadSerial, FirstPacketOtherThanRecordsNamesTheProtocolSetting) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{35, waypointRecord(WaypointFormat::D108, "X", 1, 1)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(),
               (std::vector<std::string>{"Übertragungsfehler.\nStellen Sie sicher, dass das GPS-Gerät\n"
                                         "auf 'GARMIN' oder 'GRMN' als Daten-\naustauschprotokoll eingestellt ist."}));
@@ -250,7 +250,7 @@ TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile) {
                              {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
                              {35, waypointRecord(WaypointFormat::D108, "B", 2, 2)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kPrematureEnd}));
     EXPECT_EQ(readFile(file), "alter Inhalt");
 
@@ -263,7 +263,7 @@ TEST_F(DownloadSerial, WrongCountsEndWithThePrematureEndMessageAndNoFile) {
                              {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
                              {35, waypointRecord(WaypointFormat::D108, "B", 2, 2)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kPrematureEnd}));
     EXPECT_EQ(readFile(file), "alter Inhalt");
     EXPECT_FALSE(fileExists(file.substr(0, file.size() - 1) + "d"));
@@ -273,7 +273,7 @@ TEST_F(DownloadSerial, SilenceInTheMiddleIsReportedAndWritesNothing) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
     answerCommandWith(peer, {{27, u16Bytes(3)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     // One box: the read error, no second one that says the same.
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Einlesen vom seriellen Anschluss."}));
     EXPECT_FALSE(fileExists(file));
@@ -288,7 +288,7 @@ TEST_F(DownloadSerial, AcksAndNaksOfTheReceiverAreNeitherCountedNorAcknowledged)
                              {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)},
                              {77, {1, 2, 3}},
                              {12, u16Bytes(1)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ackedIds(peer), (std::vector<uint8_t>{27, 35, 77, 12}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00001 Punkte)."}));
 }
@@ -317,7 +317,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
         inner(frame, p);
     };
 
-    downloadFromDevice(1, 6, MapInfoMif, LineObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
 
     EXPECT_EQ(questionsAtHeaderAck, (std::vector<size_t>{2, 3, 3}));
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
@@ -357,7 +357,7 @@ TEST_F(DownloadSerial, NoToEveryOfferedTrackGivesNoFile) {
                              {99, trackHeaderD310("ZWEI")},
                              {34, trackPointRecord(TrackPointFormat::D301, 50, 7, 0, 1, true)},
                              {12, u16Bytes(2)}});
-    downloadFromDevice(1, 6, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     EXPECT_EQ(pointTable.count, 0);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kNoValidPosition}));
     EXPECT_FALSE(fileExists(file));
@@ -373,7 +373,7 @@ TEST_F(DownloadSerial, AllTracksWithStatusOfStoredPoints) {
                              {99, trackHeaderD310("ZWEI")},
                              {34, trackPointRecord(TrackPointFormat::D301, 51, 7, 0, 1, false)},
                              {12, u16Bytes(2)}});
-    downloadFromDevice(1, 6, OvlBinary, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, OvlBinary, PointObjects);
     ASSERT_EQ(pointTable.count, 3);
     EXPECT_EQ(pointTable.records[2].NumberOfRouteOrTrack, 2);
     EXPECT_EQ(pointTable.records[2].NumberOfPoint, 1);
@@ -395,7 +395,7 @@ TEST_F(DownloadSerial, A300TrackIsOneUnnamedTrackSegmentedByTheReceiverFlag) {
                              {34, trackPointRecord(TrackPointFormat::D300, 50.2, 7, 30, 0, true)},
                              {34, trackPointRecord(TrackPointFormat::D300, 50.3, 7, 40, 0, false)},
                              {12, u16Bytes(4)}});
-    downloadFromDevice(1, 6, MapInfoMif, LineObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::YesNo).empty());
     ASSERT_EQ(pointTable.count, 4);
     for (int i = 0; i < 4; i++) {
@@ -423,7 +423,7 @@ TEST_F(DownloadSerial, D303GapMarkersAreDroppedAndTwoInARowStartASegment) {
                              {34, gapMarker()},
                              {34, trackPointRecord(TrackPointFormat::D303, 50.2, 7, 0, 1, false)},
                              {12, u16Bytes(7)}});
-    downloadFromDevice(1, 6, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     ASSERT_EQ(pointTable.count, 3);
     EXPECT_EQ(pointTable.records[0].NewSegment, 1);
     EXPECT_EQ(pointTable.records[1].NewSegment, 0);
@@ -441,7 +441,7 @@ TEST_F(DownloadSerial, D311HeadersNameTheTracksByIndex) {
                              {99, u16Bytes(7)},
                              {34, trackPointRecord(TrackPointFormat::D301, 50.0, 7, 0, 1, false)},
                              {12, u16Bytes(1)}});
-    downloadFromDevice(1, 6, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     ASSERT_EQ(pointTable.count, 1);
     EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "TRK07");
     EXPECT_EQ(pointTable.records[0].HasSymbol, 0);
@@ -462,7 +462,7 @@ TEST_F(DownloadSerial, TableCapacityOfTwentyThousandPoints) {
         packets.push_back({12, u16Bytes(total)});
         answerCommandWith(peer, packets);
         ui.recordAllStatus = false;
-        downloadFromDevice(1, 6, MapInfoMif, LineObjects);
+        downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
         if (total == kMaxPoints) {
             EXPECT_EQ(pointTable.count, kMaxPoints);
             EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (20000 Punkte)."}));
@@ -480,7 +480,7 @@ TEST_F(DownloadSerial, WriterFailureIsReported) {
     ui.queueYesNo(false);
     answerCommandWith(peer,
                       {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}, {12, u16Bytes(1)}});
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Öffnen oder Schreiben der Ausgabedatei."}));
 }
 
@@ -490,7 +490,7 @@ TEST_F(DownloadSerial, AcknowledgementThatCannotBeSentEndsTheDownload) {
     answerCommandWith(peer,
                       {{27, u16Bytes(1)}, {35, waypointRecord(WaypointFormat::D108, "A", 1, 1)}, {12, u16Bytes(1)}});
     peer.failWritesOfId = 6;
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(),
               (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", "Übertragungsfehler."}));
     EXPECT_FALSE(fileExists(file));
@@ -498,7 +498,7 @@ TEST_F(DownloadSerial, AcknowledgementThatCannotBeSentEndsTheDownload) {
 
 TEST_F(DownloadSerial, CancelledFileDialogEndsSilently) {
     ui.queueCancelFile();
-    downloadFromDevice(1, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_TRUE(peer.frames.empty());
     EXPECT_TRUE(ui.boxTexts().empty());
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::Pause).empty());

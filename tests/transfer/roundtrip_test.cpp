@@ -24,14 +24,14 @@ struct RoundTrip {
     std::string profile;
     SimLink link;
     Kind kind;
-    int fileKind;
-    int objectKind;
+    FileKind fileKind;
+    ObjectKind objectKind;
 };
 
 std::string describe(const RoundTrip& c) {
     const char* kinds[] = {"waypoints", "routes", "tracks"};
     const char* files[] = {"", "mif", "ovlascii", "ovlbinary", "gpx"};
-    return c.profile + "_" + linkName(c.link) + "_" + kinds[c.kind] + "_" + files[c.fileKind] + "_" +
+    return c.profile + "_" + linkName(c.link) + "_" + kinds[c.kind] + "_" + files[static_cast<int>(c.fileKind)] + "_" +
            (c.objectKind == LineObjects ? "lines" : "points");
 }
 
@@ -47,8 +47,8 @@ std::vector<RoundTrip> allCases() {
             // every serial query: those run on USB, and once on serial.
             const bool fullSerial = findSimProfile(profile)->sendsArray;
             for (int kind = Waypoints; kind <= Tracks; kind++)
-                for (int fileKind = MapInfoMif; fileKind <= Gpx; fileKind++)
-                    for (int objectKind : {LineObjects, PointObjects}) {
+                for (FileKind fileKind : {MapInfoMif, OvlAscii, OvlBinary, Gpx})
+                    for (ObjectKind objectKind : {LineObjects, PointObjects}) {
                         if (link == SimLink::Serial && !fullSerial &&
                             !(kind == Tracks && fileKind == MapInfoMif && objectKind == PointObjects))
                             continue;

@@ -63,7 +63,7 @@ TEST(SerialLink, PacketRepeatedAfterLateAckIsCountedOnce) {
     };
     ui.onPumpContext = &hold;
 
-    runCommand(DownloadTracks, 1, MapInfoMif, PointObjects);
+    runCommand(DownloadTracks, comPort(1), MapInfoMif, PointObjects);
 
     ui.onPump = nullptr;
     EXPECT_GE(hold.pumps, 12);
@@ -90,7 +90,7 @@ TEST(SerialLink, HeaderRepeatedWhileTheQuestionWasOpenIsCountedOnce) {
     ui.queueYesNo(false);  // all track logs
     ui.questionHoldMs = 4600;
 
-    runCommand(DownloadTracks, 1, MapInfoMif, PointObjects);
+    runCommand(DownloadTracks, comPort(1), MapInfoMif, PointObjects);
 
     EXPECT_EQ(ui.questionTexts().size(), 1u);
     EXPECT_EQ(ui.boxTexts(), Texts{"Übertragung erfolgreich beendet (00020 Punkte)."});

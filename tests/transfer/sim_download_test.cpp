@@ -38,7 +38,7 @@ TEST(SimDownloadUsb, TrackListOffersTheNamesAndTheChosenTrackIsFetched) {
     ui.queueYesNo(true);
     ui.queueTrackSelect(true, 1);
 
-    runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+    runCommand(DownloadTracks, kUsbPort, MapInfoMif, PointObjects);
 
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
     ASSERT_EQ(questions.size(), 1u);
@@ -76,10 +76,10 @@ TEST(SimDownloadUsb, BulkPipeIsEmptyAfterTheDownload) {
     session.sim->generate(3, 0, 0, 0, 0);
     session.start();
     ASSERT_EQ(openUsbDevice(), 1);
-    ASSERT_EQ(queryDeviceInfo(0, 0), 1);
+    ASSERT_EQ(queryDeviceInfo(usbLink(), 0), 1);
     ui.queueSaveFile(tempFile("drain.mif"));
     ui.queueYesNo(false);
-    downloadFromDevice(0, 7, MapInfoMif, PointObjects);
+    downloadFromDevice(usbLink(), TransferKind::Waypoints, MapInfoMif, PointObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00003 Punkte)."}));
     EXPECT_FALSE(usbBulkPending);
     closeLink();
@@ -94,7 +94,7 @@ TEST(SimDownloadUsb, CancelledTrackListEndsWithoutFile) {
     ui.queueSaveFile(file);
     ui.queueYesNo(true);
     ui.queueTrackSelect(false);
-    runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+    runCommand(DownloadTracks, kUsbPort, MapInfoMif, PointObjects);
     EXPECT_TRUE(ui.boxTexts().empty());
     EXPECT_FALSE(fileExists(file));
     EXPECT_EQ(commandsSent(*session.sim), 1);
@@ -111,7 +111,7 @@ TEST(SimDownloadUsb, TrackListShowsTheFirst300) {
     ui.queueYesNo(true);
     ui.queueTrackSelect(true, 299);
     ui.recordAllStatus = false;
-    runCommand(DownloadTracks, 0, MapInfoMif, PointObjects);
+    runCommand(DownloadTracks, kUsbPort, MapInfoMif, PointObjects);
     ASSERT_EQ(ui.eventsOf(ScriptedEvent::TrackSelectDialog).size(), 1u);
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::TrackSelectDialog)[0]->items.size(), 300u);
     ASSERT_EQ(pointTable.count, 1);
@@ -137,7 +137,7 @@ TEST(SimUploadUsb, RecordsPacketOnceAndNoAcknowledgements) {
     session.start();
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    runCommand(UploadWaypoints, 0, MapInfoMif, 0);
+    runCommand(UploadWaypoints, kUsbPort, MapInfoMif, LineObjects);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0003 Punkte)."}));
     std::vector<uint8_t> ids = session.sim->hostPacketIds();
     ids.erase(std::remove(ids.begin(), ids.end(), (uint8_t)254), ids.end());

@@ -9,7 +9,7 @@ SimSession::SimSession(const std::string& profileName, SimLink linkKind) : link(
     sim->waypoints.clear();
     sim->routes.clear();
     sim->tracks.clear();
-    port = link == SimLink::Usb ? 0 : 1;
+    port = link == SimLink::Usb ? kUsbPort : comPort(1);
 }
 
 SimSession::~SimSession() { stop(); }

@@ -1,10 +1,11 @@
 #pragma once
 // The receiver simulator as the program's link: behind the USB driver seam
-// (port 0) or on a pseudo terminal as COM1 (port 1).
+// (the USB port) or on a pseudo terminal as COM1.
 
 #include <memory>
 #include <string>
 
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/support/scripted_platform.h"
@@ -23,7 +24,7 @@ struct SimSession {
 
     std::unique_ptr<Simulator> sim;
     SimLink link;
-    int port = 0;
+    Port port = kUsbPort;
     UsbDriver driver{};
     bool serving = false;
 };

@@ -105,7 +105,7 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
     add(makePoint({.number = 3, .name = "BRUECKE", .lat = -33.9, .lon = 151.2}));
     offerTable("wpt.mif", false);
 
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
 
     const auto opens = ui.eventsOf(ScriptedEvent::OpenFile);
     ASSERT_EQ(opens.size(), 1u);
@@ -142,7 +142,7 @@ TEST_F(UploadSerial, ValuesWithoutRoomArriveAsAbsentAndAreCounted) {
     ui.queueOpenFile(mif);
     ui.queueYesNo(false);
 
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
 
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     ASSERT_EQ(ids(frames), (std::vector<uint8_t>{27, 35, 35, 12}));
@@ -175,7 +175,7 @@ TEST_F(UploadSerial, RepeatedNamesAreChangedAndReported) {
     add(makePoint({.number = 1, .name = "HAUS", .lat = 50.5, .lon = 7.25}));
     add(makePoint({.number = 2, .name = "HAUS", .lat = 50.6, .lon = 7.5}));
     offerTable("dup.mif", false);
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte).",
                                                        "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher "
                                                        "Bezeichnungen in Input-Datei."}));
@@ -187,7 +187,7 @@ TEST_F(UploadSerial, RoutesWithLinksCountTwiceThePointsInHeaderPointLinkOrder) {
     addGroup(2, "SUED", 2, 48.0);
     offerTable("routes.mif", true);
 
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
 
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 98, 30, 29, 30, 98, 30, 12}));
@@ -204,7 +204,7 @@ TEST_F(UploadSerial, RoutesWithoutLinksCountPointsAndRoutes) {
     addGroup(1, "", 3, 50.0);
     addGroup(2, "", 2, 48.0);
     const std::string file = offerTable("routes200.mif", true);
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 30, 30, 29, 30, 30, 12}));
     EXPECT_EQ(u16At(frames.front()), 7);
@@ -246,7 +246,7 @@ TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds) {
         ui.queueOpenFile(plain);
         ui.queueYesNo(true);
         ui.queueRouteTrackId(true, c.entry);
-        uploadToDevice(1, 7, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         const auto dialogs = ui.eventsOf(ScriptedEvent::RouteTrackIdDialog);
         ASSERT_EQ(dialogs.size(), 1u);
         EXPECT_EQ(dialogs[0]->items, (std::vector<std::string>{c.preset, c.field}));
@@ -270,7 +270,7 @@ TEST_F(UploadSerial, RouteIdDialogInNumberAndNameModeOnlyForFilesWithoutIds) {
     peer.reset();
     ui.queueOpenFile(plain);
     ui.queueYesNo(true);
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::RouteTrackIdDialog).empty());
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     ASSERT_GE(frames.size(), 2u);
@@ -287,7 +287,7 @@ TEST_F(UploadSerial, EmptyRouteNameStaysInTheRouteAnotherNameStartsOne) {
     add(b);
     add(c);
     offerTable("groups.mif", true);
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 29, 30, 12}));
     EXPECT_EQ(u16At(frames[0]), 6);
@@ -299,7 +299,7 @@ TEST_F(UploadSerial, OverlongRouteIsSplitAtTheLimit) {
     addGroup(1, "WALK", 600, 50.0);
     offerTable("walk.mif", true);
     ui.recordAllStatus = false;
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(u16At(frames[0]), 1200);
     std::vector<std::string> headers;
@@ -322,13 +322,13 @@ TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent) {
     add(makePoint({.route = 1, .number = 4, .name = "A", .lat = 50.0, .lon = 7.0}));
     add(makePoint({.route = 1, .number = 4, .name = "B", .lat = 50.1, .lon = 7.1}));
     const std::string file = writeTableAsMif("dupnum.mif", PointObjects);
-    for (int kind : {7, 6}) {
-        SCOPED_TRACE(kind);
+    for (TransferKind kind : {TransferKind::Waypoints, TransferKind::Tracks}) {
+        SCOPED_TRACE(transferKindCode(kind));
         ui.clearEvents();
         peer.reset();
         ui.queueOpenFile(file);
         ui.queueYesNo(true);  // as routes / as separate track logs
-        uploadToDevice(1, kind, MapInfoMif);
+        uploadToDevice(serialLink(1), kind, MapInfoMif);
         EXPECT_TRUE(peer.frames.empty());
         EXPECT_EQ(ui.boxTexts(),
                   (std::vector<std::string>{
@@ -355,7 +355,7 @@ TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
         };
         ui.queueOpenFile(file);
         ui.queueYesNo(false);
-        uploadToDevice(1, 7, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         EXPECT_EQ(peer.count(35), 22);
         EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0002 Punkte)."}));
         pointTable.reset();
@@ -377,7 +377,7 @@ TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
         };
         ui.queueOpenFile(file);
         ui.queueYesNo(false);
-        uploadToDevice(1, 7, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         const std::vector<HostFrame> frames = peer.framesWithoutAcks();
         if (naks == 10) {
             EXPECT_EQ(peer.count(35), 12);
@@ -419,7 +419,7 @@ TEST_F(UploadSerial, UnexpectedRepliesAndSilence) {
         };
         ui.queueOpenFile(file);
         ui.queueYesNo(true);
-        uploadToDevice(1, 7, MapInfoMif);
+        uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
         EXPECT_EQ(ui.boxTexts(), c.boxes) << "reply to packet " << (int)c.answeredId;
         EXPECT_EQ(peer.count(12), 0);
         EXPECT_EQ(ids(peer.framesWithoutAcks()).back(), c.answeredId);
@@ -432,7 +432,7 @@ TEST_F(UploadSerial, UnacknowledgedRecordsPacketIsTriedFiveTimes) {
     peer.onFrame = nullptr;
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ids(peer.frames), (std::vector<uint8_t>{27, 27, 27, 27, 27}));
     EXPECT_EQ(pauses(ui), (std::vector<int>{500, 50, 1000, 50, 1000, 50, 1000, 50, 1000, 50}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Aufbau der Verbindung zum GPS-Gerät."}));
@@ -444,7 +444,7 @@ TEST_F(UploadSerial, A300ReceiverGetsNoTrackHeader) {
     addGroup(2, "", 2, 51.0);
     const std::string file = writeTableAsMif("a300.mif", PointObjects);
     ui.queueOpenFile(file);
-    uploadToDevice(1, 6, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 34, 34, 34, 34, 34, 12}));
     EXPECT_EQ(u16At(frames[0]), 5);
@@ -469,7 +469,7 @@ TEST_F(UploadSerial, OneTrackLogFromAFileWithoutIdsAsksForTheName) {
         peer.reset();
         ui.queueOpenFile(file);
         ui.queueRouteTrackId(confirm, "MEIN TRACK");
-        uploadToDevice(1, 6, OvlAscii);
+        uploadToDevice(serialLink(1), TransferKind::Tracks, OvlAscii);
         const std::vector<HostFrame> frames = peer.framesWithoutAcks();
         EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 99, 34, 34, 34, 34, 12}));
         EXPECT_EQ(u16At(frames[0]), 5);
@@ -487,7 +487,7 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers) {
     addGroup(7, "", 2, 51.0);
     addGroup(9, "", 2, 52.0);
     const std::string file = offerTable("sep.mif", true);
-    uploadToDevice(1, 6, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0]->title, "Wegmate  --  Track-Punkt-Zuordnung");
@@ -503,7 +503,7 @@ TEST_F(UploadSerial, SeparateUnnamedTracksAreNamedByTheirNumbers) {
     peer.reset();
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, 6, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     const std::vector<HostFrame> one = peer.framesWithoutAcks();
     EXPECT_EQ(ids(one), (std::vector<uint8_t>{27, 99, 34, 34, 34, 34, 34, 34, 12}));
     EXPECT_EQ(trackIdents(one), (std::vector<std::string>{"TRACK"}));
@@ -514,7 +514,7 @@ TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers) {
     addGroup(3, "TRK12", 2, 50.0);
     addGroup(4, "TRK1", 2, 51.0);
     offerTable("d311.mif", true);
-    uploadToDevice(1, 6, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     std::vector<int> indexes;
     for (const HostFrame& f : peer.framesWithoutAcks())
         if (f.id == 99) indexes.push_back(u16At(f));
@@ -527,7 +527,7 @@ TEST_F(UploadSerial, OverlongTrackIsSplitIntoSeparateLogsWithoutAsking) {
     const std::string file = writeTableAsMif("long.mif", PointObjects);
     ui.queueOpenFile(file);
     ui.recordAllStatus = false;
-    uploadToDevice(1, 6, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     EXPECT_TRUE(ui.questionTexts().empty());
     const std::vector<HostFrame> frames = peer.framesWithoutAcks();
     EXPECT_EQ(u16At(frames[0]), 1203);
@@ -550,7 +550,7 @@ TEST_F(UploadSerial, NakToATrackHeaderEndsTheUpload) {
     };
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, 6, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
     EXPECT_EQ(ids(peer.framesWithoutAcks()), (std::vector<uint8_t>{27, 99}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kTransferError}));
 }
@@ -562,7 +562,7 @@ TEST_F(UploadSerial, PointThatCannotBeSentEndsTheUpload) {
     peer.failWritesOfId = 35;
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", kTransferError}));
     EXPECT_EQ(ids(peer.framesWithoutAcks()), (std::vector<uint8_t>{27}));
 }
@@ -574,7 +574,7 @@ TEST_F(UploadSerial, FailedTransferCompleteIsReportedAsError) {
     peer.failWritesOfId = 12;
     ui.queueOpenFile(file);
     ui.queueYesNo(false);
-    uploadToDevice(1, 7, MapInfoMif);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Ausgabe zum seriellen Anschluss.", kTransferError}));
 }
 

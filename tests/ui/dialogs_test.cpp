@@ -262,9 +262,9 @@ void DialogsTest::initialsDialogCannotBeCancelled() {
 
 void DialogsTest::routeTrackIdNumberAndNameMode() {
     const RouteTrackIdDialog numberMode = {" Wegmate -- Routen-/Track-ID", "Sofern Ihr GPS-Gerät ... eine Nummer ...",
-                                           3, true};
+                                           3, true, nullptr};
     const RouteTrackIdDialog nameMode = {" Wegmate -- Routen-/Track-ID", "Sofern Ihr GPS-Gerät ... einen Namen ...", 50,
-                                         false};
+                                         false, nullptr};
     ModalScript script;
     int narrowWidth = 0;
     script.on(QStringLiteral(" Wegmate -- Routen-/Track-ID"), [&narrowWidth](QWidget* window) {
@@ -300,7 +300,7 @@ void DialogsTest::routeTrackIdNumberAndNameMode() {
 }
 
 void DialogsTest::routeTrackIdCancelEmptiesTheEntry() {
-    const RouteTrackIdDialog nameMode = {" Wegmate -- Routen-/Track-ID", "Text", 50, false};
+    const RouteTrackIdDialog nameMode = {" Wegmate -- Routen-/Track-ID", "Text", 50, false, nullptr};
     ModalScript script;
     script.on(QStringLiteral(" Wegmate -- Routen-/Track-ID"),
               [](QWidget* window) { qobject_cast<ui::RouteTrackIdDialogWindow*>(window)->cancelButton()->click(); });
@@ -549,6 +549,13 @@ void DialogsTest::fileDialogsFiltersAndSuffix() {
         ModalScript::enterFileName(dialog, dir.filePath(QStringLiteral("neu")));
     });
     script.onFile(QStringLiteral("Wegmate  --  OVL-Datei schreiben"), QString());
+    script.on(QStringLiteral("Wegmate  --  GPX-Datei schreiben"), [](QWidget* window) {
+        auto* dialog = qobject_cast<QFileDialog*>(window);
+        QCOMPARE(dialog->nameFilters().first(), QStringLiteral("GPX-Dateien (*.gpx)"));
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QCOMPARE(types->itemText(0), QStringLiteral("GPX-Dateien (*.gpx)"));
+        dialog->reject();
+    });
 
     std::string name = (dir.path() + QStringLiteral("/*.ovl")).toStdString();
     QVERIFY2(
@@ -559,6 +566,8 @@ void DialogsTest::fileDialogsFiltersAndSuffix() {
     QVERIFY(platform().chooseFileToSave("Wegmate  --  MIF-Datei schreiben", FileFilter::MapInfo, "mif", name));
     QCOMPARE(QString::fromStdString(name), dir.filePath(QStringLiteral("neu.mif")));
     QVERIFY(!platform().chooseFileToSave("Wegmate  --  OVL-Datei schreiben", FileFilter::Overlay, "ovl", name));
+    name = "*.gpx";
+    QVERIFY(!platform().chooseFileToSave("Wegmate  --  GPX-Datei schreiben", FileFilter::Gpx, "gpx", name));
     QVERIFY2(script.unexpected().isEmpty(), qPrintable(script.describe()));
 }
 

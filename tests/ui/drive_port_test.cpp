@@ -16,8 +16,8 @@ namespace {
 int lastPort = -1;
 std::string lastMountPoint;
 
-int recordCommand(int, int port, int, int) {
-    lastPort = port;
+int recordCommand(TransferCommand, const Port& port, FileKind, ObjectKind) {
+    lastPort = portIndex(port);
     lastMountPoint = driveMountPoint();
     return 0;
 }
@@ -44,7 +44,7 @@ class DrivePortTest : public QObject {
 
         port->setCurrentIndex(10);
         window.button(ui::kCmdDownloadTracks)->click();
-        QCOMPARE(lastPort, kDrivePort);
+        QCOMPARE(lastPort, kDrivePortIndex);
         QCOMPARE(QString::fromStdString(lastMountPoint), kTrees + "/older");
 
         // A new look keeps the chosen drive; a drive that is gone falls away.

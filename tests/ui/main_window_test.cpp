@@ -41,8 +41,10 @@ int conversions = 0;
 // Run inside the recorded command, as if the transfer pumped events.
 std::function<void()> duringCommand;
 
-int recordCommand(int command, int port, int fileKind, int objectKind) {
-    calls.push_back({command, port, fileKind, objectKind});
+// The command, port, file and object kinds by their numbers.
+int recordCommand(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind) {
+    calls.push_back(
+        {static_cast<int>(command), portIndex(port), static_cast<int>(fileKind), static_cast<int>(objectKind)});
     if (duringCommand) {
         transferBusy = true;
         duringCommand();
@@ -171,7 +173,7 @@ void MainWindowTest::deviceInfoAndConversionFromTheMenu() {
     window_->portChoice()->setCurrentIndex(2);
     window_->fileTypeChoice()->setCurrentIndex(0);
     window_->action(50)->trigger();
-    QVERIFY((calls == std::vector<Call>{{5, 2, 0, 0}}));
+    QVERIFY((calls == std::vector<Call>{{5, 2, 1, 1}}));
     window_->action(56)->trigger();
     QCOMPARE(conversions, 1);
 }

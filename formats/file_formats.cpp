@@ -1,0 +1,85 @@
+// The table of file types and the adapters that give every reader and
+// writer the one shape the table holds.
+
+#include "formats/file_formats.h"
+
+#include "formats/gpx.h"
+#include "formats/mif.h"
+#include "formats/ovl_ascii.h"
+#include "formats/ovl_binary.h"
+
+namespace {
+
+int readMif(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
+    return readMifFile(fileName, transferKindCode(transferKind), facts.hasNumbers, facts.hasNames);
+}
+
+int readOvlAscii(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
+    int separateTracks = 0;
+    const int ok = readOvlAsciiFile(fileName, transferKindCode(transferKind), separateTracks, facts.askSeparateTracks);
+    facts.separateTracksAnswered = separateTracks != 0;
+    return ok;
+}
+
+int readOvlBinary(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
+    int objectKindFound = 0;
+    return readOvlBinaryFile(fileName, transferKindCode(transferKind), objectKindFound, facts.hasNumbers,
+                             facts.hasNames);
+}
+
+int readGpx(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
+    return readGpxFile(fileName, transferKindCode(transferKind), facts.hasNumbers, facts.hasNames);
+}
+
+int writeMif(const char* fileName, ObjectKind objectKind, TransferKind) { return writeMifFile(fileName, objectKind); }
+
+int writeOvlAscii(const char* fileName, ObjectKind objectKind, TransferKind) {
+    return writeOvlAsciiFile(fileName, objectKind);
+}
+
+int writeOvlBinary(const char* fileName, ObjectKind objectKind, TransferKind) {
+    return writeOvlBinaryFile(fileName, objectKind);
+}
+
+int writeGpx(const char* fileName, ObjectKind objectKind, TransferKind transferKind) {
+    return writeGpxFile(fileName, objectKind, transferKindCode(transferKind));
+}
+
+const char kOverlayFilter[] = "TOP50-Overlay-Dateien (*.ovl)";
+const char kOverlayOpenTitle[] = "Wegmate  --  OVL-Datei öffnen zum Senden an GPS-Gerät";
+const char kOverlaySaveTitle[] = "Wegmate  --  OVL-Datei schreiben";
+
+const FileFormat kFileFormats[] = {
+    {MapInfoMif, "mif", "MapInfo MIF", "mif", "*.mif", FileFilter::MapInfo, "MapInfo-MIF-Dateien   (*.mif)",
+     "MapInfo-MIF-Dateien (*.mif)", "Wegmate  --  MIF-Datei schreiben",
+     "Wegmate  --  MIF-Datei öffnen zum Senden an GPS-Gerät", true, false, readMif, writeMif},
+    {OvlAscii, "ovl-ascii", "TOP50-OVL-ASCII", "ovl", "*.ovl", FileFilter::Overlay, kOverlayFilter, kOverlayFilter,
+     kOverlaySaveTitle, kOverlayOpenTitle, false, false, readOvlAscii, writeOvlAscii},
+    {OvlBinary, "ovl-binary", "TOP50-OVL-Binär (Alt)", "ovl", "*.ovl", FileFilter::Overlay, kOverlayFilter,
+     kOverlayFilter, kOverlaySaveTitle, kOverlayOpenTitle, true, false, readOvlBinary, writeOvlBinary},
+    {Gpx, "gpx", "GPX", "gpx", "*.gpx", FileFilter::Gpx, "GPX-Dateien (*.gpx)", "GPX-Dateien (*.gpx)",
+     "Wegmate  --  GPX-Datei schreiben", "Wegmate  --  GPX-Datei öffnen zum Senden an GPS-Gerät", true, true, readGpx,
+     writeGpx},
+};
+
+}  // namespace
+
+std::span<const FileFormat> fileFormats() { return kFileFormats; }
+
+const FileFormat& fileFormat(FileKind kind) {
+    for (const FileFormat& format : kFileFormats)
+        if (format.kind == kind) return format;
+    return fileFormat(OvlBinary);
+}
+
+const FileFormat* findFileFormat(std::string_view name) {
+    for (const FileFormat& format : kFileFormats)
+        if (name == format.name) return &format;
+    return nullptr;
+}
+
+const FileFormat& fileFormatWithFilter(FileFilter filter) {
+    for (const FileFormat& format : kFileFormats)
+        if (format.filter == filter) return format;
+    return kFileFormats[0];
+}

@@ -1,0 +1,36 @@
+// Ports and the one choice of the link a port stands for.
+
+#include "link/link.h"
+
+#include "platform/platform.h"
+#include "link/transport.h"
+
+Port portAtIndex(int index) {
+    if (index == kDrivePortIndex) return kDrivePort;
+    if (index == 0) return kUsbPort;
+    return comPort(index);
+}
+
+int portIndex(const Port& port) {
+    switch (port.kind) {
+    case LinkKind::Drive: return kDrivePortIndex;
+    case LinkKind::Serial: return port.comNumber;
+    default: return 0;
+    }
+}
+
+const Link* openLink(const Port& port) {
+    switch (port.kind) {
+    case LinkKind::Serial:
+        if (port.comNumber < 1 || port.comNumber > 8) return nullptr;
+        return openSerialPort(port.comNumber) ? &serialLink(port.comNumber) : nullptr;
+    case LinkKind::Usb:
+        if (!openUsbDevice()) {
+            closeLink();
+            showError("Fehler beim Initialisieren der USB-Verbindung.");
+            return nullptr;
+        }
+        return &usbLink();
+    default: return nullptr;
+    }
+}
