@@ -335,7 +335,7 @@ void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(ch
     std::string converted;
     char* text = plain;
     if (ascii && utf8.size() <= kMaxText) {
-        memcpy(plain, utf8.data(), utf8.size());
+        if (!utf8.empty()) memcpy(plain, utf8.data(), utf8.size());
         plain[utf8.size()] = '\0';
     } else {
         converted = utf8ToCp1252(std::string(utf8));

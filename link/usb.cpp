@@ -143,7 +143,9 @@ int readInterrupt(UsbPacket& packet, uint32_t startMs, unsigned waitMs) {
         // zero-length chunk that may follow a packet of a multiple of 64
         // bytes is left for the next read.
         if (n != kUsbInterruptChunk) break;
-        if (!truncated && filled >= kUsbHeaderSize && filled >= kUsbHeaderSize + (int)sizeField(packet.bytes)) break;
+        if (!truncated && filled >= kUsbHeaderSize &&
+            (int64_t)filled >= kUsbHeaderSize + (int64_t)sizeField(packet.bytes))
+            break;
     }
     if (truncated) put32(packet.bytes + 8, 256);
     return 1;
