@@ -433,10 +433,17 @@ FieldText gpxElevation(std::string_view text, float& altitude) {
     return FieldText::Taken;
 }
 
-const char* attribute(const char** attributes, const char* name) {
-    for (int i = 0; attributes[i]; i += 2)
-        if (strcmp(attributes[i], name) == 0) return attributes[i + 1];
-    return nullptr;
+// The values of the named attributes, found in one pass (an element has
+// each attribute once); nullptr for those it lacks.
+template <size_t N>
+void findAttributes(const char** list, const char* const (&names)[N], const char* (&values)[N]) {
+    for (size_t k = 0; k < N; k++) values[k] = nullptr;
+    for (int i = 0; list[i]; i += 2)
+        for (size_t k = 0; k < N; k++)
+            if (!values[k] && strcmp(list[i], names[k]) == 0) {
+                values[k] = list[i + 1];
+                break;
+            }
 }
 
 // Whether the choice at the end (readGpxFile) can still keep points of this
@@ -488,8 +495,11 @@ void startPoint(GpxReader& reader, Tag tag, const char** attributes) {
     // A point without a valid position is kept for now and left out with
     // the others at the end, when the kinds that the transfer takes are
     // known.
-    const char* latText = attribute(attributes, "lat");
-    const char* lonText = attribute(attributes, "lon");
+    static const char* const kNames[] = {"lat", "lon"};
+    const char* values[2];
+    findAttributes(attributes, kNames, values);
+    const char* latText = values[0];
+    const char* lonText = values[1];
     double latitude, longitude;
     if (!latText || !lonText || !parseDecimal(latText, latitude) || !parseDecimal(lonText, longitude))
         latitude = longitude = NAN;
@@ -558,30 +568,34 @@ void endLine(GpxReader& reader, Source source) {
 void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes) {
     if (!reader.pointOpen) return;
     PointRecord& r = pointTable.records[pointTable.count];
+    static const char* const kNames[] = {"route",  "routeName", "number",  "newSegment",
+                                         "symbol", "display1",  "display2"};
+    const char* values[7];
+    findAttributes(attributes, kNames, values);
     if (pointTag == TagWpt) {
-        if (const char* v = attribute(attributes, "route")) {
+        if (const char* v = values[0]) {
             r.NumberOfRouteOrTrack = decimalValue(v);
             if (startsWithDigit(v)) reader.hasNumbers[FromWaypoint] = true;
         }
-        if (const char* v = attribute(attributes, "routeName")) {
+        if (const char* v = values[1]) {
             takeText(r.NameOfRouteOrTrack, v, filterIdent);
             if (hasSignificantChar(r.NameOfRouteOrTrack)) reader.hasNames[FromWaypoint] = true;
         }
-        if (const char* v = attribute(attributes, "number")) r.NumberOfPoint = decimalValue(v);
-        if (const char* v = attribute(attributes, "newSegment")) r.NewSegment = trimmed(v).substr(0, 1) == "1" ? 1 : 0;
+        if (const char* v = values[2]) r.NumberOfPoint = decimalValue(v);
+        if (const char* v = values[3]) r.NewSegment = trimmed(v).substr(0, 1) == "1" ? 1 : 0;
     }
     const int record = pointTable.count;
-    const char* symbol = attribute(attributes, "symbol");
+    const char* symbol = values[4];
     if (symbol) {
         const FieldText got = symbolFromText(symbol, r.Symbol);
         noteRefused(record, got);
         if (got == FieldText::Taken) r.HasSymbol = 1;
     }
     int displaysTaken = 0;
-    for (const char* name : {"display1", "display2"}) {
-        const char* v = attribute(attributes, name);
+    for (int k = 0; k < 2; k++) {
+        const char* v = values[5 + k];
         if (!v) continue;
-        const FieldText got = displayFromText(v, name[7] == '1' ? r.Display1 : r.Display2);
+        const FieldText got = displayFromText(v, k == 0 ? r.Display1 : r.Display2);
         noteRefused(record, got);
         if (got == FieldText::Taken) displaysTaken++;
     }
