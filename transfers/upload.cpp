@@ -37,6 +37,12 @@ const char* const kSeparateTracksQuestion =
 const char* const kDuplicateError =
     "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
     "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal vorkommen.) ";
+const char* const kRouteNumberError =
+    "Routennummer %d liegt außerhalb des Bereichs 0 bis 255, \nden das GPS-Gerät speichern kann. "
+    "\nEs wurde nichts übertragen.";
+const char* const kTrackNumberError =
+    "Track-Nummer %d liegt außerhalb des Bereichs 0 bis 65535, \nden das GPS-Gerät speichern kann. "
+    "\nEs wurde nichts übertragen.";
 const char* const kNamesChangedInfo =
     "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher Bezeichnungen in Input-Datei.";
 
@@ -170,6 +176,38 @@ const char* commonIdPreset(const UploadPlan& plan) {
     return nullptr;
 }
 
+// A route header of D200 or D201 has one byte for the route number, a D311
+// track header two for the track index (taken from a "TRKnn" name when
+// there is one). A number beyond that would arrive cut to its low bits and
+// could replace another route or track on the receiver: nothing is sent.
+bool routeAndTrackNumbersFit(const UploadPlan& plan) {
+    int limit = 0;
+    const char* message = nullptr;
+    if (plan.routeMode && uploadRouteHeaderFormat(protocolSet()) != RouteHeaderFormat::D202) {
+        limit = 255;
+        message = kRouteNumberError;
+    } else if (plan.tracks && plan.trackLogs && uploadTrackHeaderFormat(protocolSet()) == TrackHeaderFormat::D311) {
+        limit = 65535;
+        message = kTrackNumberError;
+    } else {
+        return true;
+    }
+    // One track for all points has the header of the first.
+    const int headers = plan.tracks && !plan.separateTracks && pointTable.count > 0 ? 1 : pointTable.count;
+    for (int i = 0; i < headers; i++) {
+        const PointRecord& r = pointTable.records[i];
+        if (limit == 65535 && strnlen(r.NameOfRouteOrTrack, kNameSize) == 5 &&
+            strncmp(r.NameOfRouteOrTrack, "TRK", 3) == 0)
+            continue;
+        if (r.NumberOfRouteOrTrack >= 0 && r.NumberOfRouteOrTrack <= limit) continue;
+        char text[200];
+        snprintf(text, sizeof text, message, (int)r.NumberOfRouteOrTrack);
+        showError(text);
+        return false;
+    }
+    return true;
+}
+
 // Reads the file and readies the point table: names, the route question,
 // sorting, separate tracks, splitting and the common id. false after a
 // message (or a cancelled dialog in the reader).
@@ -217,7 +255,7 @@ bool prepareUpload(const std::string& fileName, TransferKind transferKind, const
     if ((plan.routeOrTrackCount < 2 || (plan.tracks && !plan.separateTracks)) && !facts.hasNumbers && !facts.hasNames) {
         if (const char* preset = commonIdPreset(plan)) askCommonRouteOrTrackId(preset);
     }
-    return true;
+    return routeAndTrackNumbersFit(plan);
 }
 
 // The records packet, every record with its handshake, and the end.

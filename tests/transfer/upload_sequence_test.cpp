@@ -521,6 +521,32 @@ TEST_F(UploadSerial, D311IndexesComeFromTrkNamesOrNumbers) {
     EXPECT_EQ(indexes, (std::vector<int>{12, 4}));
 }
 
+// A route number beyond the header's byte, or a track index beyond its two
+// bytes, would arrive cut and could replace another route or track on the
+// receiver: the upload ends before anything is sent.
+TEST_F(UploadSerial, NumbersBeyondTheHeaderFieldSendNothing) {
+    setProtocolSet("A100\r\nA200\r\nD103\r\nD201\r\n");
+    addGroup(1, "", 2, 50.0);
+    addGroup(257, "", 2, 48.0);
+    offerTable("route257.mif", true);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif);
+    EXPECT_TRUE(peer.framesWithoutAcks().empty());
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Routennummer 257 liegt außerhalb des Bereichs 0 bis 255, \nden "
+                                                       "das GPS-Gerät speichern kann. \nEs wurde nichts übertragen."}));
+
+    pointTable.reset();
+    ui.clearEvents();
+    setProtocolSet("\r\nA100\r\nD108\r\nA301\r\nD311\r\nD301");
+    addGroup(3, "TRK12", 2, 50.0);
+    addGroup(70000, "", 2, 51.0);
+    offerTable("track70000.mif", true);
+    uploadToDevice(serialLink(1), TransferKind::Tracks, MapInfoMif);
+    EXPECT_TRUE(peer.framesWithoutAcks().empty());
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{"Track-Nummer 70000 liegt außerhalb des Bereichs 0 bis 65535, \nden das "
+                                        "GPS-Gerät speichern kann. \nEs wurde nichts übertragen."}));
+}
+
 TEST_F(UploadSerial, OverlongTrackIsSplitIntoSeparateLogsWithoutAsking) {
     settings.maxTrackPoints = 500;
     addGroup(1, "ACTIVE LOG", 1200, 50.0);
