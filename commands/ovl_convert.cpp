@@ -41,8 +41,8 @@ void convertOvlFile() {
     int objectKindFound = 0;
     bool hasNumbers = false, hasNames = false;
     std::vector<OvlObject> objects;
-    if (!readOvlBinaryFile(fileName.c_str(), transferKindCode(TransferKind::OvlConversion), objectKindFound, hasNumbers,
-                           hasNames, &objects))
+    if (!readOvlBinaryFile(fileName.c_str(), TransferKind::OvlConversion, objectKindFound, hasNumbers, hasNames,
+                           &objects))
         return;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     // Every object keeps its kind. Objects whose positions are all invalid,

@@ -11,24 +11,23 @@
 namespace {
 
 int readMif(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
-    return readMifFile(fileName, transferKindCode(transferKind), facts.hasNumbers, facts.hasNames);
+    return readMifFile(fileName, transferKind, facts.hasNumbers, facts.hasNames);
 }
 
 int readOvlAscii(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
     int separateTracks = 0;
-    const int ok = readOvlAsciiFile(fileName, transferKindCode(transferKind), separateTracks, facts.askSeparateTracks);
+    const int ok = readOvlAsciiFile(fileName, transferKind, separateTracks, facts.askSeparateTracks);
     facts.separateTracksAnswered = separateTracks != 0;
     return ok;
 }
 
 int readOvlBinary(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
     int objectKindFound = 0;
-    return readOvlBinaryFile(fileName, transferKindCode(transferKind), objectKindFound, facts.hasNumbers,
-                             facts.hasNames);
+    return readOvlBinaryFile(fileName, transferKind, objectKindFound, facts.hasNumbers, facts.hasNames);
 }
 
 int readGpx(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
-    return readGpxFile(fileName, transferKindCode(transferKind), facts.hasNumbers, facts.hasNames);
+    return readGpxFile(fileName, transferKind, facts.hasNumbers, facts.hasNames);
 }
 
 int writeMif(const char* fileName, ObjectKind objectKind, TransferKind) { return writeMifFile(fileName, objectKind); }
@@ -42,7 +41,7 @@ int writeOvlBinary(const char* fileName, ObjectKind objectKind, TransferKind) {
 }
 
 int writeGpx(const char* fileName, ObjectKind objectKind, TransferKind transferKind) {
-    return writeGpxFile(fileName, objectKind, transferKindCode(transferKind));
+    return writeGpxFile(fileName, objectKind, transferKind);
 }
 
 const char kOverlayFilter[] = "TOP50-Overlay-Dateien (*.ovl)";

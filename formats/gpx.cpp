@@ -204,7 +204,7 @@ constexpr size_t kMaxText = 1024;  // longer text is cut; names keep 50 characte
 
 struct GpxReader {
     XML_Parser parser = nullptr;
-    int transferKind = 0;
+    TransferKind transferKind = TransferKind::Waypoints;
     std::string error;  // the message once the reading stopped
     bool sawRoot = false;
     std::vector<Tag> tags;  // the open elements
@@ -450,7 +450,7 @@ void findAttributes(const char** list, const char* const (&names)[N], const char
 // source, after the points counted so far.
 bool mayBeKept(const GpxReader& reader, Source source) {
     const int* n = reader.sourceCount;
-    if (reader.transferKind == 6) {
+    if (reader.transferKind == TransferKind::Tracks) {
         if (source == FromTrack) return true;
         return !n[FromTrack] && (source == FromRoute || !n[FromRoute]);
     }
@@ -525,7 +525,7 @@ void endPoint(GpxReader& reader, Tag tag) {
     PointRecord& r = pointTable.records[pointTable.count];
     if (tag != TagWpt) {
         reader.nameCounter++;
-        if (!reader.pointNamed && reader.transferKind != 6 && !reader.filtered) {
+        if (!reader.pointNamed && reader.transferKind != TransferKind::Tracks && !reader.filtered) {
             if (!nameInitialsAsked) {
                 askNameInitials();
                 nameInitialsAsked = true;
@@ -543,7 +543,8 @@ void endPoint(GpxReader& reader, Tag tag) {
 void startLineObject(GpxReader& reader) {
     reader.segmentStart = true;
     reader.nameCounter = 0;
-    if (reader.lineObjects++ > 0 && reader.transferKind != 6) advanceNameInitials(nameInitials[0], nameInitials[1]);
+    if (reader.lineObjects++ > 0 && reader.transferKind != TransferKind::Tracks)
+        advanceNameInitials(nameInitials[0], nameInitials[1]);
 }
 
 void startLine(GpxReader& reader) {
@@ -832,7 +833,7 @@ int parseFile(GpxReader& reader, FILE* file) {
 
 }  // namespace
 
-int writeGpxFile(const char* fileName, int objectKind, int transferKind) {
+int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind) {
     if (!fileName || !*fileName) return 0;
     AtomicFile file;
     if (!atomicOpen(file, fileName)) return 0;
@@ -846,7 +847,7 @@ int writeGpxFile(const char* fileName, int objectKind, int transferKind) {
     out += kOwnNamespace;
     out += "\">\n";
 
-    const bool tracks = transferKind == 6;
+    const bool tracks = transferKind == TransferKind::Tracks;
     const char* lineTag = tracks ? "trk" : "rte";
     bool lineOpen = false, segmentOpen = false;
     int trackNumber = 0;
@@ -888,7 +889,7 @@ int writeGpxFile(const char* fileName, int objectKind, int transferKind) {
     return atomicCommit(file);
 }
 
-int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrackNumbers,
+int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames) {
     FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!file) {
@@ -912,7 +913,7 @@ int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrac
     // The objects the transfer takes.
     const int* n = reader.sourceCount;
     bool keep[SourceCount] = {};
-    if (transferKind == 6) {
+    if (transferKind == TransferKind::Tracks) {
         keep[n[FromTrack] ? FromTrack : n[FromRoute] ? FromRoute : FromWaypoint] = true;
     } else if (n[FromWaypoint] || n[FromRoute]) {
         keep[FromWaypoint] = keep[FromRoute] = true;
@@ -942,7 +943,7 @@ int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tra
         return 0;
     }
     GpxReader reader;
-    reader.transferKind = tracks ? 6 : 7;
+    reader.transferKind = tracks ? TransferKind::Tracks : TransferKind::Waypoints;
     reader.filtered = true;
     reader.wanted[FromWaypoint] = waypoints;
     reader.wanted[FromRoute] = routes;

@@ -1,4 +1,6 @@
 #pragma once
+
+#include "model/kinds.h"
 // GPS Exchange Format: GPX 1.1 written, GPX 1.0 and 1.1 read.
 
 // Writes records 0..count-1 in UTF-8: as wpt for PointObjects; for
@@ -6,14 +8,14 @@
 // where a record starts a new segment, a new trk where the track changes),
 // otherwise as rte/rtept. countLinePoints must have run for LineObjects.
 // 1 or 0; shows nothing. The file is replaced only when written completely.
-int writeGpxFile(const char* fileName, int objectKind, int transferKind);
+int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind);
 
 // Replaces the PointTable with the points of the file; reports its own
 // failures. A track upload (transferKind 6) takes the tracks, or the routes
 // when there is no track, or else the waypoints; a waypoint or route upload
 // takes waypoints and routes, or the tracks when there is neither. The two
 // flags are owned by the caller, set, never cleared.
-int readGpxFile(const char* fileName, int transferKind, bool& fileHasRouteOrTrackNumbers,
+int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames);
 
 // Appends the chosen objects of a file to the PointTable as the file has

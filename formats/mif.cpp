@@ -296,7 +296,7 @@ const char* const kColumnNames[ColumnCount] = {
 struct MifReader {
     FILE* mif = nullptr;
     FILE* mid = nullptr;
-    int transferKind = 0;
+    TransferKind transferKind = TransferKind::Waypoints;
     bool* hasNumbers = nullptr;
     bool* hasNames = nullptr;
     // A MIF file without a Delimiter clause has tab-separated MID rows.
@@ -562,7 +562,7 @@ int readPointObject(MifReader& reader, const char* line) {
 // The start of a polyline object (PLINE or LINE): the initials dialog and
 // the object's MID row, whose attributes every section of the object shares.
 int startPolylineObject(MifReader& reader) {
-    if (reader.transferKind != 6 && !nameInitialsAsked) {
+    if (reader.transferKind != TransferKind::Tracks && !nameInitialsAsked) {
         askNameInitials();
         nameInitialsAsked = true;
     }
@@ -588,10 +588,10 @@ void startSection(MifReader& reader, int vertices, bool laterSection) {
     reader.seenPolyline = true;
     reader.sectionStart = true;
 
-    const bool continues = laterSection
-                               ? reader.transferKind != 7
-                               : reader.objectNumber == reader.previousNumber &&
-                                     strcmp(reader.lineName, reader.previousName) == 0 && reader.transferKind != 7;
+    const bool continues = laterSection ? reader.transferKind != TransferKind::Waypoints
+                                        : reader.objectNumber == reader.previousNumber &&
+                                              strcmp(reader.lineName, reader.previousName) == 0 &&
+                                              reader.transferKind != TransferKind::Waypoints;
     if (continues) {
         // A further segment of the previous track: numbering goes on.
         reader.lineNumber = reader.previousNumber;
@@ -620,7 +620,8 @@ int addVertex(MifReader& reader, double longitude, double latitude) {
     r.NumberOfRouteOrTrack = reader.lineNumber;
     r.NumberOfPoint = ++reader.pointInLine;
     reader.nameCounter++;
-    if (reader.transferKind != 6) copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+    if (reader.transferKind != TransferKind::Tracks)
+        copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
     strcpy(r.NameOfRouteOrTrack, reader.lineName);
     strcpy(r.Comment, reader.lineComment);
     r.Altitude = kNoAltitude;
@@ -886,7 +887,7 @@ int writeMifFile(const char* mifName, int objectKind) {
     return atomicCommitAll(both, 2);
 }
 
-int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrackNumbers,
+int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames) {
     MifReader reader;
     memset(reader.nameOfField, -1, sizeof reader.nameOfField);

@@ -1,4 +1,6 @@
 #pragma once
+
+#include "model/kinds.h"
 // MapInfo interchange files: a MIF file (geometry) and a MID file (attributes).
 
 #include <string>
@@ -15,5 +17,5 @@ int writeMifFile(const char* mifName, int objectKind);
 
 // Replaces the PointTable with the objects of the pair; reports its own
 // failures. The two flags are owned by the caller, set, never cleared.
-int readMifFile(const char* mifName, int transferKind, bool& fileHasRouteOrTrackNumbers,
+int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames);

@@ -58,7 +58,7 @@ bool coordinateValue(const char* line, double& value) {
 
 struct AsciiReader {
     FILE* file = nullptr;
-    int transferKind = 0;
+    TransferKind transferKind = TransferKind::Waypoints;
     bool askSeparateTracks = false;
     int* separateTracks = nullptr;
     bool asked = false;
@@ -138,7 +138,7 @@ int readLines(AsciiReader& reader) {
                 showError(kMsgCapacity);
                 return 0;
             }
-            if (reader.transferKind == 6 && reader.askSeparateTracks && !reader.asked) {
+            if (reader.transferKind == TransferKind::Tracks && reader.askSeparateTracks && !reader.asked) {
                 reader.asked = true;
                 *reader.separateTracks = askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion) ? 1 : 0;
             }
@@ -146,7 +146,7 @@ int readLines(AsciiReader& reader) {
             reader.index = 0;
             reader.lineOpen = true;
             reader.nextNewSegment = 1;
-            if (reader.transferKind != 6 || *reader.separateTracks == 1) {
+            if (reader.transferKind != TransferKind::Tracks || *reader.separateTracks == 1) {
                 if (!reader.firstLine) reader.number++;
                 reader.pointNumber = 1;
             }
@@ -175,7 +175,8 @@ int readLines(AsciiReader& reader) {
             } else {
                 nameNumber = reader.pointNumber;
             }
-            if (reader.transferKind != 6) copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+            if (reader.transferKind != TransferKind::Tracks)
+                copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
             r.Altitude = kNoAltitude;
             reader.expectY = true;
         } else if (startsWith(line, "YKOORD")) {
@@ -188,8 +189,8 @@ int readLines(AsciiReader& reader) {
             r.Latitude = latitude;
             r.NumberOfPoint = reader.pointNumber++;
             r.NumberOfRouteOrTrack = reader.number;
-            snprintf(r.NameOfRouteOrTrack, kNameSize, "%s%02d", reader.transferKind == 6 ? "TRK" : "RTE",
-                     reader.number);
+            snprintf(r.NameOfRouteOrTrack, kNameSize, "%s%02d",
+                     reader.transferKind == TransferKind::Tracks ? "TRK" : "RTE", reader.number);
             pointTable.count++;
             reader.nextNewSegment = 0;
             reader.expectY = false;
@@ -261,14 +262,14 @@ int writeOvlAsciiFile(const char* fileName, int objectKind) {
     return atomicCommit(file);
 }
 
-int readOvlAsciiFile(const char* fileName, int transferKind, int& separateTracks, bool askSeparateTracks) {
+int readOvlAsciiFile(const char* fileName, TransferKind transferKind, int& separateTracks, bool askSeparateTracks) {
     AsciiReader reader;
     reader.file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!reader.file) {
         showError(kMsgOpen);
         return 0;
     }
-    if (transferKind != 6) askNameInitials();
+    if (transferKind != TransferKind::Tracks) askNameInitials();
     pointTable.reset();
     separateTracks = 0;
     reader.transferKind = transferKind;

@@ -122,7 +122,7 @@ struct BinaryReader {
     long long size = 0;      // bytes in the file
     long long position = 0;  // bytes read so far
     int version = 0;
-    int transferKind = 0;
+    TransferKind transferKind = TransferKind::Waypoints;
     int* objectKindFound = nullptr;
     bool* hasNumbers = nullptr;
     bool* hasNames = nullptr;
@@ -179,7 +179,9 @@ const char* textAfterSlash(const char* line) {
     return slash;
 }
 
-bool isAutomaticallyNamed(int transferKind) { return transferKind != 6 && transferKind != 157; }
+bool isAutomaticallyNamed(TransferKind transferKind) {
+    return transferKind != TransferKind::Tracks && transferKind != TransferKind::OvlConversion;
+}
 
 void nameAutomatically(PointRecord& r) {
     if (!nameInitialsAsked) {
@@ -344,7 +346,8 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     trimLine(line);
     copyName(comment, line);
 
-    if (number != reader.lastLineNumber || strcmp(name, reader.lastLineName) != 0 || reader.transferKind == 7) {
+    if (number != reader.lastLineNumber || strcmp(name, reader.lastLineName) != 0 ||
+        reader.transferKind == TransferKind::Waypoints) {
         reader.lineCounter++;
         if (number == -1) number = reader.lineCounter;
         reader.pointInLine = 0;
@@ -620,8 +623,9 @@ int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& ob
     return atomicCommit(file);
 }
 
-int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound, bool& fileHasRouteOrTrackNumbers,
-                      bool& fileHasRouteOrTrackNames, std::vector<OvlObject>* objects) {
+int readOvlBinaryFile(const char* fileName, TransferKind transferKind, int& objectKindFound,
+                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
+                      std::vector<OvlObject>* objects) {
     BinaryReader reader;
     reader.objects = objects;
     if (objects) objects->clear();
@@ -667,5 +671,5 @@ int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFou
         }
     }
     // The conversion reports a file without a valid object itself.
-    return leaveOutInvalidPositions(0, transferKind != 157);
+    return leaveOutInvalidPositions(0, transferKind != TransferKind::OvlConversion);
 }

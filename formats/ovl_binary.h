@@ -1,4 +1,6 @@
 #pragma once
+
+#include "model/kinds.h"
 // TOP50 overlay files, binary form: written as version 2.0, read in 2, 3, 4.
 
 #include <cstddef>
@@ -20,11 +22,12 @@ int writeOvlBinaryFile(const char* fileName, int objectKind);
 // with fewer than two valid points.
 int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& objects);
 
-// transferKind 7, 6 or 157 (the conversion; treated as 6).
+// transferKind: waypoints, tracks or the OVL conversion (read as tracks are).
 // objectKindFound: 0, or 1 (lines) / 2 (points) from the first object read.
 // objects, when given, receives every object read.
-int readOvlBinaryFile(const char* fileName, int transferKind, int& objectKindFound, bool& fileHasRouteOrTrackNumbers,
-                      bool& fileHasRouteOrTrackNames, std::vector<OvlObject>* objects = nullptr);
+int readOvlBinaryFile(const char* fileName, TransferKind transferKind, int& objectKindFound,
+                      bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
+                      std::vector<OvlObject>* objects = nullptr);
 
 // Copies up to the first CR or NUL (at most size-1 characters, NUL
 // terminated), skips one CR and then one LF; returns the position after them.

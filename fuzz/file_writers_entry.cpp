@@ -64,7 +64,7 @@ int fuzzFileWriters(const uint8_t* data, size_t size) {
     const std::string mif = fuzzScratchDirectory() + "/written.mif";
     const std::string ovl = fuzzScratchDirectory() + "/written.ovl";
     for (int objectKind : {PointObjects, LineObjects}) {
-        for (int transferKind : {7, 6}) {
+        for (TransferKind transferKind : {TransferKind::Waypoints, TransferKind::Tracks}) {
             bool numbers = false, names = false;
 
             restoreTable();

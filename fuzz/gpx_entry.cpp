@@ -10,7 +10,7 @@
 
 int fuzzGpxReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    const int transferKind = (data[0] & 1) ? 6 : 7;
+    const TransferKind transferKind = (data[0] & 1) ? TransferKind::Tracks : TransferKind::Waypoints;
     std::string path = writeFuzzFile("input.gpx", data + 1, size - 1);
     FUZZ_CHECK(!path.empty());
     bool numbers = false, names = false;

@@ -12,7 +12,7 @@
 
 int fuzzMifReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    const int transferKind = (data[0] & 1) ? 6 : 7;
+    const TransferKind transferKind = (data[0] & 1) ? TransferKind::Tracks : TransferKind::Waypoints;
     const uint8_t* text = data + 1;
     const size_t length = size - 1;
     const size_t separatorLength = sizeof kFuzzMidSeparator - 1;

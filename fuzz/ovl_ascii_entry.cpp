@@ -11,7 +11,7 @@
 
 int fuzzOvlAsciiReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    const int transferKind = (data[0] & 1) ? 6 : 7;
+    const TransferKind transferKind = (data[0] & 1) ? TransferKind::Tracks : TransferKind::Waypoints;
     const bool ask = (data[0] & 2) != 0;
     std::string path = writeFuzzFile("input.ovl", data + 1, size - 1);
     FUZZ_CHECK(!path.empty());

@@ -10,8 +10,8 @@
 
 int fuzzOvlBinaryReader(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    static const int kinds[] = {7, 6, 157};
-    const int transferKind = kinds[data[0] % 3];
+    static const TransferKind kinds[] = {TransferKind::Waypoints, TransferKind::Tracks, TransferKind::OvlConversion};
+    const TransferKind transferKind = kinds[data[0] % 3];
     std::string path = writeFuzzFile("input.ovl", data + 1, size - 1);
     FUZZ_CHECK(!path.empty());
     int objectKindFound = -1;

@@ -94,14 +94,16 @@ void writeAndRead(benchmark::State& state, FileKind fileKind) {
         int separate = 0, kind = 0;
         switch (fileKind) {
         case MapInfoMif:
-            ok = writeMifFile(name.c_str(), objectKind) && readMifFile(name.c_str(), 6, numbers, names);
+            ok = writeMifFile(name.c_str(), objectKind) &&
+                 readMifFile(name.c_str(), TransferKind::Tracks, numbers, names);
             break;
         case OvlAscii:
-            ok = writeOvlAsciiFile(name.c_str(), objectKind) && readOvlAsciiFile(name.c_str(), 6, separate, false);
+            ok = writeOvlAsciiFile(name.c_str(), objectKind) &&
+                 readOvlAsciiFile(name.c_str(), TransferKind::Tracks, separate, false);
             break;
         default:
             ok = writeOvlBinaryFile(name.c_str(), objectKind) &&
-                 readOvlBinaryFile(name.c_str(), 6, kind, numbers, names);
+                 readOvlBinaryFile(name.c_str(), TransferKind::Tracks, kind, numbers, names);
             break;
         }
         if (!ok || pointTable.count != kPoints) state.SkipWithError("round trip failed");
@@ -121,7 +123,7 @@ const char* extensionOf(FileKind fileKind) {
 int writeFile(FileKind fileKind, const std::string& name, int objectKind) {
     switch (fileKind) {
     case MapInfoMif: return writeMifFile(name.c_str(), objectKind);
-    case Gpx: return writeGpxFile(name.c_str(), objectKind, 6);
+    case Gpx: return writeGpxFile(name.c_str(), objectKind, TransferKind::Tracks);
     case OvlAscii: return writeOvlAsciiFile(name.c_str(), objectKind);
     default: return writeOvlBinaryFile(name.c_str(), objectKind);
     }
@@ -149,13 +151,13 @@ void readOnly(benchmark::State& state, FileKind fileKind) {
         bool numbers = false, names = false;
         int separate = 0, kind = 0, ok;
         if (fileKind == MapInfoMif)
-            ok = readMifFile(name.c_str(), 6, numbers, names);
+            ok = readMifFile(name.c_str(), TransferKind::Tracks, numbers, names);
         else if (fileKind == OvlAscii)
-            ok = readOvlAsciiFile(name.c_str(), 6, separate, false);
+            ok = readOvlAsciiFile(name.c_str(), TransferKind::Tracks, separate, false);
         else if (fileKind == Gpx)
-            ok = readGpxFile(name.c_str(), 6, numbers, names);
+            ok = readGpxFile(name.c_str(), TransferKind::Tracks, numbers, names);
         else
-            ok = readOvlBinaryFile(name.c_str(), 6, kind, numbers, names);
+            ok = readOvlBinaryFile(name.c_str(), TransferKind::Tracks, kind, numbers, names);
         if (!ok || pointTable.count != kPoints) state.SkipWithError("read failed");
     }
     state.SetItemsProcessed(state.iterations() * kPoints);

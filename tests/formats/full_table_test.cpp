@@ -34,15 +34,15 @@ TEST_F(FullTableTest, WrittenFilesOfAFullTableReadBack) {
             switch (fileKind) {
             case MapInfoMif:
                 written = writeMifFile(name.c_str(), objectKind);
-                read = readMifFile(name.c_str(), 6, numbers, names);
+                read = readMifFile(name.c_str(), TransferKind::Tracks, numbers, names);
                 break;
             case OvlAscii:
                 written = writeOvlAsciiFile(name.c_str(), objectKind);
-                read = readOvlAsciiFile(name.c_str(), 6, separate, false);
+                read = readOvlAsciiFile(name.c_str(), TransferKind::Tracks, separate, false);
                 break;
             default:
                 written = writeOvlBinaryFile(name.c_str(), objectKind);
-                read = readOvlBinaryFile(name.c_str(), 6, kindFound, numbers, names);
+                read = readOvlBinaryFile(name.c_str(), TransferKind::Tracks, kindFound, numbers, names);
             }
             ASSERT_EQ(written, 1);
             EXPECT_EQ(read, 1);
@@ -77,7 +77,7 @@ TEST_F(FullTableTest, MifObjectAfterAFullTable) {
         writeFile(mif, mifText + c.object);
         writeFile(dir.file("full.mid"), midText + "\"x\"\n");
         ui.clearEvents();
-        EXPECT_EQ(readMifFile(mif.c_str(), 6, numbers, names), c.result);
+        EXPECT_EQ(readMifFile(mif.c_str(), TransferKind::Tracks, numbers, names), c.result);
         EXPECT_EQ(pointTable.count, kMaxPoints);
         EXPECT_EQ(ui.boxTexts(), c.result ? std::vector<std::string>{} : std::vector<std::string>{kMsgCapacity});
     }
@@ -109,7 +109,7 @@ TEST_F(FullTableTest, GpxObjectAfterAFullTable) {
         SCOPED_TRACE(c.text.substr(c.text.size() - 90));
         writeFile(gpx, c.text);
         ui.clearEvents();
-        EXPECT_EQ(readGpxFile(gpx.c_str(), c.transferKind, numbers, names), c.result);
+        EXPECT_EQ(readGpxFile(gpx.c_str(), TransferKind(c.transferKind), numbers, names), c.result);
         EXPECT_EQ(pointTable.count, kMaxPoints);
         EXPECT_EQ(ui.boxTexts(), c.result ? std::vector<std::string>{} : std::vector<std::string>{kMsgCapacity});
     }

@@ -18,7 +18,7 @@ class GpxTest : public FormatTest {
         std::string file = dir.file("in.gpx");
         writeFile(file, content);
         numbers = names = false;
-        return readGpxFile(file.c_str(), transferKind, numbers, names);
+        return readGpxFile(file.c_str(), TransferKind(transferKind), numbers, names);
     }
 };
 
@@ -135,9 +135,9 @@ TEST_F(GpxTest, OwnFilesReadBack) {
         makePoint({.route = 4, .number = 7, .name = "NORD", .lat = 89.99999999, .lon = 179.99999999, .newSegment = 1});
     setTable({a, b, makePoint({.lat = 95.0, .lon = 5.0}), c});
     std::string file = dir.file("own.gpx");
-    ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, 7), 1);
+    ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, TransferKind::Waypoints), 1);
     PointRecord want[] = {a, b, c};
-    ASSERT_EQ(readGpxFile(file.c_str(), 7, numbers, names), 1) << readFile(file);
+    ASSERT_EQ(readGpxFile(file.c_str(), TransferKind::Waypoints, numbers, names), 1) << readFile(file);
     ASSERT_EQ(pointTable.count, 3);
     for (int i = 0; i < 3; i++) {
         SCOPED_TRACE(i);
@@ -168,9 +168,9 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     for (int i = 1; i < 4; i++) pointTable.records[i].NumberOfRouteOrTrack = 1;
     pointTable.records[6].NumberOfRouteOrTrack = 3;
     countLinePoints(LineObjects);
-    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, TransferKind::Tracks), 1);
     std::string gpx = readFile(file);
-    ASSERT_EQ(readGpxFile(file.c_str(), 6, numbers, names), 1) << gpx;
+    ASSERT_EQ(readGpxFile(file.c_str(), TransferKind::Tracks, numbers, names), 1) << gpx;
     ASSERT_EQ(pointTable.count, 7) << gpx;
     const int track[] = {1, 1, 1, 1, 2, 3, 3};
     const int newSegment[] = {1, 0, 1, 0, 1, 1, 0};
@@ -188,11 +188,11 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     setTable({makePoint({.lat = 1, .lon = 1, .newSegment = 1}), makePoint({.lat = 1.1, .lon = 1.1}),
               makePoint({.lat = 1.2, .lon = 1.2, .newSegment = 1}), makePoint({.lat = 1.3, .lon = 1.3})});
     countLinePoints(LineObjects);
-    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 7), 1);
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, TransferKind::Waypoints), 1);
     gpx = readFile(file);
     EXPECT_EQ(gpx.find("<trk"), std::string::npos);
     ui.queueInitials("AA");
-    ASSERT_EQ(readGpxFile(file.c_str(), 7, numbers, names), 1) << gpx;
+    ASSERT_EQ(readGpxFile(file.c_str(), TransferKind::Waypoints, numbers, names), 1) << gpx;
     ASSERT_EQ(pointTable.count, 4);
     EXPECT_EQ(pointTable.records[2].NewSegment, 1);
     EXPECT_STREQ(pointTable.records[2].NameOfPoint, "AB0001");
@@ -289,7 +289,7 @@ TEST_F(GpxTest, RefusedFilesAreNamed) {
     EXPECT_TRUE(ui.boxTexts().empty());
     EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'B'));
     ui.clearEvents();
-    EXPECT_EQ(readGpxFile(dir.file("missing.gpx").c_str(), 7, numbers, names), 0);
+    EXPECT_EQ(readGpxFile(dir.file("missing.gpx").c_str(), TransferKind::Waypoints, numbers, names), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der GPX-Eingabedatei."});
 }
 
@@ -345,7 +345,7 @@ TEST_F(GpxTest, WriterNumbersAreDecimalsAndOnePointSegmentsStay) {
     setTable({a, b, c});
     countLinePoints(LineObjects);
     const std::string file = dir.file("out.gpx");
-    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, TransferKind::Tracks), 1);
     const std::string text = readFile(file);
     EXPECT_NE(text.find("<ele>0.000005</ele>"), std::string::npos) << text;
     EXPECT_NE(text.find("<ele>-0.000000125</ele>"), std::string::npos) << text;

@@ -218,7 +218,7 @@ TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead) {
         << output;
     bool numbers = false, names = false;
     ui.queueInitials("GD");
-    ASSERT_EQ(readMifFile(mif.c_str(), 7, numbers, names), 1) << readFile(mif);
+    ASSERT_EQ(readMifFile(mif.c_str(), TransferKind::Waypoints, numbers, names), 1) << readFile(mif);
     EXPECT_TRUE(ui.boxTexts().empty());
     ASSERT_EQ(pointTable.count, 5);
     const PointRecord* r = pointTable.records;
@@ -285,7 +285,7 @@ TEST_F(InteropTest, MidFieldsAsOgrinfoSplitsThem) {
         const std::vector<Feature> features = parseOgrinfo(output);
         bool numbers = false, names = false;
         ui.clearEvents();
-        ASSERT_EQ(readMifFile(mif.c_str(), 6, numbers, names), 1);
+        ASSERT_EQ(readMifFile(mif.c_str(), TransferKind::Tracks, numbers, names), 1);
         ASSERT_EQ(features.size(), 2u) << output;
         ASSERT_EQ(pointTable.count, 2);
         for (int i = 0; i < 2; i++) {
@@ -332,7 +332,7 @@ TEST_F(InteropTest, AsciiOverlayWrittenByGpsbabelIsRead) {
     ASSERT_TRUE(runShell("gpsbabel -i gpx -f '" + gpx + "' -o ggv_ovl -F '" + ovl + "'", output)) << output;
     int separate = 0;
     ui.queueYesNo(true);
-    ASSERT_EQ(readOvlAsciiFile(ovl.c_str(), 6, separate, true), 1) << readFile(ovl);
+    ASSERT_EQ(readOvlAsciiFile(ovl.c_str(), TransferKind::Tracks, separate, true), 1) << readFile(ovl);
     EXPECT_TRUE(ui.boxTexts().empty());
     ASSERT_EQ(pointTable.count, 6);
     // gpsbabel puts the tracks first, then the waypoints.
@@ -389,7 +389,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes) {
               makePoint({.route = 2, .number = 2, .lat = -40.2, .lon = -8.3})});
     countLinePoints(LineObjects);
     std::string file = dir.file("tracks.gpx");
-    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 6), 1);
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, TransferKind::Tracks), 1);
     const std::vector<std::pair<double, double>> positions = {{7.5, 50.25},  {7.512345678, 50.26}, {7.52, 50.27},
                                                               {7.53, 50.28}, {-8.25, -40.125},     {-8.3, -40.2}};
 
@@ -426,7 +426,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxTracksAndRoutes) {
     EXPECT_EQ(occurrences(gpx, "<ele>451.500</ele>"), 1u) << gpx;
 
     // The same table for a route download: each line a route of its own.
-    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, 7), 1);
+    ASSERT_EQ(writeGpxFile(file.c_str(), LineObjects, TransferKind::Waypoints), 1);
     std::vector<Feature> routes = ogrLayer(file, "routes");
     ASSERT_EQ(routes.size(), 3u) << readFile(file);
     EXPECT_EQ(routes[1].fields["name"], "WEG EINS");
@@ -438,7 +438,7 @@ TEST_F(InteropTest, OgrinfoAndGpsbabelReadOurGpxWaypoints) {
     if (!toolInstalled("ogrinfo") || !toolInstalled("gpsbabel")) GTEST_SKIP() << "ogrinfo or gpsbabel not installed";
     fillPoints();
     std::string file = dir.file("points.gpx");
-    ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, 7), 1);
+    ASSERT_EQ(writeGpxFile(file.c_str(), PointObjects, TransferKind::Waypoints), 1);
     std::vector<Feature> points = ogrLayer(file, "waypoints");
     ASSERT_EQ(points.size(), 3u) << readFile(file);
     expectNear({points[0].coordinates[0], points[1].coordinates[0], points[2].coordinates[0]},
@@ -474,7 +474,7 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead) {
     std::string babel = dir.file("babel.gpx");
     std::string output;
     ASSERT_TRUE(runShell("gpsbabel -i unicsv -f '" + csv + "' -o gpx -F '" + babel + "'", output)) << output;
-    ASSERT_EQ(readGpxFile(babel.c_str(), 7, numbers, names), 1) << readFile(babel);
+    ASSERT_EQ(readGpxFile(babel.c_str(), TransferKind::Waypoints, numbers, names), 1) << readFile(babel);
     ASSERT_EQ(pointTable.count, 2);
     const PointRecord* r = pointTable.records;
     EXPECT_DOUBLE_EQ(r[0].Latitude, 50.5);
@@ -491,7 +491,7 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead) {
     ASSERT_TRUE(runShell(
         "gpsbabel -i unicsv -f '" + csv + "' -x transform,trk=wpt,del -o gpx,gpxver=1.1 -F '" + babel + "'", output))
         << output;
-    ASSERT_EQ(readGpxFile(babel.c_str(), 6, numbers, names), 1) << readFile(babel);
+    ASSERT_EQ(readGpxFile(babel.c_str(), TransferKind::Tracks, numbers, names), 1) << readFile(babel);
     ASSERT_EQ(pointTable.count, 2);
     EXPECT_EQ(r[0].NumberOfRouteOrTrack, 1);
     EXPECT_EQ(r[1].NumberOfPoint, 2);
@@ -510,7 +510,7 @@ TEST_F(InteropTest, GpxWrittenByGpsbabelAndOgr2ogrIsRead) {
     ASSERT_TRUE(runShell("ogr2ogr -f GPX -nlt MULTILINESTRING -lco FORCE_GPX_TRACK=YES '" + gdal + "' '" + source + "'",
                          output))
         << output;
-    ASSERT_EQ(readGpxFile(gdal.c_str(), 6, numbers, names), 1) << readFile(gdal);
+    ASSERT_EQ(readGpxFile(gdal.c_str(), TransferKind::Tracks, numbers, names), 1) << readFile(gdal);
     ASSERT_EQ(pointTable.count, 7);
     const int track[] = {1, 1, 1, 1, 1, 2, 2};
     const int point[] = {1, 2, 3, 4, 5, 1, 2};

@@ -60,7 +60,7 @@ class MifTest : public FormatTest {
         writeFile(mif(), mifText);
         writeFile(mid(), midText);
     }
-    int read(int transferKind) { return readMifFile(mif().c_str(), transferKind, hasNumbers, hasNames); }
+    int read(int transferKind) { return readMifFile(mif().c_str(), TransferKind(transferKind), hasNumbers, hasNames); }
     ScriptedPlatform ui;
     bool hasNumbers = false;
     bool hasNames = false;
@@ -171,7 +171,7 @@ TEST_F(MifTest, MidNameKeepsTheCaseOfTheExtension) {
 
     // Reading: the MID in any case of its extension.
     std::filesystem::rename(dir.file("OUT.MID"), dir.file("OUT.mId"));
-    ASSERT_EQ(readMifFile(dir.file("OUT.MIF").c_str(), 7, hasNumbers, hasNames), 1);
+    ASSERT_EQ(readMifFile(dir.file("OUT.MIF").c_str(), TransferKind::Waypoints, hasNumbers, hasNames), 1);
     EXPECT_EQ(pointTable.count, 1);
     EXPECT_TRUE(ui.boxTexts().empty());
 }

@@ -40,7 +40,9 @@ const char kTwoLines[] =
 class OvlAsciiTest : public FormatTest {
   protected:
     std::string file() const { return dir.file("a.ovl"); }
-    int read(int transferKind, bool ask) { return readOvlAsciiFile(file().c_str(), transferKind, separateTracks, ask); }
+    int read(int transferKind, bool ask) {
+        return readOvlAsciiFile(file().c_str(), TransferKind(transferKind), separateTracks, ask);
+    }
     ScriptedPlatform ui;
     int separateTracks = 7;
 };
@@ -190,8 +192,8 @@ TEST_F(OvlAsciiTest, TrailingXWithoutYIsRefused) {
 
 TEST_F(OvlAsciiTest, PositionsOutsideTheGlobeAreLeftOutAndCounted) {
     writeFile(file(),
-                   "[Symbol 1]\nTyp=6\nXKoord=190\nYKoord=50\n[Symbol 2]\nTyp=3\nPunkte=2\nXKoord0=8\nYKoord0=51\n"
-                   "XKoord1=-180\nYKoord1=-90\n[Overlay]\nSymbols=2\n");
+              "[Symbol 1]\nTyp=6\nXKoord=190\nYKoord=50\n[Symbol 2]\nTyp=3\nPunkte=2\nXKoord0=8\nYKoord0=51\n"
+              "XKoord1=-180\nYKoord1=-90\n[Overlay]\nSymbols=2\n");
     ASSERT_EQ(read(6, false), 1);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(1)});
     ASSERT_EQ(pointTable.count, 2);

@@ -25,7 +25,7 @@ class OvlBinaryTest : public FormatTest {
     std::string file() const { return dir.file("b.ovl"); }
     int read(int transferKind) {
         kind = -1;
-        return readOvlBinaryFile(file().c_str(), transferKind, kind, hasNumbers, hasNames);
+        return readOvlBinaryFile(file().c_str(), TransferKind(transferKind), kind, hasNumbers, hasNames);
     }
     int readBytes(const std::string& bytes, int transferKind) {
         writeFile(file(), bytes);

@@ -77,7 +77,7 @@ TEST_F(OvlConvertTest, LinesStayLinesAndTheInputCanBeReplaced) {
 
     int kind = 0;
     bool numbers = false, names = false;
-    ASSERT_EQ(readOvlBinaryFile(input().c_str(), 157, kind, numbers, names), 1);
+    ASSERT_EQ(readOvlBinaryFile(input().c_str(), TransferKind::OvlConversion, kind, numbers, names), 1);
     EXPECT_EQ(kind, LineObjects);
     ASSERT_EQ(pointTable.count, 5);  // the one-point line is left out
     EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 1);
@@ -102,7 +102,7 @@ TEST_F(OvlConvertTest, MixedObjectsKeepTheirKindAndGeometry) {
         std::vector<OvlObject> objects;
         int kind = 0;
         bool numbers = false, names = false;
-        ASSERT_EQ(readOvlBinaryFile(output().c_str(), 157, kind, numbers, names, &objects), 1);
+        ASSERT_EQ(readOvlBinaryFile(output().c_str(), TransferKind::OvlConversion, kind, numbers, names, &objects), 1);
         std::string shape;
         for (const OvlObject& o : objects) shape += (o.kind == LineObjects ? "L" : "P") + std::to_string(o.count);
         EXPECT_EQ(shape, pointFirst ? "P1L2" : "L2P1L3");
@@ -186,8 +186,7 @@ TEST_F(OvlConvertTest, ReaderAndWriterFailures) {
 // Values that the point fields cannot hold leave the converted text without
 // them, and one warning before the save dialog counts them.
 TEST_F(OvlConvertTest, ValuesWithoutRoomAreLeftOutOfTheTextAndCounted) {
-    writeFile(input(),
-                   v34Header(4) + v34Point("1 / A\r\n0\r\n2026-02-30 12:00:00\r\n25000 /999999/1/2", 7.0, 50.0));
+    writeFile(input(), v34Header(4) + v34Point("1 / A\r\n0\r\n2026-02-30 12:00:00\r\n25000 /999999/1/2", 7.0, 50.0));
     ui.queueOkCancel(true);
     ui.queueOpenFile(input());
     ui.queueSaveFile(output());
