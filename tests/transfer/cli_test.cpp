@@ -207,13 +207,8 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
 // The output of another program run through the shell, or "" when it does
 // not run.
 std::string peerOutput(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return out;
-    char buffer[512];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    return pclose(pipe) == 0 ? out : std::string();
+    const ShellRun run = runShell(command, Stderr::Apart);
+    return run.status == 0 ? run.out : std::string();
 }
 
 // Values that their fields cannot hold are left empty in the output, with
