@@ -51,7 +51,7 @@ int leaveOutInvalidPositions(int first, bool noneIsError) {
         return 0;
     }
     char text[256];
-    snprintf(text, sizeof text, kPositionsLeftOutWarning, dropped);
+    snprintf(text, sizeof text, dropped == 1 ? kPositionLeftOutWarning : kPositionsLeftOutWarning, dropped);
     showWarning(text);
     return 1;
 }

@@ -28,6 +28,9 @@ Centre centreOfValidPositions();
 inline constexpr const char* kPositionsLeftOutWarning =
     "%d der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
     "Länge -180 bis 180 Grad) werden ausgelassen.";
+inline constexpr const char* kPositionLeftOutWarning =
+    "1 der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
+    "Länge -180 bis 180 Grad) wird ausgelassen.";
 inline constexpr const char* kNoValidPositionInFileError =
     "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"
     "Länge -180 bis 180 Grad).";

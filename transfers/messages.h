@@ -28,10 +28,12 @@ inline constexpr const char* kWriteError = "Fehler beim Öffnen oder Schreiben d
 // large): the fields stay empty, and one warning gives their number.
 inline constexpr const char* kFieldsLeftEmptyWarning =
     "%d Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \noder Anzeige) sind ungültig und bleiben leer.";
+inline constexpr const char* kFieldLeftEmptyWarning =
+    "1 Angabe der eingelesenen Punkte (Höhe, Zeit, Symbol \noder Anzeige) ist ungültig und bleibt leer.";
 
 inline void warnFieldsLeftEmpty(int count) {
     if (count <= 0) return;
     char text[160];
-    std::snprintf(text, sizeof text, kFieldsLeftEmptyWarning, count);
+    std::snprintf(text, sizeof text, count == 1 ? kFieldLeftEmptyWarning : kFieldsLeftEmptyWarning, count);
     showWarning(text);
 }

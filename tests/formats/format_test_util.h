@@ -40,7 +40,8 @@ void expectEveryCutRefusedOrWhole(const std::string& path, const std::vector<Poi
 inline std::string positionsLeftOut(int n) {
     return std::to_string(n) +
            " der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \nLänge -180 bis 180 "
-           "Grad) werden ausgelassen.";
+           "Grad) " +
+           (n == 1 ? "wird" : "werden") + " ausgelassen.";
 }
 inline const char kNoValidPosition[] =
     "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \nLänge -180 bis 180 Grad).";

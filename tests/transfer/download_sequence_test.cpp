@@ -154,8 +154,8 @@ TEST_F(DownloadSerial, AltitudesTheFileCannotHoldAreCounted) {
                              {35, waypointRecord(WaypointFormat::D108, "TAL", 50.6, 7.5)},
                              {12, u16Bytes(7)}});
     downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, PointObjects);
-    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"1 Angaben der eingelesenen Punkte (Höhe, Zeit, Symbol \n"
-                                                       "oder Anzeige) sind ungültig und bleiben leer.",
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"1 Angabe der eingelesenen Punkte (Höhe, Zeit, Symbol \n"
+                                                       "oder Anzeige) ist ungültig und bleibt leer.",
                                                        "Übertragung erfolgreich beendet (00002 Punkte)."}));
     EXPECT_NE(readFile(file.substr(0, file.size() - 1) + "d").find("\"GIPFEL\",\"\",\"\",\"\""), std::string::npos);
 }
