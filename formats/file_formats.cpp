@@ -3,6 +3,9 @@
 
 #include "formats/file_formats.h"
 
+#include <iterator>
+
+#include "platform/settings.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
@@ -60,6 +63,8 @@ const FileFormat kFileFormats[] = {
      "Wegmate  --  GPX-Datei schreiben", "Wegmate  --  GPX-Datei öffnen zum Senden an GPS-Gerät", true, true, readGpx,
      writeGpx},
 };
+
+static_assert(std::size(kFileFormats) == kFileTypeCount, "the stored file type index covers every row");
 
 }  // namespace
 

@@ -103,7 +103,7 @@ int loadAndValidateSettings(const char* path) {
     const int result = loaded.load(path);
     if (!result) loaded = Settings{};
     if (loaded.portIndex < 0 || loaded.portIndex > 9) loaded.portIndex = 0;  // 9: a Garmin drive
-    if (loaded.fileTypeIndex < 0 || loaded.fileTypeIndex > 3) loaded.fileTypeIndex = 2;
+    if (loaded.fileTypeIndex < 0 || loaded.fileTypeIndex >= kFileTypeCount) loaded.fileTypeIndex = 2;
     if (loaded.objectTypeIndex < 0 || loaded.objectTypeIndex > 1) loaded.objectTypeIndex = 0;
     if (loaded.maxRoutePoints == 0) loaded.maxRoutePoints = 250;
     if (loaded.maxTrackPoints == 0) loaded.maxTrackPoints = 20000;

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+// The number of file types of the main window's choice; the table of file
+// formats has one row for each.
+inline constexpr int kFileTypeCount = 4;
+
 struct Settings {
     int32_t portIndex = 0;        // 0 = "USB", 1..8 = "COM 1".."COM 8", 9 = a Garmin drive
     int32_t fileTypeIndex = 2;    // 0 MIF, 1 OVL ASCII, 2 OVL binary, 3 GPX
