@@ -24,6 +24,7 @@ wegmate_fuzz_entry(file_writers fuzzFileWriters file_writers_entry.cpp wegmate_f
 wegmate_fuzz_entry(download fuzzDownload download_entry.cpp wegmate_transfers)
 wegmate_fuzz_entry(upload fuzzUpload upload_entry.cpp wegmate_transfers)
 wegmate_fuzz_entry(device_query fuzzDeviceQuery device_query_entry.cpp wegmate_link wegmate_records)
+wegmate_fuzz_entry(device_xml fuzzDeviceXml device_xml_entry.cpp wegmate_link)
 wegmate_fuzz_entry(serial_packet fuzzSerialPacket serial_packet_entry.cpp wegmate_link)
 wegmate_fuzz_entry(usb_packet fuzzUsbPacket usb_packet_entry.cpp wegmate_link)
 

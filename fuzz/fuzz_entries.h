@@ -40,6 +40,8 @@ int fuzzUpload(const uint8_t* data, size_t size);
 // The device identification: byte 0 showDialog, then the receiver's
 // packets as id, size, data.
 int fuzzDeviceQuery(const uint8_t* data, size_t size);
+// A drive's GarminDevice.xml, also read as a mount table.
+int fuzzDeviceXml(const uint8_t* data, size_t size);
 // Byte 0 picks the receive time-out, the rest is the serial byte stream.
 int fuzzSerialPacket(const uint8_t* data, size_t size);
 // A stream of USB reads: each chunk is one length byte and its bytes.

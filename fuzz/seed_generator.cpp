@@ -220,7 +220,7 @@ void gpxSeeds() {
         for (int objectKind : {PointObjects, LineObjects}) {
             fillTable(kind);
             countLinePoints(objectKind);
-            if (!writeGpxFile(gpx.c_str(), objectKind, kind == 6 ? 6 : 7)) {
+            if (!writeGpxFile(gpx.c_str(), objectKind, kind == 6 ? TransferKind::Tracks : TransferKind::Waypoints)) {
                 std::fprintf(stderr, "writeGpxFile failed\n");
                 std::exit(1);
             }
@@ -314,9 +314,8 @@ void appendLine(Bytes& file, uint8_t type, const char* text, int vertices) {
 // Versions 3 and 4, which the program reads but does not write: header of
 // 25 + 16 + 8 + 4 bytes, then the objects with their longer heads and tails.
 Bytes newerVersionFile(char version) {
-    Bytes file;
     const char* magic = "DOMGVCRD Ovlfile V3.0:";
-    file.insert(file.end(), magic, magic + 22);
+    Bytes file(magic, magic + 22);
     file[18] = (uint8_t)version;
     file.resize(25 + 16 + 8 + 4, 0);
     return file;

@@ -75,6 +75,9 @@ TEST(FuzzReplay, GpxReader) { replay("gpx_reader", fuzzGpxReader); }
 #ifdef WEGMATE_FUZZ_HAVE_FILE_WRITERS
 TEST(FuzzReplay, FileWriters) { replay("file_writers", fuzzFileWriters); }
 #endif
+#ifdef WEGMATE_FUZZ_HAVE_DEVICE_XML
+TEST(FuzzReplay, DeviceXml) { replay("device_xml", fuzzDeviceXml); }
+#endif
 #ifdef WEGMATE_FUZZ_HAVE_DOWNLOAD
 TEST(FuzzReplay, Download) { replay("download", fuzzDownload); }
 #endif
