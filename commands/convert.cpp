@@ -29,22 +29,9 @@ void trimTrailingBlanks(char (&field)[kNameSize]) {
 // With line objects, a waypoint (a record without route and point number)
 // is no vertex of a line: such records leave the table. Returns how many.
 int dropWaypoints() {
-    int kept = 0;
-    bool segmentStart = false;
-    for (int i = 0; i < pointTable.count; i++) {
-        PointRecord& r = pointTable.records[i];
-        if (r.NumberOfRouteOrTrack == 0 && r.NumberOfPoint == 0) {
-            segmentStart = segmentStart || r.NewSegment;
-            continue;
-        }
-        if (kept != i) pointTable.records[kept] = r;
-        if (segmentStart) pointTable.records[kept].NewSegment = 1;
-        segmentStart = false;
-        kept++;
-    }
-    const int dropped = pointTable.count - kept;
-    pointTable.count = kept;
-    if (kept > 0) pointTable.records[0].NewSegment = 1;
+    const int dropped =
+        dropRecords(0, [](const PointRecord& r) { return r.NumberOfRouteOrTrack == 0 && r.NumberOfPoint == 0; });
+    if (pointTable.count > 0) pointTable.records[0].NewSegment = 1;
     return dropped;
 }
 

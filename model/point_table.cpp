@@ -20,12 +20,12 @@ bool isValidPosition(const PointRecord& record) {
            record.Longitude <= 180.0;
 }
 
-int dropInvalidPositions(int first) {
+int dropRecords(int first, bool (*drop)(const PointRecord&)) {
     int kept = first;
     bool segmentStart = false;
     for (int i = first; i < pointTable.count; i++) {
         const PointRecord& record = pointTable.records[i];
-        if (!isValidPosition(record)) {
+        if (drop(record)) {
             if (record.NewSegment) segmentStart = true;
             continue;
         }
@@ -37,6 +37,10 @@ int dropInvalidPositions(int first) {
     const int dropped = pointTable.count - kept;
     pointTable.count = kept;
     return dropped;
+}
+
+int dropInvalidPositions(int first) {
+    return dropRecords(first, [](const PointRecord& record) { return !isValidPosition(record); });
 }
 
 LinePointResult countLinePoints(int objectKind) {

@@ -45,10 +45,13 @@ extern PointTable pointTable;
 // longitude in [-180, 180].
 bool isValidPosition(const PointRecord& record);
 
-// Leaves the records from first to the end of the table whose position is
-// not valid out of the table, keeping the order of the others. The segment
-// start of a left-out record passes to the next record kept. Returns the
-// number left out.
+// Leaves the records from first to the end of the table for which drop is
+// true out of the table, keeping the order of the others. The segment start
+// of a left-out record passes to the next record kept. Returns the number
+// left out.
+int dropRecords(int first, bool (*drop)(const PointRecord&));
+
+// dropRecords for the records whose position is not valid.
 int dropInvalidPositions(int first = 0);
 
 struct LinePointResult {
