@@ -365,11 +365,6 @@ long long daysFromCivil(int year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
-int monthLength(int year, int month) {
-    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return lengths[month - 1] + (month == 2 ? isLeapYear(year) : 0);
-}
-
 // ISO 8601 date and time (YYYY-MM-DDThh:mm:ss, fraction, Z or offset; no
 // zone is taken as UTC) in receiver seconds. false for anything else: a day
 // or clock time that does not exist, a time outside the receiver's years

@@ -52,21 +52,19 @@ FieldText altitudeFromText(const char* text, bool wholeMetres, float& altitude) 
     return FieldText::Taken;
 }
 
-FieldText symbolFromText(const char* text, uint16_t& symbol) {
+// A number field of digits only, up to limit.
+template <typename Field>
+FieldText unsignedFromText(const char* text, unsigned long limit, Field& field) {
     if (isBlankText(text)) return FieldText::Blank;
     unsigned long value;
-    if (!unsignedUpTo(skipBlanks(text), 65535, value)) return FieldText::Refused;
-    symbol = (uint16_t)value;
+    if (!unsignedUpTo(skipBlanks(text), limit, value)) return FieldText::Refused;
+    field = (Field)value;
     return FieldText::Taken;
 }
 
-FieldText displayFromText(const char* text, uint8_t& display) {
-    if (isBlankText(text)) return FieldText::Blank;
-    unsigned long value;
-    if (!unsignedUpTo(skipBlanks(text), 255, value)) return FieldText::Refused;
-    display = (uint8_t)value;
-    return FieldText::Taken;
-}
+FieldText symbolFromText(const char* text, uint16_t& symbol) { return unsignedFromText(text, 65535, symbol); }
+
+FieldText displayFromText(const char* text, uint8_t& display) { return unsignedFromText(text, 255, display); }
 
 FieldText timeFromText(const char* text, int32_t& time) {
     if (isBlankText(text)) return FieldText::Blank;

@@ -7,6 +7,11 @@
 
 int isLeapYear(int year) { return ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0) ? 1 : 0; }
 
+int monthLength(int year, int month) {
+    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return lengths[month - 1] + (month == 2 ? isLeapYear(year) : 0);
+}
+
 void formatTime(int32_t seconds, char* text) {
     const uint32_t value = static_cast<uint32_t>(seconds);
     if (value == 0 || value == 0x7FFFFFFFu || value == 0xFFFFFFFFu) {
@@ -59,11 +64,6 @@ bool digitsAt(const char* text, int at, int count, int& value) {
         value = value * 10 + (text[i] - '0');
     }
     return true;
-}
-
-int monthLength(int year, int month) {
-    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return lengths[month - 1] + (month == 2 ? isLeapYear(year) : 0);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 int isLeapYear(int year);
+// Days of a month (1..12) of the Gregorian calendar.
+int monthLength(int year, int month);
 // "%04d-%02d-%02d %02d:%02d:%02d", or "" for 0, 0x7FFFFFFF and 0xFFFFFFFF.
 // text must hold at least 20 bytes.
 void formatTime(int32_t seconds, char* text);
