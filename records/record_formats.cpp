@@ -496,14 +496,17 @@ int encodeRouteLink(uint8_t* out) {
     return 21;
 }
 
+int d311TrackIndex(const PointRecord& record) {
+    const char* name = record.NameOfRouteOrTrack;
+    if (fieldLength(name) == 5 && std::strncmp(name, "TRK", 3) == 0) return std::atoi(name + 3);
+    return record.NumberOfRouteOrTrack;
+}
+
 int encodeTrackHeader(const PointRecord& record, TrackHeaderFormat format, bool separateTracks, uint8_t* out) {
     std::memset(out, 0, kPacketCapacity);
     const char* name = record.NameOfRouteOrTrack;
     if (format == TrackHeaderFormat::D311) {
-        uint16_t index = (uint16_t)(record.NumberOfRouteOrTrack & 0xFFFF);
-        if (fieldLength(name) == 5 && std::strncmp(name, "TRK", 3) == 0)
-            index = (uint16_t)(std::atoi(name + 3) & 0xFFFF);
-        writeU16(out, 0, index);
+        writeU16(out, 0, (uint16_t)(d311TrackIndex(record) & 0xFFFF));
         return 2;
     }
     const bool own = record.HasSymbol != 0;

@@ -89,4 +89,7 @@ int encodeRouteLink(uint8_t* out);  // D210, 21 bytes
 // separateTracks selects "TRK%02d" (true) or "TRACK" (false) for an empty
 // name in the D310 layout.
 int encodeTrackHeader(const PointRecord& record, TrackHeaderFormat format, bool separateTracks, uint8_t* out);
+// The track index a D311 header gives the track of record: the number of a
+// "TRKnn" name, else the record's track number (sent as its low 16 bits).
+int d311TrackIndex(const PointRecord& record);
 int encodeTrackPoint(const PointRecord& record, TrackPointFormat format, uint8_t* out);

@@ -196,12 +196,10 @@ bool routeAndTrackNumbersFit(const UploadPlan& plan) {
     const int headers = plan.tracks && !plan.separateTracks && pointTable.count > 0 ? 1 : pointTable.count;
     for (int i = 0; i < headers; i++) {
         const PointRecord& r = pointTable.records[i];
-        if (limit == 65535 && strnlen(r.NameOfRouteOrTrack, kNameSize) == 5 &&
-            strncmp(r.NameOfRouteOrTrack, "TRK", 3) == 0)
-            continue;
-        if (r.NumberOfRouteOrTrack >= 0 && r.NumberOfRouteOrTrack <= limit) continue;
+        const int number = plan.tracks ? d311TrackIndex(r) : r.NumberOfRouteOrTrack;
+        if (number >= 0 && number <= limit) continue;
         char text[200];
-        snprintf(text, sizeof text, message, (int)r.NumberOfRouteOrTrack);
+        snprintf(text, sizeof text, message, number);
         showError(text);
         return false;
     }
