@@ -230,6 +230,7 @@ struct GpxReader {
     bool filtered = false;
     bool wanted[SourceCount] = {};
     const char* capacityMessage = kMsgCapacity;
+    bool full = false;  // stopped by a full table
 };
 
 uint8_t recordSource[kMaxPoints];
@@ -484,6 +485,7 @@ void startPoint(GpxReader& reader, Tag tag, const char** attributes) {
         reader.sourceCount[incoming]--;
     }
     if (pointTable.count >= kMaxPoints) {
+        reader.full = true;
         stop(reader, reader.capacityMessage);
         return;
     }
@@ -795,18 +797,19 @@ bool createParser(GpxReader& reader) {
     return true;
 }
 
+// The file through the parser; on 0, reader.error holds the message.
 int parseFile(GpxReader& reader, FILE* file) {
     for (;;) {
         const int chunk = 1 << 16;
         void* buffer = XML_GetBuffer(reader.parser, chunk);
         if (!buffer) {
             if (XML_GetErrorCode(reader.parser) == XML_ERROR_NO_MEMORY) stop(reader, kMsgTooLarge);
-            showError(reader.error.empty() ? kMsgRead : reader.error.c_str());
+            if (reader.error.empty()) reader.error = kMsgRead;
             return 0;
         }
         size_t got = fread(buffer, 1, chunk, file);
         if (ferror(file)) {
-            showError(kMsgRead);
+            reader.error = kMsgRead;
             return 0;
         }
         const bool last = got < (size_t)chunk;
@@ -819,7 +822,6 @@ int parseFile(GpxReader& reader, FILE* file) {
                 else
                     stop(reader, kMsgMalformed);
             }
-            showError(reader.error.c_str());
             return 0;
         }
         if (last) return 1;
@@ -828,25 +830,27 @@ int parseFile(GpxReader& reader, FILE* file) {
 
 }  // namespace
 
-int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind) {
-    if (!fileName || !*fileName) return 0;
-    AtomicFile file;
-    if (!atomicOpen(file, fileName)) return 0;
-    std::string out;
-    out.reserve(64 + (size_t)pointTable.count * 160);
-    out +=
+int beginGpxWriting(GpxWriting& writing, const char* fileName) {
+    writing = GpxWriting();
+    if (!fileName || !*fileName || !atomicOpen(writing.file, fileName)) return 0;
+    std::string out =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"Wegmate\" xmlns=\"";
     out += kGpx11Namespace;
     out += "\" xmlns:wegmate=\"";
     out += kOwnNamespace;
     out += "\">\n";
+    atomicWrite(writing.file, out.data(), out.size());
+    return 1;
+}
 
+int writeGpxPart(GpxWriting& writing, int objectKind, TransferKind transferKind) {
+    std::string out;
+    out.reserve(64 + (size_t)pointTable.count * 160);
     const bool tracks = transferKind == TransferKind::Tracks;
-    const char* lineTag = tracks ? "trk" : "rte";
-    bool lineOpen = false, segmentOpen = false;
-    int trackNumber = 0;
-    char trackName[kNameSize] = "";
+    writing.lineTag = tracks ? "trk" : "rte";
+    bool& lineOpen = writing.lineOpen;
+    bool& segmentOpen = writing.segmentOpen;
     forEachWrittenRecord(
         objectKind,
         [&](const PointRecord& r, bool startsObject) {
@@ -859,14 +863,14 @@ int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind
                 segmentOpen = false;
                 // A track goes on with a further segment while its number and
                 // name stay; every other line is a route or track of its own.
-                const bool sameTrack = tracks && lineOpen && r.NumberOfRouteOrTrack == trackNumber &&
-                                       (!r.NameOfRouteOrTrack[0] || strcmp(r.NameOfRouteOrTrack, trackName) == 0);
+                const bool sameTrack = tracks && lineOpen && r.NumberOfRouteOrTrack == writing.trackNumber &&
+                                       (!r.NameOfRouteOrTrack[0] || strcmp(r.NameOfRouteOrTrack, writing.trackName) == 0);
                 if (!sameTrack) {
-                    if (lineOpen) out += std::string("  </") + lineTag + ">\n";
-                    appendLineHeader(out, lineTag, r);
+                    if (lineOpen) out += std::string("  </") + writing.lineTag + ">\n";
+                    appendLineHeader(out, writing.lineTag, r);
                     lineOpen = true;
-                    trackNumber = r.NumberOfRouteOrTrack;
-                    strcpy(trackName, r.NameOfRouteOrTrack);
+                    writing.trackNumber = r.NumberOfRouteOrTrack;
+                    strcpy(writing.trackName, r.NameOfRouteOrTrack);
                 }
                 if (tracks) {
                     out += "    <trkseg>\n";
@@ -877,11 +881,25 @@ int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind
             return true;
         },
         true);
-    if (segmentOpen) out += "    </trkseg>\n";
-    if (lineOpen) out += std::string("  </") + lineTag + ">\n";
+    return atomicWrite(writing.file, out.data(), out.size());
+}
+
+int finishGpxWriting(GpxWriting& writing) {
+    std::string out;
+    if (writing.segmentOpen) out += "    </trkseg>\n";
+    if (writing.lineOpen) out += std::string("  </") + writing.lineTag + ">\n";
     out += "</gpx>\n";
-    atomicWrite(file, out.data(), out.size());
-    return atomicCommit(file);
+    atomicWrite(writing.file, out.data(), out.size());
+    return atomicCommit(writing.file);
+}
+
+void abortGpxWriting(GpxWriting& writing) { atomicAbort(writing.file); }
+
+int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind) {
+    GpxWriting writing;
+    if (!beginGpxWriting(writing, fileName)) return 0;
+    writeGpxPart(writing, objectKind, transferKind);
+    return finishGpxWriting(writing);
 }
 
 int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
@@ -903,7 +921,10 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
     int ok = parseFile(reader, file);
     XML_ParserFree(reader.parser);
     fclose(file);
-    if (!ok) return 0;
+    if (!ok) {
+        showError(reader.error.c_str());
+        return 0;
+    }
 
     // The objects the transfer takes.
     const int* n = reader.sourceCount;
@@ -931,11 +952,12 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
     return 1;
 }
 
-int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
+GpxAppend appendGpxObjectsOf(const char* fileName, bool waypoints, bool routes, bool tracks,
+                             const char* capacityMessage, std::string& message) {
     FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!file) {
-        showError(kMsgOpen);
-        return 0;
+        message = kMsgOpen;
+        return GpxAppend::FileFault;
     }
     GpxReader reader;
     reader.transferKind = tracks ? TransferKind::Tracks : TransferKind::Waypoints;
@@ -946,8 +968,8 @@ int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tra
     if (capacityMessage) reader.capacityMessage = capacityMessage;
     if (!createParser(reader)) {
         fclose(file);
-        showError(kMsgRead);
-        return 0;
+        message = kMsgRead;
+        return GpxAppend::FileFault;
     }
     const int first = pointTable.count;
     const int ok = parseFile(reader, file);
@@ -955,8 +977,16 @@ int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tra
     fclose(file);
     if (!ok) {
         pointTable.count = first;
-        return 0;
+        message = reader.error;
+        return reader.full ? GpxAppend::TableFull : GpxAppend::FileFault;
     }
     countFieldsLeftEmpty(first);
-    return 1;
+    return GpxAppend::Read;
+}
+
+int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
+    std::string message;
+    if (appendGpxObjectsOf(fileName, waypoints, routes, tracks, capacityMessage, message) == GpxAppend::Read) return 1;
+    showError(message.c_str());
+    return 0;
 }

@@ -371,24 +371,40 @@ static int altitudesNotWritten(FileKind fileKind) {
     return count;
 }
 
+void addDownloadChecks(DownloadChecks& checks, FileKind fileKind, ObjectKind objectKind) {
+    const LinePointResult lines = countLinePoints(objectKind);
+    checks.records += pointTable.count;
+    checks.valid += lines.valid;
+    checks.fieldsLeftEmpty += pointTable.fieldsLeftEmpty + altitudesNotWritten(fileKind);
+    checks.shortLine = checks.shortLine || lines.shortLine;
+}
+
+bool reportDownloadChecks(const DownloadChecks& checks, FileKind fileKind) {
+    if (checks.valid == 0) {
+        showError(kNoValidPositionError);
+        return false;
+    }
+    if (checks.valid < checks.records) showWarning(kSomeInvalidError);
+    warnFieldsLeftEmpty(checks.fieldsLeftEmpty);
+    if (checks.shortLine && !fileFormat(fileKind).keepsShortLines) showWarning(kShortLineError);
+    return true;
+}
+
+void reportDownloadWritten(int points) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", points);
+    showInfo(text);
+}
+
 void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
                        TransferKind transferKind) {
-    const FileFormat& format = fileFormat(fileKind);
-    LinePointResult lines = countLinePoints(objectKind);
-    if (lines.valid == 0) {
-        showError(kNoValidPositionError);
-        return;
-    }
-    if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
-    warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty + altitudesNotWritten(fileKind));
-    if (lines.shortLine && !format.keepsShortLines) showWarning(kShortLineError);
-    if (format.write(fileName.c_str(), objectKind, transferKind)) {
-        char text[96];
-        std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
-        showInfo(text);
-    } else {
+    DownloadChecks checks;
+    addDownloadChecks(checks, fileKind, objectKind);
+    if (!reportDownloadChecks(checks, fileKind)) return;
+    if (fileFormat(fileKind).write(fileName.c_str(), objectKind, transferKind))
+        reportDownloadWritten(pointTable.count);
+    else
         showError(kWriteError);
-    }
 }
 
 void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {

@@ -26,3 +26,16 @@ bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected);
 // chosen kind and reports the result.
 void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
                        TransferKind transferKind);
+
+// writeDownloadFile's steps for a file written in parts, the table refilled
+// between them: the checks gathered over the parts (countLinePoints runs on
+// each), their error (false) or warnings, and the success box.
+struct DownloadChecks {
+    int records = 0;
+    int valid = 0;
+    int fieldsLeftEmpty = 0;
+    bool shortLine = false;
+};
+void addDownloadChecks(DownloadChecks& checks, FileKind fileKind, ObjectKind objectKind);
+bool reportDownloadChecks(const DownloadChecks& checks, FileKind fileKind);
+void reportDownloadWritten(int points);
