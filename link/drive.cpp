@@ -206,6 +206,33 @@ bool mayHoldReceiver(const std::string& type) {
 
 bool isGpsData(const DriveDataType& type) { return strcasecmp(type.name.c_str(), "GPSData") == 0; }
 
+bool gives(const DriveDataType& type) {
+    return type.direction == DriveDirection::OutputFromUnit || type.direction == DriveDirection::InputOutput;
+}
+bool takes(const DriveDataType& type) {
+    return type.direction == DriveDirection::InputToUnit || type.direction == DriveDirection::InputOutput;
+}
+
+// The extension without the dots some XMLs put before it.
+std::string bareExtension(const std::string& extension) {
+    const size_t begin = extension.find_first_not_of('.');
+    return begin == std::string::npos ? "" : extension.substr(begin);
+}
+
+bool isFit(const DriveDataType& type) { return strcasecmp(bareExtension(type.fileExtension).c_str(), "FIT") == 0; }
+
+std::string locationOf(const DriveDataType& type) { return type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path); }
+
+// "270" as the unit shows it, "2.70"; any other text as it is.
+std::string shownVersion(const std::string& version) {
+    if (version.empty() || version.size() > 9 || version.find_first_not_of("0123456789") != std::string::npos)
+        return version;
+    const long number = std::stol(version);
+    char text[24];
+    std::snprintf(text, sizeof text, "%ld.%02ld", number / 100, number % 100);
+    return text;
+}
+
 }  // namespace
 
 std::vector<MountEntry> readMountTable(const std::string& path) {
@@ -333,6 +360,17 @@ int openDrive() {
 
 const DriveDevice& openedDrive() { return opened; }
 
+bool isDriveInbox(const std::string& location) {
+    size_t start = 0;
+    while (start <= location.size()) {
+        size_t end = location.find_first_of("/\\", start);
+        if (end == std::string::npos) end = location.size();
+        if (strcasecmp(location.substr(start, end - start).c_str(), "NewFiles") == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 std::vector<std::string> driveOutputLocations(const DriveDevice& device) {
     std::vector<std::string> locations;
     auto add = [&](const std::string& path) {
@@ -343,38 +381,59 @@ std::vector<std::string> driveOutputLocations(const DriveDevice& device) {
     add("Garmin/GPX");
     add("Garmin/GPX/Archive");
     add("Garmin/GPX/Current");
+    // An inbox holds what waits to be imported, not what the unit recorded.
     for (const DriveDataType& type : device.dataTypes)
-        if (isGpsData(type) &&
-            (type.direction == DriveDirection::OutputFromUnit || type.direction == DriveDirection::InputOutput))
-            add(type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path));
+        if (isGpsData(type) && gives(type) && !isDriveInbox(locationOf(type))) add(locationOf(type));
     return locations;
 }
 
 std::string driveInputLocation(const DriveDevice& device) {
     for (DriveDirection wanted : {DriveDirection::InputToUnit, DriveDirection::InputOutput})
         for (const DriveDataType& type : device.dataTypes)
-            if (isGpsData(type) && type.direction == wanted)
-                return type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path);
+            if (isGpsData(type) && type.direction == wanted) return locationOf(type);
     return "Garmin/GPX";
 }
 
+DriveCapabilities driveCapabilities(const DriveDevice& device) {
+    DriveCapabilities what;
+    for (const DriveDataType& type : device.dataTypes) {
+        if (isGpsData(type)) {
+            what.gpxIn = what.gpxIn || takes(type);
+            what.gpxOut = what.gpxOut || (gives(type) && !isDriveInbox(locationOf(type)));
+        } else if (isFit(type)) {
+            what.fitIn = what.fitIn || takes(type);
+            what.fitOut = what.fitOut || gives(type);
+        }
+    }
+    return what;
+}
+
 std::string driveDescriptionText(const DriveDevice& device) {
+    const DriveCapabilities what = driveCapabilities(device);
+    auto kinds = [](bool gpx, bool fit) {
+        return gpx && fit ? std::string("GPX, FIT") : gpx ? std::string("GPX") : fit ? std::string("FIT (keine GPX-Dateien)")
+                                                                                   : std::string("keine GPX- oder FIT-Dateien");
+    };
     std::string text = "Garmin-Laufwerk: " + device.mountPoint + "\r\n";
     text += "Modell: " + device.description + "\r\n";
     text += "Teilenummer: " + device.partNumber + "\r\n";
-    text += "Software-Version: " + device.softwareVersion + "\r\n";
+    text += "Software-Version: " + shownVersion(device.softwareVersion) + "\r\n";
     text += "Geräte-Id: " + device.id + "\r\n";
     if (device.readOnly) text += "Nur lesbar eingehängt.\r\n";
+    text += "Nimmt an: " + kinds(what.gpxIn, what.fitIn) + "\r\n";
+    text += "Gibt aus: " + kinds(what.gpxOut, what.fitOut) + "\r\n";
     text += "Datenarten:\r\n";
+    std::set<std::string> shown;
     for (const DriveDataType& type : device.dataTypes) {
         const char* direction = type.direction == DriveDirection::InputToUnit      ? "InputToUnit"
                                 : type.direction == DriveDirection::OutputFromUnit ? "OutputFromUnit"
                                 : type.direction == DriveDirection::InputOutput    ? "InputOutput"
                                                                                    : "?";
-        text += "  " + type.name + "  " + direction + "  " + (type.path.empty() ? "-" : type.path);
-        if (!type.baseName.empty()) text += "  " + type.baseName;
-        if (!type.fileExtension.empty()) text += "  ." + type.fileExtension;
-        text += "\r\n";
+        std::string line = "  " + type.name + "  " + direction + "  " + (type.path.empty() ? "-" : type.path);
+        if (!type.baseName.empty()) line += "  " + type.baseName;
+        if (!bareExtension(type.fileExtension).empty()) line += "  ." + bareExtension(type.fileExtension);
+        // Units list some entries twice; each is shown once.
+        if (shown.insert(line).second) text += line + "\r\n";
     }
     return text;
 }

@@ -71,6 +71,21 @@ const DriveDevice& openedDrive();
 std::vector<std::string> driveOutputLocations(const DriveDevice& device);
 std::string driveInputLocation(const DriveDevice& device);
 
+// A location that is an inbox: a folder named NewFiles (in any case) holds
+// files waiting for the unit to import them, never what it recorded.
+bool isDriveInbox(const std::string& location);
+
+// What the unit takes and gives as its XML declares it: GPX through a
+// GPSData entry (an inbox gives nothing), FIT through entries of that
+// extension.
+struct DriveCapabilities {
+    bool gpxIn = false;
+    bool gpxOut = false;
+    bool fitIn = false;
+    bool fitOut = false;
+};
+DriveCapabilities driveCapabilities(const DriveDevice& device);
+
 // The facts of the XML as the device-info dialog shows them (UTF-8).
 std::string driveDescriptionText(const DriveDevice& device);
 
