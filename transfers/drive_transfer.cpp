@@ -6,6 +6,7 @@
 #include "model/helpers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,7 @@
 #include "model/splitting.h"
 #include "platform/platform.h"
 #include "transfers/download.h"
+#include "transfers/messages.h"
 #include "transfers/upload.h"
 
 namespace {
@@ -46,16 +48,65 @@ const char kMsgNoTarget[] = "Der Zielordner %s auf dem Garmin-Laufwerk fehlt und
 const char kMsgWriteFailed[] =
     "Fehler beim Schreiben auf das Garmin-Laufwerk. \nDie Daten wurden NICHT an das GPS-Gerät übertragen.";
 const char kMsgGone[] = "Das Garmin-Laufwerk ist nicht mehr erreichbar. \nDie Übertragung wurde abgebrochen.";
+const char kMsgTakesNoGpx[] =
+    "Das GPS-Gerät (%s) nimmt keine GPX-Dateien an. \nEs kann nichts an das GPS-Gerät gesendet werden.";
+const char kMsgFileLeftOut[] = "Eine Datei des Garmin-Laufwerks ist fehlerhaft und wird ausgelassen:\n";
+const char kMsgFilesLeftOut[] = "%d Dateien des Garmin-Laufwerks sind fehlerhaft und werden ausgelassen:\n";
+const char kMsgTooManyFor[] =
+    "Die Track-Aufzeichnungen des Garmin-Laufwerks haben mehr als %d Punkte; \nso viele fasst eine "
+    "%s-Datei nicht. Bitte eine einzelne \nTrack-Aufzeichnung abrufen oder eine GPX-Datei wählen.";
+
+// What a download takes from a file.
+struct Wanted {
+    bool waypoints = false;
+    bool routes = false;
+    bool tracks = false;
+};
+
+enum class FileRead { Read, Fault, TableFull };
+
+// One kind of file that a receiver keeps its data in: which names it has,
+// and how the wanted objects of one such file are appended to the table
+// (message: what went wrong).
+struct DriveFileKind {
+    bool (*matches)(const char* name);
+    FileRead (*append)(const std::string& path, const Wanted& wanted, const char* capacityMessage,
+                       std::string& message);
+};
 
 bool hasGpxExtension(const char* name) {
     const size_t length = std::strlen(name);
     return length > 4 && strcasecmp(name + length - 4, ".gpx") == 0;
 }
 
-// The GPX files of the receiver's output locations, each once, oldest
-// places first: the loose files, the archive, the current track log.
-std::vector<std::string> outputFiles(const DriveDevice& drive) {
-    std::vector<std::string> files;
+FileRead appendGpx(const std::string& path, const Wanted& wanted, const char* capacityMessage,
+                   std::string& message) {
+    switch (appendGpxObjectsOf(path.c_str(), wanted.waypoints, wanted.routes, wanted.tracks, capacityMessage,
+                               message)) {
+    case GpxAppend::Read: return FileRead::Read;
+    case GpxAppend::TableFull: return FileRead::TableFull;
+    default: return FileRead::Fault;
+    }
+}
+
+const DriveFileKind kFileKinds[] = {{hasGpxExtension, appendGpx}};
+
+struct DriveFile {
+    std::string path;
+    const DriveFileKind* kind;
+};
+
+const DriveFileKind* kindOfFile(const char* name) {
+    for (const DriveFileKind& kind : kFileKinds)
+        if (kind.matches(name)) return &kind;
+    return nullptr;
+}
+
+// The data files of the receiver's output locations, each once, oldest
+// places first: the loose files, the archive, the current track log; within
+// a location by name (the archive's names are the times of the logs).
+std::vector<DriveFile> outputFiles(const DriveDevice& drive) {
+    std::vector<DriveFile> files;
     std::set<std::string> seen;
     for (const std::string& location : driveOutputLocations(drive)) {
         const std::string dir = resolveDrivePath(drive.mountPoint, location);
@@ -64,7 +115,7 @@ std::vector<std::string> outputFiles(const DriveDevice& drive) {
         if (!handle) continue;
         std::vector<std::string> names;
         while (dirent* entry = readdir(handle))
-            if (entry->d_name[0] != '.' && hasGpxExtension(entry->d_name)) names.push_back(entry->d_name);
+            if (entry->d_name[0] != '.' && kindOfFile(entry->d_name)) names.push_back(entry->d_name);
         closedir(handle);
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) {
@@ -74,7 +125,7 @@ std::vector<std::string> outputFiles(const DriveDevice& drive) {
             char* real = realpath(path.c_str(), nullptr);
             const std::string key = real ? real : path;
             std::free(real);
-            if (seen.insert(key).second) files.push_back(path);
+            if (seen.insert(key).second) files.push_back({path, kindOfFile(name.c_str())});
         }
     }
     return files;
@@ -177,6 +228,158 @@ std::string newFileName(const std::string& dir, std::time_t now) {
     }
 }
 
+// The files of a download read one at a time into the table, numbered on
+// from one file to the next. A file that cannot be read is left out and
+// remembered; a full table or a drive that went away ends the reading.
+struct DriveReading {
+    const DriveDevice& drive;
+    TransferKind transferKind;
+    bool routeMode;
+    Wanted wanted;
+    const char* capacityMessage = kCapacityError;
+    int lineCount = 0;
+    std::vector<std::string> faults;  // "path: message" of the files left out
+    bool gone = false;
+
+    DriveReading(const DriveDevice& drive, TransferKind transferKind, bool routeMode)
+        : drive(drive), transferKind(transferKind), routeMode(routeMode) {}
+
+    // Appends the objects of one file to the table; false after the message
+    // when the reading has to end.
+    bool read(const DriveFile& file) {
+        if (!driveStillThere(drive)) {
+            gone = true;
+            showError(kMsgGone);
+            return false;
+        }
+        const std::string shown = file.path.substr(drive.mountPoint.size() + 1);
+        setStatusLine((kStatusPrefix + shown).c_str());
+        const int first = pointTable.count;
+        std::string message;
+        switch (file.kind->append(file.path, wanted, capacityMessage, message)) {
+        case FileRead::Read: numberNewRecords(first, transferKind, routeMode, lineCount); break;
+        case FileRead::Fault:
+            if (!driveStillThere(drive)) {
+                gone = true;
+                showError(kMsgGone);
+                return false;
+            }
+            faults.push_back(shown + ": " + message);
+            break;
+        case FileRead::TableFull: showError(message.c_str()); return false;
+        }
+        pumpEvents();
+        return true;
+    }
+
+    // The end of the reading: a drive pulled meanwhile gives no file at all
+    // (false after the message); the files left out are named in one warning.
+    bool finish() {
+        if (!driveStillThere(drive)) {
+            gone = true;
+            showError(kMsgGone);
+            return false;
+        }
+        if (faults.empty()) return true;
+        char head[160];
+        std::snprintf(head, sizeof head, kMsgFilesLeftOut, (int)faults.size());
+        std::string text = faults.size() == 1 ? kMsgFileLeftOut : head;
+        for (const std::string& fault : faults) text += fault + "\n";
+        text.pop_back();
+        showWarning(text.c_str());
+        faults.clear();
+        return true;
+    }
+};
+
+const char* noObjectsMessage(TransferKind transferKind, bool routeMode) {
+    return transferKind == TransferKind::Tracks ? kMsgNoTracks : routeMode ? kMsgNoRoutes : kMsgNoWaypoints;
+}
+
+// Every track log into a GPX file, file by file: the table holds one file at
+// a time, never the whole drive.
+void writeTracksInParts(DriveReading& reading, const std::vector<DriveFile>& files, const std::string& fileName,
+                        ObjectKind objectKind) {
+    GpxWriting writing;
+    if (!beginGpxWriting(writing, fileName.c_str())) {
+        showError(kWriteError);
+        return;
+    }
+    DownloadChecks checks;
+    bool written = true;
+    for (const DriveFile& file : files) {
+        pointTable.reset();
+        if (!reading.read(file)) {
+            abortGpxWriting(writing);
+            pointTable.reset();
+            return;
+        }
+        if (pointTable.count == 0) continue;
+        addDownloadChecks(checks, FileKind::Gpx, objectKind);
+        written = writeGpxPart(writing, objectKind, TransferKind::Tracks) && written;
+    }
+    pointTable.reset();
+    if (!reading.finish()) {
+        abortGpxWriting(writing);
+        return;
+    }
+    if (checks.records == 0) {
+        abortGpxWriting(writing);
+        showError(kMsgNoTracks);
+        return;
+    }
+    if (!reportDownloadChecks(checks, FileKind::Gpx)) {
+        abortGpxWriting(writing);
+        return;
+    }
+    if (finishGpxWriting(writing) && written)
+        reportDownloadWritten(checks.records);
+    else
+        showError(kWriteError);
+}
+
+// One track log chosen from the names of all files: every file is read for
+// its names, then only the file of the chosen one again.
+void downloadOneTrack(DriveReading& reading, const std::vector<DriveFile>& files, const std::string& fileName,
+                      FileKind fileKind, ObjectKind objectKind) {
+    std::vector<std::string> names;
+    std::vector<size_t> fileOf;      // of each track
+    std::vector<int> firstNumberOf;  // the number of each file's first track, less one
+    for (size_t f = 0; f < files.size(); f++) {
+        pointTable.reset();
+        firstNumberOf.push_back(reading.lineCount);
+        if (!reading.read(files[f])) {
+            pointTable.reset();
+            return;
+        }
+        for (int i = 0; i < pointTable.count; i++)
+            if (pointTable.records[i].NumberOfPoint == 1) {
+                names.push_back(pointTable.records[i].NameOfRouteOrTrack);
+                fileOf.push_back(f);
+            }
+    }
+    pointTable.reset();
+    if (!reading.finish()) return;
+    if (names.empty()) {
+        showError(kMsgNoTracks);
+        return;
+    }
+    int selected = -1;
+    if (!chooseDownloadTrack(names, selected)) return;
+    const size_t f = fileOf[(size_t)selected];
+    reading.lineCount = firstNumberOf[f];
+    if (!reading.read(files[f]) || !reading.finish()) {
+        pointTable.reset();
+        return;
+    }
+    keepTrack(selected + 1);
+    if (pointTable.count == 0) {
+        showError(kMsgNoTracks);
+        return;
+    }
+    writeDownloadFile(fileName, fileKind, objectKind, TransferKind::Tracks);
+}
+
 }  // namespace
 
 void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
@@ -188,49 +391,57 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
     const bool routeMode = transferKind == TransferKind::Waypoints && askDownloadRouteMode();
     const bool singleTrack = transferKind == TransferKind::Tracks && askDownloadSingleTrack();
 
-    const std::vector<std::string> files = outputFiles(drive);
+    const std::vector<DriveFile> files = outputFiles(drive);
     if (files.empty()) {
         showError(driveStillThere(drive) ? kMsgNoGpxFiles : kMsgGone);
         return;
     }
+    DriveReading reading(drive, transferKind, routeMode);
+    reading.wanted.waypoints = transferKind == TransferKind::Waypoints && !routeMode;
+    reading.wanted.routes = routeMode;
+    reading.wanted.tracks = transferKind == TransferKind::Tracks;
     pointTable.reset();
-    int lineCount = 0;
-    for (const std::string& file : files) {
-        if (!driveStillThere(drive)) break;
-        const std::string shown = file.substr(drive.mountPoint.size());
-        setStatusLine((kStatusPrefix + shown).c_str());
-        const int first = pointTable.count;
-        if (!appendGpxObjects(file.c_str(), transferKind == TransferKind::Waypoints && !routeMode, routeMode,
-                              transferKind == TransferKind::Tracks, kCapacityError)) {
+    if (singleTrack) {
+        downloadOneTrack(reading, files, fileName, fileKind, objectKind);
+        return;
+    }
+    if (transferKind == TransferKind::Tracks && fileKind == FileKind::Gpx) {
+        writeTracksInParts(reading, files, fileName, objectKind);
+        return;
+    }
+
+    // The other files hold what the table holds, which is also what the
+    // program reads back from them.
+    char capacity[400];
+    std::string type = fileFormat(fileKind).extension;
+    for (char& c : type) c = (char)std::toupper((unsigned char)c);
+    std::snprintf(capacity, sizeof capacity, kMsgTooManyFor, kMaxPoints, type.c_str());
+    if (transferKind == TransferKind::Tracks) reading.capacityMessage = capacity;
+    for (const DriveFile& file : files)
+        if (!reading.read(file)) {
             pointTable.reset();
             return;
         }
-        numberNewRecords(first, transferKind, routeMode, lineCount);
-        pumpEvents();
-    }
-    // A drive pulled while its files were read gives no file at all.
-    if (!driveStillThere(drive)) {
+    if (!reading.finish()) {
         pointTable.reset();
-        showError(kMsgGone);
         return;
     }
     if (pointTable.count == 0) {
-        showError(transferKind == TransferKind::Tracks ? kMsgNoTracks : routeMode ? kMsgNoRoutes : kMsgNoWaypoints);
+        showError(noObjectsMessage(transferKind, routeMode));
         return;
-    }
-    if (singleTrack) {
-        std::vector<std::string> names;
-        for (int i = 0; i < pointTable.count; i++)
-            if (pointTable.records[i].NumberOfPoint == 1) names.push_back(pointTable.records[i].NameOfRouteOrTrack);
-        int selected = -1;
-        if (!chooseDownloadTrack(names, selected)) return;
-        keepTrack(selected + 1);
     }
     writeDownloadFile(fileName, fileKind, objectKind, transferKind);
 }
 
 void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
     const DriveDevice& drive = openedDrive();
+    if (!driveCapabilities(drive).gpxIn) {
+        char text[512];
+        std::snprintf(text, sizeof text, kMsgTakesNoGpx,
+                      drive.description.empty() ? drive.mountPoint.c_str() : drive.description.c_str());
+        showError(text);
+        return;
+    }
     if (isReadOnly(drive)) {
         showError(kMsgReadOnly);
         return;

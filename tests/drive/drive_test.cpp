@@ -152,10 +152,11 @@ TEST(DriveDownload, MergesArchiveAndCurrentIntoNumberedTracks) {
     const std::string out = root + "/../tracks.gpx";
     setDriveMountPoint(root);
     {
+        // Into a MIF file, which is written from one table of every file.
         ScriptedPlatform ui;
-        ui.queueSaveFile(out);
+        ui.queueSaveFile(root + "/../tracks.mif");
         ui.queueYesNo(false);  // not a single track
-        runCommand(DownloadTracks, kDrivePort, Gpx, LineObjects);
+        runCommand(DownloadTracks, kDrivePort, MapInfoMif, LineObjects);
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Übertragung erfolgreich beendet (00008 Punkte)."});
     }
     // The archive before the current log, each a track of its own, the two
