@@ -1,7 +1,8 @@
 // Receivers that appear as a drive: the device trees of tests/drive/trees
 // (an eTrex 30 with InputToUnit Garmin/GPX and OutputFromUnit
 // Garmin/GPX/Current, an older unit with InputOutput and no path, an SD card
-// with a copy of the XML in other letter case), found through a mount table,
+// with a copy of the XML in other letter case, a Forerunner 920XT that knows
+// only FIT, a fenix 3 with its GPX inbox), found through a mount table,
 // downloaded and uploaded through the command driver and wegmate-cli, the
 // uploads read back by gpsbabel and ogrinfo.
 
@@ -82,6 +83,25 @@ TEST(DriveXml, FactsOfTheThreeTrees) {
     ASSERT_EQ(readGarminDevice(kTrees + "/sdcard", card), "");
     EXPECT_EQ(card.description, "eTrex 30");
     EXPECT_EQ(drivePortLabel(card), "Garmin-Laufwerk (eTrex 30)");
+}
+
+// Watches that take and give only FIT files, and a fenix 3 that takes GPX
+// through its inbox only.
+TEST(DriveXml, WhatWatchesAndTheFenixTakeAndGive) {
+    DriveDevice watch;
+    ASSERT_EQ(readGarminDevice(kTrees + "/forerunner920xt", watch), "");
+    const std::string text = driveDescriptionText(watch);
+    EXPECT_TRUE(contains(text, "Software-Version: 2.70\r\n")) << text;
+    EXPECT_TRUE(contains(text, "Nimmt an: FIT (keine GPX-Dateien)\r\nGibt aus: FIT (keine GPX-Dateien)\r\n")) << text;
+    EXPECT_TRUE(contains(text, "  ConnectIQ  InputToUnit  GARMIN/APPS  .PRG\r\n")) << text;
+    const std::string activity = "  FIT_TYPE_4  OutputFromUnit  GARMIN/ACTIVITY  .FIT\r\n";
+    EXPECT_TRUE(contains(text, activity)) << text;
+    EXPECT_EQ(text.find(activity), text.rfind(activity)) << text;
+
+    DriveDevice fenix;
+    ASSERT_EQ(readGarminDevice(kTrees + "/fenix3", fenix), "");
+    EXPECT_TRUE(contains(driveDescriptionText(fenix), "Nimmt an: GPX, FIT\r\nGibt aus: FIT (keine GPX-Dateien)\r\n"))
+        << driveDescriptionText(fenix);
 }
 
 TEST(DriveXml, MissingMalformedAndEntitiesGiveGermanMessages) {
@@ -323,6 +343,74 @@ TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles) {
     ASSERT_EQ(newUploads(root + "/Garmin/NewFiles").size(), 1u);
     EXPECT_TRUE(newUploads(root + "/Garmin/GPX").empty());
     EXPECT_TRUE(contains(readFile(newUploads(root + "/Garmin/NewFiles")[0]), "<name>Marienplatz</name>"));
+}
+
+// A watch refuses an upload and gets no folder; a fenix 3 takes the upload
+// into its inbox, whose files a download never returns as recorded.
+TEST(DriveCli, NoUploadWithoutGpxInputAndTheInboxIsNeverRead) {
+    const std::string watch = copyTree("forerunner920xt", "watch");
+    const std::string track = kTrees + "/etrex30/Garmin/GPX/Current/Current.gpx";
+    ShellRun refused = runCli("upload tracks --port 'drive:" + watch + "' --format gpx '" + track + "'", Stderr::IntoOut);
+    EXPECT_EQ(refused.status, 1) << refused.out;
+    EXPECT_TRUE(contains(refused.out, "FEHLER: Das GPS-Gerät (Forerunner 920XT) nimmt keine GPX-Dateien an.")) << refused.out;
+    EXPECT_EQ(fs::directory_iterator(watch + "/GARMIN")->path().filename(), "GarminDevice.xml");
+    EXPECT_FALSE(fs::exists(watch + "/GARMIN/GPX"));
+
+    const std::string fenix = copyTree("fenix3", "fenix");
+    const std::string out = fenix + "/../fenix.gpx";
+    const std::string download = "download tracks --port 'drive:" + fenix + "' --format gpx --objects lines -o '" + out + "'";
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        ShellRun down = runCli(download, Stderr::IntoOut);
+        EXPECT_EQ(down.status, 1) << down.out;
+        EXPECT_TRUE(contains(down.out, "Keine GPX-Dateien auf dem Garmin-Laufwerk gefunden.")) << down.out;
+        EXPECT_FALSE(fs::exists(out));
+        ShellRun up = runCli("upload tracks --port 'drive:" + fenix + "' --format gpx '" + track + "'", Stderr::IntoOut);
+        EXPECT_EQ(up.status, 0) << up.out;
+        EXPECT_TRUE(contains(up.out, "Datei: GARMIN/NEWFILES/Wegmate_")) << up.out;
+    }
+}
+
+// Days of archive, more points than the table holds, one file among them
+// malformed: every track to GPX in the order of the files, the faulty file
+// named and left out; MIF refuses so many; one track loads alone.
+TEST(DriveCli, ArchiveOfManyDaysWithAFaultyFile) {
+    const std::string root = copyTree("etrex30", "archive");
+    ASSERT_EQ(runShell(WEGMATE_SOURCE_DIR "/bench/report/drive_archive.sh '" + root + "' 5").status, 0);
+    writeFile(root + "/Garmin/GPX/Archive/2026-09-03 12.00.00.gpx",
+              "<?xml version=\"1.0\"?><gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>");
+    const std::string warning =
+        "Wegmate-WARNUNG: Eine Datei des Garmin-Laufwerks ist fehlerhaft und wird ausgelassen:\n"
+        "Garmin/GPX/Archive/2026-09-03 12.00.00.gpx: GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile 1).\n";
+    const std::string port = " --port 'drive:" + root + "' --objects lines -o '" + root + "/../archive.";
+
+    ShellRun all = runCli("download tracks --format gpx" + port + "gpx'", Stderr::IntoOut);
+    EXPECT_EQ(all.status, 2) << all.out;
+    EXPECT_TRUE(contains(all.out, warning)) << all.out;
+    EXPECT_TRUE(contains(all.out, "(24933 Punkte)")) << all.out;
+    const std::string gpx = readFile(root + "/../archive.gpx");
+    size_t last = 0;
+    for (const char* name : {"ARCHIV 2026-09-01", "ARCHIV 2026-09-02", "ARCHIV 2026-09-03", "ARCHIV 2026-09-04",
+                             "ARCHIV 2026-09-05", "01-NOV-26 TEGELBERG", "AKTUELLER TRACK 2026-09-06"}) {
+        const size_t at = gpx.find(std::string("<name>") + name + "</name>");
+        EXPECT_TRUE(at != std::string::npos && at > last) << name;
+        last = at;
+    }
+    if (toolInstalled("gpsbabel")) {
+        ShellRun babel = runShell("gpsbabel -t -i gpx -f '" + root + "/../archive.gpx' -o unicsv -F - | wc -l");
+        EXPECT_EQ(babel.out, "24934\n");
+    }
+
+    ShellRun mif = runCli("download tracks --format mif" + port + "mif'", Stderr::IntoOut);
+    EXPECT_EQ(mif.status, 1) << mif.out;
+    EXPECT_TRUE(contains(mif.out, "mehr als 20000 Punkte; \nso viele fasst eine MIF-Datei nicht.")) << mif.out;
+    EXPECT_FALSE(fs::exists(root + "/../archive.mif"));
+
+    ShellRun one = runCli("download tracks --track 3 --format mif" + port + "mif'", Stderr::IntoOut);
+    EXPECT_EQ(one.status, 2) << one.out;
+    EXPECT_TRUE(contains(one.out, "    3  ARCHIV 2026-09-03\n")) << one.out;
+    EXPECT_TRUE(contains(one.out, "(04191 Punkte)")) << one.out;
+    EXPECT_TRUE(contains(readFile(root + "/../archive.mid"), "ARCHIV 2026-09-03")) << one.out;
 }
 
 // A drive upload leaves the file's values that no field holds out of the
