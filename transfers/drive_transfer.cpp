@@ -266,7 +266,11 @@ struct DriveReading {
             }
             faults.push_back(shown + ": " + message);
             break;
-        case FileRead::TableFull: showError(message.c_str()); return false;
+        case FileRead::TableFull:
+            // One file beyond the table: it is named.
+            if (capacityMessage == kCapacityError) message += "\nDatei: " + shown;
+            showError(message.c_str());
+            return false;
         }
         pumpEvents();
         return true;
