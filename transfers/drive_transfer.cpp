@@ -239,7 +239,6 @@ struct DriveReading {
     const char* capacityMessage = kCapacityError;
     int lineCount = 0;
     std::vector<std::string> faults;  // "path: message" of the files left out
-    bool gone = false;
 
     DriveReading(const DriveDevice& drive, TransferKind transferKind, bool routeMode)
         : drive(drive), transferKind(transferKind), routeMode(routeMode) {}
@@ -248,7 +247,6 @@ struct DriveReading {
     // when the reading has to end.
     bool read(const DriveFile& file) {
         if (!driveStillThere(drive)) {
-            gone = true;
             showError(kMsgGone);
             return false;
         }
@@ -260,8 +258,7 @@ struct DriveReading {
         case FileRead::Read: numberNewRecords(first, transferKind, routeMode, lineCount); break;
         case FileRead::Fault:
             if (!driveStillThere(drive)) {
-                gone = true;
-                showError(kMsgGone);
+                    showError(kMsgGone);
                 return false;
             }
             faults.push_back(shown + ": " + message);
@@ -280,7 +277,6 @@ struct DriveReading {
     // (false after the message); the files left out are named in one warning.
     bool finish() {
         if (!driveStillThere(drive)) {
-            gone = true;
             showError(kMsgGone);
             return false;
         }
