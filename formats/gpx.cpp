@@ -863,8 +863,9 @@ int writeGpxPart(GpxWriting& writing, int objectKind, TransferKind transferKind)
                 segmentOpen = false;
                 // A track goes on with a further segment while its number and
                 // name stay; every other line is a route or track of its own.
-                const bool sameTrack = tracks && lineOpen && r.NumberOfRouteOrTrack == writing.trackNumber &&
-                                       (!r.NameOfRouteOrTrack[0] || strcmp(r.NameOfRouteOrTrack, writing.trackName) == 0);
+                const bool sameTrack =
+                    tracks && lineOpen && r.NumberOfRouteOrTrack == writing.trackNumber &&
+                    (!r.NameOfRouteOrTrack[0] || strcmp(r.NameOfRouteOrTrack, writing.trackName) == 0);
                 if (!sameTrack) {
                     if (lineOpen) out += std::string("  </") + writing.lineTag + ">\n";
                     appendLineHeader(out, writing.lineTag, r);

@@ -221,7 +221,9 @@ std::string bareExtension(const std::string& extension) {
 
 bool isFit(const DriveDataType& type) { return strcasecmp(bareExtension(type.fileExtension).c_str(), "FIT") == 0; }
 
-std::string locationOf(const DriveDataType& type) { return type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path); }
+std::string locationOf(const DriveDataType& type) {
+    return type.path.empty() ? "Garmin/GPX" : cleanRelative(type.path);
+}
 
 // "270" as the unit shows it, "2.70"; any other text as it is.
 std::string shownVersion(const std::string& version) {
@@ -411,8 +413,10 @@ DriveCapabilities driveCapabilities(const DriveDevice& device) {
 std::string driveDescriptionText(const DriveDevice& device) {
     const DriveCapabilities what = driveCapabilities(device);
     auto kinds = [](bool gpx, bool fit) {
-        return gpx && fit ? std::string("GPX, FIT") : gpx ? std::string("GPX") : fit ? std::string("FIT (keine GPX-Dateien)")
-                                                                                   : std::string("keine GPX- oder FIT-Dateien");
+        return gpx && fit ? std::string("GPX, FIT")
+               : gpx      ? std::string("GPX")
+               : fit      ? std::string("FIT (keine GPX-Dateien)")
+                          : std::string("keine GPX- oder FIT-Dateien");
     };
     std::string text = "Garmin-Laufwerk: " + device.mountPoint + "\r\n";
     text += "Modell: " + device.description + "\r\n";

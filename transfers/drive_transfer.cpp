@@ -79,10 +79,9 @@ bool hasGpxExtension(const char* name) {
     return length > 4 && strcasecmp(name + length - 4, ".gpx") == 0;
 }
 
-FileRead appendGpx(const std::string& path, const Wanted& wanted, const char* capacityMessage,
-                   std::string& message) {
-    switch (appendGpxObjectsOf(path.c_str(), wanted.waypoints, wanted.routes, wanted.tracks, capacityMessage,
-                               message)) {
+FileRead appendGpx(const std::string& path, const Wanted& wanted, const char* capacityMessage, std::string& message) {
+    switch (
+        appendGpxObjectsOf(path.c_str(), wanted.waypoints, wanted.routes, wanted.tracks, capacityMessage, message)) {
     case GpxAppend::Read: return FileRead::Read;
     case GpxAppend::TableFull: return FileRead::TableFull;
     default: return FileRead::Fault;
@@ -258,7 +257,7 @@ struct DriveReading {
         case FileRead::Read: numberNewRecords(first, transferKind, routeMode, lineCount); break;
         case FileRead::Fault:
             if (!driveStillThere(drive)) {
-                    showError(kMsgGone);
+                showError(kMsgGone);
                 return false;
             }
             faults.push_back(shown + ": " + message);

@@ -350,22 +350,26 @@ TEST(DriveCli, UploadGoesWhereTheXmlAsksForNewFiles) {
 TEST(DriveCli, NoUploadWithoutGpxInputAndTheInboxIsNeverRead) {
     const std::string watch = copyTree("forerunner920xt", "watch");
     const std::string track = kTrees + "/etrex30/Garmin/GPX/Current/Current.gpx";
-    ShellRun refused = runCli("upload tracks --port 'drive:" + watch + "' --format gpx '" + track + "'", Stderr::IntoOut);
+    ShellRun refused =
+        runCli("upload tracks --port 'drive:" + watch + "' --format gpx '" + track + "'", Stderr::IntoOut);
     EXPECT_EQ(refused.status, 1) << refused.out;
-    EXPECT_TRUE(contains(refused.out, "FEHLER: Das GPS-Gerät (Forerunner 920XT) nimmt keine GPX-Dateien an.")) << refused.out;
+    EXPECT_TRUE(contains(refused.out, "FEHLER: Das GPS-Gerät (Forerunner 920XT) nimmt keine GPX-Dateien an."))
+        << refused.out;
     EXPECT_EQ(fs::directory_iterator(watch + "/GARMIN")->path().filename(), "GarminDevice.xml");
     EXPECT_FALSE(fs::exists(watch + "/GARMIN/GPX"));
 
     const std::string fenix = copyTree("fenix3", "fenix");
     const std::string out = fenix + "/../fenix.gpx";
-    const std::string download = "download tracks --port 'drive:" + fenix + "' --format gpx --objects lines -o '" + out + "'";
+    const std::string download =
+        "download tracks --port 'drive:" + fenix + "' --format gpx --objects lines -o '" + out + "'";
     for (int round = 0; round < 2; round++) {
         SCOPED_TRACE(round);
         ShellRun down = runCli(download, Stderr::IntoOut);
         EXPECT_EQ(down.status, 1) << down.out;
         EXPECT_TRUE(contains(down.out, "Keine GPX-Dateien auf dem Garmin-Laufwerk gefunden.")) << down.out;
         EXPECT_FALSE(fs::exists(out));
-        ShellRun up = runCli("upload tracks --port 'drive:" + fenix + "' --format gpx '" + track + "'", Stderr::IntoOut);
+        ShellRun up =
+            runCli("upload tracks --port 'drive:" + fenix + "' --format gpx '" + track + "'", Stderr::IntoOut);
         EXPECT_EQ(up.status, 0) << up.out;
         EXPECT_TRUE(contains(up.out, "Datei: GARMIN/NEWFILES/Wegmate_")) << up.out;
     }
@@ -438,7 +442,6 @@ TEST(DriveCli, ValuesWithoutRoomAreLeftOutOfTheUploadAndCounted) {
     EXPECT_TRUE(contains(babel.out, "\"Hoch\",,,\r\n")) << babel.out;
     EXPECT_TRUE(contains(babel.out, "\"Tal\",808.0,2026/02/28,10:00:00\r\n")) << babel.out;
 }
-
 
 // A vfat image as a receiver's: where the machine allows a loop mount, it is
 // found through the system's mount table.
