@@ -37,8 +37,34 @@ int dropWaypoints() {
 
 }  // namespace
 
+bool applySelection(TransferKind transferKind, const std::string& selection) {
+    if (selection.empty()) return true;
+    const std::vector<ContentItem> items = listContent(pointTable, transferKind);
+    std::vector<bool> chosen;
+    std::string unknown;
+    if (!resolveSelection(items, selection, chosen, unknown)) {
+        const std::string text = "Die Auswahl \"" + unknown + "\" bezeichnet keinen Eintrag.";
+        showError(text.c_str());
+        return false;
+    }
+    keepChosenItems(pointTable, items, chosen);
+    return true;
+}
+
+bool listFileContent(FileKind kind, TransferKind transferKind, const std::string& input,
+                     std::vector<ContentItem>& items) {
+    resetNamingState();
+    {
+        KeepFileTextsWhileReading keepTexts;
+        ReadFacts facts;
+        if (!fileFormat(kind).read(input.c_str(), transferKind, facts)) return false;
+    }
+    items = listContent(pointTable, transferKind);
+    return true;
+}
+
 int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,
-                            const std::string& input, const std::string& output) {
+                            const std::string& input, const std::string& output, const std::string& selection) {
     const FileFormat& from = fileFormat(fromKind);
     const FileFormat& to = fileFormat(toKind);
     resetNamingState();
@@ -49,6 +75,7 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
         if (!from.read(input.c_str(), transferKind, facts)) return 0;
     }
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
+    if (!applySelection(transferKind, selection)) return 0;
     for (int i = 0; i < pointTable.count; i++) {
         PointRecord& r = pointTable.records[i];
         trimTrailingBlanks(r.NameOfPoint);
