@@ -11,8 +11,8 @@
 //   wegmate-cli list     --format FORMAT [--tracks] FILE
 //   wegmate-cli --help | --version
 //
-// convert also takes --select N[,N...]: only these items of the list
-// (numbers or names).
+// download, upload and convert also take --select N[,N...]: only these items
+// (numbers or names, as list shows them).
 // PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
 // simulator with sample data on a pseudo terminal, served as COM1) or
 // sim-usb[:PROFILE] (the simulator behind the USB driver seam).
@@ -92,7 +92,8 @@ const char* const kUsage =
     "                       [--separate-tracks] [--initials XY] EINGABE AUSGABE\n"
     "  wegmate-cli list     --format FORMAT [--tracks] DATEI\n"
     "  wegmate-cli --help | --version\n"
-    "convert nimmt auch --select N[,N...]: nur diese Einträge der Liste (Nummern oder Namen)\n"
+    "download, upload und convert nehmen auch --select N[,N...]: nur diese Einträge\n"
+    "      (Nummern oder Namen, wie list sie zeigt)\n"
     "FORMAT: mif, ovl-ascii, ovl-binary oder gpx\n"
     "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL], sim-usb[:PROFIL],\n"
@@ -446,6 +447,7 @@ int main(int argc, char** argv) {
     if (options.port.empty()) return usage("--port fehlt");
 
     installCliPlatform(options.answers);
+    transferSelection = options.select;
     Port port;
     if (!preparePort(options.port, port)) {
         std::fprintf(stderr, "wegmate-cli: unbekannter Anschluss '%s'\n", options.port.c_str());

@@ -37,20 +37,6 @@ int dropWaypoints() {
 
 }  // namespace
 
-bool applySelection(TransferKind transferKind, const std::string& selection) {
-    if (selection.empty()) return true;
-    const std::vector<ContentItem> items = listContent(pointTable, transferKind);
-    std::vector<bool> chosen;
-    std::string unknown;
-    if (!resolveSelection(items, selection, chosen, unknown)) {
-        const std::string text = "Die Auswahl \"" + unknown + "\" bezeichnet keinen Eintrag.";
-        showError(text.c_str());
-        return false;
-    }
-    keepChosenItems(pointTable, items, chosen);
-    return true;
-}
-
 bool listFileContent(FileKind kind, TransferKind transferKind, const std::string& input,
                      std::vector<ContentItem>& items) {
     resetNamingState();

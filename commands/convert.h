@@ -21,7 +21,3 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
 bool listFileContent(FileKind kind, TransferKind transferKind, const std::string& input,
                      std::vector<ContentItem>& items);
 
-// Leaves only the items of the selection in the point table; false after
-// the message "Auswahl ... bezeichnet keinen Eintrag." when an entry names
-// none.
-bool applySelection(TransferKind transferKind, const std::string& selection);

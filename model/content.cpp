@@ -8,6 +8,9 @@
 #include <cstring>
 
 #include "model/splitting.h"
+#include "platform/platform.h"
+
+std::string transferSelection;
 
 namespace {
 
@@ -134,4 +137,18 @@ int keepChosenItems(PointTable& table, const std::vector<ContentItem>& items, co
     }
     table.count = kept;
     return kept;
+}
+
+bool applySelection(TransferKind transferKind, const std::string& selection) {
+    if (selection.empty()) return true;
+    const std::vector<ContentItem> items = listContent(pointTable, transferKind);
+    std::vector<bool> chosen;
+    std::string unknown;
+    if (!resolveSelection(items, selection, chosen, unknown)) {
+        const std::string text = "Die Auswahl \"" + unknown + "\" bezeichnet keinen Eintrag.";
+        showError(text.c_str());
+        return false;
+    }
+    keepChosenItems(pointTable, items, chosen);
+    return true;
 }

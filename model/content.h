@@ -45,3 +45,13 @@ bool resolveSelection(const std::vector<ContentItem>& items, const std::string& 
 // a waypoint or route/track start stays a segment start. Returns the number
 // of records kept.
 int keepChosenItems(PointTable& table, const std::vector<ContentItem>& items, const std::vector<bool>& chosen);
+
+// Leaves only the items of the selection ("3,5,Heimweg") in the point table;
+// an empty selection keeps everything. false after the message
+// "Die Auswahl \"9\" bezeichnet keinen Eintrag." when an entry names none.
+bool applySelection(TransferKind transferKind, const std::string& selection);
+
+// The selection that the next transfers apply to what they read from a file
+// or the receiver (wegmate-cli --select, the ticked items of the desktop's
+// content list); empty for everything.
+extern std::string transferSelection;

@@ -18,6 +18,7 @@
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "model/field_values.h"
+#include "model/content.h"
 #include "model/point_table.h"
 #include "records/record_formats.h"
 
@@ -374,6 +375,7 @@ static int altitudesNotWritten(FileKind fileKind) {
 void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
                        TransferKind transferKind) {
     const FileFormat& format = fileFormat(fileKind);
+    if (!applySelection(transferKind, transferSelection)) return;
     LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0) {
         showError(kNoValidPositionError);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/test_support.h"
 
 namespace {
@@ -46,6 +48,25 @@ TEST(Cli, ListPrintsOneLinePerItemAndSelectMovesOnlyThose) {
     EXPECT_EQ(unknown.status, 1);
     EXPECT_TRUE(contains(unknown.err, "Die Auswahl \"9\" bezeichnet keinen Eintrag.")) << unknown.err;
     EXPECT_FALSE(fileExists(dir.file("none.gpx")));
+}
+
+}  // namespace
+
+namespace {
+
+// A download of one track named by --select: gpsbabel finds that track's
+// 120 points and their dates, none of the other track's.
+TEST(Cli, DownloadSelectWritesOnlyTheNamedTrack) {
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
+    TempDir dir("select");
+    ShellRun run = runCli("download tracks --port sim --format gpx --objects lines --select TRACK02 -o " +
+                          dir.file("t.gpx"));
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    ShellRun peer = runShell("gpsbabel -t -i gpx -f " + dir.file("t.gpx") + " -o unicsv -F -", Stderr::Apart);
+    ASSERT_EQ(peer.status, 0) << peer.err;
+    EXPECT_EQ(std::count(peer.out.begin(), peer.out.end(), '\n'), 121) << peer.out;
+    EXPECT_TRUE(contains(peer.out, "2021/09/09")) << peer.out;
+    EXPECT_FALSE(contains(peer.out, "2021/09/08")) << peer.out;
 }
 
 }  // namespace
