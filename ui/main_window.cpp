@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QAction>
 #include <QApplication>
@@ -30,6 +31,8 @@
 #include "transfers/download.h"
 #include "ui/qt_platform.h"
 #include "link/drive.h"
+#include "link/transport.h"
+#include "sim/simulator.h"
 #include "ui/boxes.h"
 #include "ui/content_view.h"
 #include "ui/dialogs.h"
@@ -112,8 +115,8 @@ QStringList mountedVolumeRoots() {
 }
 
 void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
-    // The entries after "COM 8" are the drives; the one chosen stays chosen
-    // while it is there.
+    // The entries after "COM 8" are the drives, then the simulator; the one
+    // chosen stays chosen while it is there.
     const QString chosen =
         portChoice->currentIndex() >= kDrivePortIndex ? portChoice->currentData().toString() : QString();
     while (portChoice->count() > kDrivePortIndex) portChoice->removeItem(kDrivePortIndex);
@@ -123,7 +126,37 @@ void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
         portChoice->addItem(QString::fromStdString(drivePortLabel(device)), root);
         if (root == chosen) portChoice->setCurrentIndex(portChoice->count() - 1);
     }
+    portChoice->addItem(QString::fromUtf8(kSimulatorPortText), QString::fromUtf8(kSimulatorPortData));
+    if (chosen == QString::fromUtf8(kSimulatorPortData)) portChoice->setCurrentIndex(portChoice->count() - 1);
 }
+
+namespace {
+
+// The built-in simulator behind the USB driver seam: it lives from its first
+// command to the end of the program, so that what was sent to it can be
+// fetched again.
+std::unique_ptr<Simulator> simulator;
+UsbDriver simulatorDriver;
+
+// Installs the simulator as the USB receiver for the scope of one command.
+struct SimulatorScope {
+    bool active;
+    explicit SimulatorScope(bool use) : active(use) {
+        if (!active) return;
+        if (!simulator) {
+            simulator = std::make_unique<Simulator>(*findSimProfile("etrex"));
+            // Sample data: a few waypoints, two routes, two track logs.
+            simulator->generate(6, 2, 5, 2, 120);
+            simulatorDriver = simulator->usbDriver();
+        }
+        installUsbDriver(&simulatorDriver);
+    }
+    ~SimulatorScope() {
+        if (active) installUsbDriver(nullptr);
+    }
+};
+
+}  // namespace
 
 MainWindow::MainWindow(const MainWindowActions& actions) : actions_(actions) {
     theMainWindow = this;
@@ -219,7 +252,8 @@ void MainWindow::buildControls() {
     addGarminDrives(port_, mountedVolumeRoots());
     // A remembered drive is the first one found, or USB when none is there.
     const int storedPort = static_cast<int>(settings.portIndex);
-    port_->setCurrentIndex(storedPort == kDrivePortIndex && port_->count() <= kDrivePortIndex
+    // (The simulator's entry follows the drives.)
+    port_->setCurrentIndex(storedPort == kDrivePortIndex && port_->count() <= kDrivePortIndex + 1
                                ? 0
                                : qBound(0, storedPort, kDrivePortIndex));
     fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), fileType_->count() - 1));
@@ -326,9 +360,12 @@ void MainWindow::command(int id) {
         }
     } busyScope(this, id == kCmdDeviceInfo || id == kCmdOvlConversion || id == kCmdShowFileContent ||
                           id == kCmdSaveContent || transferButtonIndex(id) >= 0);
-    // Every drive entry is the drive port, with its mount point.
-    const Port port = portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
+    // Every drive entry is the drive port, with its mount point; the
+    // simulator plays a receiver on USB.
+    const bool onSimulator = port_->currentData().toString() == QString::fromUtf8(kSimulatorPortData);
+    const Port port = onSimulator ? kUsbPort : portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
     if (port == kDrivePort) setDriveMountPoint(port_->currentData().toString().toStdString());
+    SimulatorScope simulatorScope(onSimulator);
     const FileKind fileKind = fileFormats()[qBound(0, fileType_->currentIndex(), fileType_->count() - 1)].kind;
     const ObjectKind objectKind = objectKindAtIndex(objectType_->currentIndex());
     switch (id) {
@@ -449,7 +486,9 @@ void MainWindow::openShortHelp() {
 }
 
 void MainWindow::storeChoices() {
-    settings.portIndex = qMin(port_->currentIndex(), kDrivePortIndex);
+    // The simulator is kept as USB: the parameter file has no place for it.
+    const bool onSimulator = port_->currentData().toString() == QString::fromUtf8(kSimulatorPortData);
+    settings.portIndex = onSimulator ? 0 : qMin(port_->currentIndex(), kDrivePortIndex);
     settings.fileTypeIndex = fileType_->currentIndex();
     settings.objectTypeIndex = objectType_->currentIndex();
 }

@@ -42,10 +42,16 @@ struct MainWindowActions {
 };
 const MainWindowActions& defaultActions();
 
+// The port choice's last entry: the built-in simulator of an eTrex on USB,
+// for trying the program without a receiver.
+inline constexpr const char* kSimulatorPortText = "Simulator (eTrex)";
+inline constexpr const char* kSimulatorPortData = "sim:etrex";
+
 // The root paths of the mounted volumes (QStorageInfo).
 QStringList mountedVolumeRoots();
 // Puts the Garmin drives among roots into the port choice after "COM 8" as
-// "Garmin-Laufwerk (NAME)", each with its mount point as item data.
+// "Garmin-Laufwerk (NAME)", each with its mount point as item data, and the
+// simulator after them.
 void addGarminDrives(QComboBox* portChoice, const QStringList& roots);
 
 class MainWindow : public QMainWindow {

@@ -57,6 +57,7 @@ class ContentViewTest : public QObject {
     void aFilesItemsAreListedAndTickedOnesGoToTheUpload();
     void tickedItemsAreSavedOnTheirOwn();
     void theSketchProjectsZoomsAndPans();
+    void aDownloadFromTheSimulatorShowsWhatCame();
 
   private:
     QString path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
@@ -164,6 +165,37 @@ void ContentViewTest::theSketchProjectsZoomsAndPans() {
     QCOMPARE(sketch.toPixel(50, 7).x(), west.x() + 20);
     QTest::keyClick(&sketch, Qt::Key_0);
     QCOMPARE(sketch.toPixel(50, 7), QPointF(10, 150));
+}
+
+// The simulator of the port choice, with the real transfers: the tracks
+// downloaded are listed; the second ticked, the next download writes only it.
+void ContentViewTest::aDownloadFromTheSimulatorShowsWhatCame() {
+    settings = Settings{};
+    ui::MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.portChoice()->setCurrentIndex(window.portChoice()->count() - 1);
+    QCOMPARE(window.portChoice()->currentText(), QStringLiteral("Simulator (eTrex)"));
+    window.fileTypeChoice()->setCurrentIndex(3);  // GPX
+    const QString single = QStringLiteral("Wegmate  --  Track-Aufz.-Auswahl");
+    for (const char* name : {"all.gpx", "second.gpx"}) {
+        ModalScript script;
+        script.onFile(QStringLiteral("Wegmate  --  GPX-Datei schreiben"), path(name));
+        script.onBox(single, QStringLiteral("&Nein"));
+        script.onBox(QStringLiteral("Wegmate-INFO"), QStringLiteral("OK"));
+        window.command(ui::kCmdDownloadTracks);
+        QVERIFY2(script.finished(), qPrintable(script.describe()));
+        if (std::string(name) == "all.gpx") {
+            QCOMPARE(script.boxTexts().last(), QString::fromUtf8("Übertragung erfolgreich beendet (00240 Punkte)."));
+            QTreeWidget* list = window.content()->list();
+            QCOMPARE(list->topLevelItemCount(), 1);
+            QCOMPARE(rowTexts(list->topLevelItem(0)).size(), 2);
+            QVERIFY(rowTexts(list->topLevelItem(0))[1].startsWith(QStringLiteral("Track|2|TRACK02||120|")));
+            list->topLevelItem(0)->child(1)->setCheckState(0, Qt::Checked);
+        } else {
+            QCOMPARE(script.boxTexts().last(), QString::fromUtf8("Übertragung erfolgreich beendet (00120 Punkte)."));
+        }
+    }
 }
 
 QTEST_MAIN(ContentViewTest)

@@ -131,7 +131,8 @@ void MainWindowTest::menuTextsAndIds() {
     // All five items are visible in one row of the menu bar.
     for (QAction* action : top) QVERIFY(window_->menuBar()->actionGeometry(action).right() <= window_->width());
 
-    QCOMPARE(window_->portChoice()->count(), 9);
+    QCOMPARE(window_->portChoice()->count(), 10);
+    QCOMPARE(window_->portChoice()->itemText(9), QStringLiteral("Simulator (eTrex)"));
     QCOMPARE(window_->portChoice()->itemText(0), QStringLiteral("USB"));
     QCOMPARE(window_->portChoice()->itemText(8), QStringLiteral("COM 8"));
     QCOMPARE(window_->fileTypeChoice()->count(), 4);
