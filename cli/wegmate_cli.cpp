@@ -8,8 +8,11 @@
 //   wegmate-cli convert  INPUT.ovl OUTPUT.ovl             (the OVL conversion)
 //   wegmate-cli convert  --from FORMAT --to FORMAT [--objects lines|points] [--tracks]
 //                        [--separate-tracks] [--initials XY] INPUT OUTPUT
+//   wegmate-cli list     --format FORMAT [--tracks] FILE
 //   wegmate-cli --help | --version
 //
+// download, upload and convert also take --select N[,N...]: only these items
+// (numbers or names, as list shows them).
 // PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
 // simulator with sample data on a pseudo terminal, served as COM1) or
 // sim-usb[:PROFILE] (the simulator behind the USB driver seam).
@@ -43,6 +46,8 @@
 #include "model/helpers.h"
 #include "model/names.h"
 #include "model/point_table.h"
+#include "model/times.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -85,7 +90,10 @@ const char* const kUsage =
     "  wegmate-cli convert  EINGABE.ovl AUSGABE.ovl   (OVL-Umwandlung)\n"
     "  wegmate-cli convert  --from FORMAT --to FORMAT [--objects lines|points] [--tracks]\n"
     "                       [--separate-tracks] [--initials XY] EINGABE AUSGABE\n"
+    "  wegmate-cli list     --format FORMAT [--tracks] DATEI\n"
     "  wegmate-cli --help | --version\n"
+    "download, upload und convert nehmen auch --select N[,N...]: nur diese Einträge\n"
+    "      (Nummern oder Namen, wie list sie zeigt)\n"
     "FORMAT: mif, ovl-ascii, ovl-binary oder gpx\n"
     "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL], sim-usb[:PROFIL],\n"
@@ -116,6 +124,7 @@ struct Options {
     std::string from;
     std::string to;
     bool tracks = false;
+    std::string select;  // --select: items by number or name
     std::string trace;  // --trace FILE: the link trace
     CliAnswers answers;
 };
@@ -246,6 +255,8 @@ int parseArguments(int argc, char** argv, Options& options) {
             if (!value(options.from)) return 0;
         } else if (arg == "--to") {
             if (!value(options.to)) return 0;
+        } else if (arg == "--select") {
+            if (!value(options.select) || options.select.empty()) return 0;
         } else if (arg == "--tracks") {
             options.tracks = true;
         } else if (arg == "--as-routes") {
@@ -289,6 +300,17 @@ void loadSettings(const char* argv0) {
     const size_t slash = dir.find_last_of('/');
     dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
     loadAndValidateSettings(parameterFilePath(dir).c_str());
+}
+
+// One line per item: kind, number, name, points, start time, length,
+// separated by tabs.
+void printContent(const std::vector<ContentItem>& items) {
+    for (const ContentItem& item : items) {
+        char time[24] = "";
+        formatTime(item.startTime, time);
+        std::printf("%s\t%d\t%s\t%d\t%s\t%.2f km\n", itemKindName(item.kind), item.number,
+                    cp1252ToUtf8(item.name.c_str()).c_str(), item.pointCount, time, item.lengthKm);
+    }
 }
 
 int finish(int status) {
@@ -359,7 +381,18 @@ int main(int argc, char** argv) {
         installCliPlatform(options.answers);
         convertBetweenFileKinds(from->kind, to->kind, objectKind,
                                 options.tracks ? TransferKind::Tracks : TransferKind::Waypoints, options.files[0],
-                                output);
+                                output, options.select);
+        return finish(0);
+    }
+    if (options.command == "list" && options.port.empty()) {
+        const FileFormat* format = parseFileFormat(options.format);
+        if (!format) return usage("unbekanntes --format");
+        if (options.files.size() != 1) return usage("list braucht --port PORT oder genau eine DATEI");
+        installCliPlatform(options.answers);
+        std::vector<ContentItem> items;
+        if (listFileContent(format->kind, options.tracks ? TransferKind::Tracks : TransferKind::Waypoints,
+                            options.files[0], items))
+            printContent(items);
         return finish(0);
     }
     if (options.command == "convert") {
@@ -414,6 +447,7 @@ int main(int argc, char** argv) {
     if (options.port.empty()) return usage("--port fehlt");
 
     installCliPlatform(options.answers);
+    transferSelection = options.select;
     Port port;
     if (!preparePort(options.port, port)) {
         std::fprintf(stderr, "wegmate-cli: unbekannter Anschluss '%s'\n", options.port.c_str());

@@ -37,8 +37,20 @@ int dropWaypoints() {
 
 }  // namespace
 
+bool listFileContent(FileKind kind, TransferKind transferKind, const std::string& input,
+                     std::vector<ContentItem>& items) {
+    resetNamingState();
+    {
+        KeepFileTextsWhileReading keepTexts;
+        ReadFacts facts;
+        if (!fileFormat(kind).read(input.c_str(), transferKind, facts)) return false;
+    }
+    items = listContent(pointTable, transferKind);
+    return true;
+}
+
 int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,
-                            const std::string& input, const std::string& output) {
+                            const std::string& input, const std::string& output, const std::string& selection) {
     const FileFormat& from = fileFormat(fromKind);
     const FileFormat& to = fileFormat(toKind);
     resetNamingState();
@@ -49,6 +61,7 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
         if (!from.read(input.c_str(), transferKind, facts)) return 0;
     }
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
+    if (!applySelection(transferKind, selection)) return 0;
     for (int i = 0; i < pointTable.count; i++) {
         PointRecord& r = pointTable.records[i];
         trimTrailingBlanks(r.NameOfPoint);

@@ -18,6 +18,7 @@
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "model/field_values.h"
+#include "model/content.h"
 #include "model/point_table.h"
 #include "records/record_formats.h"
 
@@ -398,6 +399,7 @@ void reportDownloadWritten(int points) {
 
 void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
                        TransferKind transferKind) {
+    if (!applySelection(transferKind, transferSelection)) return;
     DownloadChecks checks;
     addDownloadChecks(checks, fileKind, objectKind);
     if (!reportDownloadChecks(checks, fileKind)) return;

@@ -27,6 +27,7 @@
 #include "formats/gpx.h"
 #include "link/drive.h"
 #include "model/names.h"
+#include "model/content.h"
 #include "model/point_table.h"
 #include "model/splitting.h"
 #include "platform/platform.h"
@@ -306,6 +307,10 @@ void writeTracksInParts(DriveReading& reading, const std::vector<DriveFile>& fil
     }
     DownloadChecks checks;
     bool written = true;
+    // A selection counts the tracks over all files.
+    const std::vector<std::string> entries = selectionEntries(transferSelection);
+    std::vector<bool> used(entries.size(), false);
+    int tracksBefore = 0;
     for (const DriveFile& file : files) {
         pointTable.reset();
         if (!reading.read(file)) {
@@ -313,12 +318,20 @@ void writeTracksInParts(DriveReading& reading, const std::vector<DriveFile>& fil
             pointTable.reset();
             return;
         }
+        if (!entries.empty()) {
+            const std::vector<ContentItem> items = listContent(pointTable, TransferKind::Tracks);
+            std::vector<bool> chosen(items.size());
+            for (size_t i = 0; i < items.size(); i++)
+                chosen[i] = itemSelected(items[i], tracksBefore + items[i].number, entries, used);
+            tracksBefore += (int)items.size();
+            keepChosenItems(pointTable, items, chosen);
+        }
         if (pointTable.count == 0) continue;
         addDownloadChecks(checks, FileKind::Gpx, objectKind);
         written = writeGpxPart(writing, objectKind, TransferKind::Tracks) && written;
     }
     pointTable.reset();
-    if (!reading.finish()) {
+    if (!reading.finish() || !reportUnusedEntry(entries, used)) {
         abortGpxWriting(writing);
         return;
     }

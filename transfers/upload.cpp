@@ -16,6 +16,7 @@
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "model/names.h"
+#include "model/content.h"
 #include "model/point_table.h"
 #include "records/record_formats.h"
 #include "model/splitting.h"
@@ -110,7 +111,7 @@ bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetCo
 // are several track logs asks only when the receiver keeps track logs.
 int readInputFile(const std::string& fileName, TransferKind transferKind, const FileFormat& format, ReadFacts& facts) {
     facts.askSeparateTracks = transferKind == TransferKind::Tracks && hasTrackLogProtocol();
-    return format.read(fileName.c_str(), transferKind, facts);
+    return format.read(fileName.c_str(), transferKind, facts) && applySelection(transferKind, transferSelection);
 }
 
 // How the prepared point table goes to the receiver.

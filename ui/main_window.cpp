@@ -1,11 +1,15 @@
 #include "ui/main_window.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,14 +19,22 @@
 #include <QScreen>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QTreeWidget>
 #include <QWindow>
 
 #include "commands/command.h"
 #include "platform/settings.h"
 #include "commands/ovl_convert.h"
 #include "formats/file_formats.h"
+#include "commands/convert.h"
+#include "model/content.h"
+#include "transfers/download.h"
+#include "ui/qt_platform.h"
 #include "link/drive.h"
+#include "link/transport.h"
+#include "sim/simulator.h"
 #include "ui/boxes.h"
+#include "ui/content_view.h"
 #include "ui/dialogs.h"
 #include "ui/help_window.h"
 #include "ui/info_box.h"
@@ -35,33 +47,6 @@ namespace {
 MainWindow* theMainWindow = nullptr;
 
 const MainWindowActions kCoreActions = {&::runCommand, &::convertOvlFile};
-
-// The client area with the three painted labels.
-class ClientArea : public QWidget {
-  public:
-    ClientArea(QWidget* parent, const DialogUnits& units) : QWidget(parent), units_(units) {}
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setFont(font());
-        painter.setPen(palette().color(QPalette::WindowText));
-        const int x = 4 * units_.baseX;
-        const int lineHeight = QFontMetrics(font()).height();
-        const struct {
-            double y;
-            const char* text;
-        } labels[] = {{1.85, "Serieller Anschluss:"}, {5.85, "Dateiart:   "}, {9.85, "Objektart:  "}};
-        for (const auto& label : labels) {
-            const int y = static_cast<int>(label.y * units_.baseY);
-            painter.drawText(QRect(x, y, width() - x, lineHeight), Qt::AlignLeft | Qt::AlignTop,
-                             QString::fromUtf8(label.text));
-        }
-    }
-
-  private:
-    DialogUnits units_;
-};
 
 // Moves a window that lies wholly or partly off the available area of its
 // screen (or, off every screen, the owner's) back inside that area.
@@ -96,10 +81,10 @@ const struct {
     TransferCommand command;
     double y;
     const char* text;
-} kTransferButtons[] = {{kCmdDownloadWaypoints, DownloadWaypoints, 2.7, "Wegpunkte / Route(n) holen"},
-                        {kCmdUploadWaypoints, UploadWaypoints, 5.36666667, "Wegpunkte / Route(n) senden"},
-                        {kCmdDownloadTracks, DownloadTracks, 8.0333333333, "Track-Aufzeichnung(en) holen"},
-                        {kCmdUploadTracks, UploadTracks, 10.7, "Track-Aufzeichnung(en) senden"}};
+} kTransferButtons[] = {{kCmdDownloadWaypoints, DownloadWaypoints, 2.7, "&Wegpunkte / Route(n) holen"},
+                        {kCmdUploadWaypoints, UploadWaypoints, 5.36666667, "Wegpunkte / Route(n) &senden"},
+                        {kCmdDownloadTracks, DownloadTracks, 8.0333333333, "&Track-Aufzeichnung(en) holen"},
+                        {kCmdUploadTracks, UploadTracks, 10.7, "Track-Aufzeichnung(en) se&nden"}};
 constexpr int kTransferButtonCount = 4;
 
 // The position of a transfer button's id in kTransferButtons, or -1.
@@ -130,8 +115,8 @@ QStringList mountedVolumeRoots() {
 }
 
 void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
-    // The entries after "COM 8" are the drives; the one chosen stays chosen
-    // while it is there.
+    // The entries after "COM 8" are the drives, then the simulator; the one
+    // chosen stays chosen while it is there.
     const QString chosen =
         portChoice->currentIndex() >= kDrivePortIndex ? portChoice->currentData().toString() : QString();
     while (portChoice->count() > kDrivePortIndex) portChoice->removeItem(kDrivePortIndex);
@@ -141,7 +126,37 @@ void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
         portChoice->addItem(QString::fromStdString(drivePortLabel(device)), root);
         if (root == chosen) portChoice->setCurrentIndex(portChoice->count() - 1);
     }
+    portChoice->addItem(QString::fromUtf8(kSimulatorPortText), QString::fromUtf8(kSimulatorPortData));
+    if (chosen == QString::fromUtf8(kSimulatorPortData)) portChoice->setCurrentIndex(portChoice->count() - 1);
 }
+
+namespace {
+
+// The built-in simulator behind the USB driver seam: it lives from its first
+// command to the end of the program, so that what was sent to it can be
+// fetched again.
+std::unique_ptr<Simulator> simulator;
+UsbDriver simulatorDriver;
+
+// Installs the simulator as the USB receiver for the scope of one command.
+struct SimulatorScope {
+    bool active;
+    explicit SimulatorScope(bool use) : active(use) {
+        if (!active) return;
+        if (!simulator) {
+            simulator = std::make_unique<Simulator>(*findSimProfile("etrex"));
+            // Sample data: a few waypoints, two routes, two track logs.
+            simulator->generate(6, 2, 5, 2, 120);
+            simulatorDriver = simulator->usbDriver();
+        }
+        installUsbDriver(&simulatorDriver);
+    }
+    ~SimulatorScope() {
+        if (active) installUsbDriver(nullptr);
+    }
+};
+
+}  // namespace
 
 MainWindow::MainWindow(const MainWindowActions& actions) : actions_(actions) {
     theMainWindow = this;
@@ -149,7 +164,7 @@ MainWindow::MainWindow(const MainWindowActions& actions) : actions_(actions) {
     setWindowTitle(QStringLiteral("Wegmate"));
     setWindowIcon(QIcon(QStringLiteral(":/wegmate/wegmate.png")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     buildMenu();
     buildControls();
     setStatusText(QString::fromUtf8(kStatusReady));
@@ -186,64 +201,100 @@ void MainWindow::buildControls() {
     const int bx = units_.baseX;
     const int by = units_.baseY;
 
-    // The window keeps one size: 61 x 19 base units for the whole window,
-    // frame and caption included, as far as they can be known here.
-    const int frame = 4;
-    const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     // The menu bar keeps all five items in one row, their trailing blanks
-    // included; a font whose letters are wide for their average widens the
-    // window rather than hiding items behind an extension arrow.
+    // included.
     menuBar()->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 2px 3px; }"));
-    const int width = qMax(61 * bx - 2 * frame, menuBar()->sizeHint().width() + 2);
-    const int height = 19 * by - caption - 2 * frame;
-    const int menuHeight = menuBar()->sizeHint().height();
-    setFixedSize(width, height);
 
-    client_ = new ClientArea(this, units_);
+    client_ = new QWidget(this);
     useBackground(client_);
     setCentralWidget(client_);
-    const int clientWidth = width;
-    const int clientHeight = height - menuHeight;
+    // The status line runs along the whole bottom; everything else keeps a
+    // margin.
+    auto* whole = new QVBoxLayout(client_);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->setSpacing(by / 2);
+    auto* outer = new QVBoxLayout;
+    outer->setContentsMargins(4 * bx, by, 4 * bx, 0);
+    whole->addLayout(outer, 1);
 
-    auto choice = [this, by](int id, int x, int y, int w, const QStringList& entries, QComboBox* combo = nullptr) {
+    // The three choices with their labels, the four transfer buttons beside
+    // them.
+    auto* top = new QHBoxLayout;
+    auto* choices = new QGridLayout;
+    choices->setVerticalSpacing(by / 2);
+    auto choice = [this, by, choices](int id, int row, const char* label, const QStringList& entries,
+                                      QComboBox* combo = nullptr) {
         if (!combo) combo = new QComboBox(client_);
         combo->setObjectName(QStringLiteral("choice%1").arg(id));
         combo->addItems(entries);
-        // Wide enough for the longest entry beside the drop-down arrow.
-        combo->setGeometry(x, y, qMax(w, combo->sizeHint().width()), combo->sizeHint().height());
-        combo->setMaxVisibleItems(qMax(3, (6 * by - combo->height()) / qMax(1, by)));
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        combo->setMaxVisibleItems(qMax(3, (6 * by - combo->sizeHint().height()) / qMax(1, by)));
+        auto* text = new QLabel(QString::fromUtf8(label), client_);
+        text->setObjectName(QStringLiteral("label%1").arg(id));
+        text->setBuddy(combo);
+        choices->addWidget(text, 2 * row, 0, 1, 2);
+        choices->addWidget(combo, 2 * row + 1, 0);
         return combo;
     };
-    port_ = choice(101, 4 * bx, 3 * by, 15 * bx,
+    port_ = choice(101, 0, "&Anschluss:",
                    {QStringLiteral("USB"), QStringLiteral("COM 1"), QStringLiteral("COM 2"), QStringLiteral("COM 3"),
                     QStringLiteral("COM 4"), QStringLiteral("COM 5"), QStringLiteral("COM 6"), QStringLiteral("COM 7"),
                     QStringLiteral("COM 8")},
                    new PortChoice(client_));
     QStringList fileTypes;
     for (const FileFormat& format : fileFormats()) fileTypes << QString::fromUtf8(format.choiceText);
-    fileType_ = choice(102, 4 * bx, 7 * by, 20 * bx, fileTypes);
+    fileType_ = choice(102, 1, "&Dateiart:", fileTypes);
     objectType_ =
-        choice(103, 4 * bx, 11 * by, 20 * bx, {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
+        choice(103, 2, "Ob&jektart:", {QStringLiteral("Linie / Polylinie"), QStringLiteral("Punkt / Symbol")});
+    choices->setColumnStretch(1, 1);
+    top->addLayout(choices);
+    top->addSpacing(4 * bx);
     addGarminDrives(port_, mountedVolumeRoots());
     // A remembered drive is the first one found, or USB when none is there.
     const int storedPort = static_cast<int>(settings.portIndex);
-    port_->setCurrentIndex(storedPort == kDrivePortIndex && port_->count() <= kDrivePortIndex
+    // (The simulator's entry follows the drives.)
+    port_->setCurrentIndex(storedPort == kDrivePortIndex && port_->count() <= kDrivePortIndex + 1
                                ? 0
                                : qBound(0, storedPort, kDrivePortIndex));
     fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), fileType_->count() - 1));
     objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
 
+    auto* buttonColumn = new QVBoxLayout;
+    buttonColumn->setSpacing(by * 2 / 3);
     const auto& buttons = kTransferButtons;
     for (int i = 0; i < kTransferButtonCount; ++i) {
         auto* button = new QPushButton(QString::fromUtf8(buttons[i].text), client_);
         button->setObjectName(QStringLiteral("button%1").arg(buttons[i].id));
-        button->setGeometry(28 * bx, static_cast<int>(buttons[i].y * by), 29 * bx, 2 * by);
+        button->setMinimumSize(qMax(29 * bx, button->sizeHint().width()), 2 * by);
         // Enter presses the button that has the focus.
         button->setAutoDefault(true);
         const int id = buttons[i].id;
         connect(button, &QPushButton::clicked, this, [this, id] { command(id); });
+        buttonColumn->addWidget(button);
         buttons_[i] = button;
     }
+    buttonColumn->addStretch(1);
+    top->addLayout(buttonColumn);
+    outer->addLayout(top);
+
+    // The content view and what works on it.
+    auto* contentRow = new QHBoxLayout;
+    showFile_ = new QPushButton(QString::fromUtf8("Datei-&Inhalt anzeigen ..."), client_);
+    showFile_->setObjectName(QStringLiteral("button%1").arg(kCmdShowFileContent));
+    showFile_->setAutoDefault(true);
+    connect(showFile_, &QPushButton::clicked, this, [this] { command(kCmdShowFileContent); });
+    saveChosen_ = new QPushButton(QString::fromUtf8("Auswahl s&peichern ..."), client_);
+    saveChosen_->setObjectName(QStringLiteral("button%1").arg(kCmdSaveContent));
+    saveChosen_->setAutoDefault(true);
+    connect(saveChosen_, &QPushButton::clicked, this, [this] { command(kCmdSaveContent); });
+    contentRow->addWidget(showFile_);
+    contentRow->addWidget(saveChosen_);
+    contentRow->addStretch(1);
+    outer->addSpacing(by / 2);
+    outer->addLayout(contentRow);
+    content_ = new ContentView(client_);
+    content_->setObjectName(QStringLiteral("contentView"));
+    outer->addWidget(content_, 1);
 
     status_ = new QLabel(client_);
     status_->setObjectName(QStringLiteral("statusLine"));
@@ -252,13 +303,20 @@ void MainWindow::buildControls() {
     status_->setLineWidth(1);
     status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setWordWrap(false);
-    const int statusHeight = static_cast<int>(1.2 * by);
-    status_->setGeometry(0, clientHeight - statusHeight, clientWidth, statusHeight);
+    status_->setMinimumHeight(static_cast<int>(1.2 * by));
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    whole->addWidget(status_);
 
     setTabOrder(port_, fileType_);
     setTabOrder(fileType_, objectType_);
     setTabOrder(objectType_, buttons_[0]);
     for (int i = 0; i < 3; ++i) setTabOrder(buttons_[i], buttons_[i + 1]);
+    setTabOrder(buttons_[3], showFile_);
+    setTabOrder(showFile_, saveChosen_);
+    setTabOrder(saveChosen_, content_->list());
+
+    // Room for the content: the old window's width at least, and some rows.
+    resize(qMax(130 * bx, sizeHint().width()), 55 * by);
 }
 
 QPushButton* MainWindow::button(int id) const {
@@ -300,10 +358,14 @@ void MainWindow::command(int id) {
             window->showBusy(false);
             if (focus) focus->setFocus();
         }
-    } busyScope(this, id == kCmdDeviceInfo || id == kCmdOvlConversion || transferButtonIndex(id) >= 0);
-    // Every drive entry is the drive port, with its mount point.
-    const Port port = portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
+    } busyScope(this, id == kCmdDeviceInfo || id == kCmdOvlConversion || id == kCmdShowFileContent ||
+                          id == kCmdSaveContent || transferButtonIndex(id) >= 0);
+    // Every drive entry is the drive port, with its mount point; the
+    // simulator plays a receiver on USB.
+    const bool onSimulator = port_->currentData().toString() == QString::fromUtf8(kSimulatorPortData);
+    const Port port = onSimulator ? kUsbPort : portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
     if (port == kDrivePort) setDriveMountPoint(port_->currentData().toString().toStdString());
+    SimulatorScope simulatorScope(onSimulator);
     const FileKind fileKind = fileFormats()[qBound(0, fileType_->currentIndex(), fileType_->count() - 1)].kind;
     const ObjectKind objectKind = objectKindAtIndex(objectType_->currentIndex());
     switch (id) {
@@ -321,10 +383,91 @@ void MainWindow::command(int id) {
     case kCmdUploadWaypoints:
     case kCmdDownloadTracks:
     case kCmdUploadTracks:
-        actions_.runCommand(kTransferButtons[transferButtonIndex(id)].command, port, fileKind, objectKind);
+        runTransfer(kTransferButtons[transferButtonIndex(id)].command, port, fileKind, objectKind);
         break;
+    case kCmdShowFileContent: showFileContent(fileKind); break;
+    case kCmdSaveContent: saveChosenItems(fileKind, objectKind); break;
     default: break;
     }
+}
+
+namespace {
+
+// The boxes of a content reading, kept back: a file of waypoints read as
+// track logs has none, which is no error of the file.
+std::vector<std::string> heldBackErrors;
+Platform readingPlatform;
+
+void holdBackBox(const char* title, const char* text, BoxIcon) {
+    if (std::string(title) == "FEHLER") heldBackErrors.push_back(text);
+}
+// Automatic names are no part of what a file holds: the listing asks for
+// no initials.
+bool noInitials(const InitialsDialog&, std::string&) { return false; }
+
+}  // namespace
+
+void MainWindow::showFileContent(FileKind fileKind) {
+    const FileFormat& format = fileFormat(fileKind);
+    std::string fileName = format.pattern;
+    if (!chooseFileToOpen(this, QString::fromUtf8("Wegmate  --  Datei-Inhalt anzeigen"), format.filter, fileName))
+        return;
+    const Platform& front = platform();
+    readingPlatform = front;
+    readingPlatform.messageBox = holdBackBox;
+    readingPlatform.initialsDialog = noInitials;
+    heldBackErrors.clear();
+    installPlatform(&readingPlatform);
+    content_->clear(ContentSource::File,
+                    QString::fromUtf8("Inhalt der Datei %1").arg(QString::fromStdString(fileName)), fileName);
+    std::vector<ContentItem> items;
+    for (TransferKind kind : {TransferKind::Waypoints, TransferKind::Tracks}) {
+        if (!listFileContent(fileKind, kind, fileName, items) || items.empty()) continue;
+        content_->showSection(kind, pointTable);
+    }
+    installPlatform(&front);
+    pointTable.reset();
+    if (!content_->hasSection(TransferKind::Waypoints) && !content_->hasSection(TransferKind::Tracks) &&
+        !heldBackErrors.empty())
+        showError(heldBackErrors.front().c_str());
+}
+
+void MainWindow::saveChosenItems(FileKind fileKind, ObjectKind objectKind) {
+    const TransferKind kind = content_->currentKind();
+    if (!content_->hasSection(kind)) {
+        showError("Es wird kein Inhalt angezeigt, der gespeichert werden könnte.");
+        return;
+    }
+    const FileFormat& format = fileFormat(fileKind);
+    std::string fileName = format.pattern;
+    if (!chooseFileToSave(this, QString::fromUtf8(format.saveTitle), format.filter,
+                          QString::fromUtf8(format.extension), fileName))
+        return;
+    content_->restoreSection(kind, pointTable);
+    transferSelection = content_->selection(kind);
+    writeDownloadFile(fileName, fileKind, objectKind, kind);
+    transferSelection.clear();
+}
+
+void MainWindow::runTransfer(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind) {
+    const TransferKind kind = transferKindOf(command);
+    const bool upload = isUpload(command);
+    // Ticked items belong to the transfer that moves the same content
+    // again: a file's items to an upload (of that file), the receiver's to
+    // a download.
+    const ContentSource own = upload ? ContentSource::File : ContentSource::Receiver;
+    transferSelection = content_->source() == own ? content_->selection(kind) : std::string();
+    if (upload && !transferSelection.empty()) presetFileToOpen(content_->sourceFile());
+    pointTable.reset();
+    actions_.runCommand(command, port, fileKind, objectKind);
+    presetFileToOpen(std::string());
+    transferSelection.clear();
+    if (pointTable.count == 0) return;
+    // What was moved.
+    if (upload || content_->source() != ContentSource::Receiver)
+        content_->clear(upload ? ContentSource::Sent : ContentSource::Receiver,
+                        QString::fromUtf8(upload ? "Zuletzt gesendet" : "Vom Gerät geholt"));
+    content_->showSection(kind, pointTable);
 }
 
 void MainWindow::openShortHelp() {
@@ -343,7 +486,9 @@ void MainWindow::openShortHelp() {
 }
 
 void MainWindow::storeChoices() {
-    settings.portIndex = qMin(port_->currentIndex(), kDrivePortIndex);
+    // The simulator is kept as USB: the parameter file has no place for it.
+    const bool onSimulator = port_->currentData().toString() == QString::fromUtf8(kSimulatorPortData);
+    settings.portIndex = onSimulator ? 0 : qMin(port_->currentIndex(), kDrivePortIndex);
     settings.fileTypeIndex = fileType_->currentIndex();
     settings.objectTypeIndex = objectType_->currentIndex();
 }

@@ -17,6 +17,8 @@ class QPushButton;
 
 namespace ui {
 
+class ContentView;
+
 // Command ids of the menu items and buttons.
 enum CommandId {
     kCmdInfo = 48,
@@ -29,6 +31,8 @@ enum CommandId {
     kCmdUploadWaypoints = 105,
     kCmdDownloadTracks = 106,
     kCmdUploadTracks = 107,
+    kCmdShowFileContent = 108,  // "Datei-&Inhalt anzeigen ..."
+    kCmdSaveContent = 109,      // "Auswahl s&peichern ..."
 };
 
 // What the commands call; the real core by default, replaceable in tests.
@@ -38,10 +42,16 @@ struct MainWindowActions {
 };
 const MainWindowActions& defaultActions();
 
+// The port choice's last entry: the built-in simulator of an eTrex on USB,
+// for trying the program without a receiver.
+inline constexpr const char* kSimulatorPortText = "Simulator (eTrex)";
+inline constexpr const char* kSimulatorPortData = "sim:etrex";
+
 // The root paths of the mounted volumes (QStorageInfo).
 QStringList mountedVolumeRoots();
 // Puts the Garmin drives among roots into the port choice after "COM 8" as
-// "Garmin-Laufwerk (NAME)", each with its mount point as item data.
+// "Garmin-Laufwerk (NAME)", each with its mount point as item data, and the
+// simulator after them.
 void addGarminDrives(QComboBox* portChoice, const QStringList& roots);
 
 class MainWindow : public QMainWindow {
@@ -70,6 +80,7 @@ class MainWindow : public QMainWindow {
     QAction* action(int id) const;
     HelpWindow* helpWindow() const { return help_.data(); }
     QWidget* client() const { return client_; }
+    ContentView* content() const { return content_; }
 
     void setStatusText(const QString& text);
 
@@ -89,6 +100,13 @@ class MainWindow : public QMainWindow {
     // While a transfer runs: the transfer buttons and the menu items that
     // are refused meanwhile are shown disabled.
     void showBusy(bool busy);
+    // The content view's commands: a file's content, and the ticked items
+    // saved as a file.
+    void showFileContent(FileKind fileKind);
+    void saveChosenItems(FileKind fileKind, ObjectKind objectKind);
+    // Runs a transfer with the ticked items that belong to it and shows
+    // what it moved.
+    void runTransfer(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind);
 
     MainWindowActions actions_;
     DialogUnits units_;
@@ -98,6 +116,9 @@ class MainWindow : public QMainWindow {
     QComboBox* objectType_ = nullptr;
     QPushButton* buttons_[4] = {};
     QLabel* status_ = nullptr;
+    QPushButton* showFile_ = nullptr;
+    QPushButton* saveChosen_ = nullptr;
+    ContentView* content_ = nullptr;
     QPointer<HelpWindow> help_;
 };
 

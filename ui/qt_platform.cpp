@@ -20,6 +20,12 @@
 namespace ui {
 
 namespace {
+std::string presetOpenFile;
+}  // namespace
+
+void presetFileToOpen(const std::string& fileName) { presetOpenFile = fileName; }
+
+namespace {
 
 QString utf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
@@ -32,6 +38,11 @@ bool qtAskYesNo(const char* title, const char* text) { return askYesNo(boxOwner(
 bool qtAskOkCancel(const char* title, const char* text) { return askOkCancel(boxOwner(), utf8(title), utf8(text)); }
 
 bool qtOpen(const char* title, FileFilter filter, std::string& fileName) {
+    if (!presetOpenFile.empty()) {
+        fileName = presetOpenFile;
+        presetOpenFile.clear();
+        return true;
+    }
     return chooseFileToOpen(boxOwner(), utf8(title), filter, fileName);
 }
 

@@ -36,11 +36,12 @@ class DrivePortTest : public QObject {
         QComboBox* port = window.portChoice();
         ui::addGarminDrives(port,
                             {kTrees + "/etrex30", QStringLiteral("/proc"), kTrees + "/older", kTrees + "/sdcard"});
-        QCOMPARE(port->count(), 12);
+        QCOMPARE(port->count(), 13);
         QCOMPARE(port->itemText(8), QStringLiteral("COM 8"));
         QCOMPARE(port->itemText(9), QStringLiteral("Garmin-Laufwerk (eTrex 30)"));
         QCOMPARE(port->itemText(10), QStringLiteral("Garmin-Laufwerk (Colorado 300)"));
         QCOMPARE(port->itemText(11), QStringLiteral("Garmin-Laufwerk (eTrex 30)"));
+        QCOMPARE(port->itemText(12), QStringLiteral("Simulator (eTrex)"));
 
         port->setCurrentIndex(10);
         window.button(ui::kCmdDownloadTracks)->click();
@@ -49,7 +50,7 @@ class DrivePortTest : public QObject {
 
         // A new look keeps the chosen drive; a drive that is gone falls away.
         ui::addGarminDrives(port, {kTrees + "/older"});
-        QCOMPARE(port->count(), 10);
+        QCOMPARE(port->count(), 11);
         QCOMPARE(port->currentIndex(), 9);
         window.storeChoices();
         QCOMPARE(settings.portIndex, 9);
@@ -57,6 +58,14 @@ class DrivePortTest : public QObject {
         port->setCurrentIndex(3);
         window.button(ui::kCmdUploadWaypoints)->click();
         QCOMPARE(lastPort, 3);
+
+        // The simulator plays a receiver on USB; the parameter file keeps
+        // USB for it.
+        port->setCurrentIndex(10);
+        window.button(ui::kCmdDownloadTracks)->click();
+        QCOMPARE(lastPort, 0);
+        window.storeChoices();
+        QCOMPARE(settings.portIndex, 0);
     }
 };
 
