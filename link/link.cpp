@@ -2,8 +2,13 @@
 
 #include "link/link.h"
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
+#include "link/drive.h"
 #include "link/transport.h"
+#include "link/usb.h"
 
 Port portAtIndex(int index) {
     if (index == kDrivePortIndex) return kDrivePort;
@@ -19,6 +24,24 @@ int portIndex(const Port& port) {
     }
 }
 
+namespace {
+
+// The message with a hint after its first line when the receiver is there
+// but reached another way.
+void showUsbOpenError() {
+    std::string text = "Fehler beim Initialisieren der USB-Verbindung.";
+    const std::vector<DriveDevice> drives = findGarminDrives();
+    if (!drives.empty())
+        text += "\nEin Garmin-Gerät ist als Laufwerk eingehängt: wählen Sie als Anschluss \"" +
+                drivePortLabel(drives.front()) + "\".";
+    else if (usingLibusb() && otherGarminUsbDevices() > 0)
+        text += "\nAm USB hängt ein Garmin-Gerät, das nicht über das Garmin-Protokoll spricht: ein "
+                "USB-Laufwerk (hängen Sie es ein und wählen Sie \"Garmin-Laufwerk\") oder ein MTP-Gerät.";
+    showError(text.c_str());
+}
+
+}  // namespace
+
 const Link* openLink(const Port& port) {
     switch (port.kind) {
     case LinkKind::Serial:
@@ -27,7 +50,7 @@ const Link* openLink(const Port& port) {
     case LinkKind::Usb:
         if (!openUsbDevice()) {
             closeLink();
-            showError("Fehler beim Initialisieren der USB-Verbindung.");
+            showUsbOpenError();
             return nullptr;
         }
         return &usbLink();

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -170,6 +171,37 @@ std::string serialDevicePath(int portNumber) {
 
 // ---------------------------------------------------------------- open / close
 
+namespace {
+
+const char* const kSerialInitError = "Fehler beim Initialisieren der seriellen Schnittstelle.";
+
+// The message with its cause after the first line: the device and why it
+// could not be opened.
+void showSerialOpenError(const std::string& path, int error) {
+    std::string text = kSerialInitError;
+    text += "\n";
+    struct stat info;
+    if (error == ENOENT) {
+        text += "Das Gerät " + path + " gibt es nicht. Ist der Empfänger oder sein Adapter angeschlossen?";
+    } else if (error == EACCES || error == EPERM) {
+        text += "Keine Berechtigung für " + path + ".";
+        if (stat(path.c_str(), &info) == 0) {
+            if (const struct group* owner = getgrgid(info.st_gid))
+                text += std::string(" Den Zugriff gewährt die Gruppe \"") + owner->gr_name +
+                        "\" (sudo adduser $USER " + owner->gr_name + ", danach neu anmelden).";
+        }
+    } else if (error == EBUSY || error == EWOULDBLOCK) {
+        text += path + " wird von einem anderen Programm benutzt.";
+    } else if (error == ENOTTY) {
+        text += path + " ist keine serielle Schnittstelle.";
+    } else {
+        text += path + ": " + strerror(error);
+    }
+    showError(text.c_str());
+}
+
+}  // namespace
+
 int openSerialPort(int portNumber) {
     SerialSettings settingsRecord;
     struct termios tio;
@@ -180,15 +212,16 @@ int openSerialPort(int portNumber) {
     }
     closeLink();
     if (portNumber < 1 || portNumber > kSerialPorts) {
-        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        showError(kSerialInitError);
         return 0;
     }
     std::string path = serialDevicePath(portNumber);
     // Non-blocking open so that a port without carrier does not hang here.
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        traceLinkEvent(comName(portNumber).c_str(), ("open " + path + " failed: " + strerror(errno)).c_str());
-        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        const int error = errno;
+        traceLinkEvent(comName(portNumber).c_str(), ("open " + path + " failed: " + strerror(error)).c_str());
+        showSerialOpenError(path, error);
         return 0;
     }
     // The port is this program's alone, as a COM port is: further opens
@@ -197,13 +230,14 @@ int openSerialPort(int portNumber) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         traceLinkEvent(comName(portNumber).c_str(), ("open " + path + " refused: in use by another program").c_str());
-        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        showSerialOpenError(path, EBUSY);
         return 0;
     }
     ioctl(fd, TIOCEXCL);
     if (!isatty(fd) || tcsetattr(fd, TCSANOW, &tio) != 0) {
+        const int error = isatty(fd) ? errno : ENOTTY;
         close(fd);
-        showError("Fehler beim Initialisieren der seriellen Schnittstelle.");
+        showSerialOpenError(path, error);
         return 0;
     }
     // DTR and RTS are raised, whatever an earlier program left: cables that

@@ -171,6 +171,8 @@ void usbSetHeader(UsbPacket& packet, uint8_t type, uint16_t id, uint32_t dataSiz
 
 void installUsbDriver(const UsbDriver* table) { installedDriver = table; }
 
+bool usingLibusb() { return installedDriver == nullptr; }
+
 int usbLinkOpen() { return deviceOpen; }
 
 void usbClose() {

@@ -62,3 +62,8 @@ void usbClose();
 int libusbTransferResult(int result, int got);
 // The libusb driver (vendor 0x091e, product 0x0003).
 const UsbDriver& libusbDriver();
+// Garmin devices on USB that do not speak the binary protocol (a unit that
+// shows itself as a drive or over MTP).
+int otherGarminUsbDevices();
+// No other driver is installed in place of libusb.
+bool usingLibusb();

@@ -142,3 +142,19 @@ const UsbDriver libusbTable = {openDevice, closeDevice, packetSize, interruptRea
 }  // namespace
 
 const UsbDriver& libusbDriver() { return libusbTable; }
+
+int otherGarminUsbDevices() {
+    libusb_context* context = nullptr;
+    if (libusb_init(&context) != 0) return 0;
+    libusb_device** list = nullptr;
+    const ssize_t count = libusb_get_device_list(context, &list);
+    int found = 0;
+    for (ssize_t i = 0; i < count; i++) {
+        libusb_device_descriptor descriptor;
+        if (libusb_get_device_descriptor(list[i], &descriptor) != 0) continue;
+        if (descriptor.idVendor == kGarminVendor && descriptor.idProduct != kGarminProduct) found++;
+    }
+    if (count >= 0) libusb_free_device_list(list, 1);
+    libusb_exit(context);
+    return found;
+}

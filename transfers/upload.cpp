@@ -58,8 +58,20 @@ enum ReplyRule {
 
 struct UploadState {
     const Link& link;
-    int nakCount;  // NAKs in a row
+    int nakCount;       // NAKs in a row
+    int recordsTaken;   // records the receiver has taken
 };
+
+// An upload that fails after the receiver took records has left them there.
+const char* const kPartlySentNote = "\nDas GPS-Gerät kann jetzt einen Teil der gesendeten Daten enthalten.";
+
+void showUploadError(const UploadState& state, const char* text) {
+    if (state.recordsTaken == 0) {
+        showError(text);
+        return;
+    }
+    showError((std::string(text) + kPartlySentNote).c_str());
+}
 
 // Sends one record packet and, on a link that has them, waits for its
 // acknowledgement. The status text, when given, is shown after the first
@@ -71,7 +83,7 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
     bool statusShown = false;
     for (;;) {
         if (!packet.send(state.link, 1)) {
-            showError(kTransferError);
+            showUploadError(state, kTransferError);
             return 0;
         }
         if (statusText && !statusShown) {
@@ -80,27 +92,29 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
         }
         if (!state.link.acknowledged) {
             if (rule != TrackHeaderReply) state.nakCount = 0;
+            state.recordsTaken++;
             return 1;
         }
         pauseMs(50);
         Packet reply;
         if (!reply.receive(state.link, 1, 5.0)) {
-            if (!receiveShowedMessage()) showError(kNoAnswerError);
+            if (!receiveShowedMessage()) showUploadError(state, kNoAnswerError);
             return 0;
         }
         if (reply.id == kPidAck) {
             if (rule != TrackHeaderReply) state.nakCount = 0;
+            state.recordsTaken++;
             return 1;
         }
         if (reply.id == kPidNak && rule != TrackHeaderReply) {
             state.nakCount++;
             if (state.nakCount > kMaxNakRepeats) {
-                showError(kTransferError);
+                showUploadError(state, kTransferError);
                 return 0;
             }
             continue;
         }
-        showError(rule == PointReply ? kProtocolError : kTransferError);
+        showUploadError(state, rule == PointReply ? kProtocolError : kTransferError);
         return 0;
     }
 }
@@ -281,7 +295,7 @@ void sendUpload(const Link& link, const UploadPlan& plan) {
     const TrackPointFormat trackPointFormat = uploadTrackPointFormat(protocols);
     const char* pointWord = tracks ? "Track-Punkten" : "Wegpunkten";
 
-    UploadState state = {link, 0};
+    UploadState state = {link, 0, 0};
     int currentNumber = -1;
     char currentName[kNameSize] = "";
     char status[128];
@@ -333,7 +347,7 @@ void sendUpload(const Link& link, const UploadPlan& plan) {
     packet.build(kPidXferComplete, 2, data);
     if (!packet.send(link, 1)) {
         // The receiver never learnt that the transfer is complete.
-        showError(kTransferError);
+        showUploadError(state, kTransferError);
         return;
     }
     char text[96];

@@ -62,6 +62,9 @@ const char* const kChecksum = "Prüfsummenfehler in empfangenem Datenpacket.";
 const char* const kUsbRead = "Fehler bei Lesen vom USB-Anschluss.";
 const char* const kUsbWrite = "Fehler bei Ausgabe zum USB-Anschluss.";
 const char* const kTransfer = "Übertragungsfehler.";
+// An upload that ends after the receiver took records says so.
+const char* const kTransferPartly =
+    "Übertragungsfehler.\nDas GPS-Gerät kann jetzt einen Teil der gesendeten Daten enthalten.";
 const char* const kPremature = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
 
 // ---------------------------------------------------------------- the matrix
@@ -166,14 +169,15 @@ std::vector<std::string> expectedBoxes(const Case& c, int points) {
         if (c.upload) return {success};
         return {kConnect};
     case Fault::Nak11:
-        if (c.upload) return {kTransfer};
+        if (c.upload) return {kTransferPartly};
         return {kConnect};
     case Fault::PrematureEnd:
     case Fault::ExtraRecords: return {kPremature};
     case Fault::ReceiverGone:
         if (serial)
-            return c.upload ? std::vector<std::string>{kSerialWrite, kTransfer} : std::vector<std::string>{kSerialRead};
-        return c.upload ? std::vector<std::string>{kUsbWrite, kTransfer} : std::vector<std::string>{kUsbRead};
+            return c.upload ? std::vector<std::string>{kSerialWrite, kTransferPartly}
+                            : std::vector<std::string>{kSerialRead};
+        return c.upload ? std::vector<std::string>{kUsbWrite, kTransferPartly} : std::vector<std::string>{kUsbRead};
     }
     return {};
 }

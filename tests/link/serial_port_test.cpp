@@ -98,8 +98,11 @@ TEST(SerialOpen, FailuresShowTheInitialisationMessage) {
     EXPECT_EQ(openSerialPort(2), 0);
     EXPECT_EQ(serialPortOpen(), 0);
     setSerialDeviceOverride(2, "");
-    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler beim Initialisieren der seriellen Schnittstelle.",
-                                                       "Fehler beim Initialisieren der seriellen Schnittstelle."}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{
+                                 "Fehler beim Initialisieren der seriellen Schnittstelle.\nDas Gerät /nonexistent/tty "
+                                 "gibt es nicht. Ist der Empfänger oder sein Adapter angeschlossen?",
+                                 "Fehler beim Initialisieren der seriellen Schnittstelle.\n" + file +
+                                     " ist keine serielle Schnittstelle."}));
 }
 
 TEST(SerialSettingsText, ParsedAndRefused) {

@@ -6,10 +6,14 @@
 
 #include <libusb-1.0/libusb.h>
 
+#include "link/drive.h"
+#include "link/link.h"
 #include "link/packet.h"
+#include "link/transport.h"
 #include "link/usb.h"
 #include "tests/link/link_fakes.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -84,6 +88,32 @@ TEST(UsbOpen, SessionFailuresShowTheirMessages) {
         EXPECT_EQ(usb.writes, (std::vector<Bytes>{kStartSession, kStartSession, kStartSession}));
     }
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Fehler bei Lesen vom USB-Anschluss."}));
+}
+
+// The port USB while the receiver is mounted as a drive: the message names
+// the port to choose instead, and a serial port that cannot be opened names
+// the device and the cause.
+TEST(UsbOpen, OpenFailuresSayWhy) {
+    ScriptedPlatform ui;
+    TempDir dir("usbdrive");
+    const std::string etrex = std::string(WEGMATE_SOURCE_DIR) + "/tests/drive/trees/etrex30";
+    writeFile(dir.file("mounts"), "/dev/sdb1 " + etrex + " vfat rw 0 0\n");
+    setMountTablePath(dir.file("mounts"));
+    {
+        ScriptedUsb usb;
+        usb.openOk = false;
+        EXPECT_EQ(openLink(kUsbPort), nullptr);
+    }
+    setMountTablePath("");
+    setSerialDeviceOverride(2, dir.file("ttyNone"));
+    EXPECT_EQ(openLink(comPort(2)), nullptr);
+    setSerialDeviceOverride(2, "");
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{"Fehler beim Initialisieren der USB-Verbindung.\nEin Garmin-Gerät ist als "
+                                        "Laufwerk eingehängt: wählen Sie als Anschluss \"Garmin-Laufwerk (eTrex 30)\".",
+                                        "Fehler beim Initialisieren der seriellen Schnittstelle.\nDas Gerät " +
+                                            dir.file("ttyNone") +
+                                            " gibt es nicht. Ist der Empfänger oder sein Adapter angeschlossen?"}));
 }
 
 // A receiver pulled out during the session start: one start-session packet,

@@ -33,7 +33,9 @@ TEST(SerialLink, SecondProgramIsRefusedThePort) {
     const std::string tty = session.sim->ptyPath();
     ASSERT_EQ(openSerialPort(1), 1);
     ShellRun second = runCli("info --port " + tty);
-    EXPECT_TRUE(contains(second.err, "Fehler beim Initialisieren der seriellen Schnittstelle.")) << second.err;
+    EXPECT_TRUE(contains(second.err, "Fehler beim Initialisieren der seriellen Schnittstelle.\n" + tty +
+                                         " wird von einem anderen Programm benutzt."))
+        << second.err;
     EXPECT_EQ(session.sim->productRequests(), 0);
     closeLink();
     // Once the port is free again the other program gets it.
