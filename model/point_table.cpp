@@ -43,6 +43,13 @@ int dropInvalidPositions(int first) {
     return dropRecords(first, [](const PointRecord& record) { return !isValidPosition(record); });
 }
 
+int dropWaypoints() {
+    const int dropped =
+        dropRecords(0, [](const PointRecord& r) { return r.NumberOfRouteOrTrack == 0 && r.NumberOfPoint == 0; });
+    if (pointTable.count > 0) pointTable.records[0].NewSegment = 1;
+    return dropped;
+}
+
 LinePointResult countLinePoints(int objectKind) {
     LinePointResult result{0, false};
     int run = 0;

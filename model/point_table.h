@@ -54,6 +54,11 @@ int dropRecords(int first, bool (*drop)(const PointRecord&));
 // dropRecords for the records whose position is not valid.
 int dropInvalidPositions(int first = 0);
 
+// dropRecords for the waypoints among routes: the records without route and
+// point number, which belong to no line. The first record kept starts a
+// segment.
+int dropWaypoints();
+
 struct LinePointResult {
     int valid;       // records with a valid position
     bool shortLine;  // a line of fewer than 2 points, with line objects

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 #include "formats/file_formats.h"
+#include "formats/format_helpers.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
@@ -40,6 +41,9 @@ const char* const kTrackChoiceAheadQuestion =
     "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
 const char* const kTrackChoiceQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
 const char* const kTrackOfferTitle = "Wegmate  --  Track-Aufz. auswählen";
+
+const char* const kWaypointsNoLines =
+    "%d Wegpunkte gehören zu keiner Route und sind keine \nLinienobjekte. Sie werden ausgelassen.";
 
 const char* const kPrematureEndError = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
 
@@ -372,8 +376,17 @@ static int altitudesNotWritten(FileKind fileKind) {
 }
 
 void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
-                       TransferKind transferKind) {
+                       TransferKind transferKind, bool routeMode) {
     const FileFormat& format = fileFormat(fileKind);
+    char text[160];
+    // Waypoints are no vertices of a line: joined, they would draw one line
+    // through places that have nothing to do with each other.
+    if (objectKind == LineObjects && transferKind == TransferKind::Waypoints && !routeMode && pointTable.count > 0) {
+        std::snprintf(text, sizeof text, kWaypointsNoLines, pointTable.count);
+        showWarning(text);
+        showError(kNothingLeftError);
+        return;
+    }
     LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0) {
         showError(kNoValidPositionError);
@@ -382,9 +395,17 @@ void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKin
     if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty + altitudesNotWritten(fileKind));
     if (lines.shortLine && !format.keepsShortLines) showWarning(kShortLineError);
+    // What the writer will write, lines of one point included where the
+    // file type holds them.
+    int written = 0;
+    forEachWrittenRecord(
+        objectKind, [&](const PointRecord&, bool) { return ++written > 0; }, format.keepsShortLines);
+    if (written == 0) {
+        showError(kNothingLeftError);
+        return;
+    }
     if (format.write(fileName.c_str(), objectKind, transferKind)) {
-        char text[96];
-        std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
+        std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", written);
         showInfo(text);
     } else {
         showError(kWriteError);
@@ -448,5 +469,5 @@ void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fi
     if (!complete) return;
 
     // 9. Check and write.
-    writeDownloadFile(fileName, fileKind, objectKind, transferKind);
+    writeDownloadFile(fileName, fileKind, objectKind, transferKind, state.routeMode);
 }

@@ -226,7 +226,7 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
         if (!chooseDownloadTrack(names, selected)) return;
         keepTrack(selected + 1);
     }
-    writeDownloadFile(fileName, fileKind, objectKind, transferKind);
+    writeDownloadFile(fileName, fileKind, objectKind, transferKind, routeMode);
 }
 
 void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
@@ -249,8 +249,9 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
     const bool tracks = transferKind == TransferKind::Tracks;
     bool routeMode = false;
     if (!tracks) {
-        makePointNamesUnique(kNameSize - 1);
         routeMode = askUploadRouteMode(carriesIds);
+        if (routeMode && !leaveWaypointsOutOfRoutes()) return;
+        makePointNamesUnique(kNameSize - 1);
     }
     if (tracks || routeMode) {
         sortPointTable();

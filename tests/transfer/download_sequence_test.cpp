@@ -24,6 +24,7 @@ const char* const kRouteQuestion =
     "aber deren Routenzugehörigkeit - sofern gegeben - wird \n"
     "nicht erkennbar sein.)";
 const char* const kPrematureEnd = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
+const char* const kNothingLeft = "Es bleibt nichts zum Schreiben übrig. Es wird keine \nAusgabedatei erzeugt.";
 const char* const kNoValidPosition =
     "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
     "Ausgabedatei erzeugt werden. \n";
@@ -120,7 +121,7 @@ TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten) {
 }
 
 // A point without valid position is kept out of the file with a box, and
-// the success count still names every point received.
+// the success count names the points written.
 TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
@@ -133,7 +134,7 @@ TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{
                                  "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen "
                                  "Positionsdaten. Diese \nPunkte sind daher nicht in der Ausgabedatei \nenthalten.",
-                                 "Übertragung erfolgreich beendet (00003 Punkte)."}));
+                                 "Übertragung erfolgreich beendet (00002 Punkte)."}));
     const std::string mid = readFile(file.substr(0, file.size() - 1) + "d");
     EXPECT_NE(mid.find("\"HAUS\""), std::string::npos);
     EXPECT_NE(mid.find("\"HOF\""), std::string::npos);
@@ -202,7 +203,37 @@ TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute) {
                   "Kann kein Linienobjekt aus einer Route, \neiner Track-Aufzeichnung oder einem Abschnitt \n"
                   "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
                   "Einer oder mehrere Punkte werden verworfen.",
-                  "Übertragung erfolgreich beendet (00003 Punkte)."}));
+                  "Übertragung erfolgreich beendet (00002 Punkte)."}));
+}
+
+// Waypoints form no lines: with line objects a waypoint download leaves them
+// out with their count; with nothing left to write (here, too, after a
+// route of one point) no file is written.
+TEST_F(DownloadSerial, NothingLeftForLinesWritesNoFile) {
+    ui.queueSaveFile(file);
+    ui.queueYesNo(false);
+    answerCommandWith(peer, {{27, u16Bytes(2)},
+                             {35, waypointRecord(WaypointFormat::D108, "KANSAS", 38.5, -98.0)},
+                             {35, waypointRecord(WaypointFormat::D108, "TAIPEI", 25.0, 121.5)},
+                             {12, u16Bytes(7)}});
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, LineObjects);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"2 Wegpunkte gehören zu keiner Route und sind keine \n"
+                                                       "Linienobjekte. Sie werden ausgelassen.",
+                                                       kNothingLeft}));
+    EXPECT_FALSE(fileExists(file));
+
+    ui.clearEvents();
+    peer.reset();
+    ui.queueSaveFile(file);
+    ui.queueYesNo(true);
+    answerCommandWith(peer, {{27, u16Bytes(2)},
+                             {29, {'R', '1', 0}},
+                             {30, waypointRecord(WaypointFormat::D108, "A1", 50.0, 7.0)},
+                             {12, u16Bytes(4)}});
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, LineObjects);
+    ASSERT_EQ(ui.boxTexts().size(), 2u);
+    EXPECT_EQ(ui.boxTexts()[1], kNothingLeft);
+    EXPECT_FALSE(fileExists(file));
 }
 
 TEST_F(DownloadSerial, SilentReceiverGetsTheCommandFiveTimesWithPauses) {

@@ -333,9 +333,32 @@ TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent) {
         EXPECT_EQ(ui.boxTexts(),
                   (std::vector<std::string>{
                       "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
-                      "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal "
+                      "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummer darf nur einmal "
                       "vorkommen.) "}));
     }
+}
+
+// A map program's GPX file: waypoints and a route through some of them. As
+// routes only the route goes, its point names made unique among its own.
+TEST_F(UploadSerial, WaypointsOfAMixedGpxAreLeftOutOfTheRoutes) {
+    const std::string file = tempFile("mixed.gpx");
+    writeFile(file,
+              "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"Karte\" "
+              "xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<wpt lat=\"50.0\" lon=\"7.0\"><name>START</name></wpt>\n"
+              "<wpt lat=\"50.2\" lon=\"7.2\"><name>ZIEL</name></wpt>\n"
+              "<rte><name>TOUR</name><rtept lat=\"50.0\" lon=\"7.0\"><name>START</name></rtept>"
+              "<rtept lat=\"50.1\" lon=\"7.1\"><name>MITTE</name></rtept>"
+              "<rtept lat=\"50.2\" lon=\"7.2\"><name>ZIEL</name></rtept></rte>\n</gpx>\n");
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, Gpx);
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 98, 30, 12}));
+    EXPECT_EQ(u16At(frames.at(0)), 6);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"2 Wegpunkte ohne Routen- und Punktnummer gehören zu \n"
+                                                       "keiner Route und werden ausgelassen.",
+                                                       "Übertragung erfolgreich beendet (0003 Punkte)."}));
 }
 
 // NAKs to the same point: ten are answered by sending it again, the
