@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "link/protocol_set.h"
 #include "tests/support/scripted_platform.h"
@@ -324,7 +325,10 @@ TEST_F(DownloadSerial, AcksAndNaksOfTheReceiverAreNeitherCountedNorAcknowledged)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00001 Punkte)."}));
 }
 
-TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged) {
+// The receiver waits for each acknowledgement: the single-track question
+// comes before the transfer command, the tracks are offered once every
+// record is in.
+TEST_F(DownloadSerial, OneTrackChosenTrackByTrackAfterTheTransfer) {
     ui.queueSaveFile(file);
     ui.queueYesNo(true);   // only one track
     ui.queueYesNo(false);  // not track 1
@@ -350,7 +354,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
 
     downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
 
-    EXPECT_EQ(questionsAtHeaderAck, (std::vector<size_t>{2, 3, 3}));
+    EXPECT_EQ(questionsAtHeaderAck, (std::vector<size_t>{1, 1, 1}));
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
     ASSERT_EQ(questions.size(), 3u);
     EXPECT_EQ(questions[0]->title, "Wegmate  --  Track-Aufz.-Auswahl");
@@ -372,8 +376,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
         EXPECT_FLOAT_EQ(r.Altitude, 101.5f);
         EXPECT_EQ(r.NewSegment, i == 0 ? 1 : 0);
     }
-    // All points count as received, only the chosen track's as stored.
-    EXPECT_EQ(ui.lastStatus(), "  Status:   00002 (00006) von  00006  Track-Punkten empfangen.");
+    EXPECT_EQ(ui.lastStatus(), "  Status:   00006  von  00006  Track-Punkten empfangen.");
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00002 Punkte)."}));
 }
 
@@ -390,8 +393,64 @@ TEST_F(DownloadSerial, NoToEveryOfferedTrackGivesNoFile) {
                              {12, u16Bytes(2)}});
     downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     EXPECT_EQ(pointTable.count, 0);
-    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kNoValidPosition}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Keine der Track-Aufzeichnungen wurde ausgewählt. \n"
+                                                       "Es wird keine Ausgabedatei erzeugt."}));
     EXPECT_FALSE(fileExists(file));
+}
+
+// A receiver that sends each packet after the ACK of the one before and
+// gives up on an ACK that comes later than it waits (three tries of 4 s).
+void sendOnAcks(FakeSerialPeer& peer, std::vector<DevicePacket> packets) {
+    auto next = std::make_shared<size_t>(0);
+    auto sentAt = std::make_shared<uint32_t>(0);
+    peer.onFrame = [packets, next, sentAt](const HostFrame& frame, FakeSerialPeer& p) {
+        if (frame.id == 10) {
+            p.sendAck(10);
+        } else if (frame.id != 6 || *next == 0 || *next > packets.size() ||
+                   frame.data.at(0) != packets[*next - 1].id) {
+            return;
+        } else if (p.now - *sentAt > 12000) {
+            *next = packets.size() + 1;  // gave up
+            return;
+        }
+        if (*next >= packets.size()) return;
+        p.send(packets[*next].id, packets[*next].data);
+        *sentAt = p.now;
+        ++*next;
+    };
+}
+
+// Every question of the single-track choice stays open longer than the
+// receiver waits for an acknowledgement, and the transfer still succeeds.
+TEST(DownloadSerialQuestions, NoQuestionKeepsTheReceiverWaiting) {
+    setProtocolSet(kEtrexProtocols);
+    pointTable.reset();
+    const std::string file = tempFile("slow-answers.mif");
+    FakeSerialPeer peer{{.startMs = 1000, .lookMs = 1, .byteReadMs = 0}};
+    int offers = 0;
+    ScriptedPlatform ui({.yesNo =
+                             [&](const std::string& title) {
+                                 peer.now += 13000;
+                                 if (title == "Wegmate  --  Track-Aufz.-Auswahl") return true;
+                                 return ++offers == 2;  // not track 1, track 2
+                             },
+                         .saveFile = file});
+    std::vector<DevicePacket> packets = {{27, u16Bytes(6)}};
+    for (int t = 0; t < 2; t++) {
+        packets.push_back({99, trackHeaderD310(t == 0 ? "EINS" : "ZWEI")});
+        for (int i = 0; i < 2; i++)
+            packets.push_back({34, trackPointRecord(TrackPointFormat::D301, 50 + t, 7 + i * 0.01, 0, 1, i == 0)});
+    }
+    packets.push_back({12, u16Bytes(6)});
+    sendOnAcks(peer, packets);
+
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
+
+    EXPECT_EQ(offers, 2);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00002 Punkte)."}));
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "ZWEI");
+    EXPECT_TRUE(fileExists(file));
 }
 
 TEST_F(DownloadSerial, AllTracksWithStatusOfStoredPoints) {
