@@ -66,8 +66,11 @@ struct LinePointResult {
 // The backward pass that sets LinePointCount of every valid record.
 LinePointResult countLinePoints(int objectKind);
 
-// Ascending by (NumberOfRouteOrTrack, NumberOfPoint), with exactly the result
-// of the program's exchange sort, equal keys included.
+// Ascending by (NumberOfRouteOrTrack, NumberOfPoint); records of equal keys
+// keep their order. Two objects of the file (runs of records, see
+// point_table.cpp) are never merged: a later one whose point numbers are
+// taken already comes after the earlier one, and gets the next free number
+// when its name would not tell the two apart.
 void sortPointTable();
 
 // Copies at most 50 characters of src into a name field and terminates it.

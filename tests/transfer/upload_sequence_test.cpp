@@ -361,6 +361,33 @@ TEST_F(UploadSerial, WaypointsOfAMixedGpxAreLeftOutOfTheRoutes) {
                                                        "Übertragung erfolgreich beendet (0003 Punkte)."}));
 }
 
+// Two tracks of a file with the same number, the first also with a second
+// segment: each reaches the receiver whole, as a log of its own.
+TEST_F(UploadSerial, TracksSharingANumberStaySeparate) {
+    const std::string file = tempFile("same-number.gpx");
+    writeFile(file,
+              "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"Karte\" "
+              "xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<trk><number>1</number><trkseg><trkpt lat=\"10.1\" lon=\"7\"/><trkpt lat=\"10.2\" lon=\"7\"/>"
+              "</trkseg><trkseg><trkpt lat=\"10.3\" lon=\"7\"/><trkpt lat=\"10.4\" lon=\"7\"/></trkseg></trk>\n"
+              "<trk><number>1</number><trkseg><trkpt lat=\"20.1\" lon=\"7\"/><trkpt lat=\"20.2\" lon=\"7\"/>"
+              "<trkpt lat=\"20.3\" lon=\"7\"/></trkseg></trk>\n</gpx>\n");
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);  // separate track logs
+    uploadToDevice(serialLink(1), TransferKind::Tracks, Gpx);
+    std::vector<std::string> sent;  // "H" for a header, else the latitude
+    for (const HostFrame& f : peer.framesWithoutAcks()) {
+        if (f.id == 99) sent.push_back("H");
+        if (f.id != 34) continue;
+        const int32_t semicircles = (int32_t)(f.data.at(0) | f.data.at(1) << 8 | f.data.at(2) << 16 | f.data.at(3) << 24);
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", semicircles * 180.0 / 2147483648.0);
+        sent.push_back(text);
+    }
+    EXPECT_EQ(sent, (std::vector<std::string>{"H", "10.1", "10.2", "10.3", "10.4", "H", "20.1", "20.2", "20.3"}));
+    EXPECT_EQ(ui.boxTexts().back(), "Übertragung erfolgreich beendet (0007 Punkte).");
+}
+
 // NAKs to the same point: ten are answered by sending it again, the
 // eleventh ends the upload; an ACK starts the count anew.
 TEST_F(UploadSerial, NakRepetitionUpToTenTimes) {
