@@ -18,21 +18,11 @@ namespace {
 
 const char* const kWaypointsLeftOut =
     "%d Wegpunkte ohne Routen- und Punktnummer sind keine \nLinienobjekte und werden ausgelassen.";
-const char* const kNothingLeftError = "Es bleibt nichts zum Schreiben übrig. Es wird keine \nAusgabedatei erzeugt.";
 
 void trimTrailingBlanks(char (&field)[kNameSize]) {
     size_t end = strnlen(field, kNameSize - 1);
     while (end > 0 && field[end - 1] == ' ') end--;
     field[end] = '\0';
-}
-
-// With line objects, a waypoint (a record without route and point number)
-// is no vertex of a line: such records leave the table. Returns how many.
-int dropWaypoints() {
-    const int dropped =
-        dropRecords(0, [](const PointRecord& r) { return r.NumberOfRouteOrTrack == 0 && r.NumberOfPoint == 0; });
-    if (pointTable.count > 0) pointTable.records[0].NewSegment = 1;
-    return dropped;
 }
 
 }  // namespace
@@ -69,6 +59,7 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
         trimTrailingBlanks(r.Comment);
     }
     char text[160];
+    // With line objects, a waypoint is no vertex of a line.
     if (objectKind == LineObjects) {
         if (const int waypoints = dropWaypoints()) {
             std::snprintf(text, sizeof text, kWaypointsLeftOut, waypoints);

@@ -61,7 +61,13 @@ void formatPointRow(char* row, const PointRecord& r, bool newSegment) {
     char time[24];
     formatTime(r.Time, time);
     char altitude[24] = "";
-    if (r.Altitude > -500.0f && r.Altitude < 20000.0f) numberText(altitude, (int)r.Altitude);
+    if (r.Altitude > -500.0f && r.Altitude < 20000.0f) {
+        // The nearest whole metre that the column's range still holds.
+        long metres = std::lround(r.Altitude);
+        if (metres >= 20000) metres = 19999;
+        if (metres <= -500) metres = -499;
+        numberText(altitude, metres);
+    }
     char symbol[24] = "", display1[24] = "", display2[24] = "";
     if (r.HasSymbol) {
         numberText(symbol, r.Symbol);

@@ -2,9 +2,13 @@
 
 #include "model/point_table.h"
 
-#include <cstring>
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 PointTable pointTable;
 
@@ -43,6 +47,13 @@ int dropInvalidPositions(int first) {
     return dropRecords(first, [](const PointRecord& record) { return !isValidPosition(record); });
 }
 
+int dropWaypoints() {
+    const int dropped =
+        dropRecords(0, [](const PointRecord& r) { return r.NumberOfRouteOrTrack == 0 && r.NumberOfPoint == 0; });
+    if (pointTable.count > 0) pointTable.records[0].NewSegment = 1;
+    return dropped;
+}
+
 LinePointResult countLinePoints(int objectKind) {
     LinePointResult result{0, false};
     int run = 0;
@@ -72,80 +83,58 @@ void copyName(char (&field)[kNameSize], const char* src) {
     field[n] = '\0';
 }
 
-// sortPointTable gives exactly the order of the exchange sort
-//
-//   for i: for j > i: if key[j] < key[i] swap(record[i], record[j])
-//
-// in O(n log n + n^1.5) instead of O(n^2). Records of different keys come out
-// ascending; what needs care is the order inside each group of equal keys.
-//
-// Round i of the exchange sort moves the records along the chain of strict
-// running minima from place i: each chain member takes the place of the next
-// one and the last (the minimum) lands on place i, which is final from then
-// on. Seen only through the records with keys <= v, this is the same chain
-// rule, so the order of the records with key v depends only on the records
-// with keys <= v. Write those as v-records and markers s (smaller keys):
-// while markers remain, a marker in front is finalised and dropped, and a
-// v-record in front moves to the place of the first marker. For the pattern
-// s^a0 R1 s^a1 R2 ... Rk s^ak (Ri: runs of v-records in table order) the
-// final order of the group is: Q = R1; for each i = 1..k rotate Q left by
-// a_i mod |Q| and append R(i+1); after the last run rotate by a_k. The a_i
-// (markers between neighbouring v-records) come from a Fenwick tree over the
-// places, filled in ascending key order.
+// sortPointTable orders by (NumberOfRouteOrTrack, NumberOfPoint) and keeps
+// the objects of the file apart. The readers put the records of one object
+// one after another; a run of records begins at a segment start or where
+// the group rule (number, or a non-empty name that differs) starts a new
+// group. A run joins the runs before it with the same number unless one of
+// them holds one of its point numbers already: then it belongs to a later
+// copy of that number, and so do the further segments of its object. The
+// sort key is (number, copy, point number), stable, so that equal keys keep
+// their order and two tracks numbered alike are not interleaved point by
+// point. A copy that the group rule would join to the one before it (its
+// name empty or the same) then takes the next number above all others.
 
 namespace {
 
-inline bool keyLess(const PointRecord& a, const PointRecord& b) {
-    if (a.NumberOfRouteOrTrack != b.NumberOfRouteOrTrack) return a.NumberOfRouteOrTrack < b.NumberOfRouteOrTrack;
-    return a.NumberOfPoint < b.NumberOfPoint;
-}
-
-inline bool keyEqual(const PointRecord& a, const PointRecord& b) {
-    return a.NumberOfRouteOrTrack == b.NumberOfRouteOrTrack && a.NumberOfPoint == b.NumberOfPoint;
-}
-
-int sortOrder[kMaxPoints];    // places in ascending (key, place) order
-int resultOrder[kMaxPoints];  // resultOrder[k]: original place of the record that ends at k
-int fenwick[kMaxPoints + 1];  // counts of smaller-key records by place
-int ring[kMaxPoints];         // the group order Q as a ring buffer
+int sortOrder[kMaxPoints];    // places in sorted order
+int copyOf[kMaxPoints];       // copy of each record's number, by place
 bool moved[kMaxPoints];
 
-void fenwickAdd(int place, int n) {
-    for (int k = place + 1; k <= n; k += k & -k) ++fenwick[k];
+uint64_t pointKey(int32_t number, int32_t point) { return ((uint64_t)(uint32_t)number << 32) | (uint32_t)point; }
+
+bool newGroup(const PointRecord& r, int32_t groupNumber, const char* groupName) {
+    return r.NumberOfRouteOrTrack != groupNumber || (r.NameOfRouteOrTrack[0] != '\0' && std::strcmp(r.NameOfRouteOrTrack, groupName) != 0);
 }
 
-// Number of inserted records at places 0..place-1.
-int fenwickBefore(int place) {
-    int sum = 0;
-    for (int k = place; k > 0; k -= k & -k) sum += fenwick[k];
-    return sum;
-}
-
-struct Ring {
-    int head = 0;
-    int size = 0;
-    void push(int value) {
-        ring[(head + size) % kMaxPoints] = value;
-        ++size;
-    }
-    void rotateLeft(long long by) {
-        if (size < 2) return;
-        int r = static_cast<int>(by % size);
-        if (r == 0) return;
-        if (r <= size - r) {
-            for (int t = 0; t < r; ++t) {
-                ring[(head + size) % kMaxPoints] = ring[head];
-                head = (head + 1) % kMaxPoints;
-            }
-        } else {
-            for (int t = 0; t < size - r; ++t) {
-                head = (head + kMaxPoints - 1) % kMaxPoints;
-                ring[head] = ring[(head + size) % kMaxPoints];
-            }
+void assignCopies(const PointRecord* rec, int n) {
+    // One above the highest copy that holds each (number, point).
+    std::unordered_map<uint64_t, int> nextCopy;
+    nextCopy.reserve((size_t)n);
+    int32_t groupNumber = 0;
+    const char* groupName = "";
+    for (int start = 0; start < n;) {
+        const bool sameGroup = start > 0 && !newGroup(rec[start], groupNumber, groupName);
+        if (!sameGroup) {
+            groupNumber = rec[start].NumberOfRouteOrTrack;
+            groupName = rec[start].NameOfRouteOrTrack;
         }
+        int end = start + 1;
+        while (end < n && !rec[end].NewSegment && !newGroup(rec[end], groupNumber, groupName)) ++end;
+        // A further segment of the same object, numbered on from the one
+        // before, stays in its copy or a later one.
+        int copy = sameGroup && rec[start].NumberOfPoint > rec[start - 1].NumberOfPoint ? copyOf[start - 1] : 0;
+        for (int i = start; i < end; ++i) {
+            auto found = nextCopy.find(pointKey(rec[i].NumberOfRouteOrTrack, rec[i].NumberOfPoint));
+            if (found != nextCopy.end() && found->second > copy) copy = found->second;
+        }
+        for (int i = start; i < end; ++i) {
+            copyOf[i] = copy;
+            nextCopy[pointKey(rec[i].NumberOfRouteOrTrack, rec[i].NumberOfPoint)] = copy + 1;
+        }
+        start = end;
     }
-    int at(int k) const { return ring[(head + k) % kMaxPoints]; }
-};
+}
 
 }  // namespace
 
@@ -153,48 +142,52 @@ void sortPointTable() {
     PointRecord* rec = pointTable.records;
     const int n = pointTable.count;
     if (n < 2) return;
+    assignCopies(rec, n);
     for (int k = 0; k < n; ++k) sortOrder[k] = k;
-    std::sort(sortOrder, sortOrder + n, [rec](int a, int b) {
-        if (keyLess(rec[a], rec[b])) return true;
-        if (keyLess(rec[b], rec[a])) return false;
-        return a < b;
+    std::stable_sort(sortOrder, sortOrder + n, [rec](int a, int b) {
+        if (rec[a].NumberOfRouteOrTrack != rec[b].NumberOfRouteOrTrack)
+            return rec[a].NumberOfRouteOrTrack < rec[b].NumberOfRouteOrTrack;
+        if (copyOf[a] != copyOf[b]) return copyOf[a] < copyOf[b];
+        return rec[a].NumberOfPoint < rec[b].NumberOfPoint;
     });
-    std::fill(fenwick, fenwick + n + 1, 0);
 
-    int inserted = 0;  // records of smaller keys in the tree
-    int out = 0;
-    for (int start = 0; start < n;) {
-        int end = start + 1;
-        while (end < n && keyEqual(rec[sortOrder[end]], rec[sortOrder[start]])) ++end;
-        Ring q;
-        q.push(sortOrder[start]);
-        int before = fenwickBefore(sortOrder[start]);
-        for (int k = start + 1; k < end; ++k) {
-            const int place = sortOrder[k];
-            const int upTo = fenwickBefore(place);
-            q.rotateLeft(upTo - before);
-            q.push(place);
-            before = upTo;
+    // Copies that the group rule would join get numbers of their own.
+    int32_t highest = rec[0].NumberOfRouteOrTrack;
+    for (int k = 1; k < n; ++k) highest = std::max(highest, rec[k].NumberOfRouteOrTrack);
+    std::vector<int32_t> number(n);
+    for (int k = 0; k < n; ++k) number[k] = rec[sortOrder[k]].NumberOfRouteOrTrack;
+    int32_t groupNumber = 0;
+    const char* groupName = "";
+    for (int k = 0; k < n; ++k) {
+        const PointRecord& r = rec[sortOrder[k]];
+        bool starts = k == 0 || number[k] != groupNumber ||
+                      (r.NameOfRouteOrTrack[0] != '\0' && std::strcmp(r.NameOfRouteOrTrack, groupName) != 0);
+        const bool otherCopy = k > 0 && r.NumberOfRouteOrTrack == rec[sortOrder[k - 1]].NumberOfRouteOrTrack &&
+                               copyOf[sortOrder[k]] != copyOf[sortOrder[k - 1]];
+        if (otherCopy && !starts && highest < INT32_MAX) {
+            ++highest;
+            const int copy = copyOf[sortOrder[k]];
+            for (int m = k; m < n && rec[sortOrder[m]].NumberOfRouteOrTrack == r.NumberOfRouteOrTrack &&
+                            copyOf[sortOrder[m]] == copy;
+                 ++m)
+                number[m] = highest;
+            starts = true;
         }
-        q.rotateLeft(inserted - before);
-        for (int k = 0; k < q.size; ++k) resultOrder[out++] = q.at(k);
-        for (int k = start; k < end; ++k) fenwickAdd(sortOrder[k], n);
-        inserted += end - start;
-        start = end;
+        if (starts) {
+            groupNumber = number[k];
+            groupName = r.NameOfRouteOrTrack;
+        }
     }
 
-    // Apply the permutation in place, one cycle at a time.
+    // Apply the order in place, one cycle at a time.
     std::fill(moved, moved + n, false);
     for (int k = 0; k < n; ++k) {
-        if (moved[k] || resultOrder[k] == k) {
-            moved[k] = true;
-            continue;
-        }
+        if (moved[k]) continue;
         PointRecord held = rec[k];
         int to = k;
         for (;;) {
             moved[to] = true;
-            const int from = resultOrder[to];
+            const int from = sortOrder[to];
             if (from == k) {
                 rec[to] = held;
                 break;
@@ -203,4 +196,5 @@ void sortPointTable() {
             to = from;
         }
     }
+    for (int k = 0; k < n; ++k) rec[k].NumberOfRouteOrTrack = number[k];
 }

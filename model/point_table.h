@@ -54,6 +54,11 @@ int dropRecords(int first, bool (*drop)(const PointRecord&));
 // dropRecords for the records whose position is not valid.
 int dropInvalidPositions(int first = 0);
 
+// dropRecords for the waypoints among routes: the records without route and
+// point number, which belong to no line. The first record kept starts a
+// segment.
+int dropWaypoints();
+
 struct LinePointResult {
     int valid;       // records with a valid position
     bool shortLine;  // a line of fewer than 2 points, with line objects
@@ -61,8 +66,11 @@ struct LinePointResult {
 // The backward pass that sets LinePointCount of every valid record.
 LinePointResult countLinePoints(int objectKind);
 
-// Ascending by (NumberOfRouteOrTrack, NumberOfPoint), with exactly the result
-// of the program's exchange sort, equal keys included.
+// Ascending by (NumberOfRouteOrTrack, NumberOfPoint); records of equal keys
+// keep their order. Two objects of the file (runs of records, see
+// point_table.cpp) are never merged: a later one whose point numbers are
+// taken already comes after the earlier one, and gets the next free number
+// when its name would not tell the two apart.
 void sortPointTable();
 
 // Copies at most 50 characters of src into a name field and terminates it.

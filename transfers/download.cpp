@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 #include "formats/file_formats.h"
+#include "formats/format_helpers.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
@@ -41,6 +42,11 @@ const char* const kTrackChoiceAheadQuestion =
     "(Das Erzeugen der Track-Auswahlliste kann \nu.U. bis zu einigen Minuten benötigen!)";
 const char* const kTrackChoiceQuestion = "Nur eine einzelne (noch auszuwählende) \nTrack-Aufzeichnung abrufen?";
 const char* const kTrackOfferTitle = "Wegmate  --  Track-Aufz. auswählen";
+const char* const kNoTrackChosenError =
+    "Keine der Track-Aufzeichnungen wurde ausgewählt. \nEs wird keine Ausgabedatei erzeugt.";
+
+const char* const kWaypointsNoLines =
+    "%d Wegpunkte gehören zu keiner Route und sind keine \nLinienobjekte. Sie werden ausgelassen.";
 
 const char* const kPrematureEndError = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
 
@@ -75,8 +81,15 @@ struct DownloadState {
     int gapRun;
     bool singleTrack;
     int selectedTrack;
+    // One track is chosen once every record is in, on a link where the
+    // receiver waits for each acknowledgement: no question may keep it
+    // waiting.
+    bool offerAfterTransfer;
     TrackHeader trackHeader;
 };
+
+// The names of the track headers received, for the choice after the transfer.
+std::vector<std::string> receivedTrackNames;
 
 bool samePacket(const Packet& a, const Packet& b) {
     return a.id == b.id && a.size == b.size && std::memcmp(a.data, b.data, a.size) == 0;
@@ -192,17 +205,23 @@ void showWaypointStatus(const DownloadState& state) {
     setStatusLine(text);
 }
 
-// The questions of the single-track choice at a track header, on a link
-// where the receiver waits for each acknowledgement.
-void offerTrackAtHeader(DownloadState& state) {
-    if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion);
-    if (state.singleTrack && state.selectedTrack == 0) {
-        std::string name = cp1252ToUtf8(state.trackHeader.name);
+// Offers the received track logs one by one until one is taken, and keeps
+// only its points. 0 when none was taken.
+int offerReceivedTracks(DownloadState& state) {
+    for (size_t t = 0; t < receivedTrackNames.size() && state.selectedTrack == 0; t++) {
+        std::string name = cp1252ToUtf8(receivedTrackNames[t]);
         char text[160];
-        std::snprintf(text, sizeof text, "Diese Track-Aufzeichnung abrufen?\nNr. %d : '%s'", state.trackCount,
+        std::snprintf(text, sizeof text, "Diese Track-Aufzeichnung abrufen?\nNr. %d : '%s'", (int)t + 1,
                       name.c_str());
-        if (askYesNo(kTrackOfferTitle, text)) state.selectedTrack = state.trackCount;
+        if (askYesNo(kTrackOfferTitle, text)) state.selectedTrack = (int)t + 1;
     }
+    if (state.selectedTrack == 0) return 0;
+    int kept = 0;
+    for (int i = 0; i < pointTable.count; i++)
+        if (pointTable.records[i].NumberOfRouteOrTrack == state.selectedTrack)
+            pointTable.records[kept++] = pointTable.records[i];
+    pointTable.count = kept;
+    return 1;
 }
 
 // The receive loop. 1 when the transfer ended normally with every announced
@@ -279,13 +298,14 @@ int receiveRecords(const Link& link, DownloadState& state) {
             state.trackCount++;
             state.pointsInTrack = 0;
             decodeTrackHeader(packet.data, packet.size, trackHeaderFormat, state.trackHeader);
-            if (link.acknowledged) offerTrackAtHeader(state);
+            receivedTrackNames.push_back(state.trackHeader.name);
             break;
         case kPidTrkData: {
             state.remaining--;
             state.received++;
             state.pointsInTrack++;
-            const bool wanted = !state.singleTrack || state.selectedTrack == state.trackCount;
+            const bool wanted = state.offerAfterTransfer ? state.trackCount > 0
+                                                         : !state.singleTrack || state.selectedTrack == state.trackCount;
             if (wanted) state.stored++;
             PointRecord decoded = {};
             TrackPointInfo info = decodeTrackPoint(packet.data, packet.size, trackPointFormat, decoded);
@@ -378,6 +398,11 @@ void addDownloadChecks(DownloadChecks& checks, FileKind fileKind, ObjectKind obj
     checks.valid += lines.valid;
     checks.fieldsLeftEmpty += pointTable.fieldsLeftEmpty + altitudesNotWritten(fileKind);
     checks.shortLine = checks.shortLine || lines.shortLine;
+    // What the writer will write, lines of one point included where the
+    // file type holds them.
+    forEachWrittenRecord(
+        objectKind, [&](const PointRecord&, bool) { return ++checks.written > 0; },
+        fileFormat(fileKind).keepsShortLines);
 }
 
 bool reportDownloadChecks(const DownloadChecks& checks, FileKind fileKind) {
@@ -388,6 +413,10 @@ bool reportDownloadChecks(const DownloadChecks& checks, FileKind fileKind) {
     if (checks.valid < checks.records) showWarning(kSomeInvalidError);
     warnFieldsLeftEmpty(checks.fieldsLeftEmpty);
     if (checks.shortLine && !fileFormat(fileKind).keepsShortLines) showWarning(kShortLineError);
+    if (checks.written == 0) {
+        showError(kNothingLeftError);
+        return false;
+    }
     return true;
 }
 
@@ -398,13 +427,22 @@ void reportDownloadWritten(int points) {
 }
 
 void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
-                       TransferKind transferKind) {
+                       TransferKind transferKind, bool routeMode) {
     if (!applySelection(transferKind, transferSelection)) return;
+    // Waypoints are no vertices of a line: joined, they would draw one line
+    // through places that have nothing to do with each other.
+    if (objectKind == LineObjects && transferKind == TransferKind::Waypoints && !routeMode && pointTable.count > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, kWaypointsNoLines, pointTable.count);
+        showWarning(text);
+        showError(kNothingLeftError);
+        return;
+    }
     DownloadChecks checks;
     addDownloadChecks(checks, fileKind, objectKind);
     if (!reportDownloadChecks(checks, fileKind)) return;
     if (fileFormat(fileKind).write(fileName.c_str(), objectKind, transferKind))
-        reportDownloadWritten(pointTable.count);
+        reportDownloadWritten(checks.written);
     else
         showError(kWriteError);
 }
@@ -428,9 +466,14 @@ void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fi
         command = kRouteTransferCommand;
     }
 
-    // 4. Single track, chosen ahead where the receiver does not wait.
-    if (transferKind == TransferKind::Tracks && !link.acknowledged && hasTrackLogProtocol()) {
-        if (!chooseSingleTrackAhead(link, state)) return;
+    // 4. Single track: chosen ahead where the receiver does not wait, else
+    // asked for now and chosen once every record is in.
+    if (transferKind == TransferKind::Tracks && hasTrackLogProtocol()) {
+        if (!link.acknowledged) {
+            if (!chooseSingleTrackAhead(link, state)) return;
+        } else {
+            state.offerAfterTransfer = askDownloadSingleTrack();
+        }
     }
 
     // 5. Connection.
@@ -458,13 +501,19 @@ void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fi
     state.stored = 0;
     state.gapRun = 0;
     std::memset(&state.trackHeader, 0, sizeof state.trackHeader);
+    receivedTrackNames.clear();
     pointTable.reset();
 
     // 7. and 8. Receive loop; what the receiver still sends is dropped.
     const int complete = receiveRecords(link, state);
     link.finishExchange();
     if (!complete) return;
+    if (state.offerAfterTransfer && !receivedTrackNames.empty() && !offerReceivedTracks(state)) {
+        pointTable.reset();
+        showError(kNoTrackChosenError);
+        return;
+    }
 
     // 9. Check and write.
-    writeDownloadFile(fileName, fileKind, objectKind, transferKind);
+    writeDownloadFile(fileName, fileKind, objectKind, transferKind, state.routeMode);
 }

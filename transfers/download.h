@@ -23,15 +23,18 @@ bool askDownloadSingleTrack();
 // when cancelled or nothing was chosen.
 bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected);
 // Checks the positions and lines of the point table, writes the file of the
-// chosen kind and reports the result.
+// chosen kind and reports the result. The waypoints of a download that is
+// not in route mode form no lines: with line objects they are left out and
+// counted, and a download with nothing left to write writes no file.
 void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKind objectKind,
-                       TransferKind transferKind);
+                       TransferKind transferKind, bool routeMode = false);
 
 // writeDownloadFile's steps for a file written in parts, the table refilled
 // between them: the checks gathered over the parts (countLinePoints runs on
 // each), their error (false) or warnings, and the success box.
 struct DownloadChecks {
     int records = 0;
+    int written = 0;  // what the writer writes
     int valid = 0;
     int fieldsLeftEmpty = 0;
     bool shortLine = false;

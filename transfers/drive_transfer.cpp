@@ -345,7 +345,7 @@ void writeTracksInParts(DriveReading& reading, const std::vector<DriveFile>& fil
         return;
     }
     if (finishGpxWriting(writing) && written)
-        reportDownloadWritten(checks.records);
+        reportDownloadWritten(checks.written);
     else
         showError(kWriteError);
 }
@@ -442,7 +442,7 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
         showError(noObjectsMessage(transferKind, routeMode));
         return;
     }
-    writeDownloadFile(fileName, fileKind, objectKind, transferKind);
+    writeDownloadFile(fileName, fileKind, objectKind, transferKind, routeMode);
 }
 
 void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
@@ -472,8 +472,9 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
     const bool tracks = transferKind == TransferKind::Tracks;
     bool routeMode = false;
     if (!tracks) {
-        makePointNamesUnique(kNameSize - 1);
         routeMode = askUploadRouteMode(carriesIds);
+        if (routeMode && !leaveWaypointsOutOfRoutes()) return;
+        makePointNamesUnique(kNameSize - 1);
     }
     if (tracks || routeMode) {
         sortPointTable();

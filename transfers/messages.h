@@ -23,6 +23,8 @@ inline constexpr const char* kShortLineError =
     "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
     "Einer oder mehrere Punkte werden verworfen.";
 inline constexpr const char* kWriteError = "Fehler beim Öffnen oder Schreiben der Ausgabedatei.";
+inline constexpr const char* kNothingLeftError =
+    "Es bleibt nichts zum Schreiben übrig. Es wird keine \nAusgabedatei erzeugt.";
 // Values of the file read that their fields could not hold (an altitude
 // out of range, a date that does not exist, a symbol or display number too
 // large): the fields stay empty, and one warning gives their number.

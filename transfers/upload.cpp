@@ -37,13 +37,17 @@ const char* const kSeparateTracksQuestion =
 
 const char* const kDuplicateError =
     "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
-    "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal vorkommen.) ";
+    "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummer darf nur einmal vorkommen.) ";
 const char* const kRouteNumberError =
     "Routennummer %d liegt außerhalb des Bereichs 0 bis 255, \nden das GPS-Gerät speichern kann. "
     "\nEs wurde nichts übertragen.";
 const char* const kTrackNumberError =
     "Track-Nummer %d liegt außerhalb des Bereichs 0 bis 65535, \nden das GPS-Gerät speichern kann. "
     "\nEs wurde nichts übertragen.";
+const char* const kWaypointsLeftOut =
+    "%d Wegpunkte ohne Routen- und Punktnummer gehören zu \nkeiner Route und werden ausgelassen.";
+const char* const kNoRoutePointsError =
+    "Die Eingabedatei enthält keine Routenpunkte. \nEs wurde nichts übertragen.";
 const char* const kNamesChangedInfo =
     "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher Bezeichnungen in Input-Datei.";
 
@@ -244,9 +248,11 @@ bool prepareUpload(const std::string& fileName, TransferKind transferKind, const
     warnFieldsLeftEmpty(leftEmpty);
 
     if (!plan.tracks) {
-        makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
+        // Only what goes to the receiver is named: the route question first.
         plan.routeMode = askYesNo(kRouteModeTitle,
                                   format.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
+        if (plan.routeMode && !leaveWaypointsOutOfRoutes()) return false;
+        makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
     }
 
     sortPointTable();
@@ -375,6 +381,17 @@ bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesR
 
 bool askUploadRouteMode(bool carriesRouteOrTrackIds) {
     return askYesNo(kRouteModeTitle, carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
+}
+
+bool leaveWaypointsOutOfRoutes() {
+    const int waypoints = dropWaypoints();
+    if (waypoints == 0) return true;
+    char text[160];
+    std::snprintf(text, sizeof text, kWaypointsLeftOut, waypoints);
+    showWarning(text);
+    if (pointTable.count > 0) return true;
+    showError(kNoRoutePointsError);
+    return false;
 }
 
 void uploadToDevice(const Link& link, TransferKind transferKind, FileKind fileKind) {

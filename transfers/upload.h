@@ -13,3 +13,7 @@ void uploadToDevice(const Link& link, TransferKind transferKind, FileKind fileKi
 bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds);
 // "Wegpunkte in ROUTE(N) laden ...": the question of the file kind.
 bool askUploadRouteMode(bool carriesRouteOrTrackIds);
+// Uploads as routes: the waypoints of the file (without route and point
+// number) belong to no route and are left out with a warning that counts
+// them. false after the message when no route point is left.
+bool leaveWaypointsOutOfRoutes();

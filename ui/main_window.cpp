@@ -444,9 +444,17 @@ void MainWindow::saveChosenItems(FileKind fileKind, ObjectKind objectKind) {
                           QString::fromUtf8(format.extension), fileName))
         return;
     content_->restoreSection(kind, pointTable);
-    transferSelection = content_->selection(kind);
-    writeDownloadFile(fileName, fileKind, objectKind, kind);
-    transferSelection.clear();
+    if (!applySelection(kind, content_->selection(kind))) return;
+    // Waypoints of the list are no vertices of the routes' lines.
+    if (objectKind == LineObjects && kind == TransferKind::Waypoints) {
+        if (const int waypoints = dropWaypoints()) {
+            const QString text = QString::fromUtf8("%1 Wegpunkte ohne Routen- und Punktnummer sind keine \n"
+                                                   "Linienobjekte und werden ausgelassen.")
+                                     .arg(waypoints);
+            showWarning(text.toUtf8().constData());
+        }
+    }
+    writeDownloadFile(fileName, fileKind, objectKind, kind, true);
 }
 
 void MainWindow::runTransfer(TransferCommand command, const Port& port, FileKind fileKind, ObjectKind objectKind) {

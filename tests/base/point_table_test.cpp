@@ -104,24 +104,3 @@ TEST(PointTable, SortOrdersByRouteThenPointNumber) {
     }
 }
 
-TEST(PointTable, SortMovesEqualKeysLikeTheExchangeSort) {
-    // Keys 1, 0, 1, 0 (point numbers; names mark the records): the exchange
-    // sort swaps places 0/1, then 2/3 and leaves the first record with key 1
-    // behind the second one.
-    pointTable.reset();
-    const int keys[] = {1, 0, 1, 0};
-    const char* names[] = {"A", "B", "C", "D"};
-    for (int i = 0; i < 4; ++i) {
-        PointRecord r = makePoint({});
-        r.NumberOfPoint = keys[i];
-        copyName(r.NameOfPoint, names[i]);
-        pointTable.records[pointTable.count++] = r;
-    }
-    sortPointTable();
-    // i=0: j=1 swap -> B A C D; j=3 (0<0 no). i=1: j=3 swap -> B D C A.
-    // i=2: j=3 (1<1 no).
-    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "B");
-    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "D");
-    EXPECT_STREQ(pointTable.records[2].NameOfPoint, "C");
-    EXPECT_STREQ(pointTable.records[3].NameOfPoint, "A");
-}

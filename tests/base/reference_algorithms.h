@@ -16,7 +16,7 @@ inline bool referenceKeyLess(const PointRecord& a, const PointRecord& b) {
     return a.NumberOfPoint < b.NumberOfPoint;
 }
 
-// The exchange sort as the upload has always done it.
+// The quadratic exchange sort, the benchmark's comparison for the sort.
 inline void referenceSort(PointRecord* rec, int n) {
     for (int i = 0; i < n; ++i)
         for (int j = i + 1; j < n; ++j)

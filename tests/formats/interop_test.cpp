@@ -141,7 +141,7 @@ TEST_F(InteropTest, OgrinfoReadsOurPointPairs) {
                                                 {"NumberOfPoint", "1"},
                                                 {"NameOfPoint", "KIRCHE"},
                                                 {"Time", "2014-08-22 01:02:03"},
-                                                {"Altitude", "451"},
+                                                {"Altitude", "452"},
                                                 {"Comment", cp1252ToUtf8("Br\xFC"
                                                                          "cke")},
                                                 {"NewSegment", "1"},

@@ -93,7 +93,7 @@ TEST_F(MifTest, WritesPointsByteForByte) {
     // The invalid first record leaves the start mark for the next valid one;
     // a quote inside a text is doubled.
     EXPECT_EQ(readFile(mid()),
-              "\"0\",\"\",\"1\",\"WP1\",\"1990-01-01 00:00:00\",\"123\",\"Br\xFC"
+              "\"0\",\"\",\"1\",\"WP1\",\"1990-01-01 00:00:00\",\"124\",\"Br\xFC"
               "cke\",\"1\",\"65535\",\"2\",\"255\"\r\n"
               "\"4\",\"R\"\"X\",\"2\",\"WP2\",\"\",\"\",\"\",\"0\",\"\",\"\",\"\"\r\n");
     EXPECT_EQ(dir.listing(), "out.mid out.mif ");
@@ -135,9 +135,10 @@ TEST_F(MifTest, WritesPolylinesAndSkipsOnePointLines) {
               "\"3\",\"R3\",\"0\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n");
 }
 
-TEST_F(MifTest, AltitudeLimitsAndTruncation) {
-    const float altitudes[] = {-500.0f, 20000.0f, 19999.9f, -499.5f, kNoAltitude, NAN, 0.4f};
-    const char* expected[] = {"", "", "19999", "-499", "", "", "0"};
+// Altitudes go to the nearest whole metre that the column's range holds.
+TEST_F(MifTest, AltitudeLimitsAndRounding) {
+    const float altitudes[] = {-500.0f, 20000.0f, 19999.9f, -499.6f, kNoAltitude, NAN, 0.4f, 1955.97f, -12.5f};
+    const char* expected[] = {"", "", "19999", "-499", "", "", "0", "1956", "-13"};
     pointTable.reset();
     for (float altitude : altitudes) {
         PointRecord r = makePoint({.lat = 2.0, .lon = 1.0});
@@ -147,7 +148,7 @@ TEST_F(MifTest, AltitudeLimitsAndTruncation) {
     ASSERT_EQ(writeMifFile(mif().c_str(), PointObjects), 1);
     std::string rows = readFile(mid());
     std::string expectedRows;
-    for (int i = 0; i < 7; i++)
+    for (int i = 0; i < 9; i++)
         expectedRows += std::string("\"0\",\"\",\"0\",\"\",\"\",\"") + expected[i] + "\",\"\",\"" +
                         (i == 0 ? "1" : "0") + "\",\"\",\"\",\"\"\r\n";
     EXPECT_EQ(rows, expectedRows);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "link/protocol_set.h"
 #include "tests/support/scripted_platform.h"
@@ -24,6 +25,7 @@ const char* const kRouteQuestion =
     "aber deren Routenzugehörigkeit - sofern gegeben - wird \n"
     "nicht erkennbar sein.)";
 const char* const kPrematureEnd = "Übertragungsfehler. \nDer Datentransfer wurde vorzeitig beendet. ";
+const char* const kNothingLeft = "Es bleibt nichts zum Schreiben übrig. Es wird keine \nAusgabedatei erzeugt.";
 const char* const kNoValidPosition =
     "Kein einziger der eingelesenen Punkte hat, \ngültige Positionsdaten. Deshalb kann keine \n"
     "Ausgabedatei erzeugt werden. \n";
@@ -120,7 +122,7 @@ TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten) {
 }
 
 // A point without valid position is kept out of the file with a box, and
-// the success count still names every point received.
+// the success count names the points written.
 TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
     ui.queueSaveFile(file);
     ui.queueYesNo(false);
@@ -133,7 +135,7 @@ TEST_F(DownloadSerial, InvalidPositionsAreLeftOutReportedAndCounted) {
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{
                                  "Einer oder mehrere der eingelesenen Punkte \nhaben keine gültigen "
                                  "Positionsdaten. Diese \nPunkte sind daher nicht in der Ausgabedatei \nenthalten.",
-                                 "Übertragung erfolgreich beendet (00003 Punkte)."}));
+                                 "Übertragung erfolgreich beendet (00002 Punkte)."}));
     const std::string mid = readFile(file.substr(0, file.size() - 1) + "d");
     EXPECT_NE(mid.find("\"HAUS\""), std::string::npos);
     EXPECT_NE(mid.find("\"HOF\""), std::string::npos);
@@ -202,7 +204,37 @@ TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute) {
                   "Kann kein Linienobjekt aus einer Route, \neiner Track-Aufzeichnung oder einem Abschnitt \n"
                   "einer Track-Aufz. mit weniger als 2 Punkten \nerzeugen. \n"
                   "Einer oder mehrere Punkte werden verworfen.",
-                  "Übertragung erfolgreich beendet (00003 Punkte)."}));
+                  "Übertragung erfolgreich beendet (00002 Punkte)."}));
+}
+
+// Waypoints form no lines: with line objects a waypoint download leaves them
+// out with their count; with nothing left to write (here, too, after a
+// route of one point) no file is written.
+TEST_F(DownloadSerial, NothingLeftForLinesWritesNoFile) {
+    ui.queueSaveFile(file);
+    ui.queueYesNo(false);
+    answerCommandWith(peer, {{27, u16Bytes(2)},
+                             {35, waypointRecord(WaypointFormat::D108, "KANSAS", 38.5, -98.0)},
+                             {35, waypointRecord(WaypointFormat::D108, "TAIPEI", 25.0, 121.5)},
+                             {12, u16Bytes(7)}});
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, LineObjects);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"2 Wegpunkte gehören zu keiner Route und sind keine \n"
+                                                       "Linienobjekte. Sie werden ausgelassen.",
+                                                       kNothingLeft}));
+    EXPECT_FALSE(fileExists(file));
+
+    ui.clearEvents();
+    peer.reset();
+    ui.queueSaveFile(file);
+    ui.queueYesNo(true);
+    answerCommandWith(peer, {{27, u16Bytes(2)},
+                             {29, {'R', '1', 0}},
+                             {30, waypointRecord(WaypointFormat::D108, "A1", 50.0, 7.0)},
+                             {12, u16Bytes(4)}});
+    downloadFromDevice(serialLink(1), TransferKind::Waypoints, MapInfoMif, LineObjects);
+    ASSERT_EQ(ui.boxTexts().size(), 2u);
+    EXPECT_EQ(ui.boxTexts()[1], kNothingLeft);
+    EXPECT_FALSE(fileExists(file));
 }
 
 TEST_F(DownloadSerial, SilentReceiverGetsTheCommandFiveTimesWithPauses) {
@@ -293,7 +325,10 @@ TEST_F(DownloadSerial, AcksAndNaksOfTheReceiverAreNeitherCountedNorAcknowledged)
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00001 Punkte)."}));
 }
 
-TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged) {
+// The receiver waits for each acknowledgement: the single-track question
+// comes before the transfer command, the tracks are offered once every
+// record is in.
+TEST_F(DownloadSerial, OneTrackChosenTrackByTrackAfterTheTransfer) {
     ui.queueSaveFile(file);
     ui.queueYesNo(true);   // only one track
     ui.queueYesNo(false);  // not track 1
@@ -319,7 +354,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
 
     downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, LineObjects);
 
-    EXPECT_EQ(questionsAtHeaderAck, (std::vector<size_t>{2, 3, 3}));
+    EXPECT_EQ(questionsAtHeaderAck, (std::vector<size_t>{1, 1, 1}));
     const auto questions = ui.eventsOf(ScriptedEvent::YesNo);
     ASSERT_EQ(questions.size(), 3u);
     EXPECT_EQ(questions[0]->title, "Wegmate  --  Track-Aufz.-Auswahl");
@@ -341,8 +376,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackBeforeEachHeaderIsAcknowledged)
         EXPECT_FLOAT_EQ(r.Altitude, 101.5f);
         EXPECT_EQ(r.NewSegment, i == 0 ? 1 : 0);
     }
-    // All points count as received, only the chosen track's as stored.
-    EXPECT_EQ(ui.lastStatus(), "  Status:   00002 (00006) von  00006  Track-Punkten empfangen.");
+    EXPECT_EQ(ui.lastStatus(), "  Status:   00006  von  00006  Track-Punkten empfangen.");
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00002 Punkte)."}));
 }
 
@@ -359,8 +393,64 @@ TEST_F(DownloadSerial, NoToEveryOfferedTrackGivesNoFile) {
                              {12, u16Bytes(2)}});
     downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
     EXPECT_EQ(pointTable.count, 0);
-    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kNoValidPosition}));
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Keine der Track-Aufzeichnungen wurde ausgewählt. \n"
+                                                       "Es wird keine Ausgabedatei erzeugt."}));
     EXPECT_FALSE(fileExists(file));
+}
+
+// A receiver that sends each packet after the ACK of the one before and
+// gives up on an ACK that comes later than it waits (three tries of 4 s).
+void sendOnAcks(FakeSerialPeer& peer, std::vector<DevicePacket> packets) {
+    auto next = std::make_shared<size_t>(0);
+    auto sentAt = std::make_shared<uint32_t>(0);
+    peer.onFrame = [packets, next, sentAt](const HostFrame& frame, FakeSerialPeer& p) {
+        if (frame.id == 10) {
+            p.sendAck(10);
+        } else if (frame.id != 6 || *next == 0 || *next > packets.size() ||
+                   frame.data.at(0) != packets[*next - 1].id) {
+            return;
+        } else if (p.now - *sentAt > 12000) {
+            *next = packets.size() + 1;  // gave up
+            return;
+        }
+        if (*next >= packets.size()) return;
+        p.send(packets[*next].id, packets[*next].data);
+        *sentAt = p.now;
+        ++*next;
+    };
+}
+
+// Every question of the single-track choice stays open longer than the
+// receiver waits for an acknowledgement, and the transfer still succeeds.
+TEST(DownloadSerialQuestions, NoQuestionKeepsTheReceiverWaiting) {
+    setProtocolSet(kEtrexProtocols);
+    pointTable.reset();
+    const std::string file = tempFile("slow-answers.mif");
+    FakeSerialPeer peer{{.startMs = 1000, .lookMs = 1, .byteReadMs = 0}};
+    int offers = 0;
+    ScriptedPlatform ui({.yesNo =
+                             [&](const std::string& title) {
+                                 peer.now += 13000;
+                                 if (title == "Wegmate  --  Track-Aufz.-Auswahl") return true;
+                                 return ++offers == 2;  // not track 1, track 2
+                             },
+                         .saveFile = file});
+    std::vector<DevicePacket> packets = {{27, u16Bytes(6)}};
+    for (int t = 0; t < 2; t++) {
+        packets.push_back({99, trackHeaderD310(t == 0 ? "EINS" : "ZWEI")});
+        for (int i = 0; i < 2; i++)
+            packets.push_back({34, trackPointRecord(TrackPointFormat::D301, 50 + t, 7 + i * 0.01, 0, 1, i == 0)});
+    }
+    packets.push_back({12, u16Bytes(6)});
+    sendOnAcks(peer, packets);
+
+    downloadFromDevice(serialLink(1), TransferKind::Tracks, MapInfoMif, PointObjects);
+
+    EXPECT_EQ(offers, 2);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00002 Punkte)."}));
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "ZWEI");
+    EXPECT_TRUE(fileExists(file));
 }
 
 TEST_F(DownloadSerial, AllTracksWithStatusOfStoredPoints) {

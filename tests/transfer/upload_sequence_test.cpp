@@ -334,9 +334,59 @@ TEST_F(UploadSerial, DuplicatePointNumbersStopBeforeAnythingIsSent) {
         EXPECT_EQ(ui.boxTexts(),
                   (std::vector<std::string>{
                       "Mehrere Punkte mit identischer Punktnummer \nund Track- / Routen-Nummer gefunden! \n"
-                      "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummber darf nur einmal "
+                      "(Jede Kombination von Punktnummer und Routen- \nbzw. Track-Nummer darf nur einmal "
                       "vorkommen.) "}));
     }
+}
+
+// A map program's GPX file: waypoints and a route through some of them. As
+// routes only the route goes, its point names made unique among its own.
+TEST_F(UploadSerial, WaypointsOfAMixedGpxAreLeftOutOfTheRoutes) {
+    const std::string file = tempFile("mixed.gpx");
+    writeFile(file,
+              "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"Karte\" "
+              "xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<wpt lat=\"50.0\" lon=\"7.0\"><name>START</name></wpt>\n"
+              "<wpt lat=\"50.2\" lon=\"7.2\"><name>ZIEL</name></wpt>\n"
+              "<rte><name>TOUR</name><rtept lat=\"50.0\" lon=\"7.0\"><name>START</name></rtept>"
+              "<rtept lat=\"50.1\" lon=\"7.1\"><name>MITTE</name></rtept>"
+              "<rtept lat=\"50.2\" lon=\"7.2\"><name>ZIEL</name></rtept></rte>\n</gpx>\n");
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);
+    uploadToDevice(serialLink(1), TransferKind::Waypoints, Gpx);
+    const std::vector<HostFrame> frames = peer.framesWithoutAcks();
+    EXPECT_EQ(ids(frames), (std::vector<uint8_t>{27, 29, 30, 98, 30, 98, 30, 12}));
+    EXPECT_EQ(u16At(frames.at(0)), 6);
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"2 Wegpunkte ohne Routen- und Punktnummer gehören zu \n"
+                                                       "keiner Route und werden ausgelassen.",
+                                                       "Übertragung erfolgreich beendet (0003 Punkte)."}));
+}
+
+// Two tracks of a file with the same number, the first also with a second
+// segment: each reaches the receiver whole, as a log of its own.
+TEST_F(UploadSerial, TracksSharingANumberStaySeparate) {
+    const std::string file = tempFile("same-number.gpx");
+    writeFile(file,
+              "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"Karte\" "
+              "xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<trk><number>1</number><trkseg><trkpt lat=\"10.1\" lon=\"7\"/><trkpt lat=\"10.2\" lon=\"7\"/>"
+              "</trkseg><trkseg><trkpt lat=\"10.3\" lon=\"7\"/><trkpt lat=\"10.4\" lon=\"7\"/></trkseg></trk>\n"
+              "<trk><number>1</number><trkseg><trkpt lat=\"20.1\" lon=\"7\"/><trkpt lat=\"20.2\" lon=\"7\"/>"
+              "<trkpt lat=\"20.3\" lon=\"7\"/></trkseg></trk>\n</gpx>\n");
+    ui.queueOpenFile(file);
+    ui.queueYesNo(true);  // separate track logs
+    uploadToDevice(serialLink(1), TransferKind::Tracks, Gpx);
+    std::vector<std::string> sent;  // "H" for a header, else the latitude
+    for (const HostFrame& f : peer.framesWithoutAcks()) {
+        if (f.id == 99) sent.push_back("H");
+        if (f.id != 34) continue;
+        const int32_t semicircles = (int32_t)(f.data.at(0) | f.data.at(1) << 8 | f.data.at(2) << 16 | f.data.at(3) << 24);
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", semicircles * 180.0 / 2147483648.0);
+        sent.push_back(text);
+    }
+    EXPECT_EQ(sent, (std::vector<std::string>{"H", "10.1", "10.2", "10.3", "10.4", "H", "20.1", "20.2", "20.3"}));
+    EXPECT_EQ(ui.boxTexts().back(), "Übertragung erfolgreich beendet (0007 Punkte).");
 }
 
 // NAKs to the same point: ten are answered by sending it again, the
