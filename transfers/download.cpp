@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 #include "formats/file_formats.h"
@@ -387,7 +388,7 @@ void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKin
         std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%05d Punkte).", pointTable.count);
         showInfo(text);
     } else {
-        showError(kWriteError);
+        showError(atomicRefusal() ? atomicRefusal() : kWriteError);
     }
 }
 
