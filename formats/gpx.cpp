@@ -45,9 +45,13 @@ const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten üb
 const char kMsgTooLarge[] =
     "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und wird "
     "nicht gelesen (Zeile %lu).";
+const char kMsgTooDeep[] = "GPX-Datei ist tiefer als 1000 Ebenen verschachtelt und wird nicht gelesen (Zeile %lu).";
 
 // The longest attribute value or run of text a file may hold.
 constexpr size_t kMaxTokenBytes = 1 << 20;
+// The deepest nesting of elements a file may hold; real ones use fewer than
+// ten levels, and the parser's memory would run out long before a million.
+constexpr size_t kMaxDepth = 1000;
 // What the parser itself may hold at once: a few times the longest token,
 // with its input buffer. A longer name, comment or attribute than
 // kMaxTokenBytes exhausts it before the handlers see it.
@@ -617,6 +621,10 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
     reader.tags.push_back(tag);
     reader.text.clear();
     reader.textRun = 0;
+    if (reader.tags.size() > kMaxDepth) {
+        stop(reader, kMsgTooDeep);
+        return;
+    }
     for (int i = 0; attributes[i]; i += 2)
         if (strlen(attributes[i + 1]) > kMaxTokenBytes) {
             stop(reader, kMsgTooLarge);
