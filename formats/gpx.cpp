@@ -836,10 +836,7 @@ int parseFile(GpxReader& reader, FILE* file) {
 
 }  // namespace
 
-int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind) {
-    if (!fileName || !*fileName) return 0;
-    AtomicFile file;
-    if (!atomicOpen(file, fileName)) return 0;
+std::string gpxDocument(int objectKind, TransferKind transferKind) {
     std::string out;
     out.reserve(64 + (size_t)pointTable.count * 160);
     out +=
@@ -888,6 +885,14 @@ int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind
     if (segmentOpen) out += "    </trkseg>\n";
     if (lineOpen) out += std::string("  </") + lineTag + ">\n";
     out += "</gpx>\n";
+    return out;
+}
+
+int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind) {
+    if (!fileName || !*fileName) return 0;
+    AtomicFile file;
+    if (!atomicOpen(file, fileName)) return 0;
+    const std::string out = gpxDocument(objectKind, transferKind);
     atomicWrite(file, out.data(), out.size());
     return atomicCommit(file);
 }
@@ -940,7 +945,10 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
 }
 
 int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
-    FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
+    return appendGpxObjects(fileName ? fopen(fileName, "rb") : nullptr, waypoints, routes, tracks, capacityMessage);
+}
+
+int appendGpxObjects(FILE* file, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
     if (!file) {
         showError(kMsgOpen);
         return 0;

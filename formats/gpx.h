@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 #include "model/kinds.h"
 // GPS Exchange Format: GPX 1.1 written, GPX 1.0 and 1.1 read.
 
@@ -9,6 +12,8 @@
 // otherwise as rte/rtept. countLinePoints must have run for LineObjects.
 // 1 or 0; shows nothing. The file is replaced only when written completely.
 int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind);
+// The same document as text, for a writer that puts it in place itself.
+std::string gpxDocument(int objectKind, TransferKind transferKind);
 
 // Replaces the PointTable with the points of the file; reports its own
 // failures. A track upload (transferKind 6) takes the tracks, or the routes
@@ -24,3 +29,6 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
 // capacityMessage (nullptr: the reader's own). 1 or 0 after the message; on
 // 0 the table keeps only what it held before.
 int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage);
+// The same from a file already open (closed here; nullptr: the message that
+// the file cannot be opened).
+int appendGpxObjects(FILE* file, bool waypoints, bool routes, bool tracks, const char* capacityMessage);
