@@ -42,6 +42,8 @@
 #include "sim/simulator.h"
 #include "commands/convert.h"
 #include "formats/file_formats.h"
+#include "formats/mif.h"
+#include "platform/atomic_file.h"
 #include "cli/cli_platform.h"
 #include "model/helpers.h"
 #include "model/names.h"
@@ -58,14 +60,19 @@ bool parsePositive(const std::string& text, int& value) {
     return !text.empty() && r.ec == std::errc() && r.ptr == end && value > 0;
 }
 
-// Whether two names lead to the same file: the same inode when both exist,
-// otherwise the same path once directories and links are resolved.
+// Whether two names lead to the same file: links followed as the writers
+// follow them (also to a file that does not exist yet), then the same inode
+// when both exist, otherwise the same path once directories are resolved.
 bool sameFile(const std::string& a, const std::string& b) {
+    std::string fa = followFileLinks(a), fb = followFileLinks(b);
+    if (fa.empty()) fa = a;
+    if (fb.empty()) fb = b;
     struct stat sa, sb;
-    if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (stat(fa.c_str(), &sa) == 0 && stat(fb.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     std::error_code ea, eb;
-    const auto pa = std::filesystem::weakly_canonical(a, ea);
-    const auto pb = std::filesystem::weakly_canonical(b, eb);
+    const auto pa = std::filesystem::weakly_canonical(fa, ea);
+    const auto pb = std::filesystem::weakly_canonical(fb, eb);
     return !ea && !eb && pa == pb;
 }
 
@@ -352,10 +359,18 @@ int main(int argc, char** argv) {
     if (options.command == "download" && options.output.empty() && options.files.empty())
         return usage("download braucht -o DATEI (nicht leer)");
     if (!options.trace.empty()) {
+        // Every file the command reads or writes: the names given, the output
+        // with its default extension, and the MID file beside a MIF file.
         std::vector<std::string> userFiles = options.files;
+        auto isMif = [](const std::string& format) { return format == fileFormat(MapInfoMif).name; };
+        for (size_t i = 0; i < options.files.size(); i++)
+            if (isMif(options.command != "convert" ? options.format : i == 0 ? options.from : options.to))
+                userFiles.push_back(midFileName(options.files[i]));
         if (!options.output.empty()) {
+            const std::string output = withDefaultExtension(options.output, defaultExtension(options.format));
             userFiles.push_back(options.output);
-            userFiles.push_back(withDefaultExtension(options.output, defaultExtension(options.format)));
+            userFiles.push_back(output);
+            if (isMif(options.format)) userFiles.push_back(midFileName(output));
         }
         for (const std::string& file : userFiles) {
             if (!file.empty() && sameFile(options.trace, file)) {

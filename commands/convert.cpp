@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "formats/file_formats.h"
 #include "formats/format_helpers.h"
@@ -82,7 +83,7 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
         return 0;
     }
     if (!to.write(output.c_str(), objectKind, transferKind)) {
-        showError(kWriteError);
+        showError(atomicRefusal() ? atomicRefusal() : kWriteError);
         return 0;
     }
     std::snprintf(text, sizeof text, "Umwandlung erfolgreich beendet (%05d Punkte).", written);

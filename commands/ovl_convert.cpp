@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "formats/file_formats.h"
 #include "formats/format_helpers.h"
@@ -64,5 +65,5 @@ void convertOvlFile() {
     if (writeOvlBinaryObjects(fileName.c_str(), objects))
         showBox("Wegmate", kMsgWritten, BoxIcon::Information);
     else
-        showError(kMsgWriteFailed);
+        showError(atomicRefusal() ? atomicRefusal() : kMsgWriteFailed);
 }

@@ -45,9 +45,13 @@ const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten üb
 const char kMsgTooLarge[] =
     "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und wird "
     "nicht gelesen (Zeile %lu).";
+const char kMsgTooDeep[] = "GPX-Datei ist tiefer als 1000 Ebenen verschachtelt und wird nicht gelesen (Zeile %lu).";
 
 // The longest attribute value or run of text a file may hold.
 constexpr size_t kMaxTokenBytes = 1 << 20;
+// The deepest nesting of elements a file may hold; real ones use fewer than
+// ten levels, and the parser's memory would run out long before a million.
+constexpr size_t kMaxDepth = 1000;
 // What the parser itself may hold at once: a few times the longest token,
 // with its input buffer. A longer name, comment or attribute than
 // kMaxTokenBytes exhausts it before the handlers see it.
@@ -619,6 +623,10 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
     reader.tags.push_back(tag);
     reader.text.clear();
     reader.textRun = 0;
+    if (reader.tags.size() > kMaxDepth) {
+        stop(reader, kMsgTooDeep);
+        return;
+    }
     for (int i = 0; attributes[i]; i += 2)
         if (strlen(attributes[i + 1]) > kMaxTokenBytes) {
             stop(reader, kMsgTooLarge);
@@ -830,9 +838,9 @@ int parseFile(GpxReader& reader, FILE* file) {
 
 }  // namespace
 
-int beginGpxWriting(GpxWriting& writing, const char* fileName) {
-    writing = GpxWriting();
-    if (!fileName || !*fileName || !atomicOpen(writing.file, fileName)) return 0;
+namespace {
+
+std::string gpxHeader() {
     std::string out =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"Wegmate\" xmlns=\"";
@@ -840,11 +848,11 @@ int beginGpxWriting(GpxWriting& writing, const char* fileName) {
     out += "\" xmlns:wegmate=\"";
     out += kOwnNamespace;
     out += "\">\n";
-    atomicWrite(writing.file, out.data(), out.size());
-    return 1;
+    return out;
 }
 
-int writeGpxPart(GpxWriting& writing, int objectKind, TransferKind transferKind) {
+// The objects of the table, going on from where the parts before left off.
+std::string gpxPart(GpxWriting& writing, int objectKind, TransferKind transferKind) {
     std::string out;
     out.reserve(64 + (size_t)pointTable.count * 160);
     const bool tracks = transferKind == TransferKind::Tracks;
@@ -882,16 +890,43 @@ int writeGpxPart(GpxWriting& writing, int objectKind, TransferKind transferKind)
             return true;
         },
         true);
-    return atomicWrite(writing.file, out.data(), out.size());
+    return out;
 }
 
-int finishGpxWriting(GpxWriting& writing) {
+std::string gpxFooter(const GpxWriting& writing) {
     std::string out;
     if (writing.segmentOpen) out += "    </trkseg>\n";
     if (writing.lineOpen) out += std::string("  </") + writing.lineTag + ">\n";
     out += "</gpx>\n";
+    return out;
+}
+
+}  // namespace
+
+int beginGpxWriting(GpxWriting& writing, const char* fileName) {
+    writing = GpxWriting();
+    if (!fileName || !*fileName || !atomicOpen(writing.file, fileName)) return 0;
+    const std::string out = gpxHeader();
+    atomicWrite(writing.file, out.data(), out.size());
+    return 1;
+}
+
+int writeGpxPart(GpxWriting& writing, int objectKind, TransferKind transferKind) {
+    const std::string out = gpxPart(writing, objectKind, transferKind);
+    return atomicWrite(writing.file, out.data(), out.size());
+}
+
+int finishGpxWriting(GpxWriting& writing) {
+    const std::string out = gpxFooter(writing);
     atomicWrite(writing.file, out.data(), out.size());
     return atomicCommit(writing.file);
+}
+
+std::string gpxDocument(int objectKind, TransferKind transferKind) {
+    GpxWriting writing;
+    std::string out = gpxHeader();
+    out += gpxPart(writing, objectKind, transferKind);
+    return out + gpxFooter(writing);
 }
 
 void abortGpxWriting(GpxWriting& writing) { atomicAbort(writing.file); }
@@ -955,7 +990,12 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
 
 GpxAppend appendGpxObjectsOf(const char* fileName, bool waypoints, bool routes, bool tracks,
                              const char* capacityMessage, std::string& message) {
-    FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
+    return appendGpxObjectsOf(fileName ? fopen(fileName, "rb") : nullptr, waypoints, routes, tracks, capacityMessage,
+                              message);
+}
+
+GpxAppend appendGpxObjectsOf(FILE* file, bool waypoints, bool routes, bool tracks, const char* capacityMessage,
+                             std::string& message) {
     if (!file) {
         message = kMsgOpen;
         return GpxAppend::FileFault;
@@ -986,8 +1026,12 @@ GpxAppend appendGpxObjectsOf(const char* fileName, bool waypoints, bool routes, 
 }
 
 int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
+    return appendGpxObjects(fileName ? fopen(fileName, "rb") : nullptr, waypoints, routes, tracks, capacityMessage);
+}
+
+int appendGpxObjects(FILE* file, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
     std::string message;
-    if (appendGpxObjectsOf(fileName, waypoints, routes, tracks, capacityMessage, message) == GpxAppend::Read) return 1;
+    if (appendGpxObjectsOf(file, waypoints, routes, tracks, capacityMessage, message) == GpxAppend::Read) return 1;
     showError(message.c_str());
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "model/kinds.h"
@@ -13,6 +14,8 @@
 // otherwise as rte/rtept. countLinePoints must have run for LineObjects.
 // 1 or 0; shows nothing. The file is replaced only when written completely.
 int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind);
+// The same document as text, for a writer that puts it in place itself.
+std::string gpxDocument(int objectKind, TransferKind transferKind);
 
 // The same file written in parts, the table refilled between them: for more
 // points than the table holds. Every part begins a new object (a line with
@@ -53,3 +56,10 @@ int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tra
 enum class GpxAppend { Read, FileFault, TableFull };
 GpxAppend appendGpxObjectsOf(const char* fileName, bool waypoints, bool routes, bool tracks,
                              const char* capacityMessage, std::string& message);
+// The same from a file already open (closed here; nullptr: the message that
+// the file cannot be opened).
+GpxAppend appendGpxObjectsOf(FILE* file, bool waypoints, bool routes, bool tracks, const char* capacityMessage,
+                             std::string& message);
+// The same from a file already open (closed here; nullptr: the message that
+// the file cannot be opened).
+int appendGpxObjects(FILE* file, bool waypoints, bool routes, bool tracks, const char* capacityMessage);

@@ -4,6 +4,7 @@
 #include "link/drive.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -11,9 +12,12 @@
 
 #include <dirent.h>
 #include <expat.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "link/drive_files.h"
 #include "platform/platform.h"
 
 namespace {
@@ -22,6 +26,7 @@ const char kDeviceNamespace[] = "http://www.garmin.com/xmlschemas/GarminDevice/v
 
 const char kMsgNoXml[] = "Keine Gerätebeschreibung (Garmin/GarminDevice.xml) auf dem Laufwerk gefunden.";
 const char kMsgReadXml[] = "Fehler beim Lesen der Gerätebeschreibung GarminDevice.xml.";
+const char kMsgXmlTooLarge[] = "GarminDevice.xml ist größer als 1 MB und wird nicht gelesen.";
 const char kMsgMalformed[] = "GarminDevice.xml fehlerhaft: kein wohlgeformtes XML (Zeile %lu).";
 const char kMsgEntities[] = "GarminDevice.xml enthält Entity-Deklarationen und wird nicht gelesen.";
 const char kMsgNotDevice[] = "GarminDevice.xml ist keine gültige Gerätebeschreibung.";
@@ -166,25 +171,6 @@ bool isDirectory(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// A relative path such as "Garmin/GPX/Current" resolved component by
-// component without regard to case; "" when a part is missing.
-std::string resolveNoCase(const std::string& root, const std::string& relative) {
-    std::string path = root;
-    size_t start = 0;
-    while (start <= relative.size()) {
-        size_t end = relative.find_first_of("/\\", start);
-        if (end == std::string::npos) end = relative.size();
-        const std::string part = relative.substr(start, end - start);
-        if (!part.empty() && part != ".") {
-            if (part == "..") return "";
-            path = findEntryNoCase(path, part);
-            if (path.empty()) return "";
-        }
-        start = end + 1;
-    }
-    return path;
-}
-
 std::string cleanRelative(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
     while (!path.empty() && path.front() == '/') path.erase(0, 1);
@@ -284,18 +270,21 @@ std::string findEntryNoCase(const std::string& dir, const std::string& name) {
 std::string readGarminDevice(const std::string& root, DriveDevice& device) {
     device = DriveDevice();
     device.mountPoint = root;
-    device.xmlPath = resolveNoCase(root, "Garmin/GarminDevice.xml");
-    if (device.xmlPath.empty()) return kMsgNoXml;
-    FILE* file = std::fopen(device.xmlPath.c_str(), "rb");
-    if (!file) return kMsgReadXml;
+    // Only a regular file on the drive itself: no link is followed, and a
+    // FIFO or device in its place is not waited on.
+    const int fd = openDriveFile(root, "Garmin/GarminDevice.xml", &device.xmlPath);
+    if (fd < 0) return errno == ENOENT ? kMsgNoXml : kMsgReadXml;
     std::string bytes;
     char chunk[16384];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && (long)bytes.size() <= kMaxXmlBytes)
-        bytes.append(chunk, got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed || (long)bytes.size() > kMaxXmlBytes) return kMsgReadXml;
+    ssize_t got = 0;
+    while ((long)bytes.size() <= kMaxXmlBytes && (got = read(fd, chunk, sizeof chunk)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        bytes.append(chunk, (size_t)got);
+    }
+    close(fd);
+    if (got < 0) return kMsgReadXml;
+    if ((long)bytes.size() > kMaxXmlBytes) return kMsgXmlTooLarge;
 
     XmlReader reader;
     reader.device = &device;
@@ -446,7 +435,10 @@ std::string drivePortLabel(const DriveDevice& device) {
     return "Garmin-Laufwerk (" + (device.description.empty() ? device.mountPoint : device.description) + ")";
 }
 
-// Exposed for the transfers: resolving a relative location on the drive.
 std::string resolveDrivePath(const std::string& root, const std::string& relative) {
-    return resolveNoCase(root, relative);
+    std::string found;
+    const int fd = openDriveFolder(root, relative, false, &found);
+    if (fd < 0) return "";
+    close(fd);
+    return found;
 }

@@ -92,6 +92,7 @@ std::string driveDescriptionText(const DriveDevice& device);
 // "Garmin-Laufwerk (NAME)" for the port choice.
 std::string drivePortLabel(const DriveDevice& device);
 
-// A location relative to the drive's root, resolved part by part without
-// regard to case; "" when a part does not exist.
+// A folder relative to the drive's root, resolved part by part without
+// regard to case and only inside the drive (see link/drive_files.h); ""
+// when a part does not exist or is refused.
 std::string resolveDrivePath(const std::string& root, const std::string& relative);

@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 #include <fcntl.h>
@@ -9,20 +10,31 @@
 
 namespace {
 
+const char kMsgWriteProtected[] = "Die Datei %s ist schreibgeschützt und wird nicht ersetzt.";
+
+std::string refusal;
+
+int systemRenameat2(int oldDirectory, const char* oldName, int newDirectory, const char* newName, unsigned flags) {
+    return renameat2(oldDirectory, oldName, newDirectory, newName, flags);
+}
+
+FileSystemCalls calls = {::fsync, systemRenameat2};
+
 int closeChecked(AtomicFile& target) {
     if (!target.file) return 0;
     int ok = !target.failed;
     if (fflush(target.file) != 0) ok = 0;
-    if (ok && fsync(fileno(target.file)) != 0) ok = 0;
+    if (ok && calls.fsync(fileno(target.file)) != 0) ok = 0;
     if (fclose(target.file) != 0) ok = 0;
     target.file = nullptr;
     return ok;
 }
 
-// The file a name leads to: a symbolic link is followed (also one whose
-// target does not exist yet), so that the rename replaces the file and
-// keeps the link. Empty after too many links.
-std::string followLinks(std::string path) {
+}  // namespace
+
+// A symbolic link is followed so that the rename replaces the file and
+// keeps the link.
+std::string followFileLinks(std::string path) {
     for (int depth = 0; depth < 40; depth++) {
         struct stat info;
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
@@ -37,21 +49,36 @@ std::string followLinks(std::string path) {
     return {};
 }
 
-}  // namespace
+FileSystemCalls& fileSystemCalls() { return calls; }
+
+const char* atomicRefusal() { return refusal.empty() ? nullptr : refusal.c_str(); }
 
 int atomicOpen(AtomicFile& target, const char* path) {
     target = AtomicFile{};
+    refusal.clear();
     if (!path || !*path) return 0;
-    target.path = followLinks(path);
+    target.path = followFileLinks(path);
     if (target.path.empty()) return 0;
     // A device, a FIFO or a socket of that name is never replaced by a file.
     struct stat kind;
-    if (stat(target.path.c_str(), &kind) == 0 &&
-        (S_ISCHR(kind.st_mode) || S_ISBLK(kind.st_mode) || S_ISFIFO(kind.st_mode) || S_ISSOCK(kind.st_mode)))
+    const bool exists = stat(target.path.c_str(), &kind) == 0;
+    if (exists && (S_ISCHR(kind.st_mode) || S_ISBLK(kind.st_mode) || S_ISFIFO(kind.st_mode) || S_ISSOCK(kind.st_mode)))
         return 0;
+    // The rename needs only the folder's permission: a file the user could
+    // not write itself is not replaced either.
+    if (exists && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EPERM)) {
+        char message[4096 + 128];
+        std::snprintf(message, sizeof message, kMsgWriteProtected, target.path.c_str());
+        refusal = message;
+        return 0;
+    }
     path = target.path.c_str();
-    std::string pattern = target.path + ".XXXXXX";
-    std::string buffer = pattern;
+    // A short name of its own, so that a target name at the length limit
+    // still has room for it.
+    const size_t slash = target.path.find_last_of('/');
+    std::string buffer =
+        (slash == std::string::npos ? std::string() : target.path.substr(0, slash + 1)) + ".wegmate-XXXXXX";
     int fd = mkstemp(buffer.data());
     if (fd < 0) return 0;
     // mkstemp creates 0600: keep the mode of the file being replaced, or
@@ -119,7 +146,8 @@ int atomicCommitAll(AtomicFile* const* targets, int count) {
     }
     int renamed = 0;
     for (; ok && renamed < count; renamed++)
-        if (rename(targets[renamed]->tempPath.c_str(), targets[renamed]->path.c_str()) != 0)
+        if (calls.renameat2(AT_FDCWD, targets[renamed]->tempPath.c_str(), AT_FDCWD, targets[renamed]->path.c_str(),
+                            0) != 0)
             ok = 0;
         else
             targets[renamed]->tempPath.clear();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 #include "formats/file_formats.h"
@@ -444,7 +445,7 @@ void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKin
     if (fileFormat(fileKind).write(fileName.c_str(), objectKind, transferKind))
         reportDownloadWritten(checks.written);
     else
-        showError(kWriteError);
+        showError(atomicRefusal() ? atomicRefusal() : kWriteError);
 }
 
 void downloadFromDevice(const Link& link, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {

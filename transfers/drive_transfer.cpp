@@ -26,10 +26,12 @@
 #include "formats/file_formats.h"
 #include "formats/gpx.h"
 #include "link/drive.h"
+#include "link/drive_files.h"
 #include "model/names.h"
 #include "model/content.h"
 #include "model/point_table.h"
 #include "model/splitting.h"
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "transfers/download.h"
 #include "transfers/messages.h"
@@ -46,6 +48,12 @@ const char kMsgNoTracks[] = "Keine Track-Aufzeichnungen auf dem Garmin-Laufwerk 
 const char kMsgReadOnly[] =
     "Das Garmin-Laufwerk ist nur lesbar eingehängt. \nEs kann nichts an das GPS-Gerät gesendet werden.";
 const char kMsgNoTarget[] = "Der Zielordner %s auf dem Garmin-Laufwerk fehlt und kann nicht angelegt werden.";
+const char kMsgOutside[] =
+    "Der Zielordner %s führt aus dem Garmin-Laufwerk hinaus (\"..\", Verknüpfung oder anderes \nDateisystem) "
+    "und wird nicht benutzt.";
+const char kMsgTempExists[] =
+    "Auf dem Garmin-Laufwerk liegt schon %s (von einer abgebrochenen Übertragung?). \nBitte die Datei löschen "
+    "und die Übertragung wiederholen.";
 const char kMsgWriteFailed[] =
     "Fehler beim Schreiben auf das Garmin-Laufwerk. \nDie Daten wurden NICHT an das GPS-Gerät übertragen.";
 const char kMsgGone[] = "Das Garmin-Laufwerk ist nicht mehr erreichbar. \nDie Übertragung wurde abgebrochen.";
@@ -71,8 +79,8 @@ enum class FileRead { Read, Fault, TableFull };
 // (message: what went wrong).
 struct DriveFileKind {
     bool (*matches)(const char* name);
-    FileRead (*append)(const std::string& path, const Wanted& wanted, const char* capacityMessage,
-                       std::string& message);
+    // fd: the file opened inside the drive, closed by append.
+    FileRead (*append)(int fd, const Wanted& wanted, const char* capacityMessage, std::string& message);
 };
 
 bool hasGpxExtension(const char* name) {
@@ -80,9 +88,10 @@ bool hasGpxExtension(const char* name) {
     return length > 4 && strcasecmp(name + length - 4, ".gpx") == 0;
 }
 
-FileRead appendGpx(const std::string& path, const Wanted& wanted, const char* capacityMessage, std::string& message) {
-    switch (
-        appendGpxObjectsOf(path.c_str(), wanted.waypoints, wanted.routes, wanted.tracks, capacityMessage, message)) {
+FileRead appendGpx(int fd, const Wanted& wanted, const char* capacityMessage, std::string& message) {
+    FILE* file = fdopen(fd, "rb");
+    if (!file) close(fd);
+    switch (appendGpxObjectsOf(file, wanted.waypoints, wanted.routes, wanted.tracks, capacityMessage, message)) {
     case GpxAppend::Read: return FileRead::Read;
     case GpxAppend::TableFull: return FileRead::TableFull;
     default: return FileRead::Fault;
@@ -109,23 +118,15 @@ std::vector<DriveFile> outputFiles(const DriveDevice& drive) {
     std::vector<DriveFile> files;
     std::set<std::string> seen;
     for (const std::string& location : driveOutputLocations(drive)) {
+        // Links are not followed: the path as found names each file once.
         const std::string dir = resolveDrivePath(drive.mountPoint, location);
         if (dir.empty()) continue;
-        DIR* handle = opendir(dir.c_str());
-        if (!handle) continue;
-        std::vector<std::string> names;
-        while (dirent* entry = readdir(handle))
-            if (entry->d_name[0] != '.' && kindOfFile(entry->d_name)) names.push_back(entry->d_name);
-        closedir(handle);
-        std::sort(names.begin(), names.end());
-        for (const std::string& name : names) {
+        // Links are not followed, only regular files are listed.
+        for (const std::string& name : listDriveFolder(drive.mountPoint, location, "")) {
+            const DriveFileKind* kind = kindOfFile(name.c_str());
+            if (!kind) continue;
             const std::string path = dir + "/" + name;
-            struct stat st;
-            if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-            char* real = realpath(path.c_str(), nullptr);
-            const std::string key = real ? real : path;
-            std::free(real);
-            if (seen.insert(key).second) files.push_back({path, kindOfFile(name.c_str())});
+            if (seen.insert(path).second) files.push_back({path, kind});
         }
     }
     return files;
@@ -181,50 +182,31 @@ bool isReadOnly(const DriveDevice& drive) {
     return false;
 }
 
-bool syncPath(const std::string& path, bool directory) {
-    const int fd = open(path.c_str(), (directory ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = fsync(fd) == 0;
-    return close(fd) == 0 && ok;
-}
-
-// The input location, created below Garmin/ when it is missing.
-std::string targetDirectory(const DriveDevice& drive) {
-    const std::string location = driveInputLocation(drive);
-    std::string dir = resolveDrivePath(drive.mountPoint, location);
-    if (!dir.empty()) return dir;
-    // Create the missing parts, keeping the case of those that exist.
-    dir = drive.mountPoint;
-    size_t start = 0;
-    while (start <= location.size()) {
-        size_t end = location.find('/', start);
-        if (end == std::string::npos) end = location.size();
-        const std::string part = location.substr(start, end - start);
-        if (!part.empty()) {
-            std::string next = findEntryNoCase(dir, part);
-            if (next.empty()) {
-                next = dir + "/" + part;
-                if (mkdir(next.c_str(), 0755) != 0) return "";
-            }
-            dir = next;
-        }
-        start = end + 1;
+// Writes all of text to fd and syncs it. The temporary file is ours alone:
+// made new (O_EXCL), never through a link.
+bool writeAndSync(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
+        done += (size_t)wrote;
     }
-    return dir;
+    return fileSystemCalls().fsync(fd) == 0;
 }
 
-// "Wegmate_YYYYMMDD_HHMMSS.gpx", with "_2", "_3" ... when that name exists
-// already (in any case of its letters).
-std::string newFileName(const std::string& dir, std::time_t now) {
+// "Wegmate_YYYYMMDD_HHMMSS.gpx", with "_2", "_3" ... from the n-th on, the
+// first such name that does not exist in dirFd (in any case of its letters).
+std::string newFileName(int dirFd, std::time_t now, int& n) {
     struct tm local;
     localtime_r(&now, &local);
     char stem[64];
     std::strftime(stem, sizeof stem, "Wegmate_%Y%m%d_%H%M%S", &local);
-    for (int n = 1;; n++) {
+    for (;; n++) {
         std::string name = stem;
         if (n > 1) name += "_" + std::to_string(n);
         name += ".gpx";
-        if (findEntryNoCase(dir, name).empty()) return name;
+        if (findDriveEntry(dirFd, name).empty()) return name;
     }
 }
 
@@ -254,7 +236,13 @@ struct DriveReading {
         setStatusLine((kStatusPrefix + shown).c_str());
         const int first = pointTable.count;
         std::string message;
-        switch (file.kind->append(file.path, wanted, capacityMessage, message)) {
+        const int fd = openDriveFile(drive.mountPoint, file.path.substr(drive.mountPoint.size() + 1));
+        if (fd < 0) {
+            // Refused (a link, no regular file) or gone meanwhile.
+            pumpEvents();
+            return true;
+        }
+        switch (file.kind->append(fd, wanted, capacityMessage, message)) {
         case FileRead::Read: numberNewRecords(first, transferKind, routeMode, lineCount); break;
         case FileRead::Fault:
             if (!driveStillThere(drive)) {
@@ -392,6 +380,23 @@ void downloadOneTrack(DriveReading& reading, const std::vector<DriveFile>& files
     writeDownloadFile(fileName, fileKind, objectKind, TransferKind::Tracks);
 }
 
+// Puts the temporary file in place under a new name without replacing
+// anything: a name taken meanwhile makes it try the next one. "" on failure.
+std::string placeUpload(int dirFd, const char* temp, std::time_t now) {
+    int n = 1;
+    for (int attempt = 0; attempt < 100; attempt++, n++) {
+        const std::string name = newFileName(dirFd, now, n);
+        if (fileSystemCalls().renameat2(dirFd, temp, dirFd, name.c_str(), RENAME_NOREPLACE) == 0) return name;
+        if (errno == EEXIST) continue;
+        // A file system without RENAME_NOREPLACE: a plain rename onto a name
+        // that is still free.
+        struct stat st;
+        if (errno != EINVAL || fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return "";
+        return fileSystemCalls().renameat2(dirFd, temp, dirFd, name.c_str(), 0) == 0 ? name : "";
+    }
+    return "";
+}
+
 }  // namespace
 
 void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
@@ -481,36 +486,48 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
         splitRoutesAndTracks(transferKind, false);
     }
 
-    const std::string dir = targetDirectory(drive);
-    if (dir.empty()) {
+    // The input location, its missing parts made; only inside the drive.
+    const std::string location = driveInputLocation(drive);
+    std::string dir;
+    const int dirFd = openDriveFolder(drive.mountPoint, location, true, &dir);
+    if (dirFd < 0) {
+        const bool outside = errno == EINVAL || errno == ELOOP || errno == EXDEV;
         char text[512];
-        std::snprintf(text, sizeof text, kMsgNoTarget, driveInputLocation(drive).c_str());
+        std::snprintf(text, sizeof text, outside ? kMsgOutside : kMsgNoTarget, location.c_str());
         showError(driveStillThere(drive) ? text : kMsgGone);
         return;
     }
-    const std::string name = newFileName(dir, std::time(nullptr));
-    const std::string temp = dir + "/.wegmate-upload.tmp";
-    const std::string target = dir + "/" + name;
     const ObjectKind objectKind = tracks || routeMode ? LineObjects : PointObjects;
     if (objectKind == LineObjects) countLinePoints(objectKind);
-    setStatusLine((std::string(kStatusPrefix) + name).c_str());
+    const std::time_t now = std::time(nullptr);
+    int first = 1;
+    setStatusLine((std::string(kStatusPrefix) + newFileName(dirFd, now, first)).c_str());
 
     // The file goes out under a temporary name, is synced, takes its name
     // without replacing anything, and the directory is synced: after the
     // success box, unplugging loses nothing.
-    bool ok = fileFormat(Gpx).write(temp.c_str(), objectKind, transferKind) == 1 && syncPath(temp, false);
-    if (ok) {
-        ok = renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
-        if (!ok && errno == EINVAL && access(target.c_str(), F_OK) != 0)
-            ok = std::rename(temp.c_str(), target.c_str()) == 0;
+    const char* const temp = ".wegmate-upload.tmp";
+    const int fd = openat(dirFd, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        close(dirFd);
+        char text[512];
+        std::snprintf(text, sizeof text, kMsgTempExists, (location + "/" + temp).c_str());
+        showError(text);
+        return;
     }
-    ok = ok && syncPath(dir, true) && driveStillThere(drive);
+    bool ok = fd >= 0 && writeAndSync(fd, gpxDocument(objectKind, transferKind));
+    if (fd >= 0 && close(fd) != 0) ok = false;
+    const std::string name = ok ? placeUpload(dirFd, temp, now) : "";
+    ok = !name.empty() && fileSystemCalls().fsync(dirFd) == 0 && driveStillThere(drive);
     if (!ok) {
-        unlink(temp.c_str());
+        if (fd >= 0 && name.empty()) unlinkat(dirFd, temp, 0);
+        close(dirFd);
         showError(driveStillThere(drive) ? kMsgWriteFailed : kMsgGone);
         return;
     }
-    char text[256];
+    close(dirFd);
+    const std::string target = dir + "/" + name;
+    char text[512];
     std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%04d Punkte).\nDatei: %s", pointTable.count,
                   target.substr(drive.mountPoint.size() + 1).c_str());
     showInfo(text);

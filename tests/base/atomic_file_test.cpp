@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "tests/support/test_support.h"
@@ -117,6 +120,69 @@ TEST_F(AtomicFileTest, DevicesAndFifosAreRefusedAndLinksStay) {
     EXPECT_EQ(readFile(dir / "data" / "real.gpx"), "new");
     EXPECT_EQ(readFile(dir / "data" / "new.gpx"), "new");
     EXPECT_EQ(entries(), 4);  // fifo, data and the two links
+}
+
+}  // namespace
+
+namespace {
+
+int failingSync(int) {
+    errno = EIO;
+    return -1;
+}
+
+// A replaced file keeps its mode; a name at the length limit still fits
+// beside its temporary file; a file that did not reach the disk replaces
+// nothing.
+TEST_F(AtomicFileTest, ModeKeptLongNamesFitAndAFailedSyncReplacesNothing) {
+    const fs::path kept = dir / "kept.mif";
+    writeFile(kept, "old");
+    fs::permissions(kept, fs::perms(0640));
+    const fs::path longest = dir / (std::string(251, 'n') + ".gpx");
+    for (const fs::path& path : {kept, longest}) {
+        AtomicFile f;
+        ASSERT_EQ(atomicOpen(f, path.c_str()), 1) << path;
+        atomicPuts(f, "new");
+        ASSERT_EQ(atomicCommit(f), 1) << path;
+        EXPECT_EQ(readFile(path), "new");
+    }
+    EXPECT_EQ((int)fs::status(kept).permissions(), 0640);
+
+    FileSystemCalls& calls = fileSystemCalls();
+    const FileSystemCalls saved = calls;
+    calls.fsync = failingSync;
+    AtomicFile f;
+    ASSERT_EQ(atomicOpen(f, kept.c_str()), 1);
+    atomicPuts(f, "unsynced");
+    EXPECT_EQ(atomicCommit(f), 0);
+    calls = saved;
+    EXPECT_EQ(readFile(kept), "new");
+    EXPECT_EQ(entries(), 2);
+}
+
+// A file the user may not write is not replaced, although the folder would
+// let the rename through. Root may write every file, as with cp: under root
+// the check runs as user nobody in a folder everyone may write.
+TEST_F(AtomicFileTest, AFileTheUserMayNotWriteIsNotReplaced) {
+    const fs::path theirs = dir / "theirs.gpx";
+    writeFile(theirs, "keep");
+    fs::permissions(dir, fs::perms(0777));
+    fs::permissions(theirs, fs::perms(geteuid() == 0 ? 0644 : 0444));
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        AtomicFile f;
+        const int opened = atomicOpen(f, theirs.c_str());
+        if (opened) atomicCommit(f);
+        const char* refusal = atomicRefusal();
+        const std::string expected = "Die Datei " + theirs.string() + " ist schreibgeschützt und wird nicht ersetzt.";
+        _exit(opened ? 3 : refusal && expected == refusal ? 0 : 4);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(theirs), "keep");
+    EXPECT_EQ(entries(), 1);
 }
 
 }  // namespace

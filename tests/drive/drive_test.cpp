@@ -8,15 +8,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "commands/command.h"
 #include "link/drive.h"
 #include "model/point_table.h"
+#include "platform/atomic_file.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_support.h"
 
@@ -41,6 +44,22 @@ std::string escapeMount(const std::string& path) {
     std::string out;
     for (char c : path) out += c == ' ' ? std::string("\\040") : std::string(1, c);
     return out;
+}
+
+// Every entry below dir but those of the drive at skip, with what it holds:
+// a file's bytes, a link's target.
+std::map<std::string, std::string> entriesOutside(const std::string& dir, const std::string& skip) {
+    std::map<std::string, std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string path = it->path().string();
+        if (path == skip) it.disable_recursion_pending();
+        if (path == skip) continue;
+        const fs::file_status status = it->symlink_status();
+        entries[path] = fs::is_symlink(status)        ? "-> " + fs::read_symlink(it->path()).string()
+                        : fs::is_regular_file(status) ? readFile(path)
+                                                      : "";
+    }
+    return entries;
 }
 
 std::vector<std::string> newUploads(const std::string& dir) {
@@ -115,6 +134,8 @@ TEST(DriveXml, MissingMalformedAndEntitiesGiveGermanMessages) {
     EXPECT_EQ(readGarminDevice(root, device), "GarminDevice.xml enthält Entity-Deklarationen und wird nicht gelesen.");
     writeFile(xml, "<gpx/>");
     EXPECT_EQ(readGarminDevice(root, device), "GarminDevice.xml ist keine gültige Gerätebeschreibung.");
+    writeFile(xml, "<Device xmlns=\"http://www.garmin.com/xmlschemas/GarminDevice/v2\"/>" + std::string(1 << 20, ' '));
+    EXPECT_EQ(readGarminDevice(root, device), "GarminDevice.xml ist größer als 1 MB und wird nicht gelesen.");
     fs::remove(xml);
     EXPECT_EQ(readGarminDevice(root, device),
               "Keine Gerätebeschreibung (Garmin/GarminDevice.xml) auf dem Laufwerk gefunden.");
@@ -462,4 +483,116 @@ TEST(DriveVfat, LoopMountedImageIsFound) {
     bool found = false;
     for (const DriveDevice& drive : drives) found = found || drive.mountPoint == mountPoint;
     EXPECT_TRUE(found);
+}
+
+// Whatever the drive names or holds, nothing outside it is written or read:
+// locations with "..", linked folders and files, a temporary file that is a
+// link, FIFOs in place of the XML or a GPX file (never waited on).
+TEST(DriveSafety, NothingOutsideTheDriveIsWrittenOrRead) {
+    const std::string root = copyTree("etrex30", "safe/drive");
+    const std::string parent = fs::path(root).parent_path().string();
+    const std::string outside = parent + "/outside";
+    fs::create_directories(outside);
+    writeFile(outside + "/victim.gpx", readFile(kTrees + "/sdcard/GARMIN/GPX/Waypoints_15-OCT-26.gpx"));
+    const std::string xmlPath = root + "/Garmin/GarminDevice.xml";
+    const std::string xml = readFile(xmlPath);
+    const auto before = entriesOutside(parent, root);
+    auto withPath = [&](const std::string& from, const std::string& to) {
+        std::string changed = xml;
+        changed.replace(changed.find("<Path>" + from + "</Path>"), from.size() + 13, "<Path>" + to + "</Path>");
+        writeFile(xmlPath, changed);
+    };
+    auto cli = [&](const std::string& arguments, const std::string& expected, int status,
+                   const std::string& environment = "") {
+        ShellRun run = runShell(environment + " timeout 20 " WEGMATE_CLI_PATH " " + arguments + " 2>&1");
+        EXPECT_EQ(run.status, status) << run.out;
+        EXPECT_TRUE(contains(run.out, expected)) << run.out;
+        EXPECT_EQ(entriesOutside(parent, root), before);
+    };
+    const std::string upload =
+        "upload waypoints --port 'drive:" + root + "' --format gpx '" + kTrees + "/older/Garmin/GPX/Route_Alpsee.gpx'";
+    for (const char* path : {"../outside", "Garmin/../../x", "Garmin\\..\\..\\x"}) {
+        SCOPED_TRACE(path);
+        withPath("Garmin/GPX", path);
+        cli(upload, "führt aus dem Garmin-Laufwerk hinaus", 1);
+    }
+    writeFile(xmlPath, xml);
+    const std::string gpx = root + "/Garmin/GPX";
+    fs::create_symlink(outside + "/victim.gpx", gpx + "/.wegmate-upload.tmp");
+    cli(upload, "liegt schon Garmin/GPX/.wegmate-upload.tmp", 1);
+    fs::remove(gpx + "/.wegmate-upload.tmp");
+    fs::rename(gpx, gpx + ".real");
+    fs::create_symlink(outside, gpx);
+    cli(upload, "führt aus dem Garmin-Laufwerk hinaus", 1);
+    fs::remove(gpx);
+    fs::rename(gpx + ".real", gpx);
+
+    // The download reads the unit's three waypoints, not those behind links.
+    fs::create_symlink(outside + "/victim.gpx", gpx + "/Linked.gpx");
+    fs::create_symlink(outside, root + "/Garmin/Linked");
+    ASSERT_EQ(mkfifo((gpx + "/Fifo.gpx").c_str(), 0600), 0);
+    withPath("Garmin/GPX/Current", "Garmin/Linked");
+    const std::string out = parent + "/../safe-waypoints.gpx";
+    cli("download waypoints --port 'drive:" + root + "' --format gpx --objects points -o '" + out + "'",
+        "(00003 Punkte)", 0);
+    EXPECT_FALSE(contains(readFile(out), "Marienplatz"));
+
+    fs::remove(xmlPath);
+    ASSERT_EQ(mkfifo(xmlPath.c_str(), 0600), 0);
+    cli("info --port 'drive:" + root + "'", "Fehler beim Lesen der Gerätebeschreibung GarminDevice.xml.", 1);
+    const std::string table = parent + "/../safe-mounts";
+    writeFile(table, "/dev/sdb1 " + escapeMount(root) + " vfat rw 0 0\n");
+    cli("info --port drive", "Kein Garmin-Laufwerk gefunden.", 1, "WEGMATE_MOUNT_TABLE='" + table + "'");
+}
+
+namespace {
+
+std::vector<std::string> fileCalls;
+
+int recordSync(int fd) {
+    struct stat st;
+    fileCalls.push_back(fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? "fsync folder" : "fsync file");
+    return fsync(fd);
+}
+
+// The first rename finds its name taken meanwhile, by a file of that name.
+int renameAfterAnotherWriter(int oldDir, const char* oldName, int newDir, const char* newName, unsigned flags) {
+    fileCalls.push_back(std::string("rename ") + oldName + (flags & RENAME_NOREPLACE ? " noreplace" : ""));
+    if (fileCalls.size() == 2) {
+        const int fd = openat(newDir, newName, O_WRONLY | O_CREAT | O_EXCL, 0644);
+        EXPECT_EQ(write(fd, "theirs", 6), 6);
+        close(fd);
+    }
+    return renameat2(oldDir, oldName, newDir, newName, flags);
+}
+
+}  // namespace
+
+// The upload is synced before it takes its name, takes it without replacing
+// a file that appeared meanwhile (the next name instead), and its folder is
+// synced after.
+TEST(DriveUpload, SyncedAndPutInPlaceWithoutReplacing) {
+    const std::string root = copyTree("older", "sync");
+    setDriveMountPoint(root);
+    const FileSystemCalls saved = fileSystemCalls();
+    fileSystemCalls() = {recordSync, renameAfterAnotherWriter};
+    std::vector<std::string> boxes;
+    {
+        ScriptedPlatform ui;
+        ui.queueOpenFile(kTrees + "/sdcard/GARMIN/GPX/Waypoints_15-OCT-26.gpx");
+        ui.queueYesNo(false);
+        runCommand(UploadWaypoints, kDrivePort, Gpx, PointObjects);
+        boxes = ui.boxTexts();
+    }
+    fileSystemCalls() = saved;
+    setDriveMountPoint("");
+    EXPECT_EQ(fileCalls, (std::vector<std::string>{"fsync file", "rename .wegmate-upload.tmp noreplace",
+                                                   "rename .wegmate-upload.tmp noreplace", "fsync folder"}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(contains(boxes[0], "_2.gpx")) << boxes[0];
+    std::vector<std::string> uploads = newUploads(root + "/Garmin/GPX");
+    std::sort(uploads.begin(), uploads.end());
+    ASSERT_EQ(uploads.size(), 2u);
+    EXPECT_EQ(readFile(uploads[0]), "theirs");
+    EXPECT_TRUE(contains(readFile(uploads[1]), "<name>Marienplatz</name>"));
 }

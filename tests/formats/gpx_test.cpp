@@ -273,6 +273,14 @@ TEST_F(GpxTest, RefusedFilesAreNamed) {
          tooLarge(2)},
         {"huge comment", "<gpx>\n<wpt lat=\"1\" lon=\"2\"/><!--" + std::string(40 << 20, 'a') + "--></gpx>",
          tooLarge(2)},
+        // Nesting deep enough to exhaust the parser's memory is named as such.
+        {"deep nesting",
+         [] {
+             std::string deep = "<gpx>\n";
+             for (int i = 0; i < 500000; i++) deep += "<a>";
+             return deep;
+         }(),
+         "GPX-Datei ist tiefer als 1000 Ebenen verschachtelt und wird nicht gelesen (Zeile 2)."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -305,6 +307,18 @@ TEST(Cli, OptionsAndOutputNamesAreChecked) {
     }
     EXPECT_FALSE(fileExists(fresh));
     EXPECT_EQ(readFile(gpx), "<gpx/>");
+    // Also the MID file of a MIF output, and a link to the output to come.
+    const std::string stem = tempFile("tr");
+    const std::string link = tempFile("trace-link");
+    ASSERT_EQ(symlink((stem + ".gpx").c_str(), link.c_str()), 0);
+    for (const auto& [format, trace] : {std::pair{"mif", stem + ".mid"}, std::pair{"gpx", link}}) {
+        ShellRun run =
+            runCli(std::string("download tracks --port sim --format ") + format + " -o " + stem + " --trace " + trace);
+        EXPECT_EQ(run.status, 1) << format;
+        EXPECT_TRUE(contains(run.err, "ist eine Ein- oder Ausgabedatei")) << run.err;
+    }
+    EXPECT_FALSE(fileExists(stem + ".mid"));
+    EXPECT_FALSE(fileExists(stem + ".gpx"));
     for (const char* track : {"4294967297", "1x", "2.9", "-1"}) {
         ShellRun run = runCli(std::string("download tracks --port sim --format gpx --track ") + track + " -o " + gpx);
         EXPECT_EQ(run.status, 1) << track;
