@@ -8,6 +8,7 @@
 //   wegmate-cli convert  INPUT.ovl OUTPUT.ovl             (the OVL conversion)
 //   wegmate-cli convert  --from FORMAT --to FORMAT [--objects lines|points] [--tracks]
 //                        [--separate-tracks] [--initials XY] INPUT OUTPUT
+//                        (--from also takes fit, which is read and never written)
 //   wegmate-cli --help | --version
 //
 // PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
@@ -87,6 +88,7 @@ const char* const kUsage =
     "                       [--separate-tracks] [--initials XY] EINGABE AUSGABE\n"
     "  wegmate-cli --help | --version\n"
     "FORMAT: mif, ovl-ascii, ovl-binary oder gpx\n"
+    "        --from nimmt auch fit (FIT-Aktivitäten von Uhren und Radcomputern, nur lesbar)\n"
     "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL], sim-usb[:PROFIL],\n"
     "      drive (das eine eingehängte Garmin-Laufwerk) oder drive:PFAD (sein Einhängepunkt)\n";
@@ -349,7 +351,7 @@ int main(int argc, char** argv) {
     }
 
     if (options.command == "convert" && (!options.from.empty() || !options.to.empty())) {
-        const FileFormat* from = parseFileFormat(options.from);
+        const FileFormat* from = findInputFileFormat(options.from);
         const FileFormat* to = parseFileFormat(options.to);
         ObjectKind objectKind = LineObjects;
         if (!from || !to) return usage("convert braucht --from FORMAT und --to FORMAT");

@@ -8,6 +8,6 @@
 
 // 1 when the output was written; reports everything through the platform.
 // transferKind tells whether the input is read as track logs or as waypoints
-// and routes.
+// and routes; a file type that holds only track logs is read as track logs.
 int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,
                             const std::string& input, const std::string& output);
