@@ -77,7 +77,7 @@ class FitReader {
     void run() {
         size_t at = 0;
         do {
-            if (!readFitFile(at)) return;
+            if (!readOneFile(at)) return;
         } while (at < size_);
     }
 
@@ -88,7 +88,7 @@ class FitReader {
   private:
     // The FIT file at bytes_[at]; at moves past it. false when the reading
     // stops here.
-    bool readFitFile(size_t& at) {
+    bool readOneFile(size_t& at) {
         const uint8_t* p = bytes_ + at;
         const size_t available = size_ - at;
         if (available < 12 || std::memcmp(p + 8, ".FIT", 4) != 0) return stop(damaged);
@@ -104,7 +104,9 @@ class FitReader {
         points_ = 0;
         hasStart_ = false;
         const int first = pointTable.count;
-        const bool read = readMessages(p + headerSize, (complete ? dataEnd : available) - headerSize);
+        // A file cut short: its messages up to the cut, its CRC not among them.
+        const size_t end = dataEnd < available ? (size_t)dataEnd : available;
+        const bool read = readMessages(p + headerSize, end - headerSize);
         char name[24] = "";
         if (hasStart_) formatTime((int32_t)start_, name);
         for (int i = first; i < pointTable.count; i++) copyName(pointTable.records[i].NameOfRouteOrTrack, name);
