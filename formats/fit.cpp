@@ -73,7 +73,7 @@ class FitReader {
   public:
     FitReader(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
 
-    // Reads every FIT file of the bytes into the table, from its end on.
+    // Reads every FIT file of the bytes into the table, after what it holds.
     void run() {
         size_t at = 0;
         do {
