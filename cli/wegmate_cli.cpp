@@ -8,6 +8,7 @@
 //   wegmate-cli convert  INPUT.ovl OUTPUT.ovl             (the OVL conversion)
 //   wegmate-cli convert  --from FORMAT --to FORMAT [--objects lines|points] [--tracks]
 //                        [--separate-tracks] [--initials XY] INPUT OUTPUT
+//                        (--from also takes fit, which is read and never written)
 //   wegmate-cli list     --format FORMAT [--tracks] FILE
 //   wegmate-cli --help | --version
 //
@@ -102,6 +103,7 @@ const char* const kUsage =
     "download, upload und convert nehmen auch --select N[,N...]: nur diese Einträge\n"
     "      (Nummern oder Namen, wie list sie zeigt)\n"
     "FORMAT: mif, ovl-ascii, ovl-binary oder gpx\n"
+    "        --from nimmt auch fit (FIT-Aktivitäten von Uhren und Radcomputern, nur lesbar)\n"
     "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL], sim-usb[:PROFIL],\n"
     "      drive (das eine eingehängte Garmin-Laufwerk) oder drive:PFAD (sein Einhängepunkt)\n";
@@ -386,7 +388,7 @@ int main(int argc, char** argv) {
     }
 
     if (options.command == "convert" && (!options.from.empty() || !options.to.empty())) {
-        const FileFormat* from = parseFileFormat(options.from);
+        const FileFormat* from = findInputFileFormat(options.from);
         const FileFormat* to = parseFileFormat(options.to);
         ObjectKind objectKind = LineObjects;
         if (!from || !to) return usage("convert braucht --from FORMAT und --to FORMAT");

@@ -44,6 +44,7 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
                             const std::string& input, const std::string& output, const std::string& selection) {
     const FileFormat& from = fileFormat(fromKind);
     const FileFormat& to = fileFormat(toKind);
+    if (from.onlyTrackLogs) transferKind = TransferKind::Tracks;
     resetNamingState();
     {
         KeepFileTextsWhileReading keepTexts;

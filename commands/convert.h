@@ -10,7 +10,7 @@
 
 // 1 when the output was written; reports everything through the platform.
 // transferKind tells whether the input is read as track logs or as waypoints
-// and routes.
+// and routes; a file type that holds only track logs is read as track logs.
 // selection: the items to convert, by the numbers or names of
 // listFileContent; empty for all.
 int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,

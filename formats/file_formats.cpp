@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/settings.h"
+#include "formats/fit.h"
 #include "formats/gpx.h"
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
@@ -32,6 +33,8 @@ int readOvlBinary(const char* fileName, TransferKind transferKind, ReadFacts& fa
 int readGpx(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
     return readGpxFile(fileName, transferKind, facts.hasNumbers, facts.hasNames);
 }
+
+int readFit(const char* fileName, TransferKind, ReadFacts&) { return readFitFile(fileName); }
 
 int writeMif(const char* fileName, ObjectKind objectKind, TransferKind) { return writeMifFile(fileName, objectKind); }
 
@@ -66,24 +69,41 @@ const FileFormat kFileFormats[] = {
 
 static_assert(std::size(kFileFormats) == kFileTypeCount, "the stored file type index covers every row");
 
+// The types that are read and never written: outside the choice.
+const FileFormat kReadOnlyFormats[] = {
+    {Fit, "fit", "FIT", "fit", "*.fit", FileFilter::Fit, "FIT-Dateien (*.fit)", "FIT-Dateien (*.fit)", nullptr,
+     "Wegmate  --  FIT-Datei öffnen", false, false, readFit, nullptr, true},
+};
+
+const FileFormat* findIn(std::span<const FileFormat> rows, auto matches) {
+    for (const FileFormat& format : rows)
+        if (matches(format)) return &format;
+    return nullptr;
+}
+
 }  // namespace
 
 std::span<const FileFormat> fileFormats() { return kFileFormats; }
 
 const FileFormat& fileFormat(FileKind kind) {
-    for (const FileFormat& format : kFileFormats)
-        if (format.kind == kind) return format;
+    auto ofKind = [kind](const FileFormat& format) { return format.kind == kind; };
+    if (const FileFormat* format = findIn(kFileFormats, ofKind)) return *format;
+    if (const FileFormat* format = findIn(kReadOnlyFormats, ofKind)) return *format;
     return fileFormat(OvlBinary);
 }
 
 const FileFormat* findFileFormat(std::string_view name) {
-    for (const FileFormat& format : kFileFormats)
-        if (name == format.name) return &format;
-    return nullptr;
+    return findIn(kFileFormats, [name](const FileFormat& format) { return name == format.name; });
+}
+
+const FileFormat* findInputFileFormat(std::string_view name) {
+    if (const FileFormat* format = findFileFormat(name)) return format;
+    return findIn(kReadOnlyFormats, [name](const FileFormat& format) { return name == format.name; });
 }
 
 const FileFormat& fileFormatWithFilter(FileFilter filter) {
-    for (const FileFormat& format : kFileFormats)
-        if (format.filter == filter) return format;
+    auto withFilter = [filter](const FileFormat& format) { return format.filter == filter; };
+    if (const FileFormat* format = findIn(kFileFormats, withFilter)) return *format;
+    if (const FileFormat* format = findIn(kReadOnlyFormats, withFilter)) return *format;
     return kFileFormats[0];
 }

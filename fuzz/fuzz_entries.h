@@ -28,6 +28,8 @@ int fuzzOvlAsciiReader(const uint8_t* data, size_t size);
 int fuzzOvlBinaryReader(const uint8_t* data, size_t size);
 // Byte 0 picks the transfer kind, the rest is the GPX file.
 int fuzzGpxReader(const uint8_t* data, size_t size);
+// Byte 0 picks reading or appending, the rest is the FIT file.
+int fuzzFitReader(const uint8_t* data, size_t size);
 // Waypoint records (selector, length, bytes) written by every file writer
 // and read back.
 int fuzzFileWriters(const uint8_t* data, size_t size);

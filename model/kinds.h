@@ -21,7 +21,8 @@ constexpr int transferKindCode(TransferKind kind) { return static_cast<int>(kind
 enum ObjectKind { LineObjects = 1, PointObjects = 2 };
 
 // The file types; the enumerators are also usable unqualified (MapInfoMif).
-enum class FileKind : uint8_t { MapInfoMif = 1, OvlAscii = 2, OvlBinary = 3, Gpx = 4 };
+// Fit is read only (the conversion reads it; no file type choice holds it).
+enum class FileKind : uint8_t { MapInfoMif = 1, OvlAscii = 2, OvlBinary = 3, Gpx = 4, Fit = 5 };
 using enum FileKind;
 
 // The object type choice of the main window, and its index in the parameter

@@ -23,7 +23,8 @@ enum class BoxIcon { Warning, Information, Question };
 enum class FileFilter {
     Overlay,  // "TOP50-Overlay-Dateien (*.ovl)", "*.ovl"
     MapInfo,  // "MapInfo-MIF-Dateien   (*.mif)", "*.mif"
-    Gpx       // "GPX-Dateien (*.gpx)", "*.gpx"
+    Gpx,      // "GPX-Dateien (*.gpx)", "*.gpx"
+    Fit       // "FIT-Dateien (*.fit)", "*.fit"
 };
 
 // Check of a dialog entry, run when the user presses OK. Returns nullptr when

@@ -72,6 +72,9 @@ TEST(FuzzReplay, OvlBinaryReader) { replay("ovl_binary_reader", fuzzOvlBinaryRea
 #ifdef WEGMATE_FUZZ_HAVE_GPX_READER
 TEST(FuzzReplay, GpxReader) { replay("gpx_reader", fuzzGpxReader); }
 #endif
+#ifdef WEGMATE_FUZZ_HAVE_FIT_READER
+TEST(FuzzReplay, FitReader) { replay("fit_reader", fuzzFitReader); }
+#endif
 #ifdef WEGMATE_FUZZ_HAVE_FILE_WRITERS
 TEST(FuzzReplay, FileWriters) { replay("file_writers", fuzzFileWriters); }
 #endif
