@@ -5,7 +5,7 @@
 //
 // DIR holds the internal storage's files, DIR2 (optional) those of an SD
 // card. Options: --product 0xPID, --no-proplist, --busy N, --claimed,
-// --store-full info|data, --unplug-at N (see sim/mtp_responder.h).
+// --store-full info|data, --unplug-after N (see sim/mtp_responder.h).
 // The exit status is the command's.
 
 #include <cstdio>
@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
             unit.storeFull = std::strcmp(next, "info") == 0 ? MtpUnitConfig::StoreFull::AtInfo
                                                              : MtpUnitConfig::StoreFull::AtData;
             i++;
-        } else if (a == "--unplug-at") {
-            unit.unplugAtOperation = std::atoi(next);
+        } else if (a == "--unplug-after") {
+            unit.unplugAfterTransfers = std::atoi(next);
             i++;
         } else if (a[0] != '-') {
             const bool first = unit.storages.empty();

@@ -291,33 +291,18 @@ void MtpResponder::bulkOut(const uint8_t* data, size_t size) {
     std::vector<uint32_t> params;
     while (r.at + 4 <= length) params.push_back(r.u32());
     operations_.push_back(code);
-    operationCount_++;
-    if (config_.unplugAtOperation && operationCount_ >= config_.unplugAtOperation) {
-        if (code == kGetObject && sessionOpen_ && objects_.count(params.empty() ? 0 : params[0])) {
-            // Half of the object leaves before the unit goes away.
-            const Object& o = objects_[params[0]];
-            FILE* f = fopen(fullPath(o).c_str(), "rb");
-            std::vector<uint8_t> bytes;
-            if (f) {
-                uint8_t buf[65536];
-                size_t n;
-                while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-                fclose(f);
-            }
-            Writer w;
-            w.u32((uint32_t)(12 + bytes.size()));
-            w.u16(2);
-            w.u16(code);
-            w.u32(transaction);
-            w.b.insert(w.b.end(), bytes.begin(), bytes.begin() + (long)(bytes.size() / 2));
-            bulkIn_.push_back(std::move(w.b));
-            gone_ = true;
-            return;
+    const bool transfer = code == kGetObject || code == kGetPartialObject || code == kSendObject;
+    pulling_ = transfer && sessionOpen_ && transfers_++ == config_.unplugAfterTransfers;
+    if (pulling_ && code != kSendObject) {
+        // Half of the object leaves before the unit goes away.
+        command(code, transaction, params);
+        if (!bulkIn_.empty() && bulkIn_.front()[4] == 2) {
+            std::vector<uint8_t>& data = bulkIn_.front();
+            data.resize(12 + (data.size() - 12) / 2);
         }
-        if (code != kSendObject) {
-            gone_ = true;
-            return;
-        }
+        bulkIn_.resize(std::min<size_t>(bulkIn_.size(), 1));
+        gone_ = true;
+        return;
     }
     if (code == kSendObjectInfo || code == kSendObject) {
         awaitingData_ = true;
@@ -638,7 +623,7 @@ void MtpResponder::command(uint16_t code, uint32_t transaction, const std::vecto
 
 void MtpResponder::withData(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& params,
                             const std::vector<uint8_t>& data) {
-    if (config_.unplugAtOperation && operationCount_ >= config_.unplugAtOperation) {
+    if (pulling_) {
         // Pulled out while the data came in: nothing is stored completely.
         if (code == kSendObject && sendTarget_ && objects_.count(sendTarget_)) {
             if (FILE* f = fopen(fullPath(objects_[sendTarget_]).c_str(), "wb")) {

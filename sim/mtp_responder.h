@@ -46,10 +46,10 @@ struct MtpUnitConfig {
     // the object and SendObject stores only the first half of the data and
     // answers Store_Full (AtData): the partial object stays visible.
     enum class StoreFull { No, AtInfo, AtData } storeFull = StoreFull::No;
-    // The unit is pulled out when the host starts this operation (counted
-    // from 1 over the unit's life, every operation); a GetObject or
-    // SendObject caught by it loses its data phase half-way. 0 = never.
-    int unplugAtOperation = 0;
+    // The unit is pulled out in the middle of the object transfer
+    // (GetObject, GetPartialObject, SendObject) after this many complete
+    // ones: half of the data passes, then the unit is gone. -1 = never.
+    int unplugAfterTransfers = -1;
 };
 
 class MtpResponder {
@@ -60,7 +60,7 @@ class MtpResponder {
     void bulkOut(const uint8_t* data, size_t size);
     // The next container the unit has for the host, whole; false when none.
     bool takeBulkIn(std::vector<uint8_t>& container);
-    // The unit was pulled out (see unplugAtOperation).
+    // The unit was pulled out (see unplugAfterTransfers).
     bool gone() const { return gone_; }
     // The host let go of the interface or reset the device: the session
     // ends and a half-received data phase is dropped.
@@ -93,7 +93,8 @@ class MtpResponder {
     bool sessionOpen_ = false;
     bool gone_ = false;
     int busyLeft_ = 0;
-    int operationCount_ = 0;
+    int transfers_ = 0;
+    bool pulling_ = false;  // the unit goes away in this transfer
     std::vector<uint16_t> operations_;
     std::vector<std::vector<uint8_t>> bulkIn_;
     size_t bulkInNext_ = 0;

@@ -37,7 +37,7 @@ class UsbdevfsMtpUnit {
     // The interface is claimed right now; how often it was claimed.
     bool claimed() const;
     int claims() const;
-    // The unit was pulled out (MtpUnitConfig::unplugAtOperation).
+    // The unit was pulled out (MtpUnitConfig::unplugAfterTransfers).
     bool gone() const;
 
     struct State;
