@@ -4,6 +4,7 @@
 
 #include "sim/usbdevfs_mtp.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr const char* kDevNode = "/dev/bus/usb/001/005";
 constexpr int kBulkPacket = 512;
 constexpr uint8_t kBulkIn = 0x81;
 constexpr uint8_t kBulkOut = 0x02;
@@ -57,6 +57,13 @@ std::vector<uint8_t> stringDescriptor(const std::string& s) {
     return d;
 }
 
+// One test bed for the process's life: libusb listens to the first one's
+// hot-plug events, and units come and go in it.
+UMockdevTestbed* sharedTestbed() {
+    static UMockdevTestbed* testbed = umockdev_testbed_new();
+    return testbed;
+}
+
 }  // namespace
 
 struct UsbdevfsMtpUnit::State {
@@ -67,10 +74,13 @@ struct UsbdevfsMtpUnit::State {
     std::string error;
     const bool debug = getenv("WEGMATE_USBDEVFS_DEBUG") != nullptr;
     mutable std::mutex mutex;
+    std::string devNode;  // /dev/bus/usb/001/NNN
+    std::string sysPath;
     bool claimedNow = false;
     int claims = 0;
 
     struct Urb {
+        const void* owner = nullptr;  // the connection (one per open file) that submitted it
         UMockdevIoctlData* arg = nullptr;
         UMockdevIoctlData* urb = nullptr;
         UMockdevIoctlData* buffer = nullptr;
@@ -253,6 +263,7 @@ struct UsbdevfsMtpUnit::State {
                 return complete(client, -1, EFAULT), TRUE;
             }
             Urb u;
+            u.owner = client;
             u.arg = umockdev_ioctl_data_ref(arg);
             u.address = urbData->client_addr;
             u.urb = urbData;
@@ -282,7 +293,7 @@ struct UsbdevfsMtpUnit::State {
         case USBDEVFS_DISCARDURB: {
             const uint64_t address = *(const uint64_t*)arg->data;
             for (Urb& u : urbs) {
-                if (u.address == address && !u.complete) {
+                if (u.owner == client && u.address == address && !u.complete) {
                     u.complete = true;
                     u.status = -ENOENT;
                     return complete(client, 0, 0), TRUE;
@@ -294,8 +305,11 @@ struct UsbdevfsMtpUnit::State {
         case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY: {
             serveUrbs();
+            // A URB goes back only to the file it came from: a program may
+            // hold the device open twice (libmtp keeps a handle after a
+            // failed opening).
             for (auto it = urbs.begin(); it != urbs.end(); ++it) {
-                if (!it->complete) continue;
+                if (!it->complete || it->owner != client) continue;
                 auto* urb = (struct usbdevfs_urb*)it->urb->data;
                 urb->actual_length = it->filled;
                 urb->status = it->status;
@@ -339,22 +353,31 @@ UsbdevfsMtpUnit::UsbdevfsMtpUnit(const MtpUnitConfig& config) : state_(new State
         s.error = "not running under umockdev-wrapper";
         return;
     }
-    char product[8], ids[64];
+    // Every unit plugged in gets a device number of its own, as the kernel
+    // gives one: libusb in this process remembers the units it has seen.
+    static std::atomic<int> nextDevice{5};
+    const int devnum = 5 + (nextDevice++ - 5) % 120;
+    char product[8], ids[64], node[32], number[8];
     std::snprintf(product, sizeof product, "%04x", config.productId);
     std::snprintf(ids, sizeof ids, "E: PRODUCT=91e/%x/100\n", config.productId);
-    s.testbed = umockdev_testbed_new();
-    const std::string record = std::string(
-                                   "P: /devices/pci0000:00/usb1/1-4\n"
-                                   "N: bus/usb/001/005\n"
-                                   "E: SUBSYSTEM=usb\n"
-                                   "E: DEVTYPE=usb_device\n"
-                                   "E: DRIVER=usb\n"
-                                   "E: BUSNUM=001\n"
-                                   "E: DEVNUM=005\n"
-                                   "E: DEVNAME=/dev/bus/usb/001/005\n") +
-                               ids +
+    std::snprintf(number, sizeof number, "%03d", devnum);
+    std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", devnum);
+    s.devNode = node;
+    s.sysPath = "/sys/devices/pci0000:00/usb1/1-" + std::to_string(devnum);
+    s.testbed = sharedTestbed();
+    const std::string record = "P: /devices/pci0000:00/usb1/1-" + std::to_string(devnum) +
+                               "\nN: bus/usb/001/" + number +
+                               "\n"
+                               "E: SUBSYSTEM=usb\n"
+                               "E: DEVTYPE=usb_device\n"
+                               "E: DRIVER=usb\n"
+                               "E: BUSNUM=001\n"
+                               "E: DEVNUM=" +
+                               number + "\nE: DEVNAME=" + node + "\n" + ids +
                                "A: busnum=1\\n\n"
-                               "A: devnum=5\\n\n"
+                               "A: devnum=" +
+                               std::to_string(devnum) +
+                               "\\n\n"
                                "A: speed=480\\n\n"
                                "A: bConfigurationValue=1\\n\n"
                                "A: bDeviceClass=00\\n\n"
@@ -372,17 +395,23 @@ UsbdevfsMtpUnit::UsbdevfsMtpUnit(const MtpUnitConfig& config) : state_(new State
     }
     s.handler = umockdev_ioctl_base_new();
     g_signal_connect(s.handler, "handle-ioctl", G_CALLBACK(onIoctl), &s);
-    if (!umockdev_testbed_attach_ioctl(s.testbed, kDevNode, s.handler, &err)) {
+    if (!umockdev_testbed_attach_ioctl(s.testbed, s.devNode.c_str(), s.handler, &err)) {
         s.error = std::string("umockdev ioctl handler: ") + (err ? err->message : "?");
         if (err) g_error_free(err);
+        return;
     }
+    umockdev_testbed_uevent(s.testbed, s.sysPath.c_str(), "add");
 }
 
 UsbdevfsMtpUnit::~UsbdevfsMtpUnit() {
     State& s = *state_;
-    if (s.testbed && s.handler) umockdev_testbed_detach_ioctl(s.testbed, kDevNode, nullptr);
+    if (s.testbed && s.handler) {
+        // Unplugged: programs that watch for it (libusb) hear of it.
+        umockdev_testbed_uevent(s.testbed, s.sysPath.c_str(), "remove");
+        umockdev_testbed_detach_ioctl(s.testbed, s.devNode.c_str(), nullptr);
+        umockdev_testbed_remove_device(s.testbed, s.sysPath.c_str());
+    }
     if (s.handler) g_object_unref(s.handler);
-    if (s.testbed) g_object_unref(s.testbed);
     for (State::Urb& u : s.urbs) s.release(u);
 }
 
