@@ -3,14 +3,20 @@
 
 #include "link/mtp.h"
 
+#include "link/drive.h"
+#include "platform/platform.h"
+
 #include <libmtp.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,12 +59,31 @@ void initOnce() {
     LIBMTP_Init();
 }
 
+// libmtp reports what it detects on standard output; that belongs to the
+// program (wegmate-cli's boxes), so it goes to standard error meanwhile.
+struct StdoutToStderr {
+    int saved;
+    StdoutToStderr() {
+        std::fflush(stdout);
+        saved = dup(1);
+        if (saved >= 0) dup2(2, 1);
+    }
+    ~StdoutToStderr() {
+        std::fflush(stdout);
+        if (saved >= 0) {
+            dup2(saved, 1);
+            close(saved);
+        }
+    }
+};
+
 // The raw devices of Garmin units detected now.
 std::vector<LIBMTP_raw_device_t> detectGarmin() {
     initOnce();
     std::vector<LIBMTP_raw_device_t> out;
     LIBMTP_raw_device_t* raw = nullptr;
     int count = 0;
+    StdoutToStderr quiet;
     if (LIBMTP_Detect_Raw_Devices(&raw, &count) == LIBMTP_ERROR_NONE) {
         for (int i = 0; i < count; i++)
             if (raw[i].device_entry.vendor_id == kGarminVendorId) out.push_back(raw[i]);
@@ -71,6 +96,7 @@ std::vector<LIBMTP_raw_device_t> detectGarmin() {
 // one that another program holds cannot be claimed. Both get a few more
 // tries, about three seconds in all.
 LIBMTP_mtpdevice_t* openRaw(LIBMTP_raw_device_t& raw) {
+    StdoutToStderr quiet;
     for (int attempt = 0;; attempt++) {
         if (LIBMTP_mtpdevice_t* d = LIBMTP_Open_Raw_Device_Uncached(&raw)) return d;
         if (attempt == 3) return nullptr;
@@ -397,4 +423,80 @@ std::vector<MtpGarminRoot> mtpGarminRoots(MtpDevice* device, std::string& error)
     }
     if (out.empty()) error = kMsgNoXml;
     return out;
+}
+
+namespace {
+
+std::string chosenSerial;
+MtpDevice* openedDevice = nullptr;
+DriveDevice openedDescription;
+std::vector<MtpGarminRoot> openedRoots;
+std::string openedLabel;
+
+// The XML read by the drive's parser: it takes a root directory, so the
+// bytes go to a private temporary one for the time of the reading.
+std::string parseGarminDevice(const std::string& xml, DriveDevice& device) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/wegmate-mtp-XXXXXX";
+    if (!mkdtemp(root.data())) return "Fehler beim Lesen der Gerätebeschreibung GarminDevice.xml.";
+    const std::string dir = root + "/Garmin", file = dir + "/GarminDevice.xml";
+    std::string error = "Fehler beim Lesen der Gerätebeschreibung GarminDevice.xml.";
+    if (mkdir(dir.c_str(), 0700) == 0) {
+        if (FILE* f = std::fopen(file.c_str(), "wb")) {
+            const bool written = std::fwrite(xml.data(), 1, xml.size(), f) == xml.size();
+            if (std::fclose(f) == 0 && written) error = readGarminDevice(root, device);
+            unlink(file.c_str());
+        }
+        rmdir(dir.c_str());
+    }
+    rmdir(root.c_str());
+    return error;
+}
+
+}  // namespace
+
+void setMtpSerial(const std::string& serial) { chosenSerial = serial; }
+
+int openMtpPort() {
+    closeMtpPort();
+    std::string error;
+    openedDevice = openMtpDevice(chosenSerial, error);
+    if (!openedDevice) {
+        showError(error.c_str());
+        return 0;
+    }
+    openedRoots = mtpGarminRoots(openedDevice, error);
+    std::string xml;
+    if (!openedRoots.empty()) {
+        DeviceFiles& f = openedRoots.front().files;
+        if (f.read(f.handle, openedRoots.front().xmlPath, xml, error)) error = parseGarminDevice(xml, openedDescription);
+    }
+    if (!error.empty()) {
+        showError(error.c_str());
+        closeMtpPort();
+        return 0;
+    }
+    const MtpGarminRoot& root = openedRoots.front();
+    openedLabel = mtpModelName(openedDevice) + " (Seriennummer " + mtpSerialNumber(openedDevice) + "), " +
+                  root.storageName + (root.folder.empty() ? "" : ", " + root.folder);
+    openedDescription.mountPoint = "MTP: " + openedLabel;
+    return 1;
+}
+
+void closeMtpPort() {
+    openedRoots.clear();
+    openedDescription = DriveDevice();
+    closeMtpDevice(openedDevice);
+    openedDevice = nullptr;
+}
+
+const DriveDevice& openedMtpUnit() { return openedDescription; }
+const std::vector<MtpGarminRoot>& openedMtpRoots() { return openedRoots; }
+
+std::string mtpDescriptionText() {
+    // The drive's text, with the unit in its first line instead of a
+    // mount point.
+    std::string text = driveDescriptionText(openedDescription);
+    const size_t end = text.find("\r\n");
+    return "Garmin-Gerät (MTP): " + openedLabel + text.substr(end == std::string::npos ? text.size() : end);
 }

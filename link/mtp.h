@@ -53,3 +53,21 @@ struct MtpGarminRoot {
 // Only the folders on the way are listed, never the whole tree. Empty with
 // the German message in error when none has one.
 std::vector<MtpGarminRoot> mtpGarminRoots(MtpDevice* device, std::string& error);
+
+// The MTP port (kMtpPort): which unit it means, by serial number ("" =
+// the only one connected).
+void setMtpSerial(const std::string& serial);
+
+struct DriveDevice;
+// Opens the unit the port means, finds its GarminDevice.xml and reads it
+// (after the message on failure: none, several, held by another program,
+// no or a malformed XML). 1 on success; the unit stays open until
+// closeMtpPort().
+int openMtpPort();
+void closeMtpPort();
+// The unit opened last: its description from the XML, and its storages
+// with the XML (the first one is the one described).
+const DriveDevice& openedMtpUnit();
+const std::vector<MtpGarminRoot>& openedMtpRoots();
+// The facts of the XML as the device-info dialog shows them (UTF-8).
+std::string mtpDescriptionText();

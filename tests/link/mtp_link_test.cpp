@@ -197,3 +197,31 @@ TEST(MtpLink, FullStoreAndPulledOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// wegmate-cli info --port mtp[:SERIAL]: the XML's facts, or the message for
+// a serial number no unit has and for a unit another program holds.
+TEST(MtpPort, CliInfo) {
+    Unit u;
+    u.folder(u.internal.file("Garmin"));
+    writeFile(u.internal.file("Garmin/GarminDevice.xml"),
+              "<?xml version=\"1.0\"?>\n<Device xmlns=\"http://www.garmin.com/xmlschemas/GarminDevice/v2\">"
+              "<Model><PartNumber>006-B3338-00</PartNumber><SoftwareVersion>870</SoftwareVersion>"
+              "<Description>GPSMAP 66sr</Description></Model><Id>3396000001</Id></Device>\n");
+    PLUG_IN(u);
+    ShellRun r = runCli("info --port mtp");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    // libmtp's report of what it found stays off the program's output.
+    EXPECT_EQ(r.out.find("Device 0"), std::string::npos) << r.out;
+    EXPECT_TRUE(contains(r.out, "Garmin-Gerät (MTP): GPSMAP 66sr (Seriennummer 0000003996), Internal Storage\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "Teilenummer: 006-B3338-00\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Geräte-Id: 3396000001\n")) << r.out;
+    EXPECT_EQ(runCli("info --port mtp:" + u.config.serial).status, 0);
+    r = runCli("info --port mtp:1234");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "Kein Garmin-Gerät mit MTP-Anschluss und der Seriennummer 1234 gefunden.")) << r.err;
+}
+
+}  // namespace
