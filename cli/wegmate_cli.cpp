@@ -16,7 +16,8 @@
 // (numbers or names, as list shows them).
 // PORT: usb, com1..com8, a serial device path, sim[:PROFILE] (the built-in
 // simulator with sample data on a pseudo terminal, served as COM1) or
-// sim-usb[:PROFILE] (the simulator behind the USB driver seam).
+// sim-usb[:PROFILE] (the simulator behind the USB driver seam), drive[:PATH]
+// (a Garmin drive) or mtp[:SERIAL] (a Garmin unit on MTP).
 // Exit status 0 on success, 1 when an error was reported (nothing or not all
 // was done), 2 when the work was done with a warning: parts of the data were
 // left out (points without valid positions, short lines, waypoints).
@@ -39,6 +40,7 @@
 #include "commands/ovl_convert.h"
 #include "link/trace.h"
 #include "link/drive.h"
+#include "link/mtp.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "commands/convert.h"
@@ -106,7 +108,8 @@ const char* const kUsage =
     "        --from nimmt auch fit (FIT-Aktivitäten von Uhren und Radcomputern, nur lesbar)\n"
     "Jeder Befehl mit dem Anschluss: [--trace DATEI] schreibt jedes Paket in DATEI.\n"
     "PORT: usb, com1..com8, ein serielles Gerät (/dev/...), sim[:PROFIL], sim-usb[:PROFIL],\n"
-    "      drive (das eine eingehängte Garmin-Laufwerk) oder drive:PFAD (sein Einhängepunkt)\n";
+    "      drive (das eine eingehängte Garmin-Laufwerk) oder drive:PFAD (sein Einhängepunkt)\n"
+    "      sowie mtp (das eine Garmin-Gerät mit MTP-Anschluss) oder mtp:SERIENNUMMER\n";
 
 const char* const kHelp =
     "wegmate-cli überträgt Wegpunkte, Routen und Track-Aufzeichnungen zwischen einem\n"
@@ -178,6 +181,14 @@ int preparePort(const std::string& port, Port& chosen) {
         // Tests stand a mount table of their own in for the system's.
         if (const char* table = std::getenv("WEGMATE_MOUNT_TABLE")) setMountTablePath(table);
         chosen = kDrivePort;
+        return 1;
+    }
+    // A unit on MTP: the single one connected, or the one with this serial
+    // number.
+    if (port == "mtp" || port.compare(0, 4, "mtp:") == 0) {
+        if (port.size() == 4) return 0;
+        setMtpSerial(port.size() > 4 ? port.substr(4) : "");
+        chosen = kMtpPort;
         return 1;
     }
     if (port.size() == 4 && port.compare(0, 3, "com") == 0 && port[3] >= '1' && port[3] <= '8') {

@@ -12,6 +12,7 @@
 
 Port portAtIndex(int index) {
     if (index == kDrivePortIndex) return kDrivePort;
+    if (index == kMtpPortIndex) return kMtpPort;
     if (index == 0) return kUsbPort;
     return comPort(index);
 }
@@ -19,6 +20,7 @@ Port portAtIndex(int index) {
 int portIndex(const Port& port) {
     switch (port.kind) {
     case LinkKind::Drive: return kDrivePortIndex;
+    case LinkKind::Mtp: return kMtpPortIndex;
     case LinkKind::Serial: return port.comNumber;
     default: return 0;
     }

@@ -7,9 +7,10 @@
 
 struct Packet;
 
-enum class LinkKind : uint8_t { Usb, Serial, Drive };
+enum class LinkKind : uint8_t { Usb, Serial, Drive, Mtp };
 
-// USB, COM1..COM8, or a receiver that appears as a drive (link/drive.h).
+// USB, COM1..COM8, a receiver that appears as a drive (link/drive.h), or
+// one reached over MTP (link/mtp.h).
 struct Port {
     LinkKind kind = LinkKind::Usb;
     int comNumber = 0;  // 1..8 for a serial port
@@ -17,11 +18,14 @@ struct Port {
 };
 inline constexpr Port kUsbPort{LinkKind::Usb, 0};
 inline constexpr Port kDrivePort{LinkKind::Drive, 0};
+inline constexpr Port kMtpPort{LinkKind::Mtp, 0};
 constexpr Port comPort(int number) { return {LinkKind::Serial, number}; }
 
 // The port choice of the main window and the port index of the parameter
-// file: 0 = USB, 1..8 = COM1..COM8, 9 = the Garmin drive.
+// file: 0 = USB, 1..8 = COM1..COM8, 9 = the Garmin drive, 10 = the Garmin
+// unit on MTP.
 inline constexpr int kDrivePortIndex = 9;
+inline constexpr int kMtpPortIndex = 10;
 Port portAtIndex(int index);
 int portIndex(const Port& port);
 

@@ -102,7 +102,7 @@ int loadAndValidateSettings(const char* path) {
     Settings loaded;
     const int result = loaded.load(path);
     if (!result) loaded = Settings{};
-    if (loaded.portIndex < 0 || loaded.portIndex > 9) loaded.portIndex = 0;  // 9: a Garmin drive
+    if (loaded.portIndex < 0 || loaded.portIndex > 10) loaded.portIndex = 0;  // 9: a Garmin drive, 10: MTP
     if (loaded.fileTypeIndex < 0 || loaded.fileTypeIndex >= kFileTypeCount) loaded.fileTypeIndex = 2;
     if (loaded.objectTypeIndex < 0 || loaded.objectTypeIndex > 1) loaded.objectTypeIndex = 0;
     if (loaded.maxRoutePoints == 0) loaded.maxRoutePoints = 250;

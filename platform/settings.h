@@ -10,7 +10,7 @@
 inline constexpr int kFileTypeCount = 4;
 
 struct Settings {
-    int32_t portIndex = 0;        // 0 = "USB", 1..8 = "COM 1".."COM 8", 9 = a Garmin drive
+    int32_t portIndex = 0;        // 0 = "USB", 1..8 = "COM 1".."COM 8", 9 = a Garmin drive, 10 = MTP
     int32_t fileTypeIndex = 2;    // 0 MIF, 1 OVL ASCII, 2 OVL binary, 3 GPX
     int32_t objectTypeIndex = 0;  // 0 lines, 1 points
     int32_t maxRoutePoints = 250;

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "link/device_info.h"
 #include "link/drive.h"
+#include "link/mtp.h"
 #include "transfers/download.h"
 #include "transfers/drive_transfer.h"
 #include "transfers/upload.h"
@@ -63,6 +64,27 @@ void closeNothing() {}
 const Receiver kDriveReceiver = {openDriveReceiver, showDriveDeviceInfo, driveNeedsNoIdentification,
                                  downloadFromDrive, uploadToDrive,       closeNothing};
 
+bool openMtpReceiver(const Port&) { return openMtpPort() == 1; }
+
+void showMtpDeviceInfo() {
+    platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät", mtpDescriptionText().c_str());
+}
+
+// The unit's files are reachable (link/mtp.h); the GPX transfers do not
+// use them yet.
+const char kMsgMtpNoTransfer[] =
+    "Übertragungen über MTP sind in dieser Version noch nicht möglich. \nBinden Sie das Gerät mit jmtpfs "
+    "oder GVfs als Laufwerk ein und wählen Sie den Anschluss \"Garmin-Laufwerk\".";
+
+void downloadOverMtp(TransferKind, FileKind, ObjectKind) { showError(kMsgMtpNoTransfer); }
+void uploadOverMtp(TransferKind, FileKind) { showError(kMsgMtpNoTransfer); }
+
+const Receiver kMtpReceiver = {openMtpReceiver, showMtpDeviceInfo, driveNeedsNoIdentification,
+                               downloadOverMtp, uploadOverMtp,     closeMtpPort};
+
 }  // namespace
 
-const Receiver& receiverAt(const Port& port) { return port.kind == LinkKind::Drive ? kDriveReceiver : kPacketReceiver; }
+const Receiver& receiverAt(const Port& port) {
+    if (port.kind == LinkKind::Mtp) return kMtpReceiver;
+    return port.kind == LinkKind::Drive ? kDriveReceiver : kPacketReceiver;
+}

@@ -93,11 +93,15 @@ TEST_F(SettingsFile, TwentyFourBytesAreRewrittenAsTwenty) {
 }
 
 TEST_F(SettingsFile, RangeChecksApplyFieldByField) {
-    // 9 is the Garmin drive: the first index beyond it falls back.
+    // 9 is the Garmin drive, 10 the unit on MTP: the first index beyond
+    // them falls back.
     writeFile(path, fieldsBytes({9, 1, 0, 250, 20000}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 9);
-    writeFile(path, fieldsBytes({10, 1, 0, 0, -5}));
+    writeFile(path, fieldsBytes({10, 1, 0, 250, 20000}));
+    EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
+    EXPECT_EQ(settings.portIndex, 10);
+    writeFile(path, fieldsBytes({11, 1, 0, 0, -5}));
     EXPECT_EQ(loadAndValidateSettings(path.c_str()), 1);
     EXPECT_EQ(settings.portIndex, 0);
     EXPECT_EQ(settings.fileTypeIndex, 1);

@@ -32,7 +32,7 @@ TEST(Command, UsbWithoutReceiverShowsOnlyTheInitialisationError) {
 
 TEST(Command, UnknownPortOrCommandDoesNothing) {
     ScriptedPlatform ui;
-    runCommand(DownloadWaypoints, portAtIndex(10), MapInfoMif, PointObjects);  // 9 is the Garmin drive
+    runCommand(DownloadWaypoints, portAtIndex(11), MapInfoMif, PointObjects);  // 9, 10: drive and MTP
     runCommand(static_cast<TransferCommand>(7), comPort(1), MapInfoMif, PointObjects);
     EXPECT_TRUE(ui.events().empty());
 }
