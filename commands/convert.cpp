@@ -13,6 +13,7 @@
 #include "model/helpers.h"
 #include "model/names.h"
 #include "model/point_table.h"
+#include "model/symbols.h"
 
 namespace {
 
@@ -42,13 +43,11 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
     const FileFormat& from = fileFormat(fromKind);
     const FileFormat& to = fileFormat(toKind);
     resetNamingState();
-    {
-        KeepFileTextsWhileReading keepTexts;
-        ReadFacts facts;
-        facts.askSeparateTracks = transferKind == TransferKind::Tracks;
-        if (!from.read(input.c_str(), transferKind, facts)) return 0;
-    }
+    ReadFacts facts;
+    facts.askSeparateTracks = transferKind == TransferKind::Tracks;
+    if (!from.read(input.c_str(), transferKind, facts)) return 0;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
+    if (toKind != FileKind::Gpx) warnUnknownSymbolNames(unknownSymbolNames());
     for (int i = 0; i < pointTable.count; i++) {
         PointRecord& r = pointTable.records[i];
         trimTrailingBlanks(r.NameOfPoint);

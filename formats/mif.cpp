@@ -411,14 +411,14 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColNameOfPoint: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterIdent(text);
+        keepFileText(text);
         copyName(r.NameOfPoint, text);
         break;
     }
     case ColNameOfRouteOrTrack: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterIdent(text);
+        keepFileText(text);
         copyName(r.NameOfRouteOrTrack, text);
         if (hasSignificantChar(r.NameOfRouteOrTrack)) *reader.hasNames = true;
         break;
@@ -428,7 +428,7 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColComment: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterComment(text);
+        keepFileText(text);
         copyName(r.Comment, text);
         break;
     }
@@ -460,7 +460,7 @@ void applyLineField(MifReader& reader, int field, char* value) {
     case ColNameOfRouteOrTrack: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterIdent(text);
+        keepFileText(text);
         copyName(reader.lineName, text);
         if (hasSignificantChar(reader.lineName)) *reader.hasNames = true;
         break;
@@ -468,7 +468,7 @@ void applyLineField(MifReader& reader, int field, char* value) {
     case ColComment: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterComment(text);
+        keepFileText(text);
         copyName(reader.lineComment, text);
         break;
     }

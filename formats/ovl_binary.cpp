@@ -233,14 +233,14 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         if (const char* name = textAfterSlash(line)) {
             char value[kTextLineSize];
             strcpy(value, name);
-            filterIdent(value);
+            keepFileText(value);
             copyName(r.NameOfPoint, value);
         }
     }
     // Line 2: the name (compact form), or route number and name.
     text = readTextLine(line, text, end, sizeof line);
     if (compact) {
-        filterIdent(line);
+        keepFileText(line);
         copyName(r.NameOfPoint, line);
     } else {
         if (startsWithDigit(line)) *reader.hasNumbers = true;
@@ -248,7 +248,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         if (const char* name = textAfterSlash(line)) {
             char value[kTextLineSize];
             strcpy(value, name);
-            filterIdent(value);
+            keepFileText(value);
             value[kNameSize - 1] = '\0';
             if (hasSignificantChar(value)) *reader.hasNames = true;
             copyName(r.NameOfRouteOrTrack, value);
@@ -256,7 +256,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     }
     // Line 3: comment, and the time when it holds one.
     text = readTextLine(line, text, end, sizeof line);
-    filterComment(line);
+    keepFileText(line);
     copyName(r.Comment, line);
     // A comment in the time form is a time; one of a day or clock time that
     // does not exist, or of a year outside 1990..2050, leaves the time empty.
@@ -335,13 +335,13 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     }
     char name[kNameSize], comment[kNameSize];
     text = readTextLine(line, text, end, sizeof line);
-    filterIdent(line);
+    keepFileText(line);
     line[kNameSize - 1] = '\0';
     if (hasSignificantChar(line)) *reader.hasNames = true;
     trimLine(line);
     copyName(name, line);
     text = readTextLine(line, text, end, sizeof line);
-    filterComment(line);
+    keepFileText(line);
     line[kNameSize - 1] = '\0';
     trimLine(line);
     copyName(comment, line);

@@ -19,6 +19,7 @@
 #include "link/protocol_set.h"
 #include "model/field_values.h"
 #include "model/point_table.h"
+#include "model/symbols.h"
 #include "records/record_formats.h"
 
 const char* const kCapacityError = "Maximale Anzahl von Punkten überschritten.";
@@ -381,6 +382,7 @@ void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKin
     }
     if (lines.valid < pointTable.count) showWarning(kSomeInvalidError);
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty + altitudesNotWritten(fileKind));
+    if (fileKind != FileKind::Gpx) warnUnknownSymbolNames(unknownSymbolNames());
     if (lines.shortLine && !format.keepsShortLines) showWarning(kShortLineError);
     if (format.write(fileName.c_str(), objectKind, transferKind)) {
         char text[96];

@@ -236,13 +236,9 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
         return;
     }
     // These receivers take names and comments in mixed case with umlauts:
-    // the file's texts go over as they are, not cut to the serial units'
-    // character set.
+    // the file's texts go over as they are.
     bool carriesIds = false;
-    {
-        KeepFileTextsWhileReading keepTexts;
-        if (!readUploadFile(transferKind, fileKind, carriesIds)) return;
-    }
+    if (!readUploadFile(transferKind, fileKind, carriesIds)) return;
 
     // Waypoints as they are, or as routes; track logs as tracks. The
     // receivers take names of any length: only repeated names change.
