@@ -132,6 +132,7 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     a.Display2 = 2;
     PointRecord b =
         makePoint({.route = 3, .routeName = "TOUR", .number = 2, .name = "B<2>", .lat = -33.5, .lon = -0.000000015});
+    copyName(b.SymbolName, "Mein Symbol");  // a name Garmin's table does not know
     PointRecord c =
         makePoint({.route = 4, .number = 7, .name = "NORD", .lat = 89.99999999, .lon = 179.99999999, .newSegment = 1});
     setTable({a, b, makePoint({.lat = 95.0, .lon = 5.0}), c});
@@ -157,6 +158,8 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     }
     EXPECT_STREQ(pointTable.records[0].Comment, "12:30 A&B");
     EXPECT_STREQ(pointTable.records[1].NameOfPoint, "B<2>");
+    EXPECT_STREQ(pointTable.records[1].SymbolName, "Mein Symbol");
+    EXPECT_EQ(pointTable.records[1].HasSymbol, 0);
     EXPECT_TRUE(numbers);
 
     // Three tracks, the first of two segments; GPX keeps the one-point track.
