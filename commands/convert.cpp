@@ -42,7 +42,6 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
                             const std::string& input, const std::string& output) {
     const FileFormat& from = fileFormat(fromKind);
     const FileFormat& to = fileFormat(toKind);
-    resetNamingState();
     ReadFacts facts;
     facts.askSeparateTracks = transferKind == TransferKind::Tracks;
     if (!from.read(input.c_str(), transferKind, facts)) return 0;

@@ -239,6 +239,8 @@ struct GpxReader {
     bool filtered = false;
     bool wanted[SourceCount] = {};
     const char* capacityMessage = kMsgCapacity;
+    NamingState ownNaming;
+    NamingState* naming = &ownNaming;  // the caller's, or the reading's own
 };
 
 uint8_t recordSource[kMaxPoints];
@@ -545,11 +547,8 @@ void endPoint(GpxReader& reader, Tag tag) {
     if (tag != TagWpt) {
         reader.nameCounter++;
         if (!reader.pointNamed && reader.transferKind != TransferKind::Tracks && !reader.filtered) {
-            if (!nameInitialsAsked) {
-                askNameInitials();
-                nameInitialsAsked = true;
-            }
-            copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+            askNameInitialsOnce(*reader.naming);
+            copyName(r.NameOfPoint, makeAutomaticPointName(*reader.naming, reader.nameCounter).c_str());
         }
     }
     reader.sourceCount[recordSource[pointTable.count]]++;
@@ -563,7 +562,7 @@ void startLineObject(GpxReader& reader) {
     reader.segmentStart = true;
     reader.nameCounter = 0;
     if (reader.lineObjects++ > 0 && reader.transferKind != TransferKind::Tracks)
-        advanceNameInitials(nameInitials[0], nameInitials[1]);
+        advanceNameInitials(reader.naming->initials[0], reader.naming->initials[1]);
 }
 
 void startLine(GpxReader& reader) {
@@ -912,7 +911,7 @@ int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind
 }
 
 int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames) {
+                bool& fileHasRouteOrTrackNames, NamingState* naming) {
     FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!file) {
         showError(kMsgOpen);
@@ -920,6 +919,7 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
     }
     GpxReader reader;
     reader.transferKind = transferKind;
+    if (naming) reader.naming = naming;
     if (!createParser(reader)) {
         fclose(file);
         showError(kMsgRead);

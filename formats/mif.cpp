@@ -299,6 +299,7 @@ struct MifReader {
     TransferKind transferKind = TransferKind::Waypoints;
     bool* hasNumbers = nullptr;
     bool* hasNames = nullptr;
+    NamingState* naming = nullptr;  // the caller's, or the reading's own
     // A MIF file without a Delimiter clause has tab-separated MID rows.
     char delimiter = '\t';
     int mifLine = 0;  // number of the MIF line being treated
@@ -562,10 +563,7 @@ int readPointObject(MifReader& reader, const char* line) {
 // The start of a polyline object (PLINE or LINE): the initials dialog and
 // the object's MID row, whose attributes every section of the object shares.
 int startPolylineObject(MifReader& reader) {
-    if (reader.transferKind != TransferKind::Tracks && !nameInitialsAsked) {
-        askNameInitials();
-        nameInitialsAsked = true;
-    }
+    if (reader.transferKind != TransferKind::Tracks) askNameInitialsOnce(*reader.naming);
     reader.objectNumber = -1;
     reader.lineName[0] = '\0';
     reader.lineComment[0] = '\0';
@@ -584,7 +582,7 @@ int startPolylineObject(MifReader& reader) {
 // track (track upload) or are routes of their own.
 void startSection(MifReader& reader, int vertices, bool laterSection) {
     reader.nameCounter = 0;
-    if (reader.seenPolyline) advanceNameInitials(nameInitials[0], nameInitials[1]);
+    if (reader.seenPolyline) advanceNameInitials(reader.naming->initials[0], reader.naming->initials[1]);
     reader.seenPolyline = true;
     reader.sectionStart = true;
 
@@ -621,7 +619,7 @@ int addVertex(MifReader& reader, double longitude, double latitude) {
     r.NumberOfPoint = ++reader.pointInLine;
     reader.nameCounter++;
     if (reader.transferKind != TransferKind::Tracks)
-        copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+        copyName(r.NameOfPoint, makeAutomaticPointName(*reader.naming, reader.nameCounter).c_str());
     strcpy(r.NameOfRouteOrTrack, reader.lineName);
     strcpy(r.Comment, reader.lineComment);
     r.Altitude = kNoAltitude;
@@ -888,8 +886,10 @@ int writeMifFile(const char* mifName, int objectKind) {
 }
 
 int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames) {
+                bool& fileHasRouteOrTrackNames, NamingState* naming) {
     MifReader reader;
+    NamingState ownNaming;
+    reader.naming = naming ? naming : &ownNaming;
     memset(reader.nameOfField, -1, sizeof reader.nameOfField);
     reader.transferKind = transferKind;
     reader.hasNumbers = &fileHasRouteOrTrackNumbers;

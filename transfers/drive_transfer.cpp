@@ -238,14 +238,15 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
     // These receivers take names and comments in mixed case with umlauts:
     // the file's texts go over as they are.
     bool carriesIds = false;
-    if (!readUploadFile(transferKind, fileKind, carriesIds)) return;
+    NamingState naming;
+    if (!readUploadFile(transferKind, fileKind, carriesIds, naming)) return;
 
     // Waypoints as they are, or as routes; track logs as tracks. The
     // receivers take names of any length: only repeated names change.
     const bool tracks = transferKind == TransferKind::Tracks;
     bool routeMode = false;
     if (!tracks) {
-        makePointNamesUnique(kNameSize - 1);
+        makePointNamesUnique(naming, kNameSize - 1);
         routeMode = askUploadRouteMode(carriesIds);
     }
     if (tracks || routeMode) {

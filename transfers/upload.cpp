@@ -133,6 +133,7 @@ struct UploadPlan {
     bool separateTracks = false;  // one track log per group
     int routeOrTrackCount = 0;    // headers to send
     int textsSpelledOut = 0;      // names and comments the receivers' filter changed
+    bool namesChanged = false;    // the naming step changed a repeated name
 };
 
 // A table text through one of the receivers' filters. true when more than
@@ -255,7 +256,6 @@ bool routeAndTrackNumbersFit(const UploadPlan& plan) {
 // sorting, separate tracks, splitting and the common id. false after a
 // message (or a cancelled dialog in the reader).
 bool prepareUpload(const std::string& fileName, TransferKind transferKind, const FileFormat& format, UploadPlan& plan) {
-    resetNamingState();
 
     plan.tracks = transferKind == TransferKind::Tracks;
     plan.trackLogs = hasTrackLogProtocol();
@@ -276,7 +276,8 @@ bool prepareUpload(const std::string& fileName, TransferKind transferKind, const
 
     if (!plan.tracks) {
         plan.textsSpelledOut = spellTableForReceiver(true);
-        makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
+        makePointNamesUnique(facts.naming, waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
+        plan.namesChanged = facts.naming.namesChanged;
         plan.routeMode = askYesNo(kRouteModeTitle,
                                   format.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
     }
@@ -391,21 +392,22 @@ void sendUpload(const Link& link, const UploadPlan& plan) {
                       plan.textsSpelledOut);
         showInfo(text);
     }
-    if (!tracks && namesChanged) showInfo(kNamesChangedInfo);
+    if (!tracks && plan.namesChanged) showInfo(kNamesChangedInfo);
 }
 
 }  // namespace
 
-bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds) {
+bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds, NamingState& naming) {
     const FileFormat& format = fileFormat(fileKind);
     std::string fileName = format.pattern;
     if (!platform().chooseFileToOpen(format.openTitle, format.filter, fileName)) return false;
     platform().repaintMainWindow();
-    resetNamingState();
     ReadFacts facts;
     // The readers have left out every record whose position the receiver
     // cannot hold.
-    if (!readInputFile(fileName, transferKind, format, facts)) return false;
+    const bool read = readInputFile(fileName, transferKind, format, facts);
+    naming = facts.naming;
+    if (!read) return false;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     carriesRouteOrTrackIds = format.carriesRouteOrTrackIds;
     return true;

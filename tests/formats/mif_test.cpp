@@ -60,7 +60,9 @@ class MifTest : public FormatTest {
         writeFile(mif(), mifText);
         writeFile(mid(), midText);
     }
-    int read(int transferKind) { return readMifFile(mif().c_str(), TransferKind(transferKind), hasNumbers, hasNames); }
+    int read(int transferKind) {
+        return readMifFile(mif().c_str(), TransferKind(transferKind), hasNumbers, hasNames, &naming);
+    }
     ScriptedPlatform ui;
     bool hasNumbers = false;
     bool hasNames = false;
@@ -405,10 +407,10 @@ TEST_F(MifTest, PolylinesForRoutesAreSeparateAndNamedFromInitials) {
         EXPECT_EQ(r[i].NumberOfPoint, expectedPoints[i]);
     }
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
-    EXPECT_TRUE(nameInitialsAsked);
+    EXPECT_TRUE(naming.initialsAsked);
     EXPECT_FALSE(hasNumbers);
 
-    // The dialog is not shown again while nameInitialsAsked holds.
+    // The dialog is not shown again in the same upload.
     ui.clearEvents();
     ASSERT_EQ(read(7), 1);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());

@@ -25,7 +25,8 @@ class OvlBinaryTest : public FormatTest {
     std::string file() const { return dir.file("b.ovl"); }
     int read(int transferKind) {
         kind = -1;
-        return readOvlBinaryFile(file().c_str(), TransferKind(transferKind), kind, hasNumbers, hasNames);
+        return readOvlBinaryFile(file().c_str(), TransferKind(transferKind), kind, hasNumbers, hasNames, nullptr,
+                                 &naming);
     }
     int readBytes(const std::string& bytes, int transferKind) {
         writeFile(file(), bytes);
@@ -295,7 +296,7 @@ TEST_F(OvlBinaryTest, PointsWithoutText) {
 
     for (int transferKind : {6, 157}) {
         ui.clearEvents();
-        nameInitialsAsked = false;
+        naming = NamingState{};
         ASSERT_EQ(readBytes(bytes, transferKind), 1);
         EXPECT_STREQ(pointTable.records[0].NameOfPoint, "");
         EXPECT_STREQ(pointTable.records[2].NameOfPoint, "");
