@@ -288,9 +288,8 @@ int parseArguments(int argc, char** argv, Options& options) {
             options.answers.hasInitials = true;
         } else if (arg == "--id") {
             if (!value(options.answers.id)) return 0;
-            // The receiver's character set, as for every other name.
-            filterIdent(options.answers.id.data());
-            options.answers.id.resize(std::strlen(options.answers.id.c_str()));
+            // Taken as the dialog's entry; the upload to a receiver of the
+            // binary protocol spells it as every other name.
             options.answers.hasId = true;
         } else if (arg == "--trace") {
             if (!value(options.trace)) return 0;

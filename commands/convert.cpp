@@ -14,6 +14,7 @@
 #include "model/helpers.h"
 #include "model/names.h"
 #include "model/point_table.h"
+#include "model/symbols.h"
 
 namespace {
 
@@ -30,12 +31,8 @@ void trimTrailingBlanks(char (&field)[kNameSize]) {
 
 bool listFileContent(FileKind kind, TransferKind transferKind, const std::string& input,
                      std::vector<ContentItem>& items) {
-    resetNamingState();
-    {
-        KeepFileTextsWhileReading keepTexts;
-        ReadFacts facts;
-        if (!fileFormat(kind).read(input.c_str(), transferKind, facts)) return false;
-    }
+    ReadFacts facts;
+    if (!fileFormat(kind).read(input.c_str(), transferKind, facts)) return false;
     items = listContent(pointTable, transferKind);
     return true;
 }
@@ -45,15 +42,12 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
     const FileFormat& from = fileFormat(fromKind);
     const FileFormat& to = fileFormat(toKind);
     if (from.onlyTrackLogs) transferKind = TransferKind::Tracks;
-    resetNamingState();
-    {
-        KeepFileTextsWhileReading keepTexts;
-        ReadFacts facts;
-        facts.askSeparateTracks = transferKind == TransferKind::Tracks;
-        if (!from.read(input.c_str(), transferKind, facts)) return 0;
-    }
+    ReadFacts facts;
+    facts.askSeparateTracks = transferKind == TransferKind::Tracks;
+    if (!from.read(input.c_str(), transferKind, facts)) return 0;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     if (!applySelection(transferKind, selection)) return 0;
+    if (toKind != FileKind::Gpx) warnUnknownSymbolNames(unknownSymbolNames());
     for (int i = 0; i < pointTable.count; i++) {
         PointRecord& r = pointTable.records[i];
         trimTrailingBlanks(r.NameOfPoint);

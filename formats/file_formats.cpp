@@ -15,23 +15,24 @@
 namespace {
 
 int readMif(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
-    return readMifFile(fileName, transferKind, facts.hasNumbers, facts.hasNames);
+    return readMifFile(fileName, transferKind, facts.hasNumbers, facts.hasNames, &facts.naming);
 }
 
 int readOvlAscii(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
     int separateTracks = 0;
-    const int ok = readOvlAsciiFile(fileName, transferKind, separateTracks, facts.askSeparateTracks);
+    const int ok = readOvlAsciiFile(fileName, transferKind, separateTracks, facts.askSeparateTracks, &facts.naming);
     facts.separateTracksAnswered = separateTracks != 0;
     return ok;
 }
 
 int readOvlBinary(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
     int objectKindFound = 0;
-    return readOvlBinaryFile(fileName, transferKind, objectKindFound, facts.hasNumbers, facts.hasNames);
+    return readOvlBinaryFile(fileName, transferKind, objectKindFound, facts.hasNumbers, facts.hasNames, nullptr,
+                             &facts.naming);
 }
 
 int readGpx(const char* fileName, TransferKind transferKind, ReadFacts& facts) {
-    return readGpxFile(fileName, transferKind, facts.hasNumbers, facts.hasNames);
+    return readGpxFile(fileName, transferKind, facts.hasNumbers, facts.hasNames, &facts.naming);
 }
 
 int readFit(const char* fileName, TransferKind, ReadFacts&) { return readFitFile(fileName); }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "model/kinds.h"
+#include "model/names.h"
 #include "platform/platform.h"
 
 // What a reader is told and what it reports beyond the point table.
@@ -21,6 +22,9 @@ struct ReadFacts {
     // The file carries route or track numbers / names.
     bool hasNumbers = false;
     bool hasNames = false;
+    // The automatic-naming state the reader starts and the upload's naming
+    // step goes on with.
+    NamingState naming;
 };
 
 struct FileFormat {

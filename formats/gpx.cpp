@@ -26,6 +26,7 @@
 #include "formats/reading.h"
 #include "model/names.h"
 #include "model/point_table.h"
+#include "model/symbols.h"
 #include "model/times.h"
 
 namespace {
@@ -129,6 +130,13 @@ void appendPoint(std::string& out, const char* indent, const char* tag, const Po
     }
     if (r.NameOfPoint[0]) appendElement(out, inner.c_str(), "name", r.NameOfPoint);
     if (r.Comment[0]) appendElement(out, inner.c_str(), "cmt", r.Comment);
+    // The symbol by Garmin's name, or by the name a file gave that the table
+    // does not know; track points carry none (the track's colour only).
+    if (strcmp(tag, "trkpt") != 0) {
+        const char* symbol = r.HasSymbol ? garminSymbolName(r.Symbol) : nullptr;
+        if (!symbol && r.SymbolName[0]) symbol = r.SymbolName;
+        if (symbol) appendElement(out, inner.c_str(), "sym", symbol);
+    }
     if (waypoint || r.HasSymbol) {
         out += inner + "<extensions><wegmate:point";
         if (waypoint) {
@@ -194,14 +202,15 @@ enum Tag : uint8_t {
     TagTime,
     TagNumber,
     TagExtensions,
-    TagOwnPoint
+    TagOwnPoint,
+    TagSym
 };
 
 bool isPointTag(Tag tag) { return tag == TagWpt || tag == TagRtept || tag == TagTrkpt; }
 
 // The elements whose character data the reader takes.
 bool isTextTag(Tag tag) {
-    return tag == TagName || tag == TagCmt || tag == TagEle || tag == TagTime || tag == TagNumber;
+    return tag == TagName || tag == TagCmt || tag == TagEle || tag == TagTime || tag == TagNumber || tag == TagSym;
 }
 
 constexpr size_t kMaxText = 1024;  // longer text is cut; names keep 50 characters
@@ -235,6 +244,8 @@ struct GpxReader {
     bool wanted[SourceCount] = {};
     const char* capacityMessage = kMsgCapacity;
     bool full = false;  // stopped by a full table
+    NamingState ownNaming;
+    NamingState* naming = &ownNaming;  // the caller's, or the reading's own
 };
 
 uint8_t recordSource[kMaxPoints];
@@ -304,6 +315,7 @@ Tag tagOf(Tag parent, bool hasParent, std::string_view space, std::string_view l
     case TagTrkpt:
         if (local == "name") return TagName;
         if (local == "cmt") return TagCmt;
+        if (local == "sym") return TagSym;
         if (local == "ele") return TagEle;
         if (local == "time") return TagTime;
         if (local == "extensions") return TagExtensions;
@@ -329,9 +341,9 @@ bool parseDecimal(std::string_view text, double& value) {
     return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(value);
 }
 
-// UTF-8 text in Windows-1252, trimmed, through one of the identifier filters,
-// into a name field.
-void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(char*)) {
+// UTF-8 text in Windows-1252, trimmed, as the file holds it, into a name
+// field.
+void takeText(char (&field)[kNameSize], std::string_view utf8) {
     utf8 = trimmed(utf8);
     // Plain ASCII, as most names are, is the same in both encodings.
     bool ascii = true;
@@ -346,8 +358,22 @@ void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(ch
         converted = utf8ToCp1252(std::string(utf8));
         text = converted.data();
     }
-    filter(text);
+    keepFileText(text);
     copyName(field, text);
+}
+
+// A symbol by its name: Garmin's number when the table knows the name (the
+// record's symbol, display values 0), else the name kept beside no number.
+// A symbol number of our own extension, which comes later, wins.
+void takeSymbol(PointRecord& r, std::string_view utf8) {
+    uint16_t number = 0;
+    if (garminSymbolNumber(trimmed(utf8), number)) {
+        r.Symbol = number;
+        r.HasSymbol = 1;
+        r.SymbolName[0] = '\0';
+    } else {
+        takeText(r.SymbolName, utf8);
+    }
 }
 
 bool digitsAt(std::string_view s, size_t at, size_t count, int& value) {
@@ -527,11 +553,8 @@ void endPoint(GpxReader& reader, Tag tag) {
     if (tag != TagWpt) {
         reader.nameCounter++;
         if (!reader.pointNamed && reader.transferKind != TransferKind::Tracks && !reader.filtered) {
-            if (!nameInitialsAsked) {
-                askNameInitials();
-                nameInitialsAsked = true;
-            }
-            copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+            askNameInitialsOnce(*reader.naming);
+            copyName(r.NameOfPoint, makeAutomaticPointName(*reader.naming, reader.nameCounter).c_str());
         }
     }
     reader.sourceCount[recordSource[pointTable.count]]++;
@@ -545,7 +568,7 @@ void startLineObject(GpxReader& reader) {
     reader.segmentStart = true;
     reader.nameCounter = 0;
     if (reader.lineObjects++ > 0 && reader.transferKind != TransferKind::Tracks)
-        advanceNameInitials(nameInitials[0], nameInitials[1]);
+        advanceNameInitials(reader.naming->initials[0], reader.naming->initials[1]);
 }
 
 void startLine(GpxReader& reader) {
@@ -580,7 +603,7 @@ void applyOwnPoint(GpxReader& reader, Tag pointTag, const char** attributes) {
             if (startsWithDigit(v)) reader.hasNumbers[FromWaypoint] = true;
         }
         if (const char* v = values[1]) {
-            takeText(r.NameOfRouteOrTrack, v, filterIdent);
+            takeText(r.NameOfRouteOrTrack, v);
             if (hasSignificantChar(r.NameOfRouteOrTrack)) reader.hasNames[FromWaypoint] = true;
         }
         if (const char* v = values[2]) r.NumberOfPoint = decimalValue(v);
@@ -667,15 +690,18 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
     case TagTrk: endLine(reader, FromTrack); break;
     case TagName:
         if (inPoint) {
-            takeText(r.NameOfPoint, reader.text, filterIdent);
+            takeText(r.NameOfPoint, reader.text);
             reader.pointNamed = r.NameOfPoint[0] != '\0';
         } else if (parent == TagRte || parent == TagTrk) {
-            takeText(reader.lineName, reader.text, filterIdent);
+            takeText(reader.lineName, reader.text);
             if (hasSignificantChar(reader.lineName)) reader.hasNames[parent == TagRte ? FromRoute : FromTrack] = true;
         }
         break;
     case TagCmt:
-        if (inPoint) takeText(r.Comment, reader.text, filterComment);
+        if (inPoint) takeText(r.Comment, reader.text);
+        break;
+    case TagSym:
+        if (inPoint) takeSymbol(r, reader.text);
         break;
     case TagEle:
         if (inPoint) noteRefused(pointTable.count, gpxElevation(reader.text, r.Altitude));
@@ -939,7 +965,7 @@ int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind
 }
 
 int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames) {
+                bool& fileHasRouteOrTrackNames, NamingState* naming) {
     FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!file) {
         showError(kMsgOpen);
@@ -947,6 +973,7 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
     }
     GpxReader reader;
     reader.transferKind = transferKind;
+    if (naming) reader.naming = naming;
     if (!createParser(reader)) {
         fclose(file);
         showError(kMsgRead);

@@ -6,6 +6,8 @@
 #include "model/kinds.h"
 #include "model/point_table.h"
 #include "platform/atomic_file.h"
+
+struct NamingState;
 // GPS Exchange Format: GPX 1.1 written, GPX 1.0 and 1.1 read.
 
 // Writes records 0..count-1 in UTF-8: as wpt for PointObjects; for
@@ -39,9 +41,11 @@ void abortGpxWriting(GpxWriting& writing);
 // failures. A track upload (transferKind 6) takes the tracks, or the routes
 // when there is no track, or else the waypoints; a waypoint or route upload
 // takes waypoints and routes, or the tracks when there is neither. The two
-// flags are owned by the caller, set, never cleared.
+// flags are owned by the caller, set, never cleared. naming: the caller's
+// automatic-naming state (model/names.h), or nullptr for one of the
+// reading's own.
 int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames);
+                bool& fileHasRouteOrTrackNames, NamingState* naming = nullptr);
 
 // Appends the chosen objects of a file to the PointTable as the file has
 // them (no automatic names, nothing else taken in their place, no message

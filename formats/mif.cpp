@@ -305,6 +305,7 @@ struct MifReader {
     TransferKind transferKind = TransferKind::Waypoints;
     bool* hasNumbers = nullptr;
     bool* hasNames = nullptr;
+    NamingState* naming = nullptr;  // the caller's, or the reading's own
     // A MIF file without a Delimiter clause has tab-separated MID rows.
     char delimiter = '\t';
     int mifLine = 0;  // number of the MIF line being treated
@@ -417,14 +418,14 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColNameOfPoint: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterIdent(text);
+        keepFileText(text);
         copyName(r.NameOfPoint, text);
         break;
     }
     case ColNameOfRouteOrTrack: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterIdent(text);
+        keepFileText(text);
         copyName(r.NameOfRouteOrTrack, text);
         if (hasSignificantChar(r.NameOfRouteOrTrack)) *reader.hasNames = true;
         break;
@@ -434,7 +435,7 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColComment: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterComment(text);
+        keepFileText(text);
         copyName(r.Comment, text);
         break;
     }
@@ -466,7 +467,7 @@ void applyLineField(MifReader& reader, int field, char* value) {
     case ColNameOfRouteOrTrack: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterIdent(text);
+        keepFileText(text);
         copyName(reader.lineName, text);
         if (hasSignificantChar(reader.lineName)) *reader.hasNames = true;
         break;
@@ -474,7 +475,7 @@ void applyLineField(MifReader& reader, int field, char* value) {
     case ColComment: {
         char text[kLineBufferSize];
         strcpy(text, value);
-        filterComment(text);
+        keepFileText(text);
         copyName(reader.lineComment, text);
         break;
     }
@@ -568,10 +569,7 @@ int readPointObject(MifReader& reader, const char* line) {
 // The start of a polyline object (PLINE or LINE): the initials dialog and
 // the object's MID row, whose attributes every section of the object shares.
 int startPolylineObject(MifReader& reader) {
-    if (reader.transferKind != TransferKind::Tracks && !nameInitialsAsked) {
-        askNameInitials();
-        nameInitialsAsked = true;
-    }
+    if (reader.transferKind != TransferKind::Tracks) askNameInitialsOnce(*reader.naming);
     reader.objectNumber = -1;
     reader.lineName[0] = '\0';
     reader.lineComment[0] = '\0';
@@ -590,7 +588,7 @@ int startPolylineObject(MifReader& reader) {
 // track (track upload) or are routes of their own.
 void startSection(MifReader& reader, int vertices, bool laterSection) {
     reader.nameCounter = 0;
-    if (reader.seenPolyline) advanceNameInitials(nameInitials[0], nameInitials[1]);
+    if (reader.seenPolyline) advanceNameInitials(reader.naming->initials[0], reader.naming->initials[1]);
     reader.seenPolyline = true;
     reader.sectionStart = true;
 
@@ -627,7 +625,7 @@ int addVertex(MifReader& reader, double longitude, double latitude) {
     r.NumberOfPoint = ++reader.pointInLine;
     reader.nameCounter++;
     if (reader.transferKind != TransferKind::Tracks)
-        copyName(r.NameOfPoint, makeAutomaticPointName(reader.nameCounter).c_str());
+        copyName(r.NameOfPoint, makeAutomaticPointName(*reader.naming, reader.nameCounter).c_str());
     strcpy(r.NameOfRouteOrTrack, reader.lineName);
     strcpy(r.Comment, reader.lineComment);
     r.Altitude = kNoAltitude;
@@ -894,8 +892,10 @@ int writeMifFile(const char* mifName, int objectKind) {
 }
 
 int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames) {
+                bool& fileHasRouteOrTrackNames, NamingState* naming) {
     MifReader reader;
+    NamingState ownNaming;
+    reader.naming = naming ? naming : &ownNaming;
     memset(reader.nameOfField, -1, sizeof reader.nameOfField);
     reader.transferKind = transferKind;
     reader.hasNumbers = &fileHasRouteOrTrackNumbers;

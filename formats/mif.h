@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/kinds.h"
+
+struct NamingState;
 // MapInfo interchange files: a MIF file (geometry) and a MID file (attributes).
 
 #include <string>
@@ -17,5 +19,7 @@ int writeMifFile(const char* mifName, int objectKind);
 
 // Replaces the PointTable with the objects of the pair; reports its own
 // failures. The two flags are owned by the caller, set, never cleared.
+// naming: the caller's automatic-naming state (model/names.h), or nullptr
+// for one of the reading's own.
 int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
-                bool& fileHasRouteOrTrackNames);
+                bool& fileHasRouteOrTrackNames, NamingState* naming = nullptr);

@@ -61,6 +61,7 @@ struct AsciiReader {
     TransferKind transferKind = TransferKind::Waypoints;
     bool askSeparateTracks = false;
     int* separateTracks = nullptr;
+    NamingState* naming = nullptr;  // the caller's, or the reading's own
     bool asked = false;
     int number = 1;
     int pointNumber = 1;
@@ -150,7 +151,7 @@ int readLines(AsciiReader& reader) {
                 if (!reader.firstLine) reader.number++;
                 reader.pointNumber = 1;
             }
-            if (!reader.firstLine) advanceNameInitials(nameInitials[0], nameInitials[1]);
+            if (!reader.firstLine) advanceNameInitials(reader.naming->initials[0], reader.naming->initials[1]);
             reader.firstLine = false;
         } else if (startsWith(line, "XKOORD")) {
             // The table is full only when a further point comes.
@@ -176,7 +177,7 @@ int readLines(AsciiReader& reader) {
                 nameNumber = reader.pointNumber;
             }
             if (reader.transferKind != TransferKind::Tracks)
-                copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+                copyName(r.NameOfPoint, makeAutomaticPointName(*reader.naming, nameNumber).c_str());
             r.Altitude = kNoAltitude;
             reader.expectY = true;
         } else if (startsWith(line, "YKOORD")) {
@@ -262,14 +263,17 @@ int writeOvlAsciiFile(const char* fileName, int objectKind) {
     return atomicCommit(file);
 }
 
-int readOvlAsciiFile(const char* fileName, TransferKind transferKind, int& separateTracks, bool askSeparateTracks) {
+int readOvlAsciiFile(const char* fileName, TransferKind transferKind, int& separateTracks, bool askSeparateTracks,
+                     NamingState* naming) {
     AsciiReader reader;
+    NamingState ownNaming;
+    reader.naming = naming ? naming : &ownNaming;
     reader.file = fileName ? fopen(fileName, "rb") : nullptr;
     if (!reader.file) {
         showError(kMsgOpen);
         return 0;
     }
-    if (transferKind != TransferKind::Tracks) askNameInitials();
+    if (transferKind != TransferKind::Tracks) askNameInitials(*reader.naming);
     pointTable.reset();
     separateTracks = 0;
     reader.transferKind = transferKind;

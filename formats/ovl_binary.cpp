@@ -126,6 +126,7 @@ struct BinaryReader {
     int* objectKindFound = nullptr;
     bool* hasNumbers = nullptr;
     bool* hasNames = nullptr;
+    NamingState* naming = nullptr;  // the caller's, or the reading's own
     int lineCounter = 0;
     int lastLineNumber = 0;
     char lastLineName[kNameSize] = "";
@@ -183,12 +184,9 @@ bool isAutomaticallyNamed(TransferKind transferKind) {
     return transferKind != TransferKind::Tracks && transferKind != TransferKind::OvlConversion;
 }
 
-void nameAutomatically(PointRecord& r) {
-    if (!nameInitialsAsked) {
-        askNameInitials();
-        nameInitialsAsked = true;
-    }
-    copyName(r.NameOfPoint, makeAutomaticPointName(pointTable.count + 1).c_str());
+void nameAutomatically(NamingState& naming, PointRecord& r) {
+    askNameInitialsOnce(naming);
+    copyName(r.NameOfPoint, makeAutomaticPointName(naming, pointTable.count + 1).c_str());
 }
 
 void addRecord(BinaryReader& reader) {
@@ -233,14 +231,14 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         if (const char* name = textAfterSlash(line)) {
             char value[kTextLineSize];
             strcpy(value, name);
-            filterIdent(value);
+            keepFileText(value);
             copyName(r.NameOfPoint, value);
         }
     }
     // Line 2: the name (compact form), or route number and name.
     text = readTextLine(line, text, end, sizeof line);
     if (compact) {
-        filterIdent(line);
+        keepFileText(line);
         copyName(r.NameOfPoint, line);
     } else {
         if (startsWithDigit(line)) *reader.hasNumbers = true;
@@ -248,7 +246,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         if (const char* name = textAfterSlash(line)) {
             char value[kTextLineSize];
             strcpy(value, name);
-            filterIdent(value);
+            keepFileText(value);
             value[kNameSize - 1] = '\0';
             if (hasSignificantChar(value)) *reader.hasNames = true;
             copyName(r.NameOfRouteOrTrack, value);
@@ -256,7 +254,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     }
     // Line 3: comment, and the time when it holds one.
     text = readTextLine(line, text, end, sizeof line);
-    filterComment(line);
+    keepFileText(line);
     copyName(r.Comment, line);
     // A comment in the time form is a time; one of a day or clock time that
     // does not exist, or of a year outside 1990..2050, leaves the time empty.
@@ -284,7 +282,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         counted(altitudeFromText(parts[0], true, r.Altitude));
     }
     trimLine(r.NameOfPoint);
-    if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind)) nameAutomatically(r);
+    if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind)) nameAutomatically(*reader.naming, r);
     addRecord(reader);
     noteObject(reader, PointObjects, pointTable.count - 1);
 }
@@ -296,7 +294,7 @@ void readPointWithoutText(BinaryReader& reader, double longitude, double latitud
     r.Latitude = latitude;
     r.NumberOfPoint = pointTable.count + 1;
     r.NumberOfRouteOrTrack = 0;
-    if (isAutomaticallyNamed(reader.transferKind)) nameAutomatically(r);
+    if (isAutomaticallyNamed(reader.transferKind)) nameAutomatically(*reader.naming, r);
     addRecord(reader);
     noteObject(reader, PointObjects, pointTable.count - 1);
 }
@@ -315,13 +313,10 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     }
     if (*reader.objectKindFound == 0) *reader.objectKindFound = LineObjects;
     int nameNumber = 0;
-    if (!nameInitialsAsked && isAutomaticallyNamed(reader.transferKind)) {
-        askNameInitials();
-        nameInitialsAsked = true;
-    }
+    if (isAutomaticallyNamed(reader.transferKind)) askNameInitialsOnce(*reader.naming);
     // The first line object uses the initials as they stand, every later
     // one the next pair.
-    if (reader.seenLine) advanceNameInitials(nameInitials[0], nameInitials[1]);
+    if (reader.seenLine) advanceNameInitials(reader.naming->initials[0], reader.naming->initials[1]);
     reader.seenLine = true;
     reader.nextNewSegment = 1;
 
@@ -335,13 +330,13 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
     }
     char name[kNameSize], comment[kNameSize];
     text = readTextLine(line, text, end, sizeof line);
-    filterIdent(line);
+    keepFileText(line);
     line[kNameSize - 1] = '\0';
     if (hasSignificantChar(line)) *reader.hasNames = true;
     trimLine(line);
     copyName(name, line);
     text = readTextLine(line, text, end, sizeof line);
-    filterComment(line);
+    keepFileText(line);
     line[kNameSize - 1] = '\0';
     trimLine(line);
     copyName(comment, line);
@@ -386,7 +381,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         r.NumberOfRouteOrTrack = number;
         nameNumber++;
         if (isAutomaticallyNamed(reader.transferKind))
-            copyName(r.NameOfPoint, makeAutomaticPointName(nameNumber).c_str());
+            copyName(r.NameOfPoint, makeAutomaticPointName(*reader.naming, nameNumber).c_str());
         strcpy(r.NameOfRouteOrTrack, name);
         strcpy(r.Comment, comment);
         r.HasSymbol = hasSymbol;
@@ -625,8 +620,10 @@ int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& ob
 
 int readOvlBinaryFile(const char* fileName, TransferKind transferKind, int& objectKindFound,
                       bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
-                      std::vector<OvlObject>* objects) {
+                      std::vector<OvlObject>* objects, NamingState* naming) {
     BinaryReader reader;
+    NamingState ownNaming;
+    reader.naming = naming ? naming : &ownNaming;
     reader.objects = objects;
     if (objects) objects->clear();
     reader.file = fileName ? fopen(fileName, "rb") : nullptr;

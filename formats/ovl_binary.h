@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/kinds.h"
+
+struct NamingState;
 // TOP50 overlay files, binary form: written as version 2.0, read in 2, 3, 4.
 
 #include <cstddef>
@@ -24,10 +26,12 @@ int writeOvlBinaryObjects(const char* fileName, const std::vector<OvlObject>& ob
 
 // transferKind: waypoints, tracks or the OVL conversion (read as tracks are).
 // objectKindFound: 0, or 1 (lines) / 2 (points) from the first object read.
-// objects, when given, receives every object read.
+// objects, when given, receives every object read. naming: the caller's
+// automatic-naming state (model/names.h), or nullptr for one of the
+// reading's own.
 int readOvlBinaryFile(const char* fileName, TransferKind transferKind, int& objectKindFound,
                       bool& fileHasRouteOrTrackNumbers, bool& fileHasRouteOrTrackNames,
-                      std::vector<OvlObject>* objects = nullptr);
+                      std::vector<OvlObject>* objects = nullptr, NamingState* naming = nullptr);
 
 // Copies up to the first CR or NUL (at most size-1 characters, NUL
 // terminated), skips one CR and then one LF; returns the position after them.

@@ -21,29 +21,77 @@ void trimWith(char* text) {
     text[end - start] = '\0';
 }
 
-bool keepTexts = false;
+// The capitals a Windows-1252 letter beyond ASCII is spelled with, or
+// nullptr for a character that is no such letter.
+const char* spelling(unsigned char c) {
+    switch (c) {
+    case 0xC4: case 0xE4: case 0xC6: case 0xE6: return "AE";
+    case 0xD6: case 0xF6: case 0x8C: case 0x9C: return "OE";
+    case 0xDC: case 0xFC: return "UE";
+    case 0xDF: return "SS";
+    case 0xDE: case 0xFE: return "TH";
+    case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC5:
+    case 0xE0: case 0xE1: case 0xE2: case 0xE3: case 0xE5: return "A";
+    case 0xC7: case 0xE7: return "C";
+    case 0xD0: case 0xF0: return "D";
+    case 0xC8: case 0xC9: case 0xCA: case 0xCB:
+    case 0xE8: case 0xE9: case 0xEA: case 0xEB: return "E";
+    case 0xCC: case 0xCD: case 0xCE: case 0xCF:
+    case 0xEC: case 0xED: case 0xEE: case 0xEF: return "I";
+    case 0xD1: case 0xF1: return "N";
+    case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD8:
+    case 0xF2: case 0xF3: case 0xF4: case 0xF5: case 0xF8: return "O";
+    case 0x8A: case 0x9A: return "S";
+    case 0xD9: case 0xDA: case 0xDB: case 0xF9: case 0xFA: case 0xFB: return "U";
+    case 0xDD: case 0xFD: case 0xFF: case 0x9F: return "Y";
+    case 0x8E: case 0x9E: return "Z";
+    default: return nullptr;
+    }
+}
 
-void filterWith(char* text, bool keepColon) {
-    if (!text) return;
-    if (keepTexts) {
-        size_t end = 0;
-        for (size_t i = 0; text[i]; ++i) {
-            if (static_cast<unsigned char>(text[i]) < 0x20 || text[i] == 0x7F) text[i] = '?';
-            if (text[i] != ' ') end = i + 1;
+inline bool isAsciiAlnum(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+inline bool isWordChar(unsigned char c) { return isAsciiAlnum(c) || spelling(c) != nullptr; }
+// Marks that join two words: "Ocean/mer", "13.30", "A:B".
+inline bool isJoiner(unsigned char c) {
+    return c == '/' || c == '\\' || c == '|' || c == '.' || c == ',' || c == ';' || c == ':';
+}
+
+std::string filterWith(std::string_view text, bool keepColon) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    bool replaced = false;  // the last character of out stands for a dropped one
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 'a' && c <= 'z') {
+            out += static_cast<char>(c - 'a' + 'A');
+        } else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '+' ||
+                   (keepColon && c == ':')) {
+            out += static_cast<char>(c);
+        } else if (const char* letters = spelling(c)) {
+            out += letters;
+        } else if (c == '&') {
+            out += '+';
+        } else if (c == ' ') {
+            // A blank after one that stood for a dropped character is one gap.
+            if (!(replaced && !out.empty() && out.back() == ' ')) out += ' ';
+        } else {
+            const bool joins = isJoiner(c) && i > 0 && i + 1 < text.size() &&
+                               isWordChar(static_cast<unsigned char>(text[i - 1])) &&
+                               isWordChar(static_cast<unsigned char>(text[i + 1]));
+            if (joins) {
+                out += '-';
+            } else {
+                if (!out.empty() && out.back() != ' ') out += ' ';
+                replaced = true;
+                continue;
+            }
         }
-        text[end] = '\0';
-        return;
+        replaced = false;
     }
-    char* out = text;
-    for (const char* in = text; *in; ++in) {
-        char c = *in;
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_' || c == '+' ||
-            (keepColon && c == ':')) {
-            *out++ = c;
-        }
-    }
-    *out = '\0';
+    if (replaced && !out.empty() && out.back() == ' ') out.pop_back();
+    return out;
 }
 
 // Position of the first character that is not a blank, or -1 when the text
@@ -61,10 +109,18 @@ int firstNonBlank(const char* text) {
 
 void trimLine(char* text) { trimWith<isLineSpace>(text); }
 void trimBlanks(char* text) { trimWith<isBlankOrTab>(text); }
-void filterIdent(char* text) { filterWith(text, false); }
-void filterComment(char* text) { filterWith(text, true); }
-void setKeepFileTexts(bool keep) { keepTexts = keep; }
-bool keepFileTexts() { return keepTexts; }
+std::string filterIdent(std::string_view text) { return filterWith(text, false); }
+std::string filterComment(std::string_view text) { return filterWith(text, true); }
+
+void keepFileText(char* text) {
+    if (!text) return;
+    size_t end = 0;
+    for (size_t i = 0; text[i]; ++i) {
+        if (static_cast<unsigned char>(text[i]) < 0x20 || text[i] == 0x7F) text[i] = '?';
+        if (text[i] != ' ') end = i + 1;
+    }
+    text[end] = '\0';
+}
 
 bool startsWithDigit(const char* text) {
     const int i = firstNonBlank(text);

@@ -12,23 +12,9 @@
 #include "model/helpers.h"
 #include "model/point_table.h"
 
-char nameInitials[3] = {'A', 'A', '\0'};
-bool nameInitialsAsked = false;
-bool namesChanged = false;
-int autoNameCounter = 1;
-
-void resetNamingState() {
-    nameInitials[0] = 'A';
-    nameInitials[1] = 'A';
-    nameInitials[2] = '\0';
-    nameInitialsAsked = false;
-    namesChanged = false;
-    autoNameCounter = 1;
-}
-
-std::string makeAutomaticPointName(int number) {
+std::string makeAutomaticPointName(const NamingState& naming, int number) {
     char text[32];
-    snprintf(text, sizeof text, "%c%c%04d", nameInitials[0], nameInitials[1], number);
+    snprintf(text, sizeof text, "%c%c%04d", naming.initials[0], naming.initials[1], number);
     return text;
 }
 
@@ -65,7 +51,7 @@ const char* checkNameInitials(const std::string& entry) {
     return "Als Eingabe werden hier genau zwei Zeichen \naus den Bereichen 'A' - 'Z' oder '0' - '9' \nerwartet!";
 }
 
-void askNameInitials() {
+void askNameInitials(NamingState& naming) {
     const InitialsDialog dialog{
         " Wegmate -- Wegpunktbezeichnungen",
         &kInitialsLines,
@@ -73,14 +59,20 @@ void askNameInitials() {
         2,
         checkNameInitials,
     };
-    std::string entry = nameInitials;
+    std::string entry = naming.initials;
     // The dialog has no cancel; a front end that still ends it without an
     // accepted entry leaves the initials as they were.
     if (!platform().initialsDialog(dialog, entry)) return;
     if (checkNameInitials(entry) != nullptr) return;
-    nameInitials[0] = toCapital(entry[0]);
-    nameInitials[1] = toCapital(entry[1]);
-    nameInitials[2] = '\0';
+    naming.initials[0] = toCapital(entry[0]);
+    naming.initials[1] = toCapital(entry[1]);
+    naming.initials[2] = '\0';
+}
+
+void askNameInitialsOnce(NamingState& naming) {
+    if (naming.initialsAsked) return;
+    askNameInitials(naming);
+    naming.initialsAsked = true;
 }
 
 namespace {
@@ -115,7 +107,7 @@ bool renamePass(NameIndex& index, int pass, char* name, size_t prefixLength, int
 
 }  // namespace
 
-void makePointNamesUnique(int identifierLength) {
+void makePointNamesUnique(NamingState& naming, int identifierLength) {
     if (identifierLength > kNameSize - 1) identifierLength = kNameSize - 1;
     NameIndex index;
     index.taken.reserve(static_cast<size_t>(pointTable.count) * 2 + 16);
@@ -123,12 +115,10 @@ void makePointNamesUnique(int identifierLength) {
         char* name = pointTable.records[i].NameOfPoint;
         trimLine(name);
         if (name[0] == '\0') {
-            if (!nameInitialsAsked) {
-                askNameInitials();
-                nameInitialsAsked = true;
-            }
-            copyName(pointTable.records[i].NameOfPoint, makeAutomaticPointName(autoNameCounter).c_str());
-            ++autoNameCounter;
+            askNameInitialsOnce(naming);
+            copyName(pointTable.records[i].NameOfPoint,
+                     makeAutomaticPointName(naming, naming.autoNameCounter).c_str());
+            ++naming.autoNameCounter;
         }
         // The name as the receiver keeps it: cut to its identifier length,
         // without the blanks the cut leaves at the end.
@@ -138,7 +128,7 @@ void makePointNamesUnique(int identifierLength) {
         }
         const size_t length = strlen(name);
         if (index.taken.count(name)) {
-            namesChanged = true;
+            naming.namesChanged = true;
             // First pass: two digits after the first four characters (or
             // after the whole, shorter name).
             if (!renamePass(index, 0, name, length > 4 ? 4 : length, 2, 99)) {

@@ -25,6 +25,9 @@ struct PointRecord {
     uint8_t Display1;
     uint8_t Display2;
     uint8_t HasSymbol;  // 0 or 1
+    // A symbol name of a GPX file that Garmin's symbol table does not know
+    // (model/symbols.h), kept for GPX; empty for all others.
+    char SymbolName[kNameSize];
 };
 
 struct PointTable {

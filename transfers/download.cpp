@@ -22,6 +22,7 @@
 #include "model/field_values.h"
 #include "model/content.h"
 #include "model/point_table.h"
+#include "model/symbols.h"
 #include "records/record_formats.h"
 
 const char* const kCapacityError = "Maximale Anzahl von Punkten überschritten.";
@@ -439,6 +440,7 @@ void writeDownloadFile(const std::string& fileName, FileKind fileKind, ObjectKin
         showError(kNothingLeftError);
         return;
     }
+    if (fileKind != FileKind::Gpx) warnUnknownSymbolNames(unknownSymbolNames());
     DownloadChecks checks;
     addDownloadChecks(checks, fileKind, objectKind);
     if (!reportDownloadChecks(checks, fileKind)) return;

@@ -464,13 +464,10 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
         return;
     }
     // These receivers take names and comments in mixed case with umlauts:
-    // the file's texts go over as they are, not cut to the serial units'
-    // character set.
+    // the file's texts go over as they are.
     bool carriesIds = false;
-    {
-        KeepFileTextsWhileReading keepTexts;
-        if (!readUploadFile(transferKind, fileKind, carriesIds)) return;
-    }
+    NamingState naming;
+    if (!readUploadFile(transferKind, fileKind, carriesIds, naming)) return;
 
     // Waypoints as they are, or as routes; track logs as tracks. The
     // receivers take names of any length: only repeated names change.
@@ -479,7 +476,7 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
     if (!tracks) {
         routeMode = askUploadRouteMode(carriesIds);
         if (routeMode && !leaveWaypointsOutOfRoutes()) return;
-        makePointNamesUnique(kNameSize - 1);
+        makePointNamesUnique(naming, kNameSize - 1);
     }
     if (tracks || routeMode) {
         sortPointTable();

@@ -33,6 +33,20 @@ inline constexpr const char* kFieldsLeftEmptyWarning =
 inline constexpr const char* kFieldLeftEmptyWarning =
     "1 Angabe der eingelesenen Punkte (Höhe, Zeit, Symbol \noder Anzeige) ist ungültig und bleibt leer.";
 
+// Points whose GPX symbol name Garmin's symbol table does not know: a file
+// type other than GPX and the receiver take the default symbol for them.
+inline constexpr const char* kUnknownSymbolsWarning =
+    "%d Punkte haben einen unbekannten Symbolnamen und erhalten das Standardsymbol.";
+inline constexpr const char* kUnknownSymbolWarning =
+    "1 Punkt hat einen unbekannten Symbolnamen und erhält das Standardsymbol.";
+
+inline void warnUnknownSymbolNames(int count) {
+    if (count <= 0) return;
+    char text[160];
+    std::snprintf(text, sizeof text, count == 1 ? kUnknownSymbolWarning : kUnknownSymbolsWarning, count);
+    showWarning(text);
+}
+
 inline void warnFieldsLeftEmpty(int count) {
     if (count <= 0) return;
     char text[160];

@@ -9,15 +9,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "formats/file_formats.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
+#include "model/helpers.h"
 #include "model/names.h"
 #include "model/content.h"
 #include "model/point_table.h"
+#include "model/symbols.h"
 #include "records/record_formats.h"
 #include "model/splitting.h"
 
@@ -50,6 +55,13 @@ const char* const kNoRoutePointsError =
     "Die Eingabedatei enthält keine Routenpunkte. \nEs wurde nichts übertragen.";
 const char* const kNamesChangedInfo =
     "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher Bezeichnungen in Input-Datei.";
+
+const char* const kNamesSpelledOutInfo =
+    "%d Namen oder Kommentare für das GPS-Gerät umgeschrieben (Umlaute und Akzente ausgeschrieben, andere Zeichen "
+    "ersetzt).";
+const char* const kNameSpelledOutInfo =
+    "1 Name oder Kommentar für das GPS-Gerät umgeschrieben (Umlaute und Akzente ausgeschrieben, andere Zeichen "
+    "ersetzt).";
 
 constexpr int kMaxNakRepeats = 10;
 
@@ -139,7 +151,41 @@ struct UploadPlan {
     bool routeMode = false;       // waypoints as routes
     bool separateTracks = false;  // one track log per group
     int routeOrTrackCount = 0;    // headers to send
+    int textsSpelledOut = 0;      // names and comments the receivers' filter changed
+    bool namesChanged = false;    // the naming step changed a repeated name
 };
+
+// A table text through one of the receivers' filters. true when more than
+// its case changed.
+bool spellForReceiver(char (&field)[kNameSize], std::string (*filter)(std::string_view)) {
+    const std::string spelled = filter(field);
+    std::string capitals = field;
+    for (char& c : capitals)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    copyName(field, spelled.c_str());
+    return spelled != capitals;
+}
+
+// The receivers' character set, applied once where the table goes out over
+// the binary protocol: point names and comments (before their uniqueness is
+// decided on what the receiver keeps), or the route and track names of the
+// headers. Returns how many texts changed beyond their case; a route or
+// track name counts once.
+int spellTableForReceiver(bool pointTexts) {
+    int changed = 0;
+    std::set<std::string> lineNames;
+    for (int i = 0; i < pointTable.count; i++) {
+        PointRecord& r = pointTable.records[i];
+        if (pointTexts) {
+            changed += spellForReceiver(r.NameOfPoint, filterIdent);
+            changed += spellForReceiver(r.Comment, filterComment);
+        } else {
+            const std::string before = r.NameOfRouteOrTrack;
+            if (spellForReceiver(r.NameOfRouteOrTrack, filterIdent)) lineNames.insert(before);
+        }
+    }
+    return changed + static_cast<int>(lineNames.size());
+}
 
 bool hasDuplicatePointNumbers() {
     for (int i = 1; i < pointTable.count; i++) {
@@ -162,7 +208,7 @@ void askCommonRouteOrTrackId(const char* preset) {
         if (numberMode)
             pointTable.records[i].NumberOfRouteOrTrack = number;
         else
-            copyName(pointTable.records[i].NameOfRouteOrTrack, buffer);
+            copyName(pointTable.records[i].NameOfRouteOrTrack, filterIdent(utf8ToCp1252(buffer)).c_str());
     }
 }
 
@@ -229,7 +275,6 @@ bool routeAndTrackNumbersFit(const UploadPlan& plan) {
 // sorting, separate tracks, splitting and the common id. false after a
 // message (or a cancelled dialog in the reader).
 bool prepareUpload(const std::string& fileName, TransferKind transferKind, const FileFormat& format, UploadPlan& plan) {
-    resetNamingState();
 
     plan.tracks = transferKind == TransferKind::Tracks;
     plan.trackLogs = hasTrackLogProtocol();
@@ -246,14 +291,18 @@ bool prepareUpload(const std::string& fileName, TransferKind transferKind, const
             leftEmpty += waypointFieldsNotCarried(pointTable.records[i], waypointFormat);
     }
     warnFieldsLeftEmpty(leftEmpty);
+    if (!plan.tracks) warnUnknownSymbolNames(unknownSymbolNames());
 
     if (!plan.tracks) {
         // Only what goes to the receiver is named: the route question first.
         plan.routeMode = askYesNo(kRouteModeTitle,
                                   format.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
         if (plan.routeMode && !leaveWaypointsOutOfRoutes()) return false;
-        makePointNamesUnique(waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
+        plan.textsSpelledOut = spellTableForReceiver(true);
+        makePointNamesUnique(facts.naming, waypointIdentifierLength(uploadWaypointFormat(protocolSet())));
+        plan.namesChanged = facts.naming.namesChanged;
     }
+    if (plan.routeMode || (plan.tracks && plan.trackLogs)) plan.textsSpelledOut += spellTableForReceiver(false);
 
     sortPointTable();
 
@@ -356,24 +405,30 @@ void sendUpload(const Link& link, const UploadPlan& plan) {
         showUploadError(state, kTransferError);
         return;
     }
-    char text[96];
+    char text[200];
     std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%04d Punkte).", points);
     showInfo(text);
-    if (!tracks && namesChanged) showInfo(kNamesChangedInfo);
+    if (plan.textsSpelledOut > 0) {
+        std::snprintf(text, sizeof text, plan.textsSpelledOut == 1 ? kNameSpelledOutInfo : kNamesSpelledOutInfo,
+                      plan.textsSpelledOut);
+        showInfo(text);
+    }
+    if (!tracks && plan.namesChanged) showInfo(kNamesChangedInfo);
 }
 
 }  // namespace
 
-bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds) {
+bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds, NamingState& naming) {
     const FileFormat& format = fileFormat(fileKind);
     std::string fileName = format.pattern;
     if (!platform().chooseFileToOpen(format.openTitle, format.filter, fileName)) return false;
     platform().repaintMainWindow();
-    resetNamingState();
     ReadFacts facts;
     // The readers have left out every record whose position the receiver
     // cannot hold.
-    if (!readInputFile(fileName, transferKind, format, facts)) return false;
+    const bool read = readInputFile(fileName, transferKind, format, facts);
+    naming = facts.naming;
+    if (!read) return false;
     warnFieldsLeftEmpty(pointTable.fieldsLeftEmpty);
     carriesRouteOrTrackIds = format.carriesRouteOrTrackIds;
     return true;

@@ -3,14 +3,16 @@
 
 #include "link/link.h"
 #include "model/kinds.h"
+#include "model/names.h"
 
 void uploadToDevice(const Link& link, TransferKind transferKind, FileKind fileKind);
 
 // The parts every upload shares, whichever link it writes to.
 
 // The open dialog of the file kind, the reader and the check of the
-// positions. false after a message or a cancelled dialog.
-bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds);
+// positions. false after a message or a cancelled dialog. naming receives
+// the reader's automatic-naming state, for the naming step after it.
+bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesRouteOrTrackIds, NamingState& naming);
 // "Wegpunkte in ROUTE(N) laden ...": the question of the file kind.
 bool askUploadRouteMode(bool carriesRouteOrTrackIds);
 // Uploads as routes: the waypoints of the file (without route and point

@@ -94,7 +94,6 @@ void loadTable() {
 void prepare() {
     installPlatform(&benchPlatform);
     settings = Settings{};
-    resetNamingState();
 }
 
 template <void (*Fill)(int)>
@@ -130,9 +129,9 @@ void BM_Names(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         loadTable();
-        resetNamingState();
+        NamingState naming;
         state.ResumeTiming();
-        makePointNamesUnique();
+        makePointNamesUnique(naming);
         benchmark::DoNotOptimize(pointTable.records[0].NameOfPoint[0]);
     }
 }
@@ -144,9 +143,9 @@ void BM_LiteralNames(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         loadTable();
-        resetNamingState();
+        NamingState naming;
         state.ResumeTiming();
-        referenceMakePointNamesUnique();
+        referenceMakePointNamesUnique(naming);
         benchmark::DoNotOptimize(pointTable.records[0].NameOfPoint[0]);
     }
 }
@@ -160,9 +159,9 @@ void BM_UploadPreparation(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         loadTable();
-        resetNamingState();
+        NamingState naming;
         state.ResumeTiming();
-        makePointNamesUnique();
+        makePointNamesUnique(naming);
         sortPointTable();
         splitRoutesAndTracks(TransferKind::Waypoints, false);
         benchmark::DoNotOptimize(countRouteOrTrackGroups());

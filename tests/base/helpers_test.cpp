@@ -41,14 +41,23 @@ TEST(Helpers, TrimBlanksKeepsLineEnds) {
 }
 
 TEST(Helpers, FilterIdentAndComment) {
-    EXPECT_EQ(apply(filterIdent, "wp 1/\xE4"), "WP 1");
-    EXPECT_EQ(apply(filterIdent, "12:30"), "1230");
-    EXPECT_EQ(apply(filterComment, "12:30"), "12:30");
-    EXPECT_EQ(apply(filterIdent, "a-b_c+d.e,f!\x80\xFFz"), "A-B_C+DEFZ");
-    EXPECT_EQ(apply(filterComment, "Start: 08:15 Uhr"), "START: 08:15 UHR");
-    EXPECT_EQ(apply(filterIdent, "\t\r\n"), "");
-    filterIdent(nullptr);
-    filterComment(nullptr);
+    EXPECT_EQ(filterIdent("12:30"), "12-30");
+    EXPECT_EQ(filterComment("12:30"), "12:30");
+    EXPECT_EQ(filterIdent("a-b_c+d!e"), "A-B_C+D E");
+    EXPECT_EQ(filterComment("Start: 08:15 Uhr"), "START: 08:15 UHR");
+    EXPECT_EQ(filterIdent("\t\r\n"), "");
+    // What the receivers cannot show is spelled out, not dropped.
+    EXPECT_EQ(filterIdent("Trac\xE9 actuel: 25 SEPT 2012 13:39"), "TRACE ACTUEL 25 SEPT 2012 13-39");
+    EXPECT_EQ(filterIdent("M\xFCnchner Haus"), "MUENCHNER HAUS");
+    EXPECT_EQ(filterIdent("Oc\xE9" "an/mer"), "OCEAN-MER");
+    EXPECT_EQ(filterIdent("\xC4\xD6\xDC\xDF \xE0\xE7\xF1 \xC6\x9C"), "AEOEUESS ACN AEOE");
+    EXPECT_EQ(filterIdent("Haus (alt) & Hof \x80"), "HAUS ALT + HOF");
+}
+
+TEST(Helpers, KeepFileText) {
+    EXPECT_EQ(apply(keepFileText, "Oc\xE9" "an/mer: 13:39  "), "Oc\xE9" "an/mer: 13:39");
+    EXPECT_EQ(apply(keepFileText, "a\tb\x7F"), "a?b?");
+    keepFileText(nullptr);
 }
 
 TEST(Helpers, StartsWithDigit) {

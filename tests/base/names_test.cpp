@@ -32,19 +32,19 @@ std::vector<std::string> tableNames() {
 }  // namespace
 
 TEST(Names, AutomaticNamePattern) {
-    resetNamingState();
-    EXPECT_STREQ(nameInitials, "AA");
-    EXPECT_FALSE(nameInitialsAsked);
-    EXPECT_FALSE(namesChanged);
-    EXPECT_EQ(autoNameCounter, 1);
-    EXPECT_EQ(makeAutomaticPointName(1), "AA0001");
-    EXPECT_EQ(makeAutomaticPointName(9999), "AA9999");
-    EXPECT_EQ(makeAutomaticPointName(12345), "AA12345");
-    nameInitials[0] = 'K';
-    nameInitials[1] = 'B';
-    EXPECT_EQ(makeAutomaticPointName(7), "KB0007");
-    resetNamingState();
-    EXPECT_STREQ(nameInitials, "AA");
+    NamingState naming;
+    EXPECT_STREQ(naming.initials, "AA");
+    EXPECT_FALSE(naming.initialsAsked);
+    EXPECT_FALSE(naming.namesChanged);
+    EXPECT_EQ(naming.autoNameCounter, 1);
+    EXPECT_EQ(makeAutomaticPointName(naming, 1), "AA0001");
+    EXPECT_EQ(makeAutomaticPointName(naming, 9999), "AA9999");
+    EXPECT_EQ(makeAutomaticPointName(naming, 12345), "AA12345");
+    naming.initials[0] = 'K';
+    naming.initials[1] = 'B';
+    EXPECT_EQ(makeAutomaticPointName(naming, 7), "KB0007");
+    naming = NamingState{};
+    EXPECT_STREQ(naming.initials, "AA");
 }
 
 TEST(Names, InitialsCheck) {
@@ -64,15 +64,15 @@ TEST(Names, InitialsCheck) {
 
 TEST(Names, InitialsDialogContentAndCapitals) {
     ScriptedPlatform ui;
-    resetNamingState();
-    nameInitials[0] = 'Q';
-    nameInitials[1] = 'R';
+    NamingState naming;
+    naming.initials[0] = 'Q';
+    naming.initials[1] = 'R';
     ui.queueInitials("A");
     ui.queueInitials("A-");
     ui.queueInitials("a1");
-    askNameInitials();
-    EXPECT_STREQ(nameInitials, "A1");
-    EXPECT_FALSE(nameInitialsAsked);  // the callers set it
+    askNameInitials(naming);
+    EXPECT_STREQ(naming.initials, "A1");
+    EXPECT_FALSE(naming.initialsAsked);  // the callers set it
     auto dialogs = ui.eventsOf(ScriptedEvent::InitialsDialog);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0]->title, " Wegmate -- Wegpunktbezeichnungen");
@@ -102,51 +102,52 @@ TEST(Names, InitialsDialogPresetIsTheCurrentPair) {
     // The scripted dialog records the preset until an entry is accepted;
     // an entry equal to the preset is accepted unchanged.
     ScriptedPlatform ui;
-    nameInitials[0] = 'X';
-    nameInitials[1] = '7';
+    NamingState naming;
+    naming.initials[0] = 'X';
+    naming.initials[1] = '7';
     ui.queueInitials("X7");
-    askNameInitials();
-    EXPECT_STREQ(nameInitials, "X7");
+    askNameInitials(naming);
+    EXPECT_STREQ(naming.initials, "X7");
     ASSERT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
 }
 
 TEST(Names, UnnamedPointsGetAutomaticNamesAndOneDialog) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     ui.queueInitials("KB");
     loadNames({"", "  \t", "\r\n"});
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     EXPECT_EQ(tableNames(), (std::vector<std::string>{"KB0001", "KB0002", "KB0003"}));
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
-    EXPECT_TRUE(nameInitialsAsked);
-    EXPECT_FALSE(namesChanged);
-    EXPECT_EQ(autoNameCounter, 4);
+    EXPECT_TRUE(naming.initialsAsked);
+    EXPECT_FALSE(naming.namesChanged);
+    EXPECT_EQ(naming.autoNameCounter, 4);
 }
 
 TEST(Names, NamedPointsNeedNoDialog) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     loadNames({" HAUS ", "KIRCHE\r\n"});
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     EXPECT_EQ(tableNames(), (std::vector<std::string>{"HAUS", "KIRCHE"}));
     EXPECT_TRUE(ui.events().empty());
-    EXPECT_FALSE(namesChanged);
+    EXPECT_FALSE(naming.namesChanged);
 }
 
 TEST(Names, RepeatedNamesAreRenamed) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     loadNames({"HAUS", "HAUS", "HAUS", "KIRCHTURM", "KIRCHTURM", "AB", "AB", "X", "X", "ab"});
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     EXPECT_EQ(tableNames(), (std::vector<std::string>{"HAUS", "HAUS01", "HAUS02", "KIRCHTURM", "KIRC01", "AB", "AB01",
                                                       "X", "X01", "ab"}));
-    EXPECT_TRUE(namesChanged);
+    EXPECT_TRUE(naming.namesChanged);
     EXPECT_TRUE(isDuplicatePointName(0) == false);
 }
 
 TEST(Names, SecondPassAfterAllTwoDigitNumbersAreTaken) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     std::vector<std::string> names = {"HAUS"};
     for (int q = 1; q <= 99; ++q) {
         char text[16];
@@ -156,15 +157,15 @@ TEST(Names, SecondPassAfterAllTwoDigitNumbersAreTaken) {
     names.push_back("HAUS");
     names.push_back("HAUSBOOT");  // L > 4: pass 1 over HAUS01..99, then HA0001
     loadNames(names);
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     EXPECT_EQ(std::string(pointTable.records[100].NameOfPoint), "HA0001");
     EXPECT_EQ(std::string(pointTable.records[101].NameOfPoint), "HAUSBOOT");
-    EXPECT_TRUE(namesChanged);
+    EXPECT_TRUE(naming.namesChanged);
 }
 
 TEST(Names, ShortNamesAppendTheirNumbers) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     std::vector<std::string> names = {"AB"};
     for (int q = 1; q <= 99; ++q) {
         char text[16];
@@ -173,17 +174,17 @@ TEST(Names, ShortNamesAppendTheirNumbers) {
     }
     names.push_back("AB");
     loadNames(names);
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     // L = 2: the second pass appends four digits to the two characters.
     EXPECT_EQ(std::string(pointTable.records[100].NameOfPoint), "AB0001");
 }
 
 TEST(Names, NameStillRepeatingAfterBothPassesIsKept) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     std::vector<std::string> names(10100, "Q");
     loadNames(names);
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), "Q");
     EXPECT_EQ(std::string(pointTable.records[1].NameOfPoint), "Q01");
     EXPECT_EQ(std::string(pointTable.records[99].NameOfPoint), "Q99");
@@ -194,23 +195,23 @@ TEST(Names, NameStillRepeatingAfterBothPassesIsKept) {
 
 TEST(Names, FiftyCharacterNamesAreCutAfterFourCharacters) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     const std::string longName(50, 'W');
     loadNames({longName, longName});
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     EXPECT_EQ(std::string(pointTable.records[1].NameOfPoint), "WWWW01");
 }
 
 TEST(Names, AutomaticNameCanCollideWithAFileName) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     ui.queueInitials("AA");
     loadNames({"AA0001", ""});
-    makePointNamesUnique();
+    makePointNamesUnique(naming);
     // "AA0001" has 6 characters: the digits go to position 4, and 01 gives
     // the taken name again.
     EXPECT_EQ(tableNames(), (std::vector<std::string>{"AA0001", "AA0002"}));
-    EXPECT_TRUE(namesChanged);
+    EXPECT_TRUE(naming.namesChanged);
 }
 
 namespace {
@@ -225,14 +226,14 @@ struct NamingOutcome {
 
 NamingOutcome runNaming(const std::vector<std::string>& input, bool reference) {
     ScriptedPlatform ui;
-    resetNamingState();
+    NamingState naming;
     ui.queueInitials("KB");
     loadNames(input);
     if (reference)
-        referenceMakePointNamesUnique();
+        referenceMakePointNamesUnique(naming);
     else
-        makePointNamesUnique();
-    NamingOutcome outcome{tableNames(), namesChanged, nameInitialsAsked, autoNameCounter, nameInitials};
+        makePointNamesUnique(naming);
+    NamingOutcome outcome{tableNames(), naming.namesChanged, naming.initialsAsked, naming.autoNameCounter, naming.initials};
     if (!outcome.asked) ui.answers_.clear();
     return outcome;
 }

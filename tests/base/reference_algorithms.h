@@ -24,21 +24,21 @@ inline void referenceSort(PointRecord* rec, int n) {
 }
 
 // The naming step word by word, with the quadratic duplicate test.
-inline void referenceMakePointNamesUnique() {
+inline void referenceMakePointNamesUnique(NamingState& naming) {
     for (int i = 0; i < pointTable.count; ++i) {
         char* name = pointTable.records[i].NameOfPoint;
         trimLine(name);
         if (name[0] == '\0') {
-            if (!nameInitialsAsked) {
-                askNameInitials();
-                nameInitialsAsked = true;
+            if (!naming.initialsAsked) {
+                askNameInitials(naming);
+                naming.initialsAsked = true;
             }
-            copyName(pointTable.records[i].NameOfPoint, makeAutomaticPointName(autoNameCounter).c_str());
-            ++autoNameCounter;
+            copyName(pointTable.records[i].NameOfPoint, makeAutomaticPointName(naming, naming.autoNameCounter).c_str());
+            ++naming.autoNameCounter;
         }
         const int length = static_cast<int>(strlen(name));
         for (int q = 1; q <= 99 && isDuplicatePointName(i); ++q) {
-            namesChanged = true;
+            naming.namesChanged = true;
             if (length > 4)
                 snprintf(name + 4, 3, "%02d", q);
             else

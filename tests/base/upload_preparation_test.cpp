@@ -54,9 +54,9 @@ TEST(UploadPreparationDifferential, RandomTables) {
         {
             ScriptedPlatform ui;
             ui.queueInitials("KB");
-            resetNamingState();
+            NamingState naming;
             load(input);
-            referenceMakePointNamesUnique();
+            referenceMakePointNamesUnique(naming);
             sortPointTable();
             expectedResult = referenceSplit(settings.maxRoutePoints);
             expected.assign(pointTable.records, pointTable.records + pointTable.count);
@@ -66,14 +66,14 @@ TEST(UploadPreparationDifferential, RandomTables) {
                     "Die Zahl von Punkten in Routen oder Track-Auf- \nzeichnungen hat den Maximalwert "
                     "überschritten! \n(Vergleiche 'Einstellungen') Daher wurden die \nbetreffenden Routen oder "
                     "Track-Aufzeichnungen \naufgeteilt und neu durchnummeriert. ");
-            expectedChanged = namesChanged;
+            expectedChanged = naming.namesChanged;
             ui.answers_.clear();
         }
         ScriptedPlatform ui;
         ui.queueInitials("KB");
-        resetNamingState();
+        NamingState naming;
         load(input);
-        makePointNamesUnique();
+        makePointNamesUnique(naming);
         sortPointTable();
         EXPECT_EQ(splitRoutesAndTracks(TransferKind::Waypoints, false), expectedResult);
         ASSERT_EQ(pointTable.count, static_cast<int>(expected.size()));
@@ -82,7 +82,7 @@ TEST(UploadPreparationDifferential, RandomTables) {
                 << "round " << round << " place " << k;
         }
         EXPECT_EQ(ui.boxTexts(), expectedBoxes);
-        EXPECT_EQ(namesChanged, expectedChanged);
+        EXPECT_EQ(naming.namesChanged, expectedChanged);
         ui.answers_.clear();
     }
 }

@@ -204,7 +204,7 @@ TEST(DriveDownload, MergesArchiveAndCurrentIntoNumberedTracks) {
     // segments of Current.gpx kept.
     ASSERT_EQ(pointTable.count, 8);
     EXPECT_EQ(pointTable.records[0].NumberOfRouteOrTrack, 1);
-    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "01-NOV-26 TEGELBERG");
+    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "01-NOV-26 Tegelberg");
     EXPECT_EQ(pointTable.records[3].NumberOfRouteOrTrack, 2);
     EXPECT_EQ(pointTable.records[3].NumberOfPoint, 1);
     EXPECT_EQ(pointTable.records[3].NewSegment, 1);
@@ -223,7 +223,7 @@ TEST(DriveDownload, MergesArchiveAndCurrentIntoNumberedTracks) {
         const auto dialogs = ui.eventsOf(ScriptedEvent::TrackSelectDialog);
         ASSERT_EQ(dialogs.size(), 1u);
         EXPECT_EQ(dialogs[0]->items,
-                  (std::vector<std::string>{"01-NOV-26 TEGELBERG", "AKTUELLER TRACK 28 NOV 2026 1012"}));
+                  (std::vector<std::string>{"01-NOV-26 Tegelberg", "Aktueller Track: 28 NOV 2026 10:12"}));
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Übertragung erfolgreich beendet (00005 Punkte)."});
     }
 
@@ -248,7 +248,7 @@ TEST(DriveDownload, MergesArchiveAndCurrentIntoNumberedTracks) {
         EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Übertragung erfolgreich beendet (00003 Punkte)."});
     }
     EXPECT_EQ(pointTable.records[2].NumberOfRouteOrTrack, 1);
-    EXPECT_STREQ(pointTable.records[2].NameOfPoint, "PINDARPLATZ");
+    EXPECT_STREQ(pointTable.records[2].NameOfPoint, "Pindarplatz");
     setDriveMountPoint("");
 }
 

@@ -46,14 +46,14 @@ inline std::string positionsLeftOut(int n) {
 inline const char kNoValidPosition[] =
     "Keiner der eingelesenen Punkte hat gültige \nPositionsdaten (Breite -90 bis 90 Grad, \nLänge -180 bis 180 Grad).";
 
-// Resets the naming state an upload starts with.
 class FormatTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        resetNamingState();
         pointTable.reset();
     }
     TempDir dir{"formats"};
+    // The naming state of one upload, handed to every read of a test.
+    NamingState naming;
 };
 
 inline std::string asString(const char* text) { return text ? std::string(text) : std::string(); }

@@ -52,15 +52,16 @@ TEST_F(GpxTest, WaypointUploadTakesWaypointsAndRoutesWithTheReadersNames) {
     EXPECT_DOUBLE_EQ(r[0].Longitude, 7.25);
     EXPECT_FLOAT_EQ(r[0].Altitude, 123.4f);
     EXPECT_EQ(r[0].Time, parseTime("2014-08-22 01:02:03"));
-    EXPECT_STREQ(r[0].NameOfPoint, "KIRCHE AM BRCKCHEN");
-    EXPECT_STREQ(r[0].Comment, "OFFEN 12:30  MEHR");
+    EXPECT_STREQ(r[0].NameOfPoint, "Kirche am Br\xFC" "ckchen");
+    EXPECT_STREQ(r[0].Comment, "offen 12:30 & mehr");
     EXPECT_EQ(r[0].NumberOfRouteOrTrack, 0);
-    EXPECT_EQ(r[0].HasSymbol, 0);
+    EXPECT_EQ(r[0].HasSymbol, 1);  // <sym>Flag</sym>
+    EXPECT_EQ(r[0].Symbol, 178);
 
     const int route[] = {0, 5, 5, 2, 2};
     const int point[] = {0, 1, 2, 1, 2};
-    const char* const pointName[] = {"", "START", "GD0002", "GE0001", "GE0002"};
-    const char* const routeName[] = {"", "TOUR 1", "TOUR 1", "", ""};
+    const char* const pointName[] = {"", "Start", "GD0002", "GE0001", "GE0002"};
+    const char* const routeName[] = {"", "Tour 1", "Tour 1", "", ""};
     const int newSegment[] = {1, 1, 0, 1, 0};
     for (int i = 1; i < 5; i++) {
         SCOPED_TRACE(i);
@@ -92,7 +93,7 @@ TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments) {
         EXPECT_EQ(r[i].NewSegment, newSegment[i]);
         EXPECT_STREQ(r[i].NameOfPoint, "");
     }
-    EXPECT_STREQ(r[2].NameOfRouteOrTrack, "WEG");
+    EXPECT_STREQ(r[2].NameOfRouteOrTrack, "Weg");
     EXPECT_STREQ(r[3].NameOfRouteOrTrack, "");
     EXPECT_DOUBLE_EQ(r[3].Latitude, -89.5);
     EXPECT_TRUE(numbers);
@@ -107,7 +108,7 @@ TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments) {
                    6),
               1);
     EXPECT_EQ(pointTable.count, 2);
-    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "MHLE ");
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "M\xFC" "hle \x80");
     EXPECT_FALSE(numbers);
     EXPECT_FALSE(names);
 }
@@ -131,6 +132,7 @@ TEST_F(GpxTest, OwnFilesReadBack) {
     a.Display2 = 2;
     PointRecord b =
         makePoint({.route = 3, .routeName = "TOUR", .number = 2, .name = "B<2>", .lat = -33.5, .lon = -0.000000015});
+    copyName(b.SymbolName, "Mein Symbol");  // a name Garmin's table does not know
     PointRecord c =
         makePoint({.route = 4, .number = 7, .name = "NORD", .lat = 89.99999999, .lon = 179.99999999, .newSegment = 1});
     setTable({a, b, makePoint({.lat = 95.0, .lon = 5.0}), c});
@@ -154,8 +156,10 @@ TEST_F(GpxTest, OwnFilesReadBack) {
         EXPECT_EQ(r.Symbol, want[i].Symbol);
         EXPECT_EQ(r.Display2, want[i].Display2);
     }
-    EXPECT_STREQ(pointTable.records[0].Comment, "12:30 AB");
-    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "B2");
+    EXPECT_STREQ(pointTable.records[0].Comment, "12:30 A&B");
+    EXPECT_STREQ(pointTable.records[1].NameOfPoint, "B<2>");
+    EXPECT_STREQ(pointTable.records[1].SymbolName, "Mein Symbol");
+    EXPECT_EQ(pointTable.records[1].HasSymbol, 0);
     EXPECT_TRUE(numbers);
 
     // Three tracks, the first of two segments; GPX keeps the one-point track.
@@ -295,7 +299,7 @@ TEST_F(GpxTest, RefusedFilesAreNamed) {
                    7),
               1);
     EXPECT_TRUE(ui.boxTexts().empty());
-    EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'B'));
+    EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'b'));
     ui.clearEvents();
     EXPECT_EQ(readGpxFile(dir.file("missing.gpx").c_str(), TransferKind::Waypoints, numbers, names), 0);
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der GPX-Eingabedatei."});

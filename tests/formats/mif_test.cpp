@@ -60,7 +60,9 @@ class MifTest : public FormatTest {
         writeFile(mif(), mifText);
         writeFile(mid(), midText);
     }
-    int read(int transferKind) { return readMifFile(mif().c_str(), TransferKind(transferKind), hasNumbers, hasNames); }
+    int read(int transferKind) {
+        return readMifFile(mif().c_str(), TransferKind(transferKind), hasNumbers, hasNames, &naming);
+    }
     ScriptedPlatform ui;
     bool hasNumbers = false;
     bool hasNames = false;
@@ -283,7 +285,7 @@ TEST_F(MifTest, QuotedAndUnquotedFieldsByColumnNumber) {
     for (int i = 0; i < 2; i++) {
         EXPECT_EQ(pointTable.records[i].NumberOfRouteOrTrack, 1);
         EXPECT_EQ(pointTable.records[i].NumberOfPoint, 2);
-        EXPECT_STREQ(pointTable.records[i].NameOfPoint, "AB");
+        EXPECT_STREQ(pointTable.records[i].NameOfPoint, "ab");
     }
     EXPECT_DOUBLE_EQ(pointTable.records[1].Longitude, 7.6);
     EXPECT_DOUBLE_EQ(pointTable.records[1].Latitude, 50.2);
@@ -306,7 +308,7 @@ TEST_F(MifTest, NumKeyNameFilterTimeLengthAndExtraFields) {
     const PointRecord* r = pointTable.records;
     EXPECT_EQ(r[0].NumberOfRouteOrTrack, 12);
     EXPECT_EQ(r[0].NumberOfPoint, 3);
-    EXPECT_STREQ(r[0].NameOfPoint, "WP-1 X");
+    EXPECT_STREQ(r[0].NameOfPoint, "wp-1 \xE4/x");
     EXPECT_EQ(r[0].Time, 0);  // 18 characters
     EXPECT_EQ(r[0].Altitude, 1000.0f);
     EXPECT_EQ(r[0].HasSymbol, 1);
@@ -333,7 +335,7 @@ TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing) {
     columns += "  Comment Char(5)\n";
     writePair(mifHead(columns, 403) + "Point 1 2\n", "\"a\",\"b\",\"c\"\n");
     ASSERT_EQ(read(6), 1);
-    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "B");
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "b");
     EXPECT_STREQ(pointTable.records[0].Comment, "");
 }
 
@@ -342,11 +344,11 @@ TEST_F(MifTest, OtherDelimiterAndDoubledQuotes) {
         "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
     writePair(head + "Point 1 2\nPoint 3 4\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\nx  \"kept\"dropped;\"-\"\n");
     ASSERT_EQ(read(7), 1);
-    EXPECT_STREQ(pointTable.records[0].Comment, "AB C 12:30");
+    EXPECT_STREQ(pointTable.records[0].Comment, "a;b \"c\" 12:30");
     EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "--+");
     EXPECT_FALSE(hasNames);  // only '-' and '+'
     // A quote opens the value anew; what follows the closing quote is dropped.
-    EXPECT_STREQ(pointTable.records[1].Comment, "KEPT");
+    EXPECT_STREQ(pointTable.records[1].Comment, "kept");
     EXPECT_STREQ(pointTable.records[1].NameOfRouteOrTrack, "-");
 }
 
@@ -355,7 +357,7 @@ TEST_F(MifTest, PolylinesForTracksJoinSegmentsWithSameNumberAndName) {
                           "Pline 3\n1 10\n2 20\n3 30\n    Pen (2,54,37008)\nPline 2\n4 40\n5 50   \n"
                           "Pline 2\n6 60\n7 70\n";
     std::string midText =
-        "\"1\",\"Weg\",\"c\xE4 1\",\"4\",\"9\"\n\"1\",\"WEG\",\"\",\"\",\"\"\n\"\",\"\",\"\",\"\",\"\"\n";
+        "\"1\",\"Weg\",\"c\xE4 1\",\"4\",\"9\"\n\"1\",\"Weg\",\"\",\"\",\"\"\n\"\",\"\",\"\",\"\",\"\"\n";
     writePair(mifText, midText);
     ASSERT_EQ(read(6), 1);
     ASSERT_EQ(pointTable.count, 7);
@@ -372,8 +374,8 @@ TEST_F(MifTest, PolylinesForTracksJoinSegmentsWithSameNumberAndName) {
         EXPECT_DOUBLE_EQ(r[i].Longitude, i + 1.0);
         EXPECT_DOUBLE_EQ(r[i].Latitude, 10.0 * (i + 1));
     }
-    EXPECT_STREQ(r[0].NameOfRouteOrTrack, "WEG");
-    EXPECT_STREQ(r[0].Comment, "C 1");
+    EXPECT_STREQ(r[0].NameOfRouteOrTrack, "Weg");
+    EXPECT_STREQ(r[0].Comment, "c\xE4 1");
     EXPECT_STREQ(r[3].Comment, "");
     EXPECT_EQ(r[0].HasSymbol, 1);
     EXPECT_EQ(r[0].Display1, 4);
@@ -406,10 +408,10 @@ TEST_F(MifTest, PolylinesForRoutesAreSeparateAndNamedFromInitials) {
         EXPECT_EQ(r[i].NumberOfPoint, expectedPoints[i]);
     }
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
-    EXPECT_TRUE(nameInitialsAsked);
+    EXPECT_TRUE(naming.initialsAsked);
     EXPECT_FALSE(hasNumbers);
 
-    // The dialog is not shown again while nameInitialsAsked holds.
+    // The dialog is not shown again in the same upload.
     ui.clearEvents();
     ASSERT_EQ(read(7), 1);
     EXPECT_TRUE(ui.eventsOf(ScriptedEvent::InitialsDialog).empty());
@@ -444,7 +446,7 @@ TEST_F(MifTest, SectionsOfAPolylineAreSegmentsOfOneTrackOrRoutesOfTheirOwn) {
         EXPECT_EQ(r[i].NumberOfRouteOrTrack, tracks[i]);
         EXPECT_EQ(r[i].NumberOfPoint, points[i]);
         EXPECT_EQ(r[i].NewSegment, segments[i]);
-        EXPECT_STREQ(r[i].NameOfRouteOrTrack, i < 5 ? "MORGEN" : "ABEND");
+        EXPECT_STREQ(r[i].NameOfRouteOrTrack, i < 5 ? "Morgen" : "Abend");
     }
     EXPECT_DOUBLE_EQ(r[4].Longitude, 7.11);
     EXPECT_DOUBLE_EQ(r[4].Latitude, 50.11);
@@ -555,7 +557,7 @@ TEST_F(MifTest, LinesUpToTheirLimitAreRead) {
     writePair(head + pointLine + "\r\n", row + "\r\n");
     ASSERT_EQ(read(6), 1);
     EXPECT_EQ(pointTable.count, 1);
-    EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'A'));
+    EXPECT_EQ(std::string(pointTable.records[0].NameOfPoint), std::string(50, 'a'));
 }
 
 // Points outside the globe leave the table with one count; a polyline's

@@ -41,7 +41,7 @@ class OvlAsciiTest : public FormatTest {
   protected:
     std::string file() const { return dir.file("a.ovl"); }
     int read(int transferKind, bool ask) {
-        return readOvlAsciiFile(file().c_str(), TransferKind(transferKind), separateTracks, ask);
+        return readOvlAsciiFile(file().c_str(), TransferKind(transferKind), separateTracks, ask, &naming);
     }
     ScriptedPlatform ui;
     int separateTracks = 7;
@@ -122,8 +122,8 @@ TEST_F(OvlAsciiTest, RoutesFromTwoLines) {
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
     EXPECT_TRUE(ui.questionTexts().empty());
 
-    // The dialog comes on every waypoint read, whatever nameInitialsAsked says.
-    nameInitialsAsked = true;
+    // The dialog comes on every waypoint read, asked before or not.
+    naming.initialsAsked = true;
     ui.queueInitials("AA");
     ASSERT_EQ(read(7, false), 1);
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 2u);

@@ -25,7 +25,8 @@ class OvlBinaryTest : public FormatTest {
     std::string file() const { return dir.file("b.ovl"); }
     int read(int transferKind) {
         kind = -1;
-        return readOvlBinaryFile(file().c_str(), TransferKind(transferKind), kind, hasNumbers, hasNames);
+        return readOvlBinaryFile(file().c_str(), TransferKind(transferKind), kind, hasNumbers, hasNames, nullptr,
+                                 &naming);
     }
     int readBytes(const std::string& bytes, int transferKind) {
         writeFile(file(), bytes);
@@ -168,13 +169,13 @@ TEST_F(OvlBinaryTest, CompactFormAndAttributes) {
     EXPECT_EQ(r[0].NumberOfRouteOrTrack, 12);
     EXPECT_EQ(r[0].NumberOfPoint, 3);
     EXPECT_EQ(r[0].NewSegment, 1);
-    EXPECT_STREQ(r[0].NameOfPoint, "KIRCHE");
+    EXPECT_STREQ(r[0].NameOfPoint, "kirche \xE4");
 
     EXPECT_EQ(r[1].NumberOfPoint, 7);
     EXPECT_EQ(r[1].NewSegment, 0);
-    EXPECT_STREQ(r[1].NameOfPoint, "WP 9");
+    EXPECT_STREQ(r[1].NameOfPoint, "wp/ 9");
     EXPECT_EQ(r[1].NumberOfRouteOrTrack, 0);
-    EXPECT_STREQ(r[1].NameOfRouteOrTrack, "-- ");
+    EXPECT_STREQ(r[1].NameOfRouteOrTrack, "--");
     EXPECT_STREQ(r[1].Comment, "2001-02-03 04:05:06");
     EXPECT_EQ(r[1].Time, parseTime("2001-02-03 04:05:06"));
     EXPECT_EQ(r[1].Altitude, -12.0f);
@@ -185,7 +186,7 @@ TEST_F(OvlBinaryTest, CompactFormAndAttributes) {
 
     EXPECT_EQ(r[2].NumberOfRouteOrTrack, 3);
     EXPECT_STREQ(r[2].NameOfRouteOrTrack, "");
-    EXPECT_STREQ(r[2].Comment, "AM SEE 1990-01-01");
+    EXPECT_STREQ(r[2].Comment, "am See 1990-01-01");
     EXPECT_EQ(r[2].Time, 0);
     EXPECT_EQ(r[2].Altitude, kNoAltitude);
     EXPECT_EQ(r[2].HasSymbol, 0);
@@ -295,7 +296,7 @@ TEST_F(OvlBinaryTest, PointsWithoutText) {
 
     for (int transferKind : {6, 157}) {
         ui.clearEvents();
-        nameInitialsAsked = false;
+        naming = NamingState{};
         ASSERT_EQ(readBytes(bytes, transferKind), 1);
         EXPECT_STREQ(pointTable.records[0].NameOfPoint, "");
         EXPECT_STREQ(pointTable.records[2].NameOfPoint, "");
@@ -317,7 +318,7 @@ TEST_F(OvlBinaryTest, PositionsOutsideTheGlobeAreLeftOutAndCounted) {
 
 TEST_F(OvlBinaryTest, LineObjectsForTracksAndRoutes) {
     std::string bytes = v2Header(0, 0) + v2Line("4\r\nweg\r\nnotiz\r\n /3/9", {{1, 1}, {2, 2}}) +
-                        v2Line("4\r\nWEG\r\n\r\n", {{3, 3}}) + v2Line(nullptr, {{4, 4}, {5, 5}}) +
+                        v2Line("4\r\nweg\r\n\r\n", {{3, 3}}) + v2Line(nullptr, {{4, 4}, {5, 5}}) +
                         v2Line(nullptr, {{6, 6}});
     ASSERT_EQ(readBytes(bytes, 6), 1);
     ASSERT_EQ(pointTable.count, 6);
@@ -335,8 +336,8 @@ TEST_F(OvlBinaryTest, LineObjectsForTracksAndRoutes) {
         EXPECT_EQ(r[i].Altitude, kNoAltitude);
         EXPECT_DOUBLE_EQ(r[i].Latitude, i + 1.0);
     }
-    EXPECT_STREQ(r[0].NameOfRouteOrTrack, "WEG");
-    EXPECT_STREQ(r[0].Comment, "NOTIZ");
+    EXPECT_STREQ(r[0].NameOfRouteOrTrack, "weg");
+    EXPECT_STREQ(r[0].Comment, "notiz");
     EXPECT_EQ(r[0].HasSymbol, 1);
     EXPECT_EQ(r[0].Display1, 3);
     EXPECT_EQ(r[0].Display2, 9);
@@ -367,8 +368,8 @@ TEST_F(OvlBinaryTest, Version3And4Files) {
         EXPECT_EQ(kind, PointObjects);
         ASSERT_EQ(pointTable.count, 5);
         const PointRecord* r = pointTable.records;
-        EXPECT_STREQ(r[0].NameOfPoint, "A");
-        EXPECT_STREQ(r[0].NameOfRouteOrTrack, "B");
+        EXPECT_STREQ(r[0].NameOfPoint, "a");
+        EXPECT_STREQ(r[0].NameOfRouteOrTrack, "b");
         EXPECT_DOUBLE_EQ(r[0].Longitude, 7.25);
         EXPECT_DOUBLE_EQ(r[0].Latitude, 50.75);
         EXPECT_DOUBLE_EQ(r[1].Longitude, 8.25);

@@ -56,7 +56,7 @@ TEST_F(OvlConvertTest, ConvertsPointsAndWritesTheProgramsOwnForm) {
 
     // Unnamed points stay unnamed; the first point starts the line.
     const char t1[] = "1* / \r\n0 / \r\n\r\n";
-    const char t2[] = "3 / TURM\r\n1 / R\r\n\r\n";
+    const char t2[] = "3 / Turm\r\n1 / R\r\n\r\n";
     auto point = [](const char* text, size_t length, double lon, double lat) {
         return le16(6) + le16(1) + le16(1) + le16(16) + le32((uint32_t)length + 1) + std::string(text, length) + '\0' +
                le16(1) + le16(12) + le16(12) + le16(1) + le16(2) + le16(2) + leDouble(lon) + leDouble(lat);

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -26,6 +27,7 @@
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_support.h"
 #include "model/point_table.h"
+#include "model/symbols.h"
 
 namespace {
 
@@ -654,8 +656,10 @@ TEST_P(GpsbabelPeer, ReadsWhatWegmateUploaded) {
         if (kind == 6 && trackLogs()) ui.queueYesNo(true);
         runCommand(kind == 6 ? UploadTracks : UploadWaypoints, comPort(1), MapInfoMif, LineObjects);
         const std::vector<std::string> boxes = ui.boxTexts();
-        ASSERT_EQ(boxes.size(), 1u);
+        // The first comment is spelled for the receiver ("außer" as AUSSER).
+        ASSERT_EQ(boxes.size(), kind == 7 ? 2u : 1u);
         EXPECT_EQ(boxes[0].rfind("Übertragung erfolgreich beendet", 0), 0u) << boxes[0];
+        if (kind == 7) EXPECT_EQ(boxes[1].rfind("1 Name oder Kommentar für das GPS-Gerät umgeschrieben", 0), 0u);
         EXPECT_FALSE(ui.answersLeft());
     }
     const std::string w = dir.path + "/w.gpx", r = dir.path + "/r.gpx", t = dir.path + "/t.gpx";
@@ -671,7 +675,7 @@ TEST_P(GpsbabelPeer, ReadsWhatWegmateUploaded) {
         SCOPED_TRACE("waypoints");
         const std::vector<Point> babel = gpxWaypoints(w);
         std::vector<Point> expected = {
-            {47.4211, 10.9853, "HUETTE AM SEE", "OFFEN 10:00 BIS 18:00 AUER MONTAGS UND AM ERSTEN MAI", "10",
+            {47.4211, 10.9853, "HUETTE AM SEE", "OFFEN 10:00 BIS 18:00 AUSSER MONTAGS UND AM ERSTEN MAI", "10",
              "2021-09-08 01:46:40", true, 1234},
             {-12.5, -77.125, "P2", "", "9", "", false, 0},
             {47.421111, 10.986111, "GIPFELKREUZ", "KURZ", "8", "2001-01-01 12:00:00", true, 2962}};
@@ -846,6 +850,63 @@ TEST_P(GpsbabelPeer, WegmateReadsWhatGpsbabelUploaded) {
             expectSamePoint(profile, gpxTrks[0].points[i], got[0].points[i], TrackPoint, 0, tolerance);
         }
     }
+}
+
+// Garmin's symbols as gpsbabel names and numbers them: every name of the
+// table goes from a GPX file to the receiver through gpsbabel (its number
+// must be the table's), and through Wegmate's upload back to gpsbabel's
+// GPX (its name must be the table's, spelled the same).
+TEST(GpsbabelSymbols, NamesAndNumbersAgreeBothWays) {
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel is not installed: the independent check is skipped";
+    TempDir dir{"symbols"};
+    const std::span<const GarminSymbol> symbols = garminSymbols();
+    const std::string in = dir.path + "/symbols.gpx";
+    {
+        std::ofstream f(in);
+        f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+             "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+        for (size_t i = 0; i < symbols.size(); i++)
+            f << "<wpt lat=\"" << 47.0 + 0.001 * (double)i << "\" lon=\"11\"><name>S" << i << "</name><sym>"
+              << symbols[i].name << "</sym></wpt>\n";
+        f << "</gpx>\n";
+    }
+    const SimProfile& profile = *findSimProfile("d109");  // 16-bit symbols
+    std::string disagreements;
+    {
+        Simulator sim(profile);
+        const std::string tty = sim.startPty();
+        ASSERT_EQ(runGpsbabel("-w -i gpx -f " + in + " -o garmin -F " + tty), 0);
+        sim.stop();
+        const std::vector<SimWaypoint> got = sim.uploadLog().waypoints;
+        ASSERT_EQ(got.size(), symbols.size());
+        for (size_t i = 0; i < got.size(); i++)
+            if (got[i].symbol != symbols[i].number)
+                disagreements += std::string(symbols[i].name) + ": gpsbabel sends " + std::to_string(got[i].symbol) +
+                                 ", the table has " + std::to_string(symbols[i].number) + "\n";
+    }
+    {
+        Simulator sim(profile);
+        sim.rawRecords = true;
+        setSerialDeviceOverride(1, sim.startPty());
+        ScriptedPlatform ui;
+        ui.queueOpenFile(in);
+        ui.queueYesNo(false);
+        runCommand(UploadWaypoints, comPort(1), Gpx, PointObjects);
+        setSerialDeviceOverride(1, "");
+        ASSERT_EQ(ui.boxTexts().size(), 1u);
+        EXPECT_EQ(ui.boxTexts()[0].rfind("Übertragung erfolgreich beendet", 0), 0u) << ui.boxTexts()[0];
+        sim.stop();
+        const std::string out = dir.path + "/back.gpx";
+        ASSERT_EQ(runGpsbabel("-w -i garmin -f " + sim.startPty() + " -o gpx -F " + out), 0);
+        sim.stop();
+        const std::vector<std::string> wpts = blocks(readFile(out), "wpt");
+        ASSERT_EQ(wpts.size(), symbols.size());
+        for (size_t i = 0; i < wpts.size(); i++)
+            if (element(wpts[i], "sym") != symbols[i].name)
+                disagreements += std::to_string(symbols[i].number) + ": gpsbabel reads \"" +
+                                 element(wpts[i], "sym") + "\", the table has \"" + symbols[i].name + "\"\n";
+    }
+    EXPECT_EQ(disagreements, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, GpsbabelPeer, ::testing::ValuesIn(peerProfiles()),

@@ -167,4 +167,45 @@ TEST(FileUpload, NamesAreMadeUniqueAsTheReceiverKeepsThem) {
     EXPECT_EQ(sent, (std::vector<std::string>{"KIRCHT", "KIRC01", "KIRC02"}));
 }
 
+// Names as a GPX file from a newer unit has them: the receiver of the
+// binary protocol gets them spelled in its character set, unique as it keeps
+// them (six characters in D102), and the symbols by Garmin's numbers.
+TEST(FileUpload, NamesAreSpelledForTheReceiverAndSymbolsGoByNumber) {
+    const std::string file = tempFile("unit.gpx");
+    writeFile(file,
+              "<gpx version=\"1.1\" creator=\"unit\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<wpt lat=\"48.1\" lon=\"11.5\"><name>M\xC3\xBCnchner Haus</name><sym>Summit</sym></wpt>\n"
+              "<wpt lat=\"48.2\" lon=\"11.6\"><name>M\xC3\xBCller 1</name><sym>flag, blue</sym></wpt>\n"
+              "<wpt lat=\"48.3\" lon=\"11.7\"><name>MUELLER 2</name><sym>Restaurant</sym></wpt>\n"
+              "<wpt lat=\"48.4\" lon=\"11.8\"><name>Oc\xC3\xA9" "an/mer</name><sym>Mein Symbol</sym></wpt>\n"
+              "</gpx>\n");
+    SimSession target("d102", SimLink::Usb);
+    target.sim->usbInterruptOnly = true;
+    target.start();
+    {
+        ScriptedPlatform ui;
+        ui.recordAllStatus = false;
+        ui.queueOpenFile(file);
+        ui.queueYesNo(false);
+        runCommand(UploadWaypoints, target.port, Gpx, PointObjects);
+        EXPECT_EQ(ui.boxTexts(),
+                  (std::vector<std::string>{
+                      "1 Punkt hat einen unbekannten Symbolnamen und erhält das Standardsymbol.",
+                      "Übertragung erfolgreich beendet (0004 Punkte).",
+                      "3 Namen oder Kommentare für das GPS-Gerät umgeschrieben (Umlaute und Akzente ausgeschrieben, "
+                      "andere Zeichen ersetzt).",
+                      "Wegpunktnamen geändert wegen mehrfachem Vorkommen gleicher Bezeichnungen in Input-Datei."}));
+    }
+    target.stop();
+    std::vector<std::string> sent;
+    std::vector<int> symbols;
+    for (const SimPacket& packet : target.sim->uploadLog().packets)
+        if (packet.id == 35 && packet.data.size() >= 64) {
+            sent.emplace_back(packet.data.begin(), packet.data.begin() + 6);
+            symbols.push_back(packet.data[62] | packet.data[63] << 8);
+        }
+    EXPECT_EQ(sent, (std::vector<std::string>{"MUENCH", "MUELLE", "MUEL01", "OCEAN-"}));
+    EXPECT_EQ(symbols, (std::vector<int>{8246, 8284, 11, 178}));
+}
+
 }  // namespace
