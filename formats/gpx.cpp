@@ -886,11 +886,8 @@ int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind
 
 int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames) {
-    FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
-    if (!file) {
-        showError(kMsgOpen);
-        return 0;
-    }
+    FILE* file = openInputFile(fileName, kMsgOpen);
+    if (!file) return 0;
     GpxReader reader;
     reader.transferKind = transferKind;
     if (!createParser(reader)) {
@@ -932,11 +929,8 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
 }
 
 int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
-    FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
-    if (!file) {
-        showError(kMsgOpen);
-        return 0;
-    }
+    FILE* file = openInputFile(fileName, kMsgOpen);
+    if (!file) return 0;
     GpxReader reader;
     reader.transferKind = tracks ? TransferKind::Tracks : TransferKind::Waypoints;
     reader.filtered = true;

@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
@@ -307,8 +310,6 @@ struct MifReader {
     // line means that its count was too small.
     bool afterPolyline = false;
     int columnOf[ColumnCount] = {};  // column number of each known name, 0 = none
-    // The known name of every field number a row can reach, -1 = none.
-    signed char nameOfField[kLineBufferSize + 1];
     bool inColumns = false;
     int nextColumn = 1;
     int pendingVertices = 0;
@@ -347,7 +348,8 @@ struct MifReader {
 // value is still open at the end of the row: its fields would be shifted.
 template <typename Apply>
 bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
-    char value[kLineBufferSize];
+    std::string buffer(length + 1, '\0');
+    char* const value = buffer.data();
     int field = 1;
     const char* p = row;
     const char* const end = row + length;
@@ -383,14 +385,9 @@ bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
 
 // The known column of a field number, or -1.
 int columnOfField(const MifReader& reader, int field) {
-    return field >= 0 && field <= kLineBufferSize ? reader.nameOfField[field] : -1;
-}
-
-void assignColumn(MifReader& reader, int column, int number) {
-    int old = reader.columnOf[column];
-    if (columnOfField(reader, old) == column) reader.nameOfField[old] = -1;
-    reader.columnOf[column] = number;
-    if (number >= 0 && number <= kLineBufferSize) reader.nameOfField[number] = (signed char)column;
+    for (int c = 0; c < ColumnCount; c++)
+        if (reader.columnOf[c] == field) return c;
+    return -1;
 }
 
 void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) {
@@ -409,15 +406,15 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColNumberOfPoint: r.NumberOfPoint = decimalValue(value); break;
     case ColName:
     case ColNameOfPoint: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         filterIdent(text);
         copyName(r.NameOfPoint, text);
         break;
     }
     case ColNameOfRouteOrTrack: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         filterIdent(text);
         copyName(r.NameOfRouteOrTrack, text);
         if (hasSignificantChar(r.NameOfRouteOrTrack)) *reader.hasNames = true;
@@ -426,8 +423,8 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColTime: counted(timeFromText(value, r.Time)); break;
     case ColAltitude: counted(altitudeFromText(value, true, r.Altitude)); break;
     case ColComment: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         filterComment(text);
         copyName(r.Comment, text);
         break;
@@ -458,16 +455,16 @@ void applyLineField(MifReader& reader, int field, char* value) {
         break;
     case ColName:
     case ColNameOfRouteOrTrack: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         filterIdent(text);
         copyName(reader.lineName, text);
         if (hasSignificantChar(reader.lineName)) *reader.hasNames = true;
         break;
     }
     case ColComment: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         filterComment(text);
         copyName(reader.lineComment, text);
         break;
@@ -514,14 +511,18 @@ size_t trimRow(char* row, size_t length, char delimiter) {
 // attributes; every row must close its quotes.
 template <typename Apply>
 int readMidRow(MifReader& reader, Apply apply) {
-    char row[kLineBufferSize];
-    size_t length;
-    if (readLine(reader.mid, row, &length) != 1) {
-        showError(kMsgMidRead);
+    std::string line;
+    const int got = readLine(reader.mid, line);
+    if (got != 1) {
+        if (got == kLineTooLong)
+            showLineError(got, reader.midLine + 1, kMsgMidRead);
+        else
+            showError(kMsgMidRead);
         return 0;
     }
     reader.midLine++;
-    length = trimRow(row, length, reader.delimiter);
+    char* const row = line.data();
+    const size_t length = trimRow(row, line.size(), reader.delimiter);
     const bool applies = length > 2;
     if (splitRow(row, length, reader.delimiter, [&](int field, char* value) {
             if (applies) apply(field, value);
@@ -727,7 +728,7 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
         const char* name = skipBlanks(line);
         const char* rest;
         for (int c = 0; c < ColumnCount; c++)
-            if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest)) assignColumn(reader, c, number);
+            if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest)) reader.columnOf[c] = number;
         return 1;
     }
     if (reader.pendingVertices > 0) return readVertex(reader, line);
@@ -757,22 +758,22 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
 }
 
 int readPair(MifReader& reader) {
-    char line[kLineBufferSize], raw[kLineBufferSize];
+    std::string line, raw;
     bool firstLine = true;
     for (;;) {
         int got = readLine(reader.mif, line);
         if (got == 0) break;
         reader.mifLine++;
         if (got < 0) {
-            showError(kMsgNoMif);
+            showLineError(got, reader.mifLine, kMsgNoMif);
             return 0;
         }
         if (firstLine) skipByteOrderMark(line);
-        const size_t length = strlen(line);
+        const size_t length = strlen(line.c_str());
         reader.lineUnended = length == 0 || (line[length - 1] != '\n' && line[length - 1] != '\r');
-        memcpy(raw, line, length + 1);
-        toUpperAscii(line);
-        if (!readMifLine(reader, line, raw, firstLine)) return 0;
+        raw = line;
+        toUpperAscii(line.data());
+        if (!readMifLine(reader, line.data(), raw.c_str(), firstLine)) return 0;
         firstLine = false;
     }
     if (firstLine) {
@@ -780,9 +781,9 @@ int readPair(MifReader& reader) {
         showError(kMsgNoMif);
         return 0;
     }
-    char row[kLineBufferSize];
+    std::string row;
     int got = readLine(reader.mid, row);
-    if (got < 0 || (got > 0 && strlen(row) > 3)) {
+    if (got < 0 || (got > 0 && strlen(row.c_str()) > 3)) {
         showError(kMsgWrongType);
         return 0;
     }
@@ -810,23 +811,24 @@ namespace {
 
 // The MID file beside the MIF file: the name midFileName gives, else the
 // same name with its extension in any other case ("T.MIF" beside "t.mid").
-FILE* openMidBeside(const std::string& mifName) {
+// "" when there is none to read.
+std::string midNameBeside(const std::string& mifName) {
     std::string name = midFileName(mifName);
-    if (FILE* file = fopen(name.c_str(), "rb")) return file;
+    if (access(name.c_str(), R_OK) == 0) return name;
     const size_t dot = name.rfind('.');
     const size_t slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return nullptr;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
     const size_t length = name.size() - dot - 1;
-    if (length == 0 || length > 8) return nullptr;
+    if (length == 0 || length > 8) return {};
     for (unsigned variant = 0; variant < (1u << length); variant++) {
         for (size_t i = 0; i < length; i++) {
             char& c = name[dot + 1 + i];
             const char lower = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
             c = (variant >> i) & 1 ? (char)(lower >= 'a' && lower <= 'z' ? lower - 'a' + 'A' : lower) : lower;
         }
-        if (FILE* file = fopen(name.c_str(), "rb")) return file;
+        if (access(name.c_str(), R_OK) == 0) return name;
     }
-    return nullptr;
+    return {};
 }
 
 }  // namespace
@@ -890,18 +892,14 @@ int writeMifFile(const char* mifName, int objectKind) {
 int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames) {
     MifReader reader;
-    memset(reader.nameOfField, -1, sizeof reader.nameOfField);
     reader.transferKind = transferKind;
     reader.hasNumbers = &fileHasRouteOrTrackNumbers;
     reader.hasNames = &fileHasRouteOrTrackNames;
-    reader.mif = mifName ? fopen(mifName, "rb") : nullptr;
-    if (!reader.mif) {
-        showError(kMsgOpenMif);
-        return 0;
-    }
-    reader.mid = openMidBeside(mifName);
+    reader.mif = openInputFile(mifName, kMsgOpenMif);
+    if (!reader.mif) return 0;
+    const std::string midName = midNameBeside(mifName);
+    reader.mid = openInputFile(midName.empty() ? nullptr : midName.c_str(), kMsgOpenMid);
     if (!reader.mid) {
-        showError(kMsgOpenMid);
         fclose(reader.mif);
         return 0;
     }

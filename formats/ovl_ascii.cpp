@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
@@ -93,16 +94,17 @@ int countAfter(const char* text) {
 bool sectionComplete(const AsciiReader& reader) { return !reader.expectY && !(reader.lineOpen && reader.named > 0); }
 
 int readLines(AsciiReader& reader) {
-    char line[kLineBufferSize];
+    std::string text;
     bool firstFileLine = true;
-    for (;;) {
-        int got = readLine(reader.file, line);
+    for (int lineNumber = 1;; lineNumber++) {
+        int got = readLine(reader.file, text);
         if (got == 0) break;
         if (got < 0) {
-            showError(firstFileLine ? kMsgNoOvl : kMsgRead);
+            showLineError(got, lineNumber, firstFileLine ? kMsgNoOvl : kMsgRead);
             return 0;
         }
-        if (firstFileLine) skipByteOrderMark(line);
+        if (firstFileLine) skipByteOrderMark(text);
+        char* const line = text.data();
         toUpperAscii(line);
         if (firstFileLine && !startsWith(line, "[SYMB")) {
             showError(kMsgNoOvl);
@@ -264,11 +266,8 @@ int writeOvlAsciiFile(const char* fileName, int objectKind) {
 
 int readOvlAsciiFile(const char* fileName, TransferKind transferKind, int& separateTracks, bool askSeparateTracks) {
     AsciiReader reader;
-    reader.file = fileName ? fopen(fileName, "rb") : nullptr;
-    if (!reader.file) {
-        showError(kMsgOpen);
-        return 0;
-    }
+    reader.file = openInputFile(fileName, kMsgOpen);
+    if (!reader.file) return 0;
     if (transferKind != TransferKind::Tracks) askNameInitials();
     pointTable.reset();
     separateTracks = 0;

@@ -629,11 +629,8 @@ int readOvlBinaryFile(const char* fileName, TransferKind transferKind, int& obje
     BinaryReader reader;
     reader.objects = objects;
     if (objects) objects->clear();
-    reader.file = fileName ? fopen(fileName, "rb") : nullptr;
-    if (!reader.file) {
-        showError(kMsgOpen);
-        return 0;
-    }
+    reader.file = openInputFile(fileName, kMsgOpen);
+    if (!reader.file) return 0;
     // The size bounds the text lengths the reader believes; a file whose
     // size cannot be told bounds nothing.
     reader.size = LLONG_MAX;

@@ -259,6 +259,28 @@ TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead) {
     EXPECT_TRUE(names);
 }
 
+// GDAL writes a text field as long as its value: rows of any length up to
+// the line bound are read.
+TEST_F(InteropTest, LongRowsWrittenByOgr2ogrAreRead) {
+    if (!toolInstalled("ogr2ogr")) GTEST_SKIP() << "ogr2ogr not installed";
+    const std::string comment(400, 'k');
+    std::string source = dir.file("long.geojson");
+    writeFile(source,
+              "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"properties\":{"
+              "\"Comment\":\"" + comment + "\",\"NameOfPoint\":\"Kirche\",\"Altitude\":\"321\"},"
+              "\"geometry\":{\"type\":\"Point\",\"coordinates\":[7.5,50.25]}}]}");
+    std::string mif = dir.file("long.mif");
+    std::string output;
+    ASSERT_TRUE(runShell("ogr2ogr -f 'MapInfo File' -dsco FORMAT=MIF '" + mif + "' '" + source + "'", output))
+        << output;
+    ASSERT_TRUE(contains(readFile(midFileName(mif)), comment));
+    bool numbers = false, names = false;
+    ASSERT_EQ(readMifFile(mif.c_str(), TransferKind::Waypoints, numbers, names), 1) << ui.boxTexts().front();
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "KIRCHE");
+    EXPECT_EQ(pointTable.records[0].Altitude, 321.0f);
+}
+
 // The MID rows are split at the delimiter of the MIF head, a tab without a
 // Delimiter clause, and a tab or blank delimiter keeps an empty first or
 // last field: as GDAL reads them.

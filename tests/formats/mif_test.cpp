@@ -8,6 +8,7 @@
 
 #include "format_test_util.h"
 #include "formats/mif.h"
+#include "formats/reading.h"
 #include "tests/support/scripted_platform.h"
 #include "model/times.h"
 
@@ -499,6 +500,10 @@ TEST_F(MifTest, ReaderMessages) {
     auto kMsgExtra = [](int line) {
         return "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile " + std::to_string(line) + ").";
     };
+    auto kMsgLong = [](int line) {
+        return "Die Eingabedatei enthält eine Zeile von mehr als 1 MB \nund wird nicht gelesen (Zeile " +
+               std::to_string(line) + ").";
+    };
     const Case cases[] = {
         {"not a MIF file", "Columns 1\nPoint 1 2\n", "\"a\"\n", kMsgNoMif},
         {"empty MIF file", "", "", kMsgNoMif},
@@ -513,8 +518,8 @@ TEST_F(MifTest, ReaderMessages) {
         {"point with a word", head + "Point 7.5 north\n", "\"\"\n", kMsgNoMif},
         {"missing MID row", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n", kMsgMidRead},
         {"polyline without MID row", head + "Pline 1\n1 1\n", "", kMsgMidRead},
-        {"long MIF line", head + "Point 1 1" + std::string(291, ' ') + "\n", "\"\"\n", kMsgNoMif},
-        {"long MID row", head + "Point 1 1\n", "\"" + std::string(298, 'a') + "\"\n", kMsgMidRead},
+        {"long MIF line", head + "Point 1 1" + std::string(kMaxLineLength, ' ') + "\n", "\"\"\n", kMsgLong(9)},
+        {"long MID row", head + "Point 1 1\n", "\"" + std::string(kMaxLineLength, 'a') + "\"\n", kMsgLong(1)},
         {"announced vertices that never come", head + "Pline 20000\n", "\"\"\n", kMsgMissing},
         {"a missing section", head + "Pline Multiple 2\n  1\n1 1\n", "\"\"\n", kMsgMissing},
         {"section without count", head + "Pline Multiple 1\n1 1\n", "\"\"\n", kMsgMissing},
@@ -532,7 +537,7 @@ TEST_F(MifTest, ReaderMessages) {
          "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 1)."},
         // A line is all its bytes: a NUL does not end it early.
         {"NUL in a long MID row", head + "Point 1 1\nPoint 2 2\n",
-         std::string("\"A\"\0", 4) + std::string(297, 'x') + "\"B\"\n", kMsgMidRead},
+         std::string("\"A\"\0", 4) + std::string(kMaxLineLength - 6, 'x') + "\"B\"\n", kMsgLong(1)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -548,9 +553,9 @@ TEST_F(MifTest, ReaderMessages) {
 
 TEST_F(MifTest, LinesUpToTheirLimitAreRead) {
     const std::string head = mifHead("  NameOfPoint Char(50)\n", 1);
-    // 299 characters before CR LF, and a row of 299 characters.
-    std::string pointLine = "Point 1 2" + std::string(290, ' ');
-    std::string row = "\"" + std::string(297, 'a') + "\"";
+    // Lines of the longest length before CR LF.
+    std::string pointLine = "Point 1 2" + std::string(kMaxLineLength - 9, ' ');
+    std::string row = "\"" + std::string(kMaxLineLength - 2, 'a') + "\"";
     writePair(head + pointLine + "\r\n", row + "\r\n");
     ASSERT_EQ(read(6), 1);
     EXPECT_EQ(pointTable.count, 1);

@@ -3,6 +3,7 @@
 
 #include "format_test_util.h"
 #include "formats/ovl_ascii.h"
+#include "formats/reading.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
@@ -256,8 +257,8 @@ TEST_F(OvlAsciiTest, ReaderMessages) {
         {"X without value", "[Symbol 1]\nXKoord\nYKoord=1\n", kMsgRead},
         {"Y not a number", "[Symbol 1]\nXKoord=1\nYKoord=abc\n", kMsgRead},
         {"X with rest", "[Symbol 1]\nXKoord=1.5.3\nYKoord=1\n", kMsgRead},
-        {"long line", "[Symbol 1]\nTyp=6\n" + std::string(300, 'x') + "\nXKoord=1\nYKoord=2\n", kMsgRead},
-        {"long first line", "[Symbol 1]" + std::string(290, ' ') + "\n", kMsgNoOvl},
+        {"long line", "[Symbol 1]\nTyp=6\n" + std::string(kMaxLineLength + 1, 'x') + "\nXKoord=1\nYKoord=2\n",
+         "Die Eingabedatei enthält eine Zeile von mehr als 1 MB \nund wird nicht gelesen (Zeile 3)."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -274,10 +275,12 @@ TEST_F(OvlAsciiTest, ReaderMessages) {
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der OVL-Eingabedatei."});
 }
 
-TEST_F(OvlAsciiTest, LineOf299CharactersIsRead) {
-    writeFile(file(), "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
+TEST_F(OvlAsciiTest, LinesUpToTheBoundAreRead) {
+    writeFile(file(), "[Symbol 1]\r\nXKoord=1." + std::string(5000, '5') +
+                          "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
     EXPECT_EQ(read(6, false), 1);
-    EXPECT_EQ(pointTable.count, 1);
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 1.5555555555555556);
 }
 
 TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable) {

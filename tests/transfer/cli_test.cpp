@@ -324,6 +324,37 @@ TEST(Cli, OptionsAndOutputNamesAreChecked) {
     EXPECT_TRUE(contains(named.err, "'HEIMWEG' (--id)")) << named.err;
 }
 
+// What is no regular file is refused before a byte is read, and so are a
+// file and a line beyond their bounds: every conversion ends by itself.
+TEST(Cli, ConvertRefusesDevicesFifosAndEndlessInput) {
+    TempDir dir("hostile");
+    const std::string out = dir.file("out.gpx");
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(runShell("mkfifo '" + fifo + "'").status, 0);
+    const std::string notRegular = "FEHLER: Die Eingabedatei ist keine gewöhnliche Datei";
+    for (const std::string& input : {std::string("/dev/zero"), fifo}) {
+        for (const char* format : {"ovl-ascii", "gpx", "mif", "ovl-binary"}) {
+            ShellRun run = runShell(std::string("timeout 60 ") + WEGMATE_CLI_PATH + " convert --from " + format +
+                                        " --to gpx " + input + " " + out,
+                                    Stderr::Apart);
+            EXPECT_EQ(run.status, 1) << input << " " << format;
+            EXPECT_TRUE(contains(run.err, notRegular)) << run.err;
+        }
+    }
+    const std::string big = dir.file("big.gpx");
+    ASSERT_EQ(runShell("truncate -s 257M '" + big + "'").status, 0);
+    ShellRun tooLarge = runCli("convert --from gpx --to gpx " + big + " " + out);
+    EXPECT_EQ(tooLarge.status, 1);
+    EXPECT_TRUE(contains(tooLarge.err, "FEHLER: Die Eingabedatei ist größer als 256 MB")) << tooLarge.err;
+
+    const std::string endless = dir.file("endless.ovl");
+    writeFile(endless, "[Symbol 1]\r\nTyp=6\r\n" + std::string(3 << 20, 'x'));
+    ShellRun longLine = runCli("convert --from ovl-ascii --to gpx " + endless + " " + out);
+    EXPECT_EQ(longLine.status, 1);
+    EXPECT_TRUE(contains(longLine.err, "Zeile von mehr als 1 MB \nund wird nicht gelesen (Zeile 3).")) << longLine.err;
+    EXPECT_FALSE(fileExists(out));
+}
+
 TEST(Cli, MainJobScriptFallsBackToTheSimulator) {
     const std::string dir = tempFile("job");
     const std::string build = std::string(WEGMATE_CLI_PATH).substr(0, std::string(WEGMATE_CLI_PATH).rfind("/cli/"));
