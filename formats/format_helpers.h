@@ -6,15 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "model/field_values.h"
 #include "model/point_table.h"
 
 // "%.8lf" independent of the user's locale, into out (size bytes).
 void formatCoordinate(char* out, size_t size, double value);
-
-// One decimal floating-point token [begin, end) with an optional sign, which
-// must be taken up completely. A value beyond the range of double becomes
-// +-HUGE_VAL. false for anything else.
-bool parseDecimalNumber(const char* begin, const char* end, double& value);
 
 // Centre of the bounding box of the records with a valid position; 0/0 when
 // there is none.

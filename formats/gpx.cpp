@@ -318,10 +318,7 @@ std::string_view trimmed(std::string_view text) {
 // A decimal number that takes up the whole (trimmed) text.
 bool parseDecimal(std::string_view text, double& value) {
     text = trimmed(text);
-    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-    if (text.empty()) return false;
-    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(value);
+    return parseDecimalNumber(text.data(), text.data() + text.size(), value) && std::isfinite(value);
 }
 
 // UTF-8 text in Windows-1252, trimmed, through one of the identifier filters,
@@ -415,17 +412,8 @@ FieldText gpxTime(std::string_view text, int32_t& time) {
 
 // A decimal number (GPX writes fixed notation, other programs an exponent
 // as well) that takes up the whole text, in the altitude range.
-FieldText gpxElevation(std::string_view text, float& altitude) {
-    text = trimmed(text);
-    if (text.empty()) return FieldText::Blank;
-    if (text[0] == '+') text.remove_prefix(1);
-    double value = 0.0;
-    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value) ||
-        !isAltitudeInRange(value))
-        return FieldText::Refused;
-    altitude = (float)value;
-    return FieldText::Taken;
+FieldText gpxElevation(const std::string& text, float& altitude) {
+    return altitudeFromText(text.c_str(), false, altitude);
 }
 
 // The values of the named attributes, found in one pass (an element has

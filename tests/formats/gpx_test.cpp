@@ -227,6 +227,21 @@ TEST_F(GpxTest, PointsWithoutValidPositionAreLeftOutAndCounted) {
     EXPECT_EQ(pointTable.records[0].NewSegment, 1);
 }
 
+// A number has one sign at most: "+-48" is no latitude and "+-5" no
+// elevation, as in every other reader.
+TEST_F(GpxTest, MalformedNumbersAreNotTaken) {
+    ASSERT_EQ(read("<gpx><wpt lat=\"+-48\" lon=\"8\"/><wpt lat=\" +48.5\" lon=\"8e0\"><ele>+-5</ele></wpt>"
+                   "<wpt lat=\"48\" lon=\"9\"><ele> +5 </ele></wpt></gpx>",
+                   7),
+              1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(1)});
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 48.5);
+    EXPECT_EQ(pointTable.records[0].Altitude, kNoAltitude);
+    EXPECT_EQ(pointTable.records[1].Altitude, 5.0f);
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 1);
+}
+
 TEST_F(GpxTest, RefusedFilesAreNamed) {
     auto tooLarge = [](int line) {
         return "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und "

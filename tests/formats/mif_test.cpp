@@ -516,6 +516,7 @@ TEST_F(MifTest, ReaderMessages) {
         {"point with one number", head + "Point 7.5\n", "\"\"\n", kMsgNoMif},
         {"point without numbers", head + "Point  \n", "\"\"\n", kMsgNoMif},
         {"point with a word", head + "Point 7.5 north\n", "\"\"\n", kMsgNoMif},
+        {"point with two signs", head + "Point +-7.5 50\n", "\"\"\n", kMsgNoMif},
         {"missing MID row", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n", kMsgMidRead},
         {"polyline without MID row", head + "Pline 1\n1 1\n", "", kMsgMidRead},
         {"long MIF line", head + "Point 1 1" + std::string(kMaxLineLength, ' ') + "\n", "\"\"\n", kMsgLong(9)},

@@ -257,6 +257,7 @@ TEST_F(OvlAsciiTest, ReaderMessages) {
         {"X without value", "[Symbol 1]\nXKoord\nYKoord=1\n", kMsgRead},
         {"Y not a number", "[Symbol 1]\nXKoord=1\nYKoord=abc\n", kMsgRead},
         {"X with rest", "[Symbol 1]\nXKoord=1.5.3\nYKoord=1\n", kMsgRead},
+        {"X with two signs", "[Symbol 1]\nXKoord=+-8\nYKoord=1\n[Overlay]\nSymbols=1\n", kMsgRead},
         {"long line", "[Symbol 1]\nTyp=6\n" + std::string(kMaxLineLength + 1, 'x') + "\nXKoord=1\nYKoord=2\n",
          "Die Eingabedatei enthält eine Zeile von mehr als 1 MB \nund wird nicht gelesen (Zeile 3)."},
     };
