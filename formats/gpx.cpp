@@ -364,8 +364,8 @@ long long daysFromCivil(int year, int month, int day) {
 
 // ISO 8601 date and time (YYYY-MM-DDThh:mm:ss, fraction, Z or offset; no
 // zone is taken as UTC) in receiver seconds. false for anything else: a day
-// or clock time that does not exist, a time outside the receiver's years
-// 1990..2050.
+// or clock time that does not exist, a time whose UTC lies outside the
+// receiver's years 1990..2050.
 bool parseIsoTime(std::string_view s, int32_t& time) {
     s = trimmed(s);
     int year, month, day, hour, minute, second;
@@ -393,12 +393,11 @@ bool parseIsoTime(std::string_view s, int32_t& time) {
         p = m + 2;
     }
     if (p != s.size()) return false;
-    // The receiver's years, as in the other file formats.
-    if (year < 1990 || year > 2050) return false;
     long long local = (daysFromCivil(year, month, day) - daysFromCivil(1989, 12, 31)) * 86400LL + hour * 3600LL +
                       minute * 60LL + second;
     long long utc = local - offset;
-    if (utc <= 0 || utc >= 0x7FFFFFFF) return false;
+    // The receiver's years, as in the other file formats, of the UTC date.
+    if (!isTimeInRange(utc)) return false;
     time = (int32_t)utc;
     return true;
 }

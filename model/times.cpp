@@ -68,6 +68,13 @@ bool digitsAt(const char* text, int at, int count, int& value) {
 
 }  // namespace
 
+bool isTimeInRange(long long seconds) {
+    // 1990-01-01 is day 1; 2051-01-01 is day 1 + 61 years with 15 leap days.
+    constexpr long long kFirst = 86400;
+    constexpr long long kEnd = (1 + 61 * 365 + 15) * 86400LL;
+    return seconds >= kFirst && seconds < kEnd;
+}
+
 int32_t parseTime(const char* text) {
     if (!text) return -1;
     // Exactly the text form: a date that does not exist is refused, never

@@ -242,6 +242,21 @@ TEST_F(GpxTest, MalformedNumbersAreNotTaken) {
     EXPECT_EQ(pointTable.fieldsLeftEmpty, 1);
 }
 
+// The years 1990 to 2050 are those of the UTC date: a local time that
+// lies in them by its offset only is refused, never moved.
+TEST_F(GpxTest, TimeRangeHoldsForTheUtcDate) {
+    const char* const times[] = {"2050-12-31T23:30:00-01:00", "2051-01-01T00:30:00+01:00", "2050-12-31T23:59:59Z",
+                                 "1990-01-01T00:30:00+01:00", "1989-12-31T23:30:00-01:00", "1990-01-01T00:00:00Z"};
+    std::string file = "<gpx>";
+    for (const char* time : times) file += std::string("<wpt lat=\"1\" lon=\"1\"><time>") + time + "</time></wpt>";
+    ASSERT_EQ(read(file + "</gpx>", 7), 1);
+    ASSERT_EQ(pointTable.count, 6);
+    const int32_t expected[] = {0, parseTime("2050-12-31 23:30:00"), parseTime("2050-12-31 23:59:59"), 0,
+                                parseTime("1990-01-01 00:30:00"), parseTime("1990-01-01 00:00:00")};
+    for (int i = 0; i < 6; i++) EXPECT_EQ(pointTable.records[i].Time, expected[i]) << times[i];
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 2);
+}
+
 TEST_F(GpxTest, RefusedFilesAreNamed) {
     auto tooLarge = [](int line) {
         return "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und "
