@@ -2,6 +2,7 @@
 
 #include "formats/mif.h"
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -9,10 +10,13 @@
 #include <cstring>
 #include <string>
 
+#include <iconv.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "formats/format_helpers.h"
 #include "model/field_values.h"
 #include "model/helpers.h"
@@ -34,6 +38,7 @@ const char kMsgWrongType[] =
 const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
 const char kMsgExtraVertices[] = "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile %d).";
 const char kMsgUnclosedQuote[] = "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile %d).";
+const char kMsgCharset[] = "MIF-Datei mit dem Zeichensatz \"%s\", den Wegmate nicht kennt, \nwird nicht gelesen.";
 
 // ---------------------------------------------------------------- writing
 
@@ -296,6 +301,32 @@ const char* const kColumnNames[ColumnCount] = {
     "DISPLAY2",
 };
 
+// The character set of the MID text, as the Charset clause of the MIF head
+// names it. The point table holds Windows-1252.
+enum class TextSet {
+    Latin1,     // WindowsLatin1 (and a head without the clause): as it is
+    Utf8,       // UTF-8
+    Neutral,    // no set named: UTF-8 where the bytes are valid UTF-8
+    Converted,  // another set, through iconv
+};
+
+// The iconv names of the MapInfo character sets besides WindowsLatin1,
+// UTF-8 and Neutral.
+const char* const kCharsets[][2] = {
+    {"WindowsLatin2", "CP1250"},      {"WindowsCyrillic", "CP1251"},    {"WindowsGreek", "CP1253"},
+    {"WindowsTurkish", "CP1254"},     {"WindowsHebrew", "CP1255"},      {"WindowsArabic", "CP1256"},
+    {"WindowsBalticRim", "CP1257"},   {"WindowsVietnamese", "CP1258"},  {"WindowsThai", "CP874"},
+    {"WindowsJapanese", "CP932"},     {"WindowsSimpChinese", "CP936"},  {"WindowsKorean", "CP949"},
+    {"WindowsTradChinese", "CP950"},  {"CodePage437", "CP437"},         {"CodePage850", "CP850"},
+    {"CodePage852", "CP852"},         {"CodePage855", "CP855"},         {"CodePage857", "CP857"},
+    {"CodePage860", "CP860"},         {"CodePage861", "CP861"},         {"CodePage863", "CP863"},
+    {"CodePage864", "CP864"},         {"CodePage865", "CP865"},         {"CodePage869", "CP869"},
+    {"ISO8859_1", "ISO-8859-1"},      {"ISO8859_2", "ISO-8859-2"},      {"ISO8859_3", "ISO-8859-3"},
+    {"ISO8859_4", "ISO-8859-4"},      {"ISO8859_5", "ISO-8859-5"},      {"ISO8859_6", "ISO-8859-6"},
+    {"ISO8859_7", "ISO-8859-7"},      {"ISO8859_8", "ISO-8859-8"},      {"ISO8859_9", "ISO-8859-9"},
+    {"ISO8859_15", "ISO-8859-15"},    {"PackedEUCJapanese", "EUC-JP"},
+};
+
 struct MifReader {
     FILE* mif = nullptr;
     FILE* mid = nullptr;
@@ -340,7 +371,105 @@ struct MifReader {
     bool seenPolyline = false;
     // The current line has no line end: the file ends in it, perhaps cut.
     bool lineUnended = false;
+    TextSet textSet = TextSet::Latin1;
+    iconv_t converter = (iconv_t)-1;  // for TextSet::Converted
 };
+
+bool isValidUtf8(const char* text) {
+    const unsigned char* p = (const unsigned char*)text;
+    while (*p) {
+        int follow;
+        unsigned int c = *p;
+        if (c < 0x80)
+            follow = 0;
+        else if (c >= 0xC2 && c <= 0xDF)
+            follow = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            follow = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            follow = 3;
+        else
+            return false;
+        unsigned int code = c & (0x3F >> follow);
+        for (int i = 1; i <= follow; i++) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+            code = (code << 6) | (p[i] & 0x3F);
+        }
+        // Overlong forms, surrogates and values beyond U+10FFFF.
+        if ((follow == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+            (follow == 3 && (code < 0x10000 || code > 0x10FFFF)))
+            return false;
+        p += follow + 1;
+    }
+    return true;
+}
+
+// A MID value in Windows-1252: the text of the table.
+std::string tableText(MifReader& reader, const char* value) {
+    bool plain = true;
+    for (const char* p = value; *p; p++) plain &= (unsigned char)*p < 0x80;
+    if (plain || reader.textSet == TextSet::Latin1) return value;
+    if (reader.textSet == TextSet::Utf8 || (reader.textSet == TextSet::Neutral && isValidUtf8(value)))
+        return utf8ToCp1252(value);
+    if (reader.textSet == TextSet::Neutral) return value;
+    // A byte the set does not know becomes '?'.
+    std::string utf8;
+    char buffer[256];
+    char* in = const_cast<char*>(value);
+    size_t inLeft = strlen(value);
+    iconv(reader.converter, nullptr, nullptr, nullptr, nullptr);
+    while (inLeft > 0) {
+        char* out = buffer;
+        size_t outLeft = sizeof buffer;
+        const size_t done = iconv(reader.converter, &in, &inLeft, &out, &outLeft);
+        utf8.append(buffer, (size_t)(out - buffer));
+        if (done == (size_t)-1 && errno != E2BIG) {
+            utf8 += '?';
+            in++;
+            inLeft--;
+        }
+    }
+    return utf8ToCp1252(utf8);
+}
+
+// The Charset clause: the set of the MID text. 1, or 0 after the message
+// for a set that cannot be read.
+int takeCharset(MifReader& reader, const char* raw) {
+    const char* begin = strchr(raw, '"');
+    const char* end = begin ? strchr(begin + 1, '"') : nullptr;
+    std::string name = end ? std::string(begin + 1, end) : std::string();
+    if (name.empty()) {
+        const char* p = raw;
+        while (isBlankOrTab(*p)) p++;
+        p += 7;  // the keyword
+        while (isBlankOrTab(*p)) p++;
+        for (; *p && !isBlankOrTab(*p) && *p != '\r' && *p != '\n'; p++) name += *p;
+    }
+    if (strcasecmp(name.c_str(), "WindowsLatin1") == 0) {
+        reader.textSet = TextSet::Latin1;
+        return 1;
+    }
+    if (strcasecmp(name.c_str(), "UTF-8") == 0 || strcasecmp(name.c_str(), "UTF8") == 0) {
+        reader.textSet = TextSet::Utf8;
+        return 1;
+    }
+    if (strcasecmp(name.c_str(), "Neutral") == 0) {
+        reader.textSet = TextSet::Neutral;
+        return 1;
+    }
+    for (const auto& set : kCharsets)
+        if (strcasecmp(name.c_str(), set[0]) == 0) {
+            if (reader.converter != (iconv_t)-1) iconv_close(reader.converter);
+            reader.converter = iconv_open("UTF-8", set[1]);
+            if (reader.converter == (iconv_t)-1) break;
+            reader.textSet = TextSet::Converted;
+            return 1;
+        }
+    char message[320];
+    snprintf(message, sizeof message, kMsgCharset, name.substr(0, 64).c_str());
+    showError(message);
+    return 0;
+}
 
 // Splits a trimmed MID row of length bytes (a NUL byte is part of the row,
 // and ends the text of its value) and calls apply(columnNumber, value) for
@@ -525,7 +654,9 @@ int readMidRow(MifReader& reader, Apply apply) {
     const size_t length = trimRow(row, line.size(), reader.delimiter);
     const bool applies = length > 2;
     if (splitRow(row, length, reader.delimiter, [&](int field, char* value) {
-            if (applies) apply(field, value);
+            if (!applies) return;
+            std::string text = tableText(reader, value);
+            apply(field, text.data());
         }))
         return 1;
     char message[160];
@@ -713,6 +844,7 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
         reader.inColumns = true;
         return 1;
     }
+    if (!reader.inColumns && startsWith(line, "CHARSET")) return takeCharset(reader, raw);
     if (startsWith(line, "DELIMITER")) {
         const char* quote = strchr(raw, '"');
         if (quote && quote[1] && quote[1] != '\r' && quote[1] != '\n') reader.delimiter = quote[1];
@@ -906,6 +1038,7 @@ int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRou
     pointTable.reset();
     pointTable.records[0].NewSegment = 1;
     int ok = readPair(reader);
+    if (reader.converter != (iconv_t)-1) iconv_close(reader.converter);
     fclose(reader.mif);
     fclose(reader.mid);
     return ok && leaveOutInvalidPositions();
