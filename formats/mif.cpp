@@ -38,6 +38,7 @@ const char kMsgWrongType[] =
 const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
 const char kMsgExtraVertices[] = "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile %d).";
 const char kMsgUnclosedQuote[] = "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile %d).";
+const char kMsgMisplacedQuote[] = "MID-Datei fehlerhaft: Anführungszeichen mitten in einem Wert (Zeile %d).";
 const char kMsgCharset[] = "MIF-Datei mit dem Zeichensatz \"%s\", den Wegmate nicht kennt, \nwird nicht gelesen.";
 
 // ---------------------------------------------------------------- writing
@@ -473,10 +474,13 @@ int takeCharset(MifReader& reader, const char* raw) {
 
 // Splits a trimmed MID row of length bytes (a NUL byte is part of the row,
 // and ends the text of its value) and calls apply(columnNumber, value) for
-// every field. Values are at most as long as the row. false when a quoted
-// value is still open at the end of the row: its fields would be shifted.
+// every field. Values are at most as long as the row. A quote that does not
+// begin or end a value, a quoted value still open at the end of the row and
+// text after a closing quote would shift the fields or glue them together:
+// such a row is no row (RowMisplacedQuote, RowUnclosedQuote).
+enum RowResult { RowSplit, RowUnclosedQuote, RowMisplacedQuote };
 template <typename Apply>
-bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
+RowResult splitRow(const char* row, size_t length, char delimiter, Apply apply) {
     std::string buffer(length + 1, '\0');
     char* const value = buffer.data();
     int field = 1;
@@ -486,9 +490,15 @@ bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
         size_t n = 0;
         bool quoted = false, closed = false;
         for (; p < end && !(!quoted && *p == delimiter); p++) {
-            if (closed) continue;  // between the closing quote and the delimiter
+            if (closed) {
+                // Only blanks between the closing quote and the delimiter.
+                if (!isBlankOrTab(*p)) return RowMisplacedQuote;
+                continue;
+            }
             if (*p == '"') {
                 if (!quoted) {
+                    for (size_t i = 0; i < n; i++)
+                        if (!isBlankOrTab(value[i])) return RowMisplacedQuote;
                     quoted = true;  // the value begins after the quote
                     n = 0;
                 } else if (p + 1 < end && p[1] == '"') {
@@ -502,14 +512,14 @@ bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
             }
             value[n++] = *p;
         }
-        if (quoted) return false;
+        if (quoted) return RowUnclosedQuote;
         value[n] = '\0';
         apply(field, value);
         if (p >= end) break;
         p++;  // the delimiter
         field++;
     }
-    return true;
+    return RowSplit;
 }
 
 // The known column of a field number, or -1.
@@ -637,7 +647,7 @@ size_t trimRow(char* row, size_t length, char delimiter) {
 
 // Reads the MID row of an object and applies its fields with apply: 1, or
 // 0 after the message. A row of two characters or fewer gives no
-// attributes; every row must close its quotes.
+// attributes; every row must quote its values whole.
 template <typename Apply>
 int readMidRow(MifReader& reader, Apply apply) {
     std::string line;
@@ -653,14 +663,15 @@ int readMidRow(MifReader& reader, Apply apply) {
     char* const row = line.data();
     const size_t length = trimRow(row, line.size(), reader.delimiter);
     const bool applies = length > 2;
-    if (splitRow(row, length, reader.delimiter, [&](int field, char* value) {
-            if (!applies) return;
-            std::string text = tableText(reader, value);
-            apply(field, text.data());
-        }))
-        return 1;
+    const RowResult split = splitRow(row, length, reader.delimiter, [&](int field, char* value) {
+        if (!applies) return;
+        std::string text = tableText(reader, value);
+        apply(field, text.data());
+    });
+    if (split == RowSplit) return 1;
     char message[160];
-    snprintf(message, sizeof message, kMsgUnclosedQuote, reader.midLine);
+    snprintf(message, sizeof message, split == RowUnclosedQuote ? kMsgUnclosedQuote : kMsgMisplacedQuote,
+             reader.midLine);
     showError(message);
     return 0;
 }

@@ -340,12 +340,12 @@ TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing) {
 TEST_F(MifTest, OtherDelimiterAndDoubledQuotes) {
     std::string head =
         "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
-    writePair(head + "Point 1 2\nPoint 3 4\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\nx  \"kept\"dropped;\"-\"\n");
+    writePair(head + "Point 1 2\nPoint 3 4\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\n  \"kept\" ;\"-\"\n");
     ASSERT_EQ(read(7), 1);
     EXPECT_STREQ(pointTable.records[0].Comment, "AB C 12:30");
     EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "--+");
     EXPECT_FALSE(hasNames);  // only '-' and '+'
-    // A quote opens the value anew; what follows the closing quote is dropped.
+    // Blanks around the quotes are no part of the value.
     EXPECT_STREQ(pointTable.records[1].Comment, "KEPT");
     EXPECT_STREQ(pointTable.records[1].NameOfRouteOrTrack, "-");
 }
@@ -534,6 +534,10 @@ TEST_F(MifTest, ReaderMessages) {
         {"section with more vertices", head + "Pline Multiple 2\n  1\n1 1\n2 2\n  1\n3 3\n", "\"\"\n", kMsgExtra(12)},
         {"unclosed quote", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n\"b,c\n",
          "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 2)."},
+        {"quote within a value", head + "Point 1 1\nPoint 2 2\n", "\"a\",\" 1\" \n5\"0\",\"x\"\n",
+         "MID-Datei fehlerhaft: Anführungszeichen mitten in einem Wert (Zeile 2)."},
+        {"text after a closing quote", head + "Point 1 1\n", "\"a\"b,\"c\"\n",
+         "MID-Datei fehlerhaft: Anführungszeichen mitten in einem Wert (Zeile 1)."},
         {"unclosed quote after a NUL", head + "Point 1 1\n", std::string("x\0,\"b\n", 6),
          "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 1)."},
         // A line is all its bytes: a NUL does not end it early.
