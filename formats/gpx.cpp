@@ -42,6 +42,8 @@ const char kMsgMalformed[] = "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeil
 const char kMsgEntities[] = "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen.";
 const char kMsgNoObjects[] = "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks.";
 const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgSourcesLeftOut[] = "%d Punkte aus %s der GPX-Datei werden ausgelassen \n(gelesen werden hier nur %s).";
+const char kMsgSourceLeftOut[] = "1 Punkt aus %s der GPX-Datei wird ausgelassen \n(gelesen werden hier nur %s).";
 const char kMsgTooLarge[] =
     "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und wird "
     "nicht gelesen (Zeile %lu).";
@@ -725,6 +727,31 @@ void keepSources(const bool (&keep)[SourceCount]) {
     pointTable.count = kept;
 }
 
+// The points of the kinds that the transfer does not take, counted in one
+// warning that names the kinds.
+void warnSourcesLeftOut(const GpxReader& reader, const bool (&keep)[SourceCount]) {
+    static const char* const kFrom[SourceCount] = {"Wegpunkten", "Routen", "Tracks"};
+    static const char* const kKinds[SourceCount] = {"Wegpunkte", "Routen", "Tracks"};
+    int leftOut = 0;
+    std::string from, kept;
+    for (int s = 0; s < SourceCount; s++) {
+        std::string& list = keep[s] ? kept : from;
+        if (!keep[s]) {
+            if (!reader.sourceCount[s]) continue;
+            leftOut += reader.sourceCount[s];
+        }
+        list += list.empty() ? "" : " und ";
+        list += keep[s] ? kKinds[s] : kFrom[s];
+    }
+    if (leftOut == 0) return;
+    char message[256];
+    if (leftOut == 1)
+        snprintf(message, sizeof message, kMsgSourceLeftOut, from.c_str(), kept.c_str());
+    else
+        snprintf(message, sizeof message, kMsgSourcesLeftOut, leftOut, from.c_str(), kept.c_str());
+    showWarning(message);
+}
+
 // The values left empty in the records from first on.
 void countFieldsLeftEmpty(int first) {
     for (int i = first; i < pointTable.count; i++) pointTable.fieldsLeftEmpty += recordFieldsLeftEmpty[i];
@@ -901,6 +928,7 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
     }
     keepSources(keep);
     countFieldsLeftEmpty(0);
+    warnSourcesLeftOut(reader, keep);
     if (pointTable.count == 0) {
         showError(kMsgNoObjects);
         return 0;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <strings.h>
+
 #include "model/point_table.h"
 #include "model/times.h"
 
@@ -45,6 +47,15 @@ bool parseDecimalNumber(const char* begin, const char* end, double& value) {
     const char* p = begin;
     if (p < end && (*p == '+' || *p == '-')) p++;
     const char* const number = p;
+    // "nan", "inf" and "infinity" in any case: no value any field takes,
+    // but a number all the same, whose position or altitude is left out.
+    const size_t rest = (size_t)(end - p);
+    if ((rest == 3 && (strncasecmp(p, "nan", 3) == 0 || strncasecmp(p, "inf", 3) == 0)) ||
+        (rest == 8 && strncasecmp(p, "infinity", 8) == 0)) {
+        value = p[0] == 'n' || p[0] == 'N' ? NAN : HUGE_VAL;
+        if (*begin == '-') value = -value;
+        return true;
+    }
     const char* digits = p;
     while (p < end && isDigit(*p)) p++;
     size_t count = (size_t)(p - digits);

@@ -13,9 +13,10 @@ bool isAltitudeInRange(double metres);
 
 // The one number syntax of every reader, for the whole of [begin, end): an
 // optional sign, digits with an optional fraction (or a fraction alone),
-// an optional exponent. Nothing else is a number: no second sign ("+-48"),
-// no blanks, no "inf", "nan" or hexadecimal digits. A value beyond the
-// range of double becomes +-HUGE_VAL. false for any other text.
+// an optional exponent; or "nan", "inf", "infinity" (the field rules leave
+// them out). Nothing else is a number: no second sign ("+-48"), no blanks,
+// no hexadecimal digits. A value beyond the range of double becomes
+// +-HUGE_VAL. false for any other text.
 bool parseDecimalNumber(const char* begin, const char* end, double& value);
 
 // What a text value gave its field.
