@@ -39,6 +39,9 @@ const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in
 const char kMsgExtraVertices[] = "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile %d).";
 const char kMsgUnclosedQuote[] = "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile %d).";
 const char kMsgMisplacedQuote[] = "MID-Datei fehlerhaft: Anführungszeichen mitten in einem Wert (Zeile %d).";
+const char kMsgRegionsLeftOut[] =
+    "%d Flächen (Region) aus Sammelobjekten (Collection) der MIF-Datei \nwerden ausgelassen.";
+const char kMsgRegionLeftOut[] = "1 Fläche (Region) aus einem Sammelobjekt (Collection) der MIF-Datei \nwird ausgelassen.";
 const char kMsgCharset[] = "MIF-Datei mit dem Zeichensatz \"%s\", den Wegmate nicht kennt, \nwird nicht gelesen.";
 
 // ---------------------------------------------------------------- writing
@@ -372,6 +375,12 @@ struct MifReader {
     bool seenPolyline = false;
     // The current line has no line end: the file ends in it, perhaps cut.
     bool lineUnended = false;
+    // Parts of the current Collection still to come; a Region among them is
+    // left out (its polygons and their vertices skipped) and counted.
+    int collectionParts = 0;
+    int skipPolygons = 0;
+    int skipVertices = 0;
+    int regionsLeftOut = 0;
     TextSet textSet = TextSet::Latin1;
     iconv_t converter = (iconv_t)-1;  // for TextSet::Converted
 };
@@ -874,6 +883,19 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
             if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest)) reader.columnOf[c] = number;
         return 1;
     }
+    if (reader.skipVertices > 0) {
+        reader.skipVertices--;
+        if (isNumbersLine(line)) return 1;
+        showError(kMsgMissingVertices);
+        return 0;
+    }
+    if (reader.skipPolygons > 0) {
+        reader.skipPolygons--;
+        reader.skipVertices = countLineValue(line);
+        if (reader.skipVertices >= 0) return 1;
+        showError(kMsgMissingVertices);
+        return 0;
+    }
     if (reader.pendingVertices > 0) return readVertex(reader, line);
     if (reader.pendingSections > 0) return readSectionCount(reader, line);
     if (reader.afterPolyline) {
@@ -888,6 +910,20 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
         return 1;
     }
     const char* rest;
+    if (isKeywordLine(line, "COLLECTION", rest)) {
+        reader.collectionParts = countValue(rest);
+        return 1;
+    }
+    // A collection's parts: Region, Pline and Multipoint.
+    const bool inCollection = reader.collectionParts > 0;
+    if (inCollection && (isKeywordLine(line, "PLINE", rest) || isKeywordLine(line, "MULTIPOINT", rest)))
+        reader.collectionParts--;
+    if (inCollection && isKeywordLine(line, "REGION", rest)) {
+        reader.collectionParts--;
+        reader.regionsLeftOut++;
+        reader.skipPolygons = countValue(rest) > 0 ? countValue(rest) : 0;
+        return 1;
+    }
     if (isKeywordLine(line, "POINT", rest)) {
         return readPointObject(reader, rest);
     }
@@ -1052,5 +1088,11 @@ int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRou
     if (reader.converter != (iconv_t)-1) iconv_close(reader.converter);
     fclose(reader.mif);
     fclose(reader.mid);
+    if (ok && reader.regionsLeftOut > 0) {
+        char message[256];
+        snprintf(message, sizeof message, reader.regionsLeftOut == 1 ? kMsgRegionLeftOut : kMsgRegionsLeftOut,
+                 reader.regionsLeftOut);
+        showWarning(message);
+    }
     return ok && leaveOutInvalidPositions();
 }

@@ -337,6 +337,21 @@ TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing) {
     EXPECT_STREQ(pointTable.records[0].Comment, "");
 }
 
+// A collection's Region has no point to send: it is left out with a
+// warning, its polylines are read with the collection's row.
+TEST_F(MifTest, RegionOfACollectionIsLeftOutAndCounted) {
+    writePair(mifHead("  NameOfRouteOrTrack Char(50)\n", 1) +
+                  "Collection 2\n  Region 1\n    4\n8 50\n8.1 50\n8.1 50.1\n8 50\n    Brush (1,0,0)\n"
+                  "  Pline 2\n9 51\n9.1 51.1\n    Pen (1,2,0)\n",
+              "\"Ring\"\n");
+    ASSERT_EQ(read(6), 1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"1 Fläche (Region) aus einem Sammelobjekt (Collection) der "
+                                                      "MIF-Datei \nwird ausgelassen."});
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[1].Longitude, 9.1);
+    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "RING");
+}
+
 TEST_F(MifTest, OtherDelimiterAndDoubledQuotes) {
     std::string head =
         "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
