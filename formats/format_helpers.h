@@ -20,6 +20,9 @@ struct Centre {
 };
 Centre centreOfValidPositions();
 
+// The message of every reader whose file holds more points than the table.
+inline constexpr const char* kCapacityMessage = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+
 // The messages of the readers about positions outside the globe.
 inline constexpr const char* kPositionsLeftOutWarning =
     "%d der eingelesenen Punkte ohne gültige \nPositionsdaten (Breite -90 bis 90 Grad, \n"

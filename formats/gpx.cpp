@@ -41,7 +41,6 @@ const char kMsgNotGpx[] = "Keine gültige GPX-Datei!";
 const char kMsgMalformed[] = "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile %lu).";
 const char kMsgEntities[] = "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen.";
 const char kMsgNoObjects[] = "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks.";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgSourcesLeftOut[] = "%d Punkte aus %s der GPX-Datei werden ausgelassen \n(gelesen werden hier nur %s).";
 const char kMsgSourceLeftOut[] = "1 Punkt aus %s der GPX-Datei wird ausgelassen \n(gelesen werden hier nur %s).";
 const char kMsgTooLarge[] =
@@ -110,7 +109,7 @@ void appendPoint(std::string& out, const char* indent, const char* tag, const Po
     out += "\" lon=\"";
     appendFixed(out, r.Longitude, 9);
     out += "\">\n";
-    if (r.Altitude > -500.0f && r.Altitude < 20000.0f) {
+    if (isAltitudeInRange(r.Altitude)) {
         // Fixed notation: xsd:decimal has no exponent. The shortest digits
         // that give the float back; a value near zero needs up to 52.
         char buffer[64];
@@ -231,7 +230,7 @@ struct GpxReader {
     // Appending reading: only these objects are taken, named as they are.
     bool filtered = false;
     bool wanted[SourceCount] = {};
-    const char* capacityMessage = kMsgCapacity;
+    const char* capacityMessage = kCapacityMessage;
 };
 
 uint8_t recordSource[kMaxPoints];
@@ -342,16 +341,6 @@ void takeText(char (&field)[kNameSize], std::string_view utf8, void (*filter)(ch
     }
     filter(text);
     copyName(field, text);
-}
-
-bool digitsAt(std::string_view s, size_t at, size_t count, int& value) {
-    if (at + count > s.size()) return false;
-    value = 0;
-    for (size_t i = at; i < at + count; i++) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        value = value * 10 + (s[i] - '0');
-    }
-    return true;
 }
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.

@@ -31,7 +31,6 @@ const char kMsgOpenMif[] = "Fehler beim Öffnen der MIF-Eingabedatei.";
 const char kMsgOpenMid[] = "Fehler beim Öffnen der MID-Eingabedatei.";
 const char kMsgNoMif[] = "Keine gültige MIF-Datei!";
 const char kMsgCoordSys[] = "Falsches Koordinatensystem -- muss 'Länge/Breite mit WGS84' sein.";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgMidRead[] = "Konnte aus MID-Datei nicht lesen.";
 const char kMsgWrongType[] =
     "MIF-Datei enthielt Objekte falschen Typs.\nVerwenden Sie nur Objekte vom Type 'Punkt' oder 'Polylinie'!";
@@ -73,7 +72,7 @@ void formatPointRow(char* row, const PointRecord& r, bool newSegment) {
     char time[24];
     formatTime(r.Time, time);
     char altitude[24] = "";
-    if (r.Altitude > -500.0f && r.Altitude < 20000.0f) numberText(altitude, (int)r.Altitude);
+    if (isAltitudeInRange(r.Altitude)) numberText(altitude, (int)r.Altitude);
     char symbol[24] = "", display1[24] = "", display2[24] = "";
     if (r.HasSymbol) {
         numberText(symbol, r.Symbol);
@@ -687,7 +686,7 @@ int readMidRow(MifReader& reader, Apply apply) {
 
 int readPointObject(MifReader& reader, const char* line) {
     if (pointTable.count >= kMaxPoints) {
-        showError(kMsgCapacity);
+        showError(kCapacityMessage);
         return 0;
     }
     double longitude, latitude;
@@ -760,7 +759,7 @@ void startSection(MifReader& reader, int vertices, bool laterSection) {
 
 int addVertex(MifReader& reader, double longitude, double latitude) {
     if (pointTable.count >= kMaxPoints) {
-        showError(kMsgCapacity);
+        showError(kCapacityMessage);
         return 0;
     }
     PointRecord& r = pointTable.records[pointTable.count];

@@ -21,7 +21,6 @@ namespace {
 
 const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
 const char kMsgNoOvl[] = "Keine gültige ASCII-OVL-Datei!";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
 const char kMsgObjectsLeftOut[] =
     "%d Objekte der OVL-Datei ohne Positionen zum Übertragen (Texte, \nRechtecke, Bilder oder Objekte ohne "
@@ -176,7 +175,7 @@ int readLines(AsciiReader& reader) {
                 return 0;
             }
             if ((long long)pointTable.count + points > kMaxPoints) {
-                showError(kMsgCapacity);
+                showError(kCapacityMessage);
                 return 0;
             }
             if (reader.transferKind == TransferKind::Tracks && reader.askSeparateTracks && !reader.asked) {
@@ -196,7 +195,7 @@ int readLines(AsciiReader& reader) {
         } else if (startsWith(line, "XKOORD")) {
             // The table is full only when a further point comes.
             if (pointTable.count >= kMaxPoints) {
-                showError(kMsgCapacity);
+                showError(kCapacityMessage);
                 return 0;
             }
             double longitude;

@@ -23,7 +23,6 @@ namespace {
 const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
 const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
 const char kMsgNoBinary[] = "Dies ist keine gültige OVL-BINÄR-Datei.";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgInvalidObject[] =
     "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: %d  Objekttyp: %d \n(Hier sind nur PUNKT-/KREIS- "
     "oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \nVerknüpfung mit einer Multimedia-Datei oder \n"
@@ -69,7 +68,7 @@ void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine) {
     trimLine(time);
     const char* third = r.Comment[0] ? r.Comment : time;
     char altitude[16] = "";
-    if (r.Altitude != kNoAltitude && r.Altitude < 20000.0f && r.Altitude > -500.0f)
+    if (isAltitudeInRange(r.Altitude))
         snprintf(altitude, sizeof altitude, "%d", (int)r.Altitude);
     char symbol[12] = "", display1[8] = "", display2[8] = "";
     if (r.HasSymbol) {
@@ -310,7 +309,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         return 0;
     }
     if (pointTable.count + (long long)vertices > kMaxPoints) {
-        showError(kMsgCapacity);
+        showError(kCapacityMessage);
         return 0;
     }
     if (*reader.objectKindFound == 0) *reader.objectKindFound = LineObjects;
@@ -490,7 +489,7 @@ int readObjects(BinaryReader& reader) {
         bool linked = !v2 && tailSize && get16(tail) == 17;
 
         if (isPoint && pointTable.count >= kMaxPoints && !linked && (flag == 16 || flag == 1)) {
-            showError(kMsgCapacity);
+            showError(kCapacityMessage);
             return 0;
         }
         trimBlanks(objectText);

@@ -1,9 +1,14 @@
 #pragma once
 // Receiver time: seconds since 1989-12-31 00:00:00 UTC; 0 = no time.
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 int isLeapYear(int year);
+// count digits at text[at] as a number; false when the text is shorter or
+// holds any other character there.
+bool digitsAt(std::string_view text, size_t at, size_t count, int& value);
 // Days of a month (1..12) of the Gregorian calendar.
 int monthLength(int year, int month);
 // "%04d-%02d-%02d %02d:%02d:%02d", or "" for 0, 0x7FFFFFFF and 0xFFFFFFFF.
