@@ -76,9 +76,11 @@ void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine) {
         snprintf(display1, sizeof display1, "/%d", (int)r.Display1);
         snprintf(display2, sizeof display2, "/%d", (int)r.Display2);
     }
-    snprintf(text, size, "%d%s / %s\r\n%d / %s\r\n%s\r\n%s%s%s%s%s", (int)r.NumberOfPoint, startsLine ? "*" : "",
+    // A point with a comment keeps its time on a fifth line.
+    const char* timeLine = r.Comment[0] && time[0] ? "\r\n" : "";
+    snprintf(text, size, "%d%s / %s\r\n%d / %s\r\n%s\r\n%s%s%s%s%s%s%s", (int)r.NumberOfPoint, startsLine ? "*" : "",
              r.NameOfPoint, (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack, third, altitude, r.HasSymbol ? " " : "",
-             symbol, display1, display2);
+             symbol, display1, display2, timeLine, timeLine[0] ? time : "");
 }
 
 void formatLineText(char* text, size_t size, const PointRecord& r) {
@@ -262,7 +264,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     if (strlen(r.Comment) == 19 && isDigit(r.Comment[0]) && r.Comment[4] == '-' && r.Comment[7] == '-')
         counted(timeFromText(r.Comment, r.Time));
     // Line 4: altitude and symbol, or the start mark (compact form).
-    readTextLine(line, text, end, sizeof line);
+    text = readTextLine(line, text, end, sizeof line);
     trimLine(line);
     if (compact) {
         r.NewSegment = line[0] == '1' ? 1 : 0;
@@ -281,6 +283,10 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         // Display values without a symbol have no place in the record.
         if (!r.HasSymbol) pointTable.fieldsLeftEmpty += displaysTaken;
         counted(altitudeFromText(parts[0], true, r.Altitude));
+        // Line 5: the time of a point whose third line holds its comment.
+        readTextLine(line, text, end, sizeof line);
+        trimLine(line);
+        if (line[0] && r.Time == 0) counted(timeFromText(line, r.Time));
     }
     trimLine(r.NameOfPoint);
     if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind)) nameAutomatically(r);
