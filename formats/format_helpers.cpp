@@ -15,18 +15,6 @@ void formatCoordinate(char* out, size_t size, double value) {
     *r.ptr = '\0';
 }
 
-bool parseDecimalNumber(const char* begin, const char* end, double& value) {
-    if (begin < end && *begin == '+') begin++;
-    if (begin >= end) return false;
-    std::from_chars_result r = std::from_chars(begin, end, value, std::chars_format::general);
-    if (r.ptr != end) return false;
-    if (r.ec == std::errc::result_out_of_range)
-        value = (*begin == '-') ? -HUGE_VAL : HUGE_VAL;
-    else if (r.ec != std::errc())
-        return false;
-    return true;
-}
-
 Centre centreOfValidPositions() {
     double minLat = 0, maxLat = 0, minLon = 0, maxLon = 0;
     bool any = false;

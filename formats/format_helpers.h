@@ -6,15 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "model/field_values.h"
 #include "model/point_table.h"
 
 // "%.8lf" independent of the user's locale, into out (size bytes).
 void formatCoordinate(char* out, size_t size, double value);
-
-// One decimal floating-point token [begin, end) with an optional sign, which
-// must be taken up completely. A value beyond the range of double becomes
-// +-HUGE_VAL. false for anything else.
-bool parseDecimalNumber(const char* begin, const char* end, double& value);
 
 // Centre of the bounding box of the records with a valid position; 0/0 when
 // there is none.
@@ -23,6 +19,9 @@ struct Centre {
     double latitude;
 };
 Centre centreOfValidPositions();
+
+// The message of every reader whose file holds more points than the table.
+inline constexpr const char* kCapacityMessage = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 
 // The messages of the readers about positions outside the globe.
 inline constexpr const char* kPositionsLeftOutWarning =

@@ -3,6 +3,8 @@
 
 #include "formats/gpx.h"
 
+#include <fcntl.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -42,7 +44,8 @@ const char kMsgNotGpx[] = "Keine gültige GPX-Datei!";
 const char kMsgMalformed[] = "GPX-Datei fehlerhaft: kein wohlgeformtes XML (Zeile %lu).";
 const char kMsgEntities[] = "GPX-Datei enthält Entity-Deklarationen und wird nicht gelesen.";
 const char kMsgNoObjects[] = "GPX-Datei enthält keine Wegpunkte, Routen oder Tracks.";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
+const char kMsgSourcesLeftOut[] = "%d Punkte aus %s der GPX-Datei werden ausgelassen \n(gelesen werden hier nur %s).";
+const char kMsgSourceLeftOut[] = "1 Punkt aus %s der GPX-Datei wird ausgelassen \n(gelesen werden hier nur %s).";
 const char kMsgTooLarge[] =
     "GPX-Datei enthält einen Namen, einen Text, ein Attribut oder einen \nKommentar von mehr als 1 MB und wird "
     "nicht gelesen (Zeile %lu).";
@@ -113,7 +116,7 @@ void appendPoint(std::string& out, const char* indent, const char* tag, const Po
     out += "\" lon=\"";
     appendFixed(out, r.Longitude, 9);
     out += "\">\n";
-    if (r.Altitude > -500.0f && r.Altitude < 20000.0f) {
+    if (isAltitudeInRange(r.Altitude)) {
         // Fixed notation: xsd:decimal has no exponent. The shortest digits
         // that give the float back; a value near zero needs up to 52.
         char buffer[64];
@@ -242,7 +245,7 @@ struct GpxReader {
     // Appending reading: only these objects are taken, named as they are.
     bool filtered = false;
     bool wanted[SourceCount] = {};
-    const char* capacityMessage = kMsgCapacity;
+    const char* capacityMessage = kCapacityMessage;
     bool full = false;  // stopped by a full table
     NamingState ownNaming;
     NamingState* naming = &ownNaming;  // the caller's, or the reading's own
@@ -335,10 +338,7 @@ std::string_view trimmed(std::string_view text) {
 // A decimal number that takes up the whole (trimmed) text.
 bool parseDecimal(std::string_view text, double& value) {
     text = trimmed(text);
-    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-    if (text.empty()) return false;
-    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(value);
+    return parseDecimalNumber(text.data(), text.data() + text.size(), value) && std::isfinite(value);
 }
 
 // UTF-8 text in Windows-1252, trimmed, as the file holds it, into a name
@@ -376,16 +376,6 @@ void takeSymbol(PointRecord& r, std::string_view utf8) {
     }
 }
 
-bool digitsAt(std::string_view s, size_t at, size_t count, int& value) {
-    if (at + count > s.size()) return false;
-    value = 0;
-    for (size_t i = at; i < at + count; i++) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        value = value * 10 + (s[i] - '0');
-    }
-    return true;
-}
-
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
 long long daysFromCivil(int year, int month, int day) {
     year -= month <= 2;
@@ -398,8 +388,8 @@ long long daysFromCivil(int year, int month, int day) {
 
 // ISO 8601 date and time (YYYY-MM-DDThh:mm:ss, fraction, Z or offset; no
 // zone is taken as UTC) in receiver seconds. false for anything else: a day
-// or clock time that does not exist, a time outside the receiver's years
-// 1990..2050.
+// or clock time that does not exist, a time whose UTC lies outside the
+// receiver's years 1990..2050.
 bool parseIsoTime(std::string_view s, int32_t& time) {
     s = trimmed(s);
     int year, month, day, hour, minute, second;
@@ -427,12 +417,11 @@ bool parseIsoTime(std::string_view s, int32_t& time) {
         p = m + 2;
     }
     if (p != s.size()) return false;
-    // The receiver's years, as in the other file formats.
-    if (year < 1990 || year > 2050) return false;
     long long local = (daysFromCivil(year, month, day) - daysFromCivil(1989, 12, 31)) * 86400LL + hour * 3600LL +
                       minute * 60LL + second;
     long long utc = local - offset;
-    if (utc <= 0 || utc >= 0x7FFFFFFF) return false;
+    // The receiver's years, as in the other file formats, of the UTC date.
+    if (!isTimeInRange(utc)) return false;
     time = (int32_t)utc;
     return true;
 }
@@ -446,17 +435,8 @@ FieldText gpxTime(std::string_view text, int32_t& time) {
 
 // A decimal number (GPX writes fixed notation, other programs an exponent
 // as well) that takes up the whole text, in the altitude range.
-FieldText gpxElevation(std::string_view text, float& altitude) {
-    text = trimmed(text);
-    if (text.empty()) return FieldText::Blank;
-    if (text[0] == '+') text.remove_prefix(1);
-    double value = 0.0;
-    std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value) ||
-        !isAltitudeInRange(value))
-        return FieldText::Refused;
-    altitude = (float)value;
-    return FieldText::Taken;
+FieldText gpxElevation(const std::string& text, float& altitude) {
+    return altitudeFromText(text.c_str(), false, altitude);
 }
 
 // The values of the named attributes, found in one pass (an element has
@@ -774,6 +754,31 @@ void keepSources(const bool (&keep)[SourceCount]) {
     pointTable.count = kept;
 }
 
+// The points of the kinds that the transfer does not take, counted in one
+// warning that names the kinds.
+void warnSourcesLeftOut(const GpxReader& reader, const bool (&keep)[SourceCount]) {
+    static const char* const kFrom[SourceCount] = {"Wegpunkten", "Routen", "Tracks"};
+    static const char* const kKinds[SourceCount] = {"Wegpunkte", "Routen", "Tracks"};
+    int leftOut = 0;
+    std::string from, kept;
+    for (int s = 0; s < SourceCount; s++) {
+        std::string& list = keep[s] ? kept : from;
+        if (!keep[s]) {
+            if (!reader.sourceCount[s]) continue;
+            leftOut += reader.sourceCount[s];
+        }
+        list += list.empty() ? "" : " und ";
+        list += keep[s] ? kKinds[s] : kFrom[s];
+    }
+    if (leftOut == 0) return;
+    char message[256];
+    if (leftOut == 1)
+        snprintf(message, sizeof message, kMsgSourceLeftOut, from.c_str(), kept.c_str());
+    else
+        snprintf(message, sizeof message, kMsgSourcesLeftOut, leftOut, from.c_str(), kept.c_str());
+    showWarning(message);
+}
+
 // The values left empty in the records from first on.
 void countFieldsLeftEmpty(int first) {
     for (int i = first; i < pointTable.count; i++) pointTable.fieldsLeftEmpty += recordFieldsLeftEmpty[i];
@@ -966,11 +971,8 @@ int writeGpxFile(const char* fileName, int objectKind, TransferKind transferKind
 
 int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRouteOrTrackNumbers,
                 bool& fileHasRouteOrTrackNames, NamingState* naming) {
-    FILE* file = fileName ? fopen(fileName, "rb") : nullptr;
-    if (!file) {
-        showError(kMsgOpen);
-        return 0;
-    }
+    FILE* file = openInputFile(fileName, kMsgOpen);
+    if (!file) return 0;
     GpxReader reader;
     reader.transferKind = transferKind;
     if (naming) reader.naming = naming;
@@ -1001,6 +1003,7 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
     }
     keepSources(keep);
     countFieldsLeftEmpty(0);
+    warnSourcesLeftOut(reader, keep);
     if (pointTable.count == 0) {
         showError(kMsgNoObjects);
         return 0;
@@ -1017,7 +1020,8 @@ int readGpxFile(const char* fileName, TransferKind transferKind, bool& fileHasRo
 
 GpxAppend appendGpxObjectsOf(const char* fileName, bool waypoints, bool routes, bool tracks,
                              const char* capacityMessage, std::string& message) {
-    return appendGpxObjectsOf(fileName ? fopen(fileName, "rb") : nullptr, waypoints, routes, tracks, capacityMessage,
+    const int fd = fileName ? open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1;
+    return appendGpxObjectsOf(fd < 0 ? nullptr : boundedInputStream(fd), waypoints, routes, tracks, capacityMessage,
                               message);
 }
 
@@ -1053,7 +1057,9 @@ GpxAppend appendGpxObjectsOf(FILE* file, bool waypoints, bool routes, bool track
 }
 
 int appendGpxObjects(const char* fileName, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {
-    return appendGpxObjects(fileName ? fopen(fileName, "rb") : nullptr, waypoints, routes, tracks, capacityMessage);
+    FILE* file = openInputFile(fileName, kMsgOpen);
+    if (!file) return 0;
+    return appendGpxObjects(file, waypoints, routes, tracks, capacityMessage);
 }
 
 int appendGpxObjects(FILE* file, bool waypoints, bool routes, bool tracks, const char* capacityMessage) {

@@ -2,14 +2,21 @@
 
 #include "formats/mif.h"
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include <iconv.h>
+#include <strings.h>
+#include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "formats/format_helpers.h"
 #include "model/field_values.h"
 #include "model/helpers.h"
@@ -24,13 +31,17 @@ const char kMsgOpenMif[] = "Fehler beim Öffnen der MIF-Eingabedatei.";
 const char kMsgOpenMid[] = "Fehler beim Öffnen der MID-Eingabedatei.";
 const char kMsgNoMif[] = "Keine gültige MIF-Datei!";
 const char kMsgCoordSys[] = "Falsches Koordinatensystem -- muss 'Länge/Breite mit WGS84' sein.";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgMidRead[] = "Konnte aus MID-Datei nicht lesen.";
 const char kMsgWrongType[] =
     "MIF-Datei enthielt Objekte falschen Typs.\nVerwenden Sie nur Objekte vom Type 'Punkt' oder 'Polylinie'!";
 const char kMsgMissingVertices[] = "Fehlende Stützpunkte eines PLINE-Objekts in MIF-Datei!\n";
 const char kMsgExtraVertices[] = "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile %d).";
 const char kMsgUnclosedQuote[] = "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile %d).";
+const char kMsgMisplacedQuote[] = "MID-Datei fehlerhaft: Anführungszeichen mitten in einem Wert (Zeile %d).";
+const char kMsgRegionsLeftOut[] =
+    "%d Flächen (Region) aus Sammelobjekten (Collection) der MIF-Datei \nwerden ausgelassen.";
+const char kMsgRegionLeftOut[] = "1 Fläche (Region) aus einem Sammelobjekt (Collection) der MIF-Datei \nwird ausgelassen.";
+const char kMsgCharset[] = "MIF-Datei mit dem Zeichensatz \"%s\", den Wegmate nicht kennt, \nwird nicht gelesen.";
 
 // ---------------------------------------------------------------- writing
 
@@ -299,6 +310,32 @@ const char* const kColumnNames[ColumnCount] = {
     "DISPLAY2",
 };
 
+// The character set of the MID text, as the Charset clause of the MIF head
+// names it. The point table holds Windows-1252.
+enum class TextSet {
+    Latin1,     // WindowsLatin1 (and a head without the clause): as it is
+    Utf8,       // UTF-8
+    Neutral,    // no set named: UTF-8 where the bytes are valid UTF-8
+    Converted,  // another set, through iconv
+};
+
+// The iconv names of the MapInfo character sets besides WindowsLatin1,
+// UTF-8 and Neutral.
+const char* const kCharsets[][2] = {
+    {"WindowsLatin2", "CP1250"},      {"WindowsCyrillic", "CP1251"},    {"WindowsGreek", "CP1253"},
+    {"WindowsTurkish", "CP1254"},     {"WindowsHebrew", "CP1255"},      {"WindowsArabic", "CP1256"},
+    {"WindowsBalticRim", "CP1257"},   {"WindowsVietnamese", "CP1258"},  {"WindowsThai", "CP874"},
+    {"WindowsJapanese", "CP932"},     {"WindowsSimpChinese", "CP936"},  {"WindowsKorean", "CP949"},
+    {"WindowsTradChinese", "CP950"},  {"CodePage437", "CP437"},         {"CodePage850", "CP850"},
+    {"CodePage852", "CP852"},         {"CodePage855", "CP855"},         {"CodePage857", "CP857"},
+    {"CodePage860", "CP860"},         {"CodePage861", "CP861"},         {"CodePage863", "CP863"},
+    {"CodePage864", "CP864"},         {"CodePage865", "CP865"},         {"CodePage869", "CP869"},
+    {"ISO8859_1", "ISO-8859-1"},      {"ISO8859_2", "ISO-8859-2"},      {"ISO8859_3", "ISO-8859-3"},
+    {"ISO8859_4", "ISO-8859-4"},      {"ISO8859_5", "ISO-8859-5"},      {"ISO8859_6", "ISO-8859-6"},
+    {"ISO8859_7", "ISO-8859-7"},      {"ISO8859_8", "ISO-8859-8"},      {"ISO8859_9", "ISO-8859-9"},
+    {"ISO8859_15", "ISO-8859-15"},    {"PackedEUCJapanese", "EUC-JP"},
+};
+
 struct MifReader {
     FILE* mif = nullptr;
     FILE* mid = nullptr;
@@ -314,8 +351,6 @@ struct MifReader {
     // line means that its count was too small.
     bool afterPolyline = false;
     int columnOf[ColumnCount] = {};  // column number of each known name, 0 = none
-    // The known name of every field number a row can reach, -1 = none.
-    signed char nameOfField[kLineBufferSize + 1];
     bool inColumns = false;
     int nextColumn = 1;
     int pendingVertices = 0;
@@ -346,15 +381,123 @@ struct MifReader {
     bool seenPolyline = false;
     // The current line has no line end: the file ends in it, perhaps cut.
     bool lineUnended = false;
+    // Parts of the current Collection still to come; a Region among them is
+    // left out (its polygons and their vertices skipped) and counted.
+    int collectionParts = 0;
+    int skipPolygons = 0;
+    int skipVertices = 0;
+    int regionsLeftOut = 0;
+    TextSet textSet = TextSet::Latin1;
+    iconv_t converter = (iconv_t)-1;  // for TextSet::Converted
 };
+
+bool isValidUtf8(const char* text) {
+    const unsigned char* p = (const unsigned char*)text;
+    while (*p) {
+        int follow;
+        unsigned int c = *p;
+        if (c < 0x80)
+            follow = 0;
+        else if (c >= 0xC2 && c <= 0xDF)
+            follow = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            follow = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            follow = 3;
+        else
+            return false;
+        unsigned int code = c & (0x3F >> follow);
+        for (int i = 1; i <= follow; i++) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+            code = (code << 6) | (p[i] & 0x3F);
+        }
+        // Overlong forms, surrogates and values beyond U+10FFFF.
+        if ((follow == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+            (follow == 3 && (code < 0x10000 || code > 0x10FFFF)))
+            return false;
+        p += follow + 1;
+    }
+    return true;
+}
+
+// A MID value in Windows-1252: the text of the table.
+std::string tableText(MifReader& reader, const char* value) {
+    bool plain = true;
+    for (const char* p = value; *p; p++) plain &= (unsigned char)*p < 0x80;
+    if (plain || reader.textSet == TextSet::Latin1) return value;
+    if (reader.textSet == TextSet::Utf8 || (reader.textSet == TextSet::Neutral && isValidUtf8(value)))
+        return utf8ToCp1252(value);
+    if (reader.textSet == TextSet::Neutral) return value;
+    // A byte the set does not know becomes '?'.
+    std::string utf8;
+    char buffer[256];
+    char* in = const_cast<char*>(value);
+    size_t inLeft = strlen(value);
+    iconv(reader.converter, nullptr, nullptr, nullptr, nullptr);
+    while (inLeft > 0) {
+        char* out = buffer;
+        size_t outLeft = sizeof buffer;
+        const size_t done = iconv(reader.converter, &in, &inLeft, &out, &outLeft);
+        utf8.append(buffer, (size_t)(out - buffer));
+        if (done == (size_t)-1 && errno != E2BIG) {
+            utf8 += '?';
+            in++;
+            inLeft--;
+        }
+    }
+    return utf8ToCp1252(utf8);
+}
+
+// The Charset clause: the set of the MID text. 1, or 0 after the message
+// for a set that cannot be read.
+int takeCharset(MifReader& reader, const char* raw) {
+    const char* begin = strchr(raw, '"');
+    const char* end = begin ? strchr(begin + 1, '"') : nullptr;
+    std::string name = end ? std::string(begin + 1, end) : std::string();
+    if (name.empty()) {
+        const char* p = raw;
+        while (isBlankOrTab(*p)) p++;
+        p += 7;  // the keyword
+        while (isBlankOrTab(*p)) p++;
+        for (; *p && !isBlankOrTab(*p) && *p != '\r' && *p != '\n'; p++) name += *p;
+    }
+    if (strcasecmp(name.c_str(), "WindowsLatin1") == 0) {
+        reader.textSet = TextSet::Latin1;
+        return 1;
+    }
+    if (strcasecmp(name.c_str(), "UTF-8") == 0 || strcasecmp(name.c_str(), "UTF8") == 0) {
+        reader.textSet = TextSet::Utf8;
+        return 1;
+    }
+    if (strcasecmp(name.c_str(), "Neutral") == 0) {
+        reader.textSet = TextSet::Neutral;
+        return 1;
+    }
+    for (const auto& set : kCharsets)
+        if (strcasecmp(name.c_str(), set[0]) == 0) {
+            if (reader.converter != (iconv_t)-1) iconv_close(reader.converter);
+            reader.converter = iconv_open("UTF-8", set[1]);
+            if (reader.converter == (iconv_t)-1) break;
+            reader.textSet = TextSet::Converted;
+            return 1;
+        }
+    char message[320];
+    snprintf(message, sizeof message, kMsgCharset, name.substr(0, 64).c_str());
+    showError(message);
+    return 0;
+}
 
 // Splits a trimmed MID row of length bytes (a NUL byte is part of the row,
 // and ends the text of its value) and calls apply(columnNumber, value) for
-// every field. Values are at most as long as the row. false when a quoted
-// value is still open at the end of the row: its fields would be shifted.
+// every field. Values are at most as long as the row. A quote that does not
+// begin or end a value, a quoted value still open at the end of the row and
+// text after a closing quote would shift the fields or glue them together:
+// such a row is no row (RowMisplacedQuote, RowUnclosedQuote).
+enum RowResult { RowSplit, RowUnclosedQuote, RowMisplacedQuote };
 template <typename Apply>
-bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
-    char value[kLineBufferSize];
+RowResult splitRow(const char* row, size_t length, char delimiter, Apply apply) {
+    std::string buffer(length + 1, '\0');
+    char* const value = buffer.data();
     int field = 1;
     const char* p = row;
     const char* const end = row + length;
@@ -362,9 +505,15 @@ bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
         size_t n = 0;
         bool quoted = false, closed = false;
         for (; p < end && !(!quoted && *p == delimiter); p++) {
-            if (closed) continue;  // between the closing quote and the delimiter
+            if (closed) {
+                // Only blanks between the closing quote and the delimiter.
+                if (!isBlankOrTab(*p)) return RowMisplacedQuote;
+                continue;
+            }
             if (*p == '"') {
                 if (!quoted) {
+                    for (size_t i = 0; i < n; i++)
+                        if (!isBlankOrTab(value[i])) return RowMisplacedQuote;
                     quoted = true;  // the value begins after the quote
                     n = 0;
                 } else if (p + 1 < end && p[1] == '"') {
@@ -378,26 +527,21 @@ bool splitRow(const char* row, size_t length, char delimiter, Apply apply) {
             }
             value[n++] = *p;
         }
-        if (quoted) return false;
+        if (quoted) return RowUnclosedQuote;
         value[n] = '\0';
         apply(field, value);
         if (p >= end) break;
         p++;  // the delimiter
         field++;
     }
-    return true;
+    return RowSplit;
 }
 
 // The known column of a field number, or -1.
 int columnOfField(const MifReader& reader, int field) {
-    return field >= 0 && field <= kLineBufferSize ? reader.nameOfField[field] : -1;
-}
-
-void assignColumn(MifReader& reader, int column, int number) {
-    int old = reader.columnOf[column];
-    if (columnOfField(reader, old) == column) reader.nameOfField[old] = -1;
-    reader.columnOf[column] = number;
-    if (number >= 0 && number <= kLineBufferSize) reader.nameOfField[number] = (signed char)column;
+    for (int c = 0; c < ColumnCount; c++)
+        if (reader.columnOf[c] == field) return c;
+    return -1;
 }
 
 void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) {
@@ -416,15 +560,15 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColNumberOfPoint: r.NumberOfPoint = decimalValue(value); break;
     case ColName:
     case ColNameOfPoint: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         keepFileText(text);
         copyName(r.NameOfPoint, text);
         break;
     }
     case ColNameOfRouteOrTrack: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         keepFileText(text);
         copyName(r.NameOfRouteOrTrack, text);
         if (hasSignificantChar(r.NameOfRouteOrTrack)) *reader.hasNames = true;
@@ -433,8 +577,8 @@ void applyPointField(MifReader& reader, PointRecord& r, int field, char* value) 
     case ColTime: counted(timeFromText(value, r.Time)); break;
     case ColAltitude: counted(altitudeFromText(value, true, r.Altitude)); break;
     case ColComment: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         keepFileText(text);
         copyName(r.Comment, text);
         break;
@@ -465,16 +609,16 @@ void applyLineField(MifReader& reader, int field, char* value) {
         break;
     case ColName:
     case ColNameOfRouteOrTrack: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         keepFileText(text);
         copyName(reader.lineName, text);
         if (hasSignificantChar(reader.lineName)) *reader.hasNames = true;
         break;
     }
     case ColComment: {
-        char text[kLineBufferSize];
-        strcpy(text, value);
+        std::string copy(value);
+        char* text = copy.data();
         keepFileText(text);
         copyName(reader.lineComment, text);
         break;
@@ -518,31 +662,38 @@ size_t trimRow(char* row, size_t length, char delimiter) {
 
 // Reads the MID row of an object and applies its fields with apply: 1, or
 // 0 after the message. A row of two characters or fewer gives no
-// attributes; every row must close its quotes.
+// attributes; every row must quote its values whole.
 template <typename Apply>
 int readMidRow(MifReader& reader, Apply apply) {
-    char row[kLineBufferSize];
-    size_t length;
-    if (readLine(reader.mid, row, &length) != 1) {
-        showError(kMsgMidRead);
+    std::string line;
+    const int got = readLine(reader.mid, line);
+    if (got != 1) {
+        if (got == kLineTooLong)
+            showLineError(got, reader.midLine + 1, kMsgMidRead);
+        else
+            showError(kMsgMidRead);
         return 0;
     }
     reader.midLine++;
-    length = trimRow(row, length, reader.delimiter);
+    char* const row = line.data();
+    const size_t length = trimRow(row, line.size(), reader.delimiter);
     const bool applies = length > 2;
-    if (splitRow(row, length, reader.delimiter, [&](int field, char* value) {
-            if (applies) apply(field, value);
-        }))
-        return 1;
+    const RowResult split = splitRow(row, length, reader.delimiter, [&](int field, char* value) {
+        if (!applies) return;
+        std::string text = tableText(reader, value);
+        apply(field, text.data());
+    });
+    if (split == RowSplit) return 1;
     char message[160];
-    snprintf(message, sizeof message, kMsgUnclosedQuote, reader.midLine);
+    snprintf(message, sizeof message, split == RowUnclosedQuote ? kMsgUnclosedQuote : kMsgMisplacedQuote,
+             reader.midLine);
     showError(message);
     return 0;
 }
 
 int readPointObject(MifReader& reader, const char* line) {
     if (pointTable.count >= kMaxPoints) {
-        showError(kMsgCapacity);
+        showError(kCapacityMessage);
         return 0;
     }
     double longitude, latitude;
@@ -612,7 +763,7 @@ void startSection(MifReader& reader, int vertices, bool laterSection) {
 
 int addVertex(MifReader& reader, double longitude, double latitude) {
     if (pointTable.count >= kMaxPoints) {
-        showError(kMsgCapacity);
+        showError(kCapacityMessage);
         return 0;
     }
     PointRecord& r = pointTable.records[pointTable.count];
@@ -716,6 +867,7 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
         reader.inColumns = true;
         return 1;
     }
+    if (!reader.inColumns && startsWith(line, "CHARSET")) return takeCharset(reader, raw);
     if (startsWith(line, "DELIMITER")) {
         const char* quote = strchr(raw, '"');
         if (quote && quote[1] && quote[1] != '\r' && quote[1] != '\n') reader.delimiter = quote[1];
@@ -731,8 +883,21 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
         const char* name = skipBlanks(line);
         const char* rest;
         for (int c = 0; c < ColumnCount; c++)
-            if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest)) assignColumn(reader, c, number);
+            if (isKeywordLine(name, kColumnNames[c], rest) && isBlankOrTab(*rest)) reader.columnOf[c] = number;
         return 1;
+    }
+    if (reader.skipVertices > 0) {
+        reader.skipVertices--;
+        if (isNumbersLine(line)) return 1;
+        showError(kMsgMissingVertices);
+        return 0;
+    }
+    if (reader.skipPolygons > 0) {
+        reader.skipPolygons--;
+        reader.skipVertices = countLineValue(line);
+        if (reader.skipVertices >= 0) return 1;
+        showError(kMsgMissingVertices);
+        return 0;
     }
     if (reader.pendingVertices > 0) return readVertex(reader, line);
     if (reader.pendingSections > 0) return readSectionCount(reader, line);
@@ -748,6 +913,20 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
         return 1;
     }
     const char* rest;
+    if (isKeywordLine(line, "COLLECTION", rest)) {
+        reader.collectionParts = countValue(rest);
+        return 1;
+    }
+    // A collection's parts: Region, Pline and Multipoint.
+    const bool inCollection = reader.collectionParts > 0;
+    if (inCollection && (isKeywordLine(line, "PLINE", rest) || isKeywordLine(line, "MULTIPOINT", rest)))
+        reader.collectionParts--;
+    if (inCollection && isKeywordLine(line, "REGION", rest)) {
+        reader.collectionParts--;
+        reader.regionsLeftOut++;
+        reader.skipPolygons = countValue(rest) > 0 ? countValue(rest) : 0;
+        return 1;
+    }
     if (isKeywordLine(line, "POINT", rest)) {
         return readPointObject(reader, rest);
     }
@@ -761,22 +940,22 @@ int readMifLine(MifReader& reader, char* line, const char* raw, bool firstLine) 
 }
 
 int readPair(MifReader& reader) {
-    char line[kLineBufferSize], raw[kLineBufferSize];
+    std::string line, raw;
     bool firstLine = true;
     for (;;) {
         int got = readLine(reader.mif, line);
         if (got == 0) break;
         reader.mifLine++;
         if (got < 0) {
-            showError(kMsgNoMif);
+            showLineError(got, reader.mifLine, kMsgNoMif);
             return 0;
         }
         if (firstLine) skipByteOrderMark(line);
-        const size_t length = strlen(line);
+        const size_t length = strlen(line.c_str());
         reader.lineUnended = length == 0 || (line[length - 1] != '\n' && line[length - 1] != '\r');
-        memcpy(raw, line, length + 1);
-        toUpperAscii(line);
-        if (!readMifLine(reader, line, raw, firstLine)) return 0;
+        raw = line;
+        toUpperAscii(line.data());
+        if (!readMifLine(reader, line.data(), raw.c_str(), firstLine)) return 0;
         firstLine = false;
     }
     if (firstLine) {
@@ -784,9 +963,9 @@ int readPair(MifReader& reader) {
         showError(kMsgNoMif);
         return 0;
     }
-    char row[kLineBufferSize];
+    std::string row;
     int got = readLine(reader.mid, row);
-    if (got < 0 || (got > 0 && strlen(row) > 3)) {
+    if (got < 0 || (got > 0 && strlen(row.c_str()) > 3)) {
         showError(kMsgWrongType);
         return 0;
     }
@@ -814,23 +993,24 @@ namespace {
 
 // The MID file beside the MIF file: the name midFileName gives, else the
 // same name with its extension in any other case ("T.MIF" beside "t.mid").
-FILE* openMidBeside(const std::string& mifName) {
+// "" when there is none to read.
+std::string midNameBeside(const std::string& mifName) {
     std::string name = midFileName(mifName);
-    if (FILE* file = fopen(name.c_str(), "rb")) return file;
+    if (access(name.c_str(), R_OK) == 0) return name;
     const size_t dot = name.rfind('.');
     const size_t slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return nullptr;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
     const size_t length = name.size() - dot - 1;
-    if (length == 0 || length > 8) return nullptr;
+    if (length == 0 || length > 8) return {};
     for (unsigned variant = 0; variant < (1u << length); variant++) {
         for (size_t i = 0; i < length; i++) {
             char& c = name[dot + 1 + i];
             const char lower = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
             c = (variant >> i) & 1 ? (char)(lower >= 'a' && lower <= 'z' ? lower - 'a' + 'A' : lower) : lower;
         }
-        if (FILE* file = fopen(name.c_str(), "rb")) return file;
+        if (access(name.c_str(), R_OK) == 0) return name;
     }
-    return nullptr;
+    return {};
 }
 
 }  // namespace
@@ -896,25 +1076,28 @@ int readMifFile(const char* mifName, TransferKind transferKind, bool& fileHasRou
     MifReader reader;
     NamingState ownNaming;
     reader.naming = naming ? naming : &ownNaming;
-    memset(reader.nameOfField, -1, sizeof reader.nameOfField);
     reader.transferKind = transferKind;
     reader.hasNumbers = &fileHasRouteOrTrackNumbers;
     reader.hasNames = &fileHasRouteOrTrackNames;
-    reader.mif = mifName ? fopen(mifName, "rb") : nullptr;
-    if (!reader.mif) {
-        showError(kMsgOpenMif);
-        return 0;
-    }
-    reader.mid = openMidBeside(mifName);
+    reader.mif = openInputFile(mifName, kMsgOpenMif);
+    if (!reader.mif) return 0;
+    const std::string midName = midNameBeside(mifName);
+    reader.mid = openInputFile(midName.empty() ? nullptr : midName.c_str(), kMsgOpenMid);
     if (!reader.mid) {
-        showError(kMsgOpenMid);
         fclose(reader.mif);
         return 0;
     }
     pointTable.reset();
     pointTable.records[0].NewSegment = 1;
     int ok = readPair(reader);
+    if (reader.converter != (iconv_t)-1) iconv_close(reader.converter);
     fclose(reader.mif);
     fclose(reader.mid);
+    if (ok && reader.regionsLeftOut > 0) {
+        char message[256];
+        snprintf(message, sizeof message, reader.regionsLeftOut == 1 ? kMsgRegionLeftOut : kMsgRegionsLeftOut,
+                 reader.regionsLeftOut);
+        showWarning(message);
+    }
     return ok && leaveOutInvalidPositions();
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/atomic_file.h"
 #include "platform/platform.h"
@@ -20,12 +21,19 @@ namespace {
 
 const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
 const char kMsgNoOvl[] = "Keine gültige ASCII-OVL-Datei!";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
-const char kMsgInvalidObject[] =
-    "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: %d  Objekttyp: %d \n(Hier sind nur PUNKT-/KREIS- "
-    "oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \nVerknüpfung mit einer Multimedia-Datei oder \n"
-    "einer Datenbank.)";
+const char kMsgObjectsLeftOut[] =
+    "%d Objekte der OVL-Datei ohne Positionen zum Übertragen (Texte, \nRechtecke, Bilder oder Objekte ohne "
+    "Koordinaten) \nwerden ausgelassen.";
+const char kMsgObjectLeftOut[] =
+    "1 Objekt der OVL-Datei ohne Positionen zum Übertragen (Text, \nRechteck, Bild oder Objekt ohne "
+    "Koordinaten) \nwird ausgelassen.";
+
+// The object types (Typ=) whose points the reader takes: point symbols
+// (circles), lines and areas, whose outline is read as a line.
+constexpr int kLineType = 3;
+constexpr int kAreaType = 4;
+constexpr int kCircleType = 6;
 
 const char kSeparateTracksTitle[] = "Wegmate  --  Mehrere Track-Aufz.";
 const char kSeparateTracksQuestion[] =
@@ -77,6 +85,12 @@ struct AsciiReader {
     int symbolSections = 0;
     bool inOverlay = false;
     int declaredSymbols = -1;  // Symbols= of [Overlay], -1 while not read
+    // The current [Symbol] section: its first record in the table, and
+    // whether its points are left out (text, rectangle, bitmap).
+    bool inSymbol = false;
+    int sectionFirst = 0;
+    bool skipSection = false;
+    int objectsLeftOut = 0;
 };
 
 // Digits after a key, up to the line end: the count, or -1.
@@ -93,17 +107,31 @@ int countAfter(const char* text) {
 // The end of a section: a line must have had all the points it declared.
 bool sectionComplete(const AsciiReader& reader) { return !reader.expectY && !(reader.lineOpen && reader.named > 0); }
 
+// The end of a [Symbol] section: a section without points to send is
+// counted.
+void endSymbolSection(AsciiReader& reader) {
+    if (!reader.inSymbol) return;
+    reader.inSymbol = false;
+    const bool skipped = reader.skipSection;
+    reader.skipSection = false;
+    if (skipped || pointTable.count == reader.sectionFirst) {
+        pointTable.count = reader.sectionFirst;
+        reader.objectsLeftOut++;
+    }
+}
+
 int readLines(AsciiReader& reader) {
-    char line[kLineBufferSize];
+    std::string text;
     bool firstFileLine = true;
-    for (;;) {
-        int got = readLine(reader.file, line);
+    for (int lineNumber = 1;; lineNumber++) {
+        int got = readLine(reader.file, text);
         if (got == 0) break;
         if (got < 0) {
-            showError(firstFileLine ? kMsgNoOvl : kMsgRead);
+            showLineError(got, lineNumber, firstFileLine ? kMsgNoOvl : kMsgRead);
             return 0;
         }
-        if (firstFileLine) skipByteOrderMark(line);
+        if (firstFileLine) skipByteOrderMark(text);
+        char* const line = text.data();
         toUpperAscii(line);
         if (firstFileLine && !startsWith(line, "[SYMB")) {
             showError(kMsgNoOvl);
@@ -115,19 +143,31 @@ int readLines(AsciiReader& reader) {
                 showError(kMsgRead);
                 return 0;
             }
+            endSymbolSection(reader);
             reader.lineOpen = false;
             reader.inOverlay = startsWith(line, "[OVERLAY]");
-            if (startsWith(line, "[SYMB")) reader.symbolSections++;
+            if (startsWith(line, "[SYMB")) {
+                reader.symbolSections++;
+                reader.inSymbol = true;
+                reader.sectionFirst = pointTable.count;
+                reader.skipSection = false;
+            }
+        } else if (reader.skipSection) {
+            // The points of a text, rectangle or bitmap are not read.
         } else if (reader.inOverlay && startsWith(line, "SYMBOLS=")) {
             reader.declaredSymbols = countAfter(line + 8);
         } else if (startsWith(line, "TYP=")) {
-            // Only point symbols and lines carry positions to send.
+            // Point symbols, lines and areas carry positions to send; the
+            // other objects are left out, and counted.
             const int type = decimalValue(line + 4);
-            if (type != 3 && type != 6) {
-                char message[512];
-                snprintf(message, sizeof message, kMsgInvalidObject, type, 0);
-                showError(message);
-                return 0;
+            if (reader.inSymbol && type != kLineType && type != kAreaType && type != kCircleType) {
+                if (reader.expectY) {
+                    showError(kMsgRead);
+                    return 0;
+                }
+                pointTable.count = reader.sectionFirst;
+                reader.skipSection = true;
+                reader.lineOpen = false;
             }
         } else if (startsWith(line, "PUNKTE=")) {
             const int points = countAfter(line + 7);
@@ -136,7 +176,7 @@ int readLines(AsciiReader& reader) {
                 return 0;
             }
             if ((long long)pointTable.count + points > kMaxPoints) {
-                showError(kMsgCapacity);
+                showError(kCapacityMessage);
                 return 0;
             }
             if (reader.transferKind == TransferKind::Tracks && reader.askSeparateTracks && !reader.asked) {
@@ -156,7 +196,7 @@ int readLines(AsciiReader& reader) {
         } else if (startsWith(line, "XKOORD")) {
             // The table is full only when a further point comes.
             if (pointTable.count >= kMaxPoints) {
-                showError(kMsgCapacity);
+                showError(kCapacityMessage);
                 return 0;
             }
             double longitude;
@@ -207,6 +247,13 @@ int readLines(AsciiReader& reader) {
     if (!sectionComplete(reader) || reader.declaredSymbols != reader.symbolSections) {
         showError(kMsgRead);
         return 0;
+    }
+    endSymbolSection(reader);
+    if (reader.objectsLeftOut > 0) {
+        char message[256];
+        snprintf(message, sizeof message, reader.objectsLeftOut == 1 ? kMsgObjectLeftOut : kMsgObjectsLeftOut,
+                 reader.objectsLeftOut);
+        showWarning(message);
     }
     return 1;
 }
@@ -268,11 +315,8 @@ int readOvlAsciiFile(const char* fileName, TransferKind transferKind, int& separ
     AsciiReader reader;
     NamingState ownNaming;
     reader.naming = naming ? naming : &ownNaming;
-    reader.file = fileName ? fopen(fileName, "rb") : nullptr;
-    if (!reader.file) {
-        showError(kMsgOpen);
-        return 0;
-    }
+    reader.file = openInputFile(fileName, kMsgOpen);
+    if (!reader.file) return 0;
     if (transferKind != TransferKind::Tracks) askNameInitials(*reader.naming);
     pointTable.reset();
     separateTracks = 0;

@@ -23,7 +23,6 @@ namespace {
 const char kMsgOpen[] = "Fehler beim Öffnen der OVL-Eingabedatei.";
 const char kMsgRead[] = "Fehler beim Lesen der OVL-Datei.";
 const char kMsgNoBinary[] = "Dies ist keine gültige OVL-BINÄR-Datei.";
-const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgInvalidObject[] =
     "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: %d  Objekttyp: %d \n(Hier sind nur PUNKT-/KREIS- "
     "oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \nVerknüpfung mit einer Multimedia-Datei oder \n"
@@ -69,7 +68,7 @@ void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine) {
     trimLine(time);
     const char* third = r.Comment[0] ? r.Comment : time;
     char altitude[16] = "";
-    if (r.Altitude != kNoAltitude && r.Altitude < 20000.0f && r.Altitude > -500.0f)
+    if (isAltitudeInRange(r.Altitude))
         snprintf(altitude, sizeof altitude, "%d", (int)r.Altitude);
     char symbol[12] = "", display1[8] = "", display2[8] = "";
     if (r.HasSymbol) {
@@ -77,9 +76,11 @@ void formatPointText(char* text, size_t size, PointRecord& r, bool startsLine) {
         snprintf(display1, sizeof display1, "/%d", (int)r.Display1);
         snprintf(display2, sizeof display2, "/%d", (int)r.Display2);
     }
-    snprintf(text, size, "%d%s / %s\r\n%d / %s\r\n%s\r\n%s%s%s%s%s", (int)r.NumberOfPoint, startsLine ? "*" : "",
+    // A point with a comment keeps its time on a fifth line.
+    const char* timeLine = r.Comment[0] && time[0] ? "\r\n" : "";
+    snprintf(text, size, "%d%s / %s\r\n%d / %s\r\n%s\r\n%s%s%s%s%s%s%s", (int)r.NumberOfPoint, startsLine ? "*" : "",
              r.NameOfPoint, (int)r.NumberOfRouteOrTrack, r.NameOfRouteOrTrack, third, altitude, r.HasSymbol ? " " : "",
-             symbol, display1, display2);
+             symbol, display1, display2, timeLine, timeLine[0] ? time : "");
 }
 
 void formatLineText(char* text, size_t size, const PointRecord& r) {
@@ -261,7 +262,7 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
     if (strlen(r.Comment) == 19 && isDigit(r.Comment[0]) && r.Comment[4] == '-' && r.Comment[7] == '-')
         counted(timeFromText(r.Comment, r.Time));
     // Line 4: altitude and symbol, or the start mark (compact form).
-    readTextLine(line, text, end, sizeof line);
+    text = readTextLine(line, text, end, sizeof line);
     trimLine(line);
     if (compact) {
         r.NewSegment = line[0] == '1' ? 1 : 0;
@@ -280,6 +281,10 @@ void readPointWithText(BinaryReader& reader, double longitude, double latitude, 
         // Display values without a symbol have no place in the record.
         if (!r.HasSymbol) pointTable.fieldsLeftEmpty += displaysTaken;
         counted(altitudeFromText(parts[0], true, r.Altitude));
+        // Line 5: the time of a point whose third line holds its comment.
+        readTextLine(line, text, end, sizeof line);
+        trimLine(line);
+        if (line[0] && r.Time == 0) counted(timeFromText(line, r.Time));
     }
     trimLine(r.NameOfPoint);
     if (!r.NameOfPoint[0] && isAutomaticallyNamed(reader.transferKind)) nameAutomatically(*reader.naming, r);
@@ -308,7 +313,7 @@ int readLineObject(BinaryReader& reader, unsigned vertices, const char* text, co
         return 0;
     }
     if (pointTable.count + (long long)vertices > kMaxPoints) {
-        showError(kMsgCapacity);
+        showError(kCapacityMessage);
         return 0;
     }
     if (*reader.objectKindFound == 0) *reader.objectKindFound = LineObjects;
@@ -485,7 +490,7 @@ int readObjects(BinaryReader& reader) {
         bool linked = !v2 && tailSize && get16(tail) == 17;
 
         if (isPoint && pointTable.count >= kMaxPoints && !linked && (flag == 16 || flag == 1)) {
-            showError(kMsgCapacity);
+            showError(kCapacityMessage);
             return 0;
         }
         trimBlanks(objectText);
@@ -626,11 +631,8 @@ int readOvlBinaryFile(const char* fileName, TransferKind transferKind, int& obje
     reader.naming = naming ? naming : &ownNaming;
     reader.objects = objects;
     if (objects) objects->clear();
-    reader.file = fileName ? fopen(fileName, "rb") : nullptr;
-    if (!reader.file) {
-        showError(kMsgOpen);
-        return 0;
-    }
+    reader.file = openInputFile(fileName, kMsgOpen);
+    if (!reader.file) return 0;
     // The size bounds the text lengths the reader believes; a file whose
     // size cannot be told bounds nothing.
     reader.size = LLONG_MAX;

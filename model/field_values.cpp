@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <strings.h>
+
 #include "model/point_table.h"
 #include "model/times.h"
 
@@ -16,16 +18,19 @@ const char* skipBlanks(const char* text) {
     return text;
 }
 
-bool isBlankText(const char* text) {
-    for (; *text; text++)
-        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') return false;
-    return true;
+bool isLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+const char* skipLineSpace(const char* text) {
+    while (isLineSpace(*text)) text++;
+    return text;
 }
+
+bool isBlankText(const char* text) { return *skipLineSpace(text) == '\0'; }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Digits at text as an unsigned number up to limit; false for no digits or
-// a larger number.
+// Digits at text, with nothing but blanks after them, as an unsigned number
+// up to limit; false for no digits, other text or a larger number.
 bool unsignedUpTo(const char* text, unsigned long limit, unsigned long& value) {
     if (!isDigit(*text)) return false;
     value = 0;
@@ -33,21 +38,62 @@ bool unsignedUpTo(const char* text, unsigned long limit, unsigned long& value) {
         value = value * 10 + (unsigned long)(*text - '0');
         if (value > limit) return false;
     }
-    return true;
+    return isBlankText(text);
 }
 
 }  // namespace
+
+bool parseDecimalNumber(const char* begin, const char* end, double& value) {
+    const char* p = begin;
+    if (p < end && (*p == '+' || *p == '-')) p++;
+    const char* const number = p;
+    // "nan", "inf" and "infinity" in any case: no value any field takes,
+    // but a number all the same, whose position or altitude is left out.
+    const size_t rest = (size_t)(end - p);
+    if ((rest == 3 && (strncasecmp(p, "nan", 3) == 0 || strncasecmp(p, "inf", 3) == 0)) ||
+        (rest == 8 && strncasecmp(p, "infinity", 8) == 0)) {
+        value = p[0] == 'n' || p[0] == 'N' ? NAN : HUGE_VAL;
+        if (*begin == '-') value = -value;
+        return true;
+    }
+    const char* digits = p;
+    while (p < end && isDigit(*p)) p++;
+    size_t count = (size_t)(p - digits);
+    if (p < end && *p == '.') {
+        digits = ++p;
+        while (p < end && isDigit(*p)) p++;
+        count += (size_t)(p - digits);
+    }
+    if (count == 0) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        p++;
+        if (p < end && (*p == '+' || *p == '-')) p++;
+        digits = p;
+        while (p < end && isDigit(*p)) p++;
+        if (p == digits) return false;
+    }
+    if (p != end) return false;
+    // from_chars takes a minus sign, but no plus sign.
+    const std::from_chars_result r = std::from_chars(number, end, value, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range)
+        value = HUGE_VAL;
+    else if (r.ec != std::errc() || r.ptr != end)
+        return false;
+    if (*begin == '-') value = -value;
+    return true;
+}
 
 bool isAltitudeInRange(double metres) { return metres > -500.0 && metres < 20000.0; }
 
 FieldText altitudeFromText(const char* text, bool wholeMetres, float& altitude) {
     if (isBlankText(text)) return FieldText::Blank;
-    const char* v = skipBlanks(text);
-    if (!isDigit(v[0]) && !(v[0] == '-' && isDigit(v[1]))) return FieldText::Refused;
+    const char* v = skipLineSpace(text);
+    const char* end = v + strlen(v);
+    while (end > v && isLineSpace(end[-1])) end--;
     double value = 0.0;
-    const std::from_chars_result r = std::from_chars(v, v + strlen(v), value, std::chars_format::general);
     // A number beyond the range of double is out of range as well.
-    if (r.ec != std::errc() || !std::isfinite(value) || !isAltitudeInRange(value)) return FieldText::Refused;
+    if (!parseDecimalNumber(v, end, value) || !std::isfinite(value) || !isAltitudeInRange(value))
+        return FieldText::Refused;
     altitude = wholeMetres ? (float)(int)value : (float)value;
     return FieldText::Taken;
 }

@@ -54,26 +54,30 @@ void formatTime(int32_t seconds, char* text) {
     text[19] = '\0';
 }
 
-namespace {
-
-// count digits at text[at]; false for any other character.
-bool digitsAt(const char* text, int at, int count, int& value) {
+bool digitsAt(std::string_view text, size_t at, size_t count, int& value) {
+    if (at + count > text.size()) return false;
     value = 0;
-    for (int i = at; i < at + count; ++i) {
+    for (size_t i = at; i < at + count; ++i) {
         if (text[i] < '0' || text[i] > '9') return false;
         value = value * 10 + (text[i] - '0');
     }
     return true;
 }
 
-}  // namespace
+bool isTimeInRange(long long seconds) {
+    // 1990-01-01 is day 1; 2051-01-01 is day 1 + 61 years with 15 leap days.
+    constexpr long long kFirst = 86400;
+    constexpr long long kEnd = (1 + 61 * 365 + 15) * 86400LL;
+    return seconds >= kFirst && seconds < kEnd;
+}
 
-int32_t parseTime(const char* text) {
-    if (!text) return -1;
+int32_t parseTime(const char* textStart) {
+    if (!textStart) return -1;
     // Exactly the text form: a date that does not exist is refused, never
     // moved to another day.
     int year, month, day, hour, minute, second;
-    if (strnlen(text, 20) < 19 || !digitsAt(text, 0, 4, year) || text[4] != '-' || !digitsAt(text, 5, 2, month) ||
+    const std::string_view text(textStart, strnlen(textStart, 20));
+    if (text.size() < 19 || !digitsAt(text, 0, 4, year) || text[4] != '-' || !digitsAt(text, 5, 2, month) ||
         text[7] != '-' || !digitsAt(text, 8, 2, day) || text[10] != ' ' || !digitsAt(text, 11, 2, hour) ||
         text[13] != ':' || !digitsAt(text, 14, 2, minute) || text[16] != ':' || !digitsAt(text, 17, 2, second))
         return -1;

@@ -25,6 +25,7 @@
 
 #include "formats/file_formats.h"
 #include "formats/gpx.h"
+#include "formats/reading.h"
 #include "link/drive.h"
 #include "link/drive_files.h"
 #include "model/names.h"
@@ -89,8 +90,7 @@ bool hasGpxExtension(const char* name) {
 }
 
 FileRead appendGpx(int fd, const Wanted& wanted, const char* capacityMessage, std::string& message) {
-    FILE* file = fdopen(fd, "rb");
-    if (!file) close(fd);
+    FILE* file = boundedInputStream(fd);
     switch (appendGpxObjectsOf(file, wanted.waypoints, wanted.routes, wanted.tracks, capacityMessage, message)) {
     case GpxAppend::Read: return FileRead::Read;
     case GpxAppend::TableFull: return FileRead::TableFull;

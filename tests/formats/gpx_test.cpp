@@ -45,7 +45,9 @@ TEST_F(GpxTest, WaypointUploadTakesWaypointsAndRoutesWithTheReadersNames) {
     ui.queueInitials("GD");
     ASSERT_EQ(read(kForeignFile, 7), 1);
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::InitialsDialog).size(), 1u);
-    EXPECT_TRUE(ui.boxTexts().empty());
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"4 Punkte aus Tracks der GPX-Datei werden ausgelassen \n(gelesen "
+                                                      "werden hier nur Wegpunkte und Routen)."});
+    EXPECT_EQ(ui.events().back().title, "Wegmate-WARNUNG");
     ASSERT_EQ(pointTable.count, 5);
     const PointRecord* r = pointTable.records;
     EXPECT_DOUBLE_EQ(r[0].Latitude, 50.5);
@@ -80,7 +82,8 @@ TEST_F(GpxTest, WaypointUploadTakesWaypointsAndRoutesWithTheReadersNames) {
 
 TEST_F(GpxTest, TrackUploadTakesTheTracksWithTheirSegments) {
     ASSERT_EQ(read(kForeignFile, 6), 1);
-    EXPECT_TRUE(ui.events().empty());
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"5 Punkte aus Wegpunkten und Routen der GPX-Datei werden "
+                                                      "ausgelassen \n(gelesen werden hier nur Tracks)."});
     ASSERT_EQ(pointTable.count, 4);
     const PointRecord* r = pointTable.records;
     const int track[] = {1, 1, 1, 9};
@@ -212,7 +215,9 @@ TEST_F(GpxTest, PointsWithoutValidPositionAreLeftOutAndCounted) {
         "<trkseg><trkpt lat=\"52\" lon=\"9\"/><trkpt lat=\"nan\" lon=\"9\"/></trkseg></trk>\n</gpx>\n";
     ASSERT_EQ(read(file, 6), 1);
     // Only the track counts for a track upload: 4 of its 7 points are invalid.
-    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(4)});
+    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"3 Punkte aus Wegpunkten der GPX-Datei werden ausgelassen "
+                                                       "\n(gelesen werden hier nur Tracks).",
+                                                       positionsLeftOut(4)}));
     EXPECT_EQ(ui.events().back().title, "Wegmate-WARNUNG");
     ASSERT_EQ(pointTable.count, 3);
     const PointRecord* r = pointTable.records;
@@ -225,10 +230,40 @@ TEST_F(GpxTest, PointsWithoutValidPositionAreLeftOutAndCounted) {
 
     ui.clearEvents();
     ASSERT_EQ(read(file, 7), 1);
-    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(2)});
+    EXPECT_EQ(ui.boxTexts().back(), positionsLeftOut(2));
     ASSERT_EQ(pointTable.count, 1);
     EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, -90.0);
     EXPECT_EQ(pointTable.records[0].NewSegment, 1);
+}
+
+// A number has one sign at most: "+-48" is no latitude and "+-5" no
+// elevation, as in every other reader.
+TEST_F(GpxTest, MalformedNumbersAreNotTaken) {
+    ASSERT_EQ(read("<gpx><wpt lat=\"+-48\" lon=\"8\"/><wpt lat=\" +48.5\" lon=\"8e0\"><ele>+-5</ele></wpt>"
+                   "<wpt lat=\"48\" lon=\"9\"><ele> +5 </ele></wpt></gpx>",
+                   7),
+              1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{positionsLeftOut(1)});
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Latitude, 48.5);
+    EXPECT_EQ(pointTable.records[0].Altitude, kNoAltitude);
+    EXPECT_EQ(pointTable.records[1].Altitude, 5.0f);
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 1);
+}
+
+// The years 1990 to 2050 are those of the UTC date: a local time that
+// lies in them by its offset only is refused, never moved.
+TEST_F(GpxTest, TimeRangeHoldsForTheUtcDate) {
+    const char* const times[] = {"2050-12-31T23:30:00-01:00", "2051-01-01T00:30:00+01:00", "2050-12-31T23:59:59Z",
+                                 "1990-01-01T00:30:00+01:00", "1989-12-31T23:30:00-01:00", "1990-01-01T00:00:00Z"};
+    std::string file = "<gpx>";
+    for (const char* time : times) file += std::string("<wpt lat=\"1\" lon=\"1\"><time>") + time + "</time></wpt>";
+    ASSERT_EQ(read(file + "</gpx>", 7), 1);
+    ASSERT_EQ(pointTable.count, 6);
+    const int32_t expected[] = {0, parseTime("2050-12-31 23:30:00"), parseTime("2050-12-31 23:59:59"), 0,
+                                parseTime("1990-01-01 00:30:00"), parseTime("1990-01-01 00:00:00")};
+    for (int i = 0; i < 6; i++) EXPECT_EQ(pointTable.records[i].Time, expected[i]) << times[i];
+    EXPECT_EQ(pointTable.fieldsLeftEmpty, 2);
 }
 
 TEST_F(GpxTest, RefusedFilesAreNamed) {
@@ -332,7 +367,7 @@ TEST_F(GpxTest, CapacityCountsOnlyThePointsTheTransferKeeps) {
         ASSERT_EQ(read(file, 7), 1) << (ui.boxTexts().empty() ? "" : ui.boxTexts()[0]);
         EXPECT_EQ(pointTable.count, 12027);
         EXPECT_STREQ(pointTable.records[12026].NameOfPoint, "W");
-        EXPECT_TRUE(ui.boxTexts().empty());
+        EXPECT_TRUE(contains(ui.boxTexts().back(), "14263 Punkte aus Tracks der GPX-Datei")) << ui.boxTexts().back();
     }
     // What the transfer keeps must still fit.
     std::string over =
@@ -416,5 +451,6 @@ TEST_F(GpxTest, ValuesWithoutRoomStayAbsentAndAreCounted) {
     EXPECT_EQ(r[3].Altitude, kNoAltitude);
     EXPECT_EQ(r[3].Time, 0);
     EXPECT_EQ(pointTable.fieldsLeftEmpty, 5 + 3 + 2);
-    EXPECT_TRUE(ui.boxTexts().empty());
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"1 Punkt aus Tracks der GPX-Datei wird ausgelassen \n(gelesen "
+                                                      "werden hier nur Wegpunkte und Routen)."});
 }

@@ -12,6 +12,7 @@
 #include "formats/mif.h"
 #include "formats/ovl_ascii.h"
 #include "formats/ovl_binary.h"
+#include "model/helpers.h"
 #include "tests/support/scripted_platform.h"
 #include "model/times.h"
 
@@ -257,6 +258,73 @@ TEST_F(InteropTest, PairWrittenByOgr2ogrIsRead) {
     EXPECT_DOUBLE_EQ(r[4].Latitude, 51.75);
     EXPECT_TRUE(numbers);
     EXPECT_TRUE(names);
+}
+
+// GDAL writes a text field as long as its value: rows of any length up to
+// the line bound are read.
+TEST_F(InteropTest, LongRowsWrittenByOgr2ogrAreRead) {
+    if (!toolInstalled("ogr2ogr")) GTEST_SKIP() << "ogr2ogr not installed";
+    const std::string comment(400, 'k');
+    std::string source = dir.file("long.geojson");
+    writeFile(source,
+              "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"properties\":{"
+              "\"Comment\":\"" + comment + "\",\"NameOfPoint\":\"Kirche\",\"Altitude\":\"321\"},"
+              "\"geometry\":{\"type\":\"Point\",\"coordinates\":[7.5,50.25]}}]}");
+    std::string mif = dir.file("long.mif");
+    std::string output;
+    ASSERT_TRUE(runShell("ogr2ogr -f 'MapInfo File' -dsco FORMAT=MIF '" + mif + "' '" + source + "'", output))
+        << output;
+    ASSERT_TRUE(contains(readFile(midFileName(mif)), comment));
+    bool numbers = false, names = false;
+    ASSERT_EQ(readMifFile(mif.c_str(), TransferKind::Waypoints, numbers, names), 1) << ui.boxTexts().front();
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_STREQ(pointTable.records[0].NameOfPoint, "Kirche");
+    EXPECT_EQ(pointTable.records[0].Altitude, 321.0f);
+}
+
+// The MID text is read in the set that the MIF head names: GDAL writes the
+// UTF-8 of its source as "Neutral" and converts to the set it is asked for.
+// The table holds Windows-1252: the euro sign is 0x88 in WindowsCyrillic and
+// 0x80 in the table, Cyrillic letters become '?'.
+TEST_F(InteropTest, CharsetOfOgr2ogrPairsIsRead) {
+    if (!toolInstalled("ogr2ogr")) GTEST_SKIP() << "ogr2ogr not installed";
+    std::string source = dir.file("charset.geojson");
+    writeFile(source,
+              "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"properties\":{"
+              "\"NameOfPoint\":\"Z\u00fcrich Stra\u00dfe \u20ac\",\"Comment\":\"\u041f\u0440\u0438 \u20ac\"},"
+              "\"geometry\":{\"type\":\"Point\",\"coordinates\":[8.5,47.25]}}]}");
+    struct Case {
+        const char* option;
+        const char* clause;
+        const char* name;
+    } cases[] = {{"", "Charset \"Neutral\"", "Z\xFCrich Stra\xDF" "e \x80"},
+                 {"-lco ENCODING=CP1251", "Charset \"WindowsCyrillic\"", "Zrich Strae \x80"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.clause);
+        const std::string mif = dir.file(std::string("cs") + (c.option[0] ? "1251" : "neutral") + ".mif");
+        std::string output;
+        ASSERT_TRUE(runShell("ogr2ogr -f 'MapInfo File' -dsco FORMAT=MIF " + std::string(c.option) + " '" + mif +
+                                 "' '" + source + "' 2>&1",
+                             output))
+            << output;
+        ASSERT_TRUE(contains(readFile(mif), c.clause)) << readFile(mif);
+        bool numbers = false, names = false;
+        ASSERT_EQ(readMifFile(mif.c_str(), TransferKind::Waypoints, numbers, names), 1);
+        ASSERT_EQ(pointTable.count, 1);
+        EXPECT_EQ(asString(pointTable.records[0].NameOfPoint), c.name);
+        EXPECT_EQ(asString(pointTable.records[0].Comment), "??? \x80");
+    }
+    // A set the reader does not know is named, not guessed.
+    const std::string mif = dir.file("cs1251.mif");
+    std::string text = readFile(mif);
+    text.replace(text.find("WindowsCyrillic"), 15, "Klingon");
+    writeFile(mif, text);
+    ui.clearEvents();
+    bool numbers = false, names = false;
+    EXPECT_EQ(readMifFile(mif.c_str(), TransferKind::Waypoints, numbers, names), 0);
+    EXPECT_EQ(ui.boxTexts(),
+              std::vector<std::string>{"MIF-Datei mit dem Zeichensatz \"Klingon\", den Wegmate nicht kennt, \nwird "
+                                       "nicht gelesen."});
 }
 
 // The MID rows are split at the delimiter of the MIF head, a tab without a

@@ -8,6 +8,7 @@
 
 #include "format_test_util.h"
 #include "formats/mif.h"
+#include "formats/reading.h"
 #include "tests/support/scripted_platform.h"
 #include "model/times.h"
 
@@ -339,15 +340,30 @@ TEST_F(MifTest, LaterDeclarationOfANameWinsAndFarColumnsMatchNothing) {
     EXPECT_STREQ(pointTable.records[0].Comment, "");
 }
 
+// A collection's Region has no point to send: it is left out with a
+// warning, its polylines are read with the collection's row.
+TEST_F(MifTest, RegionOfACollectionIsLeftOutAndCounted) {
+    writePair(mifHead("  NameOfRouteOrTrack Char(50)\n", 1) +
+                  "Collection 2\n  Region 1\n    4\n8 50\n8.1 50\n8.1 50.1\n8 50\n    Brush (1,0,0)\n"
+                  "  Pline 2\n9 51\n9.1 51.1\n    Pen (1,2,0)\n",
+              "\"Ring\"\n");
+    ASSERT_EQ(read(6), 1);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"1 Fläche (Region) aus einem Sammelobjekt (Collection) der "
+                                                      "MIF-Datei \nwird ausgelassen."});
+    ASSERT_EQ(pointTable.count, 2);
+    EXPECT_DOUBLE_EQ(pointTable.records[1].Longitude, 9.1);
+    EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "Ring");
+}
+
 TEST_F(MifTest, OtherDelimiterAndDoubledQuotes) {
     std::string head =
         "Version 300\nDelimiter \";\"\nColumns 2\n  Comment Char(50)\n  NameOfRouteOrTrack Char(50)\nData\n";
-    writePair(head + "Point 1 2\nPoint 3 4\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\nx  \"kept\"dropped;\"-\"\n");
+    writePair(head + "Point 1 2\nPoint 3 4\n", "\"a;b \"\"c\"\" 12:30\";\"--+\"\n  \"kept\" ;\"-\"\n");
     ASSERT_EQ(read(7), 1);
     EXPECT_STREQ(pointTable.records[0].Comment, "a;b \"c\" 12:30");
     EXPECT_STREQ(pointTable.records[0].NameOfRouteOrTrack, "--+");
     EXPECT_FALSE(hasNames);  // only '-' and '+'
-    // A quote opens the value anew; what follows the closing quote is dropped.
+    // Blanks around the quotes are no part of the value.
     EXPECT_STREQ(pointTable.records[1].Comment, "kept");
     EXPECT_STREQ(pointTable.records[1].NameOfRouteOrTrack, "-");
 }
@@ -502,6 +518,10 @@ TEST_F(MifTest, ReaderMessages) {
     auto kMsgExtra = [](int line) {
         return "Mehr Stützpunkte eines PLINE-Objekts als angegeben in MIF-Datei (Zeile " + std::to_string(line) + ").";
     };
+    auto kMsgLong = [](int line) {
+        return "Die Eingabedatei enthält eine Zeile von mehr als 1 MB \nund wird nicht gelesen (Zeile " +
+               std::to_string(line) + ").";
+    };
     const Case cases[] = {
         {"not a MIF file", "Columns 1\nPoint 1 2\n", "\"a\"\n", kMsgNoMif},
         {"empty MIF file", "", "", kMsgNoMif},
@@ -514,10 +534,11 @@ TEST_F(MifTest, ReaderMessages) {
         {"point with one number", head + "Point 7.5\n", "\"\"\n", kMsgNoMif},
         {"point without numbers", head + "Point  \n", "\"\"\n", kMsgNoMif},
         {"point with a word", head + "Point 7.5 north\n", "\"\"\n", kMsgNoMif},
+        {"point with two signs", head + "Point +-7.5 50\n", "\"\"\n", kMsgNoMif},
         {"missing MID row", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n", kMsgMidRead},
         {"polyline without MID row", head + "Pline 1\n1 1\n", "", kMsgMidRead},
-        {"long MIF line", head + "Point 1 1" + std::string(291, ' ') + "\n", "\"\"\n", kMsgNoMif},
-        {"long MID row", head + "Point 1 1\n", "\"" + std::string(298, 'a') + "\"\n", kMsgMidRead},
+        {"long MIF line", head + "Point 1 1" + std::string(kMaxLineLength, ' ') + "\n", "\"\"\n", kMsgLong(9)},
+        {"long MID row", head + "Point 1 1\n", "\"" + std::string(kMaxLineLength, 'a') + "\"\n", kMsgLong(1)},
         {"announced vertices that never come", head + "Pline 20000\n", "\"\"\n", kMsgMissing},
         {"a missing section", head + "Pline Multiple 2\n  1\n1 1\n", "\"\"\n", kMsgMissing},
         {"section without count", head + "Pline Multiple 1\n1 1\n", "\"\"\n", kMsgMissing},
@@ -531,11 +552,15 @@ TEST_F(MifTest, ReaderMessages) {
         {"section with more vertices", head + "Pline Multiple 2\n  1\n1 1\n2 2\n  1\n3 3\n", "\"\"\n", kMsgExtra(12)},
         {"unclosed quote", head + "Point 1 1\nPoint 2 2\n", "\"a\"\n\"b,c\n",
          "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 2)."},
+        {"quote within a value", head + "Point 1 1\nPoint 2 2\n", "\"a\",\" 1\" \n5\"0\",\"x\"\n",
+         "MID-Datei fehlerhaft: Anführungszeichen mitten in einem Wert (Zeile 2)."},
+        {"text after a closing quote", head + "Point 1 1\n", "\"a\"b,\"c\"\n",
+         "MID-Datei fehlerhaft: Anführungszeichen mitten in einem Wert (Zeile 1)."},
         {"unclosed quote after a NUL", head + "Point 1 1\n", std::string("x\0,\"b\n", 6),
          "MID-Datei fehlerhaft: schließendes Anführungszeichen fehlt (Zeile 1)."},
         // A line is all its bytes: a NUL does not end it early.
         {"NUL in a long MID row", head + "Point 1 1\nPoint 2 2\n",
-         std::string("\"A\"\0", 4) + std::string(297, 'x') + "\"B\"\n", kMsgMidRead},
+         std::string("\"A\"\0", 4) + std::string(kMaxLineLength - 6, 'x') + "\"B\"\n", kMsgLong(1)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -551,9 +576,9 @@ TEST_F(MifTest, ReaderMessages) {
 
 TEST_F(MifTest, LinesUpToTheirLimitAreRead) {
     const std::string head = mifHead("  NameOfPoint Char(50)\n", 1);
-    // 299 characters before CR LF, and a row of 299 characters.
-    std::string pointLine = "Point 1 2" + std::string(290, ' ');
-    std::string row = "\"" + std::string(297, 'a') + "\"";
+    // Lines of the longest length before CR LF.
+    std::string pointLine = "Point 1 2" + std::string(kMaxLineLength - 9, ' ');
+    std::string row = "\"" + std::string(kMaxLineLength - 2, 'a') + "\"";
     writePair(head + pointLine + "\r\n", row + "\r\n");
     ASSERT_EQ(read(6), 1);
     EXPECT_EQ(pointTable.count, 1);

@@ -3,6 +3,7 @@
 
 #include "format_test_util.h"
 #include "formats/ovl_ascii.h"
+#include "formats/reading.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
@@ -206,7 +207,7 @@ TEST_F(OvlAsciiTest, PositionsOutsideTheGlobeAreLeftOutAndCounted) {
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kNoValidPosition});
 }
 
-TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused) {
+TEST_F(OvlAsciiTest, CutFilesAreRefused) {
     // Every cut of a written file is refused or keeps all its points.
     setTable({makePoint({.lat = 50.111, .lon = 7.5, .newSegment = 1}), makePoint({.lat = 51.0, .lon = 8.25}),
               makePoint({.lat = 49.5, .lon = 9.0, .newSegment = 1}), makePoint({.lat = 49.25, .lon = 9.5})});
@@ -218,28 +219,54 @@ TEST_F(OvlAsciiTest, CutFilesAndOtherObjectTypesAreRefused) {
         expectEveryCutRefusedOrWhole(file(), original, [&] { return read(6, false); });
         setTable({original[0], original[1], original[2], original[3]});
     }
-    // A line that declares more points than it has, and text, area and
-    // bitmap objects, which carry no point to send.
-    const std::pair<std::string, std::string> cases[] = {
-        {"[Symbol 1]\nTyp=3\nPunkte=3\nXKoord0=1\nYKoord0=2\nXKoord1=1\nYKoord1=2\n[Overlay]\nSymbols=1\n", kMsgRead},
-        {"[Symbol 1]\nTyp=2\nXKoord=1\nYKoord=2\n[Overlay]\nSymbols=1\n",
-         "OVL-Datei enthält ein ungültiges Graphik-Objekt: \nTyp: 2  Objekttyp: 0 \n(Hier sind nur PUNKT-/KREIS- "
-         "oder LINIEN- \nObjekte zulässig -- und zwar nur OHNE eine \nVerknüpfung mit einer Multimedia-Datei oder \n"
-         "einer Datenbank.)"},
-    };
-    for (const auto& c : cases) {
-        writeFile(file(), c.first);
-        ui.clearEvents();
-        EXPECT_EQ(read(6, false), 0);
-        EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{c.second});
-    }
-    for (int type : {1, 4})
-        EXPECT_EQ((writeFile(file(), "[Symbol 1]\nTyp=" + std::to_string(type) + "\nPunkte=0\n[Overlay]\nSymbols=1\n"),
-                   read(6, false)),
-                  0);
+    // A line that declares more points than it has.
+    writeFile(file(), "[Symbol 1]\nTyp=3\nPunkte=3\nXKoord0=1\nYKoord0=2\nXKoord1=1\nYKoord1=2\n[Overlay]\nSymbols=1\n");
+    ui.clearEvents();
+    EXPECT_EQ(read(6, false), 0);
+    EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{kMsgRead});
     // A byte-order mark before the first section is skipped.
     writeFile(file(), "\xEF\xBB\xBF[Symbol 1]\nXKoord=1\nYKoord=2\n[Overlay]\nSymbols=1\n");
     EXPECT_EQ(read(6, false), 1);
+}
+
+// An overlay as TOP50 draws it: lines and an area give their points, as
+// gpsbabel reads them; a text, a rectangle and a point symbol without
+// coordinates carry no point to send and are counted in one warning.
+TEST_F(OvlAsciiTest, LinesAndAreasAreReadOtherObjectsCounted) {
+    const std::string line = "Group=1\nCol=1\nZoom=1\nSize=2\nArt=1\n";
+    writeFile(file(), "[Symbol 1]\nTyp=3\n" + line +
+                          "Punkte=2\nXKoord0=8.10\nYKoord0=50.10\nXKoord1=8.20\nYKoord1=50.20\n"
+                          "[Symbol 2]\nTyp=2\nGroup=1\nCol=1\nArea=2\nZoom=1\nSize=100\nFont=1\nDir=100\n"
+                          "XKoord=8.50\nYKoord=50.50\nText=Gipfel\n"
+                          "[Symbol 3]\nTyp=4\n" + line +
+                          "Punkte=3\nXKoord0=9.00\nYKoord0=51.00\nXKoord1=9.10\nYKoord1=51.00\nXKoord2=9.10\n"
+                          "YKoord2=51.10\n"
+                          "[Symbol 4]\nTyp=5\n" + line +
+                          "XKoord1=8.60\nYKoord1=50.60\nXKoord2=8.70\nYKoord2=50.70\n"
+                          "[Symbol 5]\nTyp=6\nGroup=1\nCol=1\nZoom=1\nSize=2\nArea=2\n"
+                          "[Symbol 6]\nTyp=3\n" + line +
+                          "Punkte=3\nXKoord0=8.30\nYKoord0=50.30\nXKoord1=8.31\nYKoord1=50.31\nXKoord2=8.32\n"
+                          "YKoord2=50.32\n[Overlay]\nSymbols=6\n[MapLage]\nMapName=Test\nCenterLat=50.5\n");
+    ASSERT_EQ(read(6, false), 1);
+    EXPECT_EQ(ui.boxTexts(),
+              std::vector<std::string>{"3 Objekte der OVL-Datei ohne Positionen zum Übertragen (Texte, \nRechtecke, "
+                                       "Bilder oder Objekte ohne Koordinaten) \nwerden ausgelassen."});
+    EXPECT_EQ(ui.events().back().title, "Wegmate-WARNUNG");
+    const double longitudes[] = {8.1, 8.2, 9.0, 9.1, 9.1, 8.3, 8.31, 8.32};
+    const int newSegments[] = {1, 0, 1, 0, 0, 1, 0, 0};
+    ASSERT_EQ(pointTable.count, 8);
+    for (int i = 0; i < 8; i++) {
+        EXPECT_DOUBLE_EQ(pointTable.records[i].Longitude, longitudes[i]) << i;
+        EXPECT_EQ(pointTable.records[i].NewSegment, newSegments[i]) << i;
+    }
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
+    const ShellRun babel =
+        runShell("gpsbabel -t -r -w -i ggv_ovl -f '" + file() + "' -o gpx -F -", Stderr::Apart);
+    ASSERT_EQ(babel.status, 0) << babel.err;
+    int points = 0;
+    for (size_t at = babel.out.find("pt lat="); at != std::string::npos; at = babel.out.find("pt lat=", at + 1))
+        points++;
+    EXPECT_EQ(points, pointTable.count) << babel.out;
 }
 
 TEST_F(OvlAsciiTest, ReaderMessages) {
@@ -256,8 +283,9 @@ TEST_F(OvlAsciiTest, ReaderMessages) {
         {"X without value", "[Symbol 1]\nXKoord\nYKoord=1\n", kMsgRead},
         {"Y not a number", "[Symbol 1]\nXKoord=1\nYKoord=abc\n", kMsgRead},
         {"X with rest", "[Symbol 1]\nXKoord=1.5.3\nYKoord=1\n", kMsgRead},
-        {"long line", "[Symbol 1]\nTyp=6\n" + std::string(300, 'x') + "\nXKoord=1\nYKoord=2\n", kMsgRead},
-        {"long first line", "[Symbol 1]" + std::string(290, ' ') + "\n", kMsgNoOvl},
+        {"X with two signs", "[Symbol 1]\nXKoord=+-8\nYKoord=1\n[Overlay]\nSymbols=1\n", kMsgRead},
+        {"long line", "[Symbol 1]\nTyp=6\n" + std::string(kMaxLineLength + 1, 'x') + "\nXKoord=1\nYKoord=2\n",
+         "Die Eingabedatei enthält eine Zeile von mehr als 1 MB \nund wird nicht gelesen (Zeile 3)."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -274,10 +302,12 @@ TEST_F(OvlAsciiTest, ReaderMessages) {
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Fehler beim Öffnen der OVL-Eingabedatei."});
 }
 
-TEST_F(OvlAsciiTest, LineOf299CharactersIsRead) {
-    writeFile(file(), "[Symbol 1]\r\nXKoord=1" + std::string(290, ' ') + "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
+TEST_F(OvlAsciiTest, LinesUpToTheBoundAreRead) {
+    writeFile(file(), "[Symbol 1]\r\nXKoord=1." + std::string(5000, '5') +
+                          "\r\nYKoord=2\r\n[Overlay]\r\nSymbols=1\r\n");
     EXPECT_EQ(read(6, false), 1);
-    EXPECT_EQ(pointTable.count, 1);
+    ASSERT_EQ(pointTable.count, 1);
+    EXPECT_DOUBLE_EQ(pointTable.records[0].Longitude, 1.5555555555555556);
 }
 
 TEST_F(OvlAsciiTest, CapacityMessageOnlyForAPointBeyondAFullTable) {

@@ -110,12 +110,19 @@ TEST_F(OvlBinaryTest, WritesPointObjectsWithTheirTexts) {
     };
     const char t1[] = "4* / P1\r\n2 / R\r\n\r\n";
     const char t2[] = "5 / WP\r\n0 / \r\n1990-01-01 01:01:01\r\n123 /18/1/2";
-    const char t3[] = "6 / X\r\n0 / \r\nK\xFChl\r\n";
+    // A point with a comment keeps its time on a fifth line.
+    const char t3[] = "6 / X\r\n0 / \r\nK\xFChl\r\n\r\n1990-01-01 00:00:00";
     ASSERT_EQ(sizeof t1 - 1, 18u);
     std::string expected = v2Header(8.0, 50.0) + pointRecord(t1, sizeof t1 - 1, 7.5, 50.5) +
                            pointRecord(t2, sizeof t2 - 1, 8.5, 49.5) + pointRecord(t3, sizeof t3 - 1, 8.0, 50.0);
     EXPECT_EQ(readFile(file()), expected);
     EXPECT_EQ(readFile(file()).size(), 169u + (40 + 19) + (40 + sizeof t2) + (40 + sizeof t3));
+    ui.queueInitials("AA");
+    ASSERT_EQ(read(7), 1);
+    ASSERT_EQ(pointTable.count, 3);
+    EXPECT_EQ(pointTable.records[1].Time, 86400 + 3661);
+    EXPECT_EQ(pointTable.records[2].Time, 86400);
+    EXPECT_TRUE(pointTable.records[2].Comment[0]);
 }
 
 TEST_F(OvlBinaryTest, EmptyTableAndFailedWrite) {

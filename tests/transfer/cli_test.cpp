@@ -180,8 +180,10 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
               "<trk><trkseg><trkpt lat=\"50.2\" lon=\"8.2\"/></trkseg></trk>\n</gpx>\n");
     const std::string mif = tempFile("short.mif");
     const std::string mid = mif.substr(0, mif.size() - 3) + "mid";
+    // The track is no part of a waypoint conversion: it is counted.
     ShellRun points = runCli("convert --from gpx --to mif --objects points --initials AB " + gpx + " " + mif);
-    EXPECT_EQ(points.status, 0) << points.err;
+    EXPECT_EQ(points.status, 2) << points.err;
+    EXPECT_TRUE(contains(points.err, "Wegmate-WARNUNG: 1 Punkt aus Tracks der GPX-Datei wird ausgelassen")) << points.err;
     EXPECT_TRUE(contains(readFile(mid),
                          "\"H\xE4ndelstra\xDF"
                          "e\",\"\",\"\",\"???: offen, 12-18 Uhr (Mo.)\""))
@@ -202,7 +204,7 @@ TEST(Cli, ConvertLeavesOutWhatTheTargetCannotHoldAndSaysSo) {
     EXPECT_EQ(readFile(mif), "alt");
     const std::string again = tempFile("again.gpx");
     ShellRun gpxToGpx = runCli("convert --from gpx --to gpx --tracks " + gpx + " " + again);
-    EXPECT_EQ(gpxToGpx.status, 0) << gpxToGpx.err;
+    EXPECT_EQ(gpxToGpx.status, 2) << gpxToGpx.err;
     EXPECT_TRUE(contains(readFile(again), "<trkseg>\n      <trkpt lat=\"50.200000000\""));
 }
 
@@ -337,6 +339,37 @@ TEST(Cli, OptionsAndOutputNamesAreChecked) {
     EXPECT_EQ(named.status, 0) << named.err;
     // Taken as given; the upload spells it for the receiver.
     EXPECT_TRUE(contains(named.err, "'Heim\tweg\xC3\xA4' (--id)")) << named.err;
+}
+
+// What is no regular file is refused before a byte is read, and so are a
+// file and a line beyond their bounds: every conversion ends by itself.
+TEST(Cli, ConvertRefusesDevicesFifosAndEndlessInput) {
+    TempDir dir("hostile");
+    const std::string out = dir.file("out.gpx");
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(runShell("mkfifo '" + fifo + "'").status, 0);
+    const std::string notRegular = "FEHLER: Die Eingabedatei ist keine gewöhnliche Datei";
+    for (const std::string& input : {std::string("/dev/zero"), fifo}) {
+        for (const char* format : {"ovl-ascii", "gpx", "mif", "ovl-binary"}) {
+            ShellRun run = runShell(std::string("timeout 60 ") + WEGMATE_CLI_PATH + " convert --from " + format +
+                                        " --to gpx " + input + " " + out,
+                                    Stderr::Apart);
+            EXPECT_EQ(run.status, 1) << input << " " << format;
+            EXPECT_TRUE(contains(run.err, notRegular)) << run.err;
+        }
+    }
+    const std::string big = dir.file("big.gpx");
+    ASSERT_EQ(runShell("truncate -s 257M '" + big + "'").status, 0);
+    ShellRun tooLarge = runCli("convert --from gpx --to gpx " + big + " " + out);
+    EXPECT_EQ(tooLarge.status, 1);
+    EXPECT_TRUE(contains(tooLarge.err, "FEHLER: Die Eingabedatei ist größer als 256 MB")) << tooLarge.err;
+
+    const std::string endless = dir.file("endless.ovl");
+    writeFile(endless, "[Symbol 1]\r\nTyp=6\r\n" + std::string(3 << 20, 'x'));
+    ShellRun longLine = runCli("convert --from ovl-ascii --to gpx " + endless + " " + out);
+    EXPECT_EQ(longLine.status, 1);
+    EXPECT_TRUE(contains(longLine.err, "Zeile von mehr als 1 MB \nund wird nicht gelesen (Zeile 3).")) << longLine.err;
+    EXPECT_FALSE(fileExists(out));
 }
 
 TEST(Cli, MainJobScriptFallsBackToTheSimulator) {
