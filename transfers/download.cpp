@@ -88,7 +88,7 @@ bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetCo
 // ahead for the list of track names, and the user picks one. 0 when the
 // download is to end.
 int chooseSingleTrackAhead(const Link& link, DownloadState& state) {
-    if (!askYesNo(kTrackChoiceTitle, kTrackChoiceAheadQuestion)) return 1;
+    if (!askYesNo(QuestionId::SingleTrack, kTrackChoiceTitle, kTrackChoiceAheadQuestion)) return 1;
     state.singleTrack = true;
     platform().setWaitCursor(true);
 
@@ -178,29 +178,33 @@ void showTrackStatus(const DownloadState& state) {
     else
         std::snprintf(text, sizeof text, "%s%05d  von  %05d  Track-Punkten empfangen.", kStatusPrefix, state.stored,
                       state.expected);
-    setStatusLine(text);
+    setProgressStatus(text, state.stored, state.expected);
 }
 
 void showWaypointStatus(const DownloadState& state) {
     char text[128];
-    if (state.routeMode)
+    if (state.routeMode) {
         std::snprintf(text, sizeof text, "%s%04d  Routen-Wegpunkte empfangen.", kStatusPrefix, state.waypointCounter);
-    else
+        setStatusLine(text);
+    } else {
         std::snprintf(text, sizeof text, "%s%04d  von  %04d  Wegpunkten empfangen.", kStatusPrefix,
                       state.waypointCounter, state.expected);
-    setStatusLine(text);
+        setProgressStatus(text, state.waypointCounter, state.expected);
+    }
 }
 
 // The questions of the single-track choice at a track header, on a link
 // where the receiver waits for each acknowledgement.
 void offerTrackAtHeader(DownloadState& state) {
-    if (state.trackCount == 1) state.singleTrack = askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion);
+    if (state.trackCount == 1)
+        state.singleTrack = askYesNo(QuestionId::SingleTrack, kTrackChoiceTitle, kTrackChoiceQuestion);
     if (state.singleTrack && state.selectedTrack == 0) {
         std::string name = cp1252ToUtf8(state.trackHeader.name);
         char text[160];
         std::snprintf(text, sizeof text, "Diese Track-Aufzeichnung abrufen?\nNr. %d : '%s'", state.trackCount,
                       name.c_str());
-        if (askYesNo(kTrackOfferTitle, text)) state.selectedTrack = state.trackCount;
+        if (askYesNo(QuestionId::TrackOffer, kTrackOfferTitle, text, state.trackCount))
+            state.selectedTrack = state.trackCount;
     }
 }
 
@@ -343,9 +347,11 @@ bool chooseDownloadFile(FileKind fileKind, std::string& fileName) {
     return platform().chooseFileToSave(format.saveTitle, format.filter, format.extension, fileName);
 }
 
-bool askDownloadRouteMode() { return askYesNo(kRouteModeTitle, kRouteModeQuestion); }
+bool askDownloadRouteMode() { return askYesNo(QuestionId::RouteMode, kRouteModeTitle, kRouteModeQuestion); }
 
-bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion); }
+bool askDownloadSingleTrack() {
+    return askYesNo(QuestionId::SingleTrack, kTrackChoiceTitle, kTrackChoiceQuestion);
+}
 
 bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
     TrackSelectDialog dialog;
