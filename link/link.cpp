@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "link/transport.h"
+#include "link/usb.h"
 
 Port portAtIndex(int index) {
     if (index == kDrivePortIndex) return kDrivePort;
@@ -23,8 +24,10 @@ const Link* openLink(const Port& port) {
     switch (port.kind) {
     case LinkKind::Serial:
         if (port.comNumber < 1 || port.comNumber > 8) return nullptr;
+        closeLink();
         return openSerialPort(port.comNumber) ? &serialLink(port.comNumber) : nullptr;
     case LinkKind::Usb:
+        closeLink();
         if (!openUsbDevice()) {
             closeLink();
             showError("Fehler beim Initialisieren der USB-Verbindung.");
@@ -33,4 +36,9 @@ const Link* openLink(const Port& port) {
         return &usbLink();
     default: return nullptr;
     }
+}
+
+void closeLink() {
+    closeSerialPort();
+    usbClose();
 }

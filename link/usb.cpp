@@ -187,7 +187,7 @@ int openUsbDevice() {
     deviceGone = false;
     usbBulkPending = false;
     surplusLength = 0;
-    closeLink();
+    usbClose();
     activeDriver = driver();
     if (!activeDriver.open(activeDriver.context)) {
         traceLinkEvent("USB", "open failed: no receiver found or it cannot be claimed");

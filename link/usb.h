@@ -54,7 +54,7 @@ int usbWritePacket(const UsbPacket& packet);
 // A little more than 10 ms, measured on the steady clock: for a driver's
 // beforeBulkRead hook when its bulk pipe needs the time.
 void pauseTenMilliseconds();
-// Closes the USB device (called by closeLink).
+// Closes the USB device (closeLink and a new open call it).
 void usbClose();
 
 // A libusb transfer's outcome as the driver seam reports it: the byte count,

@@ -122,6 +122,11 @@ bool refusedWhileBusy(int id) {
 
 const MainWindowActions& defaultActions() { return kCoreActions; }
 
+QWidget* boxOwner() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return MainWindow::instance();
+}
+
 QStringList mountedVolumeRoots() {
     QStringList roots;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())

@@ -38,6 +38,9 @@ struct MainWindowActions {
 };
 const MainWindowActions& defaultActions();
 
+// The window that owns a box: the active modal dialog, else the main window.
+QWidget* boxOwner();
+
 // The root paths of the mounted volumes (QStorageInfo).
 QStringList mountedVolumeRoots();
 // Puts the Garmin drives among roots into the port choice after "COM 8" as

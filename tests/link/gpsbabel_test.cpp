@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "commands/command.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/support/scripted_platform.h"

@@ -14,6 +14,7 @@
 
 #include "commands/command.h"
 #include "link/protocol_set.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "sim/usbdevfs_receiver.h"
