@@ -36,9 +36,11 @@ struct UsbDriver {
     void (*close)(void* context);
     // The transfer size used for the zero-length-write rule.
     uint32_t (*packetSize)(void* context);
-    // Up to 64 bytes from the interrupt pipe, waiting at most timeoutMs;
-    // returns the byte count (0 allowed: a zero-length packet) or -1 on
-    // failure / time-out.
+    // Up to capacity bytes from the interrupt pipe in one transfer (it ends
+    // with a USB packet shorter than 64 bytes or a full buffer; a driver may
+    // also hand over one 64-byte piece at a time), waiting at most
+    // timeoutMs; returns the byte count (0 allowed: a zero-length packet) or
+    // -1 on failure / time-out.
     int (*interruptRead)(void* context, uint8_t* buffer, int capacity, unsigned timeoutMs);
     // Bulk-in data, up to capacity bytes, waiting at most timeoutMs; 0 for
     // a zero-length packet (the end of a burst), -1 on failure / time-out.
