@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <QAction>
 #include <QApplication>
@@ -129,6 +130,12 @@ QWidget* boxOwner() {
 
 QStringList mountedVolumeRoots() {
     QStringList roots;
+    // A mount table named by WEGMATE_MOUNT_TABLE stands in for the system's
+    // mounted volumes, as it does for wegmate-cli (tests).
+    if (const char* table = std::getenv("WEGMATE_MOUNT_TABLE"); table && *table) {
+        for (const MountEntry& entry : readMountTable(table)) roots << QString::fromStdString(entry.mountPoint);
+        return roots;
+    }
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         if (volume.isValid() && volume.isReady()) roots << volume.rootPath();
     return roots;

@@ -41,7 +41,8 @@ const MainWindowActions& defaultActions();
 // The window that owns a box: the active modal dialog, else the main window.
 QWidget* boxOwner();
 
-// The root paths of the mounted volumes (QStorageInfo).
+// The root paths of the mounted volumes (QStorageInfo), or the mount points
+// of the table that WEGMATE_MOUNT_TABLE names.
 QStringList mountedVolumeRoots();
 // Puts the Garmin drives among roots into the port choice after "COM 8" as
 // "Garmin-Laufwerk (NAME)", each with its mount point as item data.
