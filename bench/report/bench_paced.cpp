@@ -120,7 +120,7 @@ int uploadedPoints(const Simulator& sim) {
 }
 
 // One Wegmate command against the simulator on a fresh pty.
-void runWegmate(Simulator& sim, const std::string& what, int command, int points) {
+void runWegmate(Simulator& sim, const std::string& what, TransferCommand command, int points) {
     const std::string tty = sim.startPty();
     setSerialDeviceOverride(1, tty);
     ui.pausedMs = 0;
