@@ -60,32 +60,31 @@ void messageBox(const char* title, const char* text, BoxIcon) {
     std::fflush(out);
 }
 
-bool answerFor(const char* title, const char* text, const char*& option) {
-    const std::string t = title ? title : "";
-    if (t == "Wegmate  --  Wegpunktmodus") {
+bool answerFor(QuestionId id, int number, const char*& option) {
+    switch (id) {
+    case QuestionId::RouteMode:
         option = "--as-routes";
         return answers.asRoutes;
-    }
-    if (t == "Wegmate  --  Track-Aufz.-Auswahl") {
+    case QuestionId::SingleTrack:
         option = "--track";
         return answers.track > 0;
-    }
-    if (t == "Wegmate  --  Track-Aufz. auswählen") {
+    case QuestionId::TrackOffer:
         option = "--track";
-        const char* number = text ? std::strstr(text, "Nr. ") : nullptr;
-        return number && answers.track > 0 && std::atoi(number + 4) == answers.track;
-    }
-    if (t == "Wegmate  --  Track-Punkt-Zuordnung" || t == "Wegmate  --  Mehrere Track-Aufz.") {
+        return answers.track > 0 && number == answers.track;
+    case QuestionId::SeparateTracks:
+    case QuestionId::SeparateOverlayLines:
         option = "--separate-tracks";
         return answers.separateTracks;
+    case QuestionId::ConvertOverlay:
+        break;
     }
     option = nullptr;
     return false;
 }
 
-bool askYesNo(const char* title, const char* text) {
+bool askYesNo(QuestionId id, const char*, const char* text, int number) {
     const char* option = nullptr;
-    const bool yes = answerFor(title, text, option);
+    const bool yes = answerFor(id, number, option);
     if (option)
         note(yes ? "Frage: %s -> Ja (%s)" : "Frage: %s -> Nein (ohne %s)", oneLine(text), option);
     else
@@ -93,7 +92,7 @@ bool askYesNo(const char* title, const char* text) {
     return yes;
 }
 
-bool askOkCancel(const char*, const char* text) {
+bool askOkCancel(QuestionId, const char*, const char* text) {
     if (answers.confirm) {
         note("Frage: %s -> OK%s", oneLine(text));
         return true;
@@ -140,10 +139,22 @@ bool chooseFileToSave(const char* title, FileFilter, const char* defaultExtensio
     return true;
 }
 
+// The counts that progress() gave for the status text that follows.
+bool pendingCounts = false;
+long pendingDone = 0;
+long pendingTotal = 0;
+
+void progress(long done, long total) {
+    pendingCounts = total > 0;
+    pendingDone = done;
+    pendingTotal = total;
+}
+
 void setStatusLine(const char* text) {
+    const bool counted = pendingCounts;
+    const long done = pendingDone, total = pendingTotal;
+    pendingCounts = false;
     if (!progressToTerminal || !text) return;
-    long done = 0, total = 0;
-    const bool counted = progressCounts(text, done, total);
     const auto now = std::chrono::steady_clock::now();
     if (!counted || (counting && done < firstDone)) counting = false;
     if (counted && !counting) {
@@ -151,9 +162,9 @@ void setStatusLine(const char* text) {
         firstDone = done;
         firstCounted = now;
     }
-    // Not more than ten updates a second, except the last of a transfer;
-    // the idle and busy texts always.
-    const bool fixed = std::strncmp(text, "  Status:   B", 13) == 0 || (counted && done >= total);
+    // Counted texts not more than ten a second, except the last of a
+    // transfer; texts without counts (idle, busy, file names) always.
+    const bool fixed = !counted || done >= total;
     if (!fixed && progressShowing && now - lastProgress < std::chrono::milliseconds(100)) return;
     lastProgress = now;
     std::string line = text;
@@ -237,21 +248,22 @@ void deviceInfoDialog(const char* title, const char* text) {
 }
 
 const Platform cliPlatform = {
-    messageBox,
-    askYesNo,
-    askOkCancel,
-    chooseFileToOpen,
-    chooseFileToSave,
-    setStatusLine,
-    nothing,
-    nothing,
-    waitCursor,
-    nothing,
-    pause,
-    initialsDialog,
-    routeTrackIdDialog,
-    trackSelectDialog,
-    deviceInfoDialog,
+    .messageBox = messageBox,
+    .askYesNo = askYesNo,
+    .askOkCancel = askOkCancel,
+    .chooseFileToOpen = chooseFileToOpen,
+    .chooseFileToSave = chooseFileToSave,
+    .setStatusLine = setStatusLine,
+    .progress = progress,
+    .pumpEvents = nothing,
+    .repaintMainWindow = nothing,
+    .setWaitCursor = waitCursor,
+    .beep = nothing,
+    .pause = pause,
+    .initialsDialog = initialsDialog,
+    .routeTrackIdDialog = routeTrackIdDialog,
+    .trackSelectDialog = trackSelectDialog,
+    .deviceInfoDialog = deviceInfoDialog,
 };
 
 }  // namespace

@@ -3,23 +3,6 @@
 #include "cli/cli_progress.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
-bool progressCounts(const char* statusText, long& done, long& total) {
-    if (!statusText) return false;
-    const char* von = std::strstr(statusText, " von ");
-    if (!von) return false;
-    const char* p = statusText;
-    while (p < von && (*p < '0' || *p > '9')) p++;
-    if (p >= von) return false;
-    done = std::strtol(p, nullptr, 10);
-    const char* q = von + 5;
-    while (*q == ' ') q++;
-    if (*q < '0' || *q > '9') return false;
-    total = std::strtol(q, nullptr, 10);
-    return total > 0;
-}
 
 std::string progressBar(long done, long total, long rateDone, double seconds) {
     if (done < 0) done = 0;

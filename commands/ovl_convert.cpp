@@ -34,7 +34,7 @@ const char kMsgWriteFailed[] = "Fehler beim Öffnen oder Schreiben der Ausgabeda
 }  // namespace
 
 void convertOvlFile() {
-    if (!askOkCancel(kQuestionTitle, kQuestion)) return;
+    if (!askOkCancel(QuestionId::ConvertOverlay, kQuestionTitle, kQuestion)) return;
     const FileFormat& overlay = fileFormat(OvlBinary);
     std::string fileName = overlay.pattern;
     if (!platform().chooseFileToOpen(kOpenTitle, overlay.filter, fileName)) return;

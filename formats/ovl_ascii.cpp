@@ -181,7 +181,8 @@ int readLines(AsciiReader& reader) {
             }
             if (reader.transferKind == TransferKind::Tracks && reader.askSeparateTracks && !reader.asked) {
                 reader.asked = true;
-                *reader.separateTracks = askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion) ? 1 : 0;
+                *reader.separateTracks =
+                    askYesNo(QuestionId::SeparateOverlayLines, kSeparateTracksTitle, kSeparateTracksQuestion) ? 1 : 0;
             }
             reader.named = points;
             reader.index = 0;

@@ -58,12 +58,12 @@ const LinkIo fuzzIo = {fakeClock, readFromStream, writeNowhere};
 
 // A front end that answers questions from the input and saves to scratch.
 void box(const char*, const char*, BoxIcon) {}
-bool yesNo(const char*, const char*) {
+bool yesNo(QuestionId, const char*, const char*, int) {
     bool yes = answers & 1;
     answers >>= 1;
     return yes;
 }
-bool okCancel(const char*, const char*) { return false; }
+bool okCancel(QuestionId, const char*, const char*) { return false; }
 bool openFile(const char*, FileFilter, std::string&) { return false; }
 bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = outputPath;
@@ -78,8 +78,26 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform fuzzPlatform = {box,    yesNo,   okCancel, openFile, saveFile,     status,      nothing,   nothing,
-                               cursor, nothing, pause,    initials, routeTrackId, trackSelect, deviceInfo};
+void noCounts(long, long) {}
+
+const Platform fuzzPlatform = {
+    .messageBox = box,
+    .askYesNo = yesNo,
+    .askOkCancel = okCancel,
+    .chooseFileToOpen = openFile,
+    .chooseFileToSave = saveFile,
+    .setStatusLine = status,
+    .progress = noCounts,
+    .pumpEvents = nothing,
+    .repaintMainWindow = nothing,
+    .setWaitCursor = cursor,
+    .beep = nothing,
+    .pause = pause,
+    .initialsDialog = initials,
+    .routeTrackIdDialog = routeTrackId,
+    .trackSelectDialog = trackSelect,
+    .deviceInfoDialog = deviceInfo,
+};
 
 }  // namespace
 

@@ -66,12 +66,12 @@ int writeNowhere(uint8_t) { return 1; }
 const LinkIo fuzzIo = {fakeClock, replyByte, writeNowhere};
 
 void box(const char*, const char*, BoxIcon) {}
-bool yesNo(const char*, const char*) {
+bool yesNo(QuestionId, const char*, const char*, int) {
     bool yes = answers & 1;
     answers >>= 1;
     return yes;
 }
-bool okCancel(const char*, const char*) { return false; }
+bool okCancel(QuestionId, const char*, const char*) { return false; }
 bool openFile(const char*, FileFilter, std::string& fileName) {
     fileName = inputPath;
     return true;
@@ -86,8 +86,26 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return true; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform fuzzPlatform = {box,    yesNo,   okCancel, openFile, saveFile,     status,      nothing,   nothing,
-                               cursor, nothing, pause,    initials, routeTrackId, trackSelect, deviceInfo};
+void noCounts(long, long) {}
+
+const Platform fuzzPlatform = {
+    .messageBox = box,
+    .askYesNo = yesNo,
+    .askOkCancel = okCancel,
+    .chooseFileToOpen = openFile,
+    .chooseFileToSave = saveFile,
+    .setStatusLine = status,
+    .progress = noCounts,
+    .pumpEvents = nothing,
+    .repaintMainWindow = nothing,
+    .setWaitCursor = cursor,
+    .beep = nothing,
+    .pause = pause,
+    .initialsDialog = initials,
+    .routeTrackIdDialog = routeTrackId,
+    .trackSelectDialog = trackSelect,
+    .deviceInfoDialog = deviceInfo,
+};
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "fuzz_entries.h"
 #include "link/link_clock.h"
 #include "link/packet.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "link/usb.h"
 

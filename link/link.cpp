@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "link/drive.h"
 #include "link/transport.h"
 #include "link/usb.h"
 
@@ -26,30 +25,15 @@ int portIndex(const Port& port) {
     }
 }
 
-namespace {
-
-// The message with a hint after its first line when the receiver is there
-// but reached another way.
-void showUsbOpenError() {
-    std::string text = "Fehler beim Initialisieren der USB-Verbindung.";
-    const std::vector<DriveDevice> drives = findGarminDrives();
-    if (!drives.empty())
-        text += "\nEin Garmin-Gerät ist als Laufwerk eingehängt: wählen Sie als Anschluss \"" +
-                drivePortLabel(drives.front()) + "\".";
-    else if (usingLibusb() && otherGarminUsbDevices() > 0)
-        text += "\nAm USB hängt ein Garmin-Gerät, das nicht über das Garmin-Protokoll spricht: ein "
-                "USB-Laufwerk (hängen Sie es ein und wählen Sie \"Garmin-Laufwerk\") oder ein MTP-Gerät.";
-    showError(text.c_str());
-}
-
-}  // namespace
 
 const Link* openLink(const Port& port) {
     switch (port.kind) {
     case LinkKind::Serial:
         if (port.comNumber < 1 || port.comNumber > 8) return nullptr;
+        closeLink();
         return openSerialPort(port.comNumber) ? &serialLink(port.comNumber) : nullptr;
     case LinkKind::Usb:
+        closeLink();
         if (!openUsbDevice()) {
             closeLink();
             showUsbOpenError();
@@ -58,4 +42,9 @@ const Link* openLink(const Port& port) {
         return &usbLink();
     default: return nullptr;
     }
+}
+
+void closeLink() {
+    closeSerialPort();
+    usbClose();
 }

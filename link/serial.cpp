@@ -23,7 +23,6 @@
 #include "link/serial_settings.h"
 #include "link/trace.h"
 #include "link/transport.h"
-#include "link/usb.h"
 
 namespace {
 
@@ -35,11 +34,8 @@ int serialFd = -1;
 int serialPortNumber = 0;
 std::string overrides[kSerialPorts + 1];
 
-const LinkIo realIo = {monotonicMs, serialReadByteFromPort, serialWriteByteToPort};
-
 int realModemControl(int fd, unsigned long request, int* bits) { return ioctl(fd, request, bits); }
 SerialModemControl modemControl = realModemControl;
-const LinkIo* installedIo = &realIo;
 
 std::string comName(int portNumber) { return "COM" + std::to_string(portNumber); }
 
@@ -50,19 +46,7 @@ void sleepMs(int ms) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- clock seam
-
-uint32_t monotonicMs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
-}
-
 void installSerialModemControl(SerialModemControl control) { modemControl = control ? control : realModemControl; }
-
-void installLinkIo(const LinkIo* io) { installedIo = io ? io : &realIo; }
-
-const LinkIo& linkIo() { return *installedIo; }
 
 // ---------------------------------------------------------------- line settings
 
@@ -210,7 +194,7 @@ int openSerialPort(int portNumber) {
         showError("Fehler beim Setzen der COM-Parameter.");
         return 0;
     }
-    closeLink();
+    closeSerialPort();
     if (portNumber < 1 || portNumber > kSerialPorts) {
         showError(kSerialInitError);
         return 0;
@@ -256,14 +240,13 @@ int openSerialPort(int portNumber) {
 
 int serialPortOpen() { return serialFd >= 0; }
 
-void closeLink() {
+void closeSerialPort() {
     if (serialFd >= 0) {
         ioctl(serialFd, TIOCNXCL);
         close(serialFd);
         serialFd = -1;
         traceLinkClose(comName(serialPortNumber).c_str());
     }
-    usbClose();
 }
 
 // ---------------------------------------------------------------- byte I/O

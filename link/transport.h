@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
-#include "link/link.h"  // closeLink
-
 // Serial: opens COM<portNumber> (1..8). COM n is /dev/ttyS<n-1> unless the
 // config directory holds a symlink "com<n>" pointing elsewhere, or an
-// override was set below. 1 on success, 0 after showing the message.
+// override was set below. 1 on success, 0 after showing the message. A
+// serial port open before is closed first; the USB device is left alone
+// (openLink closes whatever link is open).
 int openSerialPort(int portNumber);
+// Closes the serial port (closeLink calls it).
+void closeSerialPort();
 // Test and tool hook: use this device path for COM<portNumber> (empty = none).
 void setSerialDeviceOverride(int portNumber, const std::string& path);
 // Test hook: the modem-line ioctl (TIOCMBIS and friends) of the serial
@@ -20,7 +22,8 @@ void installSerialModemControl(SerialModemControl control);
 std::string serialDevicePath(int portNumber);
 
 // USB: opens the receiver, starts the session, drains pending data.
-// 1 on success, 0 on failure (the caller shows the message).
+// 1 on success, 0 on failure (the caller shows the message). A USB device
+// open before is closed first; the serial port is left alone.
 int openUsbDevice();
 void usbDrainPending();
 
@@ -33,9 +36,11 @@ struct UsbDriver {
     void (*close)(void* context);
     // The transfer size used for the zero-length-write rule.
     uint32_t (*packetSize)(void* context);
-    // Up to 64 bytes from the interrupt pipe, waiting at most timeoutMs;
-    // returns the byte count (0 allowed: a zero-length packet) or -1 on
-    // failure / time-out.
+    // Up to capacity bytes from the interrupt pipe in one transfer (it ends
+    // with a USB packet shorter than 64 bytes or a full buffer; a driver may
+    // also hand over one 64-byte piece at a time), waiting at most
+    // timeoutMs; returns the byte count (0 allowed: a zero-length packet) or
+    // -1 on failure / time-out.
     int (*interruptRead)(void* context, uint8_t* buffer, int capacity, unsigned timeoutMs);
     // Bulk-in data, up to capacity bytes, waiting at most timeoutMs; 0 for
     // a zero-length packet (the end of a burst), -1 on failure / time-out.

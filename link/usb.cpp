@@ -8,6 +8,7 @@
 #include "link/link_clock.h"
 #include "link/trace.h"
 #include "link/usb.h"
+#include "link/drive.h"
 
 uint32_t usbPacketSize = 0;
 bool usbBulkPending = false;
@@ -111,43 +112,72 @@ int readBulk(UsbPacket& packet, unsigned timeoutMs) {
     return 1;
 }
 
-// One packet from the interrupt pipe, in chunks of up to 64 bytes; a
-// zero-length chunk before the packet begins is the end of the previous
-// one. 1, or 0 on failure or time-out.
+// An interrupt read asks for whole 64-byte USB packets, at least as many as
+// the largest packet needs: a receiver that sends more than that (a faulty
+// size) overflows no read.
+constexpr int kInterruptReadSize =
+    (kUsbPacketBufferSize + kUsbInterruptChunk - 1) / kUsbInterruptChunk * kUsbInterruptChunk;
+
+// Bytes of an interrupt read beyond the packet they began with, as for bulk
+// reads: a packet of a multiple of 64 bytes without the zero-length packet
+// after it lets the next packet run into the same read.
+uint8_t interruptSurplus[kInterruptReadSize];
+int interruptSurplusLength = 0;
+
+// One packet from the interrupt pipe. Each read asks for as much as the
+// largest packet holds, so that a packet comes in one transfer; a driver
+// that hands it over in 64-byte pieces is read on while the pieces are full
+// and the packet is not complete. A zero-length piece before the packet
+// begins is the end of the previous one. 1, or 0 on failure or time-out.
 int readInterrupt(UsbPacket& packet, uint32_t startMs, unsigned waitMs) {
-    memset(packet.bytes, 0, sizeof packet.bytes);
-    int filled = 0;
-    bool truncated = false;
-    int emptyChunks = 0;
-    uint8_t chunk[kUsbInterruptChunk];
-    for (;;) {
+    uint8_t bytes[kInterruptReadSize];
+    int filled = interruptSurplusLength;
+    if (filled > 0) memcpy(bytes, interruptSurplus, (size_t)filled);
+    interruptSurplusLength = 0;
+    auto complete = [&] {
+        return filled >= kUsbHeaderSize && (int64_t)filled >= kUsbHeaderSize + (int64_t)sizeField(bytes);
+    };
+    // One read into `into`: the count, or -1 after a failure or time-out.
+    auto read = [&](uint8_t* into, int room) {
         uint32_t spent = (uint32_t)(linkIo().nowMs() - startMs);
-        if (spent >= waitMs) return 0;
-        int n = noteGone(activeDriver.interruptRead(activeDriver.context, chunk, kUsbInterruptChunk, waitMs - spent));
+        if (spent >= waitMs) return -1;
+        int n = noteGone(activeDriver.interruptRead(activeDriver.context, into, room, waitMs - spent));
+        if (n < 0) return -1;
+        return n > room ? room : n;
+    };
+    int emptyChunks = 0;
+    bool lastFull = false;
+    while (!complete() && filled < kUsbPacketBufferSize) {
+        int n = read(bytes + filled, kInterruptReadSize - filled);
         if (n < 0) return 0;
-        if (n > kUsbInterruptChunk) n = kUsbInterruptChunk;
         if (n == 0 && filled == 0) {
             if (++emptyChunks > kEmptyChunkLimit) return 0;
             continue;
         }
-        int room = kUsbPacketBufferSize - filled;
-        if (n > room) {
-            memcpy(packet.bytes + filled, chunk, (size_t)room);
-            filled = kUsbPacketBufferSize;
-            truncated = true;
-        } else {
-            memcpy(packet.bytes + filled, chunk, (size_t)n);
-            filled += n;
-        }
-        // A short chunk ends the packet, and so does its last byte: the
-        // zero-length chunk that may follow a packet of a multiple of 64
-        // bytes is left for the next read.
-        if (n != kUsbInterruptChunk) break;
-        if (!truncated && filled >= kUsbHeaderSize &&
-            (int64_t)filled >= kUsbHeaderSize + (int64_t)sizeField(packet.bytes))
-            break;
+        filled += n;
+        // A short piece ends the packet: the transfer stopped there.
+        lastFull = n > 0 && n % kUsbInterruptChunk == 0;
+        if (!lastFull) break;
     }
-    if (truncated) put32(packet.bytes + 8, 256);
+    memset(packet.bytes, 0, sizeof packet.bytes);
+    if (filled >= kUsbHeaderSize && sizeField(bytes) > (uint32_t)(kUsbPacketBufferSize - kUsbHeaderSize)) {
+        // More than the buffer holds: the packet is cut, the rest of it is
+        // read and dropped.
+        memcpy(packet.bytes, bytes, (size_t)(filled < kUsbPacketBufferSize ? filled : kUsbPacketBufferSize));
+        while (lastFull && !complete()) {
+            uint8_t rest[kInterruptReadSize];
+            int n = read(rest, kInterruptReadSize);
+            if (n < 0) return 0;
+            filled += n;
+            lastFull = n > 0 && n % kUsbInterruptChunk == 0;
+        }
+        if (filled > kUsbPacketBufferSize) put32(packet.bytes + 8, 256);
+        return 1;
+    }
+    const int length = packetLength(bytes, filled);
+    memcpy(packet.bytes, bytes, (size_t)length);
+    interruptSurplusLength = filled - length;
+    if (interruptSurplusLength > 0) memmove(interruptSurplus, bytes + length, (size_t)interruptSurplusLength);
     return 1;
 }
 
@@ -183,13 +213,15 @@ void usbClose() {
     }
     usbBulkPending = false;
     surplusLength = 0;
+    interruptSurplusLength = 0;
 }
 
 int openUsbDevice() {
     deviceGone = false;
     usbBulkPending = false;
     surplusLength = 0;
-    closeLink();
+    interruptSurplusLength = 0;
+    usbClose();
     activeDriver = driver();
     if (!activeDriver.open(activeDriver.context)) {
         traceLinkEvent("USB", "open failed: no receiver found or it cannot be claimed");
@@ -300,6 +332,7 @@ void usbDrainPending() {
         traceUsbPacket('<', packet.bytes, tracedLength(packet), "drained");
     }
     surplusLength = 0;
+    interruptSurplusLength = 0;
 }
 
 void pauseTenMilliseconds() {
@@ -316,3 +349,18 @@ void pauseTenMilliseconds() {
         }
     }
 }
+
+// The message with a hint after its first line when the receiver is there
+// but reached another way.
+void showUsbOpenError() {
+    std::string text = "Fehler beim Initialisieren der USB-Verbindung.";
+    const std::vector<DriveDevice> drives = findGarminDrives();
+    if (!drives.empty())
+        text += "\nEin Garmin-Gerät ist als Laufwerk eingehängt: wählen Sie als Anschluss \"" +
+                drivePortLabel(drives.front()) + "\".";
+    else if (usingLibusb() && otherGarminUsbDevices() > 0)
+        text += "\nAm USB hängt ein Garmin-Gerät, das nicht über das Garmin-Protokoll spricht: ein "
+                "USB-Laufwerk (hängen Sie es ein und wählen Sie \"Garmin-Laufwerk\") oder ein MTP-Gerät.";
+    showError(text.c_str());
+}
+

@@ -54,7 +54,7 @@ int usbWritePacket(const UsbPacket& packet);
 // A little more than 10 ms, measured on the steady clock: for a driver's
 // beforeBulkRead hook when its bulk pipe needs the time.
 void pauseTenMilliseconds();
-// Closes the USB device (called by closeLink).
+// Closes the USB device (closeLink and a new open call it).
 void usbClose();
 
 // A libusb transfer's outcome as the driver seam reports it: the byte count,
@@ -67,3 +67,7 @@ const UsbDriver& libusbDriver();
 int otherGarminUsbDevices();
 // No other driver is installed in place of libusb.
 bool usingLibusb();
+// "Fehler beim Initialisieren der USB-Verbindung." with a hint after its
+// first line when the receiver is there but reached another way (a Garmin
+// drive, a unit on another protocol).
+void showUsbOpenError();

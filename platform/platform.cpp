@@ -6,10 +6,12 @@
 namespace {
 
 void silentMessageBox(const char*, const char*, BoxIcon) {}
-bool silentNo(const char*, const char*) { return false; }
+bool silentYesNo(QuestionId, const char*, const char*, int) { return false; }
+bool silentOkCancel(QuestionId, const char*, const char*) { return false; }
 bool silentOpen(const char*, FileFilter, std::string&) { return false; }
 bool silentSave(const char*, FileFilter, const char*, std::string&) { return false; }
 void silentText(const char*) {}
+void silentProgress(long, long) {}
 void silentNothing() {}
 void silentCursor(bool) {}
 void silentPause(int) {}
@@ -19,9 +21,22 @@ bool silentTrackSelect(const TrackSelectDialog&, int&) { return false; }
 void silentDeviceInfo(const char*, const char*) {}
 
 const Platform silentPlatform = {
-    silentMessageBox, silentNo,       silentNo,           silentOpen,        silentSave,
-    silentText,       silentNothing,  silentNothing,      silentCursor,      silentNothing,
-    silentPause,      silentInitials, silentRouteTrackId, silentTrackSelect, silentDeviceInfo,
+    .messageBox = silentMessageBox,
+    .askYesNo = silentYesNo,
+    .askOkCancel = silentOkCancel,
+    .chooseFileToOpen = silentOpen,
+    .chooseFileToSave = silentSave,
+    .setStatusLine = silentText,
+    .progress = silentProgress,
+    .pumpEvents = silentNothing,
+    .repaintMainWindow = silentNothing,
+    .setWaitCursor = silentCursor,
+    .beep = silentNothing,
+    .pause = silentPause,
+    .initialsDialog = silentInitials,
+    .routeTrackIdDialog = silentRouteTrackId,
+    .trackSelectDialog = silentTrackSelect,
+    .deviceInfoDialog = silentDeviceInfo,
 };
 
 const Platform* installed = &silentPlatform;
@@ -36,8 +51,14 @@ void showError(const char* text) { installed->messageBox("FEHLER", text, BoxIcon
 void showInfo(const char* text) { installed->messageBox("Wegmate-INFO", text, BoxIcon::Information); }
 void showWarning(const char* text) { installed->messageBox("Wegmate-WARNUNG", text, BoxIcon::Warning); }
 void showBox(const char* title, const char* text, BoxIcon icon) { installed->messageBox(title, text, icon); }
-bool askYesNo(const char* title, const char* text) { return installed->askYesNo(title, text); }
-bool askOkCancel(const char* title, const char* text) { return installed->askOkCancel(title, text); }
+bool askYesNo(QuestionId id, const char* title, const char* text, int number) {
+    return installed->askYesNo(id, title, text, number);
+}
+bool askOkCancel(QuestionId id, const char* title, const char* text) { return installed->askOkCancel(id, title, text); }
 void setStatusLine(const char* text) { installed->setStatusLine(text); }
+void setProgressStatus(const char* text, long done, long total) {
+    installed->progress(done, total);
+    installed->setStatusLine(text);
+}
 void pumpEvents() { installed->pumpEvents(); }
 void pauseMs(int milliseconds) { installed->pause(milliseconds); }

@@ -17,6 +17,18 @@
 
 enum class BoxIcon { Warning, Information, Question };
 
+// The questions the program asks. Front ends that answer by themselves (the
+// command-line tool from its options, the tests from their script) know a
+// question by its id, never by its text.
+enum class QuestionId {
+    RouteMode,             // download: only the waypoints of routes; upload: waypoints into routes
+    SingleTrack,           // download: only one track log (chosen later)?
+    TrackOffer,            // download: this track log? number: the track log's number, from 1
+    SeparateTracks,        // upload: track points into separate track logs by number or name?
+    SeparateOverlayLines,  // OVL ASCII reader: the file's lines as separate track logs?
+    ConvertOverlay         // OVL conversion: go ahead? (OK/Cancel)
+};
+
 // The filter lists of the shared open and save dialogs: the file type's
 // entry (its text in the table of file types, formats/file_formats.cpp) and
 // "Alle Dateien   (*.*)", "*.*".
@@ -63,10 +75,11 @@ struct TrackSelectDialog {
 struct Platform {
     // Modal message box with an OK button.
     void (*messageBox)(const char* title, const char* text, BoxIcon icon);
-    // Yes/No question with the question icon; true only for Yes.
-    bool (*askYesNo)(const char* title, const char* text);
+    // Yes/No question with the question icon; true only for Yes. number:
+    // the number the question is about (see QuestionId), otherwise 0.
+    bool (*askYesNo)(QuestionId id, const char* title, const char* text, int number);
     // OK/Cancel question with the question icon; true only for OK.
-    bool (*askOkCancel)(const char* title, const char* text);
+    bool (*askOkCancel)(QuestionId id, const char* title, const char* text);
 
     // Shared file dialogs. fileName holds the preset (a pattern such as
     // "*.mif" or a previous name) and receives the chosen full path.
@@ -77,6 +90,9 @@ struct Platform {
 
     // The main window's status line.
     void (*setStatusLine)(const char* text);
+    // The counts of the status text that follows at once: done of total
+    // points of a transfer. A status text without it carries no counts.
+    void (*progress)(long done, long total);
     // Dispatch the main window's pending events (between packets).
     void (*pumpEvents)();
     // Repaint the main window at once.
@@ -111,8 +127,10 @@ void showInfo(const char* text);   // title "Wegmate-INFO", information icon
 // data were left out or changed (the command-line tool exits with status 2).
 void showWarning(const char* text);
 void showBox(const char* title, const char* text, BoxIcon icon);
-bool askYesNo(const char* title, const char* text);
-bool askOkCancel(const char* title, const char* text);
+bool askYesNo(QuestionId id, const char* title, const char* text, int number = 0);
+bool askOkCancel(QuestionId id, const char* title, const char* text);
 void setStatusLine(const char* text);
+// A status text that reports done of total points: progress(), then the text.
+void setProgressStatus(const char* text, long done, long total);
 void pumpEvents();
 void pauseMs(int milliseconds);

@@ -1,6 +1,8 @@
 #pragma once
-// Inside of the simulator: the protocol engine shared by the pty server and
-// the in-process USB driver.
+// Inside of the simulator: one protocol engine (the receiver's answers, the
+// upload log, the faults of the protocol), and the two fronts that carry its
+// packets, the pty server and the in-process USB driver. The fronts call the
+// engine; the engine knows neither front.
 
 #include <chrono>
 #include <condition_variable>
@@ -13,11 +15,11 @@
 
 using SimClock = std::chrono::steady_clock;
 
-struct Simulator::Impl {
-    explicit Impl(Simulator& owner) : sim(owner) {}
+struct SimEngine {
+    explicit SimEngine(Simulator& owner) : sim(owner) {}
     Simulator& sim;
 
-    mutable std::mutex mutex;  // upload log, host ids, USB queues
+    mutable std::mutex mutex;  // upload log, host ids, the USB front's queues
     SimUploadLog log;
     std::vector<uint8_t> hostIds;
 
@@ -48,8 +50,14 @@ struct Simulator::Impl {
     // Index of the data record (0-based) a download packet stands for, -1
     // for 27 and 12.
     static bool isDataRecord(uint8_t id);
+};
 
-    // ---- pty server (sim/sim_pty.cpp)
+// The pty server (sim/sim_pty.cpp).
+struct SimPty {
+    explicit SimPty(SimEngine& e) : engine(e), sim(e.sim) {}
+    SimEngine& engine;
+    Simulator& sim;
+
     int master = -1;
     int slave = -1;
     std::thread thread;
@@ -83,8 +91,15 @@ struct Simulator::Impl {
     void handleSerial(const SimPacket& packet);
     // Sleeps, waking early when the simulator stops; ms -1 = until stop.
     void quietFor(int ms);
+};
 
-    // ---- USB driver (sim/sim_usb.cpp)
+// The in-process USB driver (sim/sim_usb.cpp); its queues are guarded by
+// the engine's mutex.
+struct SimUsb {
+    explicit SimUsb(SimEngine& e) : engine(e), sim(e.sim) {}
+    SimEngine& engine;
+    Simulator& sim;
+
     bool usbOpen = false;
     int usbReads = 0;
     int startSessionsSeen = 0;
@@ -96,4 +111,11 @@ struct Simulator::Impl {
     int usbInterruptRead(uint8_t* buffer, int capacity);
     int usbBulkRead(uint8_t* buffer, int capacity);
     int usbBulkWrite(const uint8_t* buffer, int length);
+};
+
+struct Simulator::Impl {
+    explicit Impl(Simulator& owner) : engine(owner), pty(engine), usb(engine) {}
+    SimEngine engine;
+    SimPty pty;
+    SimUsb usb;
 };

@@ -32,7 +32,7 @@ uint8_t checksumOf(uint8_t id, const std::vector<uint8_t>& data) {
 
 std::string Simulator::startPty(const std::string& linkPath) {
     stop();
-    Impl& im = *impl_;
+    SimPty& im = impl_->pty;
     int master = -1, slave = -1;
     char name[256];
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return "";
@@ -51,10 +51,10 @@ std::string Simulator::startPty(const std::string& linkPath) {
     im.inTimed = false;
     im.hostWireNext = SimClock::time_point();
     im.havePending = false;
-    im.silenceStarted = false;
+    im.engine.silenceStarted = false;
     {
-        std::lock_guard<std::mutex> lock(im.mutex);
-        im.hostIds.clear();
+        std::lock_guard<std::mutex> lock(im.engine.mutex);
+        im.engine.hostIds.clear();
     }
     hostPackets_ = 0;
     productRequests_ = 0;
@@ -73,7 +73,7 @@ std::string Simulator::startPty(const std::string& linkPath) {
 }
 
 void Simulator::stop() {
-    Impl& im = *impl_;
+    SimPty& im = impl_->pty;
     if (im.thread.joinable()) {
         // Packets the host wrote before it closed the line (such as the
         // transfer complete of an upload, which gets no answer awaited) are
@@ -94,13 +94,13 @@ void Simulator::stop() {
     }
 }
 
-void Simulator::Impl::quietFor(int ms) {
+void SimPty::quietFor(int ms) {
     SimClock::time_point until = SimClock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
     while (running && !draining && (ms < 0 || SimClock::now() < until))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-int Simulator::Impl::readRawByte(uint8_t& byte, SimClock::time_point deadline) {
+int SimPty::readRawByte(uint8_t& byte, SimClock::time_point deadline) {
     for (;;) {
         if (inPos < inBuffer.size()) {
             if (sim.pacing && !draining) {
@@ -148,7 +148,7 @@ int Simulator::Impl::readRawByte(uint8_t& byte, SimClock::time_point deadline) {
     }
 }
 
-int Simulator::Impl::readFrame(SimPacket& out, SimClock::time_point deadline, uint8_t& badId) {
+int SimPty::readFrame(SimPacket& out, SimClock::time_point deadline, uint8_t& badId) {
     uint8_t b = 0;
     for (;;) {
         // Look for the leading DLE; anything else is line noise.
@@ -197,7 +197,7 @@ int Simulator::Impl::readFrame(SimPacket& out, SimClock::time_point deadline, ui
     }
 }
 
-void Simulator::Impl::writeFrame(const SimPacket& packet) {
+void SimPty::writeFrame(const SimPacket& packet) {
     std::vector<uint8_t> raw;
     raw.push_back(kDle);
     raw.push_back(packet.id);
@@ -247,11 +247,11 @@ void Simulator::Impl::writeFrame(const SimPacket& packet) {
     }
 }
 
-void Simulator::Impl::sendAck(uint8_t id) { writeFrame(SimPacket{6, {id, 0}}); }
+void SimPty::sendAck(uint8_t id) { writeFrame(SimPacket{6, {id, 0}}); }
 
-void Simulator::Impl::sendNak(uint8_t id) { writeFrame(SimPacket{21, {id, 0}}); }
+void SimPty::sendNak(uint8_t id) { writeFrame(SimPacket{21, {id, 0}}); }
 
-bool Simulator::Impl::sendAwait(const SimPacket& packet) {
+bool SimPty::sendAwait(const SimPacket& packet) {
     if (draining) return false;  // nobody waits for more data
     int naks = 0;
     for (int attempt = 0; attempt < kSendAttempts && running;) {
@@ -265,7 +265,7 @@ bool Simulator::Impl::sendAwait(const SimPacket& packet) {
             int r = readFrame(in, deadline, bad);
             if (r == 0) break;  // no answer in time
             if (r < 0) continue;
-            noteHostId(in.id);
+            engine.noteHostId(in.id);
             if (in.id == 6) {
                 if (in.data.empty() || in.data[0] == packet.id) return true;
                 continue;  // an ACK of something else (e.g. of packet 248)
@@ -286,7 +286,7 @@ bool Simulator::Impl::sendAwait(const SimPacket& packet) {
     return false;
 }
 
-void Simulator::Impl::serve() {
+void SimPty::serve() {
     wireNext = SimClock::now();
     while (running) {
         SimPacket in;
@@ -301,29 +301,29 @@ void Simulator::Impl::serve() {
                 continue;
             }
             if (r < 0) {
-                noteHostId(bad);
+                engine.noteHostId(bad);
                 sendNak(bad);
                 continue;
             }
-            noteHostId(in.id);
+            engine.noteHostId(in.id);
         }
         handleSerial(in);
     }
     finished = true;
 }
 
-void Simulator::Impl::handleSerial(const SimPacket& in) {
+void SimPty::handleSerial(const SimPacket& in) {
     if (in.id == 6 || in.id == 21) return;  // nothing outstanding
-    if (countHostPacket(in.id)) {
+    if (engine.countHostPacket(in.id)) {
         sendNak(in.id);
         return;
     }
     const SimFaults& f = sim.faults;
     if (in.id == 254) {
-        if (silencedAt(SimStage::ProductRequest)) return;
+        if (engine.silencedAt(SimStage::ProductRequest)) return;
         sim.productRequests_++;
         sendAck(254);
-        std::vector<SimPacket> answer = productAnswer();
+        std::vector<SimPacket> answer = engine.productAnswer();
         for (const SimPacket& p : answer) {
             if (p.id == 255 && f.silenceStage == SimStage::ProductData) quietFor(f.silenceMs);
             if (p.id != 255 && f.silenceStage == SimStage::ProtocolArray) quietFor(f.silenceMs);
@@ -337,14 +337,14 @@ void Simulator::Impl::handleSerial(const SimPacket& in) {
         return;
     }
     if (in.id == 10) {
-        if (silencedAt(SimStage::Command)) return;
+        if (engine.silencedAt(SimStage::Command)) return;
         int command = in.data.empty() ? -1 : in.data[0];
         sendAck(10);
         if (command == 7 || command == 4 || command == 6) {
-            std::vector<SimPacket> seq = downloadSequence(command);
+            std::vector<SimPacket> seq = engine.downloadSequence(command);
             int record = 0;
             for (const SimPacket& p : seq) {
-                if (isDataRecord(p.id)) {
+                if (engine.isDataRecord(p.id)) {
                     if (f.silenceStage == SimStage::Record && record == f.silenceRecord) quietFor(f.silenceMs);
                     record++;
                 }
@@ -353,11 +353,11 @@ void Simulator::Impl::handleSerial(const SimPacket& in) {
             return;
         }
         SimPacket answer;
-        if (otherAnswer(command, answer)) sendAwait(answer);
+        if (engine.otherAnswer(command, answer)) sendAwait(answer);
         return;
     }
     // Uploads are stored before the ACK goes out; anything unknown is
     // acknowledged too.
-    if (isUploadPacket(in.id)) acceptUpload(in);
+    if (engine.isUploadPacket(in.id)) engine.acceptUpload(in);
     sendAck(in.id);
 }

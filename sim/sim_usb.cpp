@@ -21,12 +21,12 @@ std::vector<uint8_t> usbBytes(uint8_t type, uint16_t id, const std::vector<uint8
     return out;
 }
 
-Simulator::Impl* implOf(void* context) { return static_cast<Simulator::Impl*>(context); }
+SimUsb* usbOf(void* context) { return static_cast<SimUsb*>(context); }
 
 int driverOpen(void* context) {
-    Simulator::Impl* im = implOf(context);
+    SimUsb* im = usbOf(context);
     if (im->sim.faults.usbAbsent) return 0;
-    std::lock_guard<std::mutex> lock(im->mutex);
+    std::lock_guard<std::mutex> lock(im->engine.mutex);
     im->usbOpen = true;
     im->interruptQueue.clear();
     im->bulkQueue.clear();
@@ -38,49 +38,49 @@ int driverOpen(void* context) {
 }
 
 void driverClose(void* context) {
-    Simulator::Impl* im = implOf(context);
-    std::lock_guard<std::mutex> lock(im->mutex);
+    SimUsb* im = usbOf(context);
+    std::lock_guard<std::mutex> lock(im->engine.mutex);
     im->usbOpen = false;
 }
 
-uint32_t driverPacketSize(void* context) { return implOf(context)->sim.usbPacketSize; }
+uint32_t driverPacketSize(void* context) { return usbOf(context)->sim.usbPacketSize; }
 
 // Answers come at once: the time-out only matters when nothing is queued.
 int driverInterruptRead(void* context, uint8_t* buffer, int capacity, unsigned) {
-    return implOf(context)->usbInterruptRead(buffer, capacity);
+    return usbOf(context)->usbInterruptRead(buffer, capacity);
 }
 
 int driverBulkRead(void* context, uint8_t* buffer, int capacity, unsigned) {
-    return implOf(context)->usbBulkRead(buffer, capacity);
+    return usbOf(context)->usbBulkRead(buffer, capacity);
 }
 
 int driverBulkWrite(void* context, const uint8_t* buffer, int length) {
-    return implOf(context)->usbBulkWrite(buffer, length);
+    return usbOf(context)->usbBulkWrite(buffer, length);
 }
 
 }  // namespace
 
 UsbDriver Simulator::usbDriver() {
-    impl_->usbReset();
+    impl_->usb.usbReset();
     return UsbDriver{driverOpen,     driverClose,     driverPacketSize, driverInterruptRead,
-                     driverBulkRead, driverBulkWrite, impl_.get(),      nullptr};
+                     driverBulkRead, driverBulkWrite, &impl_->usb,      nullptr};
 }
 
-void Simulator::Impl::usbReset() {
-    std::lock_guard<std::mutex> lock(mutex);
+void SimUsb::usbReset() {
+    std::lock_guard<std::mutex> lock(engine.mutex);
     usbOpen = false;
     usbReads = 0;
     interruptQueue.clear();
     bulkQueue.clear();
     usbWriteLog.clear();
-    hostIds.clear();
-    silenceStarted = false;
+    engine.hostIds.clear();
+    engine.silenceStarted = false;
     sim.hostPackets_ = 0;
     sim.productRequests_ = 0;
 }
 
 // Caller holds the mutex.
-void Simulator::Impl::usbQueueAnswer(const std::vector<SimPacket>& packets) {
+void SimUsb::usbQueueAnswer(const std::vector<SimPacket>& packets) {
     const int strays = sim.faults.strayUsbPackets;
     if (sim.usbInterruptOnly) {
         auto queueChunks = [&](const std::vector<uint8_t>& bytes) {
@@ -115,8 +115,8 @@ void Simulator::Impl::usbQueueAnswer(const std::vector<SimPacket>& packets) {
     bulkQueue.push_back({});  // end of the bulk data
 }
 
-int Simulator::Impl::usbInterruptRead(uint8_t* buffer, int capacity) {
-    std::lock_guard<std::mutex> lock(mutex);
+int SimUsb::usbInterruptRead(uint8_t* buffer, int capacity) {
+    std::lock_guard<std::mutex> lock(engine.mutex);
     usbReads++;
     const int unplug = sim.faults.usbUnplugAfterReads;
     if (!usbOpen || (unplug >= 0 && usbReads > unplug)) return -1;
@@ -128,8 +128,8 @@ int Simulator::Impl::usbInterruptRead(uint8_t* buffer, int capacity) {
     return n;
 }
 
-int Simulator::Impl::usbBulkRead(uint8_t* buffer, int capacity) {
-    std::lock_guard<std::mutex> lock(mutex);
+int SimUsb::usbBulkRead(uint8_t* buffer, int capacity) {
+    std::lock_guard<std::mutex> lock(engine.mutex);
     usbReads++;
     const int unplug = sim.faults.usbUnplugAfterReads;
     if (!usbOpen || (unplug >= 0 && usbReads > unplug)) return -1;
@@ -142,8 +142,8 @@ int Simulator::Impl::usbBulkRead(uint8_t* buffer, int capacity) {
 }
 
 int Simulator::usbTakeChunk(bool bulk, std::vector<uint8_t>& chunk) {
-    Impl& im = *impl_;
-    std::lock_guard<std::mutex> lock(im.mutex);
+    SimUsb& im = impl_->usb;
+    std::lock_guard<std::mutex> lock(im.engine.mutex);
     std::deque<std::vector<uint8_t>>& queue = bulk ? im.bulkQueue : im.interruptQueue;
     const int unplug = faults.usbUnplugAfterReads;
     if (unplug >= 0 && im.usbReads >= unplug) return -1;
@@ -154,12 +154,12 @@ int Simulator::usbTakeChunk(bool bulk, std::vector<uint8_t>& chunk) {
     return 1;
 }
 
-int Simulator::Impl::usbBulkWrite(const uint8_t* buffer, int length) {
+int SimUsb::usbBulkWrite(const uint8_t* buffer, int length) {
     std::vector<SimPacket> answer;
     SimPacket in;
     bool application = false;
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::lock_guard<std::mutex> lock(engine.mutex);
         const int unplug = sim.faults.usbUnplugAfterReads;
         if (!usbOpen || (unplug >= 0 && usbReads > unplug)) return -1;
         usbWriteLog.emplace_back(buffer, buffer + length);
@@ -177,42 +177,42 @@ int Simulator::Impl::usbBulkWrite(const uint8_t* buffer, int length) {
         if (type != 20) return length;
         in.id = (uint8_t)id;
         in.data.assign(buffer + 12, buffer + 12 + size);
-        hostIds.push_back(in.id);
+        engine.hostIds.push_back(in.id);
         application = true;
     }
     if (!application) return length;
     sim.hostPackets_++;
     const SimFaults& f = sim.faults;
     if (in.id == 254) {
-        if (silencedAt(SimStage::ProductRequest) || f.silenceStage == SimStage::ProductData) return length;
+        if (engine.silencedAt(SimStage::ProductRequest) || f.silenceStage == SimStage::ProductData) return length;
         sim.productRequests_++;
-        answer = productAnswer();
+        answer = engine.productAnswer();
         if (f.silenceStage == SimStage::ProtocolArray && answer.size() > 1) answer.resize(1);
     } else if (in.id == 10) {
-        if (silencedAt(SimStage::Command)) return length;
+        if (engine.silencedAt(SimStage::Command)) return length;
         int command = in.data.empty() ? -1 : in.data[0];
         if (command == 7 || command == 4 || command == 6) {
-            answer = downloadSequence(command);
+            answer = engine.downloadSequence(command);
             if (f.silenceStage == SimStage::Record) {
                 // The receiver goes quiet before that record: nothing after it comes.
                 std::vector<SimPacket> cut;
                 int record = 0;
                 for (const SimPacket& p : answer) {
-                    if (isDataRecord(p.id) && record++ == f.silenceRecord) break;
+                    if (engine.isDataRecord(p.id) && record++ == f.silenceRecord) break;
                     cut.push_back(p);
                 }
                 answer = cut;
             }
         } else {
             SimPacket other;
-            if (otherAnswer(command, other)) answer.push_back(other);
+            if (engine.otherAnswer(command, other)) answer.push_back(other);
         }
-    } else if (isUploadPacket(in.id)) {
-        acceptUpload(in);
+    } else if (engine.isUploadPacket(in.id)) {
+        engine.acceptUpload(in);
         return length;
     }
     if (!answer.empty()) {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::lock_guard<std::mutex> lock(engine.mutex);
         usbQueueAnswer(answer);
     }
     return length;

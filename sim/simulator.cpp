@@ -450,28 +450,28 @@ bool Simulator::save(const std::string& path) const {
 }
 
 SimUploadLog Simulator::uploadLog() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->log;
+    std::lock_guard<std::mutex> lock(impl_->engine.mutex);
+    return impl_->engine.log;
 }
 
 void Simulator::clearUploadLog() {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->log = SimUploadLog();
+    std::lock_guard<std::mutex> lock(impl_->engine.mutex);
+    impl_->engine.log = SimUploadLog();
 }
 
 std::vector<uint8_t> Simulator::hostPacketIds() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->hostIds;
+    std::lock_guard<std::mutex> lock(impl_->engine.mutex);
+    return impl_->engine.hostIds;
 }
 
 std::vector<std::vector<uint8_t>> Simulator::usbWrites() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->usbWriteLog;
+    std::lock_guard<std::mutex> lock(impl_->engine.mutex);
+    return impl_->usb.usbWriteLog;
 }
 
 // ---------------------------------------------------------------- engine
 
-std::vector<SimPacket> Simulator::Impl::productAnswer() const {
+std::vector<SimPacket> SimEngine::productAnswer() const {
     std::vector<SimPacket> out;
     const SimProfile& p = sim.profile;
     SimPacket product;
@@ -502,7 +502,7 @@ std::vector<SimPacket> Simulator::Impl::productAnswer() const {
     return out;
 }
 
-std::vector<SimPacket> Simulator::Impl::downloadSequence(int command) const {
+std::vector<SimPacket> SimEngine::downloadSequence(int command) const {
     const SimProfile& prof = sim.profile;
     std::vector<SimPacket> records;
     uint8_t out[255];
@@ -586,7 +586,7 @@ std::vector<SimPacket> Simulator::Impl::downloadSequence(int command) const {
     return seq;
 }
 
-bool Simulator::Impl::otherAnswer(int command, SimPacket& out) const {
+bool SimEngine::otherAnswer(int command, SimPacket& out) const {
     if (command == 5) {  // date and time, D600
         out = simplePacket(14, {12, 8, 0xEA, 0x07, 12, 0, 30, 0});
         return true;
@@ -603,26 +603,26 @@ bool Simulator::Impl::otherAnswer(int command, SimPacket& out) const {
     return false;
 }
 
-bool Simulator::Impl::isUploadPacket(uint8_t id) {
+bool SimEngine::isUploadPacket(uint8_t id) {
     return id == 27 || id == 35 || id == 29 || id == 30 || id == 98 || id == 99 || id == 34 || id == 12;
 }
 
-bool Simulator::Impl::isDataRecord(uint8_t id) {
+bool SimEngine::isDataRecord(uint8_t id) {
     return id == 35 || id == 29 || id == 30 || id == 98 || id == 99 || id == 34;
 }
 
-void Simulator::Impl::noteHostId(uint8_t id) {
+void SimEngine::noteHostId(uint8_t id) {
     std::lock_guard<std::mutex> lock(mutex);
     hostIds.push_back(id);
 }
 
-bool Simulator::Impl::countHostPacket(uint8_t) {
+bool SimEngine::countHostPacket(uint8_t) {
     int n = ++sim.hostPackets_;
     const SimFaults& f = sim.faults;
     return f.nakBurst > 0 && n >= f.nakFrom && n < f.nakFrom + f.nakBurst;
 }
 
-bool Simulator::Impl::silencedAt(SimStage stage) {
+bool SimEngine::silencedAt(SimStage stage) {
     const SimFaults& f = sim.faults;
     if (f.silenceStage != stage || f.silenceMs == 0) return false;
     if (f.silenceMs < 0) return true;
@@ -634,7 +634,7 @@ bool Simulator::Impl::silencedAt(SimStage stage) {
     return now < silenceUntil;
 }
 
-void Simulator::Impl::acceptUpload(const SimPacket& p) {
+void SimEngine::acceptUpload(const SimPacket& p) {
     const SimProfile& prof = sim.profile;
     std::lock_guard<std::mutex> lock(mutex);
     log.packets.push_back(p);

@@ -296,4 +296,7 @@ class Simulator {
     std::atomic<long> bytesSent_{0};
     std::atomic<long> bytesReceived_{0};
     friend struct Impl;
+    friend struct SimEngine;
+    friend struct SimPty;
+    friend struct SimUsb;
 };

@@ -57,6 +57,7 @@ struct UsbdevfsReceiver::State {
     bool gone = false;
     int detaches = 0;
     int attaches = 0;
+    int interruptUrbs = 0;
 
     struct Urb {
         UMockdevIoctlData* arg = nullptr;     // the submit's argument (ref held)
@@ -293,6 +294,7 @@ struct UsbdevfsReceiver::State {
                 u.status = n < 0 ? -ESHUTDOWN : 0;
                 u.complete = true;
             }
+            if (u.endpoint == kInterruptIn) interruptUrbs++;
             urbs.push_back(u);
             serveUrbs();
             umockdev_ioctl_client_complete(client, 0, 0);
@@ -413,6 +415,10 @@ UsbdevfsReceiver::~UsbdevfsReceiver() {
 bool UsbdevfsReceiver::ok() const { return state_->error.empty(); }
 std::string UsbdevfsReceiver::error() const { return state_->error; }
 
+void UsbdevfsReceiver::unbindDriver() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->bound = false;
+}
 bool UsbdevfsReceiver::driverBound() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->bound;
@@ -424,6 +430,10 @@ int UsbdevfsReceiver::detaches() const {
 int UsbdevfsReceiver::attaches() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->attaches;
+}
+int UsbdevfsReceiver::interruptTransfers() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->interruptUrbs;
 }
 bool UsbdevfsReceiver::claimed() const {
     std::lock_guard<std::mutex> lock(state_->mutex);

@@ -37,10 +37,14 @@ class UsbdevfsReceiver {
     std::atomic<bool> zeroLengthAfterFullPacket{true};
 
     // The kernel driver: bound now, and how often it was detached and
-    // attached again.
+    // attached again. unbindDriver(): as with garmin_gps blacklisted, for
+    // programs that do not detach it.
+    void unbindDriver();
     bool driverBound() const;
     int detaches() const;
     int attaches() const;
+    // Transfers (URBs) the host submitted on the interrupt pipe.
+    int interruptTransfers() const;
     // Interface 0 claimed by the host right now.
     bool claimed() const;
 

@@ -104,7 +104,7 @@ bool hasTrackLogProtocol() { return protocolSetContains("A301") || protocolSetCo
 // ahead for the list of track names, and the user picks one. 0 when the
 // download is to end.
 int chooseSingleTrackAhead(const Link& link, DownloadState& state) {
-    if (!askYesNo(kTrackChoiceTitle, kTrackChoiceAheadQuestion)) return 1;
+    if (!askYesNo(QuestionId::SingleTrack, kTrackChoiceTitle, kTrackChoiceAheadQuestion)) return 1;
     state.singleTrack = true;
     platform().setWaitCursor(true);
 
@@ -194,17 +194,19 @@ void showTrackStatus(const DownloadState& state) {
     else
         std::snprintf(text, sizeof text, "%s%05d  von  %05d  Track-Punkten empfangen.", kStatusPrefix, state.stored,
                       state.expected);
-    setStatusLine(text);
+    setProgressStatus(text, state.stored, state.expected);
 }
 
 void showWaypointStatus(const DownloadState& state) {
     char text[128];
-    if (state.routeMode)
+    if (state.routeMode) {
         std::snprintf(text, sizeof text, "%s%04d  Routen-Wegpunkte empfangen.", kStatusPrefix, state.waypointCounter);
-    else
+        setStatusLine(text);
+    } else {
         std::snprintf(text, sizeof text, "%s%04d  von  %04d  Wegpunkten empfangen.", kStatusPrefix,
                       state.waypointCounter, state.expected);
-    setStatusLine(text);
+        setProgressStatus(text, state.waypointCounter, state.expected);
+    }
 }
 
 // Offers the received track logs one by one until one is taken, and keeps
@@ -215,7 +217,7 @@ int offerReceivedTracks(DownloadState& state) {
         char text[160];
         std::snprintf(text, sizeof text, "Diese Track-Aufzeichnung abrufen?\nNr. %d : '%s'", (int)t + 1,
                       name.c_str());
-        if (askYesNo(kTrackOfferTitle, text)) state.selectedTrack = (int)t + 1;
+        if (askYesNo(QuestionId::TrackOffer, kTrackOfferTitle, text, (int)t + 1)) state.selectedTrack = (int)t + 1;
     }
     if (state.selectedTrack == 0) return 0;
     int kept = 0;
@@ -366,9 +368,11 @@ bool chooseDownloadFile(FileKind fileKind, std::string& fileName) {
     return platform().chooseFileToSave(format.saveTitle, format.filter, format.extension, fileName);
 }
 
-bool askDownloadRouteMode() { return askYesNo(kRouteModeTitle, kRouteModeQuestion); }
+bool askDownloadRouteMode() { return askYesNo(QuestionId::RouteMode, kRouteModeTitle, kRouteModeQuestion); }
 
-bool askDownloadSingleTrack() { return askYesNo(kTrackChoiceTitle, kTrackChoiceQuestion); }
+bool askDownloadSingleTrack() {
+    return askYesNo(QuestionId::SingleTrack, kTrackChoiceTitle, kTrackChoiceQuestion);
+}
 
 bool chooseDownloadTrack(const std::vector<std::string>& names, int& selected) {
     TrackSelectDialog dialog;

@@ -91,9 +91,10 @@ void showUploadError(const UploadState& state, const char* text) {
 
 // Sends one record packet and, on a link that has them, waits for its
 // acknowledgement. The status text, when given, is shown after the first
-// successful send. A NAK repeats the unchanged packet, up to ten times in a
-// row.
-int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule, const char* statusText) {
+// successful send, with its counts (done of total points). A NAK repeats the
+// unchanged packet, up to ten times in a row.
+int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, ReplyRule rule, const char* statusText,
+               int done = 0, int total = 0) {
     Packet packet;
     packet.build(id, (uint8_t)size, data);
     bool statusShown = false;
@@ -103,7 +104,7 @@ int sendRecord(UploadState& state, uint8_t id, const uint8_t* data, int size, Re
             return 0;
         }
         if (statusText && !statusShown) {
-            setStatusLine(statusText);
+            setProgressStatus(statusText, done, total);
             statusShown = true;
         }
         if (!state.link.acknowledged) {
@@ -224,7 +225,8 @@ void terminateNames(PointRecord& record) {
 bool decideSeparateTracks(const FileFormat& format, const ReadFacts& facts) {
     bool separate = facts.separateTracksAnswered;
     if (splitRoutesAndTracks(TransferKind::Tracks, true)) separate = true;
-    if (!separate && format.carriesRouteOrTrackIds && askYesNo(kSeparateTracksTitle, kSeparateTracksQuestion))
+    if (!separate && format.carriesRouteOrTrackIds &&
+        askYesNo(QuestionId::SeparateTracks, kSeparateTracksTitle, kSeparateTracksQuestion))
         separate = true;
     return separate;
 }
@@ -295,7 +297,7 @@ bool prepareUpload(const std::string& fileName, TransferKind transferKind, const
 
     if (!plan.tracks) {
         // Only what goes to the receiver is named: the route question first.
-        plan.routeMode = askYesNo(kRouteModeTitle,
+        plan.routeMode = askYesNo(QuestionId::RouteMode, kRouteModeTitle,
                                   format.carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
         if (plan.routeMode && !leaveWaypointsOutOfRoutes()) return false;
         plan.textsSpelledOut = spellTableForReceiver(true);
@@ -378,10 +380,11 @@ void sendUpload(const Link& link, const UploadPlan& plan) {
         std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, v, points, pointWord);
         if (tracks) {
             const int size = encodeTrackPoint(record, trackPointFormat, data);
-            if (!sendRecord(state, kPidTrkData, data, size, PointReply, status)) return;
+            if (!sendRecord(state, kPidTrkData, data, size, PointReply, status, v, points)) return;
         } else {
             const int size = encodeWaypoint(record, waypointFormat, data);
-            if (!sendRecord(state, routeMode ? kPidRteWptData : kPidWptData, data, size, PointReply, status)) return;
+            if (!sendRecord(state, routeMode ? kPidRteWptData : kPidWptData, data, size, PointReply, status, v, points))
+                return;
         }
 
         if (routeLinks && v + 1 < points) {
@@ -395,7 +398,7 @@ void sendUpload(const Link& link, const UploadPlan& plan) {
     }
 
     std::snprintf(status, sizeof status, "%s%04d  von  %04d  %s gesendet.", kStatusPrefix, points, points, pointWord);
-    setStatusLine(status);
+    setProgressStatus(status, points, points);
     std::memset(data, 0, sizeof data);
     data[0] = (uint8_t)(points & 0xFF);
     data[1] = (uint8_t)((points >> 8) & 0xFF);
@@ -435,7 +438,8 @@ bool readUploadFile(TransferKind transferKind, FileKind fileKind, bool& carriesR
 }
 
 bool askUploadRouteMode(bool carriesRouteOrTrackIds) {
-    return askYesNo(kRouteModeTitle, carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
+    return askYesNo(QuestionId::RouteMode, kRouteModeTitle,
+                    carriesRouteOrTrackIds ? kRouteModeQuestionNumbered : kRouteModeQuestionAscii);
 }
 
 bool leaveWaypointsOutOfRoutes() {

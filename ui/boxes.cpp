@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "ui/main_window.h"
 
 namespace ui {
 
@@ -30,11 +29,6 @@ void prepare(QMessageBox& box, const QString& title, const QString& text) {
 }
 
 }  // namespace
-
-QWidget* boxOwner() {
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return MainWindow::instance();
-}
 
 void messageBox(QWidget* owner, const QString& title, const QString& text, BoxIcon icon) {
     QMessageBox box(iconOf(icon), QString(), QString(), QMessageBox::NoButton, owner);

@@ -9,9 +9,6 @@ class QWidget;
 
 namespace ui {
 
-// The window that owns a box: the active modal dialog, else the main window.
-QWidget* boxOwner();
-
 // Modal box with an OK button.
 void messageBox(QWidget* owner, const QString& title, const QString& text, BoxIcon icon);
 // Question icon with "&Ja" / "&Nein"; true only for Ja.

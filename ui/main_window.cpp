@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <cstdlib>
 
 #include <QAction>
 #include <QApplication>
@@ -29,7 +30,6 @@
 #include "commands/convert.h"
 #include "model/content.h"
 #include "transfers/download.h"
-#include "ui/qt_platform.h"
 #include "link/drive.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
@@ -107,8 +107,19 @@ bool refusedWhileBusy(int id) {
 
 const MainWindowActions& defaultActions() { return kCoreActions; }
 
+QWidget* boxOwner() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return MainWindow::instance();
+}
+
 QStringList mountedVolumeRoots() {
     QStringList roots;
+    // A mount table named by WEGMATE_MOUNT_TABLE stands in for the system's
+    // mounted volumes, as it does for wegmate-cli (tests).
+    if (const char* table = std::getenv("WEGMATE_MOUNT_TABLE"); table && *table) {
+        for (const MountEntry& entry : readMountTable(table)) roots << QString::fromStdString(entry.mountPoint);
+        return roots;
+    }
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         if (volume.isValid() && volume.isReady()) roots << volume.rootPath();
     return roots;
@@ -407,10 +418,20 @@ bool noInitials(const InitialsDialog&, std::string&) { return false; }
 
 }  // namespace
 
+namespace {
+std::string presetOpenFile;
+}  // namespace
+
+std::string takePresetFileToOpen() {
+    std::string file;
+    file.swap(presetOpenFile);
+    return file;
+}
+
 void MainWindow::showFileContent(FileKind fileKind) {
     const FileFormat& format = fileFormat(fileKind);
     std::string fileName = format.pattern;
-    if (!chooseFileToOpen(this, QString::fromUtf8("Wegmate  --  Datei-Inhalt anzeigen"), format.filter, fileName))
+    if (!platform().chooseFileToOpen("Wegmate  --  Datei-Inhalt anzeigen", format.filter, fileName))
         return;
     const Platform& front = platform();
     readingPlatform = front;
@@ -440,8 +461,7 @@ void MainWindow::saveChosenItems(FileKind fileKind, ObjectKind objectKind) {
     }
     const FileFormat& format = fileFormat(fileKind);
     std::string fileName = format.pattern;
-    if (!chooseFileToSave(this, QString::fromUtf8(format.saveTitle), format.filter,
-                          QString::fromUtf8(format.extension), fileName))
+    if (!platform().chooseFileToSave(format.saveTitle, format.filter, format.extension, fileName))
         return;
     content_->restoreSection(kind, pointTable);
     if (!applySelection(kind, content_->selection(kind))) return;
@@ -465,10 +485,10 @@ void MainWindow::runTransfer(TransferCommand command, const Port& port, FileKind
     // a download.
     const ContentSource own = upload ? ContentSource::File : ContentSource::Receiver;
     transferSelection = content_->source() == own ? content_->selection(kind) : std::string();
-    if (upload && !transferSelection.empty()) presetFileToOpen(content_->sourceFile());
+    if (upload && !transferSelection.empty()) presetOpenFile = content_->sourceFile();
     pointTable.reset();
     actions_.runCommand(command, port, fileKind, objectKind);
-    presetFileToOpen(std::string());
+    presetOpenFile.clear();
     transferSelection.clear();
     if (pointTable.count == 0) return;
     // What was moved.

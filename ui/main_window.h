@@ -2,6 +2,8 @@
 // The main window: three choices, four transfer buttons, the status line and
 // the menu bar.
 
+#include <string>
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -47,8 +49,17 @@ const MainWindowActions& defaultActions();
 inline constexpr const char* kSimulatorPortText = "Simulator (eTrex)";
 inline constexpr const char* kSimulatorPortData = "sim:etrex";
 
-// The root paths of the mounted volumes (QStorageInfo).
+// The window that owns a box: the active modal dialog, else the main window.
+QWidget* boxOwner();
+
+// The root paths of the mounted volumes (QStorageInfo), or the mount points
+// of the table that WEGMATE_MOUNT_TABLE names.
 QStringList mountedVolumeRoots();
+
+// The file that the next open dialog of the core is answered with, without
+// being shown (the file whose items the user ticked for an upload), taken
+// once; empty: the dialog is shown.
+std::string takePresetFileToOpen();
 // Puts the Garmin drives among roots into the port choice after "COM 8" as
 // "Garmin-Laufwerk (NAME)", each with its mount point as item data, and the
 // simulator after them.

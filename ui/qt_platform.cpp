@@ -20,12 +20,6 @@
 namespace ui {
 
 namespace {
-std::string presetOpenFile;
-}  // namespace
-
-void presetFileToOpen(const std::string& fileName) { presetOpenFile = fileName; }
-
-namespace {
 
 QString utf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
@@ -33,14 +27,18 @@ void qtMessageBox(const char* title, const char* text, BoxIcon icon) {
     messageBox(boxOwner(), utf8(title), utf8(text), icon);
 }
 
-bool qtAskYesNo(const char* title, const char* text) { return askYesNo(boxOwner(), utf8(title), utf8(text)); }
+bool qtAskYesNo(QuestionId, const char* title, const char* text, int) {
+    return askYesNo(boxOwner(), utf8(title), utf8(text));
+}
 
-bool qtAskOkCancel(const char* title, const char* text) { return askOkCancel(boxOwner(), utf8(title), utf8(text)); }
+bool qtAskOkCancel(QuestionId, const char* title, const char* text) {
+    return askOkCancel(boxOwner(), utf8(title), utf8(text));
+}
 
 bool qtOpen(const char* title, FileFilter filter, std::string& fileName) {
-    if (!presetOpenFile.empty()) {
-        fileName = presetOpenFile;
-        presetOpenFile.clear();
+    const std::string preset = takePresetFileToOpen();
+    if (!preset.empty()) {
+        fileName = preset;
         return true;
     }
     return chooseFileToOpen(boxOwner(), utf8(title), filter, fileName);
@@ -53,6 +51,9 @@ bool qtSave(const char* title, FileFilter filter, const char* defaultExtension, 
 void qtStatusLine(const char* text) {
     if (MainWindow* window = MainWindow::instance()) window->setStatusText(utf8(text));
 }
+
+// The window shows the counts within the status text.
+void qtProgress(long, long) {}
 
 void qtPump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
@@ -111,8 +112,22 @@ void qtDeviceInfo(const char* title, const char* text) {
 }
 
 const Platform kQtPlatform = {
-    qtMessageBox, qtAskYesNo, qtAskOkCancel, qtOpen,     qtSave,         qtStatusLine,  qtPump,       qtRepaint,
-    qtWaitCursor, qtBeep,     qtPause,       qtInitials, qtRouteTrackId, qtTrackSelect, qtDeviceInfo,
+    .messageBox = qtMessageBox,
+    .askYesNo = qtAskYesNo,
+    .askOkCancel = qtAskOkCancel,
+    .chooseFileToOpen = qtOpen,
+    .chooseFileToSave = qtSave,
+    .setStatusLine = qtStatusLine,
+    .progress = qtProgress,
+    .pumpEvents = qtPump,
+    .repaintMainWindow = qtRepaint,
+    .setWaitCursor = qtWaitCursor,
+    .beep = qtBeep,
+    .pause = qtPause,
+    .initialsDialog = qtInitials,
+    .routeTrackIdDialog = qtRouteTrackId,
+    .trackSelectDialog = qtTrackSelect,
+    .deviceInfoDialog = qtDeviceInfo,
 };
 
 // A preset that names a file (not a pattern) selects it in the dialog.

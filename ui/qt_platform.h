@@ -21,11 +21,6 @@ bool chooseFileToOpen(QWidget* owner, const QString& title, FileFilter filter, s
 bool chooseFileToSave(QWidget* owner, const QString& title, FileFilter filter, const QString& defaultExtension,
                       std::string& fileName);
 
-// The next open dialog of the core is answered with this file without
-// being shown (the file whose content the user ticked items of); empty:
-// shown as usual.
-void presetFileToOpen(const std::string& fileName);
-
 // The patterns the dialogs match with, and the descriptions they show.
 QStringList nameFilters(FileFilter filter);
 QStringList filterDescriptions(FileFilter filter);

@@ -21,7 +21,8 @@ namespace {
 int boxesShown = 0;
 
 void countBox(const char*, const char*, BoxIcon) { ++boxesShown; }
-bool answerNo(const char*, const char*) { return false; }
+bool answerNo(QuestionId, const char*, const char*, int) { return false; }
+bool answerNoOkCancel(QuestionId, const char*, const char*) { return false; }
 bool noOpen(const char*, FileFilter, std::string&) { return false; }
 bool noSave(const char*, FileFilter, const char*, std::string&) { return false; }
 void ignoreText(const char*) {}
@@ -36,9 +37,25 @@ bool cancelId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool cancelSelect(const TrackSelectDialog&, int&) { return false; }
 void ignoreInfo(const char*, const char*) {}
 
+void noCounts(long, long) {}
+
 const Platform benchPlatform = {
-    countBox,     answerNo, answerNo,    noOpen,         noSave,   ignoreText,   nothing,    nothing,
-    ignoreCursor, nothing,  ignorePause, answerInitials, cancelId, cancelSelect, ignoreInfo,
+    .messageBox = countBox,
+    .askYesNo = answerNo,
+    .askOkCancel = answerNoOkCancel,
+    .chooseFileToOpen = noOpen,
+    .chooseFileToSave = noSave,
+    .setStatusLine = ignoreText,
+    .progress = noCounts,
+    .pumpEvents = nothing,
+    .repaintMainWindow = nothing,
+    .setWaitCursor = ignoreCursor,
+    .beep = nothing,
+    .pause = ignorePause,
+    .initialsDialog = answerInitials,
+    .routeTrackIdDialog = cancelId,
+    .trackSelectDialog = cancelSelect,
+    .deviceInfoDialog = ignoreInfo,
 };
 
 std::vector<PointRecord> source;

@@ -33,6 +33,7 @@
 
 #include "commands/command.h"
 #include "platform/platform.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "model/point_table.h"
@@ -51,7 +52,8 @@ void box(const char* title, const char* text, BoxIcon) {
     if (std::strcmp(title, "FEHLER") == 0) ui.errors++;
     ui.lastBox = text;
 }
-bool no(const char*, const char*) { return false; }
+bool no(QuestionId, const char*, const char*, int) { return false; }
+bool noOkCancel(QuestionId, const char*, const char*) { return false; }
 bool openFile(const char*, FileFilter, std::string& fileName) {
     fileName = ui.openFile;
     return !fileName.empty();
@@ -75,8 +77,26 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform benchPlatform = {box,    no,      no,    openFile, saveFile,     text,        nothing,   nothing,
-                                cursor, nothing, pause, initials, routeTrackId, trackSelect, deviceInfo};
+void noCounts(long, long) {}
+
+const Platform benchPlatform = {
+    .messageBox = box,
+    .askYesNo = no,
+    .askOkCancel = noOkCancel,
+    .chooseFileToOpen = openFile,
+    .chooseFileToSave = saveFile,
+    .setStatusLine = text,
+    .progress = noCounts,
+    .pumpEvents = nothing,
+    .repaintMainWindow = nothing,
+    .setWaitCursor = cursor,
+    .beep = nothing,
+    .pause = pause,
+    .initialsDialog = initials,
+    .routeTrackIdDialog = routeTrackId,
+    .trackSelectDialog = trackSelect,
+    .deviceInfoDialog = deviceInfo,
+};
 
 double since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -100,7 +120,7 @@ int uploadedPoints(const Simulator& sim) {
 }
 
 // One Wegmate command against the simulator on a fresh pty.
-void runWegmate(Simulator& sim, const std::string& what, int command, int points) {
+void runWegmate(Simulator& sim, const std::string& what, TransferCommand command, int points) {
     const std::string tty = sim.startPty();
     setSerialDeviceOverride(1, tty);
     ui.pausedMs = 0;

@@ -31,6 +31,7 @@
 #include "commands/command.h"
 #include "platform/platform.h"
 #include "link/link_clock.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "model/point_table.h"
@@ -57,7 +58,8 @@ void box(const char* title, const char* text, BoxIcon) {
     if (std::strcmp(title, "FEHLER") == 0) ui.errors++;
     ui.lastBox = text;
 }
-bool no(const char*, const char*) { return false; }
+bool no(QuestionId, const char*, const char*, int) { return false; }
+bool noOkCancel(QuestionId, const char*, const char*) { return false; }
 bool noFile(const char*, FileFilter, std::string&) { return false; }
 bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = ui.file;
@@ -75,8 +77,26 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform benchPlatform = {box,    no,      no,    noFile,   saveFile,     text,        nothing,   nothing,
-                                cursor, nothing, pause, initials, routeTrackId, trackSelect, deviceInfo};
+void noCounts(long, long) {}
+
+const Platform benchPlatform = {
+    .messageBox = box,
+    .askYesNo = no,
+    .askOkCancel = noOkCancel,
+    .chooseFileToOpen = noFile,
+    .chooseFileToSave = saveFile,
+    .setStatusLine = text,
+    .progress = noCounts,
+    .pumpEvents = nothing,
+    .repaintMainWindow = nothing,
+    .setWaitCursor = cursor,
+    .beep = nothing,
+    .pause = pause,
+    .initialsDialog = initials,
+    .routeTrackIdDialog = routeTrackId,
+    .trackSelectDialog = trackSelect,
+    .deviceInfoDialog = deviceInfo,
+};
 
 // ---- byte counts of the serial line
 

@@ -21,6 +21,7 @@
 
 #include "commands/command.h"
 #include "platform/platform.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "sim/usbdevfs_receiver.h"
@@ -42,7 +43,8 @@ void box(const char* title, const char* text, BoxIcon) {
     if (std::strcmp(title, "FEHLER") == 0) errors++;
     lastBox = text;
 }
-bool no(const char*, const char*) { return false; }
+bool no(QuestionId, const char*, const char*, int) { return false; }
+bool noOkCancel(QuestionId, const char*, const char*) { return false; }
 bool noFile(const char*, FileFilter, std::string&) { return false; }
 bool saveFile(const char*, FileFilter, const char*, std::string& fileName) {
     fileName = outputFile;
@@ -57,8 +59,26 @@ bool routeTrackId(const RouteTrackIdDialog&, std::string&) { return false; }
 bool trackSelect(const TrackSelectDialog&, int&) { return false; }
 void deviceInfo(const char*, const char*) {}
 
-const Platform benchPlatform = {box,    no,      no,    noFile,   saveFile,     text,        nothing,   nothing,
-                                cursor, nothing, pause, initials, routeTrackId, trackSelect, deviceInfo};
+void noCounts(long, long) {}
+
+const Platform benchPlatform = {
+    .messageBox = box,
+    .askYesNo = no,
+    .askOkCancel = noOkCancel,
+    .chooseFileToOpen = noFile,
+    .chooseFileToSave = saveFile,
+    .setStatusLine = text,
+    .progress = noCounts,
+    .pumpEvents = nothing,
+    .repaintMainWindow = nothing,
+    .setWaitCursor = cursor,
+    .beep = nothing,
+    .pause = pause,
+    .initialsDialog = initials,
+    .routeTrackIdDialog = routeTrackId,
+    .trackSelectDialog = trackSelect,
+    .deviceInfoDialog = deviceInfo,
+};
 
 void BM_LibusbTrackDownload(benchmark::State& state) {
     if (!UsbdevfsReceiver::available()) {

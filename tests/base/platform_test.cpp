@@ -14,8 +14,8 @@ TEST(SilentPlatform, AnswersNoAndCancels) {
     installPlatform(nullptr);
     showError("x");
     showInfo("y");
-    EXPECT_FALSE(askYesNo("t", "q"));
-    EXPECT_FALSE(askOkCancel("t", "q"));
+    EXPECT_FALSE(askYesNo(QuestionId::RouteMode, "t", "q"));
+    EXPECT_FALSE(askOkCancel(QuestionId::ConvertOverlay, "t", "q"));
     std::string file = "*.mif";
     EXPECT_FALSE(platform().chooseFileToOpen("t", FileFilter::MapInfo, file));
     EXPECT_FALSE(platform().chooseFileToSave("t", FileFilter::Overlay, "ovl", file));
@@ -41,8 +41,8 @@ TEST(ScriptedPlatform, RecordsBoxesQuestionsAndStatus) {
     showError("Fehler A");
     showInfo("Info B");
     showBox("Wegmate -- Grenzwertüberschreitung", "C", BoxIcon::Information);
-    EXPECT_TRUE(askYesNo("Wegmate  --  Wegpunktmodus", "Frage?"));
-    EXPECT_FALSE(askOkCancel("T", "Weiter?"));
+    EXPECT_TRUE(askYesNo(QuestionId::RouteMode, "Wegmate  --  Wegpunktmodus", "Frage?"));
+    EXPECT_FALSE(askOkCancel(QuestionId::ConvertOverlay, "T", "Weiter?"));
     setStatusLine("  Status:   Bereit.");
     pauseMs(500);
     pauseMs(50);
@@ -80,13 +80,13 @@ TEST(ScriptedPlatform, FileDialogsTakeTheirAnswers) {
 
 void askWithoutAnswer() {
     ScriptedPlatform ui;
-    EXPECT_FALSE(askYesNo("Wegmate  --  Wegpunktmodus", "Routen?"));
+    EXPECT_FALSE(askYesNo(QuestionId::RouteMode, "Wegmate  --  Wegpunktmodus", "Routen?"));
 }
 
 void askWithWrongAnswer() {
     ScriptedPlatform ui;
     ui.queueOkCancel(true);
-    EXPECT_FALSE(askYesNo("T", "Routen?"));
+    EXPECT_FALSE(askYesNo(QuestionId::RouteMode, "T", "Routen?"));
 }
 
 void idDialogWithoutAnswer() {

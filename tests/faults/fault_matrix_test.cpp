@@ -43,6 +43,7 @@
 #include "link/link_clock.h"
 #include "link/protocol_set.h"
 #include "link/serial_settings.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "link/usb.h"
 #include "sim/simulator.h"
@@ -415,7 +416,7 @@ Outcome runOnce(const Case& c, Simulator& sim, const std::string& input, const s
     // tracks, one track log).
     const bool routes = c.kind == Kind::Routes;
     ScriptedPlatform front(
-        {.yesNo = [routes](const std::string& title) { return title == "Wegmate  --  Wegpunktmodus" && routes; },
+        {.yesNo = [routes](QuestionId id) { return id == QuestionId::RouteMode && routes; },
          .openFile = input,
          .saveFile = output,
          .initials = "KB"});

@@ -2,6 +2,7 @@
 // reader of versions 2, 3 and 4 and its messages.
 
 #include "format_test_util.h"
+#include "formats/file_formats.h"
 #include "formats/ovl_binary.h"
 #include "ovl_binary_util.h"
 #include "tests/support/scripted_platform.h"
@@ -550,6 +551,14 @@ TEST_F(OvlBinaryTest, ReadTextLineIsBounded) {
     const char unterminated[3] = {'a', 'b', 'c'};
     p = readTextLine(line, unterminated, unterminated + 2, sizeof line);
     EXPECT_STREQ(line, "ab");
+}
+
+// The table of file types: each kind finds its own row, and a kind outside
+// the table (a stored index from elsewhere) is the binary overlay.
+TEST(FileFormatTable, UnknownKindIsTheBinaryOverlay) {
+    for (const FileFormat& format : fileFormats()) EXPECT_EQ(&fileFormat(format.kind), &format);
+    EXPECT_STREQ(fileFormat(static_cast<FileKind>(0)).name, "ovl-binary");
+    EXPECT_STREQ(fileFormat(static_cast<FileKind>(200)).name, "ovl-binary");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "link/packet.h"
 #include "link/protocol_set.h"
 #include "link/usb.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/link/link_fakes.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/link_clock.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "tests/support/fake_serial_peer.h"
 

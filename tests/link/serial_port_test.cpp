@@ -17,6 +17,7 @@
 #include "platform/settings.h"
 #include "link/packet.h"
 #include "link/serial_settings.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "tests/link/link_fakes.h"
 #include "tests/support/scripted_platform.h"

@@ -18,6 +18,7 @@
 #include "link/device_info.h"
 #include "link/packet.h"
 #include "link/protocol_set.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "tests/support/scripted_platform.h"

@@ -14,6 +14,7 @@
 
 #include "commands/command.h"
 #include "link/protocol_set.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "sim/usbdevfs_receiver.h"
@@ -125,6 +126,23 @@ INSTANTIATE_TEST_SUITE_P(Pipes, UsbWire,
                              default: return std::string("BurstPerPacket");
                              }
                          });
+
+// A receiver that sends its records on the interrupt pipe: each packet
+// (waypoint records are longer than one 64-byte USB packet) comes in one
+// transfer, as libusb submits it.
+TEST(UsbReceiver, OneInterruptTransferPerPacket) {
+    ScriptedPlatform ui;
+    Receiver r(*findSimProfile("etrex"));
+    r.sim.generate(50, 0, 0, 0, 0);
+    r.sim.usbInterruptOnly = true;
+    PLUG_IN(r);
+    const std::string file = downloadWaypoints(ui, "interrupt.mif");
+    EXPECT_EQ(ui.boxTexts(), Texts{successBox(50)});
+    expectWaypointsWritten(r.sim, file);
+    // Session started, product data, array, records, 50 waypoints, transfer
+    // complete, and the reads that find nothing more at the end.
+    EXPECT_LE(r.usb->interruptTransfers(), 50 + 10);
+}
 
 // Product data of exactly 64 bytes (12 + 52) followed by the protocol array,
 // on both pipes, with and without the zero-length packet after it: without

@@ -48,26 +48,30 @@ void recordBox(const char* title, const char* text, BoxIcon icon) {
     self().events_.push_back(event);
 }
 
-bool question(ScriptedEvent::Kind kind, const char* title, const char* text) {
+bool question(ScriptedEvent::Kind kind, QuestionId id, const char* title, const char* text, int number) {
     ScriptedEvent event = makeEvent(kind, title, text);
     event.icon = BoxIcon::Question;
+    event.question = id;
+    event.number = number;
     ScriptedPlatform::Answer answer;
     std::string what = std::string("\"") + (title ? title : "") + "\": \"" + (text ? text : "") + "\"";
     const auto& standing = self().standing_.yesNo;
     if (kind == ScriptedEvent::YesNo && standing && self().answers_.empty())
-        event.answer = standing(title ? title : "");
+        event.answer = standing(id);
     else
         event.answer = self().takeAnswer(kind, what, answer) && answer.ok;
     self().events_.push_back(event);
     return event.answer;
 }
 
-bool askYesNoScripted(const char* title, const char* text) {
+bool askYesNoScripted(QuestionId id, const char* title, const char* text, int number) {
     if (self().questionHoldMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(self().questionHoldMs));
-    return question(ScriptedEvent::YesNo, title, text);
+    return question(ScriptedEvent::YesNo, id, title, text, number);
 }
 
-bool askOkCancelScripted(const char* title, const char* text) { return question(ScriptedEvent::OkCancel, title, text); }
+bool askOkCancelScripted(QuestionId id, const char* title, const char* text) {
+    return question(ScriptedEvent::OkCancel, id, title, text, 0);
+}
 
 // Both file dialogs take answers queued as OpenFile or SaveFile by kind;
 // queueCancelFile() serves either.
@@ -114,12 +118,23 @@ bool chooseSaveScripted(const char* title, FileFilter filter, const char* defaul
     return fileDialog(ScriptedEvent::SaveFile, title, filter, defaultExtension, fileName);
 }
 
+// The counts given by progress() for the status text that follows.
+long pendingDone = -1;
+long pendingTotal = -1;
+
+void progressScripted(long done, long total) {
+    pendingDone = done;
+    pendingTotal = total;
+}
+
 void statusScripted(const char* text) {
     ScriptedPlatform& ui = self();
     ui.lastStatus_ = text ? text : "";
-    if (ui.recordAllStatus) {
-        ui.events_.push_back(makeEvent(ScriptedEvent::Status, nullptr, text));
-    }
+    ScriptedEvent event = makeEvent(ScriptedEvent::Status, nullptr, text);
+    event.done = pendingDone;
+    event.total = pendingTotal;
+    pendingDone = pendingTotal = -1;
+    if (ui.recordAllStatus) ui.events_.push_back(event);
 }
 
 void pumpScripted() {
@@ -260,9 +275,22 @@ void deviceInfoScripted(const char* title, const char* text) {
 }
 
 const Platform scriptedTable = {
-    recordBox,      askYesNoScripted, askOkCancelScripted,  chooseOpenScripted,  chooseSaveScripted,
-    statusScripted, pumpScripted,     repaintScripted,      waitCursorScripted,  beepScripted,
-    pauseScripted,  initialsScripted, routeTrackIdScripted, trackSelectScripted, deviceInfoScripted,
+    .messageBox = recordBox,
+    .askYesNo = askYesNoScripted,
+    .askOkCancel = askOkCancelScripted,
+    .chooseFileToOpen = chooseOpenScripted,
+    .chooseFileToSave = chooseSaveScripted,
+    .setStatusLine = statusScripted,
+    .progress = progressScripted,
+    .pumpEvents = pumpScripted,
+    .repaintMainWindow = repaintScripted,
+    .setWaitCursor = waitCursorScripted,
+    .beep = beepScripted,
+    .pause = pauseScripted,
+    .initialsDialog = initialsScripted,
+    .routeTrackIdDialog = routeTrackIdScripted,
+    .trackSelectDialog = trackSelectScripted,
+    .deviceInfoDialog = deviceInfoScripted,
 };
 
 }  // namespace
@@ -343,6 +371,14 @@ std::vector<std::string> ScriptedPlatform::statusTexts() const {
     std::vector<std::string> result;
     for (const ScriptedEvent& event : events_) {
         if (event.kind == ScriptedEvent::Status) result.push_back(event.text);
+    }
+    return result;
+}
+
+std::vector<std::pair<long, long>> ScriptedPlatform::statusCounts() const {
+    std::vector<std::pair<long, long>> result;
+    for (const ScriptedEvent& event : events_) {
+        if (event.kind == ScriptedEvent::Status) result.emplace_back(event.done, event.total);
     }
     return result;
 }

@@ -12,7 +12,7 @@
 //
 // Runs that ask many questions in an order of no interest to the test take
 // standing answers instead, used whenever nothing is queued:
-//   ScriptedPlatform ui({.yesNo = [](const std::string&) { return false; }, .saveFile = out});
+//   ScriptedPlatform ui({.yesNo = [](QuestionId) { return false; }, .saveFile = out});
 
 #include <deque>
 #include <functional>
@@ -45,7 +45,11 @@ struct ScriptedEvent {
                        // (GETINITIALSDLG: its label), file preset
     BoxIcon icon = BoxIcon::Warning;
     bool answer = false;  // what the question / dialog was answered
-    int number = 0;       // pause ms, wait cursor on (1/0), dialog maxLength, selected index
+    int number = 0;       // pause ms, wait cursor on (1/0), dialog maxLength, selected index,
+                          // the number a question is about
+    QuestionId question = QuestionId::RouteMode;  // which question (YesNo, OkCancel)
+    long done = -1;       // a status text's counts (progress() before it); -1: none
+    long total = -1;
     std::string extra;    // default extension, chosen file, entered dialog text
     FileFilter filter = FileFilter::Overlay;
     // Track list of TRACKSELDLG; the eight lines of GETINITIALSDLG; for
@@ -58,7 +62,7 @@ class ScriptedPlatform {
     // Answers for questions and dialogs that find no queued answer; what is
     // left empty is a test failure there.
     struct Standing {
-        std::function<bool(const std::string& title)> yesNo;
+        std::function<bool(QuestionId id)> yesNo;
         std::string openFile;  // every open-file dialog confirmed with it
         std::string saveFile;
         std::string initials;  // entered in the initials dialog
@@ -90,6 +94,9 @@ class ScriptedPlatform {
     // Texts of the Yes/No and OK/Cancel questions, in order.
     std::vector<std::string> questionTexts() const;
     std::vector<std::string> statusTexts() const;
+    // The counts (done, total) of the status texts, in order; -1, -1 for a
+    // text without them.
+    std::vector<std::pair<long, long>> statusCounts() const;
     std::string lastStatus() const;
     int totalPauseMs() const;
     bool answersLeft() const { return !answers_.empty(); }

@@ -115,6 +115,7 @@ TEST_F(DownloadSerial, WaypointsAreAcknowledgedNumberedAndWritten) {
     EXPECT_EQ(status, (std::vector<std::string>{"  Status:   0001  von  0003  Wegpunkten empfangen.",
                                                 "  Status:   0002  von  0003  Wegpunkten empfangen.",
                                                 "  Status:   0003  von  0003  Wegpunkten empfangen."}));
+    EXPECT_EQ(ui.statusCounts(), (std::vector<std::pair<long, long>>{{1, 3}, {2, 3}, {3, 3}}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00003 Punkte)."}));
     EXPECT_EQ(ui.eventsOf(ScriptedEvent::Box)[0]->title, "Wegmate-INFO");
     EXPECT_TRUE(fileExists(file));
@@ -198,6 +199,7 @@ TEST_F(DownloadSerial, RouteModeNumbersThePointsWithinEachRoute) {
     EXPECT_STREQ(r[0].NameOfRouteOrTrack, "AM FLUSS");
     EXPECT_STREQ(r[2].NameOfRouteOrTrack, "");
     EXPECT_EQ(ui.lastStatus(), "  Status:   0003  Routen-Wegpunkte empfangen.");
+    EXPECT_EQ(ui.statusCounts().back(), (std::pair<long, long>{-1, -1}));
     // A route of one point cannot become a line.
     EXPECT_EQ(ui.boxTexts(),
               (std::vector<std::string>{
@@ -362,6 +364,9 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackAfterTheTransfer) {
     EXPECT_EQ(questions[1]->title, "Wegmate  --  Track-Aufz. auswählen");
     EXPECT_EQ(questions[1]->text, "Diese Track-Aufzeichnung abrufen?\nNr. 1 : 'MORGEN'");
     EXPECT_EQ(questions[2]->text, "Diese Track-Aufzeichnung abrufen?\nNr. 2 : 'MITTAG'");
+    EXPECT_EQ(questions[0]->question, QuestionId::SingleTrack);
+    EXPECT_EQ(questions[1]->question, QuestionId::TrackOffer);
+    EXPECT_EQ(questions[2]->number, 2);
     EXPECT_EQ(peer.frames.at(0).data, (std::vector<uint8_t>{6, 0}));
 
     ASSERT_EQ(pointTable.count, 2);
@@ -377,6 +382,7 @@ TEST_F(DownloadSerial, OneTrackChosenTrackByTrackAfterTheTransfer) {
         EXPECT_EQ(r.NewSegment, i == 0 ? 1 : 0);
     }
     EXPECT_EQ(ui.lastStatus(), "  Status:   00006  von  00006  Track-Punkten empfangen.");
+    EXPECT_EQ(ui.statusCounts().back(), (std::pair<long, long>{6, 6}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (00002 Punkte)."}));
 }
 
@@ -429,12 +435,14 @@ TEST(DownloadSerialQuestions, NoQuestionKeepsTheReceiverWaiting) {
     FakeSerialPeer peer{{.startMs = 1000, .lookMs = 1, .byteReadMs = 0}};
     int offers = 0;
     ScriptedPlatform ui({.yesNo =
-                             [&](const std::string& title) {
+                             [&](QuestionId id) {
                                  peer.now += 13000;
-                                 if (title == "Wegmate  --  Track-Aufz.-Auswahl") return true;
+                                 if (id == QuestionId::SingleTrack) return true;
                                  return ++offers == 2;  // not track 1, track 2
                              },
-                         .saveFile = file});
+                         .openFile = "",
+                         .saveFile = file,
+                         .initials = ""});
     std::vector<DevicePacket> packets = {{27, u16Bytes(6)}};
     for (int t = 0; t < 2; t++) {
         packets.push_back({99, trackHeaderD310(t == 0 ? "EINS" : "ZWEI")});

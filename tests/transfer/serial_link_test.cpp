@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "commands/command.h"
+#include "link/link.h"
 #include "link/transport.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/transfer/sim_session.h"

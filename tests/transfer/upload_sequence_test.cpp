@@ -124,6 +124,7 @@ TEST_F(UploadSerial, WaypointsGoAsRecordsPointsAndTransferComplete) {
                                                           "  Status:   0001  von  0003  Wegpunkten gesendet.",
                                                           "  Status:   0002  von  0003  Wegpunkten gesendet.",
                                                           "  Status:   0003  von  0003  Wegpunkten gesendet."}));
+    EXPECT_EQ(ui.statusCounts(), (std::vector<std::pair<long, long>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"Übertragung erfolgreich beendet (0003 Punkte)."}));
 }
 

@@ -476,11 +476,11 @@ void DialogsTest::boxesHaveTheirTitlesIconsAndButtons() {
     script.on(QStringLiteral("Frage"), [](QWidget* window) { QTest::keyClick(window, Qt::Key_Escape); });
     showError("Fehler beim Initialisieren der USB-Verbindung.");
     showInfo("Übertragung erfolgreich beendet (00005 Punkte).");
-    QVERIFY(askYesNo("Wegmate  --  Wegpunktmodus", "Routen?"));
-    QVERIFY(!askYesNo("Wegmate  --  Wegpunktmodus", "Routen?"));
-    QVERIFY(askOkCancel(" Wegmate  --  OVL-3/4-Konvertierung", "Umwandeln?"));
-    QVERIFY(!askOkCancel(" Wegmate  --  OVL-3/4-Konvertierung", "Umwandeln?"));
-    QVERIFY(!askYesNo("Frage", "Esc?"));
+    QVERIFY(askYesNo(QuestionId::RouteMode, "Wegmate  --  Wegpunktmodus", "Routen?"));
+    QVERIFY(!askYesNo(QuestionId::RouteMode, "Wegmate  --  Wegpunktmodus", "Routen?"));
+    QVERIFY(askOkCancel(QuestionId::ConvertOverlay, " Wegmate  --  OVL-3/4-Konvertierung", "Umwandeln?"));
+    QVERIFY(!askOkCancel(QuestionId::ConvertOverlay, " Wegmate  --  OVL-3/4-Konvertierung", "Umwandeln?"));
+    QVERIFY(!askYesNo(QuestionId::RouteMode, "Frage", "Esc?"));
     QVERIFY2(script.finished(), qPrintable(script.describe()));
     QCOMPARE(icons, (QList<QMessageBox::Icon>{QMessageBox::Warning, QMessageBox::Information, QMessageBox::Question,
                                               QMessageBox::Question, QMessageBox::Question, QMessageBox::Question}));

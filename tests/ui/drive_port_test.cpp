@@ -3,7 +3,9 @@
 // as the drive port with the chosen mount point, remembered as index 9.
 
 #include <QComboBox>
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "commands/command.h"
@@ -66,6 +68,22 @@ class DrivePortTest : public QObject {
         QCOMPARE(lastPort, 0);
         window.storeChoices();
         QCOMPARE(settings.portIndex, 0);
+    }
+
+    // The tests' own mount table stands in for the machine's volumes: a
+    // Garmin drive that happens to be mounted changes no test.
+    void mountTableStandsInForTheVolumes() {
+        QTemporaryDir dir;
+        const QString table = dir.filePath(QStringLiteral("mounts"));
+        QFile file(table);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(("/dev/sdb1 " + kTrees + "/etrex30 vfat rw 0 0\n").toUtf8());
+        file.close();
+        const QByteArray before = qgetenv("WEGMATE_MOUNT_TABLE");
+        qputenv("WEGMATE_MOUNT_TABLE", table.toUtf8());
+        const QStringList roots = ui::mountedVolumeRoots();
+        qputenv("WEGMATE_MOUNT_TABLE", before);
+        QCOMPARE(roots, QStringList{kTrees + "/etrex30"});
     }
 };
 
