@@ -1,5 +1,6 @@
 // Download from and upload to a receiver that appears as a drive: the GPX
-// files of its output locations are read into the point table, and an
+// files of its output locations (and for track logs its FIT activities) are
+// read into the point table, and an
 // upload is one new GPX file in its input location.
 
 #include "transfers/drive_transfer.h"
@@ -24,6 +25,7 @@
 #include <unistd.h>
 
 #include "formats/file_formats.h"
+#include "formats/fit.h"
 #include "formats/gpx.h"
 #include "formats/reading.h"
 #include "link/drive.h"
@@ -79,15 +81,10 @@ enum class FileRead { Read, Fault, TableFull };
 // and how the wanted objects of one such file are appended to the table
 // (message: what went wrong).
 struct DriveFileKind {
-    bool (*matches)(const char* name);
+    const char* extension;
     // fd: the file opened inside the drive, closed by append.
     FileRead (*append)(int fd, const Wanted& wanted, const char* capacityMessage, std::string& message);
 };
-
-bool hasGpxExtension(const char* name) {
-    const size_t length = std::strlen(name);
-    return length > 4 && strcasecmp(name + length - 4, ".gpx") == 0;
-}
 
 FileRead appendGpx(int fd, const Wanted& wanted, const char* capacityMessage, std::string& message) {
     FILE* file = boundedInputStream(fd);
@@ -98,37 +95,57 @@ FileRead appendGpx(int fd, const Wanted& wanted, const char* capacityMessage, st
     }
 }
 
-const DriveFileKind kFileKinds[] = {{hasGpxExtension, appendGpx}};
+// A FIT activity: only track logs.
+FileRead appendFit(int fd, const Wanted&, const char* capacityMessage, std::string& message) {
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[1 << 16];
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    close(fd);
+    if (got < 0) {
+        message = "Fehler beim Lesen der FIT-Eingabedatei.";
+        return FileRead::Fault;
+    }
+    switch (appendFitTracksOf(bytes, capacityMessage, message)) {
+    case FitAppend::Read: return FileRead::Read;
+    case FitAppend::TableFull: return FileRead::TableFull;
+    default: return FileRead::Fault;
+    }
+}
+
+const DriveFileKind kGpxFiles = {".gpx", appendGpx};
+const DriveFileKind kFitFiles = {".fit", appendFit};
 
 struct DriveFile {
     std::string path;
     const DriveFileKind* kind;
 };
 
-const DriveFileKind* kindOfFile(const char* name) {
-    for (const DriveFileKind& kind : kFileKinds)
-        if (kind.matches(name)) return &kind;
-    return nullptr;
-}
-
 // The data files of the receiver's output locations, each once, oldest
 // places first: the loose files, the archive, the current track log; within
-// a location by name (the archive's names are the times of the logs).
-std::vector<DriveFile> outputFiles(const DriveDevice& drive) {
+// a location by name (the archive's names are the times of the logs). Track
+// downloads also read the FIT activities.
+std::vector<DriveFile> outputFiles(const DriveDevice& drive, bool tracks) {
     std::vector<DriveFile> files;
     std::set<std::string> seen;
-    for (const std::string& location : driveOutputLocations(drive)) {
-        // Links are not followed: the path as found names each file once.
-        const std::string dir = resolveDrivePath(drive.mountPoint, location);
-        if (dir.empty()) continue;
-        // Links are not followed, only regular files are listed.
-        for (const std::string& name : listDriveFolder(drive.mountPoint, location, "")) {
-            const DriveFileKind* kind = kindOfFile(name.c_str());
-            if (!kind) continue;
-            const std::string path = dir + "/" + name;
-            if (seen.insert(path).second) files.push_back({path, kind});
+    auto add = [&](const std::vector<std::string>& locations, const DriveFileKind& kind) {
+        for (const std::string& location : locations) {
+            // Links are not followed: the path as found names each file once.
+            const std::string dir = resolveDrivePath(drive.mountPoint, location);
+            if (dir.empty()) continue;
+            // Links are not followed, only regular files are listed.
+            for (const std::string& name : listDriveFolder(drive.mountPoint, location, kind.extension)) {
+                const std::string path = dir + "/" + name;
+                if (seen.insert(path).second) files.push_back({path, &kind});
+            }
         }
-    }
+    };
+    add(driveOutputLocations(drive), kGpxFiles);
+    if (tracks) add(driveActivityLocations(drive), kFitFiles);
     return files;
 }
 
@@ -408,7 +425,7 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
     const bool routeMode = transferKind == TransferKind::Waypoints && askDownloadRouteMode();
     const bool singleTrack = transferKind == TransferKind::Tracks && askDownloadSingleTrack();
 
-    const std::vector<DriveFile> files = outputFiles(drive);
+    const std::vector<DriveFile> files = outputFiles(drive, transferKind == TransferKind::Tracks);
     if (files.empty()) {
         showError(driveStillThere(drive) ? kMsgNoGpxFiles : kMsgGone);
         return;
