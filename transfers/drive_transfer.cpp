@@ -186,6 +186,17 @@ struct UnitFiles {
         return -1;
     }
 
+    // A message of the drive as it reads for a unit reached through its seam.
+    std::string said(const std::string& text) const {
+        if (!seam) return text;
+        std::string out = text;
+        for (const auto& [drive, other] : {std::pair<std::string, std::string>{"dem Garmin-Laufwerk", "dem GPS-Gerät (MTP)"},
+                                           {"des Garmin-Laufwerks", "des GPS-Geräts (MTP)"}})
+            for (size_t at = out.find(drive); at != std::string::npos; at = out.find(drive, at + other.size()))
+                out.replace(at, drive.size(), other);
+        return out;
+    }
+
     // false when a drive was pulled; a unit's seam reports that itself.
     bool stillThere() const {
         if (seam) return true;
@@ -360,7 +371,7 @@ struct DriveReading {
         std::string text = faults.size() == 1 ? kMsgFileLeftOut : head;
         for (const std::string& fault : faults) text += fault + "\n";
         text.pop_back();
-        showWarning(text.c_str());
+        showWarning(unit.said(text).c_str());
         faults.clear();
         return true;
     }
@@ -411,7 +422,7 @@ void writeTracksInParts(DriveReading& reading, const std::vector<DriveFile>& fil
     }
     if (checks.records == 0) {
         abortGpxWriting(writing);
-        showError(kMsgNoTracks);
+        showError(reading.unit.said(kMsgNoTracks).c_str());
         return;
     }
     if (!reportDownloadChecks(checks, FileKind::Gpx)) {
@@ -447,7 +458,7 @@ void downloadOneTrack(DriveReading& reading, const std::vector<DriveFile>& files
     pointTable.reset();
     if (!reading.finish()) return;
     if (names.empty()) {
-        showError(kMsgNoTracks);
+        showError(reading.unit.said(kMsgNoTracks).c_str());
         return;
     }
     int selected = -1;
@@ -460,7 +471,7 @@ void downloadOneTrack(DriveReading& reading, const std::vector<DriveFile>& files
     }
     keepTrack(selected + 1);
     if (pointTable.count == 0) {
-        showError(kMsgNoTracks);
+        showError(reading.unit.said(kMsgNoTracks).c_str());
         return;
     }
     writeDownloadFile(fileName, fileKind, objectKind, TransferKind::Tracks);
@@ -497,7 +508,7 @@ void downloadFromUnit(const UnitFiles& unit, TransferKind transferKind, FileKind
 
     const std::vector<DriveFile> files = outputFiles(unit, transferKind == TransferKind::Tracks);
     if (files.empty()) {
-        showError(unit.stillThere() ? kMsgNoGpxFiles : kMsgGone);
+        showError(unit.said(unit.stillThere() ? kMsgNoGpxFiles : kMsgGone).c_str());
         return;
     }
     DriveReading reading(unit, transferKind, routeMode);
@@ -520,7 +531,8 @@ void downloadFromUnit(const UnitFiles& unit, TransferKind transferKind, FileKind
     std::string type = fileFormat(fileKind).extension;
     for (char& c : type) c = (char)std::toupper((unsigned char)c);
     std::snprintf(capacity, sizeof capacity, kMsgTooManyFor, kMaxPoints, type.c_str());
-    if (transferKind == TransferKind::Tracks) reading.capacityMessage = capacity;
+    const std::string capacityText = unit.said(capacity);
+    if (transferKind == TransferKind::Tracks) reading.capacityMessage = capacityText.c_str();
     for (const DriveFile& file : files)
         if (!reading.read(file)) {
             pointTable.reset();
@@ -531,7 +543,7 @@ void downloadFromUnit(const UnitFiles& unit, TransferKind transferKind, FileKind
         return;
     }
     if (pointTable.count == 0) {
-        showError(noObjectsMessage(transferKind, routeMode));
+        showError(unit.said(noObjectsMessage(transferKind, routeMode)).c_str());
         return;
     }
     writeDownloadFile(fileName, fileKind, objectKind, transferKind, routeMode);

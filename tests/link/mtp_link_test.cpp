@@ -230,19 +230,24 @@ TEST(MtpPort, CliInfo) {
 
 
 // The tree of an eTrex 30 on the unit: the track download over MTP gives
-// what the same tree gives as a drive (both read by gpsbabel); each upload
+// what the same tree gives as a drive (both read by gpsbabel), a broken
+// file of the unit named and left out; each upload
 // is a new file in the input folder, nothing replaced.
 TEST(MtpPort, DownloadAndUploadThroughTheSeam) {
     namespace fs = std::filesystem;
     Unit u;
     const std::string tree = WEGMATE_SOURCE_DIR "/tests/drive/trees/etrex30";
     fs::copy(tree, u.internal.path, fs::copy_options::recursive);
+    writeFile(u.internal.file("Garmin/GPX/Current/broken.gpx"), "<gpx");
     PLUG_IN(u);
     if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
     const TempDir out("mtp-out");
     const std::string options = " --format gpx --objects lines -o '" + out.path;
     ShellRun down = runCli("download tracks --port mtp" + options + "/mtp.gpx'", Stderr::IntoOut);
-    EXPECT_EQ(down.status, 0) << down.out;
+    EXPECT_EQ(down.status, 2) << down.out;
+    EXPECT_TRUE(contains(down.out, "Eine Datei des GPS-Geräts (MTP) ist fehlerhaft und wird ausgelassen:\n"
+                                   "Garmin/GPX/Current/broken.gpx: "))
+        << down.out;
     ShellRun drive = runCli("download tracks --port 'drive:" + tree + "'" + options + "/drive.gpx'", Stderr::IntoOut);
     ASSERT_EQ(drive.status, 0) << drive.out;
     const std::string babel = "gpsbabel -t -i gpx -f '" + out.path + "/";
