@@ -104,16 +104,17 @@ FileRead appendGpx(int fd, const Wanted& wanted, const char* capacityMessage, st
 
 // A FIT activity: only track logs.
 FileRead appendFit(int fd, const Wanted&, const char* capacityMessage, std::string& message) {
+    FILE* file = boundedInputStream(fd);
     std::vector<uint8_t> bytes;
-    uint8_t chunk[1 << 16];
-    ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) != 0) {
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) break;
-        bytes.insert(bytes.end(), chunk, chunk + got);
+    bool ok = file != nullptr;
+    if (file) {
+        uint8_t chunk[1 << 16];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+        ok = !std::ferror(file);
+        std::fclose(file);
     }
-    close(fd);
-    if (got < 0) {
+    if (!ok) {
         message = "Fehler beim Lesen der FIT-Eingabedatei.";
         return FileRead::Fault;
     }
