@@ -131,6 +131,7 @@ const DriveFileKind kFitFiles = {".fit", appendFit};
 struct DriveFile {
     std::string path;  // relative to the root, as found
     const DriveFileKind* kind;
+    uint64_t size = 0;  // as a unit's seam lists it
 };
 
 // Where the files come from: a drive below its mount point (link/
@@ -141,37 +142,42 @@ struct UnitFiles {
     const DeviceFiles* seam = nullptr;  // nullptr: the drive
 
     // The files of a location that end in extension, sorted, with their
-    // paths relative to the root as found.
-    std::vector<std::string> list(const std::string& location, const char* extension) const {
-        std::vector<std::string> paths;
+    // paths relative to the root as found (and the sizes a seam lists).
+    std::vector<DeviceFileEntry> list(const std::string& location, const char* extension) const {
+        std::vector<DeviceFileEntry> paths;
         if (!seam) {
             const std::string dir = resolveDrivePath(device.mountPoint, location);
             if (dir.empty()) return paths;
             // Links are not followed, only regular files are listed.
             for (const std::string& name : listDriveFolder(device.mountPoint, location, extension))
-                paths.push_back((dir + "/" + name).substr(device.mountPoint.size() + 1));
+                paths.push_back({(dir + "/" + name).substr(device.mountPoint.size() + 1)});
             return paths;
         }
         std::vector<DeviceFileEntry> entries;
         std::string error;
         if (!seam->list(seam->handle, location, entries, error)) return paths;
         const size_t suffix = std::strlen(extension);
-        std::vector<std::string> names;
         for (const DeviceFileEntry& entry : entries) {
             const size_t length = entry.name.size();
             if (!entry.folder && entry.name[0] != '.' && length > suffix &&
                 strcasecmp(entry.name.c_str() + length - suffix, extension) == 0)
-                names.push_back(entry.name);
+                paths.push_back({location + "/" + entry.name, false, entry.size});
         }
-        std::sort(names.begin(), names.end());
-        for (const std::string& name : names) paths.push_back(location + "/" + name);
+        std::sort(paths.begin(), paths.end(),
+                  [](const DeviceFileEntry& a, const DeviceFileEntry& b) { return a.name < b.name; });
         return paths;
     }
 
     // A descriptor to read the file from, or -1 (message: why, "" for a
     // file of the drive that is refused or gone).
-    int open(const std::string& path, std::string& message) const {
-        if (!seam) return openDriveFile(device.mountPoint, path);
+    int open(const DriveFile& file, std::string& message) const {
+        if (!seam) return openDriveFile(device.mountPoint, file.path);
+        // The bound of every input file, before a byte is copied.
+        if (file.size > (uint64_t)kMaxInputFileSize) {
+            message = "Die Datei ist größer als 256 MB und wird nicht gelesen.";
+            return -1;
+        }
+        const std::string& path = file.path;
         std::string bytes;
         if (!seam->read(seam->handle, path, bytes, message)) return -1;
         FILE* copy = std::tmpfile();
@@ -216,8 +222,9 @@ std::vector<DriveFile> outputFiles(const UnitFiles& unit, bool tracks) {
         for (const std::string& location : locations)
             // The path as found names each file once (links are not
             // followed); a unit's paths are matched in any case.
-            for (const std::string& path : unit.list(location, kind.extension)) {
-                if (seen.insert(unit.seam ? lowerCase(path) : path).second) files.push_back({path, &kind});
+            for (const DeviceFileEntry& entry : unit.list(location, kind.extension)) {
+                const std::string& path = entry.name;
+                if (seen.insert(unit.seam ? lowerCase(path) : path).second) files.push_back({path, &kind, entry.size});
             }
     };
     add(driveOutputLocations(unit.device), kGpxFiles);
@@ -332,7 +339,7 @@ struct DriveReading {
         setStatusLine((kStatusPrefix + shown).c_str());
         const int first = pointTable.count;
         std::string message;
-        const int fd = unit.open(file.path, message);
+        const int fd = unit.open(file, message);
         if (fd < 0) {
             // A drive's file refused (a link, no regular file) or gone
             // meanwhile; a unit's file that could not be copied.
