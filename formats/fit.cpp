@@ -26,6 +26,7 @@ const char kMsgNoPoints[] = "FIT-Datei enthält keine Track-Punkte mit Position.
 const char kMsgCapacity[] = "Mengenbegrenzung von Wegpunkten / Track-Punkten überschritten.";
 const char kMsgDamaged[] =
     "Die FIT-Datei %s ist beschädigt oder unvollständig. \nNur die Punkte vor der beschädigten Stelle werden gelesen.";
+const char kMsgDamagedHere[] = "FIT-Datei beschädigt oder unvollständig.";
 const char kMsgDamagedEmpty[] =
     "Die FIT-Datei %s ist beschädigt oder unvollständig \nund enthält vor der beschädigten Stelle keine Track-Punkte.";
 
@@ -309,4 +310,20 @@ int appendFitTracks(const char* fileName, const char* capacityMessage) {
     }
     if (reader.damaged) showWarning(naming(kMsgDamaged, fileName).c_str());
     return 1;
+}
+
+FitAppend appendFitTracksOf(const std::vector<uint8_t>& bytes, const char* capacityMessage, std::string& message) {
+    const int first = pointTable.count;
+    const int leftEmpty = pointTable.fieldsLeftEmpty;
+    FitReader reader(bytes.data(), bytes.size());
+    reader.run();
+    if (reader.full || !reader.isFit || reader.damaged) {
+        pointTable.count = first;
+        pointTable.fieldsLeftEmpty = leftEmpty;
+        message = reader.full ? (capacityMessage ? capacityMessage : kMsgCapacity)
+                  : !reader.isFit ? kMsgNotFit
+                                  : kMsgDamagedHere;
+        return reader.full ? FitAppend::TableFull : FitAppend::FileFault;
+    }
+    return FitAppend::Read;
 }

@@ -10,6 +10,10 @@
 // points before that place. The reading stops at the first damage, with one
 // warning that names the file; the FIT files before it count in full.
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 // Replaces the point table with the track logs of the file; reports its own
 // failures. A file without a usable point is an error (0); a damaged file
 // that still gave points is read with the warning (1).
@@ -23,3 +27,10 @@ int readFitFile(const char* fileName);
 // reading with capacityMessage (nullptr: the reader's own), and an unreadable
 // file with its error: 0, and the table keeps only what it held before.
 int appendFitTracks(const char* fileName, const char* capacityMessage);
+
+// appendFitTracks for the bytes of a file already read, without a message
+// box: message gets the text of what went wrong. A damaged file or one that
+// is no FIT file is a fault and adds nothing (the table as it was), like a
+// full table.
+enum class FitAppend { Read, FileFault, TableFull };
+FitAppend appendFitTracksOf(const std::vector<uint8_t>& bytes, const char* capacityMessage, std::string& message);

@@ -378,6 +378,18 @@ std::vector<std::string> driveOutputLocations(const DriveDevice& device) {
     return locations;
 }
 
+std::vector<std::string> driveActivityLocations(const DriveDevice& device) {
+    std::vector<std::string> locations;
+    for (const DriveDataType& type : device.dataTypes) {
+        if (!isFit(type) || !gives(type) || strcasecmp(type.name.c_str(), "FIT_TYPE_4") != 0 || type.path.empty())
+            continue;
+        const std::string location = locationOf(type);
+        if (!isDriveInbox(location) && std::find(locations.begin(), locations.end(), location) == locations.end())
+            locations.push_back(location);
+    }
+    return locations;
+}
+
 std::string driveInputLocation(const DriveDevice& device) {
     for (DriveDirection wanted : {DriveDirection::InputToUnit, DriveDirection::InputOutput})
         for (const DriveDataType& type : device.dataTypes)

@@ -71,6 +71,10 @@ const DriveDevice& openedDrive();
 std::vector<std::string> driveOutputLocations(const DriveDevice& device);
 std::string driveInputLocation(const DriveDevice& device);
 
+// The locations where the unit writes its FIT activities (FIT_TYPE_4,
+// OutputFromUnit or InputOutput; inboxes left out), relative to the root.
+std::vector<std::string> driveActivityLocations(const DriveDevice& device);
+
 // A location that is an inbox: a folder named NewFiles (in any case) holds
 // files waiting for the unit to import them, never what it recorded.
 bool isDriveInbox(const std::string& location);

@@ -1,5 +1,6 @@
 // Download from and upload to a receiver that appears as a drive: the GPX
-// files of its output locations are read into the point table, and an
+// files of its output locations (and for track logs its FIT activities) are
+// read into the point table, and an
 // upload is one new GPX file in its input location.
 
 #include "transfers/drive_transfer.h"
@@ -24,10 +25,12 @@
 #include <unistd.h>
 
 #include "formats/file_formats.h"
+#include "formats/fit.h"
 #include "formats/gpx.h"
 #include "formats/reading.h"
 #include "link/drive.h"
 #include "link/drive_files.h"
+#include "link/mtp.h"
 #include "model/names.h"
 #include "model/content.h"
 #include "model/point_table.h"
@@ -49,6 +52,7 @@ const char kMsgNoTracks[] = "Keine Track-Aufzeichnungen auf dem Garmin-Laufwerk 
 const char kMsgReadOnly[] =
     "Das Garmin-Laufwerk ist nur lesbar eingehängt. \nEs kann nichts an das GPS-Gerät gesendet werden.";
 const char kMsgNoTarget[] = "Der Zielordner %s auf dem Garmin-Laufwerk fehlt und kann nicht angelegt werden.";
+const char kMsgNoTargetOnUnit[] = "Der Zielordner %s auf dem GPS-Gerät fehlt.";
 const char kMsgOutside[] =
     "Der Zielordner %s führt aus dem Garmin-Laufwerk hinaus (\"..\", Verknüpfung oder anderes \nDateisystem) "
     "und wird nicht benutzt.";
@@ -66,6 +70,11 @@ const char kMsgTooManyFor[] =
     "Die Track-Aufzeichnungen des Garmin-Laufwerks haben mehr als %d Punkte; \nso viele fasst eine "
     "%s-Datei nicht. Bitte eine einzelne \nTrack-Aufzeichnung abrufen oder eine GPX-Datei wählen.";
 
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = (char)std::tolower((unsigned char)c);
+    return text;
+}
+
 // What a download takes from a file.
 struct Wanted {
     bool waypoints = false;
@@ -79,15 +88,10 @@ enum class FileRead { Read, Fault, TableFull };
 // and how the wanted objects of one such file are appended to the table
 // (message: what went wrong).
 struct DriveFileKind {
-    bool (*matches)(const char* name);
+    const char* extension;
     // fd: the file opened inside the drive, closed by append.
     FileRead (*append)(int fd, const Wanted& wanted, const char* capacityMessage, std::string& message);
 };
-
-bool hasGpxExtension(const char* name) {
-    const size_t length = std::strlen(name);
-    return length > 4 && strcasecmp(name + length - 4, ".gpx") == 0;
-}
 
 FileRead appendGpx(int fd, const Wanted& wanted, const char* capacityMessage, std::string& message) {
     FILE* file = boundedInputStream(fd);
@@ -98,37 +102,133 @@ FileRead appendGpx(int fd, const Wanted& wanted, const char* capacityMessage, st
     }
 }
 
-const DriveFileKind kFileKinds[] = {{hasGpxExtension, appendGpx}};
+// A FIT activity: only track logs.
+FileRead appendFit(int fd, const Wanted&, const char* capacityMessage, std::string& message) {
+    FILE* file = boundedInputStream(fd);
+    std::vector<uint8_t> bytes;
+    bool ok = file != nullptr;
+    if (file) {
+        uint8_t chunk[1 << 16];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+        ok = !std::ferror(file);
+        std::fclose(file);
+    }
+    if (!ok) {
+        message = "Fehler beim Lesen der FIT-Eingabedatei.";
+        return FileRead::Fault;
+    }
+    switch (appendFitTracksOf(bytes, capacityMessage, message)) {
+    case FitAppend::Read: return FileRead::Read;
+    case FitAppend::TableFull: return FileRead::TableFull;
+    default: return FileRead::Fault;
+    }
+}
+
+const DriveFileKind kGpxFiles = {".gpx", appendGpx};
+const DriveFileKind kFitFiles = {".fit", appendFit};
 
 struct DriveFile {
-    std::string path;
+    std::string path;  // relative to the root, as found
     const DriveFileKind* kind;
+    uint64_t size = 0;  // as a unit's seam lists it
 };
 
-const DriveFileKind* kindOfFile(const char* name) {
-    for (const DriveFileKind& kind : kFileKinds)
-        if (kind.matches(name)) return &kind;
-    return nullptr;
-}
+// Where the files come from: a drive below its mount point (link/
+// drive_files.h, nothing outside it is reached), or a unit's file seam
+// (link/device_files.h) whose files are copied into memory to be read.
+struct UnitFiles {
+    const DriveDevice& device;
+    const DeviceFiles* seam = nullptr;  // nullptr: the drive
+
+    // The files of a location that end in extension, sorted, with their
+    // paths relative to the root as found (and the sizes a seam lists).
+    std::vector<DeviceFileEntry> list(const std::string& location, const char* extension) const {
+        std::vector<DeviceFileEntry> paths;
+        if (!seam) {
+            const std::string dir = resolveDrivePath(device.mountPoint, location);
+            if (dir.empty()) return paths;
+            // Links are not followed, only regular files are listed.
+            for (const std::string& name : listDriveFolder(device.mountPoint, location, extension))
+                paths.push_back({(dir + "/" + name).substr(device.mountPoint.size() + 1)});
+            return paths;
+        }
+        std::vector<DeviceFileEntry> entries;
+        std::string error;
+        if (!seam->list(seam->handle, location, entries, error)) return paths;
+        const size_t suffix = std::strlen(extension);
+        for (const DeviceFileEntry& entry : entries) {
+            const size_t length = entry.name.size();
+            if (!entry.folder && entry.name[0] != '.' && length > suffix &&
+                strcasecmp(entry.name.c_str() + length - suffix, extension) == 0)
+                paths.push_back({location + "/" + entry.name, false, entry.size});
+        }
+        std::sort(paths.begin(), paths.end(),
+                  [](const DeviceFileEntry& a, const DeviceFileEntry& b) { return a.name < b.name; });
+        return paths;
+    }
+
+    // A descriptor to read the file from, or -1 (message: why, "" for a
+    // file of the drive that is refused or gone).
+    int open(const DriveFile& file, std::string& message) const {
+        if (!seam) return openDriveFile(device.mountPoint, file.path);
+        // The bound of every input file, before a byte is copied.
+        if (file.size > (uint64_t)kMaxInputFileSize) {
+            message = "Die Datei ist größer als 256 MB und wird nicht gelesen.";
+            return -1;
+        }
+        const std::string& path = file.path;
+        std::string bytes;
+        if (!seam->read(seam->handle, path, bytes, message)) return -1;
+        FILE* copy = std::tmpfile();
+        if (copy && std::fwrite(bytes.data(), 1, bytes.size(), copy) == bytes.size() && std::fflush(copy) == 0) {
+            const int fd = dup(fileno(copy));
+            std::fclose(copy);
+            if (fd >= 0 && lseek(fd, 0, SEEK_SET) == 0) return fd;
+            if (fd >= 0) close(fd);
+        } else if (copy) {
+            std::fclose(copy);
+        }
+        message = "Fehler beim Lesen der Datei.";
+        return -1;
+    }
+
+    // A message of the drive as it reads for a unit reached through its seam.
+    std::string said(const std::string& text) const {
+        if (!seam) return text;
+        std::string out = text;
+        for (const auto& [drive, other] : {std::pair<std::string, std::string>{"dem Garmin-Laufwerk", "dem GPS-Gerät (MTP)"},
+                                           {"des Garmin-Laufwerks", "des GPS-Geräts (MTP)"}})
+            for (size_t at = out.find(drive); at != std::string::npos; at = out.find(drive, at + other.size()))
+                out.replace(at, drive.size(), other);
+        return out;
+    }
+
+    // false when a drive was pulled; a unit's seam reports that itself.
+    bool stillThere() const {
+        if (seam) return true;
+        return !device.xmlPath.empty() && access(device.xmlPath.c_str(), F_OK) == 0;
+    }
+};
 
 // The data files of the receiver's output locations, each once, oldest
 // places first: the loose files, the archive, the current track log; within
-// a location by name (the archive's names are the times of the logs).
-std::vector<DriveFile> outputFiles(const DriveDevice& drive) {
+// a location by name (the archive's names are the times of the logs). Track
+// downloads also read the FIT activities.
+std::vector<DriveFile> outputFiles(const UnitFiles& unit, bool tracks) {
     std::vector<DriveFile> files;
     std::set<std::string> seen;
-    for (const std::string& location : driveOutputLocations(drive)) {
-        // Links are not followed: the path as found names each file once.
-        const std::string dir = resolveDrivePath(drive.mountPoint, location);
-        if (dir.empty()) continue;
-        // Links are not followed, only regular files are listed.
-        for (const std::string& name : listDriveFolder(drive.mountPoint, location, "")) {
-            const DriveFileKind* kind = kindOfFile(name.c_str());
-            if (!kind) continue;
-            const std::string path = dir + "/" + name;
-            if (seen.insert(path).second) files.push_back({path, kind});
-        }
-    }
+    auto add = [&](const std::vector<std::string>& locations, const DriveFileKind& kind) {
+        for (const std::string& location : locations)
+            // The path as found names each file once (links are not
+            // followed); a unit's paths are matched in any case.
+            for (const DeviceFileEntry& entry : unit.list(location, kind.extension)) {
+                const std::string& path = entry.name;
+                if (seen.insert(unit.seam ? lowerCase(path) : path).second) files.push_back({path, &kind, entry.size});
+            }
+    };
+    add(driveOutputLocations(unit.device), kGpxFiles);
+    if (tracks) add(driveActivityLocations(unit.device), kFitFiles);
     return files;
 }
 
@@ -171,9 +271,7 @@ void keepTrack(int number) {
     pointTable.count = kept;
 }
 
-bool driveStillThere(const DriveDevice& drive) {
-    return !drive.xmlPath.empty() && access(drive.xmlPath.c_str(), F_OK) == 0;
-}
+bool driveStillThere(const DriveDevice& drive) { return UnitFiles{drive}.stillThere(); }
 
 bool isReadOnly(const DriveDevice& drive) {
     if (drive.readOnly) return true;
@@ -196,8 +294,9 @@ bool writeAndSync(int fd, const std::string& text) {
 }
 
 // "Wegmate_YYYYMMDD_HHMMSS.gpx", with "_2", "_3" ... from the n-th on, the
-// first such name that does not exist in dirFd (in any case of its letters).
-std::string newFileName(int dirFd, std::time_t now, int& n) {
+// first such name that is not taken (in any case of its letters).
+template <class Taken>
+std::string newFileName(const Taken& taken, std::time_t now, int& n) {
     struct tm local;
     localtime_r(&now, &local);
     char stem[64];
@@ -206,15 +305,19 @@ std::string newFileName(int dirFd, std::time_t now, int& n) {
         std::string name = stem;
         if (n > 1) name += "_" + std::to_string(n);
         name += ".gpx";
-        if (findDriveEntry(dirFd, name).empty()) return name;
+        if (!taken(name)) return name;
     }
+}
+
+std::string newFileName(int dirFd, std::time_t now, int& n) {
+    return newFileName([dirFd](const std::string& name) { return !findDriveEntry(dirFd, name).empty(); }, now, n);
 }
 
 // The files of a download read one at a time into the table, numbered on
 // from one file to the next. A file that cannot be read is left out and
 // remembered; a full table or a drive that went away ends the reading.
 struct DriveReading {
-    const DriveDevice& drive;
+    const UnitFiles& unit;
     TransferKind transferKind;
     bool routeMode;
     Wanted wanted;
@@ -222,30 +325,32 @@ struct DriveReading {
     int lineCount = 0;
     std::vector<std::string> faults;  // "path: message" of the files left out
 
-    DriveReading(const DriveDevice& drive, TransferKind transferKind, bool routeMode)
-        : drive(drive), transferKind(transferKind), routeMode(routeMode) {}
+    DriveReading(const UnitFiles& unit, TransferKind transferKind, bool routeMode)
+        : unit(unit), transferKind(transferKind), routeMode(routeMode) {}
 
     // Appends the objects of one file to the table; false after the message
     // when the reading has to end.
     bool read(const DriveFile& file) {
-        if (!driveStillThere(drive)) {
+        if (!unit.stillThere()) {
             showError(kMsgGone);
             return false;
         }
-        const std::string shown = file.path.substr(drive.mountPoint.size() + 1);
+        const std::string& shown = file.path;
         setStatusLine((kStatusPrefix + shown).c_str());
         const int first = pointTable.count;
         std::string message;
-        const int fd = openDriveFile(drive.mountPoint, file.path.substr(drive.mountPoint.size() + 1));
+        const int fd = unit.open(file, message);
         if (fd < 0) {
-            // Refused (a link, no regular file) or gone meanwhile.
+            // A drive's file refused (a link, no regular file) or gone
+            // meanwhile; a unit's file that could not be copied.
+            if (!message.empty()) faults.push_back(shown + ": " + message);
             pumpEvents();
             return true;
         }
         switch (file.kind->append(fd, wanted, capacityMessage, message)) {
         case FileRead::Read: numberNewRecords(first, transferKind, routeMode, lineCount); break;
         case FileRead::Fault:
-            if (!driveStillThere(drive)) {
+            if (!unit.stillThere()) {
                 showError(kMsgGone);
                 return false;
             }
@@ -264,7 +369,7 @@ struct DriveReading {
     // The end of the reading: a drive pulled meanwhile gives no file at all
     // (false after the message); the files left out are named in one warning.
     bool finish() {
-        if (!driveStillThere(drive)) {
+        if (!unit.stillThere()) {
             showError(kMsgGone);
             return false;
         }
@@ -274,7 +379,7 @@ struct DriveReading {
         std::string text = faults.size() == 1 ? kMsgFileLeftOut : head;
         for (const std::string& fault : faults) text += fault + "\n";
         text.pop_back();
-        showWarning(text.c_str());
+        showWarning(unit.said(text).c_str());
         faults.clear();
         return true;
     }
@@ -325,7 +430,7 @@ void writeTracksInParts(DriveReading& reading, const std::vector<DriveFile>& fil
     }
     if (checks.records == 0) {
         abortGpxWriting(writing);
-        showError(kMsgNoTracks);
+        showError(reading.unit.said(kMsgNoTracks).c_str());
         return;
     }
     if (!reportDownloadChecks(checks, FileKind::Gpx)) {
@@ -361,7 +466,7 @@ void downloadOneTrack(DriveReading& reading, const std::vector<DriveFile>& files
     pointTable.reset();
     if (!reading.finish()) return;
     if (names.empty()) {
-        showError(kMsgNoTracks);
+        showError(reading.unit.said(kMsgNoTracks).c_str());
         return;
     }
     int selected = -1;
@@ -374,7 +479,7 @@ void downloadOneTrack(DriveReading& reading, const std::vector<DriveFile>& files
     }
     keepTrack(selected + 1);
     if (pointTable.count == 0) {
-        showError(kMsgNoTracks);
+        showError(reading.unit.said(kMsgNoTracks).c_str());
         return;
     }
     writeDownloadFile(fileName, fileKind, objectKind, TransferKind::Tracks);
@@ -399,8 +504,9 @@ std::string placeUpload(int dirFd, const char* temp, std::time_t now) {
 
 }  // namespace
 
-void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
-    const DriveDevice& drive = openedDrive();
+namespace {
+
+void downloadFromUnit(const UnitFiles& unit, TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
     std::string fileName;
     if (!chooseDownloadFile(fileKind, fileName)) return;
     platform().repaintMainWindow();
@@ -408,12 +514,12 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
     const bool routeMode = transferKind == TransferKind::Waypoints && askDownloadRouteMode();
     const bool singleTrack = transferKind == TransferKind::Tracks && askDownloadSingleTrack();
 
-    const std::vector<DriveFile> files = outputFiles(drive);
+    const std::vector<DriveFile> files = outputFiles(unit, transferKind == TransferKind::Tracks);
     if (files.empty()) {
-        showError(driveStillThere(drive) ? kMsgNoGpxFiles : kMsgGone);
+        showError(unit.said(unit.stillThere() ? kMsgNoGpxFiles : kMsgGone).c_str());
         return;
     }
-    DriveReading reading(drive, transferKind, routeMode);
+    DriveReading reading(unit, transferKind, routeMode);
     reading.wanted.waypoints = transferKind == TransferKind::Waypoints && !routeMode;
     reading.wanted.routes = routeMode;
     reading.wanted.tracks = transferKind == TransferKind::Tracks;
@@ -433,7 +539,8 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
     std::string type = fileFormat(fileKind).extension;
     for (char& c : type) c = (char)std::toupper((unsigned char)c);
     std::snprintf(capacity, sizeof capacity, kMsgTooManyFor, kMaxPoints, type.c_str());
-    if (transferKind == TransferKind::Tracks) reading.capacityMessage = capacity;
+    const std::string capacityText = unit.said(capacity);
+    if (transferKind == TransferKind::Tracks) reading.capacityMessage = capacityText.c_str();
     for (const DriveFile& file : files)
         if (!reading.read(file)) {
             pointTable.reset();
@@ -444,30 +551,32 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
         return;
     }
     if (pointTable.count == 0) {
-        showError(noObjectsMessage(transferKind, routeMode));
+        showError(unit.said(noObjectsMessage(transferKind, routeMode)).c_str());
         return;
     }
     writeDownloadFile(fileName, fileKind, objectKind, transferKind, routeMode);
 }
 
-void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
-    const DriveDevice& drive = openedDrive();
+// The upload file read and made ready for the unit's GPX: false after the
+// message (or the user's no).
+bool prepareUpload(const UnitFiles& unit, TransferKind transferKind, FileKind fileKind, ObjectKind& objectKind) {
+    const DriveDevice& drive = unit.device;
     if (!driveCapabilities(drive).gpxIn) {
         char text[512];
         std::snprintf(text, sizeof text, kMsgTakesNoGpx,
                       drive.description.empty() ? drive.mountPoint.c_str() : drive.description.c_str());
         showError(text);
-        return;
+        return false;
     }
-    if (isReadOnly(drive)) {
+    if (!unit.seam && isReadOnly(drive)) {
         showError(kMsgReadOnly);
-        return;
+        return false;
     }
     // These receivers take names and comments in mixed case with umlauts:
     // the file's texts go over as they are.
     bool carriesIds = false;
     NamingState naming;
-    if (!readUploadFile(transferKind, fileKind, carriesIds, naming)) return;
+    if (!readUploadFile(transferKind, fileKind, carriesIds, naming)) return false;
 
     // Waypoints as they are, or as routes; track logs as tracks. The
     // receivers take names of any length: only repeated names change.
@@ -475,13 +584,70 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
     bool routeMode = false;
     if (!tracks) {
         routeMode = askUploadRouteMode(carriesIds);
-        if (routeMode && !leaveWaypointsOutOfRoutes()) return;
+        if (routeMode && !leaveWaypointsOutOfRoutes()) return false;
         makePointNamesUnique(naming, kNameSize - 1);
     }
     if (tracks || routeMode) {
         sortPointTable();
         splitRoutesAndTracks(transferKind, false);
     }
+    objectKind = tracks || routeMode ? LineObjects : PointObjects;
+    if (objectKind == LineObjects) countLinePoints(objectKind);
+    return true;
+}
+
+// One new GPX file through the unit's seam, under a name the folder does
+// not hold yet; the seam never replaces a file.
+void uploadThroughSeam(const UnitFiles& unit, TransferKind transferKind, FileKind fileKind) {
+    ObjectKind objectKind = PointObjects;
+    if (!prepareUpload(unit, transferKind, fileKind, objectKind)) return;
+    const DeviceFiles& seam = *unit.seam;
+    const std::string location = driveInputLocation(unit.device);
+    std::vector<DeviceFileEntry> entries;
+    std::string error;
+    if (!seam.list(seam.handle, location, entries, error)) {
+        char text[512];
+        std::snprintf(text, sizeof text, kMsgNoTargetOnUnit, location.c_str());
+        showError(text);
+        return;
+    }
+    std::set<std::string> taken;
+    for (const DeviceFileEntry& entry : entries) taken.insert(lowerCase(entry.name));
+    const std::time_t now = std::time(nullptr);
+    int n = 1;
+    const std::string name =
+        newFileName([&taken](const std::string& name) { return taken.count(lowerCase(name)) > 0; }, now, n);
+    setStatusLine((std::string(kStatusPrefix) + name).c_str());
+    if (!seam.store(seam.handle, location, name, gpxDocument(objectKind, transferKind), error)) {
+        showError((error + "\nDie Daten wurden NICHT an das GPS-Gerät übertragen.").c_str());
+        return;
+    }
+    char text[512];
+    std::snprintf(text, sizeof text, "Übertragung erfolgreich beendet (%04d Punkte).\nDatei: %s", pointTable.count,
+                  (location + "/" + name).c_str());
+    showInfo(text);
+}
+
+}  // namespace
+
+void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
+    downloadFromUnit(UnitFiles{openedDrive()}, transferKind, fileKind, objectKind);
+}
+
+void downloadFromMtp(TransferKind transferKind, FileKind fileKind, ObjectKind objectKind) {
+    const DeviceFiles seam = openedMtpRoots().front().files;
+    downloadFromUnit(UnitFiles{openedMtpUnit(), &seam}, transferKind, fileKind, objectKind);
+}
+
+void uploadToMtp(TransferKind transferKind, FileKind fileKind) {
+    const DeviceFiles seam = openedMtpRoots().front().files;
+    uploadThroughSeam(UnitFiles{openedMtpUnit(), &seam}, transferKind, fileKind);
+}
+
+void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
+    const DriveDevice& drive = openedDrive();
+    ObjectKind objectKind = PointObjects;
+    if (!prepareUpload(UnitFiles{drive}, transferKind, fileKind, objectKind)) return;
 
     // The input location, its missing parts made; only inside the drive.
     const std::string location = driveInputLocation(drive);
@@ -494,8 +660,6 @@ void uploadToDrive(TransferKind transferKind, FileKind fileKind) {
         showError(driveStillThere(drive) ? text : kMsgGone);
         return;
     }
-    const ObjectKind objectKind = tracks || routeMode ? LineObjects : PointObjects;
-    if (objectKind == LineObjects) countLinePoints(objectKind);
     const std::time_t now = std::time(nullptr);
     int first = 1;
     setStatusLine((std::string(kStatusPrefix) + newFileName(dirFd, now, first)).c_str());

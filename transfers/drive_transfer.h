@@ -11,3 +11,9 @@ void downloadFromDrive(TransferKind transferKind, FileKind fileKind, ObjectKind 
 // One new GPX 1.1 file in the receiver's input location, never replacing
 // any of its files.
 void uploadToDrive(TransferKind transferKind, FileKind fileKind);
+
+// The same with the MTP unit opened last (link/mtp.h), through its file
+// seam: its files are copied into memory to be read, and the upload is
+// stored as a new file.
+void downloadFromMtp(TransferKind transferKind, FileKind fileKind, ObjectKind objectKind);
+void uploadToMtp(TransferKind transferKind, FileKind fileKind);

@@ -70,17 +70,8 @@ void showMtpDeviceInfo() {
     platform().deviceInfoDialog(" Wegmate -- Angeschlossenes Gerät", mtpDescriptionText().c_str());
 }
 
-// The unit's files are reachable (link/mtp.h); the GPX transfers do not
-// use them yet.
-const char kMsgMtpNoTransfer[] =
-    "Übertragungen über MTP sind in dieser Version noch nicht möglich. \nBinden Sie das Gerät mit jmtpfs "
-    "oder GVfs als Laufwerk ein und wählen Sie den Anschluss \"Garmin-Laufwerk\".";
-
-void downloadOverMtp(TransferKind, FileKind, ObjectKind) { showError(kMsgMtpNoTransfer); }
-void uploadOverMtp(TransferKind, FileKind) { showError(kMsgMtpNoTransfer); }
-
 const Receiver kMtpReceiver = {openMtpReceiver, showMtpDeviceInfo, driveNeedsNoIdentification,
-                               downloadOverMtp, uploadOverMtp,     closeMtpPort};
+                               downloadFromMtp, uploadToMtp,       closeMtpPort};
 
 }  // namespace
 

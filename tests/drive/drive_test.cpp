@@ -396,6 +396,48 @@ TEST(DriveCli, NoUploadWithoutGpxInputAndTheInboxIsNeverRead) {
     }
 }
 
+// A watch's FIT activities come with a track download, each FIT file a
+// track; a cut FIT file and one that is no FIT file are named in the one
+// warning and cost the others nothing; waypoints never come from FIT files.
+TEST(DriveCli, TrackDownloadReadsTheFitActivities) {
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
+    const std::string watch = copyTree("forerunner920xt", "fit");
+    const std::string activity = watch + "/GARMIN/ACTIVITY";
+    fs::create_directories(activity);
+    std::string gpx = "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"t\" "
+                      "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>";
+    for (int i = 0; i < 3; i++)
+        gpx += "<trkpt lat=\"48." + std::to_string(i + 1) + "\" lon=\"11." + std::to_string(i + 5) +
+               "\"><time>2026-11-01T10:0" + std::to_string(i) + ":00Z</time></trkpt>";
+    writeFile(watch + "/../in.gpx", gpx + "</trkseg></trk></gpx>");
+    for (const char* name : {"a.fit", "c.fit"})
+        ASSERT_EQ(runShell("gpsbabel -t -i gpx -f '" + watch + "/../in.gpx' -o garmin_fit -F '" + activity + "/" +
+                           name + "'")
+                      .status,
+                  0);
+    const std::string cut = readFile(activity + "/c.fit");
+    writeFile(activity + "/b.fit", cut.substr(0, cut.size() - 20));
+    writeFile(activity + "/c.fit", "kein FIT");
+
+    const std::string out = watch + "/../fit.gpx";
+    ShellRun down = runCli("download tracks --port 'drive:" + watch + "' --format gpx --objects lines -o '" + out + "'",
+                           Stderr::IntoOut);
+    EXPECT_EQ(down.status, 2) << down.out;
+    EXPECT_TRUE(contains(down.out, "2 Dateien des Garmin-Laufwerks sind fehlerhaft und werden ausgelassen:\n"
+                                   "GARMIN/ACTIVITY/b.fit: FIT-Datei beschädigt oder unvollständig.\n"
+                                   "GARMIN/ACTIVITY/c.fit: Keine gültige FIT-Datei!"))
+        << down.out;
+    ShellRun babel = runShell("gpsbabel -t -i gpx -f '" + out + "' -o unicsv -F - | tr -d '\\r'");
+    EXPECT_EQ(babel.out,
+              "No,Latitude,Longitude,Date,Time\n1,48.100000,11.500000,2026/11/01,10:00:00\n"
+              "2,48.200000,11.600000,2026/11/01,10:01:00\n3,48.300000,11.700000,2026/11/01,10:02:00\n");
+
+    ShellRun waypoints = runCli("download waypoints --port 'drive:" + watch + "' --format gpx -o '" + out + "'",
+                                Stderr::IntoOut);
+    EXPECT_EQ(waypoints.status, 1) << waypoints.out;
+    EXPECT_TRUE(contains(waypoints.out, "Keine GPX-Dateien auf dem Garmin-Laufwerk gefunden.")) << waypoints.out;
+}
+
 // Days of archive, more points than the table holds, one file among them
 // malformed: every track to GPX in the order of the files, the faulty file
 // named and left out; MIF refuses so many; one track loads alone.

@@ -7,6 +7,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+
 #include "link/mtp.h"
 #include "sim/usbdevfs_mtp.h"
 #include "tests/support/test_support.h"
@@ -222,6 +226,69 @@ TEST(MtpPort, CliInfo) {
     r = runCli("info --port mtp:1234");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "Kein Garmin-Gerät mit MTP-Anschluss und der Seriennummer 1234 gefunden.")) << r.err;
+}
+
+
+// The tree of an eTrex 30 on the unit: the track download over MTP gives
+// what the same tree gives as a drive (both read by gpsbabel), a broken
+// file of the unit named and left out; each upload
+// is a new file in the input folder, nothing replaced.
+TEST(MtpPort, DownloadAndUploadThroughTheSeam) {
+    namespace fs = std::filesystem;
+    Unit u;
+    const std::string tree = WEGMATE_SOURCE_DIR "/tests/drive/trees/etrex30";
+    fs::copy(tree, u.internal.path, fs::copy_options::recursive);
+    writeFile(u.internal.file("Garmin/GPX/Current/broken.gpx"), "<gpx");
+    PLUG_IN(u);
+    if (!toolInstalled("gpsbabel")) GTEST_SKIP() << "gpsbabel not installed";
+    const TempDir out("mtp-out");
+    const std::string options = " --format gpx --objects lines -o '" + out.path;
+    ShellRun down = runCli("download tracks --port mtp" + options + "/mtp.gpx'", Stderr::IntoOut);
+    EXPECT_EQ(down.status, 2) << down.out;
+    EXPECT_TRUE(contains(down.out, "Eine Datei des GPS-Geräts (MTP) ist fehlerhaft und wird ausgelassen:\n"
+                                   "Garmin/GPX/Current/broken.gpx: "))
+        << down.out;
+    ShellRun drive = runCli("download tracks --port 'drive:" + tree + "'" + options + "/drive.gpx'", Stderr::IntoOut);
+    ASSERT_EQ(drive.status, 0) << drive.out;
+    const std::string babel = "gpsbabel -t -i gpx -f '" + out.path + "/";
+    ShellRun fromMtp = runShell(babel + "mtp.gpx' -o unicsv -F -");
+    ShellRun fromDrive = runShell(babel + "drive.gpx' -o unicsv -F -");
+    EXPECT_GT(fromDrive.out.size(), 200u) << fromDrive.out;
+    EXPECT_EQ(fromMtp.out, fromDrive.out);
+
+    const std::string gpxFolder = u.internal.file("Garmin/GPX");
+    const std::string before = readFile(gpxFolder + "/Waypoints_01-NOV-26.gpx");
+    // The names of the next seconds are taken: the uploads go to "_2", "_3".
+    std::vector<std::string> taken;
+    for (std::time_t t = std::time(nullptr), end = t + 20; t < end; t++) {
+        struct tm local;
+        localtime_r(&t, &local);
+        char name[64];
+        std::strftime(name, sizeof name, "/Wegmate_%Y%m%d_%H%M%S.gpx", &local);
+        writeFile(gpxFolder + name, name);
+        taken.push_back(gpxFolder + name);
+    }
+    std::vector<std::string> names;
+    for (int round = 0; round < 2; round++) {
+        ShellRun up = runCli("upload tracks --port mtp --format gpx '" + tree + "/Garmin/GPX/Current/Current.gpx'",
+                             Stderr::IntoOut);
+        EXPECT_EQ(up.status, 0) << up.out;
+        EXPECT_TRUE(contains(up.out, "Datei: Garmin/GPX/Wegmate_")) << up.out;
+    }
+    for (const auto& entry : fs::directory_iterator(gpxFolder))
+        if (entry.path().filename().string().rfind("Wegmate_", 0) == 0 &&
+            std::find(taken.begin(), taken.end(), entry.path().string()) == taken.end())
+            names.push_back(entry.path().string());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_NE(names[0], names[1]);
+    for (const std::string& name : names) {
+        ShellRun read = runShell("gpsbabel -t -i gpx -f '" + name + "' -o unicsv -F - | wc -l");
+        EXPECT_EQ(read.out, runShell("gpsbabel -t -i gpx -f '" + tree + "/Garmin/GPX/Current/Current.gpx' -o unicsv "
+                                     "-F - | wc -l")
+                                .out);
+    }
+    EXPECT_EQ(readFile(gpxFolder + "/Waypoints_01-NOV-26.gpx"), before);
+    for (const std::string& name : taken) EXPECT_EQ(readFile(name), name.substr(gpxFolder.size())) << name;
 }
 
 }  // namespace
