@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
@@ -316,7 +317,20 @@ void MainWindow::buildControls() {
     status_->setWordWrap(false);
     status_->setMinimumHeight(static_cast<int>(1.2 * by));
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    whole->addWidget(status_);
+    progressText_ = new QLabel(client_);
+    progressText_->setObjectName(QStringLiteral("progressText"));
+    progress_ = new QProgressBar(client_);
+    progress_->setObjectName(QStringLiteral("progressBar"));
+    progress_->setMaximumWidth(20 * bx);
+    progress_->setMaximumHeight(static_cast<int>(1.2 * by));
+    progress_->hide();
+    progressText_->hide();
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(bx);
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(progressText_);
+    statusRow->addWidget(progress_);
+    whole->addLayout(statusRow);
 
     setTabOrder(port_, fileType_);
     setTabOrder(fileType_, objectType_);
@@ -344,7 +358,31 @@ QAction* MainWindow::action(int id) const {
 
 void MainWindow::setStatusText(const QString& text) { status_->setText(text); }
 
+void MainWindow::showProgress(long done, long total) {
+    if (total <= 0) return;
+    if (!progress_->isVisible() || done <= 1) progressClock_.start();
+    progress_->setRange(0, 1000);
+    progress_->setValue(static_cast<int>(qBound(0L, done, total) * 1000 / total));
+    progress_->show();
+    const double seconds = progressClock_.elapsed() / 1000.0;
+    QString text;
+    if (seconds > 0.5 && done > 0) {
+        const double rate = done / seconds;
+        const long left = static_cast<long>((total - done) / rate + 0.5);
+        text = QString::fromUtf8("%1 Punkte/s, noch %2:%3")
+                   .arg(rate, 0, 'f', 0)
+                   .arg(left / 60)
+                   .arg(left % 60, 2, 10, QLatin1Char('0'));
+    }
+    progressText_->setText(text);
+    progressText_->setVisible(!text.isEmpty());
+}
+
 void MainWindow::showBusy(bool busy) {
+    if (!busy) {
+        progress_->hide();
+        progressText_->hide();
+    }
     for (QPushButton* b : buttons_)
         if (b) b->setEnabled(!busy);
     for (QAction* action : findChildren<QAction*>())

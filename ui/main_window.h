@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -15,6 +16,7 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace ui {
@@ -94,6 +96,11 @@ class MainWindow : public QMainWindow {
     ContentView* content() const { return content_; }
 
     void setStatusText(const QString& text);
+    // The bar beside the status line: done of total points, with points per
+    // second and the time left; hidden again when the command ends.
+    void showProgress(long done, long total);
+    QProgressBar* progressBar() const { return progress_; }
+    QLabel* progressText() const { return progressText_; }
 
   signals:
     // The window accepted its close request and is going away.
@@ -127,6 +134,9 @@ class MainWindow : public QMainWindow {
     QComboBox* objectType_ = nullptr;
     QPushButton* buttons_[4] = {};
     QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* progressText_ = nullptr;
+    QElapsedTimer progressClock_;
     QPushButton* showFile_ = nullptr;
     QPushButton* saveChosen_ = nullptr;
     ContentView* content_ = nullptr;

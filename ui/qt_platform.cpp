@@ -13,6 +13,7 @@
 #include <map>
 
 #include "formats/file_formats.h"
+#include "model/content.h"
 #include "ui/boxes.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -27,7 +28,10 @@ void qtMessageBox(const char* title, const char* text, BoxIcon icon) {
     messageBox(boxOwner(), utf8(title), utf8(text), icon);
 }
 
-bool qtAskYesNo(QuestionId, const char* title, const char* text, int) {
+bool qtAskYesNo(QuestionId id, const char* title, const char* text, int) {
+    // Tracks ticked in the content list are the choice: the download takes
+    // every track and keeps the ticked ones, without the chain of questions.
+    if (id == QuestionId::SingleTrack && !transferSelection.empty()) return false;
     return askYesNo(boxOwner(), utf8(title), utf8(text));
 }
 
@@ -53,7 +57,9 @@ void qtStatusLine(const char* text) {
 }
 
 // The window shows the counts within the status text.
-void qtProgress(long, long) {}
+void qtProgress(long done, long total) {
+    if (MainWindow* window = MainWindow::instance()) window->showProgress(done, total);
+}
 
 void qtPump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
