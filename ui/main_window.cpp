@@ -32,6 +32,7 @@
 #include "model/content.h"
 #include "transfers/download.h"
 #include "link/drive.h"
+#include "link/mtp.h"
 #include "link/transport.h"
 #include "sim/simulator.h"
 #include "ui/boxes.h"
@@ -71,7 +72,7 @@ class PortChoice : public QComboBox {
   public:
     using QComboBox::QComboBox;
     void showPopup() override {
-        addGarminDrives(this, mountedVolumeRoots());
+        addGarminDrives(this, mountedVolumeRoots(), mtpUnitNames());
         QComboBox::showPopup();
     }
 };
@@ -126,9 +127,19 @@ QStringList mountedVolumeRoots() {
     return roots;
 }
 
-void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
-    // The entries after "COM 8" are the drives, then the simulator; the one
-    // chosen stays chosen while it is there.
+std::vector<std::string> mtpUnitNames() {
+    std::vector<std::string> names;
+    for (const MtpUnitInfo& unit : findMtpUnits()) {
+        char fallback[32];
+        std::snprintf(fallback, sizeof fallback, "Garmin %04x", unit.productId);
+        names.push_back(unit.listedName.empty() ? fallback : unit.listedName);
+    }
+    return names;
+}
+
+void addGarminDrives(QComboBox* portChoice, const QStringList& roots, const std::vector<std::string>& mtpUnits) {
+    // The entries after "COM 8" are the drives, the MTP units, then the
+    // simulator; the one chosen stays chosen while it is there.
     const QString chosen =
         portChoice->currentIndex() >= kDrivePortIndex ? portChoice->currentData().toString() : QString();
     while (portChoice->count() > kDrivePortIndex) portChoice->removeItem(kDrivePortIndex);
@@ -137,6 +148,11 @@ void addGarminDrives(QComboBox* portChoice, const QStringList& roots) {
         if (!readGarminDevice(root.toStdString(), device).empty()) continue;
         portChoice->addItem(QString::fromStdString(drivePortLabel(device)), root);
         if (root == chosen) portChoice->setCurrentIndex(portChoice->count() - 1);
+    }
+    for (size_t i = 0; i < mtpUnits.size(); i++) {
+        const QString data = QStringLiteral("mtp:%1").arg(i);
+        portChoice->addItem(QString::fromUtf8("Garmin-MTP (%1)").arg(QString::fromStdString(mtpUnits[i])), data);
+        if (data == chosen) portChoice->setCurrentIndex(portChoice->count() - 1);
     }
     portChoice->addItem(QString::fromUtf8(kSimulatorPortText), QString::fromUtf8(kSimulatorPortData));
     if (chosen == QString::fromUtf8(kSimulatorPortData)) portChoice->setCurrentIndex(portChoice->count() - 1);
@@ -261,13 +277,20 @@ void MainWindow::buildControls() {
     choices->setColumnStretch(1, 1);
     top->addLayout(choices);
     top->addSpacing(4 * bx);
-    addGarminDrives(port_, mountedVolumeRoots());
-    // A remembered drive is the first one found, or USB when none is there.
+    // MTP units are looked for at the start only when one was chosen last
+    // time: detection is no cost for the others.
     const int storedPort = static_cast<int>(settings.portIndex);
+    addGarminDrives(port_, mountedVolumeRoots(),
+                    storedPort == kMtpPortIndex ? mtpUnitNames() : std::vector<std::string>());
+    // A remembered drive is the first one found, or USB when none is there.
     // (The simulator's entry follows the drives.)
     port_->setCurrentIndex(storedPort == kDrivePortIndex && port_->count() <= kDrivePortIndex + 1
                                ? 0
                                : qBound(0, storedPort, kDrivePortIndex));
+    if (storedPort == kMtpPortIndex) {
+        const int mtp = port_->findData(QStringLiteral("mtp:0"));
+        port_->setCurrentIndex(mtp >= 0 ? mtp : 0);
+    }
     fileType_->setCurrentIndex(qBound(0, static_cast<int>(settings.fileTypeIndex), fileType_->count() - 1));
     objectType_->setCurrentIndex(qBound(0, static_cast<int>(settings.objectTypeIndex), 1));
 
@@ -412,8 +435,12 @@ void MainWindow::command(int id) {
     // Every drive entry is the drive port, with its mount point; the
     // simulator plays a receiver on USB.
     const bool onSimulator = port_->currentData().toString() == QString::fromUtf8(kSimulatorPortData);
-    const Port port = onSimulator ? kUsbPort : portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
+    const bool onMtp = port_->currentData().toString().startsWith(QStringLiteral("mtp:"));
+    const Port port = onSimulator ? kUsbPort
+                      : onMtp     ? kMtpPort
+                                  : portAtIndex(qMin(port_->currentIndex(), kDrivePortIndex));
     if (port == kDrivePort) setDriveMountPoint(port_->currentData().toString().toStdString());
+    if (onMtp) setMtpSerial("");
     SimulatorScope simulatorScope(onSimulator);
     const FileKind fileKind = fileFormats()[qBound(0, fileType_->currentIndex(), fileType_->count() - 1)].kind;
     const ObjectKind objectKind = objectKindAtIndex(objectType_->currentIndex());
@@ -554,7 +581,8 @@ void MainWindow::openShortHelp() {
 void MainWindow::storeChoices() {
     // The simulator is kept as USB: the parameter file has no place for it.
     const bool onSimulator = port_->currentData().toString() == QString::fromUtf8(kSimulatorPortData);
-    settings.portIndex = onSimulator ? 0 : qMin(port_->currentIndex(), kDrivePortIndex);
+    const bool onMtp = port_->currentData().toString().startsWith(QStringLiteral("mtp:"));
+    settings.portIndex = onSimulator ? 0 : onMtp ? kMtpPortIndex : qMin(port_->currentIndex(), kDrivePortIndex);
     settings.fileTypeIndex = fileType_->currentIndex();
     settings.objectTypeIndex = objectType_->currentIndex();
 }

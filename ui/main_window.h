@@ -3,6 +3,7 @@
 // the menu bar.
 
 #include <string>
+#include <vector>
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -65,7 +66,11 @@ std::string takePresetFileToOpen();
 // Puts the Garmin drives among roots into the port choice after "COM 8" as
 // "Garmin-Laufwerk (NAME)", each with its mount point as item data, and the
 // simulator after them.
-void addGarminDrives(QComboBox* portChoice, const QStringList& roots);
+void addGarminDrives(QComboBox* portChoice, const QStringList& roots,
+                     const std::vector<std::string>& mtpUnits = {});
+// The Garmin MTP units connected, by name (libmtp's detection, no unit
+// opened); their entries "Garmin-MTP (NAME)" follow the drives.
+std::vector<std::string> mtpUnitNames();
 
 class MainWindow : public QMainWindow {
     Q_OBJECT

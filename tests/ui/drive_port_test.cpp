@@ -61,6 +61,17 @@ class DrivePortTest : public QObject {
         window.button(ui::kCmdUploadWaypoints)->click();
         QCOMPARE(lastPort, 3);
 
+        // MTP units follow the drives: the MTP port, kept as such.
+        ui::addGarminDrives(port, {kTrees + "/older"}, {"GPSMAP 66s"});
+        QCOMPARE(port->count(), 12);
+        QCOMPARE(port->itemText(10), QStringLiteral("Garmin-MTP (GPSMAP 66s)"));
+        port->setCurrentIndex(10);
+        window.button(ui::kCmdDownloadTracks)->click();
+        QCOMPARE(lastPort, kMtpPortIndex);
+        window.storeChoices();
+        QCOMPARE(settings.portIndex, kMtpPortIndex);
+        ui::addGarminDrives(port, {kTrees + "/older"});
+
         // The simulator plays a receiver on USB; the parameter file keeps
         // USB for it.
         port->setCurrentIndex(10);
