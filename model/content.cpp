@@ -134,11 +134,19 @@ bool resolveSelection(const std::vector<ContentItem>& items, const std::string& 
     return true;
 }
 
+namespace {
+
+void showNoSuchItem(const std::string& entry) {
+    const std::string text = "Die Auswahl \"" + entry + "\" bezeichnet keinen Eintrag.";
+    showError(text.c_str());
+}
+
+}  // namespace
+
 bool reportUnusedEntry(const std::vector<std::string>& entries, const std::vector<bool>& used) {
     for (size_t e = 0; e < entries.size(); e++) {
         if (e < used.size() && used[e]) continue;
-        const std::string text = "Die Auswahl \"" + entries[e] + "\" bezeichnet keinen Eintrag.";
-        showError(text.c_str());
+        showNoSuchItem(entries[e]);
         return false;
     }
     return true;
@@ -163,11 +171,12 @@ int keepChosenItems(PointTable& table, const std::vector<ContentItem>& items, co
 bool applySelection(TransferKind transferKind, const std::string& selection) {
     if (selection.empty()) return true;
     const std::vector<ContentItem> items = listContent(pointTable, transferKind);
-    const std::vector<std::string> entries = selectionEntries(selection);
-    std::vector<bool> used(entries.size(), false);
-    std::vector<bool> chosen(items.size(), false);
-    for (size_t i = 0; i < items.size(); i++) chosen[i] = itemSelected(items[i], items[i].number, entries, used);
-    if (!reportUnusedEntry(entries, used)) return false;
+    std::vector<bool> chosen;
+    std::string unknown;
+    if (!resolveSelection(items, selection, chosen, unknown)) {
+        showNoSuchItem(unknown);
+        return false;
+    }
     keepChosenItems(pointTable, items, chosen);
     return true;
 }
