@@ -37,6 +37,14 @@ bool listFileContent(FileKind kind, TransferKind transferKind, const std::string
     return true;
 }
 
+void leaveWaypointsOutOfLines() {
+    if (const int waypoints = dropWaypoints()) {
+        char text[160];
+        std::snprintf(text, sizeof text, kWaypointsLeftOut, waypoints);
+        showWarning(text);
+    }
+}
+
 int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,
                             const std::string& input, const std::string& output, const std::string& selection) {
     const FileFormat& from = fileFormat(fromKind);
@@ -55,13 +63,7 @@ int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objec
         trimTrailingBlanks(r.Comment);
     }
     char text[160];
-    // With line objects, a waypoint is no vertex of a line.
-    if (objectKind == LineObjects) {
-        if (const int waypoints = dropWaypoints()) {
-            std::snprintf(text, sizeof text, kWaypointsLeftOut, waypoints);
-            showWarning(text);
-        }
-    }
+    if (objectKind == LineObjects) leaveWaypointsOutOfLines();
     const LinePointResult lines = countLinePoints(objectKind);
     if (lines.valid == 0 && pointTable.count > 0) {
         showError(kNoValidPositionError);

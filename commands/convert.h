@@ -16,6 +16,10 @@
 int convertBetweenFileKinds(FileKind fromKind, FileKind toKind, ObjectKind objectKind, TransferKind transferKind,
                             const std::string& input, const std::string& output, const std::string& selection = "");
 
+// With line objects, a waypoint (no route and point number) is no vertex
+// of a line: such records leave the table, counted in one warning.
+void leaveWaypointsOutOfLines();
+
 // wegmate-cli list --format FORMAT FILE: the items of the file read as the
 // transfer kind reads it. false after the reader's message.
 bool listFileContent(FileKind kind, TransferKind transferKind, const std::string& input,

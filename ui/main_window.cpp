@@ -531,14 +531,7 @@ void MainWindow::saveChosenItems(FileKind fileKind, ObjectKind objectKind) {
     content_->restoreSection(kind, pointTable);
     if (!applySelection(kind, content_->selection(kind))) return;
     // Waypoints of the list are no vertices of the routes' lines.
-    if (objectKind == LineObjects && kind == TransferKind::Waypoints) {
-        if (const int waypoints = dropWaypoints()) {
-            const QString text = QString::fromUtf8("%1 Wegpunkte ohne Routen- und Punktnummer sind keine \n"
-                                                   "Linienobjekte und werden ausgelassen.")
-                                     .arg(waypoints);
-            showWarning(text.toUtf8().constData());
-        }
-    }
+    if (objectKind == LineObjects && kind == TransferKind::Waypoints) leaveWaypointsOutOfLines();
     writeDownloadFile(fileName, fileKind, objectKind, kind, true);
 }
 
